@@ -1,0 +1,25 @@
+// The driver-package tool run, the compatibility registration and the
+// hardware rescan.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace cvl {
+
+// Starts `applicationName` with `commandLine`, waits for it without a limit
+// and returns its exit code; 0 when it did not start. The executable is named
+// on its own, so Windows never searches the command line's blanks for
+// another program to run in its place.
+DWORD RunProcessAndWait(Platform &platform, const std::u16string &applicationName,
+                        std::u16string &commandLine);
+
+// Marks this executable's full path as handled for the compatibility
+// assistant of the current user. Errors are not reported.
+void MarkCompatibilityPersisted(Platform &platform);
+
+// Asks for a synchronous re-enumeration of the whole device tree.
+bool RescanHardware(Platform &platform);
+
+}  // namespace cvl
