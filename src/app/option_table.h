@@ -1,0 +1,46 @@
+// The options of the command line, one row each, in the order in which a
+// token is compared with them. The first row whose name equals the token
+// applies; its values are the tokens that follow it.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "app/install_options.h"
+#include "common/run_state.h"
+#include "platform/platform.h"
+
+namespace cvl {
+
+// One blank-separated piece of the command-line text, edited where it lies.
+using CommandToken = std::span<char16_t>;
+using OptionValues = std::span<const CommandToken>;
+
+enum class OptionOutcome {
+    Accepted,
+    Rejected,         // the command line is refused; the remaining tokens are still read
+    RejectedAndStop,  // the command line is refused and nothing after this option is read
+};
+
+struct OptionContext {
+    Platform &platform;
+    InstallOptions &options;
+    RunState &state;
+};
+
+using OptionHandler = OptionOutcome (*)(OptionContext &context, OptionValues values);
+
+struct OptionRow {
+    std::u16string_view name;
+    std::size_t valueCount;
+    OptionHandler handler;
+};
+
+std::span<const OptionRow> CommandLineOptions();
+
+inline std::u16string_view TokenText(CommandToken token) {
+    return {token.data(), token.size()};
+}
+
+}  // namespace cvl
