@@ -1,0 +1,39 @@
+#include <array>
+
+#include "app/actions.h"
+
+namespace cvl {
+namespace {
+
+struct ActionRow {
+    std::uint32_t action;
+    ActionHandler handler;
+};
+
+// Every ActionCode the command line can set, in code order.
+constexpr std::array<ActionRow, 12> kActionTable{{
+    {ActionInstall, ActionNotAvailable},
+    {ActionUninstall, ActionNotAvailable},
+    {ActionRecordVersion, ActionNotAvailable},
+    {ActionRunPnputil, RunPnputilAction},
+    {ActionDisable, ActionNotAvailable},
+    {ActionEnable, ActionNotAvailable},
+    {ActionRestart, ActionNotAvailable},
+    {ActionCheckPresence, ActionNotAvailable},
+    {ActionSetParameters, ActionNotAvailable},
+    {ActionSelfDelete, SelfDeleteAction},
+    {ActionRescan, RescanAction},
+    {ActionQueryDevice, ActionNotAvailable},
+}};
+
+ActionResult NoAction(ActionContext &) { return {kExitNoAction, false}; }
+
+}  // namespace
+
+ActionHandler HandlerFor(std::uint32_t action) {
+    for (const ActionRow &row : kActionTable)
+        if (row.action == action) return row.handler;
+    return NoAction;
+}
+
+}  // namespace cvl

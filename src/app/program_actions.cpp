@@ -1,0 +1,66 @@
+// The actions that need no device: the driver-package tool, the rescan and
+// the second stage of the self-deletion; and the answer of actions this
+// build does not carry.
+#include <string>
+
+#include "app/actions.h"
+#include "app/self_delete.h"
+#include "app/tool_run.h"
+#include "common/limits.h"
+#include "common/text.h"
+#include "log/install_log.h"
+
+namespace cvl {
+namespace {
+
+constexpr DWORD kRescanSettleMs = 3000;
+
+// The tool's path and command line, or false when they do not fit the
+// 260-character buffer the command line is built in.
+bool BuildPnputilCommand(Platform &platform, std::u16string &toolPath,
+                         std::u16string &commandLine) {
+    char16_t windowsDirectory[limits::kPathChars] = {};
+    const UINT length = platform.GetWindowsDirectoryW(windowsDirectory, limits::kPathChars);
+    if (length == 0 || length >= limits::kPathChars) return false;
+    toolPath = std::u16string(TextOf(windowsDirectory, limits::kPathChars)) +
+               u"\\system32\\pnputil.exe";
+    // A Windows directory with a blank is quoted so that the tool sees its
+    // own name as one argument.
+    const bool needsQuotes = toolPath.find(u' ') != std::u16string::npos;
+    commandLine = needsQuotes ? u"\"" + toolPath + u"\" " : toolPath + u" ";
+    return commandLine.size() < limits::kPathChars;
+}
+
+}  // namespace
+
+ActionResult RunPnputilAction(ActionContext &context) {
+    std::u16string toolPath;
+    std::u16string commandLine;
+    DWORD toolExitCode = 0;
+    if (BuildPnputilCommand(context.platform, toolPath, commandLine))
+        toolExitCode = RunProcessAndWait(context.platform, toolPath, commandLine);
+    if (toolExitCode == 0) LogLine(context.state.log, u"Could not execute the application....");
+    return {0, false};
+}
+
+ActionResult RescanAction(ActionContext &context) {
+    LogLine(context.state.log, u"Scan Hardware Change...");
+    RescanHardware(context.platform);
+    context.platform.Sleep(kRescanSettleMs);
+    return {0, false};
+}
+
+ActionResult SelfDeleteAction(ActionContext &context) {
+    LogLine(context.state.log, u"Self Deleting...");
+    const int result = SelfDelete(context.platform, context.options);
+    // The second stage has ended the process; on the real system control
+    // never comes back here.
+    return {static_cast<DWORD>(result), context.options.selfDeleteArgsGiven != 0};
+}
+
+ActionResult ActionNotAvailable(ActionContext &context) {
+    LogLine(context.state.log, u"Action not available in this build...");
+    return {kExitActionNotAvailable, false};
+}
+
+}  // namespace cvl

@@ -1,0 +1,131 @@
+#include "app/self_delete.h"
+
+#include <string>
+
+#include "common/limits.h"
+#include "common/text.h"
+
+namespace cvl {
+namespace {
+
+constexpr DWORD kParentSettleMs = 1000;
+constexpr DWORD kParentWaitMs = 2000;
+constexpr DWORD kChildStartMs = 100;
+constexpr std::size_t kRandomDigits = 10;
+constexpr char16_t kCopyExtension[] = u".exe";
+
+// The command line has no quoting, so a blank in the path to delete is
+// carried as '?', a character no Windows file name can hold.
+constexpr char16_t kBlankStandIn = u'?';
+
+// The runtime's classic pseudo-random generator, so that the copy's name
+// depends on the tick count alone, as on the system it was made for.
+class ClassicRandom {
+public:
+    explicit ClassicRandom(std::uint32_t seed) : state_(seed) {}
+    std::uint32_t Next() {
+        state_ = state_ * 214013u + 2531011u;
+        return (state_ >> 16) & 0x7FFFu;
+    }
+
+private:
+    std::uint32_t state_;
+};
+
+bool EncodeBlanks(const std::u16string &path, std::u16string &encoded) {
+    if (path.find(kBlankStandIn) != std::u16string::npos) return false;
+    encoded = path;
+    for (auto &c : encoded)
+        if (c == u' ') c = kBlankStandIn;
+    return true;
+}
+
+std::u16string DecodeBlanks(std::u16string path) {
+    for (auto &c : path)
+        if (c == kBlankStandIn) c = u' ';
+    return path;
+}
+
+int DeleteStartingProgram(Platform &platform, const InstallOptions &options) {
+    const std::int32_t processId = LeadingDecimal(options.selfDeleteProcessId.value_or(u""));
+    if (processId != 0) {
+        platform.Sleep(kParentSettleMs);
+        HANDLE parent = platform.OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE,
+                                             static_cast<DWORD>(processId));
+        if (parent != nullptr) {
+            platform.WaitForSingleObject(parent, kParentWaitMs);
+            platform.CloseHandle(parent);
+        }
+        const std::u16string target = DecodeBlanks(options.selfDeleteTarget.value_or(u""));
+        if (!target.empty()) platform.DeleteFileW(target.c_str());
+    }
+    platform.ExitProcess(0);
+    return 0;
+}
+
+}  // namespace
+
+int CopySelfToTemp(Platform &platform, std::u16string &copyPath, std::u16string &ownPath) {
+    // The copy's name adds ten digits, ".exe" and the terminator.
+    constexpr std::size_t kAddedChars = kRandomDigits + 4 + 1;
+    char16_t own[limits::kSelfDeletePathChars] = {};
+    const DWORD ownLength = platform.GetModuleFileNameW(own, limits::kSelfDeletePathChars);
+    if (ownLength == 0 || ownLength >= limits::kSelfDeletePathChars) return -1;
+    char16_t temp[limits::kSelfDeletePathChars] = {};
+    const DWORD tempLength = platform.GetTempPathW(limits::kSelfDeletePathChars, temp);
+    if (tempLength == 0 || tempLength + kAddedChars > limits::kSelfDeletePathChars) return -1;
+
+    ownPath.assign(own, ownLength);
+    copyPath.assign(temp, tempLength);
+    ClassicRandom random(platform.GetTickCount());
+    for (std::size_t i = 0; i < kRandomDigits; ++i)
+        copyPath.push_back(static_cast<char16_t>(u'0' + random.Next() % 10));
+    copyPath += kCopyExtension;
+    return platform.CopyFileW(ownPath.c_str(), copyPath.c_str(), TRUE) ? 0 : -1;
+}
+
+int LaunchSelfDeleter(Platform &platform, const std::u16string &copyPath,
+                      const std::u16string &ownPath) {
+    std::u16string target;
+    if (!EncodeBlanks(ownPath, target)) return -1;
+    const bool quoteCopy = copyPath.find(u' ') != std::u16string::npos;
+    std::u16string commandLine = quoteCopy ? u"\"" + copyPath + u"\"" : copyPath;
+    commandLine += u" /selfdel ";
+    commandLine += DecimalText(platform.GetCurrentProcessId());
+    commandLine += u" ";
+    commandLine += target;
+    if (commandLine.size() >= limits::kSelfDeleteCommandChars) return -1;
+
+    StartupInfo startup{};
+    startup.cb = sizeof(startup);
+    ProcessInformation process{};
+    // The copy is named on its own so that no other program can be started
+    // in its place from a path with blanks.
+    if (!platform.CreateProcessW(copyPath.c_str(), commandLine.data(), FALSE,
+                                 NORMAL_PRIORITY_CLASS, &startup, &process))
+        return -1;
+    platform.CloseHandle(process.hProcess);
+    platform.CloseHandle(process.hThread);
+    return 0;
+}
+
+int SelfDelete(Platform &platform, const InstallOptions &options) {
+    if (options.selfDeleteArgsGiven) return DeleteStartingProgram(platform, options);
+
+    std::u16string copyPath;
+    std::u16string ownPath;
+    if (CopySelfToTemp(platform, copyPath, ownPath) != 0) return 0;
+    HANDLE hold = platform.CreateFileW(copyPath.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                       FILE_FLAG_DELETE_ON_CLOSE);
+    if (hold == InvalidHandleValue()) {
+        // Nothing will remove the copy once this stage gives up.
+        platform.DeleteFileW(copyPath.c_str());
+        return 0;
+    }
+    if (LaunchSelfDeleter(platform, copyPath, ownPath) == 0) platform.Sleep(kChildStartMs);
+    platform.CloseHandle(hold);
+    return 0;
+}
+
+}  // namespace cvl

@@ -1,0 +1,63 @@
+#include "app/tool_run.h"
+
+#include <string>
+
+#include "common/limits.h"
+#include "common/text.h"
+
+namespace cvl {
+namespace {
+
+constexpr char16_t kPersistedKey[] =
+    u"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility "
+    u"Assistant\\Persisted";
+
+}  // namespace
+
+DWORD RunProcessAndWait(Platform &platform, const std::u16string &applicationName,
+                        std::u16string &commandLine) {
+    StartupInfo startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    ProcessInformation process{};
+    if (!platform.CreateProcessW(applicationName.c_str(), commandLine.data(), FALSE, 0, &startup,
+                                 &process))
+        return 0;
+    platform.WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    if (!platform.GetExitCodeProcess(process.hProcess, &exitCode)) exitCode = 0;
+    platform.CloseHandle(process.hProcess);
+    platform.CloseHandle(process.hThread);
+    return exitCode;
+}
+
+void MarkCompatibilityPersisted(Platform &platform) {
+    char16_t modulePath[limits::kLongPathChars] = {};
+    const DWORD length = platform.GetModuleFileNameW(modulePath, limits::kLongPathChars);
+    // A cut path would name another program's value.
+    if (length == 0 || length >= limits::kLongPathChars) return;
+    HKEY key = nullptr;
+    if (platform.RegCreateKeyExW(HKeyCurrentUser(), kPersistedKey, REG_OPTION_NON_VOLATILE,
+                                 KEY_ALL_ACCESS, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    const DWORD handled = 1;
+    platform.RegSetValueExW(key, modulePath, REG_DWORD, reinterpret_cast<const BYTE *>(&handled),
+                            sizeof(handled));
+    platform.RegCloseKey(key);
+}
+
+bool RescanHardware(Platform &platform) {
+    HMACHINE machine = nullptr;
+    if (platform.CM_Connect_MachineW(nullptr, &machine) != CR_SUCCESS) return false;
+    bool accepted = false;
+    DEVINST root = 0;
+    if (platform.CM_Locate_DevNode_ExW(&root, nullptr, CM_LOCATE_DEVNODE_NORMAL, machine) ==
+        CR_SUCCESS)
+        accepted = platform.CM_Reenumerate_DevNode_Ex(root, CM_REENUMERATE_SYNCHRONOUS, machine) ==
+                   CR_SUCCESS;
+    platform.CM_Disconnect_Machine(machine);
+    return accepted;
+}
+
+}  // namespace cvl

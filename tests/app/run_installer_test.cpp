@@ -1,0 +1,155 @@
+// Start-up, shutdown and dispatch of a whole run.
+#include "app/run_installer.h"
+
+#include <gtest/gtest.h>
+
+#include "support/scenario.h"
+
+namespace cvl {
+namespace {
+
+using test::LogOf;
+using test::Run;
+
+constexpr char16_t kPersistedKey[] =
+    u"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility "
+    u"Assistant\\Persisted";
+
+class RunInstallerTest : public ::testing::Test {
+protected:
+    sim::SimulatedPlatform machine;
+};
+
+TEST_F(RunInstallerTest, UnsupportedSystemEndsWithOneAndWritesNothing) {
+    machine.SetVersion(VER_PLATFORM_WIN32_NT, 10, 0);
+    EXPECT_EQ(Run(machine, u"/hwscan"), 1u);
+    EXPECT_FALSE(LogOf(machine));
+    EXPECT_FALSE(machine.GetRegDword(kPersistedKey, test::kProgramPath));
+}
+
+TEST_F(RunInstallerTest, EmptyOrRejectedCommandLineEndsWithTwoAndWritesNothing) {
+    for (const char16_t *tail :
+         {u"", u"/bogus", u"/hwscan /bogus", u"/i/u", u"/f c:\\pkg\\x.sys"}) {
+        SCOPED_TRACE(test::ToUtf8(tail));
+        sim::SimulatedPlatform fresh;
+        EXPECT_EQ(Run(fresh, tail), 2u);
+        EXPECT_FALSE(LogOf(fresh));
+        EXPECT_FALSE(fresh.GetRegDword(kPersistedKey, test::kProgramPath));
+        EXPECT_TRUE(fresh.MessageBoxes().empty());
+    }
+}
+
+TEST_F(RunInstallerTest, NoActionOptionEndsWithThreeAndLogsOnlyTheExitCode) {
+    EXPECT_EQ(Run(machine, u"/vistab701"), 3u);
+    EXPECT_EQ(LogOf(machine), "Exit code: = 3\r\n");
+}
+
+TEST_F(RunInstallerTest, OnlyBlanksAfterTheProgramNameParseToNoAction) {
+    EXPECT_EQ(Run(machine, u"   "), 3u);
+    EXPECT_EQ(LogOf(machine), "Exit code: = 3\r\n");
+}
+
+TEST_F(RunInstallerTest, TheLastActionOptionWins) {
+    EXPECT_EQ(Run(machine, u"/rp /hwscan"), 0u);
+    EXPECT_EQ(LogOf(machine), "Scan Hardware Change...\r\nExit code: = 0\r\n");
+}
+
+TEST_F(RunInstallerTest, CompatibilityValueIsWrittenOnlyOnWindows7AndLater) {
+    struct Case {
+        DWORD platformId, major, minor;
+        bool written;
+    };
+    for (const Case &c :
+         {Case{VER_PLATFORM_WIN32_NT, 6, 1, true}, Case{VER_PLATFORM_WIN32_NT, 6, 2, true},
+          Case{VER_PLATFORM_WIN32_NT, 6, 0, false}, Case{VER_PLATFORM_WIN32_NT, 5, 1, false},
+          Case{VER_PLATFORM_WIN32_WINDOWS, 4, 90, false}}) {
+        SCOPED_TRACE(testing::Message() << c.platformId << " " << c.major << "." << c.minor);
+        sim::SimulatedPlatform fresh;
+        fresh.SetVersion(c.platformId, c.major, c.minor);
+        EXPECT_EQ(Run(fresh, u"/hwscan"), 0u);
+        const auto value = fresh.GetRegValue(kPersistedKey, test::kProgramPath);
+        EXPECT_EQ(value.has_value(), c.written);
+        if (value) EXPECT_EQ(fresh.GetRegDword(kPersistedKey, test::kProgramPath), 1u);
+    }
+}
+
+TEST_F(RunInstallerTest, UninstallerAsksFirstAndCancelEndsWithZeroAndNoLog) {
+    machine.SetMessageBoxAnswer(IDCANCEL);
+    EXPECT_EQ(Run(machine, u"/uninstaller /dbgmsg"), 0u);
+    ASSERT_EQ(machine.MessageBoxes().size(), 1u);
+    const auto &box = machine.MessageBoxes()[0];
+    EXPECT_EQ(box.text, u"Do You Want To Remove Corvane Ethernet Controller Driver?");
+    EXPECT_EQ(box.caption, u"");
+    EXPECT_EQ(box.type, MB_OKCANCEL | MB_ICONEXCLAMATION);
+    EXPECT_FALSE(LogOf(machine));
+}
+
+TEST_F(RunInstallerTest, SilentUninstallerShowsNoBox) {
+    machine.SetMessageBoxAnswer(IDCANCEL);
+    Run(machine, u"/uninstaller /s");
+    EXPECT_TRUE(machine.MessageBoxes().empty());
+}
+
+TEST_F(RunInstallerTest, UninstallerIsUnloggedUnlessDebugMessagesAreAsked) {
+    Run(machine, u"/uninstaller /s");
+    EXPECT_FALSE(LogOf(machine));
+    sim::SimulatedPlatform withLog;
+    Run(withLog, u"/uninstaller /s /dbgmsg");
+    ASSERT_TRUE(LogOf(withLog));
+    EXPECT_NE(LogOf(withLog)->find("Exit code: = "), std::string::npos);
+}
+
+TEST_F(RunInstallerTest, Windows98WritesItsLogAtTheRootOfTheCurrentDrive) {
+    machine.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222);
+    EXPECT_EQ(Run(machine, u"/vistab701"), 3u);
+    EXPECT_EQ(LogOf(machine, u"C:\\INST.TXT"), "Exit code: = 3\r\n");
+    EXPECT_FALSE(LogOf(machine));
+}
+
+TEST_F(RunInstallerTest, OtherSystemsWriteInstallLogInTheCurrentDirectory) {
+    for (DWORD minor : {0u, 90u}) {
+        sim::SimulatedPlatform fresh;
+        fresh.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, minor);
+        Run(fresh, u"/vistab701");
+        EXPECT_EQ(LogOf(fresh), "Exit code: = 3\r\n");
+        EXPECT_FALSE(LogOf(fresh, u"C:\\INST.TXT"));
+    }
+}
+
+TEST_F(RunInstallerTest, ASecondRunLeavesOnlyItsOwnLines) {
+    Run(machine, u"/hwscan");
+    Run(machine, u"/vistab701");
+    EXPECT_EQ(LogOf(machine), "Exit code: = 3\r\n");
+}
+
+TEST_F(RunInstallerTest, RunReleasesEveryHandleItOpened) {
+    Run(machine, u"/hwscan");
+    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+}
+
+TEST_F(RunInstallerTest, ActionsThisBuildDoesNotCarryNeverClaimSuccess) {
+    for (const char16_t *tail :
+         {u"/i /vistab701", u"/u", u"/q", u"/dnicdrv", u"/enicdrv", u"/denicdrv",
+          u"/chknicexist /vistab701", u"/setwolreg", u"/qdev 1f3a b702 1"}) {
+        SCOPED_TRACE(test::ToUtf8(tail));
+        sim::SimulatedPlatform fresh;
+        const DWORD code = Run(fresh, tail);
+        EXPECT_NE(code, 0u);
+        EXPECT_EQ(LogOf(fresh), "Action not available in this build...\r\nExit code: = 13\r\n");
+    }
+}
+
+TEST(CommandTailTest, SkipsTheProgramNameQuotedOrNotAndTheBlanksAfterIt) {
+    struct Case {
+        std::u16string_view full, tail;
+    };
+    for (const Case &c : {Case{u"cvlsetup.exe /i /vistab701", u"/i /vistab701"},
+                          Case{u"\"C:\\Program Files\\x\\cvlsetup.exe\"  \t/hwscan", u"/hwscan"},
+                          Case{u"\"C:\\a b\\c.exe\"/rp", u"/rp"}, Case{u"cvlsetup.exe   ", u""},
+                          Case{u"cvlsetup.exe", u""}, Case{u"\"unterminated", u""}}) {
+        EXPECT_EQ(CommandTailOf(c.full), c.tail) << test::ToUtf8(c.full);
+    }
+}
+
+}  // namespace
+}  // namespace cvl

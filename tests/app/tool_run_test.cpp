@@ -1,0 +1,149 @@
+// The driver-package tool run, the compatibility value and the rescan.
+#include "app/tool_run.h"
+
+#include <gtest/gtest.h>
+
+#include "support/scenario.h"
+
+namespace cvl {
+namespace {
+
+using test::LogOf;
+using test::Run;
+
+constexpr char16_t kPnputil[] = u"C:\\Windows\\system32\\pnputil.exe";
+constexpr char16_t kCouldNotExecute[] = u"Could not execute the application....";
+
+class PnputilActionTest : public ::testing::Test {
+protected:
+    sim::SimulatedPlatform machine;
+};
+
+TEST_F(PnputilActionTest, ToolEndingWithNonZeroIsNotReported) {
+    machine.AddFile(kPnputil, "tool");
+    machine.SetToolExitCode(kPnputil, 5);
+    EXPECT_EQ(Run(machine, u"/rp"), 0u);
+    EXPECT_EQ(LogOf(machine), "Exit code: = 0\r\n");
+    ASSERT_EQ(machine.Processes().size(), 1u);
+    const auto &tool = machine.Processes()[0];
+    EXPECT_EQ(tool.applicationName, kPnputil);
+    EXPECT_EQ(tool.commandLine, std::u16string(kPnputil) + u" ");
+    EXPECT_EQ(tool.startupInfo.dwFlags, STARTF_USESHOWWINDOW);
+    EXPECT_EQ(tool.startupInfo.wShowWindow, SW_HIDE);
+    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+}
+
+TEST_F(PnputilActionTest, ToolEndingWithZeroAndToolNotStartedLogTheSameLine) {
+    machine.AddFile(kPnputil, "tool");
+    machine.SetToolExitCode(kPnputil, 0);
+    EXPECT_EQ(Run(machine, u"/rp"), 0u);
+    const auto endedWithZero = LogOf(machine);
+
+    sim::SimulatedPlatform missing;
+    EXPECT_EQ(Run(missing, u"/rp"), 0u);
+    EXPECT_EQ(LogOf(missing), endedWithZero);
+    EXPECT_EQ(endedWithZero, ToUtf8(kCouldNotExecute) + "\r\nExit code: = 0\r\n");
+}
+
+TEST_F(PnputilActionTest, CommandLineMustFitTwoHundredSixtyCharacters) {
+    // "\system32\pnputil.exe " adds 22 characters; with the terminator a
+    // Windows directory of 237 characters fits, 238 does not.
+    for (std::size_t length : {237u, 238u}) {
+        sim::SimulatedPlatform fresh;
+        const std::u16string windows = u"C:\\" + std::u16string(length - 3, u'w');
+        fresh.SetWindowsDirectory(windows);
+        fresh.AddFile(windows + u"\\system32\\pnputil.exe", "tool");
+        fresh.SetToolExitCode(windows + u"\\system32\\pnputil.exe", 7);
+        EXPECT_EQ(Run(fresh, u"/rp"), 0u);
+        const bool fits = length + 22 < 260;
+        EXPECT_EQ(fresh.Processes().size(), fits ? 1u : 0u) << length;
+        EXPECT_EQ(LogOf(fresh)->find("Could not execute") != std::string::npos, !fits);
+    }
+}
+
+TEST_F(PnputilActionTest, ABlankInTheWindowsDirectoryCannotStartAnotherProgram) {
+    machine.SetWindowsDirectory(u"C:\\Win Dir");
+    const std::u16string tool = u"C:\\Win Dir\\system32\\pnputil.exe";
+    machine.AddFile(tool, "tool");
+    machine.SetToolExitCode(tool, 3);
+    machine.AddFile(u"C:\\Win.exe", "planted");
+    machine.SetToolExitCode(u"C:\\Win.exe", 9);
+    EXPECT_EQ(Run(machine, u"/rp"), 0u);
+    ASSERT_EQ(machine.Processes().size(), 1u);
+    EXPECT_EQ(machine.Processes()[0].imagePath, tool);
+    EXPECT_EQ(machine.Processes()[0].commandLine, u"\"" + tool + u"\" ");
+}
+
+TEST(RunProcessAndWaitTest, ReturnsTheToolsExitCodeAndZeroWhenItDoesNotStart) {
+    sim::SimulatedPlatform machine;
+    machine.AddFile(u"C:\\t\\tool.exe", "tool");
+    machine.SetToolExitCode(u"C:\\t\\tool.exe", 0xC0000005u);
+    std::u16string command = u"C:\\t\\tool.exe ";
+    EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\tool.exe", command), 0xC0000005u);
+    std::u16string missing = u"C:\\t\\none.exe ";
+    EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\none.exe", missing), 0u);
+}
+
+constexpr char16_t kPersistedKey[] =
+    u"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility "
+    u"Assistant\\Persisted";
+
+TEST(MarkCompatibilityPersistedTest, SetsAndOverwritesTheValueForTheFullPath) {
+    sim::SimulatedPlatform machine;
+    MarkCompatibilityPersisted(machine);
+    machine.SetRegDword(kPersistedKey, test::kProgramPath, 7);
+    MarkCompatibilityPersisted(machine);
+    EXPECT_EQ(machine.GetRegValue(kPersistedKey, test::kProgramPath)->type, REG_DWORD);
+    EXPECT_EQ(machine.GetRegDword(kPersistedKey, test::kProgramPath), 1u);
+    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+}
+
+TEST(MarkCompatibilityPersistedTest, FailuresWriteNothing) {
+    for (const char *operation : {"GetModuleFileNameW", "RegCreateKeyExW"}) {
+        sim::SimulatedPlatform machine;
+        machine.Fail(operation, ERROR_ACCESS_DENIED);
+        MarkCompatibilityPersisted(machine);
+        EXPECT_FALSE(machine.GetRegValue(kPersistedKey, test::kProgramPath)) << operation;
+    }
+}
+
+TEST(MarkCompatibilityPersistedTest, AProgramPathTooLongForItsBufferIsNotCutIntoAnotherName) {
+    sim::SimulatedPlatform machine;
+    const std::u16string longPath = u"C:\\" + std::u16string(520, u'x') + u".exe";
+    machine.SetProgram(longPath);
+    MarkCompatibilityPersisted(machine);
+    EXPECT_FALSE(machine.RegKeyExists(kPersistedKey));
+}
+
+TEST(RescanTest, ReenumeratesTheRootSynchronouslyAndWaitsThreeSeconds) {
+    sim::SimulatedPlatform machine;
+    EXPECT_EQ(Run(machine, u"/hwscan"), 0u);
+    EXPECT_EQ(machine.DeviceTreeCalls(),
+              (std::vector<std::string>{"connect", "locate", "reenumerate:1", "disconnect"}));
+    EXPECT_EQ(machine.Sleeps(), std::vector<DWORD>{3000});
+    EXPECT_EQ(LogOf(machine), "Scan Hardware Change...\r\nExit code: = 0\r\n");
+}
+
+TEST(RescanTest, FailuresAreIgnoredAndAFailedConnectionIsNotDisconnected) {
+    struct Case {
+        const char *operation;
+        std::vector<std::string> calls;
+    };
+    for (const Case &c : {Case{"CM_Connect_MachineW", {}},
+                          Case{"CM_Locate_DevNode_ExW", {"connect", "disconnect"}},
+                          Case{"CM_Reenumerate_DevNode_Ex", {"connect", "locate", "disconnect"}}}) {
+        sim::SimulatedPlatform machine;
+        machine.Fail(c.operation, CR_FAILURE);
+        EXPECT_FALSE(RescanHardware(machine)) << c.operation;
+        EXPECT_EQ(machine.DeviceTreeCalls(), c.calls) << c.operation;
+        sim::SimulatedPlatform run;
+        run.Fail(c.operation, CR_FAILURE);
+        EXPECT_EQ(Run(run, u"/hwscan"), 0u);
+        EXPECT_EQ(run.Sleeps(), std::vector<DWORD>{3000});
+    }
+    sim::SimulatedPlatform machine;
+    EXPECT_TRUE(RescanHardware(machine));
+}
+
+}  // namespace
+}  // namespace cvl
