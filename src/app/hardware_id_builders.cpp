@@ -3,16 +3,15 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/hardware_id_layout.h"
 #include "common/text.h"
 
 namespace cvl {
 namespace {
 
+using namespace hardware_id_layout;
+
 constexpr std::u16string_view kEmptyId = kEmptyPciHardwareId;
-constexpr std::size_t kVendorAt = kEmptyId.find(u"VEN_") + 4;
-constexpr std::size_t kDeviceAt = kEmptyId.find(u"DEV_") + 4;
-constexpr std::size_t kSubsystemAnd = kEmptyId.find(u"&SUBSYS_");
-constexpr std::size_t kSubsystemAt = kSubsystemAnd + std::u16string_view(u"&SUBSYS_").size();
 // The network-controller class code stands in for a subsystem that was not
 // given, so that every network adapter of that vendor and device matches.
 constexpr std::u16string_view kNetworkClassSuffix = u"&CC_0200";

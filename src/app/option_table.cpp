@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/command_line.h"
+#include "app/hardware_id_layout.h"
 #include "app/os_detect.h"
 #include "common/text.h"
 
@@ -58,15 +58,12 @@ OptionOutcome QueryDevice(OptionContext &context, OptionValues values) {
     if (vendor.size() != 4 || device.size() != 4 || revision.empty() || revision.size() > 2)
         return OptionOutcome::RejectedAndStop;
 
-    constexpr std::u16string_view initial = kInitialQueryDeviceId;
-    constexpr std::size_t vendorAt = initial.find(u"VEN_") + 4;
-    constexpr std::size_t deviceAt = initial.find(u"DEV_") + 4;
-    constexpr std::size_t revisionAt = initial.find(u"REV_") + 4;
+    using namespace hardware_id_layout;
     auto &id = context.state.QueryDeviceId;
-    vendor.copy(&id[vendorAt], 4);
-    device.copy(&id[deviceAt], 4);
-    id[revisionAt] = revision.size() == 2 ? revision[0] : u'0';
-    id[revisionAt + 1] = revision.back();
+    vendor.copy(&id[kVendorAt], vendor.size());
+    device.copy(&id[kDeviceAt], device.size());
+    id[kRevisionAt] = revision.size() == 2 ? revision[0] : u'0';
+    id[kRevisionAt + 1] = revision.back();
     context.options.action = ActionQueryDevice;
     return OptionOutcome::Accepted;
 }
