@@ -1,0 +1,41 @@
+#include "common/registry_text.h"
+
+#include <vector>
+
+#include "common/text.h"
+
+namespace cvl {
+
+bool ReadRegistryText(Platform &platform, HKEY key, const char16_t *valueName,
+                      std::size_t capacityBytes, std::u16string &text) {
+    std::vector<BYTE> buffer(capacityBytes, 0);
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(capacityBytes);
+    if (platform.RegQueryValueExW(key, valueName, &type, buffer.data(), &size) != ERROR_SUCCESS)
+        return false;
+    const std::size_t stored = size < capacityBytes ? size : capacityBytes;
+    std::u16string value;
+    for (std::size_t i = 0; i + 1 < stored; i += 2) {
+        const char16_t c = static_cast<char16_t>(buffer[i] | (buffer[i + 1] << 8));
+        if (c == u'\0') break;
+        value.push_back(c);
+    }
+    text = std::move(value);
+    return true;
+}
+
+LSTATUS WriteRegistryText(Platform &platform, HKEY key, const char16_t *valueName,
+                          std::u16string_view text) {
+    std::vector<BYTE> bytes;
+    bytes.reserve((text.size() + 1) * 2);
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<BYTE>(c & 0xFF));
+        bytes.push_back(static_cast<BYTE>(c >> 8));
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return platform.RegSetValueExW(key, valueName, REG_SZ, bytes.data(),
+                                   static_cast<DWORD>(bytes.size()));
+}
+
+}  // namespace cvl

@@ -1,0 +1,49 @@
+// The driver package beside the program: where its INF is and which driver
+// version it carries.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/install_options.h"
+#include "common/run_state.h"
+#include "platform/platform.h"
+
+namespace cvl {
+
+struct DriverPackage {
+    std::optional<std::u16string> InfPath;
+    std::optional<std::u16string> SourceDir;
+};
+
+// The three paths built from the program's own path and a relative INF path.
+struct PackagePaths {
+    std::u16string programDir;
+    std::u16string sourceDir;
+    std::u16string infPath;
+};
+
+// Program folder: the own path cut after its last backslash (one only at the
+// first position does not count). Source folder: the program folder and the
+// INF path up to its last backslash. INF path: the program folder and the
+// whole INF path. Each is cut to 511 characters.
+PackagePaths BuildPackagePaths(std::u16string_view ownPath, std::u16string_view relativeInfPath);
+
+// Returns 0 (found), 2 (no INF name applies) or 9 (own path unreadable, or
+// no such file). Sets PackageInfPath to the path it tried.
+int LocateDriverPackage(Platform &platform, RunState &state, DriverPackage &package,
+                        const InstallOptions &options);
+
+// The version field of the DriverVer line of the [version] section.
+bool ReadInfDriverVer(Platform &platform, HINF inf, std::u16string &version);
+
+// Reads PackageInfPath's DriverVer into PackageDriverVersion, without the
+// leading zeros of every part after the first.
+void LoadPackageDriverVersion(Platform &platform, RunState &state);
+
+// Drops the leading zeros of every dot-separated part after the first.
+std::u16string NormalizeDriverVersion(std::u16string_view version);
+
+void FreeDriverPackage(DriverPackage &package);
+
+}  // namespace cvl
