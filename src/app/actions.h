@@ -38,5 +38,11 @@ ActionResult RunPnputilAction(ActionContext &context);
 ActionResult RescanAction(ActionContext &context);
 ActionResult SelfDeleteAction(ActionContext &context);
 ActionResult ActionNotAvailable(ActionContext &context);
+ActionResult DisableAction(ActionContext &context);
+ActionResult EnableAction(ActionContext &context);
+ActionResult RestartAction(ActionContext &context);
+ActionResult CheckPresenceAction(ActionContext &context);
+ActionResult SetParametersAction(ActionContext &context);
+ActionResult QueryDeviceAction(ActionContext &context);
 
 }  // namespace cvl

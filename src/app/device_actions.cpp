@@ -1,0 +1,199 @@
+// The actions that switch adapters, check for them and write their
+// parameters.
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/actions.h"
+#include "app/command_line.h"
+#include "app/parameter_retry.h"
+#include "common/registry_text.h"
+#include "common/text.h"
+#include "device/device_control.h"
+#include "device/device_family.h"
+#include "device/presence_check.h"
+#include "log/install_log.h"
+#include "state/setup_state.h"
+
+namespace cvl {
+namespace {
+
+constexpr DWORD kSwitchPauseMs = 1000;
+
+enum class StepKind { Pause, Off, On };
+
+struct Step {
+    StepKind kind;
+    std::uint8_t family;
+};
+
+using Script = std::vector<Step>;
+
+constexpr Step Pause() {
+    return {StepKind::Pause, 0};
+}
+constexpr Step Off(std::uint8_t family) {
+    return {StepKind::Off, family};
+}
+constexpr Step On(std::uint8_t family) {
+    return {StepKind::On, family};
+}
+
+// One row of the switching table: a condition on the options, a script per
+// action (disable, enable, restart), and the line the legacy rows log.
+struct SwitchRow {
+    std::function<bool(const InstallOptions &)> applies;
+    std::array<Script, 3> scripts;
+    const char16_t *logLine;
+};
+
+std::array<Script, 3> LegacyScripts(std::uint8_t family) {
+    return {Script{Off(family)}, Script{On(family)},
+            Script{Pause(), Off(family), Pause(), On(family)}};
+}
+
+std::array<Script, 3> UsbScripts(std::uint8_t family) {
+    return {Script{Pause(), Off(family), Pause(), Off(family)},
+            Script{Pause(), On(family), Pause(), On(family)},
+            Script{Pause(), Off(family), Pause(), On(family)}};
+}
+
+// The rows after the "/nicid" row, tested in this order; the first that
+// applies runs.
+const std::vector<SwitchRow> &FamilySwitchRows() {
+    static const std::vector<SwitchRow> rows{
+        {[](const InstallOptions &o) { return o.b702 != 0; }, LegacyScripts(FamilyPcie),
+         u"Disable Pcie Nic..."},
+        {[](const InstallOptions &o) { return o.b701 && o.b703; }, LegacyScripts(FamilyVistaB703),
+         u"Disable CVLB703 ..."},
+        {[](const InstallOptions &o) { return o.b701 != 0; }, LegacyScripts(FamilyPci),
+         u"Disable CVLB701 ..."},
+        {[](const InstallOptions &o) { return o.vistaB760 != 0; }, UsbScripts(FamilyVistaB760),
+         nullptr},
+        {[](const InstallOptions &o) { return o.vistaB761 != 0; }, UsbScripts(FamilyVistaB761),
+         nullptr},
+        {[](const InstallOptions &o) { return o.vistaB762 != 0; }, UsbScripts(FamilyVistaB762),
+         nullptr},
+        {[](const InstallOptions &o) { return o.vistaB76x != 0; }, UsbScripts(FamilyVistaB76x),
+         nullptr},
+        {[](const InstallOptions &) { return true; },
+         {Script{Pause(), Off(FamilyVistaB701), Pause(), Off(FamilyVistaB703)},
+          Script{Pause(), On(FamilyVistaB701), Pause(), On(FamilyVistaB703)},
+          Script{Pause(), Off(FamilyVistaB701), Pause(), Off(FamilyVistaB703), Pause(),
+                 On(FamilyVistaB701), Pause(), On(FamilyVistaB703)}},
+         nullptr},
+    };
+    return rows;
+}
+
+void RunScript(ActionContext &context, const Script &script) {
+    for (const Step &step : script) {
+        switch (step.kind) {
+            case StepKind::Pause:
+                context.platform.Sleep(kSwitchPauseMs);
+                break;
+            case StepKind::Off:
+                SetFamilyAdaptersState(context.platform, context.state, step.family, 0);
+                break;
+            case StepKind::On:
+                SetFamilyAdaptersState(context.platform, context.state, step.family, 1);
+                break;
+        }
+    }
+}
+
+// "Completed.txt" in the current directory, without a line end.
+void WriteCompletedMarker(Platform &platform, std::u16string_view text) {
+    HANDLE file = platform.CreateFileW(u"Completed.txt", GENERIC_WRITE, FILE_SHARE_READ,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    if (file == InvalidHandleValue()) return;
+    WriteTextMode(platform, file, text);
+    platform.CloseHandle(file);
+}
+
+enum SwitchAction { kDisable = 0, kEnable = 1, kRestart = 2 };
+
+ActionResult SwitchAdapters(ActionContext &context, SwitchAction action) {
+    RunState &state = context.state;
+    if (state.nicIdGiven) {
+        for (auto &c : state.nicIdText) c = FoldAZ(c);
+        const std::u16string idText(SlotText(state.nicIdText));
+        static constexpr const char16_t *kMarkers[] = {u"Disabled NIC", u"Enabled NIC",
+                                                       u"Disabled and enabled NIC"};
+        if (action != kEnable) SetAdapterStateById(context.platform, state, idText, 0);
+        if (action != kDisable) SetAdapterStateById(context.platform, state, idText, 1);
+        WriteCompletedMarker(context.platform, kMarkers[action]);
+        return {0, false};
+    }
+    for (const SwitchRow &row : FamilySwitchRows()) {
+        if (!row.applies(context.options)) continue;
+        RunScript(context, row.scripts[action]);
+        if (row.logLine != nullptr) LogLine(state.log, row.logLine);
+        break;
+    }
+    return {0, false};
+}
+
+// Writes "NicExist" under VISTA_B703 or VISTA_B760 of an existing Software key.
+void WriteDirectPresence(Platform &platform, const char16_t *subkey, std::u16string_view answer) {
+    ScopedKey software(platform);
+    if (platform.RegOpenKeyExW(HKeyLocalMachine(), u"Software", 0, KEY_ALL_ACCESS,
+                               software.Receive()) != ERROR_SUCCESS)
+        return;
+    ScopedKey family(platform);
+    if (platform.RegCreateKeyExW(software.Get(), subkey, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                 family.Receive(), nullptr) != ERROR_SUCCESS)
+        return;
+    WriteRegistryText(platform, family.Get(), u"NicExist", answer);
+}
+
+}  // namespace
+
+ActionResult DisableAction(ActionContext &context) {
+    return SwitchAdapters(context, kDisable);
+}
+ActionResult EnableAction(ActionContext &context) {
+    return SwitchAdapters(context, kEnable);
+}
+ActionResult RestartAction(ActionContext &context) {
+    return SwitchAdapters(context, kRestart);
+}
+
+ActionResult CheckPresenceAction(ActionContext &context) {
+    const InstallOptions &options = context.options;
+    if (!options.vistaB701 && !options.vistaB703 && !options.vistaB760) return {0, false};
+    BuildCheckHardwareIds(context.state);
+    const int found = ChkNicExist(context.platform, context.state, options);
+    LogFlag(context.state.log, found != 0);
+    const std::u16string_view answer = found == 1 ? u"yes" : u"no";
+    if (options.vistaB701) {
+        WriteSetupValue(context.platform, u"NicExist", answer, FamilyVistaB701);
+    } else if (options.vistaB703) {
+        WriteDirectPresence(context.platform, u"CVLSetup\\VISTA_B703", answer);
+    } else {
+        WriteDirectPresence(context.platform, u"CVLSetup\\VISTA_B760", answer);
+    }
+    return {0, false};
+}
+
+ActionResult SetParametersAction(ActionContext &context) {
+    if (context.state.parameters.count == 0) return {0, false};
+    const std::vector<std::uint8_t> families = SelectedPerFamilyFamilies(context.options);
+    RetryParameterWrites(context.platform, context.state, context.options, families);
+    for (std::uint8_t family : families) {
+        context.platform.Sleep(kSwitchPauseMs);
+        SetFamilyAdaptersState(context.platform, context.state, family, 0);
+        context.platform.Sleep(kSwitchPauseMs);
+        SetFamilyAdaptersState(context.platform, context.state, family, 1);
+    }
+    return {0, false};
+}
+
+ActionResult QueryDeviceAction(ActionContext &context) {
+    constexpr DWORD kExitDeviceNotFound = 11;
+    const int found = ChkNicExist(context.platform, context.state, context.options);
+    return {found != 0 ? 0u : kExitDeviceNotFound, false};
+}
+
+}  // namespace cvl

@@ -1,0 +1,316 @@
+#include "device/version_check.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "common/number_text.h"
+#include "common/registry_text.h"
+#include "common/text.h"
+#include "device/device_family.h"
+#include "device/device_walks.h"
+#include "log/install_log.h"
+
+namespace cvl {
+namespace {
+
+constexpr std::size_t kDriverVersionBytes = 512;
+constexpr std::size_t kExistingValueBytes = 16;
+constexpr REGSAM kDriverKeyAccess = KEY_QUERY_VALUE | KEY_SET_VALUE;
+constexpr std::u16string_view kWakeOnLanKeyword = u"wol_setting";
+
+// Which list each family's version check compares with; no entry, no match.
+std::optional<OemPolicy> SetParametersPolicy(std::uint8_t family) {
+    switch (family) {
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+            return OemReplaces;
+        case 5:
+        case 7:
+        case 8:
+        case 9:
+            return OemIgnored;
+        default:
+            return std::nullopt;
+    }
+}
+
+bool IsUsbFamily(std::uint8_t family) {
+    return family == 5 || family == 7 || family == 8 || family == 9;
+}
+
+std::optional<OemPolicy> InstallNeededPolicy(std::uint8_t family) {
+    switch (family) {
+        case 3:
+            return OemReplaces;
+        case 4:
+            return OemExtends;
+        case 5:
+        case 7:
+        case 8:
+        case 9:
+            return OemIgnored;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::vector<BYTE> LittleEndian(DWORD number, std::size_t size) {
+    std::vector<BYTE> bytes(size, 0);
+    for (std::size_t i = 0; i < size && i < 4; ++i) bytes[i] = static_cast<BYTE>(number >> (8 * i));
+    return bytes;
+}
+
+std::vector<BYTE> TextBytes(std::u16string_view text) {
+    std::vector<BYTE> bytes;
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<BYTE>(c & 0xFF));
+        bytes.push_back(static_cast<BYTE>(c >> 8));
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+}
+
+// Opens the device's driver key for reading and setting values.
+bool OpenDriverKey(Platform &platform, const PresentDevice &device, ScopedKey &key) {
+    key.Adopt(platform.SetupDiOpenDevRegKey(device.list, &device.data, DICS_FLAG_GLOBAL, 0,
+                                            DIREG_DRV, kDriverKeyAccess));
+    return key.IsOpen();
+}
+
+class ParameterWriter : public HardwareIdVisitor {
+public:
+    ParameterWriter(Platform &platform, RunState &state, std::uint8_t family, OemPolicy policy,
+                    const InstallOptions &options)
+        : platform_(platform), state_(state), family_(family), policy_(policy), options_(options) {}
+
+    bool OnHardwareId(const PresentDevice &, std::u16string_view hardwareId) override {
+        if (!MatchFullId(family_, hardwareId, policy_, state_.ids)) return true;
+        deviceMatched_ = true;
+        const bool throughOwnList =
+            IsUsbFamily(family_) || (family_ == FamilyVistaB703 && state_.ids.oemCount == 0);
+        if (throughOwnList) {
+            LogLine(state_.log, u"Found 1 adapter... CHK_DRV_SET_PARA");
+            LogText(state_.log, u"STRING : ", hardwareId);
+        }
+        return true;
+    }
+
+    bool OnDeviceDone(const PresentDevice &device) override {
+        if (!deviceMatched_) return true;
+        deviceMatched_ = false;
+        ScopedKey key(platform_);
+        if (!OpenDriverKey(platform_, device, key)) return true;
+        std::u16string adapterVersion;
+        if (!ReadRegistryText(platform_, key.Get(), u"DriverVersion", kDriverVersionBytes,
+                              adapterVersion))
+            return true;
+        LogText(state_.log, u"Driver Ver", adapterVersion);
+        LogText(state_.log, u"Dest Driver Ver", state_.PackageDriverVersion);
+        if (options_.action != ActionSetParameters &&
+            !EqualsFoldAZ(adapterVersion, state_.PackageDriverVersion)) {
+            result = 0;
+            return false;
+        }
+        for (std::uint32_t i = 0; i < state_.parameters.count; ++i)
+            WriteParameter(key.Get(), state_.parameters.entries[i]);
+        return result != 0;
+    }
+
+    int result = 1;
+
+private:
+    void WriteParameter(HKEY key, const ParameterEntry &entry) {
+        const std::u16string_view name = SlotText(entry.name);
+        const std::u16string_view value = SlotText(entry.value);
+        if (EqualsFoldAZ(name, kWakeOnLanKeyword)) {
+            const std::optional<DWORD> capabilities = WakeOnLanCapabilities(value);
+            if (!capabilities) return;
+            if (!SetValue(key, u"PnPCapabilities", REG_DWORD, LittleEndian(*capabilities, 4)))
+                result = 0;
+            return;
+        }
+        const std::u16string valueName(name);
+        std::array<BYTE, kExistingValueBytes> existing{};
+        DWORD type = REG_NONE;
+        DWORD size = kExistingValueBytes;
+        const bool read = platform_.RegQueryValueExW(key, valueName.c_str(), &type, existing.data(),
+                                                     &size) == ERROR_SUCCESS;
+        const std::int32_t shown =
+            read
+                ? static_cast<std::int32_t>(existing[0] | (existing[1] << 8) | (existing[2] << 16) |
+                                            (static_cast<std::uint32_t>(existing[3]) << 24))
+                : 0;
+        LogNumber(state_.log, u"Para value", shown);
+        // A parameter the driver does not already have is never created.
+        if (!read) return;
+        std::optional<std::vector<BYTE>> data = NewData(entry, value, type, size);
+        if (!data || !SetValue(key, valueName.c_str(), type, *data)) result = 0;
+    }
+
+    // The bytes to store in the existing value's type, or nothing when the
+    // value text does not give what that type holds.
+    static std::optional<std::vector<BYTE>> NewData(const ParameterEntry &entry,
+                                                    std::u16string_view value, DWORD type,
+                                                    DWORD existingSize) {
+        if (entry.kind == kParameterKindHexNumber) {
+            const std::optional<std::uint32_t> number = ScanHex(value);
+            if (!number) return std::nullopt;
+            // The number, widened with zeros to the size the value had, so
+            // nothing past it is read.
+            return LittleEndian(*number, existingSize);
+        }
+        if (type == REG_DWORD) {
+            const std::optional<std::uint32_t> number = WholeDecimal(value);
+            if (!number) return std::nullopt;
+            return LittleEndian(*number, 4);
+        }
+        return TextBytes(value);
+    }
+
+    bool SetValue(HKEY key, const char16_t *name, DWORD type, const std::vector<BYTE> &data) {
+        return platform_.RegSetValueExW(key, name, type, data.data(),
+                                        static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+    }
+
+    Platform &platform_;
+    RunState &state_;
+    std::uint8_t family_;
+    OemPolicy policy_;
+    const InstallOptions &options_;
+    bool deviceMatched_ = false;
+};
+
+class InstallNeed : public HardwareIdVisitor {
+public:
+    InstallNeed(Platform &platform, RunState &state, std::uint8_t family, OemPolicy policy,
+                const InstallOptions &options)
+        : platform_(platform), state_(state), family_(family), policy_(policy), options_(options) {}
+
+    bool OnHardwareId(const PresentDevice &, std::u16string_view hardwareId) override {
+        if (IsUsbFamily(family_)) {
+            const std::u16string lowered = LoweredAZ(hardwareId);
+            for (std::u16string_view entry : FamilyHardwareIds(family_)) {
+                LogLine(state_.log, lowered);
+                LogLine(state_.log, entry);
+                if (EqualsFoldAZ(lowered, entry)) deviceMatched_ = true;
+                if (deviceMatched_) break;
+            }
+        } else {
+            deviceMatched_ = MatchFullId(family_, hardwareId, policy_, state_.ids);
+        }
+        return !deviceMatched_;
+    }
+
+    bool OnDeviceDone(const PresentDevice &device) override {
+        if (!deviceMatched_) return true;
+        deviceMatched_ = false;
+        std::u16string adapterVersion;
+        bool read = false;
+        {
+            ScopedKey key(platform_);
+            if (!OpenDriverKey(platform_, device, key)) return Decide(2);
+            read = ReadRegistryText(platform_, key.Get(), u"DriverVersion", kDriverVersionBytes,
+                                    adapterVersion);
+        }
+        LogText(state_.log, u"Curr :", adapterVersion);
+        LogText(state_.log, u"New :", state_.PackageDriverVersion);
+        if (!read) return Decide(2);
+        if (EqualsFoldAZ(adapterVersion, state_.PackageDriverVersion)) {
+            result = 1;
+            return true;
+        }
+        if (options_.keepNewDriver &&
+            !IsPackageVersionNewer(state_.PackageDriverVersion, adapterVersion)) {
+            LogLine(state_.log, u"Driver is not required to install");
+            return Decide(1);
+        }
+        LogLine(state_.log, u"Driver is required to install");
+        return Decide(2);
+    }
+
+    int result = 0;
+
+private:
+    bool Decide(int answer) {
+        result = answer;
+        return false;
+    }
+
+    Platform &platform_;
+    RunState &state_;
+    std::uint8_t family_;
+    OemPolicy policy_;
+    const InstallOptions &options_;
+    bool deviceMatched_ = false;
+};
+
+// The components of a version text: runs of characters between runs of
+// dots. A text that starts with a dot has none.
+std::array<std::uint32_t, 4> VersionComponents(std::u16string_view text) {
+    std::array<std::uint32_t, 4> components{};
+    std::size_t index = 0;
+    std::size_t position = 0;
+    while (position < text.size() && text[position] != u'.' && index < components.size()) {
+        const std::size_t end = std::min(text.find(u'.', position), text.size());
+        components[index++] = ScanHex(text.substr(position, end - position)).value_or(0);
+        position = end;
+        while (position < text.size() && text[position] == u'.') ++position;
+    }
+    return components;
+}
+
+}  // namespace
+
+std::optional<DWORD> WakeOnLanCapabilities(std::u16string_view setting) {
+    struct Row {
+        std::u16string_view setting;
+        DWORD capabilities;
+    };
+    constexpr std::array<Row, 4> kTable{{{u"wol_ptn_and_mag", 0x20},
+                                         {u"wol_mag_only", 0x120},
+                                         {u"wol_power_saving_only", 0x30},
+                                         {u"wol_none", 0x38}}};
+    for (const Row &row : kTable)
+        if (EqualsFoldAZ(row.setting, setting)) return row.capabilities;
+    return std::nullopt;
+}
+
+int CheckDriverSetParameters(Platform &platform, RunState &state, std::uint8_t family,
+                             const InstallOptions &options) {
+    const std::optional<OemPolicy> policy = SetParametersPolicy(family);
+    if (!policy) {
+        // A code without a list matches nothing; the walk still tells
+        // whether the device list could be opened.
+        class NoMatch : public HardwareIdVisitor {
+            bool OnHardwareId(const PresentDevice &, std::u16string_view) override { return false; }
+            bool OnDeviceDone(const PresentDevice &) override { return true; }
+        } none;
+        return ForEachPresentDevice(platform, none) ? 1 : 0;
+    }
+    ParameterWriter writer(platform, state, family, *policy, options);
+    if (!ForEachPresentDevice(platform, writer)) return 0;
+    return writer.result;
+}
+
+int CheckDriverInstallNeeded(Platform &platform, RunState &state, std::uint8_t family,
+                             const InstallOptions &options) {
+    const std::optional<OemPolicy> policy = InstallNeededPolicy(family);
+    if (!policy) return 0;
+    InstallNeed need(platform, state, family, *policy, options);
+    if (!ForEachPresentDevice(platform, need)) return 0;
+    return need.result;
+}
+
+bool IsPackageVersionNewer(std::u16string_view packageVersion, std::u16string_view adapterVersion) {
+    const auto package = VersionComponents(packageVersion);
+    const auto adapter = VersionComponents(adapterVersion);
+    for (std::size_t index : {0u, 1u, 3u, 2u})
+        if (package[index] != adapter[index]) return package[index] > adapter[index];
+    return false;
+}
+
+}  // namespace cvl
