@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -32,6 +34,31 @@ struct ProcessRecord {
     DWORD exitCode = STILL_ACTIVE;
 };
 
+// One wait on a process that did not end: the ticks it took.
+struct WaitRecord {
+    DWORD processId = 0;
+    DWORD milliseconds = 0;
+    DWORD result = WAIT_TIMEOUT;
+};
+
+// The version the machine reports, as SetVersion seeded it.
+struct VersionReport {
+    DWORD platformId = VER_PLATFORM_WIN32_NT;
+    DWORD major = 6;
+    DWORD minor = 1;
+    DWORD build = 7601;
+    std::u16string servicePack = u"Service Pack 1";
+};
+
+// Error codes the machine reports that the logic never names.
+inline constexpr DWORD ERROR_INVALID_NAME = 123;
+inline constexpr DWORD ERROR_BAD_PATHNAME = 161;
+inline constexpr DWORD ERROR_BADKEY = 1010;
+// A wait without a time limit on a process that cannot end while the
+// caller waits (it runs only after the caller's run, or never): Windows
+// would hang, the machine fails the wait with WAIT_FAILED and this code.
+inline constexpr DWORD ERROR_POSSIBLE_DEADLOCK = 1131;
+
 struct MessageBoxRecord {
     std::u16string text;
     std::u16string caption;
@@ -46,9 +73,11 @@ using ProgramEntry = std::function<DWORD(Platform &platform, std::u16string comm
 class SimulatedPlatform;
 
 // Makes chosen calls fail. `operation` is the Win32 name of the call, as in
-// Platform ("RegCreateKeyExW"). `nth` counts calls of that operation from
-// 1; 0 means every call. A failing call returns its failure result and sets
-// the last error (or returns the error code, for the registry and CM calls).
+// Platform ("RegCreateKeyExW"). `nth` counts the calls of that operation
+// made after the rule was added, from 1; 0 means every call. A failing call
+// returns its failure result and sets the last error (or returns the error
+// code, for the registry and CM calls). A name that is no Platform
+// operation ends the test program: a misspelt rule would never fire.
 struct FaultRule {
     std::string operation;
     DWORD error = 0;
@@ -66,15 +95,28 @@ public:
     void SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build = 0,
                     std::u16string servicePack = u"");
 
+    VersionReport Version() const;
+
     // Registry paths are "HKLM\\Software\\X" or "HKCU\\..." (also the long
-    // hive names). Keys are created with every missing parent.
-    void SetRegValue(std::u16string_view keyPath, std::u16string_view name, DWORD type,
+    // hive names). Keys are created with every missing parent. The setters
+    // answer false when the path names no hive.
+    bool SetRegValue(std::u16string_view keyPath, std::u16string_view name, DWORD type,
                      std::vector<BYTE> data);
-    void SetRegString(std::u16string_view keyPath, std::u16string_view name,
+    // Stores the text with its terminating zero.
+    bool SetRegString(std::u16string_view keyPath, std::u16string_view name,
                       std::u16string_view text, DWORD type = REG_SZ);
-    void SetRegDword(std::u16string_view keyPath, std::u16string_view name, DWORD value);
-    void CreateRegKey(std::u16string_view keyPath);
+    // Stores each text with its zero, and the zero that ends the list.
+    bool SetRegMultiString(std::u16string_view keyPath, std::u16string_view name,
+                           const std::vector<std::u16string> &texts);
+    bool SetRegDword(std::u16string_view keyPath, std::u16string_view name, DWORD value);
+    bool CreateRegKey(std::u16string_view keyPath);
+    // Removes a key with everything below it (open handles to it then see
+    // ERROR_KEY_DELETED). False when there is no such key.
+    bool DeleteRegTree(std::u16string_view keyPath);
     bool RegKeyExists(std::u16string_view keyPath) const;
+    // The subkey names and the values of a key, in enumeration order.
+    std::vector<std::u16string> RegSubkeyNames(std::u16string_view keyPath) const;
+    std::vector<std::pair<std::u16string, RegValue>> RegValues(std::u16string_view keyPath) const;
     std::optional<RegValue> GetRegValue(std::u16string_view keyPath,
                                         std::u16string_view name) const;
     // The string held by a REG_SZ/REG_EXPAND_SZ value, up to its first zero.
@@ -83,9 +125,13 @@ public:
     std::optional<DWORD> GetRegDword(std::u16string_view keyPath, std::u16string_view name) const;
 
     // Files: Windows paths ("C:\\setup\\cvlsetup.exe"); drive letters fold
-    // case, as do all names. Parents are created as needed.
-    void AddFile(std::u16string_view path, std::string contents, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
-    void AddDirectory(std::u16string_view path);
+    // case, as do all names. Parents are created as needed. False when the
+    // path is not an absolute one or a directory stands in the way.
+    bool AddFile(std::u16string_view path, std::string contents,
+                 DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
+    bool AddDirectory(std::u16string_view path);
+    // Removes a file at once, whatever holds it. False when there is none.
+    bool RemoveFile(std::u16string_view path);
     bool FileExists(std::u16string_view path) const;
     bool DirectoryExists(std::u16string_view path) const;
     std::optional<std::string> ReadFileContents(std::u16string_view path) const;
@@ -93,22 +139,34 @@ public:
     // Every file, as full paths with their contents, in a stable order.
     std::map<std::u16string, std::string> AllFiles() const;
 
+    // Each directory is created when missing.
     void SetCurrentDirectory(std::u16string_view path);
     void SetWindowsDirectory(std::u16string_view path);  // system dir is <windows>\system32
-    void SetTempPath(std::u16string_view path);           // kept with its trailing backslash
-    // The program that runs first: its path, its contents, and its id.
+    void SetTempPath(std::u16string_view path);          // kept with its trailing backslash
+    std::u16string CurrentDirectory() const;
+    std::u16string WindowsDirectory() const;
+    std::u16string TempPath() const;
+    // The program that runs first: its path and its id. The file is created
+    // with marker contents when missing; whatever it holds is from then on
+    // "the program": a started copy of it runs the program again.
     void SetProgram(std::u16string_view modulePath, DWORD processId = 1000);
+    std::u16string ProgramPath() const;
+    std::string ProgramContents() const;
 
     // Processes.
     // What a started executable that is not a copy of the program does:
-    // it ends at once with this exit code. Unknown executables fail to start
-    // with ERROR_FILE_NOT_FOUND.
+    // it ends at once with this exit code. Other executables that exist end
+    // at once with 0; missing ones fail to start with ERROR_FILE_NOT_FOUND.
     void SetToolExitCode(std::u16string_view imagePath, DWORD exitCode);
+    // Every process started through CreateProcessW, in order.
     const std::vector<ProcessRecord> &Processes() const;
-    // Ends the process that is running now with its exit code, releases
-    // its handles (delete-on-close happens then), and runs every started
-    // process whose image holds the program's contents, one after the other,
-    // through `entry`, each with its own id and module path.
+    // Ends the process that is running now with its exit code (the one it
+    // gave ExitProcess, if any), releases its handles (delete-on-close
+    // happens then), and runs every started process whose image holds the
+    // program's contents, one after the other in the order they were
+    // started, through `entry`, each with its own id and module path and
+    // the command tail the program's entry receives; processes those start
+    // run in turn. A chain of more than 64 program runs is cut there.
     void FinishRunAndStartChildren(DWORD exitCode, const ProgramEntry &entry);
     // Makes a process id known as ended or still running, for tests of
     // waiting on another process.
@@ -116,6 +174,10 @@ public:
     // The exit code given to ExitProcess by the current run, if any.
     std::optional<UINT> ExitProcessCode() const;
     DWORD CurrentProcessId() const;
+    // STILL_ACTIVE while the process runs; none for an unknown id.
+    std::optional<DWORD> ExitCodeOf(DWORD processId) const;
+    // The waits on processes that timed out or failed, in order.
+    const std::vector<WaitRecord> &Waits() const;
 
     // Message box.
     void SetMessageBoxAnswer(int answer);
@@ -132,11 +194,17 @@ public:
 
     // Fault injection.
     void Fail(std::string operation, DWORD error, std::uint32_t nth = 0);
+    void Fail(FaultRule rule);
     void ClearFaults();
+    // How often an operation was called, failed or not.
+    std::uint32_t CallCount(std::string_view operation) const;
 
-    // Handles still open (keys, files, finds, processes, lists); a test
+    // Handles still open (keys, files, finds, processes and threads, device
+    // lists, INF files, service handles, machine connections); a test
     // checks that an operation released everything it opened.
     std::size_t OpenHandleCount() const;
+    // LocalAlloc blocks not yet given back with LocalFree.
+    std::size_t OutstandingAllocations() const;
 
     // --- Platform ---------------------------------------------------------
     DWORD GetLastError() override;
@@ -173,8 +241,8 @@ public:
     BOOL FindClose(HANDLE find) override;
     HLOCAL LocalAlloc(UINT flags, std::size_t bytes) override;
     HLOCAL LocalFree(HLOCAL memory) override;
-    BOOL CreateProcessW(const char16_t *applicationName, char16_t *commandLine,
-                        BOOL inheritHandles, DWORD creationFlags, const StartupInfo *startupInfo,
+    BOOL CreateProcessW(const char16_t *applicationName, char16_t *commandLine, BOOL inheritHandles,
+                        DWORD creationFlags, const StartupInfo *startupInfo,
                         ProcessInformation *info) override;
     DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) override;
     BOOL GetExitCodeProcess(HANDLE process, DWORD *exitCode) override;
@@ -187,15 +255,15 @@ public:
     DWORD GetTickCount() override;
     HDEVINFO SetupDiGetClassDevsW(const Guid *classGuid, const char16_t *enumerator,
                                   DWORD flags) override;
-    BOOL SetupDiClassGuidsFromNameW(const char16_t *className, Guid *guidList,
-                                    DWORD guidListSize, DWORD *requiredSize) override;
+    BOOL SetupDiClassGuidsFromNameW(const char16_t *className, Guid *guidList, DWORD guidListSize,
+                                    DWORD *requiredSize) override;
     BOOL SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInfoData *data) override;
     BOOL SetupDiDestroyDeviceInfoList(HDEVINFO list) override;
     BOOL SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const DevInfoData *data, DWORD property,
                                            DWORD *regType, BYTE *buffer, DWORD bufferSize,
                                            DWORD *requiredSize) override;
-    HKEY SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *data, DWORD scope,
-                              DWORD hwProfile, DWORD keyType, REGSAM sam) override;
+    HKEY SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *data, DWORD scope, DWORD hwProfile,
+                              DWORD keyType, REGSAM sam) override;
     BOOL SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData *data, DWORD scope,
                                 DWORD hwProfile, DWORD keyType) override;
     BOOL SetupDiSetClassInstallParamsW(HDEVINFO list, const DevInfoData *data,
@@ -209,14 +277,13 @@ public:
                                     HMACHINE machine) override;
     CONFIGRET CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG flags, HMACHINE machine) override;
     CONFIGRET CM_Disconnect_Machine(HMACHINE machine) override;
-    BOOL SetupCopyOEMInfW(const char16_t *sourceInf, const char16_t *mediaLocation,
-                          DWORD mediaType, DWORD copyStyle, char16_t *destination,
-                          DWORD destinationSize, DWORD *requiredSize) override;
+    BOOL SetupCopyOEMInfW(const char16_t *sourceInf, const char16_t *mediaLocation, DWORD mediaType,
+                          DWORD copyStyle, char16_t *destination, DWORD destinationSize,
+                          DWORD *requiredSize) override;
     BOOL SetupAddToSourceListW(DWORD flags, const char16_t *source) override;
     BOOL SetupRemoveFromSourceListW(DWORD flags, const char16_t *source) override;
-    BOOL UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardwareId,
-                                            const char16_t *fullInfPath, DWORD flags,
-                                            BOOL *rebootRequired) override;
+    BOOL UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardwareId, const char16_t *fullInfPath,
+                                            DWORD flags, BOOL *rebootRequired) override;
     HINF SetupOpenInfFileW(const char16_t *fileName, const char16_t *infClass, DWORD infStyle,
                            UINT *errorLine) override;
     void SetupCloseInfFile(HINF inf) override;
@@ -235,6 +302,8 @@ public:
     BOOL CloseServiceHandle(SC_HANDLE handle) override;
 
 private:
+    void EditSourceList(std::u16string_view source, bool add);
+
     struct Machine;
     std::unique_ptr<Machine> machine_;
 };

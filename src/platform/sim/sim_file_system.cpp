@@ -1,0 +1,291 @@
+// The drives, folders and files of the machine, who holds them, and the
+// helpers that seed and read them from outside.
+#include "platform/sim/sim_machine.h"
+
+namespace cvl::sim {
+namespace {
+
+constexpr DWORD kGenericAll = 0x10000000;
+constexpr DWORD kGenericExecute = 0x20000000;
+constexpr DWORD kFileReadData = 0x1;
+constexpr DWORD kFileWriteData = 0x2;
+constexpr DWORD kFileAppendData = 0x4;
+constexpr DWORD kFileExecute = 0x20;
+
+struct DataAccess {
+    bool read;
+    bool write;
+    bool remove;
+};
+
+// Only access to the data and to deletion takes part in sharing checks.
+DataAccess DataAccessOf(DWORD access) {
+    return {(access &
+             (GENERIC_READ | kGenericAll | kGenericExecute | kFileReadData | kFileExecute)) != 0,
+            (access & (GENERIC_WRITE | kGenericAll | kFileWriteData | kFileAppendData)) != 0,
+            (access & (DELETE | kGenericAll)) != 0};
+}
+
+// Each open must allow what the other does, both ways round.
+bool SharingConflicts(DWORD accessA, DWORD shareA, DWORD accessB, DWORD shareB) {
+    const DataAccess a = DataAccessOf(accessA);
+    const DataAccess b = DataAccessOf(accessB);
+    return (a.read && !(shareB & FILE_SHARE_READ)) || (a.write && !(shareB & FILE_SHARE_WRITE)) ||
+           (a.remove && !(shareB & FILE_SHARE_DELETE)) || (b.read && !(shareA & FILE_SHARE_READ)) ||
+           (b.write && !(shareA & FILE_SHARE_WRITE)) || (b.remove && !(shareA & FILE_SHARE_DELETE));
+}
+
+void CollectFiles(const FsNode &folder, const std::u16string &prefix,
+                  std::map<std::u16string, std::string> &files) {
+    for (const auto &[folded, child] : folder.children) {
+        const std::u16string path = prefix + u"\\" + child->name;
+        if (child->directory) {
+            CollectFiles(*child, path, files);
+        } else {
+            files.emplace(path, child->contents);
+        }
+    }
+}
+
+}  // namespace
+
+DWORD ReportedAttributes(const FsNode &node) {
+    if (node.directory) return node.attributes | FILE_ATTRIBUTE_DIRECTORY;
+    return node.attributes == 0 ? FILE_ATTRIBUTE_NORMAL : node.attributes;
+}
+
+std::optional<WinPath> SimulatedPlatform::Machine::Resolve(std::u16string_view path) const {
+    return ResolveWinPath(path, currentDirectory);
+}
+
+std::shared_ptr<FsNode> SimulatedPlatform::Machine::Lookup(const WinPath &path) const {
+    const auto drive = drives.find(path.drive);
+    if (drive == drives.end()) return nullptr;
+    std::shared_ptr<FsNode> node = drive->second;
+    for (const auto &name : path.parts) {
+        if (!node->directory) return nullptr;
+        const auto child = node->children.find(FoldedName(name));
+        if (child == node->children.end()) return nullptr;
+        node = child->second;
+    }
+    return node;
+}
+
+std::shared_ptr<FsNode> SimulatedPlatform::Machine::MakeDirectories(const WinPath &path) {
+    auto &root = drives[path.drive];
+    if (!root) {
+        root = std::make_shared<FsNode>();
+        root->name = std::u16string{path.drive, u':'};
+        root->directory = true;
+    }
+    std::shared_ptr<FsNode> node = root;
+    for (const auto &name : path.parts) {
+        auto &child = node->children[FoldedName(name)];
+        if (!child) {
+            child = std::make_shared<FsNode>();
+            child->name = name;
+            child->parent = node.get();
+            child->directory = true;
+        }
+        if (!child->directory) return nullptr;
+        node = child;
+    }
+    return node;
+}
+
+SimulatedPlatform::Machine::Place SimulatedPlatform::Machine::Locate(const char16_t *path) const {
+    Place place;
+    const auto resolved = path != nullptr ? Resolve(path) : std::nullopt;
+    if (!resolved) {
+        place.error = ERROR_PATH_NOT_FOUND;
+        return place;
+    }
+    place.path = *resolved;
+    if (HasInvalidNameCharacter(place.path)) {
+        place.error = ERROR_INVALID_NAME;
+        return place;
+    }
+    if (place.path.IsRoot()) {
+        place.node = Lookup(place.path);
+        if (!place.node) place.error = ERROR_PATH_NOT_FOUND;
+        return place;
+    }
+    place.folder = Lookup(place.path.Parent());
+    if (!place.folder || !place.folder->directory) {
+        place.folder = nullptr;
+        place.error = ERROR_PATH_NOT_FOUND;
+        return place;
+    }
+    const auto child = place.folder->children.find(FoldedName(place.path.parts.back()));
+    if (child != place.folder->children.end()) place.node = child->second;
+    return place;
+}
+
+std::shared_ptr<FsNode> SimulatedPlatform::Machine::CreateFileNode(FsNode &folder,
+                                                                   const std::u16string &name) {
+    auto node = std::make_shared<FsNode>();
+    node->name = name;
+    node->parent = &folder;
+    folder.children[FoldedName(name)] = node;
+    return node;
+}
+
+std::size_t SimulatedPlatform::Machine::OpenFileHandles(const FsNode &node) const {
+    std::size_t count = 0;
+    for (const auto &[value, entry] : handles)
+        if (const auto *file = std::get_if<FileObject>(&entry.object);
+            file && file->node.get() == &node)
+            ++count;
+    return count;
+}
+
+bool SimulatedPlatform::Machine::IsRunningImage(const FsNode &node) const {
+    for (const auto &[id, process] : processes)
+        if (process.running && process.image.get() == &node) return true;
+    return false;
+}
+
+DWORD SimulatedPlatform::Machine::SharingCheck(const FsNode &node, DWORD access,
+                                               DWORD share) const {
+    for (const auto &[value, entry] : handles) {
+        const auto *file = std::get_if<FileObject>(&entry.object);
+        if (file && file->node.get() == &node &&
+            SharingConflicts(access, share, file->access, file->share))
+            return ERROR_SHARING_VIOLATION;
+    }
+    if (IsRunningImage(node) && SharingConflicts(access, share, kImageAccess, kImageShare))
+        return ERROR_SHARING_VIOLATION;
+    return ERROR_SUCCESS;
+}
+
+void SimulatedPlatform::Machine::Unlink(FsNode &node) {
+    if (node.parent == nullptr) return;
+    const auto found = node.parent->children.find(FoldedName(node.name));
+    if (found != node.parent->children.end() && found->second.get() == &node)
+        node.parent->children.erase(found);
+    node.parent = nullptr;
+}
+
+void SimulatedPlatform::Machine::RemoveIfReleased(const std::shared_ptr<FsNode> &node) {
+    if (!node || !(node->deleteOnClose || node->deletePending)) return;
+    if (OpenFileHandles(*node) > 0 || IsRunningImage(*node)) return;
+    Unlink(*node);
+}
+
+DWORD SimulatedPlatform::Machine::CopyNode(const Place &source, const Place &target,
+                                           bool failIfExists) {
+    if (source.error != ERROR_SUCCESS) return source.error;
+    if (!source.node) return ERROR_FILE_NOT_FOUND;
+    if (source.node->directory || source.node->deletePending) return ERROR_ACCESS_DENIED;
+    if (const DWORD error =
+            SharingCheck(*source.node, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE))
+        return error;
+    if (target.error != ERROR_SUCCESS) return target.error;
+    if (!target.folder) return ERROR_ACCESS_DENIED;
+    std::shared_ptr<FsNode> node = target.node;
+    if (node) {
+        if (failIfExists) return ERROR_FILE_EXISTS;
+        if (node->directory || node->deletePending || (node->attributes & FILE_ATTRIBUTE_READONLY))
+            return ERROR_ACCESS_DENIED;
+        if (node == source.node) return ERROR_SHARING_VIOLATION;
+        if (const DWORD error = SharingCheck(*node, GENERIC_WRITE, 0)) return error;
+    } else {
+        node = CreateFileNode(*target.folder, target.path.parts.back());
+    }
+    // The copy takes the source's contents and attributes.
+    node->contents = source.node->contents;
+    node->attributes = source.node->attributes;
+    return ERROR_SUCCESS;
+}
+
+bool SimulatedPlatform::AddFile(std::u16string_view path, std::string contents, DWORD attributes) {
+    Machine &m = *machine_;
+    const auto resolved = ResolveWinPath(path, m.currentDirectory);
+    if (!resolved || resolved->IsRoot()) return false;
+    const auto folder = m.MakeDirectories(resolved->Parent());
+    if (!folder) return false;
+    auto &node = folder->children[FoldedName(resolved->parts.back())];
+    if (node && node->directory) return false;
+    if (!node) node = m.CreateFileNode(*folder, resolved->parts.back());
+    node->contents = std::move(contents);
+    node->attributes = attributes & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL);
+    return true;
+}
+
+bool SimulatedPlatform::AddDirectory(std::u16string_view path) {
+    const auto resolved = ResolveWinPath(path, machine_->currentDirectory);
+    return resolved && machine_->MakeDirectories(*resolved) != nullptr;
+}
+
+bool SimulatedPlatform::RemoveFile(std::u16string_view path) {
+    const auto resolved = ResolveWinPath(path, machine_->currentDirectory);
+    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    if (!node || node->directory) return false;
+    machine_->Unlink(*node);
+    return true;
+}
+
+bool SimulatedPlatform::FileExists(std::u16string_view path) const {
+    const auto resolved = machine_->Resolve(path);
+    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    return node && !node->directory;
+}
+
+bool SimulatedPlatform::DirectoryExists(std::u16string_view path) const {
+    const auto resolved = machine_->Resolve(path);
+    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    return node && node->directory;
+}
+
+std::optional<std::string> SimulatedPlatform::ReadFileContents(std::u16string_view path) const {
+    const auto resolved = machine_->Resolve(path);
+    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    if (!node || node->directory) return std::nullopt;
+    return node->contents;
+}
+
+std::optional<DWORD> SimulatedPlatform::FileAttributes(std::u16string_view path) const {
+    const auto resolved = machine_->Resolve(path);
+    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    if (!node) return std::nullopt;
+    return ReportedAttributes(*node);
+}
+
+std::map<std::u16string, std::string> SimulatedPlatform::AllFiles() const {
+    std::map<std::u16string, std::string> files;
+    for (const auto &[letter, root] : machine_->drives) CollectFiles(*root, root->name, files);
+    return files;
+}
+
+void SimulatedPlatform::SetCurrentDirectory(std::u16string_view path) {
+    const auto resolved = machine_->Resolve(path);
+    if (resolved && machine_->MakeDirectories(*resolved)) machine_->currentDirectory = *resolved;
+}
+
+void SimulatedPlatform::SetWindowsDirectory(std::u16string_view path) {
+    const auto resolved = machine_->Resolve(path);
+    if (!resolved || !machine_->MakeDirectories(resolved->Child(u"system32"))) return;
+    machine_->MakeDirectories(resolved->Child(u"INF"));
+    machine_->windowsDirectory = *resolved;
+}
+
+void SimulatedPlatform::SetTempPath(std::u16string_view path) {
+    const auto resolved = machine_->Resolve(path);
+    if (resolved && machine_->MakeDirectories(*resolved)) machine_->tempDirectory = *resolved;
+}
+
+std::u16string SimulatedPlatform::CurrentDirectory() const {
+    return machine_->currentDirectory.Text();
+}
+
+std::u16string SimulatedPlatform::WindowsDirectory() const {
+    return machine_->windowsDirectory.Text();
+}
+
+std::u16string SimulatedPlatform::TempPath() const {
+    std::u16string text = machine_->tempDirectory.Text();
+    if (text.back() != u'\\') text += u'\\';
+    return text;
+}
+
+}  // namespace cvl::sim

@@ -1,0 +1,258 @@
+// The file and directory calls.
+#include <algorithm>
+
+#include "platform/sim/sim_machine.h"
+
+namespace cvl::sim {
+namespace {
+
+constexpr DWORD TRUNCATE_EXISTING = 5;
+constexpr DWORD FILE_ATTRIBUTE_TEMPORARY = 0x100;
+constexpr DWORD FILE_ATTRIBUTE_OFFLINE = 0x1000;
+constexpr DWORD FILE_ATTRIBUTE_NOT_CONTENT_INDEXED = 0x2000;
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The directory-text protocol: the length without the terminator when the
+// text fits, else the size needed with it, the buffer untouched.
+DWORD CopyOut(std::u16string_view text, char16_t *buffer, DWORD size) {
+    if (buffer == nullptr || text.size() >= size) return static_cast<DWORD>(text.size() + 1);
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = u'\0';
+    return static_cast<DWORD>(text.size());
+}
+
+// A file that CreateFileW makes gets the archive bit besides what it asks.
+DWORD NewFileAttributes(DWORD flagsAndAttributes) {
+    return (flagsAndAttributes & kSettableAttributes) | FILE_ATTRIBUTE_ARCHIVE;
+}
+
+bool ValidDisposition(DWORD disposition) {
+    return disposition >= CREATE_NEW && disposition <= TRUNCATE_EXISTING;
+}
+
+FindData FindDataOf(const FsNode &node, std::u16string_view name) {
+    FindData data{};
+    data.dwFileAttributes = ReportedAttributes(node);
+    data.nFileSize = node.contents.size();
+    const std::size_t length = std::min<std::size_t>(name.size(), 259);
+    std::copy_n(name.begin(), length, data.cFileName);
+    return data;
+}
+
+}  // namespace
+
+DWORD SimulatedPlatform::GetModuleFileNameW(char16_t *buffer, DWORD size) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("GetModuleFileNameW")) return m.Fail(*error, DWORD{0});
+    const std::u16string &path = m.Current().imagePath;
+    if (size == 0 || buffer == nullptr) return m.Fail(ERROR_INSUFFICIENT_BUFFER, DWORD{0});
+    if (path.size() < size) return CopyOut(path, buffer, size);
+    // Too small: cut and terminated, and the size of the buffer comes back.
+    std::copy_n(path.begin(), size - 1, buffer);
+    buffer[size - 1] = u'\0';
+    m.lastError = ERROR_INSUFFICIENT_BUFFER;
+    return size;
+}
+
+DWORD SimulatedPlatform::GetTempPathW(DWORD size, char16_t *buffer) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("GetTempPathW")) return m.Fail(*error, DWORD{0});
+    return CopyOut(TempPath(), buffer, size);
+}
+
+UINT SimulatedPlatform::GetWindowsDirectoryW(char16_t *buffer, UINT size) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("GetWindowsDirectoryW")) return m.Fail(*error, DWORD{0});
+    return CopyOut(m.windowsDirectory.Text(), buffer, size);
+}
+
+UINT SimulatedPlatform::GetSystemDirectoryW(char16_t *buffer, UINT size) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("GetSystemDirectoryW")) return m.Fail(*error, DWORD{0});
+    return CopyOut(m.windowsDirectory.Child(u"system32").Text(), buffer, size);
+}
+
+DWORD SimulatedPlatform::GetCurrentDirectoryW(DWORD size, char16_t *buffer) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("GetCurrentDirectoryW")) return m.Fail(*error, DWORD{0});
+    return CopyOut(m.currentDirectory.Text(), buffer, size);
+}
+
+BOOL SimulatedPlatform::CopyFileW(const char16_t *existing, const char16_t *target,
+                                  BOOL failIfExists) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("CopyFileW")) return m.FailWith(*error);
+    const DWORD error = m.CopyNode(m.Locate(existing), m.Locate(target), failIfExists != FALSE);
+    if (error != ERROR_SUCCESS) return m.FailWith(error);
+    return TRUE;
+}
+
+HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD shareMode,
+                                      DWORD creationDisposition, DWORD flagsAndAttributes) {
+    Machine &m = *machine_;
+    const auto fail = [&m](DWORD error) { return m.Fail(error, InvalidHandleValue()); };
+    if (auto error = m.Injected("CreateFileW")) return fail(*error);
+    if (!ValidDisposition(creationDisposition)) return fail(ERROR_INVALID_PARAMETER);
+    const Machine::Place place = m.Locate(path);
+    if (place.error != ERROR_SUCCESS) return fail(place.error);
+    const bool deleteOnClose = (flagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE) != 0;
+    // Delete-on-close needs the right to delete, and asks for it.
+    const DWORD grantedAccess = access | (deleteOnClose ? DELETE : 0);
+    std::shared_ptr<FsNode> node = place.node;
+    const bool existed = node != nullptr;
+    if (node) {
+        if (creationDisposition == CREATE_NEW) return fail(ERROR_FILE_EXISTS);
+        if (node->directory || node->deletePending) return fail(ERROR_ACCESS_DENIED);
+        const bool writes = (grantedAccess & (GENERIC_WRITE | DELETE)) != 0 ||
+                            creationDisposition == CREATE_ALWAYS ||
+                            creationDisposition == TRUNCATE_EXISTING;
+        if ((node->attributes & FILE_ATTRIBUTE_READONLY) && writes)
+            return fail(ERROR_ACCESS_DENIED);
+        // Replacing a hidden or system file must keep that attribute.
+        const DWORD kept = node->attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        if (creationDisposition == CREATE_ALWAYS && (flagsAndAttributes & kept) != kept)
+            return fail(ERROR_ACCESS_DENIED);
+        if (const DWORD error = m.SharingCheck(*node, grantedAccess, shareMode)) return fail(error);
+        if (creationDisposition == TRUNCATE_EXISTING && !(access & GENERIC_WRITE))
+            return fail(ERROR_INVALID_PARAMETER);
+        if (creationDisposition == CREATE_ALWAYS) {
+            node->contents.clear();
+            node->attributes = NewFileAttributes(flagsAndAttributes);
+        } else if (creationDisposition == TRUNCATE_EXISTING) {
+            node->contents.clear();
+        }
+    } else {
+        if (creationDisposition == OPEN_EXISTING || creationDisposition == TRUNCATE_EXISTING)
+            return fail(ERROR_FILE_NOT_FOUND);
+        if (!place.folder) return fail(ERROR_ACCESS_DENIED);
+        node = m.CreateFileNode(*place.folder, place.path.parts.back());
+        node->attributes = NewFileAttributes(flagsAndAttributes);
+    }
+    if (deleteOnClose) node->deleteOnClose = true;
+    HANDLE handle = m.AddHandle(FileObject{node, grantedAccess, shareMode, 0});
+    const bool reportsExisting =
+        existed && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS);
+    m.lastError = reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+    return handle;
+}
+
+BOOL SimulatedPlatform::WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written) {
+    Machine &m = *machine_;
+    if (written != nullptr) *written = 0;
+    if (auto error = m.Injected("WriteFile")) return m.FailWith(*error);
+    FileObject *object = m.HandleAs<FileObject>(file);
+    if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
+    if (!(object->access & GENERIC_WRITE)) return m.FailWith(ERROR_ACCESS_DENIED);
+    if (data == nullptr && size > 0) return m.FailWith(ERROR_INVALID_PARAMETER);
+    std::string &contents = object->node->contents;
+    if (contents.size() < object->position + size) contents.resize(object->position + size);
+    if (size > 0)
+        std::copy_n(static_cast<const char *>(data), size, contents.begin() + object->position);
+    object->position += size;
+    if (written != nullptr) *written = size;
+    return TRUE;
+}
+
+BOOL SimulatedPlatform::DeleteFileW(const char16_t *path) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("DeleteFileW")) return m.FailWith(*error);
+    const Machine::Place place = m.Locate(path);
+    if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
+    const std::shared_ptr<FsNode> &node = place.node;
+    if (!node) return m.FailWith(ERROR_FILE_NOT_FOUND);
+    // Folders, read-only files, files already going and running images
+    // cannot be deleted.
+    if (node->directory || node->deletePending || (node->attributes & FILE_ATTRIBUTE_READONLY) ||
+        m.IsRunningImage(*node))
+        return m.FailWith(ERROR_ACCESS_DENIED);
+    if (const DWORD error =
+            m.SharingCheck(*node, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        return m.FailWith(error);
+    // Handles that allowed the deletion keep the file until they close.
+    node->deletePending = true;
+    m.RemoveIfReleased(node);
+    return TRUE;
+}
+
+BOOL SimulatedPlatform::SetFileAttributesW(const char16_t *path, DWORD attributes) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("SetFileAttributesW")) return m.FailWith(*error);
+    const Machine::Place place = m.Locate(path);
+    if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
+    if (!place.node) return m.FailWith(ERROR_FILE_NOT_FOUND);
+    place.node->attributes = attributes & kSettableAttributes;
+    return TRUE;
+}
+
+DWORD SimulatedPlatform::GetFileAttributesW(const char16_t *path) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("GetFileAttributesW"))
+        return m.Fail(*error, INVALID_FILE_ATTRIBUTES);
+    const Machine::Place place = m.Locate(path);
+    if (place.error != ERROR_SUCCESS) return m.Fail(place.error, INVALID_FILE_ATTRIBUTES);
+    if (!place.node) return m.Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+    return ReportedAttributes(*place.node);
+}
+
+HANDLE SimulatedPlatform::FindFirstFileW(const char16_t *pattern, FindData *data) {
+    Machine &m = *machine_;
+    const auto fail = [&m](DWORD error) { return m.Fail(error, InvalidHandleValue()); };
+    if (auto error = m.Injected("FindFirstFileW")) return fail(*error);
+    if (pattern == nullptr || data == nullptr) return fail(ERROR_INVALID_PARAMETER);
+    const std::u16string_view text(pattern);
+    // The wildcards stand in the last name only; the folder keeps its
+    // separator so that "C:\*" means the root and not C:'s current folder.
+    const std::size_t cut = text.find_last_of(u"\\/");
+    std::u16string_view folderText;
+    std::u16string_view namePattern = text;
+    if (cut != std::u16string_view::npos) {
+        folderText = text.substr(0, cut + 1);
+        namePattern = text.substr(cut + 1);
+    } else if (text.size() >= 2 && text[1] == u':') {
+        folderText = text.substr(0, 2);
+        namePattern = text.substr(2);
+    }
+    if (namePattern.empty()) return fail(ERROR_FILE_NOT_FOUND);
+    const auto folderPath =
+        folderText.empty() ? std::optional<WinPath>(m.currentDirectory) : m.Resolve(folderText);
+    const auto folder = folderPath ? m.Lookup(*folderPath) : nullptr;
+    if (!folder || !folder->directory) return fail(ERROR_PATH_NOT_FOUND);
+
+    FindObject found;
+    if (!folderPath->IsRoot()) {
+        for (const std::u16string_view dots : {u".", u".."})
+            if (WildcardMatch(namePattern, dots))
+                found.entries.push_back(FindDataOf(*folder, dots));
+    }
+    for (const auto &[folded, child] : folder->children)
+        if (WildcardMatch(namePattern, child->name))
+            found.entries.push_back(FindDataOf(*child, child->name));
+    if (found.entries.empty()) return fail(ERROR_FILE_NOT_FOUND);
+    *data = found.entries.front();
+    found.next = 1;
+    return m.AddHandle(std::move(found));
+}
+
+BOOL SimulatedPlatform::FindNextFileW(HANDLE find, FindData *data) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("FindNextFileW")) return m.FailWith(*error);
+    FindObject *object = m.HandleAs<FindObject>(find);
+    if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
+    if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
+    if (object->next >= object->entries.size()) return m.FailWith(ERROR_NO_MORE_FILES);
+    *data = object->entries[object->next++];
+    return TRUE;
+}
+
+BOOL SimulatedPlatform::FindClose(HANDLE find) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("FindClose")) return m.FailWith(*error);
+    if (m.HandleAs<FindObject>(find) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
+    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(find));
+    return TRUE;
+}
+
+}  // namespace cvl::sim

@@ -1,0 +1,193 @@
+// The registry tree and the helpers that seed and read it from outside.
+#include <algorithm>
+
+#include "platform/sim/sim_machine.h"
+
+namespace cvl::sim {
+namespace {
+
+std::vector<BYTE> TextBytes(std::u16string_view text) {
+    std::vector<BYTE> bytes;
+    bytes.reserve((text.size() + 1) * 2);
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<BYTE>(c & 0xFF));
+        bytes.push_back(static_cast<BYTE>(c >> 8));
+    }
+    return bytes;
+}
+
+void AppendZero(std::vector<BYTE> &bytes) {
+    bytes.push_back(0);
+    bytes.push_back(0);
+}
+
+}  // namespace
+
+std::shared_ptr<RegKeyNode> RegKeyNode::Subkey(std::u16string_view subkeyName) const {
+    const std::u16string folded = FoldedName(subkeyName);
+    for (const auto &subkey : subkeys)
+        if (FoldedName(subkey->name) == folded) return subkey;
+    return nullptr;
+}
+
+RegValue *RegKeyNode::Value(std::u16string_view valueName) {
+    const std::u16string folded = FoldedName(valueName);
+    for (auto &[name, value] : values)
+        if (FoldedName(name) == folded) return &value;
+    return nullptr;
+}
+
+std::shared_ptr<RegKeyNode> RegKeyNode::AddSubkey(std::u16string_view subkeyName) {
+    if (auto existing = Subkey(subkeyName)) return existing;
+    auto subkey = std::make_shared<RegKeyNode>();
+    subkey->name = std::u16string(subkeyName);
+    subkey->parent = this;
+    subkeys.push_back(subkey);
+    return subkey;
+}
+
+void RegKeyNode::SetValue(std::u16string_view valueName, RegValue value) {
+    if (RegValue *existing = Value(valueName)) {
+        *existing = std::move(value);
+    } else {
+        values.emplace_back(std::u16string(valueName), std::move(value));
+    }
+}
+
+bool RegKeyNode::RemoveValue(std::u16string_view valueName) {
+    const std::u16string folded = FoldedName(valueName);
+    const auto found = std::find_if(values.begin(), values.end(), [&](const auto &entry) {
+        return FoldedName(entry.first) == folded;
+    });
+    if (found == values.end()) return false;
+    values.erase(found);
+    return true;
+}
+
+void RegKeyNode::RemoveSubkey(const RegKeyNode *child) {
+    std::erase_if(subkeys, [child](const auto &subkey) { return subkey.get() == child; });
+}
+
+void MarkTreeDeleted(RegKeyNode &key) {
+    key.deleted = true;
+    for (const auto &subkey : key.subkeys) MarkTreeDeleted(*subkey);
+}
+
+std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::HiveRoot(RegHive hive) const {
+    return hive == RegHive::LocalMachine ? localMachine : currentUser;
+}
+
+std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::FindKey(std::u16string_view keyPath) const {
+    const auto path = ParseRegPath(keyPath);
+    if (!path) return nullptr;
+    std::shared_ptr<RegKeyNode> key = HiveRoot(path->hive);
+    for (const auto &name : path->parts) {
+        key = key->Subkey(name);
+        if (!key) return nullptr;
+    }
+    return key;
+}
+
+std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::MakeKey(std::u16string_view keyPath) {
+    const auto path = ParseRegPath(keyPath);
+    if (!path) return nullptr;
+    std::shared_ptr<RegKeyNode> key = HiveRoot(path->hive);
+    for (const auto &name : path->parts) key = key->AddSubkey(name);
+    return key;
+}
+
+bool SimulatedPlatform::SetRegValue(std::u16string_view keyPath, std::u16string_view name,
+                                    DWORD type, std::vector<BYTE> data) {
+    const auto key = machine_->MakeKey(keyPath);
+    if (!key) return false;
+    key->SetValue(name, RegValue{type, std::move(data)});
+    return true;
+}
+
+bool SimulatedPlatform::SetRegString(std::u16string_view keyPath, std::u16string_view name,
+                                     std::u16string_view text, DWORD type) {
+    std::vector<BYTE> bytes = TextBytes(text);
+    AppendZero(bytes);
+    return SetRegValue(keyPath, name, type, std::move(bytes));
+}
+
+bool SimulatedPlatform::SetRegMultiString(std::u16string_view keyPath, std::u16string_view name,
+                                          const std::vector<std::u16string> &texts) {
+    std::vector<BYTE> bytes;
+    for (const auto &text : texts) {
+        const std::vector<BYTE> one = TextBytes(text);
+        bytes.insert(bytes.end(), one.begin(), one.end());
+        AppendZero(bytes);
+    }
+    AppendZero(bytes);
+    return SetRegValue(keyPath, name, REG_MULTI_SZ, std::move(bytes));
+}
+
+bool SimulatedPlatform::SetRegDword(std::u16string_view keyPath, std::u16string_view name,
+                                    DWORD value) {
+    std::vector<BYTE> bytes(4);
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(value >> (8 * i));
+    return SetRegValue(keyPath, name, REG_DWORD, std::move(bytes));
+}
+
+bool SimulatedPlatform::CreateRegKey(std::u16string_view keyPath) {
+    return machine_->MakeKey(keyPath) != nullptr;
+}
+
+bool SimulatedPlatform::DeleteRegTree(std::u16string_view keyPath) {
+    const auto key = machine_->FindKey(keyPath);
+    if (!key || key->parent == nullptr) return false;
+    key->parent->RemoveSubkey(key.get());
+    MarkTreeDeleted(*key);
+    return true;
+}
+
+bool SimulatedPlatform::RegKeyExists(std::u16string_view keyPath) const {
+    return machine_->FindKey(keyPath) != nullptr;
+}
+
+std::optional<RegValue> SimulatedPlatform::GetRegValue(std::u16string_view keyPath,
+                                                       std::u16string_view name) const {
+    const auto key = machine_->FindKey(keyPath);
+    if (!key) return std::nullopt;
+    const RegValue *value = key->Value(name);
+    if (value == nullptr) return std::nullopt;
+    return *value;
+}
+
+std::optional<std::u16string> SimulatedPlatform::GetRegString(std::u16string_view keyPath,
+                                                              std::u16string_view name) const {
+    const auto value = GetRegValue(keyPath, name);
+    if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) return std::nullopt;
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < value->data.size(); i += 2) {
+        const auto c = static_cast<char16_t>(value->data[i] | (value->data[i + 1] << 8));
+        if (c == u'\0') break;
+        text.push_back(c);
+    }
+    return text;
+}
+
+std::optional<DWORD> SimulatedPlatform::GetRegDword(std::u16string_view keyPath,
+                                                    std::u16string_view name) const {
+    const auto value = GetRegValue(keyPath, name);
+    if (!value || value->type != REG_DWORD || value->data.size() < 4) return std::nullopt;
+    DWORD result = 0;
+    for (int i = 0; i < 4; ++i) result |= static_cast<DWORD>(value->data[i]) << (8 * i);
+    return result;
+}
+
+std::vector<std::u16string> SimulatedPlatform::RegSubkeyNames(std::u16string_view keyPath) const {
+    std::vector<std::u16string> names;
+    if (const auto key = machine_->FindKey(keyPath))
+        for (const auto &subkey : key->subkeys) names.push_back(subkey->name);
+    return names;
+}
+
+std::vector<std::pair<std::u16string, RegValue>> SimulatedPlatform::RegValues(
+    std::u16string_view keyPath) const {
+    if (const auto key = machine_->FindKey(keyPath)) return key->values;
+    return {};
+}
+
+}  // namespace cvl::sim

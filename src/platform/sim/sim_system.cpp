@@ -1,0 +1,131 @@
+// The version report, the clock, the message box and local memory.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/sim/sim_machine.h"
+
+namespace cvl::sim {
+namespace {
+
+constexpr UINT kZeroInit = 0x40;  // LMEM_ZEROINIT, the part of LPTR that matters
+constexpr BYTE kVerNtWorkstation = 1;
+constexpr unsigned char kUninitialisedFill = 0xCD;
+
+// "Service Pack 6a" -> 6.
+WORD ServicePackMajor(std::u16string_view servicePack) {
+    const std::size_t digit = servicePack.find_first_of(u"0123456789");
+    if (digit == std::u16string_view::npos) return 0;
+    WORD value = 0;
+    for (std::size_t i = digit;
+         i < servicePack.size() && servicePack[i] >= u'0' && servicePack[i] <= u'9'; ++i)
+        value = static_cast<WORD>(value * 10 + (servicePack[i] - u'0'));
+    return value;
+}
+
+// The extended record exists from NT 4.0 with Service Pack 6 on; the 9x
+// family and older NT refuse its size.
+bool KnowsExtendedRecord(const VersionReport &version) {
+    return version.platformId == VER_PLATFORM_WIN32_NT &&
+           (version.major >= 5 ||
+            (version.major == 4 && ServicePackMajor(version.servicePack) >= 6));
+}
+
+}  // namespace
+
+void SimulatedPlatform::SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build,
+                                   std::u16string servicePack) {
+    machine_->version = VersionReport{platformId, major, minor, build, std::move(servicePack)};
+}
+
+VersionReport SimulatedPlatform::Version() const {
+    return machine_->version;
+}
+
+BOOL SimulatedPlatform::GetVersionExW(OsVersionInfoEx &info) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("GetVersionExW")) return m.FailWith(*error);
+    const VersionReport &version = m.version;
+    const DWORD size = info.dwOSVersionInfoSize;
+    const bool extended = size == kOsVersionInfoExSize && KnowsExtendedRecord(version);
+    if (size != kOsVersionInfoSize && !extended) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);
+    info.dwMajorVersion = version.major;
+    info.dwMinorVersion = version.minor;
+    // The 9x family keeps its version in the high word of the build number.
+    info.dwBuildNumber =
+        version.platformId == VER_PLATFORM_WIN32_WINDOWS
+            ? (version.major << 24) | (version.minor << 16) | (version.build & 0xFFFF)
+            : version.build;
+    info.dwPlatformId = version.platformId;
+    std::fill(std::begin(info.szCSDVersion), std::end(info.szCSDVersion), u'\0');
+    const std::size_t length = std::min<std::size_t>(version.servicePack.size(), 127);
+    std::copy_n(version.servicePack.begin(), length, info.szCSDVersion);
+    if (extended) {
+        info.wServicePackMajor = ServicePackMajor(version.servicePack);
+        info.wServicePackMinor = 0;
+        info.wSuiteMask = 0;
+        info.wProductType = kVerNtWorkstation;
+        info.wReserved = 0;
+    }
+    return TRUE;
+}
+
+int SimulatedPlatform::MessageBoxW(const char16_t *text, const char16_t *caption, UINT type) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("MessageBoxW")) return m.Fail(*error, 0);
+    m.messageBoxes.push_back(
+        MessageBoxRecord{text != nullptr ? text : u"", caption != nullptr ? caption : u"", type});
+    return m.messageBoxAnswer;
+}
+
+void SimulatedPlatform::SetMessageBoxAnswer(int answer) {
+    machine_->messageBoxAnswer = answer;
+}
+
+const std::vector<MessageBoxRecord> &SimulatedPlatform::MessageBoxes() const {
+    return machine_->messageBoxes;
+}
+
+void SimulatedPlatform::Sleep(DWORD milliseconds) {
+    machine_->Injected("Sleep");
+    machine_->ticks += milliseconds;
+    machine_->sleeps.push_back(milliseconds);
+}
+
+DWORD SimulatedPlatform::GetTickCount() {
+    machine_->Injected("GetTickCount");
+    return machine_->ticks;
+}
+
+DWORD SimulatedPlatform::Now() const {
+    return machine_->ticks;
+}
+
+void SimulatedPlatform::SetTickCount(DWORD ticks) {
+    machine_->ticks = ticks;
+}
+
+const std::vector<DWORD> &SimulatedPlatform::Sleeps() const {
+    return machine_->sleeps;
+}
+
+HLOCAL SimulatedPlatform::LocalAlloc(UINT flags, std::size_t bytes) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("LocalAlloc")) return m.Fail(*error, HLOCAL{nullptr});
+    const std::size_t size = std::max<std::size_t>(bytes, 1);
+    auto block = std::make_unique<unsigned char[]>(size);
+    // Memory that is not asked to be zeroed is not: reading it shows.
+    std::memset(block.get(), (flags & kZeroInit) ? 0 : kUninitialisedFill, size);
+    void *address = block.get();
+    m.allocations.emplace(address, std::move(block));
+    return address;
+}
+
+HLOCAL SimulatedPlatform::LocalFree(HLOCAL memory) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("LocalFree")) return m.Fail(*error, memory);
+    if (memory == nullptr) return nullptr;
+    if (m.allocations.erase(memory) == 0) return m.Fail(ERROR_INVALID_HANDLE, memory);
+    return nullptr;
+}
+
+}  // namespace cvl::sim
