@@ -1,0 +1,40 @@
+// A machine image: a folder that holds one simulated Windows machine, so that
+// a cvlsetup command line can be run against it on any host and the changed
+// machine kept.
+//
+//   registry.reg  the registry, in the regedit export format (reg_file.h)
+//   machine.txt   settings and runtime state (machine_image_settings.h)
+//   drive_c/      the files of C: (machine_image_drives.h)
+//
+// Loading reads and checks everything before it touches the machine: an image
+// with a mistake leaves the machine as it was, and the error names the file
+// and, where there is one, the line. Load into a fresh SimulatedPlatform.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/sim/machine_image_settings.h"
+#include "platform/sim/simulated_platform.h"
+
+namespace cvl::sim {
+
+inline constexpr std::string_view kRegistryFileName = "registry.reg";
+inline constexpr std::string_view kSettingsFileName = "machine.txt";
+
+bool LoadMachineImage(const std::filesystem::path &dir, SimulatedPlatform &machine,
+                      std::string &error);
+// The same, also handing back the settings read from machine.txt: a run
+// cannot change them, so the image is saved with them again.
+bool LoadMachineImage(const std::filesystem::path &dir, SimulatedPlatform &machine,
+                      MachineSettings &settings, std::string &error);
+
+// Writes the machine's registry and files with `settings` as a new image at
+// `dir`. An existing `dir` must be empty or a machine image (nothing but the
+// image's own files and drive folders in it); it is replaced whole. The
+// image is written into a sibling folder first and renamed into place, so a
+// failure leaves `dir` as it was.
+bool SaveMachineImage(SimulatedPlatform &machine, const MachineSettings &settings,
+                      const std::filesystem::path &dir, std::string &error);
+
+}  // namespace cvl::sim

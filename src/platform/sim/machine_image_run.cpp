@@ -1,0 +1,118 @@
+#include "platform/sim/machine_image_run.h"
+
+#include "app/os_detect.h"
+#include "common/limits.h"
+#include "common/text.h"
+#include "platform/sim/machine_image_snapshot.h"
+
+namespace cvl::sim {
+namespace {
+
+constexpr DWORD kPathBufferChars = limits::kLongPathChars;
+
+// Where the program leaves its log: the root of the current drive on
+// Windows 98, the current directory everywhere else.
+std::u16string InstallLogPath(SimulatedPlatform &machine) {
+    char16_t buffer[kPathBufferChars] = {};
+    const DWORD length = machine.GetCurrentDirectoryW(kPathBufferChars, buffer);
+    std::u16string current(buffer, length < kPathBufferChars ? length : 0);
+    if (DetectOsKind(machine) == Os9x98) return current.substr(0, 2) + u"\\INST.TXT";
+    if (!current.ends_with(u'\\')) current += u'\\';
+    return current + u"InstallLog.txt";
+}
+
+template <typename T>
+std::vector<T> Since(const std::vector<T> &all, std::size_t start) {
+    return {all.begin() + static_cast<std::ptrdiff_t>(start), all.end()};
+}
+
+void AppendSection(std::string &text, std::string_view title,
+                   const std::vector<std::string> &lines) {
+    text += title;
+    text += lines.empty() ? ": none\n" : ":\n";
+    for (const std::string &line : lines) text += "  " + line + "\n";
+}
+
+std::vector<std::string> LogLines(std::string_view log) {
+    std::vector<std::string> lines;
+    while (!log.empty()) {
+        const std::size_t end = log.find('\n');
+        std::string_view line = log.substr(0, end);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (end == std::string_view::npos) break;
+        log.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+std::string Quoted(std::u16string_view text) {
+    return "\"" + ToUtf8(text) + "\"";
+}
+
+}  // namespace
+
+bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
+                  const ProgramEntry &entry, MachineRunReport &report, std::string &error) {
+    report = MachineRunReport{};
+    MachineSnapshot before;
+    if (!TakeSnapshot(machine, before, error)) return false;
+    const DWORD startTicks = machine.Now();
+    const std::size_t sleepsBefore = machine.Sleeps().size();
+    const std::size_t boxesBefore = machine.MessageBoxes().size();
+    const std::size_t processesBefore = machine.Processes().size();
+
+    DWORD exitCode = entry(machine, std::u16string(commandTail));
+    // A process that ends itself ends with the code it gave ExitProcess.
+    if (const auto ended = machine.ExitProcessCode()) exitCode = *ended;
+    machine.FinishRunAndStartChildren(exitCode, entry);
+
+    report.exitCode = exitCode;
+    report.virtualMilliseconds = machine.Now() - startTicks;
+    report.sleeps = Since(machine.Sleeps(), sleepsBefore);
+    report.messageBoxes = Since(machine.MessageBoxes(), boxesBefore);
+    report.processes = Since(machine.Processes(), processesBefore);
+    report.logPath = InstallLogPath(machine);
+    report.installLog = machine.ReadFileContents(report.logPath);
+
+    MachineSnapshot after;
+    if (!TakeSnapshot(machine, after, error)) return false;
+    report.changes = DiffSnapshots(before, after);
+    return true;
+}
+
+std::string FormatRunReport(const MachineRunReport &report) {
+    std::string text = "Exit code: " + std::to_string(report.exitCode) + "\n";
+    if (report.installLog) {
+        AppendSection(text, "Install log " + ToUtf8(report.logPath), LogLines(*report.installLog));
+    } else {
+        text += "(no install log)\n";
+    }
+
+    std::string waits = "Virtual waits: " + std::to_string(report.virtualMilliseconds) + " ms";
+    if (!report.sleeps.empty()) {
+        waits += " (sleeps:";
+        for (const DWORD sleep : report.sleeps) waits += " " + std::to_string(sleep);
+        waits += ")";
+    }
+    text += waits + "\n";
+
+    std::vector<std::string> boxes;
+    for (const MessageBoxRecord &box : report.messageBoxes)
+        boxes.push_back(Quoted(box.text) + " (caption " + Quoted(box.caption) + ")");
+    AppendSection(text, "Message boxes", boxes);
+
+    std::vector<std::string> processes;
+    for (const ProcessRecord &process : report.processes) {
+        std::string line = std::to_string(process.processId) + " " + ToUtf8(process.imagePath) +
+                           ", command line " + Quoted(process.commandLine);
+        line +=
+            process.running ? ", still running" : ", exit code " + std::to_string(process.exitCode);
+        processes.push_back(line);
+    }
+    AppendSection(text, "Processes started", processes);
+    AppendSection(text, "Changes", report.changes);
+    return text;
+}
+
+}  // namespace cvl::sim

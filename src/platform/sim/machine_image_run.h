@@ -1,0 +1,35 @@
+// One run of a program on a simulated machine, told the way a technician
+// wants to read it: the exit code, the install log, the virtual time spent
+// waiting, the message boxes, the processes started, and what changed.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/sim/simulated_platform.h"
+
+namespace cvl::sim {
+
+struct MachineRunReport {
+    DWORD exitCode = 0;
+    std::u16string logPath;
+    std::optional<std::string> installLog;  // none when the run left no log
+    DWORD virtualMilliseconds = 0;          // the virtual clock's advance
+    std::vector<DWORD> sleeps;
+    std::vector<MessageBoxRecord> messageBoxes;
+    std::vector<ProcessRecord> processes;
+    std::vector<std::string> changes;  // as DiffSnapshots gives them
+};
+
+// Runs `entry` with `commandTail` as the program's first process, then ends
+// that process and runs the copies of the program it started (a second
+// stage, such as the self-deletion, happens there). `error` is set only when
+// the machine could not be read back.
+bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
+                  const ProgramEntry &entry, MachineRunReport &report, std::string &error);
+
+std::string FormatRunReport(const MachineRunReport &report);
+
+}  // namespace cvl::sim

@@ -1,0 +1,127 @@
+#include "platform/sim/machine_image_runner.h"
+
+#include <system_error>
+
+#include "common/text.h"
+#include "platform/sim/machine_image.h"
+#include "platform/sim/machine_image_run.h"
+
+namespace cvl::sim {
+namespace fs = std::filesystem;
+namespace {
+
+fs::path Resolved(const fs::path &path) {
+    std::error_code failure;
+    fs::path resolved = fs::weakly_canonical(fs::absolute(path), failure);
+    if (failure) resolved = fs::absolute(path).lexically_normal();
+    if (!resolved.has_filename()) resolved = resolved.parent_path();
+    return resolved;
+}
+
+bool IsSameOrInside(const fs::path &inner, const fs::path &outer) {
+    const fs::path relative = inner.lexically_relative(outer);
+    return !relative.empty() && *relative.begin() != "..";
+}
+
+// Saving replaces the target folder whole: into the input image, or into a
+// folder that holds it, would write over the input.
+bool SaveTouchesInput(const fs::path &machine, const fs::path &save) {
+    const fs::path input = Resolved(machine);
+    const fs::path output = Resolved(save);
+    return IsSameOrInside(output, input) || IsSameOrInside(input, output);
+}
+
+bool TakeOptionValue(const std::vector<std::string> &arguments, std::size_t &index,
+                     std::optional<fs::path> &value, std::string &error) {
+    const std::string &option = arguments[index];
+    if (value) {
+        error = option + " is given twice";
+        return false;
+    }
+    if (++index >= arguments.size() || arguments[index].empty()) {
+        error = option + " needs a folder";
+        return false;
+    }
+    value = arguments[index];
+    return true;
+}
+
+int ExitStatusOf(DWORD exitCode) {
+    return exitCode > 255 ? 255 : static_cast<int>(exitCode);
+}
+
+}  // namespace
+
+bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArguments &parsed,
+                          std::string &error) {
+    parsed = RunnerArguments{};
+    std::optional<fs::path> machine;
+    std::size_t index = 0;
+    for (; index < arguments.size(); ++index) {
+        const std::string &argument = arguments[index];
+        if (argument == "--machine") {
+            if (!TakeOptionValue(arguments, index, machine, error)) return false;
+        } else if (argument == "--save") {
+            if (!TakeOptionValue(arguments, index, parsed.save, error)) return false;
+        } else if (argument == "--") {
+            ++index;
+            break;
+        } else if (argument.starts_with("--")) {
+            error = "unknown option " + argument;
+            return false;
+        } else {
+            break;
+        }
+    }
+    if (!machine) {
+        error = "--machine is missing";
+        return false;
+    }
+    parsed.machine = *machine;
+    if (parsed.save && SaveTouchesInput(parsed.machine, *parsed.save)) {
+        error = "--save must name a folder apart from the input image";
+        return false;
+    }
+    std::string tail;
+    for (std::size_t switchIndex = index; switchIndex < arguments.size(); ++switchIndex) {
+        if (switchIndex != index) tail += ' ';
+        tail += arguments[switchIndex];
+    }
+    parsed.commandTail = FromUtf8(tail);
+    return true;
+}
+
+int RunHostCommand(const std::vector<std::string> &arguments, const ProgramEntry &program,
+                   std::ostream &out, std::ostream &err) {
+    RunnerArguments parsed;
+    std::string error;
+    if (!ParseRunnerArguments(arguments, parsed, error)) {
+        err << "cvlsetup-host: " << error << "\n" << kRunnerUsage << "\n";
+        return kRunnerUsageError;
+    }
+
+    SimulatedPlatform machine;
+    MachineSettings settings;
+    if (!LoadMachineImage(parsed.machine, machine, settings, error)) {
+        err << "cvlsetup-host: " << error << "\n";
+        return kRunnerImageError;
+    }
+
+    MachineRunReport report;
+    if (!RunOnMachine(machine, parsed.commandTail, program, report, error)) {
+        err << "cvlsetup-host: " << error << "\n";
+        return kRunnerReadBackError;
+    }
+    out << FormatRunReport(report);
+
+    if (parsed.save) {
+        if (!SaveMachineImage(machine, settings, *parsed.save, error)) {
+            err << "cvlsetup-host: " << error << "\n";
+            return kRunnerSaveError;
+        }
+        out << "Saved the changed machine to " << parsed.save->string() << "\n";
+    }
+    return ExitStatusOf(report.exitCode);
+}
+
+}  // namespace cvl::sim

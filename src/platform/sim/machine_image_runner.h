@@ -1,0 +1,46 @@
+// The host runner's command: run a cvlsetup command line, switches untouched,
+// against a machine image folder, print what happened and what changed, and
+// optionally save the changed machine as a new image.
+//
+//   cvlsetup-host --machine DIR [--save OUT_DIR] [--] <cvlsetup switches...>
+//
+// Exit status: the program's exit code (above 255 it shows as 255); 64 for a
+// wrong runner command line, 65 for a machine image with a mistake, 70 when
+// the machine could not be read back, 73 when the changed machine could not
+// be saved. The input image is never written.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/sim/simulated_platform.h"
+
+namespace cvl::sim {
+
+inline constexpr int kRunnerUsageError = 64;
+inline constexpr int kRunnerImageError = 65;
+inline constexpr int kRunnerReadBackError = 70;
+inline constexpr int kRunnerSaveError = 73;
+
+inline constexpr std::string_view kRunnerUsage =
+    "usage: cvlsetup-host --machine DIR [--save OUT_DIR] [--] <cvlsetup switches...>";
+
+struct RunnerArguments {
+    std::filesystem::path machine;
+    std::optional<std::filesystem::path> save;
+    std::u16string commandTail;  // the switches joined with single blanks
+};
+
+// `arguments` leaves out the runner's own name.
+bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArguments &parsed,
+                          std::string &error);
+
+// The whole command; `program` is what runs as the program and as every copy
+// of it that a run starts.
+int RunHostCommand(const std::vector<std::string> &arguments, const ProgramEntry &program,
+                   std::ostream &out, std::ostream &err);
+
+}  // namespace cvl::sim

@@ -1,0 +1,307 @@
+#include "platform/sim/machine_image_settings.h"
+
+#include <map>
+#include <optional>
+
+#include "common/text.h"
+
+namespace cvl::sim {
+namespace {
+
+// Decimal, or hexadecimal after "0x" where `allowHex` is set.
+std::optional<DWORD> ParseNumber(std::u16string_view text, bool allowHex = true) {
+    std::uint64_t value = 0;
+    int base = 10;
+    if (allowHex && text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    for (const char16_t c : text) {
+        int digit = -1;
+        if (c >= u'0' && c <= u'9') digit = c - u'0';
+        if (base == 16 && c >= u'a' && c <= u'f') digit = c - u'a' + 10;
+        if (base == 16 && c >= u'A' && c <= u'F') digit = c - u'A' + 10;
+        if (digit < 0) return std::nullopt;
+        value = value * base + digit;
+    }
+    if (value > 0xFFFFFFFFu) return std::nullopt;
+    return static_cast<DWORD>(value);
+}
+
+std::u16string NumberText(DWORD value) {
+    return DecimalText(value);
+}
+
+bool IsDriveRoot(std::u16string_view path) {
+    return path.size() == 3 && path[2] == u'\\';
+}
+
+// The kinds of path a setting holds, each with the rule it must follow.
+enum class PathKind { Folder, FolderWithBackslash, File };
+
+bool CheckPath(PathKind kind, std::u16string_view value, std::string &problem) {
+    const bool absolute = IsAbsoluteWindowsPath(value);
+    const bool backslash = value.ends_with(u'\\');
+    switch (kind) {
+        case PathKind::Folder:
+            problem =
+                "expected a full Windows path without a trailing backslash, such as "
+                "C:\\Windows";
+            return absolute && (!backslash || IsDriveRoot(value));
+        case PathKind::FolderWithBackslash:
+            problem =
+                "expected a full Windows path ending with a backslash, such as "
+                "C:\\Windows\\Temp\\";
+            return absolute && backslash;
+        case PathKind::File:
+            problem = "expected the full Windows path of a file, such as C:\\setup\\cvlsetup.exe";
+            return absolute && !backslash;
+    }
+    return false;
+}
+
+bool ReadVersion(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+    problem = "expected NT or 9x, then major.minor.build, as in \"NT 6.1.7601\"";
+    const std::size_t blank = value.find_first_of(u" \t");
+    if (blank == std::u16string_view::npos) return false;
+    const std::u16string_view family = value.substr(0, blank);
+    if (family == u"NT") {
+        settings.platformId = VER_PLATFORM_WIN32_NT;
+    } else if (family == u"9x") {
+        settings.platformId = VER_PLATFORM_WIN32_WINDOWS;
+    } else {
+        return false;
+    }
+    const std::u16string_view rest = TrimBlanks(value.substr(blank));
+    const std::size_t end = rest.find_first_of(u" \t");
+    settings.servicePack =
+        end == std::u16string_view::npos ? u"" : std::u16string(TrimBlanks(rest.substr(end)));
+
+    DWORD *const parts[] = {&settings.majorVersion, &settings.minorVersion, &settings.buildNumber};
+    settings.buildNumber = 0;
+    std::u16string_view numbers = rest.substr(0, end);
+    for (std::size_t count = 0; count < 3; ++count) {
+        const std::size_t dot = numbers.find(u'.');
+        const auto number = ParseNumber(numbers.substr(0, dot), false);
+        if (!number) return false;
+        *parts[count] = *number;
+        if (dot == std::u16string_view::npos) return count >= 1;
+        numbers.remove_prefix(dot + 1);
+    }
+    return false;
+}
+
+void WriteVersion(const MachineSettings &settings, std::vector<std::u16string> &values) {
+    std::u16string text = settings.platformId == VER_PLATFORM_WIN32_WINDOWS ? u"9x " : u"NT ";
+    text += NumberText(settings.majorVersion) + u"." + NumberText(settings.minorVersion) + u"." +
+            NumberText(settings.buildNumber);
+    if (!settings.servicePack.empty()) text += u" " + settings.servicePack;
+    values.push_back(text);
+}
+
+bool ReadProcessId(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+    const auto number = ParseNumber(value);
+    if (!number || *number == 0) {
+        problem = "expected a process id above 0";
+        return false;
+    }
+    settings.processId = *number;
+    return true;
+}
+
+bool ReadMessageBoxAnswer(std::u16string_view value, MachineSettings &settings,
+                          std::string &problem) {
+    if (value == u"ok") {
+        settings.messageBoxAnswer = IDOK;
+    } else if (value == u"cancel") {
+        settings.messageBoxAnswer = IDCANCEL;
+    } else {
+        problem = "expected ok or cancel";
+        return false;
+    }
+    return true;
+}
+
+bool ReadToolExitCode(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+    const std::size_t blank = value.find_last_of(u" \t");
+    const auto code =
+        blank == std::u16string_view::npos ? std::nullopt : ParseNumber(value.substr(blank + 1));
+    const std::u16string_view path =
+        blank == std::u16string_view::npos ? value : TrimBlanks(value.substr(0, blank));
+    if (!code || !CheckPath(PathKind::File, path, problem)) {
+        problem =
+            "expected a program's full path and its exit code, such as "
+            "C:\\Windows\\system32\\pnputil.exe 0";
+        return false;
+    }
+    for (const ToolExitCode &tool : settings.toolExitCodes) {
+        if (EqualsFoldAZ(tool.imagePath, path)) {
+            problem = "the exit code of this program is already given";
+            return false;
+        }
+    }
+    settings.toolExitCodes.push_back({std::u16string(path), *code});
+    return true;
+}
+
+void WriteToolExitCodes(const MachineSettings &settings, std::vector<std::u16string> &values) {
+    for (const ToolExitCode &tool : settings.toolExitCodes)
+        values.push_back(tool.imagePath + u" " + NumberText(tool.exitCode));
+}
+
+using SettingReader = bool (*)(std::u16string_view value, MachineSettings &settings,
+                               std::string &problem);
+using SettingWriter = void (*)(const MachineSettings &settings,
+                               std::vector<std::u16string> &values);
+
+// A row holds either a path member with its rule, or a reader and a writer.
+struct SettingRow {
+    std::string_view key;
+    bool required;
+    bool repeatable;
+    std::u16string MachineSettings::*path;
+    PathKind pathKind;
+    SettingReader read;
+    SettingWriter write;
+};
+
+const SettingRow kRows[] = {
+    {"version", true, false, nullptr, PathKind::File, ReadVersion, WriteVersion},
+    {"windows_dir", true, false, &MachineSettings::windowsDir, PathKind::Folder, nullptr, nullptr},
+    {"temp_dir", true, false, &MachineSettings::tempDir, PathKind::FolderWithBackslash, nullptr,
+     nullptr},
+    {"current_dir", true, false, &MachineSettings::currentDir, PathKind::Folder, nullptr, nullptr},
+    {"program", true, false, &MachineSettings::program, PathKind::File, nullptr, nullptr},
+    {"process_id", false, false, nullptr, PathKind::File, ReadProcessId,
+     [](const MachineSettings &s, std::vector<std::u16string> &out) {
+         out.push_back(NumberText(s.processId));
+     }},
+    {"message_box_answer", false, false, nullptr, PathKind::File, ReadMessageBoxAnswer,
+     [](const MachineSettings &s, std::vector<std::u16string> &out) {
+         out.push_back(s.messageBoxAnswer == IDCANCEL ? u"cancel" : u"ok");
+     }},
+    {"tool_exit_code", false, true, nullptr, PathKind::File, ReadToolExitCode, WriteToolExitCodes},
+};
+
+bool ReadSetting(const SettingRow &row, std::u16string_view value, MachineSettings &settings,
+                 std::string &problem) {
+    if (!row.path) return row.read(value, settings, problem);
+    if (!CheckPath(row.pathKind, value, problem)) return false;
+    settings.*row.path = value;
+    return true;
+}
+
+void WriteSetting(const SettingRow &row, const MachineSettings &settings,
+                  std::vector<std::u16string> &values) {
+    if (row.path) {
+        values.push_back(settings.*row.path);
+    } else {
+        row.write(settings, values);
+    }
+}
+
+const SettingRow *RowFor(std::u16string_view key) {
+    for (const SettingRow &row : kRows)
+        if (Widen(row.key) == key) return &row;
+    return nullptr;
+}
+
+bool IsForbiddenInName(char16_t c) {
+    return c < 0x20 || std::u16string_view(u"<>:\"/|?*").find(c) != std::u16string_view::npos;
+}
+
+}  // namespace
+
+bool IsAbsoluteWindowsPath(std::u16string_view path) {
+    if (path.size() < 3 || FoldAZ(path[0]) < u'a' || FoldAZ(path[0]) > u'z' || path[1] != u':' ||
+        path[2] != u'\\')
+        return false;
+    std::u16string_view rest = path.substr(3);
+    while (!rest.empty()) {
+        const std::size_t slash = rest.find(u'\\');
+        const std::u16string_view name = rest.substr(0, slash);
+        if (name.empty() || name == u"." || name == u"..") return false;
+        for (const char16_t c : name)
+            if (IsForbiddenInName(c)) return false;
+        if (slash == std::u16string_view::npos) break;
+        rest.remove_prefix(slash + 1);
+    }
+    return true;
+}
+
+bool ParseMachineSettings(std::string_view bytes, MachineSettings &settings, TextError &error) {
+    std::vector<std::u16string> lines;
+    if (!DecodeImageText(bytes, lines, error)) return false;
+    settings = MachineSettings{};
+    std::map<const SettingRow *, std::size_t> seenOnLine;
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const std::size_t line = index + 1;
+        const std::u16string_view text = TrimBlanks(lines[index]);
+        if (text.empty() || text.starts_with(u'#')) continue;
+        const std::size_t equals = text.find(u'=');
+        if (equals == std::u16string_view::npos) {
+            error = {line, "expected key = value"};
+            return false;
+        }
+        const std::u16string_view key = TrimBlanks(text.substr(0, equals));
+        const SettingRow *row = RowFor(key);
+        if (!row) {
+            error = {line, "unknown key \"" + ToUtf8(key) + "\""};
+            return false;
+        }
+        const auto [first, added] = seenOnLine.try_emplace(row, line);
+        if (!added && !row->repeatable) {
+            error = {line, "\"" + std::string(row->key) + "\" is already given on line " +
+                               std::to_string(first->second)};
+            return false;
+        }
+        std::string problem;
+        if (!ReadSetting(*row, TrimBlanks(text.substr(equals + 1)), settings, problem)) {
+            error = {line, "bad " + std::string(row->key) + ": " + problem};
+            return false;
+        }
+    }
+    for (const SettingRow &row : kRows) {
+        if (row.required && !seenOnLine.contains(&row)) {
+            error = {0, "the key \"" + std::string(row.key) + "\" is missing"};
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string FormatMachineSettings(const MachineSettings &settings) {
+    std::string text = "# System settings and runtime state of a simulated Windows machine.\n";
+    for (const SettingRow &row : kRows) {
+        std::vector<std::u16string> values;
+        WriteSetting(row, settings, values);
+        for (const std::u16string &value : values)
+            text += std::string(row.key) + " = " + ToUtf8(value) + "\n";
+    }
+    return text;
+}
+
+void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &machine) {
+    const auto addFolder = [&machine](std::u16string path) {
+        if (path.ends_with(u'\\')) path.pop_back();
+        if (path.size() > 2) machine.AddDirectory(path);
+    };
+    machine.SetVersion(settings.platformId, settings.majorVersion, settings.minorVersion,
+                       settings.buildNumber, settings.servicePack);
+    // Empty folders do not survive every way an image is copied (version
+    // control keeps none), so the folders the settings name are made here.
+    addFolder(settings.windowsDir);
+    addFolder(settings.windowsDir + u"\\system32");
+    addFolder(settings.tempDir);
+    addFolder(settings.currentDir);
+    machine.SetWindowsDirectory(settings.windowsDir);
+    machine.SetTempPath(settings.tempDir);
+    machine.SetCurrentDirectory(settings.currentDir);
+    machine.SetProgram(settings.program, settings.processId);
+    machine.SetMessageBoxAnswer(settings.messageBoxAnswer);
+    for (const ToolExitCode &tool : settings.toolExitCodes)
+        machine.SetToolExitCode(tool.imagePath, tool.exitCode);
+}
+
+}  // namespace cvl::sim

@@ -1,0 +1,54 @@
+// machine.txt: the system settings and runtime state of a machine image that
+// the registry and the files do not hold. One "key = value" a line, '#'
+// starts a comment line. Every key has one row in a table that both reads
+// and writes it, so a new kind of setting is one new row.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/sim/machine_image_text.h"
+#include "platform/sim/simulated_platform.h"
+
+namespace cvl::sim {
+
+struct ToolExitCode {
+    std::u16string imagePath;
+    DWORD exitCode = 0;
+
+    bool operator==(const ToolExitCode &) const = default;
+};
+
+struct MachineSettings {
+    // "NT 6.1.7601" or "9x 4.10.2222", optionally followed by the service
+    // pack text ("NT 6.1.7601 Service Pack 1").
+    DWORD platformId = VER_PLATFORM_WIN32_NT;
+    DWORD majorVersion = 0;
+    DWORD minorVersion = 0;
+    DWORD buildNumber = 0;
+    std::u16string servicePack;
+
+    std::u16string windowsDir;
+    std::u16string tempDir;  // ends with a backslash, as GetTempPathW gives it
+    std::u16string currentDir;
+    std::u16string program;
+    DWORD processId = 1000;
+    int messageBoxAnswer = IDOK;
+    std::vector<ToolExitCode> toolExitCodes;
+
+    bool operator==(const MachineSettings &) const = default;
+};
+
+// `error.line` names the line of machine.txt; a missing key has line 0.
+bool ParseMachineSettings(std::string_view bytes, MachineSettings &settings, TextError &error);
+std::string FormatMachineSettings(const MachineSettings &settings);
+
+// Seeds the version, the directories, the program and the process answers.
+// The program's file must already be on the machine.
+void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &machine);
+
+// "X:\..." with a drive letter and no empty, "." or ".." names.
+bool IsAbsoluteWindowsPath(std::u16string_view path);
+
+}  // namespace cvl::sim

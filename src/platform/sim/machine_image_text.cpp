@@ -1,0 +1,139 @@
+#include "platform/sim/machine_image_text.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "common/text.h"
+
+namespace cvl::sim {
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+
+// One UTF-8 sequence at `at`, refusing overlong forms, surrogates and values
+// above U+10FFFF so that a file saved in a legacy code page is caught instead
+// of read as something else.
+std::optional<std::uint32_t> NextUtf8(std::string_view bytes, std::size_t &at) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    if (lead < 0x80) {
+        ++at;
+        return lead;
+    }
+    std::size_t extra = 0;
+    std::uint32_t cp = 0;
+    std::uint32_t smallest = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1, cp = lead & 0x1F, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, cp = lead & 0x0F, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, cp = lead & 0x07, smallest = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    if (at + extra >= bytes.size()) return std::nullopt;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto next = static_cast<unsigned char>(bytes[at + k]);
+        if ((next & 0xC0) != 0x80) return std::nullopt;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    at += extra + 1;
+    return cp;
+}
+
+bool DecodeUtf8(std::string_view bytes, std::u16string &text, TextError &error) {
+    std::size_t line = 1;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const auto cp = NextUtf8(bytes, at);
+        if (!cp) {
+            error = {line, "the text is not valid UTF-8 (save the file as UTF-8 or UTF-16)"};
+            return false;
+        }
+        if (*cp == u'\n') ++line;
+    }
+    // Valid throughout, so the plain conversion reads it exactly.
+    text = FromUtf8(bytes);
+    return true;
+}
+
+}  // namespace
+
+bool DecodeUtf8Strict(std::string_view bytes, std::u16string &text) {
+    TextError ignored;
+    return DecodeUtf8(bytes, text, ignored);
+}
+
+namespace {
+
+bool DecodeUtf16Le(std::string_view bytes, std::u16string &text, TextError &error) {
+    if (bytes.size() % 2 != 0) {
+        error = {0, "the UTF-16 text has an odd number of bytes"};
+        return false;
+    }
+    text.reserve(bytes.size() / 2);
+    for (std::size_t at = 0; at < bytes.size(); at += 2) {
+        const auto low = static_cast<unsigned char>(bytes[at]);
+        const auto high = static_cast<unsigned char>(bytes[at + 1]);
+        text.push_back(static_cast<char16_t>(low | (high << 8)));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DecodeImageText(std::string_view bytes, std::vector<std::u16string> &lines, TextError &error) {
+    std::u16string text;
+    if (bytes.starts_with(kUtf16LeMark)) {
+        if (!DecodeUtf16Le(bytes.substr(kUtf16LeMark.size()), text, error)) return false;
+    } else {
+        if (bytes.starts_with(kUtf8Mark)) bytes.remove_prefix(kUtf8Mark.size());
+        if (!DecodeUtf8(bytes, text, error)) return false;
+    }
+
+    lines.clear();
+    std::u16string current;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+            lines.push_back(std::move(current));
+            current.clear();
+        } else if (c == u'\0') {
+            error = {lines.size() + 1, "the line holds a zero character"};
+            return false;
+        } else {
+            current.push_back(c);
+        }
+    }
+    if (!current.empty()) lines.push_back(std::move(current));
+    return true;
+}
+
+std::string EncodeUtf16LeWithBom(std::u16string_view text) {
+    std::string bytes(kUtf16LeMark);
+    bytes.reserve(2 + text.size() * 2);
+    for (const char16_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>(c >> 8));
+    }
+    return bytes;
+}
+
+std::string ImageErrorText(const std::filesystem::path &file, std::size_t line,
+                           std::string_view message) {
+    std::string text = file.string();
+    if (line != 0) text += ":" + std::to_string(line);
+    text += ": ";
+    text += message;
+    return text;
+}
+
+std::u16string_view TrimBlanks(std::u16string_view text) {
+    while (!text.empty() && (text.front() == u' ' || text.front() == u'\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == u' ' || text.back() == u'\t')) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace cvl::sim

@@ -1,0 +1,41 @@
+// The text files of a machine image come from Windows tools (regedit writes
+// UTF-16LE with a byte-order mark) or from a plain editor (UTF-8, with or
+// without a mark). Both are read into UTF-16 lines, so the readers above work
+// on one form and can name the line of every mistake.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cvl::sim {
+
+struct TextError {
+    std::size_t line = 0;  // 1-based; 0 when the mistake is not on a line
+    std::string message;
+};
+
+// Splits at LF, CR LF or a lone CR; the line ends are not kept. Fails on bytes
+// that are not valid UTF-8 (or an odd UTF-16 length) and on zero characters,
+// which no registry export or settings file holds.
+bool DecodeImageText(std::string_view bytes, std::vector<std::u16string> &lines, TextError &error);
+
+// Strict UTF-8 (no overlong forms, no surrogates) to UTF-16.
+bool DecodeUtf8Strict(std::string_view bytes, std::u16string &text);
+
+// Strict UTF-8 (no overlong forms, no surrogates) to UTF-16.
+bool DecodeUtf8Strict(std::string_view bytes, std::u16string &text);
+
+// UTF-16LE with a byte-order mark, the form regedit writes.
+std::string EncodeUtf16LeWithBom(std::u16string_view text);
+
+// "<file>:<line>: <message>", or "<file>: <message>" without a line.
+std::string ImageErrorText(const std::filesystem::path &file, std::size_t line,
+                           std::string_view message);
+
+// Blanks and tabs off both ends.
+std::u16string_view TrimBlanks(std::u16string_view text);
+
+}  // namespace cvl::sim

@@ -1,0 +1,16 @@
+// cvlsetup-host: runs a cvlsetup command line against a machine image folder
+// on Linux. See platform/sim/machine_image_runner.h for the command.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/run_installer.h"
+#include "platform/sim/machine_image_runner.h"
+
+int main(int argc, char **argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const cvl::sim::ProgramEntry program = [](cvl::Platform &platform, std::u16string tail) {
+        return cvl::RunInstaller(platform, tail);
+    };
+    return cvl::sim::RunHostCommand(arguments, program, std::cout, std::cerr);
+}
