@@ -103,8 +103,12 @@ BOOL SimulatedPlatform::SetupRemoveFromSourceListW(DWORD, const char16_t *source
 void SimulatedPlatform::EditSourceList(std::u16string_view source, bool add) {
     auto sources = MultiStrings(GetRegValue(kSetupKey, kSourcesValue));
     const std::u16string folded = FoldedName(source);
-    std::erase_if(sources, [&](const auto &text) { return FoldedName(text) == folded; });
-    if (add) sources.emplace_back(source);
+    const auto listed = [&](const auto &text) { return FoldedName(text) == folded; };
+    if (!add) {
+        std::erase_if(sources, listed);
+    } else if (std::none_of(sources.begin(), sources.end(), listed)) {
+        sources.emplace_back(source);
+    }
     SetRegMultiString(kSetupKey, kSourcesValue, sources);
 }
 
