@@ -26,7 +26,9 @@ constexpr std::array<ActionRow, 12> kActionTable{{
     {ActionQueryDevice, ActionNotAvailable},
 }};
 
-ActionResult NoAction(ActionContext &) { return {kExitNoAction, false}; }
+ActionResult NoAction(ActionContext &) {
+    return {kExitNoAction, false};
+}
 
 }  // namespace
 

@@ -22,8 +22,8 @@ bool BuildPnputilCommand(Platform &platform, std::u16string &toolPath,
     char16_t windowsDirectory[limits::kPathChars] = {};
     const UINT length = platform.GetWindowsDirectoryW(windowsDirectory, limits::kPathChars);
     if (length == 0 || length >= limits::kPathChars) return false;
-    toolPath = std::u16string(TextOf(windowsDirectory, limits::kPathChars)) +
-               u"\\system32\\pnputil.exe";
+    toolPath =
+        std::u16string(TextOf(windowsDirectory, limits::kPathChars)) + u"\\system32\\pnputil.exe";
     // A Windows directory with a blank is quoted so that the tool sees its
     // own name as one argument.
     const bool needsQuotes = toolPath.find(u' ') != std::u16string::npos;

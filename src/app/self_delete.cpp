@@ -101,8 +101,8 @@ int LaunchSelfDeleter(Platform &platform, const std::u16string &copyPath,
     ProcessInformation process{};
     // The copy is named on its own so that no other program can be started
     // in its place from a path with blanks.
-    if (!platform.CreateProcessW(copyPath.c_str(), commandLine.data(), FALSE,
-                                 NORMAL_PRIORITY_CLASS, &startup, &process))
+    if (!platform.CreateProcessW(copyPath.c_str(), commandLine.data(), FALSE, NORMAL_PRIORITY_CLASS,
+                                 &startup, &process))
         return -1;
     platform.CloseHandle(process.hProcess);
     platform.CloseHandle(process.hThread);
@@ -115,9 +115,9 @@ int SelfDelete(Platform &platform, const InstallOptions &options) {
     std::u16string copyPath;
     std::u16string ownPath;
     if (CopySelfToTemp(platform, copyPath, ownPath) != 0) return 0;
-    HANDLE hold = platform.CreateFileW(copyPath.c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
-                                       FILE_FLAG_DELETE_ON_CLOSE);
+    HANDLE hold =
+        platform.CreateFileW(copyPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                             OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE);
     if (hold == InvalidHandleValue()) {
         // Nothing will remove the copy once this stage gives up.
         platform.DeleteFileW(copyPath.c_str());

@@ -8,13 +8,16 @@
 namespace cvl {
 namespace {
 
-bool Writable(const InstallLog &log) { return !log.logSuppressed && log.logFile != nullptr; }
+bool Writable(const InstallLog &log) {
+    return !log.logSuppressed && log.logFile != nullptr;
+}
 
 // Log writes must not disturb the last error that the logic reads after a
 // logged step.
 class LastErrorKeeper {
 public:
-    explicit LastErrorKeeper(Platform &platform) : platform_(platform), saved_(platform.GetLastError()) {}
+    explicit LastErrorKeeper(Platform &platform)
+        : platform_(platform), saved_(platform.GetLastError()) {}
     ~LastErrorKeeper() { platform_.SetLastError(saved_); }
     LastErrorKeeper(const LastErrorKeeper &) = delete;
     LastErrorKeeper &operator=(const LastErrorKeeper &) = delete;

@@ -108,10 +108,9 @@ public:
     virtual CONFIGRET CM_Get_DevNode_Status(ULONG *status, ULONG *problem, DEVINST devInst,
                                             ULONG flags) = 0;
     virtual CONFIGRET CM_Connect_MachineW(const char16_t *machineName, HMACHINE *machine) = 0;
-    virtual CONFIGRET CM_Locate_DevNode_ExW(DEVINST *devInst, const char16_t *deviceId,
-                                            ULONG flags, HMACHINE machine) = 0;
-    virtual CONFIGRET CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG flags,
-                                                HMACHINE machine) = 0;
+    virtual CONFIGRET CM_Locate_DevNode_ExW(DEVINST *devInst, const char16_t *deviceId, ULONG flags,
+                                            HMACHINE machine) = 0;
+    virtual CONFIGRET CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG flags, HMACHINE machine) = 0;
     virtual CONFIGRET CM_Disconnect_Machine(HMACHINE machine) = 0;
 
     // --- Driver store and sources --------------------------------------------
@@ -133,13 +132,11 @@ public:
     virtual BOOL SetupFindFirstLineW(HINF inf, const char16_t *section, const char16_t *key,
                                      InfContext *context) = 0;
     virtual BOOL SetupFindNextLine(const InfContext *contextIn, InfContext *contextOut) = 0;
-    virtual BOOL SetupGetStringFieldW(const InfContext *context, DWORD fieldIndex,
-                                      char16_t *buffer, DWORD bufferSize,
-                                      DWORD *requiredSize) = 0;
+    virtual BOOL SetupGetStringFieldW(const InfContext *context, DWORD fieldIndex, char16_t *buffer,
+                                      DWORD bufferSize, DWORD *requiredSize) = 0;
     // A list of names, each ending in a zero, the list ending in a second zero.
-    virtual BOOL SetupGetInfFileListW(const char16_t *directory, DWORD infStyle,
-                                      char16_t *buffer, DWORD bufferSize,
-                                      DWORD *requiredSize) = 0;
+    virtual BOOL SetupGetInfFileListW(const char16_t *directory, DWORD infStyle, char16_t *buffer,
+                                      DWORD bufferSize, DWORD *requiredSize) = 0;
 
     // --- Services ----------------------------------------------------------------
     virtual SC_HANDLE OpenSCManagerW(const char16_t *machineName, const char16_t *databaseName,

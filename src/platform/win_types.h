@@ -36,13 +36,20 @@ struct SC_HANDLE__;
 using SC_HANDLE = SC_HANDLE__ *;
 using HLOCAL = void *;
 
-inline HANDLE InvalidHandleValue() { return reinterpret_cast<HANDLE>(~std::uintptr_t{0}); }
+inline HANDLE InvalidHandleValue() {
+    return reinterpret_cast<HANDLE>(~std::uintptr_t{0});
+}
 inline HKEY PredefinedKey(std::uint32_t value) {
     // Predefined keys are sign-extended 32-bit values on 64-bit Windows.
-    return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(static_cast<std::intptr_t>(static_cast<std::int32_t>(value))));
+    return reinterpret_cast<HKEY>(
+        static_cast<std::uintptr_t>(static_cast<std::intptr_t>(static_cast<std::int32_t>(value))));
 }
-inline HKEY HKeyCurrentUser() { return PredefinedKey(0x80000001u); }
-inline HKEY HKeyLocalMachine() { return PredefinedKey(0x80000002u); }
+inline HKEY HKeyCurrentUser() {
+    return PredefinedKey(0x80000001u);
+}
+inline HKEY HKeyLocalMachine() {
+    return PredefinedKey(0x80000002u);
+}
 
 // Last-error and status codes.
 inline constexpr DWORD ERROR_SUCCESS = 0;

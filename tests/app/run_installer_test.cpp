@@ -9,7 +9,7 @@ namespace cvl {
 namespace {
 
 using test::LogOf;
-using test::Run;
+using test::RunTail;
 
 constexpr char16_t kPersistedKey[] =
     u"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility "
@@ -22,7 +22,7 @@ protected:
 
 TEST_F(RunInstallerTest, UnsupportedSystemEndsWithOneAndWritesNothing) {
     machine.SetVersion(VER_PLATFORM_WIN32_NT, 10, 0);
-    EXPECT_EQ(Run(machine, u"/hwscan"), 1u);
+    EXPECT_EQ(RunTail(machine, u"/hwscan"), 1u);
     EXPECT_FALSE(LogOf(machine));
     EXPECT_FALSE(machine.GetRegDword(kPersistedKey, test::kProgramPath));
 }
@@ -32,7 +32,7 @@ TEST_F(RunInstallerTest, EmptyOrRejectedCommandLineEndsWithTwoAndWritesNothing) 
          {u"", u"/bogus", u"/hwscan /bogus", u"/i/u", u"/f c:\\pkg\\x.sys"}) {
         SCOPED_TRACE(test::ToUtf8(tail));
         sim::SimulatedPlatform fresh;
-        EXPECT_EQ(Run(fresh, tail), 2u);
+        EXPECT_EQ(RunTail(fresh, tail), 2u);
         EXPECT_FALSE(LogOf(fresh));
         EXPECT_FALSE(fresh.GetRegDword(kPersistedKey, test::kProgramPath));
         EXPECT_TRUE(fresh.MessageBoxes().empty());
@@ -40,17 +40,17 @@ TEST_F(RunInstallerTest, EmptyOrRejectedCommandLineEndsWithTwoAndWritesNothing) 
 }
 
 TEST_F(RunInstallerTest, NoActionOptionEndsWithThreeAndLogsOnlyTheExitCode) {
-    EXPECT_EQ(Run(machine, u"/vistab701"), 3u);
+    EXPECT_EQ(RunTail(machine, u"/vistab701"), 3u);
     EXPECT_EQ(LogOf(machine), "Exit code: = 3\r\n");
 }
 
 TEST_F(RunInstallerTest, OnlyBlanksAfterTheProgramNameParseToNoAction) {
-    EXPECT_EQ(Run(machine, u"   "), 3u);
+    EXPECT_EQ(RunTail(machine, u"   "), 3u);
     EXPECT_EQ(LogOf(machine), "Exit code: = 3\r\n");
 }
 
 TEST_F(RunInstallerTest, TheLastActionOptionWins) {
-    EXPECT_EQ(Run(machine, u"/rp /hwscan"), 0u);
+    EXPECT_EQ(RunTail(machine, u"/rp /hwscan"), 0u);
     EXPECT_EQ(LogOf(machine), "Scan Hardware Change...\r\nExit code: = 0\r\n");
 }
 
@@ -66,16 +66,18 @@ TEST_F(RunInstallerTest, CompatibilityValueIsWrittenOnlyOnWindows7AndLater) {
         SCOPED_TRACE(testing::Message() << c.platformId << " " << c.major << "." << c.minor);
         sim::SimulatedPlatform fresh;
         fresh.SetVersion(c.platformId, c.major, c.minor);
-        EXPECT_EQ(Run(fresh, u"/hwscan"), 0u);
+        EXPECT_EQ(RunTail(fresh, u"/hwscan"), 0u);
         const auto value = fresh.GetRegValue(kPersistedKey, test::kProgramPath);
         EXPECT_EQ(value.has_value(), c.written);
-        if (value) EXPECT_EQ(fresh.GetRegDword(kPersistedKey, test::kProgramPath), 1u);
+        if (value) {
+            EXPECT_EQ(fresh.GetRegDword(kPersistedKey, test::kProgramPath), 1u);
+        }
     }
 }
 
 TEST_F(RunInstallerTest, UninstallerAsksFirstAndCancelEndsWithZeroAndNoLog) {
     machine.SetMessageBoxAnswer(IDCANCEL);
-    EXPECT_EQ(Run(machine, u"/uninstaller /dbgmsg"), 0u);
+    EXPECT_EQ(RunTail(machine, u"/uninstaller /dbgmsg"), 0u);
     ASSERT_EQ(machine.MessageBoxes().size(), 1u);
     const auto &box = machine.MessageBoxes()[0];
     EXPECT_EQ(box.text, u"Do You Want To Remove Corvane Ethernet Controller Driver?");
@@ -86,22 +88,22 @@ TEST_F(RunInstallerTest, UninstallerAsksFirstAndCancelEndsWithZeroAndNoLog) {
 
 TEST_F(RunInstallerTest, SilentUninstallerShowsNoBox) {
     machine.SetMessageBoxAnswer(IDCANCEL);
-    Run(machine, u"/uninstaller /s");
+    RunTail(machine, u"/uninstaller /s");
     EXPECT_TRUE(machine.MessageBoxes().empty());
 }
 
 TEST_F(RunInstallerTest, UninstallerIsUnloggedUnlessDebugMessagesAreAsked) {
-    Run(machine, u"/uninstaller /s");
+    RunTail(machine, u"/uninstaller /s");
     EXPECT_FALSE(LogOf(machine));
     sim::SimulatedPlatform withLog;
-    Run(withLog, u"/uninstaller /s /dbgmsg");
+    RunTail(withLog, u"/uninstaller /s /dbgmsg");
     ASSERT_TRUE(LogOf(withLog));
     EXPECT_NE(LogOf(withLog)->find("Exit code: = "), std::string::npos);
 }
 
 TEST_F(RunInstallerTest, Windows98WritesItsLogAtTheRootOfTheCurrentDrive) {
     machine.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222);
-    EXPECT_EQ(Run(machine, u"/vistab701"), 3u);
+    EXPECT_EQ(RunTail(machine, u"/vistab701"), 3u);
     EXPECT_EQ(LogOf(machine, u"C:\\INST.TXT"), "Exit code: = 3\r\n");
     EXPECT_FALSE(LogOf(machine));
 }
@@ -110,20 +112,20 @@ TEST_F(RunInstallerTest, OtherSystemsWriteInstallLogInTheCurrentDirectory) {
     for (DWORD minor : {0u, 90u}) {
         sim::SimulatedPlatform fresh;
         fresh.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, minor);
-        Run(fresh, u"/vistab701");
+        RunTail(fresh, u"/vistab701");
         EXPECT_EQ(LogOf(fresh), "Exit code: = 3\r\n");
         EXPECT_FALSE(LogOf(fresh, u"C:\\INST.TXT"));
     }
 }
 
 TEST_F(RunInstallerTest, ASecondRunLeavesOnlyItsOwnLines) {
-    Run(machine, u"/hwscan");
-    Run(machine, u"/vistab701");
+    RunTail(machine, u"/hwscan");
+    RunTail(machine, u"/vistab701");
     EXPECT_EQ(LogOf(machine), "Exit code: = 3\r\n");
 }
 
 TEST_F(RunInstallerTest, RunReleasesEveryHandleItOpened) {
-    Run(machine, u"/hwscan");
+    RunTail(machine, u"/hwscan");
     EXPECT_EQ(machine.OpenHandleCount(), 0u);
 }
 
@@ -133,7 +135,7 @@ TEST_F(RunInstallerTest, ActionsThisBuildDoesNotCarryNeverClaimSuccess) {
           u"/chknicexist /vistab701", u"/setwolreg", u"/qdev 1f3a b702 1"}) {
         SCOPED_TRACE(test::ToUtf8(tail));
         sim::SimulatedPlatform fresh;
-        const DWORD code = Run(fresh, tail);
+        const DWORD code = RunTail(fresh, tail);
         EXPECT_NE(code, 0u);
         EXPECT_EQ(LogOf(fresh), "Action not available in this build...\r\nExit code: = 13\r\n");
     }

@@ -9,7 +9,7 @@ namespace cvl {
 namespace {
 
 using test::LogOf;
-using test::Run;
+using test::RunTail;
 
 constexpr char16_t kPnputil[] = u"C:\\Windows\\system32\\pnputil.exe";
 constexpr char16_t kCouldNotExecute[] = u"Could not execute the application....";
@@ -22,7 +22,7 @@ protected:
 TEST_F(PnputilActionTest, ToolEndingWithNonZeroIsNotReported) {
     machine.AddFile(kPnputil, "tool");
     machine.SetToolExitCode(kPnputil, 5);
-    EXPECT_EQ(Run(machine, u"/rp"), 0u);
+    EXPECT_EQ(RunTail(machine, u"/rp"), 0u);
     EXPECT_EQ(LogOf(machine), "Exit code: = 0\r\n");
     ASSERT_EQ(machine.Processes().size(), 1u);
     const auto &tool = machine.Processes()[0];
@@ -36,11 +36,11 @@ TEST_F(PnputilActionTest, ToolEndingWithNonZeroIsNotReported) {
 TEST_F(PnputilActionTest, ToolEndingWithZeroAndToolNotStartedLogTheSameLine) {
     machine.AddFile(kPnputil, "tool");
     machine.SetToolExitCode(kPnputil, 0);
-    EXPECT_EQ(Run(machine, u"/rp"), 0u);
+    EXPECT_EQ(RunTail(machine, u"/rp"), 0u);
     const auto endedWithZero = LogOf(machine);
 
     sim::SimulatedPlatform missing;
-    EXPECT_EQ(Run(missing, u"/rp"), 0u);
+    EXPECT_EQ(RunTail(missing, u"/rp"), 0u);
     EXPECT_EQ(LogOf(missing), endedWithZero);
     EXPECT_EQ(endedWithZero, ToUtf8(kCouldNotExecute) + "\r\nExit code: = 0\r\n");
 }
@@ -54,7 +54,7 @@ TEST_F(PnputilActionTest, CommandLineMustFitTwoHundredSixtyCharacters) {
         fresh.SetWindowsDirectory(windows);
         fresh.AddFile(windows + u"\\system32\\pnputil.exe", "tool");
         fresh.SetToolExitCode(windows + u"\\system32\\pnputil.exe", 7);
-        EXPECT_EQ(Run(fresh, u"/rp"), 0u);
+        EXPECT_EQ(RunTail(fresh, u"/rp"), 0u);
         const bool fits = length + 22 < 260;
         EXPECT_EQ(fresh.Processes().size(), fits ? 1u : 0u) << length;
         EXPECT_EQ(LogOf(fresh)->find("Could not execute") != std::string::npos, !fits);
@@ -68,7 +68,7 @@ TEST_F(PnputilActionTest, ABlankInTheWindowsDirectoryCannotStartAnotherProgram) 
     machine.SetToolExitCode(tool, 3);
     machine.AddFile(u"C:\\Win.exe", "planted");
     machine.SetToolExitCode(u"C:\\Win.exe", 9);
-    EXPECT_EQ(Run(machine, u"/rp"), 0u);
+    EXPECT_EQ(RunTail(machine, u"/rp"), 0u);
     ASSERT_EQ(machine.Processes().size(), 1u);
     EXPECT_EQ(machine.Processes()[0].imagePath, tool);
     EXPECT_EQ(machine.Processes()[0].commandLine, u"\"" + tool + u"\" ");
@@ -117,7 +117,7 @@ TEST(MarkCompatibilityPersistedTest, AProgramPathTooLongForItsBufferIsNotCutInto
 
 TEST(RescanTest, ReenumeratesTheRootSynchronouslyAndWaitsThreeSeconds) {
     sim::SimulatedPlatform machine;
-    EXPECT_EQ(Run(machine, u"/hwscan"), 0u);
+    EXPECT_EQ(RunTail(machine, u"/hwscan"), 0u);
     EXPECT_EQ(machine.DeviceTreeCalls(),
               (std::vector<std::string>{"connect", "locate", "reenumerate:1", "disconnect"}));
     EXPECT_EQ(machine.Sleeps(), std::vector<DWORD>{3000});
@@ -129,16 +129,16 @@ TEST(RescanTest, FailuresAreIgnoredAndAFailedConnectionIsNotDisconnected) {
         const char *operation;
         std::vector<std::string> calls;
     };
-    for (const Case &c : {Case{"CM_Connect_MachineW", {}},
-                          Case{"CM_Locate_DevNode_ExW", {"connect", "disconnect"}},
-                          Case{"CM_Reenumerate_DevNode_Ex", {"connect", "locate", "disconnect"}}}) {
+    for (const Case &c :
+         {Case{"CM_Connect_MachineW", {}}, Case{"CM_Locate_DevNode_ExW", {"connect", "disconnect"}},
+          Case{"CM_Reenumerate_DevNode_Ex", {"connect", "locate", "disconnect"}}}) {
         sim::SimulatedPlatform machine;
         machine.Fail(c.operation, CR_FAILURE);
         EXPECT_FALSE(RescanHardware(machine)) << c.operation;
         EXPECT_EQ(machine.DeviceTreeCalls(), c.calls) << c.operation;
         sim::SimulatedPlatform run;
         run.Fail(c.operation, CR_FAILURE);
-        EXPECT_EQ(Run(run, u"/hwscan"), 0u);
+        EXPECT_EQ(RunTail(run, u"/hwscan"), 0u);
         EXPECT_EQ(run.Sleeps(), std::vector<DWORD>{3000});
     }
     sim::SimulatedPlatform machine;

@@ -17,7 +17,7 @@ using cvl::ToUtf8;
 inline constexpr char16_t kProgramPath[] = u"C:\\setup\\cvlsetup.exe";
 inline constexpr char16_t kLogPath[] = u"C:\\setup\\InstallLog.txt";
 
-inline DWORD Run(sim::SimulatedPlatform &machine, std::u16string_view tail) {
+inline DWORD RunTail(sim::SimulatedPlatform &machine, std::u16string_view tail) {
     return RunInstaller(machine, tail);
 }
 
@@ -25,10 +25,9 @@ inline DWORD Run(sim::SimulatedPlatform &machine, std::u16string_view tail) {
 // own command line, as the system would once this process has ended.
 inline DWORD RunWithChildren(sim::SimulatedPlatform &machine, std::u16string_view tail) {
     const DWORD code = RunInstaller(machine, tail);
-    machine.FinishRunAndStartChildren(
-        code, [](Platform &platform, std::u16string commandTail) {
-            return RunInstaller(platform, commandTail);
-        });
+    machine.FinishRunAndStartChildren(code, [](Platform &platform, std::u16string commandTail) {
+        return RunInstaller(platform, commandTail);
+    });
     return code;
 }
 
