@@ -1,0 +1,63 @@
+# cvlsetup.exe: a static, GUI-subsystem program with an application manifest
+# and a version block, cross-built with mingw-w64. Included by the top-level
+# list when the target is Windows.
+enable_language(RC)
+
+set(CVL_WIN32_DIR "${PROJECT_SOURCE_DIR}/src/platform/win32")
+
+# The real platform layer, apart from the entry, so that other Windows
+# programs of the tree (the Wine probe) run the same code.
+file(GLOB CVL_WIN32_SOURCES CONFIGURE_DEPENDS "${CVL_WIN32_DIR}/*.cpp")
+list(REMOVE_ITEM CVL_WIN32_SOURCES "${CVL_WIN32_DIR}/win_main.cpp")
+add_library(cvl_win32 STATIC ${CVL_WIN32_SOURCES})
+target_include_directories(cvl_win32 PUBLIC "${PROJECT_SOURCE_DIR}/src")
+target_compile_definitions(cvl_win32 PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+# cfgmgr32 comes before setupapi: SetupAPI's import library names the CM_
+# functions too, and they must be imported from cfgmgr32.dll, where a
+# program-local cfgmgr32.dll can stand in for the system's.
+target_link_libraries(cvl_win32 PUBLIC cfgmgr32 setupapi newdev advapi32 user32 kernel32)
+
+# Everything the program needs comes from system DLLs.
+set(CVL_STATIC_LINK_OPTIONS -static -static-libgcc -static-libstdc++)
+
+# Resources: the manifest and the version block, numbered from the project
+# version.
+foreach(part IN ITEMS MAJOR MINOR PATCH TWEAK)
+    if("${PROJECT_VERSION_${part}}" STREQUAL "")
+        set(cvl_version_${part} 0)
+    else()
+        set(cvl_version_${part} "${PROJECT_VERSION_${part}}")
+    endif()
+endforeach()
+set(CVL_FILE_VERSION_DOTTED
+    "${cvl_version_MAJOR}.${cvl_version_MINOR}.${cvl_version_PATCH}.${cvl_version_TWEAK}")
+string(REPLACE "." "," CVL_FILE_VERSION_COMMAS "${CVL_FILE_VERSION_DOTTED}")
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CVL_MANIFEST_ARCHITECTURE amd64)
+else()
+    set(CVL_MANIFEST_ARCHITECTURE x86)
+endif()
+set(CVL_MANIFEST_PATH "${CMAKE_CURRENT_BINARY_DIR}/cvlsetup.exe.manifest")
+configure_file("${CVL_WIN32_DIR}/cvlsetup.exe.manifest.in" "${CVL_MANIFEST_PATH}" @ONLY)
+configure_file("${CVL_WIN32_DIR}/cvlsetup.rc.in" "${CMAKE_CURRENT_BINARY_DIR}/cvlsetup.rc" @ONLY)
+set_source_files_properties("${CMAKE_CURRENT_BINARY_DIR}/cvlsetup.rc" PROPERTIES
+    OBJECT_DEPENDS "${CVL_MANIFEST_PATH}")
+
+add_executable(cvlsetup WIN32 "${CVL_WIN32_DIR}/win_main.cpp"
+    "${CMAKE_CURRENT_BINARY_DIR}/cvlsetup.rc")
+target_compile_options(cvlsetup PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
+target_link_options(cvlsetup PRIVATE -municode ${CVL_STATIC_LINK_OPTIONS})
+target_link_libraries(cvlsetup PRIVATE cvl_win32 cvl_logic)
+
+# Checks of the built program: its PE layout, and on 64-bit targets the
+# end-to-end scenarios under Wine.
+enable_testing()
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(cvl_pe_option --win64)
+else()
+    set(cvl_pe_option --win32)
+endif()
+add_test(NAME pe_layout
+    COMMAND "${PROJECT_SOURCE_DIR}/scripts/check-pe.sh" ${cvl_pe_option} $<TARGET_FILE:cvlsetup>)
+
+include("${PROJECT_SOURCE_DIR}/tests/wine/wine_tests.cmake" OPTIONAL)

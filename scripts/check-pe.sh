@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Checks the built Windows programs: PE32+ for 64-bit and PE32 for 32-bit
+# Windows, GUI subsystem, an application manifest that requests
+# administrator rights without UI access and names no supported systems, a
+# version block, and imports from system DLLs only, with the Configuration
+# Manager calls bound to cfgmgr32.dll.
+#
+#   scripts/check-pe.sh [--win64 EXE] [--win32 EXE]
+#
+# Without options both programs of the default build folders are checked.
+set -u
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+failures=0
+
+fail() {
+    echo "check-pe: FAIL $1: $2" >&2
+    failures=$((failures + 1))
+}
+
+# DLLs every Windows installation has; anything else would have to travel
+# with the program.
+system_dll_pattern='^(kernel32|user32|advapi32|setupapi|cfgmgr32|newdev|msvcrt|ucrtbase|ntdll|api-ms-win-[a-z0-9-]+)\.dll$'
+
+check_one() {
+    local exe=$1 magic=$2 objdump=$3
+    if [ ! -f "$exe" ]; then
+        fail "$exe" "no such file"
+        return
+    fi
+    local headers
+    if ! headers=$("$objdump" -p "$exe" 2>&1); then
+        fail "$exe" "objdump cannot read it: $headers"
+        return
+    fi
+
+    grep -Fq "($magic)" <<<"$(grep -E '^Magic[[:space:]]' <<<"$headers")" ||
+        fail "$exe" "not $magic"
+    grep -Eq '^Subsystem[[:space:]]+00000002[[:space:]]' <<<"$headers" ||
+        fail "$exe" "not the GUI subsystem (2)"
+
+    # Resource types sit at the first level of the resource directory.
+    grep -Eq '^[0-9a-f]+   Entry: ID: 0x000018,' <<<"$headers" ||
+        fail "$exe" "no manifest resource (type 24)"
+    grep -Eq '^[0-9a-f]+   Entry: ID: 0x000010,' <<<"$headers" ||
+        fail "$exe" "no version resource (type 16)"
+
+    local resources
+    resources=$(mktemp)
+    "${objdump%objdump}objcopy" -O binary --only-section=.rsrc "$exe" "$resources" 2>/dev/null
+    grep -aq 'level="requireAdministrator"' "$resources" ||
+        fail "$exe" "the manifest does not request administrator rights"
+    grep -aq 'uiAccess="false"' "$resources" ||
+        fail "$exe" "the manifest does not refuse UI access"
+    if grep -aq 'supportedOS' "$resources"; then
+        fail "$exe" "the manifest lists supported systems"
+    fi
+    # The version block's texts are UTF-16; without their zero bytes each
+    # name is followed closely by its value.
+    local texts
+    texts=$(tr -d '\000' <"$resources")
+    grep -aEq 'ProductName.{0,4}cvlsetup' <<<"$texts" ||
+        fail "$exe" "the version block does not name the product cvlsetup"
+    grep -aEq 'CompanyName.{0,4}Corvane' <<<"$texts" ||
+        fail "$exe" "the version block does not name the company Corvane"
+    rm -f "$resources"
+
+    local dll
+    while read -r dll; do
+        grep -Eiq "$system_dll_pattern" <<<"$dll" || fail "$exe" "imports from $dll"
+    done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
+
+    # Each imported function under the DLL it is bound to.
+    local bindings
+    bindings=$(awk '/DLL Name:/ { dll = toupper($3); next }
+                    dll != "" && NF >= 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print dll, $3 }' \
+        <<<"$headers")
+    grep -q '^CFGMGR32.DLL CM_' <<<"$bindings" || fail "$exe" "imports nothing from cfgmgr32.dll"
+    if grep -E '^[^ ]+ CM_' <<<"$bindings" | grep -vq '^CFGMGR32.DLL '; then
+        fail "$exe" "Configuration Manager calls bound elsewhere: $(grep -E '^[^ ]+ CM_' <<<"$bindings" |
+            grep -v '^CFGMGR32.DLL ' | tr '\n' ' ')"
+    fi
+    grep -q '^NEWDEV.DLL UpdateDriverForPlugAndPlayDevicesW$' <<<"$bindings" ||
+        fail "$exe" "UpdateDriverForPlugAndPlayDevicesW is not imported from newdev.dll"
+}
+
+win64=
+win32=
+if [ $# -eq 0 ]; then
+    win64=$repo/build-win64/cvlsetup.exe
+    win32=$repo/build-win32/cvlsetup.exe
+fi
+while [ $# -gt 0 ]; do
+    case $1 in
+        --win64) win64=${2:-}; shift 2 || break ;;
+        --win32) win32=${2:-}; shift 2 || break ;;
+        *) echo "usage: $0 [--win64 EXE] [--win32 EXE]" >&2; exit 2 ;;
+    esac
+done
+
+checked=0
+if [ -n "$win64" ]; then
+    check_one "$win64" "PE32+" x86_64-w64-mingw32-objdump
+    checked=$((checked + 1))
+fi
+if [ -n "$win32" ]; then
+    check_one "$win32" "PE32" i686-w64-mingw32-objdump
+    checked=$((checked + 1))
+fi
+
+if [ "$failures" -ne 0 ]; then
+    echo "check-pe: $failures problem(s) found" >&2
+    exit 1
+fi
+echo "check-pe: $checked program(s) fine"

@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""Runs the end-to-end scenarios of cvlsetup.exe under Wine and prints one
+line a scenario. Exits 0 when all passed, 1 when any failed, 77 when Wine is
+not installed (CTest counts that as skipped)."""
+
+import argparse
+import concurrent.futures
+import os
+import re
+import shutil
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import scenarios  # noqa: E402
+import wine_prefix  # noqa: E402
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def parse_arguments():
+    build = os.path.join(REPO, "build-win64")
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--exe", default=os.path.join(build, "cvlsetup.exe"))
+    parser.add_argument("--probe", default=os.path.join(build, "cvl_platform_probe.exe"))
+    parser.add_argument("--work", help="folder for the prefixes (a new temporary one by default)")
+    parser.add_argument("-k", "--select", help="run only scenarios whose name matches this")
+    parser.add_argument("--keep", action="store_true", help="keep the prefixes of failures")
+    parser.add_argument("--trace", help="WINEDEBUG channels, e.g. +relay (default -all)")
+    parser.add_argument("--list", action="store_true", help="list the scenarios and stop")
+    parser.add_argument("-j", "--jobs", type=int, default=2, help="scenarios run at once")
+    return parser.parse_args()
+
+
+def slug(name):
+    return re.sub(r"[^a-z0-9]+", "-", name.lower()).strip("-")
+
+
+def install_programs(prefix, programs):
+    app = prefix.host_path(scenarios.APP_DIR)
+    os.makedirs(app, exist_ok=True)
+    for source, windows_path in programs:
+        shutil.copy(source, prefix.host_path(windows_path))
+
+
+def run_scenario(template, work, name, scenario, programs, options):
+    prefix = wine_prefix.copy_prefix(template, os.path.join(work, slug(name)), options.trace)
+    context = scenarios.Context(prefix)
+    try:
+        install_programs(prefix, programs)
+        scenario(context)
+    except wine_prefix.WineError as error:
+        context.failures.append(str(error))
+    finally:
+        if context.failures and options.keep:
+            prefix.stop()
+            print("  prefix kept: " + prefix.root)
+        else:
+            wine_prefix.remove_prefix(prefix)
+    return context.failures
+
+
+def main():
+    options = parse_arguments()
+    selected = [(name, run) for name, run in scenarios.all_scenarios()
+                if not options.select or re.search(options.select, name)]
+    if options.list:
+        for name, _ in selected:
+            print(name)
+        return 0
+    if not shutil.which("wine") or not shutil.which("wineserver"):
+        print("wine is not installed: the Wine scenarios cannot run")
+        return 77
+    programs = [(options.exe, scenarios.EXE), (options.probe, scenarios.PROBE)]
+    for source, _ in programs:
+        if not os.path.isfile(source):
+            print("missing program: " + source)
+            return 2
+
+    work = options.work or tempfile.mkdtemp(prefix="cvl-wine-")
+    os.makedirs(work, exist_ok=True)
+    started = time.monotonic()
+    template = wine_prefix.build_template(os.path.join(work, "template"), options.trace)
+    print("template prefix ready in %.1f s" % (time.monotonic() - started))
+
+    def run_one(entry):
+        name, scenario = entry
+        begun = time.monotonic()
+        failures = run_scenario(template, work, name, scenario, programs, options)
+        return name, failures, time.monotonic() - begun
+
+    failed = []
+    with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, options.jobs)) as pool:
+        for name, failures, seconds in pool.map(run_one, selected):
+            print("%s %s (%.1f s)" % ("FAIL" if failures else "PASS", name, seconds))
+            for failure in failures:
+                print("    " + failure.replace("\n", "\n    "))
+            if failures:
+                failed.append(name)
+            sys.stdout.flush()
+
+    wine_prefix.remove_prefix(template)
+    if not options.work and not (failed and options.keep):
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d of %d scenarios passed in %.0f s" % (len(selected) - len(failed), len(selected),
+                                                  time.monotonic() - started))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
