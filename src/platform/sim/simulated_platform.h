@@ -76,7 +76,8 @@ class SimulatedPlatform;
 // Platform ("RegCreateKeyExW"). `nth` counts the calls of that operation
 // made after the rule was added, from 1; 0 means every call. A failing call
 // returns its failure result and sets the last error (or returns the error
-// code, for the registry and CM calls). A name that is no Platform
+// code, for the registry and CM calls); calls that cannot fail (Sleep,
+// GetTickCount, ExitProcess ...) ignore rules. A name that is no Platform
 // operation ends the test program: a misspelt rule would never fire.
 struct FaultRule {
     std::string operation;
