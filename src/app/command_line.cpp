@@ -56,7 +56,7 @@ bool ParseCommandLine(Platform &platform, std::u16string &text, InstallOptions &
     std::size_t next = 0;
     while (next < tokens.size()) {
         const CommandToken token = tokens[next++];
-        for (auto &c : token) c = FoldAZ(c);
+        LowerInPlace(token);
         const OptionRow *option = FindOption(TokenText(token));
         if (option == nullptr) {
             acceptable = false;

@@ -14,10 +14,6 @@ namespace {
 constexpr std::u16string_view kOptimalPerfName = u"OptimalPerf";
 constexpr std::u16string_view kOptimalPerfValue = u"1";
 
-void LowerInPlace(CommandToken token) {
-    for (auto &c : token) c = FoldAZ(c);
-}
-
 // Keeps the first four characters; a shorter id leaves zero characters,
 // which end the text where the hardware id is built from it.
 void StoreIdFragment(IdFragment &fragment, std::u16string_view value) {

@@ -9,6 +9,7 @@
 
 #include "app/install_options.h"
 #include "common/run_state.h"
+#include "common/text.h"
 #include "platform/platform.h"
 
 namespace cvl {
@@ -41,6 +42,11 @@ std::span<const OptionRow> CommandLineOptions();
 
 inline std::u16string_view TokenText(CommandToken token) {
     return {token.data(), token.size()};
+}
+
+// Folds only A to Z, where the token lies in the command-line text.
+inline void LowerInPlace(CommandToken token) {
+    for (auto &c : token) c = FoldAZ(c);
 }
 
 }  // namespace cvl

@@ -409,12 +409,6 @@ TEST_F(CommandLineTest, SeventeenthIdEntryIsRejected) {
     }
 }
 
-TEST_F(CommandLineTest, CheckEntryIsCompletedOnlyBySubsystemId) {
-    ASSERT_TRUE(Parse("/chkvid 1F3A /chkpid B702 /chksvid 1F3A"));
-    EXPECT_EQ(state.checkFragments.count, 0u);
-    EXPECT_EQ(Utf8(state.checkFragments.entries[0].deviceId), "B702");
-}
-
 TEST_F(CommandLineTest, UninstallerAndSelfDeleteSuppressTheLog) {
     ASSERT_TRUE(Parse("/uninstaller /s"));
     EXPECT_EQ(options.action, ActionUninstall);
