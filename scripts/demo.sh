@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the host runner and shows a few cvlsetup command lines run against
+# the simulated Windows 7 machine in examples/machines/win7-x64. Nothing on
+# this machine is changed; every wait is virtual.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake --preset host >/dev/null
+cmake --build --preset host --target cvlsetup-host
+
+machine=examples/machines/win7-x64
+saved=$(mktemp -d)
+trap 'rm -rf "$saved"' EXIT
+
+show() {
+    echo
+    echo "\$ cvlsetup-host $*"
+    # The runner's status is cvlsetup's exit code, which it also prints.
+    build/cvlsetup-host "$@" || true
+}
+
+show --machine "$machine" -- /hwscan
+show --machine "$machine" -- /rp
+show --machine "$machine" -- /vistab701
+show --machine "$machine" -- /bogus
+# A run whose changed machine is saved, and a second run on the saved one.
+show --machine "$machine" --save "$saved/after" -- /chknicexist /vistab701
+show --machine "$saved/after" -- /qdev 1f3a b701 01

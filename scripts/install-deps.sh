@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what building and testing cvlsetup needs on Debian 12: the host
+# toolchain and GoogleTest, clang for the sanitizer and fuzz builds, the
+# mingw-w64 cross compilers for both Windows programs, Wine for the
+# end-to-end tests, and Python for their harness. Quick and silent when
+# everything is present; needs root only when something is missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ libgtest-dev clang python3
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
+    wine wine64
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: everything is installed"
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing ${missing[*]}; run this script as root to install them" >&2
+    exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q "${missing[@]}"

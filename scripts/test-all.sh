@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the host build with its tests, the
+# same under the address and undefined-behaviour sanitizers, both Windows
+# programs with their layout checks, and the 64-bit program under Wine.
+# Stops at the first step that fails and says which.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+step() {
+    local name=$1
+    shift
+    echo
+    echo "=== $name"
+    local started=$SECONDS
+    if ! "$@"; then
+        echo "=== FAILED: $name" >&2
+        exit 1
+    fi
+    echo "=== done: $name ($((SECONDS - started)) s)"
+}
+
+build_and_test() {
+    local preset=$1
+    shift
+    cmake --preset "$preset" >/dev/null &&
+        cmake --build --preset "$preset" &&
+        ctest --preset "$preset" "$@"
+}
+
+step "dependencies" scripts/install-deps.sh
+step "host build and tests" build_and_test host
+step "sanitizer build and tests" build_and_test asan
+step "32-bit Windows build" build_and_test win32
+# The Wine scenarios run below on their own, where their lines are seen.
+step "64-bit Windows build" build_and_test win64 -E wine_end_to_end
+step "PE layout of both programs" scripts/check-pe.sh
+step "Wine end-to-end tests" python3 tests/wine/run_wine_tests.py \
+    --exe build-win64/cvlsetup.exe --probe build-win64/cvl_platform_probe.exe
+
+echo
+echo "=== all tests passed"
