@@ -1,5 +1,6 @@
 #include "platform/sim/machine_image_snapshot.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -300,6 +301,26 @@ bool TakeSnapshot(SimulatedPlatform &machine, MachineSnapshot &snapshot, std::st
     for (const char16_t drive : drives)
         ReadFolders(machine, std::u16string(1, drive) + u":", snapshot);
     return true;
+}
+
+bool SameSnapshot(const MachineSnapshot &a, const MachineSnapshot &b) {
+    const auto sameKey = [](const auto &x, const auto &y) {
+        const auto sameValue = [](const auto &v, const auto &w) {
+            return v.first == w.first && v.second.name == w.second.name &&
+                   v.second.value.type == w.second.value.type &&
+                   v.second.value.data == w.second.value.data;
+        };
+        return x.first == y.first && x.second.path == y.second.path &&
+               std::equal(x.second.values.begin(), x.second.values.end(), y.second.values.begin(),
+                          y.second.values.end(), sameValue);
+    };
+    const auto sameFile = [](const auto &x, const auto &y) {
+        return x.first == y.first && x.second.path == y.second.path &&
+               x.second.contents == y.second.contents && x.second.attributes == y.second.attributes;
+    };
+    return std::equal(a.keys.begin(), a.keys.end(), b.keys.begin(), b.keys.end(), sameKey) &&
+           std::equal(a.files.begin(), a.files.end(), b.files.begin(), b.files.end(), sameFile) &&
+           a.directories == b.directories;
 }
 
 std::vector<std::string> DiffSnapshots(const MachineSnapshot &before,

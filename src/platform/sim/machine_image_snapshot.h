@@ -41,6 +41,9 @@ struct MachineSnapshot {
 
 bool TakeSnapshot(SimulatedPlatform &machine, MachineSnapshot &snapshot, std::string &error);
 
+// Equal in everything, the spelling of names included.
+bool SameSnapshot(const MachineSnapshot &a, const MachineSnapshot &b);
+
 // One line a change, registry first, then files, each in path order:
 //   "+ key HKLM\\...", "- key HKLM\\...",
 //   "+ value HKLM\\...\\Name: REG_SZ \"text\"",
