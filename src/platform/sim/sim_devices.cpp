@@ -52,8 +52,8 @@ BOOL SimulatedPlatform::SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInf
     const DeviceListObject *devices = m.HandleAs<DeviceListObject>(list);
     if (devices == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
-    if (index >= devices->devices.size()) return m.FailWith(ERROR_NO_MORE_ITEMS);
-    data->DevInst = devices->devices[index];
+    if (index >= devices->members.size()) return m.FailWith(ERROR_NO_MORE_ITEMS);
+    data->DevInst = devices->members[index].devInst;
     return TRUE;
 }
 

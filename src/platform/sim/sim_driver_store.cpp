@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "common/text.h"
+#include "platform/sim/sim_device_registry.h"
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
@@ -14,25 +15,6 @@ constexpr char kPnfMarker[] = "PNF precompiled INF";
 bool IsFullPath(const char16_t *path) {
     return path != nullptr && path[0] != u'\0' && path[1] == u':' &&
            (path[2] == u'\\' || path[2] == u'/');
-}
-
-// The texts of a REG_MULTI_SZ value, up to the empty one that ends it.
-std::vector<std::u16string> MultiStrings(const std::optional<RegValue> &value) {
-    std::vector<std::u16string> texts;
-    if (!value || value->type != REG_MULTI_SZ) return texts;
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < value->data.size(); i += 2) {
-        const auto c = static_cast<char16_t>(value->data[i] | (value->data[i + 1] << 8));
-        if (c != u'\0') {
-            text.push_back(c);
-        } else if (text.empty()) {
-            break;
-        } else {
-            texts.push_back(std::move(text));
-            text.clear();
-        }
-    }
-    return texts;
 }
 
 }  // namespace

@@ -82,8 +82,17 @@ struct ProcessObject {
     bool thread = false;
 };
 
+// One member of a device list. The list is a snapshot: a member keeps its
+// place after the device goes, and the calls about it then fail.
+struct DeviceListMember {
+    DEVINST devInst = 0;
+    std::u16string instanceId;
+    Guid classGuid{};
+    std::optional<ClassInstallParams> installParams;
+};
+
 struct DeviceListObject {
-    std::vector<DEVINST> devices;
+    std::vector<DeviceListMember> members;
 };
 
 struct InfObject {
@@ -129,6 +138,20 @@ struct ProcessState {
 inline constexpr DWORD kImageAccess = GENERIC_READ;
 inline constexpr DWORD kImageShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
+// --- Devices ----------------------------------------------------------------
+
+// What the device tree knows of a device and the registry does not.
+struct DeviceNode {
+    std::u16string instanceId;
+    bool started = false;
+    bool disableable = false;
+    bool hiddenFromDeviceManager = false;
+    bool disabled = false;
+};
+
+// The problem code of a device disabled on request.
+inline constexpr ULONG CM_PROB_DISABLED = 22;
+
 // --- Faults -----------------------------------------------------------------
 
 struct FaultState {
@@ -169,6 +192,15 @@ struct SimulatedPlatform::Machine {
     DWORD ticks = 0;
     std::vector<DWORD> sleeps;
     std::vector<std::string> deviceTreeCalls;
+
+    // Devices. A device instance has one DEVINST for the life of the
+    // machine; it has a node only while present.
+    std::map<std::u16string, DEVINST> devInsts;  // by folded instance id
+    DEVINST nextDevInst = 2;
+    std::map<DEVINST, DeviceNode> nodes;
+    std::vector<std::string> timeline;
+    std::vector<std::string> classInstallerCalls;
+    bool wow64 = false;
 
     // Faults and call counts.
     std::vector<FaultState> faults;
@@ -247,6 +279,11 @@ struct SimulatedPlatform::Machine {
     void EndProcess(ProcessState &process, DWORD exitCode);
     ProcessState *NextProgramToRun();
     bool HeldByAnyHandle(DWORD processId) const;
+
+    // --- Devices (sim_device_store.cpp) ----------------------------------------
+    DEVINST DevInstOf(std::u16string_view instanceId);
+    DeviceNode *Node(DEVINST devInst);
+    void Record(std::string event, std::u16string_view instanceId);
 };
 
 }  // namespace cvl::sim

@@ -89,6 +89,7 @@ void SimulatedPlatform::Sleep(DWORD milliseconds) {
     machine_->Injected("Sleep");
     machine_->ticks += milliseconds;
     machine_->sleeps.push_back(milliseconds);
+    machine_->timeline.push_back("sleep " + std::to_string(milliseconds));
 }
 
 DWORD SimulatedPlatform::GetTickCount() {

@@ -70,6 +70,32 @@ struct MessageBoxRecord {
 // follows the program name. Returns the exit code.
 using ProgramEntry = std::function<DWORD(Platform &platform, std::u16string commandTail)>;
 
+// The class every network adapter belongs to.
+inline constexpr char16_t kNetClassGuidText[] = u"{4d36e972-e325-11ce-bfc1-08002be10318}";
+
+// A device as AddDevice stores it.
+struct DeviceSpec {
+    // e.g. u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043&REV_06\\4&1f3a&0&00E4"
+    std::u16string instanceId;
+    std::vector<std::u16string> hardwareIds;  // the HardwareID REG_MULTI_SZ; empty: no value at all
+    std::vector<std::u16string> compatibleIds;  // CompatibleIDs; empty: no value
+    std::u16string className = u"Net";
+    std::u16string classGuid = kNetClassGuidText;
+    bool present = true;
+    bool started = true;                   // DN_STARTED
+    bool disableable = true;               // DN_DISABLEABLE
+    bool hiddenFromDeviceManager = false;  // DN_NO_SHOW_IN_DM
+    bool withDriverKey = true;             // a Driver value linking to Control\Class\{guid}\NNNN
+    std::vector<std::pair<std::u16string, std::u16string>> driverStrings;  // REG_SZ values there
+};
+
+// What the device tree knows of a device beyond the registry.
+struct DeviceNodeState {
+    bool present = false;
+    bool started = false;
+    bool disabled = false;
+};
+
 class SimulatedPlatform;
 
 // Makes chosen calls fail. `operation` is the Win32 name of the call, as in
@@ -188,6 +214,33 @@ public:
     DWORD Now() const;
     void SetTickCount(DWORD ticks);
     const std::vector<DWORD> &Sleeps() const;
+
+    // Devices. The registry holds what Windows stores of a device (the
+    // Enum key, the class key and the driver key) and stays the source of
+    // truth for ids and driver keys; the machine adds the runtime node.
+    // Adds the device as Windows stores it and returns the driver key's
+    // path ("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{...}\\0000"),
+    // or u"" without one.
+    std::u16string AddDevice(const DeviceSpec &device);
+    // Nothing once the device was removed (or never existed).
+    std::optional<DeviceNodeState> DeviceState(std::u16string_view instanceId) const;
+    // Everything that changed the machine's devices, and every sleep, in
+    // order: "sleep 1000", "disable <instance id>", "enable <instance id>",
+    // "remove <instance id>", "update <instance id> <inf path>",
+    // "reenumerate".
+    std::vector<std::string> Timeline() const;
+    // The class-installer requests made, in order, whether or not they
+    // changed anything: "DIF_PROPERTYCHANGE DICS_DISABLE <instance id>",
+    // "DIF_PROPERTYCHANGE DICS_ENABLE <instance id>",
+    // "DIF_REMOVE <instance id>".
+    std::vector<std::string> ClassInstallerCalls() const;
+    // A 32-bit program on 64-bit Windows: driver updates fail with
+    // ERROR_IN_WOW64.
+    void SetWow64(bool wow64);
+
+    // Services, stored under HKLM\\SYSTEM\\CurrentControlSet\\Services\\<name>.
+    void AddService(std::u16string_view name, std::u16string_view imagePath, DWORD type = 1,
+                    DWORD start = 3);
 
     // The CM rescan calls that were accepted, in order ("connect",
     // "locate", "reenumerate:<flags>", "disconnect").

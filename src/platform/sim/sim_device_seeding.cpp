@@ -1,0 +1,81 @@
+// Devices as a test or a machine image seeds them, and what the machine
+// remembers of the changes made to them.
+#include "common/text.h"
+#include "platform/sim/sim_device_registry.h"
+#include "platform/sim/sim_machine.h"
+
+namespace cvl::sim {
+
+DEVINST SimulatedPlatform::Machine::DevInstOf(std::u16string_view instanceId) {
+    const auto [found, added] = devInsts.emplace(FoldedName(instanceId), nextDevInst);
+    if (added) ++nextDevInst;
+    return found->second;
+}
+
+DeviceNode *SimulatedPlatform::Machine::Node(DEVINST devInst) {
+    const auto found = nodes.find(devInst);
+    return found == nodes.end() ? nullptr : &found->second;
+}
+
+void SimulatedPlatform::Machine::Record(std::string event, std::u16string_view instanceId) {
+    event += ' ';
+    event += ToUtf8(instanceId);
+    timeline.push_back(std::move(event));
+}
+
+std::u16string SimulatedPlatform::AddDevice(const DeviceSpec &device) {
+    Machine &m = *machine_;
+    const std::u16string instanceKey = EnumKeyPath(device.instanceId);
+    CreateRegKey(instanceKey);
+    if (!device.hardwareIds.empty())
+        SetRegMultiString(instanceKey, u"HardwareID", device.hardwareIds);
+    if (!device.compatibleIds.empty())
+        SetRegMultiString(instanceKey, u"CompatibleIDs", device.compatibleIds);
+    SetRegString(instanceKey, u"ClassGUID", device.classGuid);
+    SetRegString(instanceKey, u"Class", device.className);
+    const std::u16string classKey = DriverKeyPath(device.classGuid);
+    if (!GetRegString(classKey, u"Class")) SetRegString(classKey, u"Class", device.className);
+
+    std::u16string driverKey;
+    if (device.withDriverKey) {
+        driverKey = LinkNewDriverKey(*this, device.instanceId, device.classGuid);
+        for (const auto &[name, text] : device.driverStrings) {
+            SetRegString(driverKey, name, text);
+            // The description the driver gave is also the device's own.
+            if (EqualsFoldAZ(name, u"DriverDesc")) SetRegString(instanceKey, u"DeviceDesc", text);
+        }
+    }
+
+    const DEVINST devInst = m.DevInstOf(device.instanceId);
+    if (device.present) {
+        m.nodes[devInst] = DeviceNode{device.instanceId, device.started, device.disableable,
+                                      device.hiddenFromDeviceManager, false};
+    } else {
+        m.nodes.erase(devInst);
+    }
+    return driverKey;
+}
+
+std::optional<DeviceNodeState> SimulatedPlatform::DeviceState(
+    std::u16string_view instanceId) const {
+    const Machine &m = *machine_;
+    if (!RegKeyExists(EnumKeyPath(instanceId))) return std::nullopt;
+    const auto devInst = m.devInsts.find(FoldedName(instanceId));
+    const auto node = devInst == m.devInsts.end() ? m.nodes.end() : m.nodes.find(devInst->second);
+    if (node == m.nodes.end()) return DeviceNodeState{};
+    return DeviceNodeState{true, node->second.started, node->second.disabled};
+}
+
+std::vector<std::string> SimulatedPlatform::Timeline() const {
+    return machine_->timeline;
+}
+
+std::vector<std::string> SimulatedPlatform::ClassInstallerCalls() const {
+    return machine_->classInstallerCalls;
+}
+
+void SimulatedPlatform::SetWow64(bool wow64) {
+    machine_->wow64 = wow64;
+}
+
+}  // namespace cvl::sim
