@@ -16,6 +16,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import scenarios  # noqa: E402
+import simulation  # noqa: E402
 import wine_prefix  # noqa: E402
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -26,6 +27,9 @@ def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", default=os.path.join(build, "cvlsetup.exe"))
     parser.add_argument("--probe", default=os.path.join(build, "cvl_platform_probe.exe"))
+    parser.add_argument("--host-runner",
+                        help="cvlsetup-host of a host build: compare the simulated machine's "
+                             "outcome with Wine's where both can run a scenario")
     parser.add_argument("--work", help="folder for the prefixes (a new temporary one by default)")
     parser.add_argument("-k", "--select", help="run only scenarios whose name matches this")
     parser.add_argument("--keep", action="store_true", help="keep the prefixes of failures")
@@ -48,12 +52,13 @@ def install_programs(prefix, programs):
 
 def run_scenario(template, work, name, scenario, programs, options):
     prefix = wine_prefix.copy_prefix(template, os.path.join(work, slug(name)), options.trace)
-    context = scenarios.Context(prefix)
+    simulation_side = simulation.Simulation(options.host_runner) if options.host_runner else None
+    context = scenarios.Context(prefix, simulation_side)
     try:
         install_programs(prefix, programs)
         scenario(context)
-    except wine_prefix.WineError as error:
-        context.failures.append(str(error))
+    except Exception as error:  # one broken scenario must not end the others
+        context.failures.append("%s: %s" % (type(error).__name__, error))
     finally:
         if context.failures and options.keep:
             prefix.stop()
@@ -75,7 +80,7 @@ def main():
         print("wine is not installed: the Wine scenarios cannot run")
         return 77
     programs = [(options.exe, scenarios.EXE), (options.probe, scenarios.PROBE)]
-    for source, _ in programs:
+    for source in [path for path, _ in programs] + [options.host_runner or options.exe]:
         if not os.path.isfile(source):
             print("missing program: " + source)
             return 2

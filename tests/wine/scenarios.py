@@ -1,24 +1,35 @@
 """The end-to-end scenarios of cvlsetup.exe under Wine. Each runs in a fresh
-copy of the template prefix with the programs in C:\\app and returns the
-list of its failures (empty when it passed)."""
+copy of the template prefix with the programs in C:\\app and records its
+failures in the context. Where the simulated machine can run the same command
+line (given the host runner), its outcome must equal Wine's."""
 
+import collections
 import os
 import re
 
 APP_DIR = r"C:\app"
 EXE = r"C:\app\cvlsetup.exe"
 PROBE = r"C:\app\cvl_platform_probe.exe"
+VICTIM_DIR = r"C:\victim"
 LOG_NAME = "InstallLog.txt"
 COMPAT_KEY = (r"HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags"
               r"\Compatibility Assistant\Persisted")
 NET_CLASS_GUID = "{4d36e972-e325-11ce-bfc1-08002be10318}"
+SYSTEM32 = r"C:\windows\system32"
+PNPUTIL = SYSTEM32 + r"\pnputil.exe"
+
+# What a run leaves that the scenarios look at: the exit code as the shell
+# sees it, the log's bytes (None without a log), the compatibility value of
+# the program's path (None without one) and the files left in C:\victim.
+Outcome = collections.namedtuple("Outcome", "exit_code log compat victims")
 
 
 class Context:
-    """A scenario's prefix, its programs and its findings."""
+    """A scenario's prefix, the optional simulation and the findings."""
 
-    def __init__(self, prefix):
+    def __init__(self, prefix, simulation=None):
         self.prefix = prefix
+        self.simulation = simulation
         self.failures = []
 
     def expect(self, condition, what):
@@ -29,29 +40,49 @@ class Context:
         if got != want:
             self.failures.append("%s: expected %r, got %r" % (what, want, got))
 
-    def run_cvlsetup(self, *args):
-        """Runs the program from its own folder; returns the exit code as the
-        shell sees it (its low byte)."""
-        return self.prefix.wine(EXE, *args, cwd=self.prefix.host_path(APP_DIR)).returncode
+    def make_victims(self, names):
+        folder = self.prefix.host_path(VICTIM_DIR)
+        os.makedirs(folder, exist_ok=True)
+        for name in names:
+            with open(os.path.join(folder, name), "wb") as victim:
+                victim.write(b"MZ")
 
-    def log_bytes(self):
-        path = os.path.join(self.prefix.host_path(APP_DIR), LOG_NAME)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as log:
-            return log.read()
+    def run_under_wine(self, args, victims=()):
+        """Runs the program from its own folder with the files `victims` in
+        C:\\victim."""
+        if victims:
+            self.make_victims(victims)
+        code = self.prefix.wine(EXE, *args, cwd=self.prefix.host_path(APP_DIR)).returncode
+        log_path = os.path.join(self.prefix.host_path(APP_DIR), LOG_NAME)
+        log = None
+        if os.path.exists(log_path):
+            with open(log_path, "rb") as log_file:
+                log = log_file.read()
+        value = self.prefix.reg_query(COMPAT_KEY, EXE)
+        compat = int(value[1], 16) if value and value[0] == "REG_DWORD" else value
+        left = None
+        if victims:
+            left = frozenset(os.listdir(self.prefix.host_path(VICTIM_DIR)))
+        return Outcome(code, log, compat, left)
+
+    def compare_with_simulation(self, args, wine, victims=(), tools=()):
+        if not self.simulation:
+            return
+        code, image = self.simulation.run(args, EXE, APP_DIR,
+                                          files=[VICTIM_DIR + "\\" + v for v in victims],
+                                          tools=tools)
+        try:
+            simulated = Outcome(code & 0xFF, image.file_bytes(APP_DIR + "\\" + LOG_NAME),
+                                image.dword(COMPAT_KEY, EXE),
+                                frozenset(image.listing(VICTIM_DIR)) if victims else None)
+        finally:
+            image.close()
+        self.expect_equal(simulated, wine, "the simulated machine against Wine")
 
     def ended_process_id(self):
         """The id of a process that has already ended."""
         result = self.prefix.checked_wine(PROBE, "print-pid")
         return result.stdout.decode().strip()
-
-    def expect_compat_registration(self, registered):
-        value = self.prefix.reg_query(COMPAT_KEY, EXE)
-        if registered:
-            self.expect_equal(value, ("REG_DWORD", "0x1"), "compatibility value of " + EXE)
-        else:
-            self.expect_equal(value, None, "compatibility value of " + EXE)
 
 
 def log_of(*lines):
@@ -60,52 +91,40 @@ def log_of(*lines):
 
 # Command lines whose whole outcome is the exit code, the log and the
 # compatibility registration: (name, arguments, exit code, exact log bytes or
-# None for no log file, registered). Wine reports NT 6.1, so every accepted
-# command line registers the program's path; a rejected one ends before that.
+# None for no log file). Wine reports NT 6.1, so every accepted command line
+# registers the program's path with 1; a rejected one ends before that.
 COMMAND_LINES = [
-    ("empty command line", [], 2, None, False),
-    ("rejected command line", ["/bogus"], 2, None, False),
-    ("rejected after a valid option", ["/vistab701", "/bogus"], 2, None, False),
-    ("family switch without an action", ["/vistab701"], 3, log_of("Exit code: = 3"), True),
-    ("hardware rescan", ["/hwscan"], 0,
-     log_of("Scan Hardware Change...", "Exit code: = 0"), True),
-    ("switches fold case", ["/HWSCAN"], 0,
-     log_of("Scan Hardware Change...", "Exit code: = 0"), True),
+    ("empty command line", [], 2, None),
+    ("rejected command line", ["/bogus"], 2, None),
+    ("rejected after a valid option", ["/vistab701", "/bogus"], 2, None),
+    ("family switch without an action", ["/vistab701"], 3, log_of("Exit code: = 3")),
+    ("hardware rescan", ["/hwscan"], 0, log_of("Scan Hardware Change...", "Exit code: = 0")),
+    ("switches fold case", ["/HWSCAN"], 0, log_of("Scan Hardware Change...", "Exit code: = 0")),
 ]
 
 
-def command_line_scenario(args, exit_code, log, registered):
+def command_line_scenario(args, exit_code, log):
     def run(context):
-        context.expect_equal(context.run_cvlsetup(*args), exit_code, "exit code")
-        context.expect_equal(context.log_bytes(), log, LOG_NAME)
-        context.expect_compat_registration(registered)
+        registered = 1 if log is not None else None
+        outcome = context.run_under_wine(args)
+        context.expect_equal(outcome, Outcome(exit_code, log, registered, None), "outcome")
+        context.compare_with_simulation(args, outcome)
     return run
 
 
 def driver_package_tool(context):
     """"/rp" starts the system's pnputil.exe without arguments and logs a
     complaint when it did not start or ended with 0."""
-    system32 = r"C:\windows\system32"
-    tool = os.path.join(context.prefix.host_path(system32), "pnputil.exe")
-    if os.path.exists(tool):
-        tool_exit = context.prefix.wine(system32 + r"\pnputil.exe").returncode
-    else:
-        tool_exit = None  # cannot start
+    tools = []
+    if os.path.exists(context.prefix.host_path(PNPUTIL)):
+        tools.append((PNPUTIL, context.prefix.wine(PNPUTIL).returncode))
     lines = []
-    if tool_exit in (None, 0):
+    if not tools or tools[0][1] == 0:
         lines.append("Could not execute the application....")
     lines.append("Exit code: = 0")
-    context.expect_equal(context.run_cvlsetup("/rp"), 0, "exit code")
-    context.expect_equal(context.log_bytes(), log_of(*lines), LOG_NAME)
-
-
-def make_victims(context, names):
-    folder = context.prefix.host_path(r"C:\victim")
-    os.makedirs(folder, exist_ok=True)
-    for name in names:
-        with open(os.path.join(folder, name), "wb") as victim:
-            victim.write(b"MZ")
-    return folder
+    outcome = context.run_under_wine(["/rp"])
+    context.expect_equal(outcome, Outcome(0, log_of(*lines), 1, None), "outcome")
+    context.compare_with_simulation(["/rp"], outcome, tools=tools)
 
 
 # The second stage of the self-deletion: (name, process id or None for the id
@@ -123,12 +142,14 @@ SELF_DELETIONS = [
 
 def self_deletion_scenario(process_id, target, present, deleted):
     def run(context):
-        folder = make_victims(context, present)
         pid = process_id if process_id is not None else context.ended_process_id()
-        context.expect_equal(context.run_cvlsetup("/selfdel", pid, target), 0, "exit code")
-        remaining = set(os.listdir(folder))
-        context.expect_equal(remaining, set(present) - deleted, "files left in C:\\victim")
-        context.expect_equal(context.log_bytes(), None, LOG_NAME)
+        args = ["/selfdel", pid, target]
+        outcome = context.run_under_wine(args, victims=present)
+        # The command line is accepted, so the path is registered, but the
+        # second stage ends the process before any log is written.
+        want = Outcome(0, None, 1, frozenset(set(present) - deleted))
+        context.expect_equal(outcome, want, "outcome")
+        context.compare_with_simulation(args, outcome, victims=present)
     return run
 
 
@@ -160,7 +181,7 @@ def platform_contract(context):
 DIF_PROPERTYCHANGE = 0x12
 DIF_REMOVE = 0x05
 EXPECTED_REQUESTS = [(DIF_PROPERTYCHANGE, 20), (DIF_REMOVE, 16)]
-REQUEST_TRACE = re.compile(r"fixme:setupapi:SetupDiSetClassInstallParamsW \S+ \S+ (\d+) (\d+)")
+REQUEST_TRACE = re.compile(r"fixme:setupapi:SetupDiSetClassInstallParamsW \S+ \S+ (\w+) (\d+)")
 
 
 def class_install_requests(context):
@@ -173,8 +194,8 @@ def class_install_requests(context):
 
 
 def all_scenarios():
-    scenarios = [(name, command_line_scenario(args, code, log, registered))
-                 for name, args, code, log, registered in COMMAND_LINES]
+    scenarios = [(name, command_line_scenario(args, code, log))
+                 for name, args, code, log in COMMAND_LINES]
     scenarios.append(("driver package tool", driver_package_tool))
     scenarios += [(name, self_deletion_scenario(pid, target, present, deleted))
                   for name, pid, target, present, deleted in SELF_DELETIONS]

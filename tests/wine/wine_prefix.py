@@ -19,6 +19,14 @@ class WineError(Exception):
     pass
 
 
+def drive_c_path(root, windows_path):
+    """The Linux path of a path on drive C: of a prefix or machine image."""
+    drive, _, rest = windows_path.partition(":")
+    if drive.upper() != "C":
+        raise ValueError("only drive C: is mapped: " + windows_path)
+    return os.path.join(root, "drive_c", *[part for part in rest.split("\\") if part])
+
+
 def wine_environment(prefix, trace):
     env = dict(os.environ)
     # Without a display a message box returns at once instead of waiting.
@@ -39,12 +47,7 @@ class Prefix:
         self.env = wine_environment(root, trace)
 
     def host_path(self, windows_path):
-        """The Linux path of a path on drive C:."""
-        drive, _, rest = windows_path.partition(":")
-        if drive.upper() != "C":
-            raise ValueError("only drive C: is mapped: " + windows_path)
-        parts = [p for p in rest.split("\\") if p]
-        return os.path.join(self.root, "drive_c", *parts)
+        return drive_c_path(self.root, windows_path)
 
     def run(self, args, cwd=None, timeout=CALL_TIMEOUT, debug=None):
         env = self.env
