@@ -6,6 +6,7 @@ line (given the host runner), its outcome must equal Wine's."""
 import collections
 import os
 import re
+import shutil
 
 APP_DIR = r"C:\app"
 EXE = r"C:\app\cvlsetup.exe"
@@ -47,33 +48,35 @@ class Context:
             with open(os.path.join(folder, name), "wb") as victim:
                 victim.write(b"MZ")
 
-    def run_under_wine(self, args, victims=()):
+    def run_under_wine(self, args, victims=(), program=EXE):
         """Runs the program from its own folder with the files `victims` in
         C:\\victim."""
         if victims:
             self.make_victims(victims)
-        code = self.prefix.wine(EXE, *args, cwd=self.prefix.host_path(APP_DIR)).returncode
-        log_path = os.path.join(self.prefix.host_path(APP_DIR), LOG_NAME)
+        folder = program.rpartition("\\")[0]
+        code = self.prefix.wine(program, *args, cwd=self.prefix.host_path(folder)).returncode
+        log_path = os.path.join(self.prefix.host_path(folder), LOG_NAME)
         log = None
         if os.path.exists(log_path):
             with open(log_path, "rb") as log_file:
                 log = log_file.read()
-        value = self.prefix.reg_query(COMPAT_KEY, EXE)
+        value = self.prefix.reg_query(COMPAT_KEY, program)
         compat = int(value[1], 16) if value and value[0] == "REG_DWORD" else value
         left = None
         if victims:
             left = frozenset(os.listdir(self.prefix.host_path(VICTIM_DIR)))
         return Outcome(code, log, compat, left)
 
-    def compare_with_simulation(self, args, wine, victims=(), tools=()):
+    def compare_with_simulation(self, args, wine, victims=(), tools=(), program=EXE):
         if not self.simulation:
             return
-        code, image = self.simulation.run(args, EXE, APP_DIR,
+        folder = program.rpartition("\\")[0]
+        code, image = self.simulation.run(args, program, folder,
                                           files=[VICTIM_DIR + "\\" + v for v in victims],
                                           tools=tools)
         try:
-            simulated = Outcome(code & 0xFF, image.file_bytes(APP_DIR + "\\" + LOG_NAME),
-                                image.dword(COMPAT_KEY, EXE),
+            simulated = Outcome(code & 0xFF, image.file_bytes(folder + "\\" + LOG_NAME),
+                                image.dword(COMPAT_KEY, program),
                                 frozenset(image.listing(VICTIM_DIR)) if victims else None)
         finally:
             image.close()
@@ -110,6 +113,16 @@ def command_line_scenario(args, exit_code, log):
         context.expect_equal(outcome, Outcome(exit_code, log, registered, None), "outcome")
         context.compare_with_simulation(args, outcome)
     return run
+
+
+def program_path_with_blank(context):
+    """The entry gets the command line without the program's quoted path."""
+    program = r"C:\my app\cvlsetup.exe"
+    os.makedirs(context.prefix.host_path(r"C:\my app"))
+    shutil.copy(context.prefix.host_path(EXE), context.prefix.host_path(program))
+    outcome = context.run_under_wine(["/vistab701"], program=program)
+    context.expect_equal(outcome, Outcome(3, log_of("Exit code: = 3"), 1, None), "outcome")
+    context.compare_with_simulation(["/vistab701"], outcome, program=program)
 
 
 def driver_package_tool(context):
@@ -196,6 +209,7 @@ def class_install_requests(context):
 def all_scenarios():
     scenarios = [(name, command_line_scenario(args, code, log))
                  for name, args, code, log in COMMAND_LINES]
+    scenarios.append(("program path with a blank", program_path_with_blank))
     scenarios.append(("driver package tool", driver_package_tool))
     scenarios += [(name, self_deletion_scenario(pid, target, present, deleted))
                   for name, pid, target, present, deleted in SELF_DELETIONS]
