@@ -12,7 +12,7 @@ using win32::Wide;
 // The logic hands the extended record straight to the system, which reads
 // its size field to tell the plain record from the extended one.
 static_assert(sizeof(OsVersionInfoEx) == sizeof(::OSVERSIONINFOEXW));
-static_assert(kOsVersionInfoSize == sizeof(::OSVERSIONINFOW));
+static_assert(offsetof(OsVersionInfoEx, wServicePackMajor) == sizeof(::OSVERSIONINFOW));
 static_assert(offsetof(OsVersionInfoEx, szCSDVersion) ==
               offsetof(::OSVERSIONINFOEXW, szCSDVersion));
 static_assert(offsetof(OsVersionInfoEx, wServicePackMajor) ==
