@@ -87,6 +87,18 @@ def main():
 
     work = options.work or tempfile.mkdtemp(prefix="cvl-wine-")
     os.makedirs(work, exist_ok=True)
+    failed = []
+    try:
+        failed = run_all(selected, work, programs, options)
+    finally:
+        # A prefix holds some 700 MB; only failures asked to be kept stay.
+        if not options.work and not (failed and options.keep):
+            shutil.rmtree(work, ignore_errors=True)
+    return 1 if failed else 0
+
+
+def run_all(selected, work, programs, options):
+    """Runs the scenarios; returns the names of those that failed."""
     started = time.monotonic()
     template = wine_prefix.build_template(os.path.join(work, "template"), options.trace)
     print("template prefix ready in %.1f s" % (time.monotonic() - started))
@@ -98,22 +110,20 @@ def main():
         return name, failures, time.monotonic() - begun
 
     failed = []
-    with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, options.jobs)) as pool:
-        for name, failures, seconds in pool.map(run_one, selected):
-            print("%s %s (%.1f s)" % ("FAIL" if failures else "PASS", name, seconds))
-            for failure in failures:
-                print("    " + failure.replace("\n", "\n    "))
-            if failures:
-                failed.append(name)
-            sys.stdout.flush()
-
-    wine_prefix.remove_prefix(template)
-    if not options.work and not (failed and options.keep):
-        shutil.rmtree(work, ignore_errors=True)
+    try:
+        with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, options.jobs)) as pool:
+            for name, failures, seconds in pool.map(run_one, selected):
+                print("%s %s (%.1f s)" % ("FAIL" if failures else "PASS", name, seconds))
+                for failure in failures:
+                    print("    " + failure.replace("\n", "\n    "))
+                if failures:
+                    failed.append(name)
+                sys.stdout.flush()
+    finally:
+        wine_prefix.remove_prefix(template)
     print("%d of %d scenarios passed in %.0f s" % (len(selected) - len(failed), len(selected),
                                                   time.monotonic() - started))
-    return 1 if failed else 0
-
+    return failed
 
 if __name__ == "__main__":
     sys.exit(main())
