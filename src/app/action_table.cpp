@@ -16,14 +16,14 @@ constexpr std::array<ActionRow, 12> kActionTable{{
     {ActionUninstall, ActionNotAvailable},
     {ActionRecordVersion, ActionNotAvailable},
     {ActionRunPnputil, RunPnputilAction},
-    {ActionDisable, ActionNotAvailable},
-    {ActionEnable, ActionNotAvailable},
-    {ActionRestart, ActionNotAvailable},
-    {ActionCheckPresence, ActionNotAvailable},
-    {ActionSetParameters, ActionNotAvailable},
+    {ActionDisable, DisableAction},
+    {ActionEnable, EnableAction},
+    {ActionRestart, RestartAction},
+    {ActionCheckPresence, CheckPresenceAction},
+    {ActionSetParameters, SetParametersAction},
     {ActionSelfDelete, SelfDeleteAction},
     {ActionRescan, RescanAction},
-    {ActionQueryDevice, ActionNotAvailable},
+    {ActionQueryDevice, QueryDeviceAction},
 }};
 
 ActionResult NoAction(ActionContext &) {

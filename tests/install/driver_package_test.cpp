@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/text.h"
+#include "support/scenario.h"
 
 namespace cvl {
 namespace {
@@ -54,6 +55,106 @@ TEST(BuildPackagePathsTest, EveryPathIsCutTo511Characters) {
     EXPECT_EQ(paths.programDir.size(), 404u);
     EXPECT_EQ(paths.sourceDir.size(), 511u);
     EXPECT_EQ(paths.infPath.size(), 511u);
+}
+
+}  // namespace
+}  // namespace cvl
+
+namespace cvl {
+namespace {
+
+constexpr char kSignature[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n";
+
+class PackageInfTest : public ::testing::Test {
+protected:
+    sim::SimulatedPlatform machine;
+    RunState state{machine};
+
+    void SetUp() override { OpenInstallLog(state.log); }
+    void AddInf(std::u16string_view path, const std::string &text) { machine.AddFile(path, text); }
+    std::u16string VersionOf(const std::string &infText) {
+        AddInf(u"C:\\setup\\net.inf", infText);
+        state.PackageInfPath = u"C:\\setup\\net.inf";
+        state.PackageDriverVersion = u"stale";
+        LoadPackageDriverVersion(machine, state);
+        return state.PackageDriverVersion;
+    }
+};
+
+TEST_F(PackageInfTest, ReadsTheVersionFieldOfDriverVerWithoutLeadingZeros) {
+    EXPECT_EQ(VersionOf(std::string(kSignature) +
+                        "Class=Net\r\nDriverVer=05/07/2016,8.045.0507.2016\r\n"),
+              u"8.45.507.2016");
+    EXPECT_EQ(machine.OpenHandleCount(), 1u);  // the log only
+}
+
+TEST_F(PackageInfTest, OnlyTheSecondToTwentiethLinesOfTheSectionAreLookedAt) {
+    std::string twentieth = kSignature;
+    std::string twentyFirst = kSignature;
+    for (int i = 2; i < 20; ++i) twentieth += "Key" + std::to_string(i) + "=x\r\n";
+    for (int i = 2; i < 21; ++i) twentyFirst += "Key" + std::to_string(i) + "=x\r\n";
+    twentieth += "DriverVer=01/01/2020,1.02.3.4\r\n";
+    twentyFirst += "DriverVer=01/01/2020,1.02.3.4\r\n";
+    EXPECT_EQ(VersionOf(twentieth), u"1.2.3.4");
+    EXPECT_EQ(VersionOf(twentyFirst), u"");
+    EXPECT_EQ(
+        VersionOf("[Version]\r\nDriverVer=01/01/2020,1.0.0.1\r\nSignature=\"$Windows NT$\"\r\n"),
+        u"");
+}
+
+TEST_F(PackageInfTest, TheKeyIsComparedByItsFirstNineCharactersWithTheirCase) {
+    EXPECT_EQ(VersionOf(std::string(kSignature) +
+                        "DriverVerX=1/1/2019,2.0.0.0\r\nDriverVer=1/1/2020,3.0.0.0\r\n"),
+              u"2.0.0.0");
+    EXPECT_EQ(VersionOf(std::string(kSignature) + "driverver=1/1/2020,3.0.0.0\r\n"), u"");
+}
+
+TEST_F(PackageInfTest, AnUnreadableInfLeavesNoVersionNotTheLastKeyRead) {
+    EXPECT_EQ(VersionOf(std::string(kSignature) + "Class=Net\r\nProvider=Corvane\r\n"), u"");
+    EXPECT_EQ(VersionOf("not an inf at all"), u"");
+    state.PackageInfPath.clear();
+    state.PackageDriverVersion = u"kept";
+    LoadPackageDriverVersion(machine, state);
+    EXPECT_EQ(state.PackageDriverVersion, u"kept");
+}
+
+TEST_F(PackageInfTest, LocateChoosesTheInfNameAndReadsItsVersion) {
+    AddInf(u"C:\\setup\\drv\\net.inf",
+           std::string(kSignature) + "DriverVer=05/07/2016,8.045.0507.2016\r\n");
+    AddInf(u"C:\\setup\\Netcvlx.inf", std::string(kSignature) + "DriverVer=05/07/2016,7.0.0.0\r\n");
+    InstallOptions options;
+    options.b701 = 1;
+    options.infPathGiven = 1;
+    options.infPath = u"drv\\net.inf";
+    DriverPackage package;
+    EXPECT_EQ(LocateDriverPackage(machine, state, package, options), 0);
+    EXPECT_EQ(package.InfPath, u"C:\\setup\\drv\\net.inf");
+    EXPECT_EQ(package.SourceDir, u"C:\\setup\\drv");
+    EXPECT_EQ(state.PackageDriverVersion, u"8.45.507.2016");
+    options.infPathGiven = 0;
+    EXPECT_EQ(LocateDriverPackage(machine, state, package, options), 0);
+    EXPECT_EQ(package.InfPath, u"C:\\setup\\Netcvlx.inf");
+    EXPECT_EQ(state.PackageDriverVersion, u"7.0.0.0");
+    CloseInstallLog(state.log);
+    EXPECT_EQ(machine.ReadFileContents(test::kLogPath),
+              "The file path...\r\nC:\\setup\\drv\r\nC:\\setup\\drv\\net.inf\r\n"
+              "The file path...\r\nC:\\setup\\\r\nC:\\setup\\Netcvlx.inf\r\n");
+    FreeDriverPackage(package);
+    EXPECT_FALSE(package.InfPath);
+}
+
+TEST_F(PackageInfTest, LocateAnswersTwoOrNineAndKeepsWhatItHad) {
+    InstallOptions none;
+    DriverPackage package;
+    package.InfPath = u"earlier";
+    EXPECT_EQ(LocateDriverPackage(machine, state, package, none), 2);
+    InstallOptions b702;
+    b702.b702 = 1;
+    EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), 9);
+    EXPECT_EQ(state.PackageInfPath, u"C:\\setup\\Netcvle.inf");
+    EXPECT_EQ(package.InfPath, u"earlier");
+    machine.Fail("GetModuleFileNameW", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), 9);
 }
 
 }  // namespace
