@@ -12,9 +12,24 @@ DEVINST SimulatedPlatform::Machine::DevInstOf(std::u16string_view instanceId) {
     return found->second;
 }
 
-DeviceNode *SimulatedPlatform::Machine::Node(DEVINST devInst) {
+DeviceNode *SimulatedPlatform::Machine::PresentNode(DEVINST devInst) {
     const auto found = nodes.find(devInst);
-    return found == nodes.end() ? nullptr : &found->second;
+    if (found == nodes.end()) return nullptr;
+    if (!FindKey(EnumKeyPath(found->second.instanceId))) return nullptr;
+    return &found->second;
+}
+
+DWORD SimulatedPlatform::Machine::MemberOf(HDEVINFO list, const DevInfoData *data,
+                                           DeviceListMember *&member) {
+    DeviceListObject *devices = HandleAs<DeviceListObject>(list);
+    if (devices == nullptr) return ERROR_INVALID_HANDLE;
+    // Reserved carries the member's place in its list, as the system keeps
+    // a pointer to its own record there.
+    if (data == nullptr || data->Reserved == 0 || data->Reserved > devices->members.size())
+        return ERROR_INVALID_PARAMETER;
+    member = &devices->members[data->Reserved - 1];
+    if (member->devInst != data->DevInst) return ERROR_INVALID_PARAMETER;
+    return ERROR_SUCCESS;
 }
 
 void SimulatedPlatform::Machine::Record(std::string event, std::u16string_view instanceId) {

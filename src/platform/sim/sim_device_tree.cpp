@@ -1,121 +1,45 @@
-// Device lists, device properties and keys, the class installer and the
-// device tree. The machine has no devices yet: lists come back empty and
-// every call about one device finds none; the root of the tree exists.
+// The device tree as the Configuration Manager shows it: node status, the
+// local machine's connection, locating nodes and re-enumerating them.
+#include "common/text.h"
+#include "platform/sim/sim_device_registry.h"
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
 namespace {
 
 constexpr DEVINST kRootDevInst = 1;
-constexpr char16_t kClassKey[] = u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class";
+constexpr ULONG CM_LOCATE_DEVNODE_PHANTOM = 1;
+// Flags every node of a running NT machine carries.
+constexpr ULONG DN_DRIVER_LOADED = 0x00000002;
+constexpr ULONG DN_HAS_PROBLEM = 0x00000400;
+constexpr ULONG DN_NT_ENUMERATOR = 0x00800000;
+constexpr ULONG DN_NT_DRIVER = 0x01000000;
 
 bool IsRootDeviceId(const char16_t *deviceId) {
-    return deviceId == nullptr || *deviceId == u'\0' ||
-           FoldedName(deviceId) == FoldedName(u"HTREE\\ROOT\\0");
+    return deviceId == nullptr || *deviceId == u'\0' || EqualsFoldAZ(deviceId, u"HTREE\\ROOT\\0");
 }
 
 }  // namespace
-
-HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const char16_t *,
-                                                 DWORD flags) {
-    Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiGetClassDevsW"))
-        return m.Fail(*error, InvalidHandleValue());
-    if (classGuid == nullptr && !(flags & DIGCF_ALLCLASSES))
-        return m.Fail(ERROR_INVALID_PARAMETER, InvalidHandleValue());
-    return m.AddHandle(DeviceListObject{});
-}
-
-BOOL SimulatedPlatform::SetupDiClassGuidsFromNameW(const char16_t *className, Guid *guidList,
-                                                   DWORD guidListSize, DWORD *requiredSize) {
-    Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiClassGuidsFromNameW")) return m.FailWith(*error);
-    if (className == nullptr || requiredSize == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
-    // A class is a key named by its GUID whose "Class" value names it.
-    std::vector<Guid> matches;
-    const std::u16string wanted = FoldedName(className);
-    for (const auto &keyName : RegSubkeyNames(kClassKey)) {
-        const auto guid = ParseGuid(keyName);
-        const auto name = GetRegString(std::u16string(kClassKey) + u"\\" + keyName, u"Class");
-        if (guid && name && FoldedName(*name) == wanted) matches.push_back(*guid);
-    }
-    *requiredSize = static_cast<DWORD>(matches.size());
-    if (matches.size() > guidListSize || (guidList == nullptr && !matches.empty()))
-        return m.FailWith(ERROR_INSUFFICIENT_BUFFER);
-    for (std::size_t i = 0; i < matches.size(); ++i) guidList[i] = matches[i];
-    return TRUE;
-}
-
-BOOL SimulatedPlatform::SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInfoData *data) {
-    Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiEnumDeviceInfo")) return m.FailWith(*error);
-    const DeviceListObject *devices = m.HandleAs<DeviceListObject>(list);
-    if (devices == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
-    if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
-    if (index >= devices->members.size()) return m.FailWith(ERROR_NO_MORE_ITEMS);
-    data->DevInst = devices->members[index].devInst;
-    return TRUE;
-}
-
-BOOL SimulatedPlatform::SetupDiDestroyDeviceInfoList(HDEVINFO list) {
-    Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiDestroyDeviceInfoList")) return m.FailWith(*error);
-    if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(list));
-    return TRUE;
-}
-
-// With no devices, no element data names a member of any list: each call
-// about one device fails as it does for a foreign element.
-BOOL SimulatedPlatform::SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const DevInfoData *, DWORD,
-                                                          DWORD *, BYTE *, DWORD, DWORD *) {
-    Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiGetDeviceRegistryPropertyW")) return m.FailWith(*error);
-    if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
-    return m.FailWith(ERROR_INVALID_PARAMETER);
-}
-
-HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *, DWORD, DWORD,
-                                             DWORD, REGSAM) {
-    Machine &m = *machine_;
-    const auto invalidKey = static_cast<HKEY>(InvalidHandleValue());
-    if (auto error = m.Injected("SetupDiOpenDevRegKey")) return m.Fail(*error, invalidKey);
-    if (m.HandleAs<DeviceListObject>(list) == nullptr)
-        return m.Fail(ERROR_INVALID_HANDLE, invalidKey);
-    return m.Fail(ERROR_INVALID_PARAMETER, invalidKey);
-}
-
-BOOL SimulatedPlatform::SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData *, DWORD, DWORD,
-                                               DWORD) {
-    Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiDeleteDevRegKey")) return m.FailWith(*error);
-    if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
-    return m.FailWith(ERROR_INVALID_PARAMETER);
-}
-
-BOOL SimulatedPlatform::SetupDiSetClassInstallParamsW(HDEVINFO list, const DevInfoData *,
-                                                      const ClassInstallParams *) {
-    Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiSetClassInstallParamsW")) return m.FailWith(*error);
-    if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
-    return m.FailWith(ERROR_INVALID_PARAMETER);
-}
-
-BOOL SimulatedPlatform::SetupDiCallClassInstaller(DWORD, HDEVINFO list, const DevInfoData *data) {
-    Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiCallClassInstaller")) return m.FailWith(*error);
-    if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
-    return m.FailWith(data == nullptr ? ERROR_NO_DEVICE_SELECTED : ERROR_INVALID_PARAMETER);
-}
 
 CONFIGRET SimulatedPlatform::CM_Get_DevNode_Status(ULONG *status, ULONG *problem, DEVINST devInst,
                                                    ULONG) {
     Machine &m = *machine_;
     if (auto error = m.Injected("CM_Get_DevNode_Status")) return *error;
     if (status == nullptr || problem == nullptr) return CR_INVALID_POINTER;
-    if (devInst != kRootDevInst) return CR_INVALID_DEVNODE;
-    *status = DN_STARTED;
-    *problem = 0;
+    if (devInst == kRootDevInst) {
+        *status = DN_STARTED | DN_DRIVER_LOADED | DN_NT_ENUMERATOR | DN_NT_DRIVER;
+        *problem = 0;
+        return CR_SUCCESS;
+    }
+    const DeviceNode *node = m.PresentNode(devInst);
+    if (node == nullptr) return devInst < m.nextDevInst ? CR_NO_SUCH_DEVNODE : CR_INVALID_DEVNODE;
+    ULONG flags = DN_NT_ENUMERATOR | DN_NT_DRIVER;
+    if (node->started) flags |= DN_STARTED | DN_DRIVER_LOADED;
+    if (node->disableable) flags |= DN_DISABLEABLE;
+    if (node->hiddenFromDeviceManager) flags |= DN_NO_SHOW_IN_DM;
+    if (node->disabled) flags |= DN_HAS_PROBLEM;
+    *status = flags;
+    *problem = node->disabled ? CM_PROB_DISABLED : 0;
     return CR_SUCCESS;
 }
 
@@ -131,15 +55,23 @@ CONFIGRET SimulatedPlatform::CM_Connect_MachineW(const char16_t *machineName, HM
 }
 
 CONFIGRET SimulatedPlatform::CM_Locate_DevNode_ExW(DEVINST *devInst, const char16_t *deviceId,
-                                                   ULONG, HMACHINE machine) {
+                                                   ULONG flags, HMACHINE machine) {
     Machine &m = *machine_;
     if (auto error = m.Injected("CM_Locate_DevNode_ExW")) return *error;
     if (devInst == nullptr) return CR_INVALID_POINTER;
     // No machine handle means the local machine.
     if (machine != nullptr && m.HandleAs<MachineConnectionObject>(machine) == nullptr)
         return CR_INVALID_POINTER;
-    if (!IsRootDeviceId(deviceId)) return CR_NO_SUCH_DEVNODE;
-    *devInst = kRootDevInst;
+    if (IsRootDeviceId(deviceId)) {
+        *devInst = kRootDevInst;
+    } else {
+        // A device that is not present is found only when phantoms are asked for.
+        if (!RegKeyExists(EnumKeyPath(deviceId))) return CR_NO_SUCH_DEVNODE;
+        const DEVINST found = m.DevInstOf(deviceId);
+        if (!(flags & CM_LOCATE_DEVNODE_PHANTOM) && m.PresentNode(found) == nullptr)
+            return CR_NO_SUCH_DEVNODE;
+        *devInst = found;
+    }
     m.deviceTreeCalls.push_back("locate");
     return CR_SUCCESS;
 }
@@ -150,8 +82,9 @@ CONFIGRET SimulatedPlatform::CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG fl
     if (auto error = m.Injected("CM_Reenumerate_DevNode_Ex")) return *error;
     if (machine != nullptr && m.HandleAs<MachineConnectionObject>(machine) == nullptr)
         return CR_INVALID_POINTER;
-    if (devInst != kRootDevInst) return CR_INVALID_DEVNODE;
+    if (devInst != kRootDevInst && m.PresentNode(devInst) == nullptr) return CR_INVALID_DEVNODE;
     m.deviceTreeCalls.push_back("reenumerate:" + std::to_string(flags));
+    m.timeline.push_back("reenumerate");
     return CR_SUCCESS;
 }
 

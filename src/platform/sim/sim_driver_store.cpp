@@ -1,4 +1,6 @@
-// The driver store, the installation-source list and driver updates.
+// The driver store and the installation-source list. An INF is published
+// in the INF folder as oemN.inf, with the lowest N free, beside its
+// precompiled oemN.PNF, which remembers where the INF came from.
 #include <algorithm>
 
 #include "common/text.h"
@@ -11,56 +13,95 @@ namespace {
 constexpr char16_t kSetupKey[] = u"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
 constexpr char16_t kSourcesValue[] = u"Installation Sources";
 constexpr char kPnfMarker[] = "PNF precompiled INF";
+constexpr DWORD SP_COPY_REPLACEONLY = 0x2;
 
-bool IsFullPath(const char16_t *path) {
-    return path != nullptr && path[0] != u'\0' && path[1] == u':' &&
-           (path[2] == u'\\' || path[2] == u'/');
+// The catalog an INF names must lie beside it; the most specific entry
+// for the machine counts.
+std::optional<std::u16string> CatalogName(const InfFile &inf) {
+    for (const char16_t *key : {u"CatalogFile.NTamd64", u"CatalogFile.NT", u"CatalogFile"})
+        if (auto name = inf.Field(u"Version", key, 1); name && !name->empty()) return name;
+    return std::nullopt;
 }
 
 }  // namespace
 
-BOOL SimulatedPlatform::SetupCopyOEMInfW(const char16_t *sourceInf, const char16_t *, DWORD,
-                                         DWORD copyStyle, char16_t *destination,
-                                         DWORD destinationSize, DWORD *requiredSize) {
-    Machine &m = *machine_;
-    if (auto error = m.Injected("SetupCopyOEMInfW")) return m.FailWith(*error);
-    if (sourceInf == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
-    // Only a full path names the source; anything else is not found.
-    const Machine::Place source = m.Locate(sourceInf);
-    if (!IsFullPath(sourceInf) || !source.node || source.node->directory)
-        return m.FailWith(ERROR_FILE_NOT_FOUND);
-
-    const WinPath infFolder = m.windowsDirectory.Child(u"INF");
-    const auto folder = m.MakeDirectories(infFolder);
-    if (!folder) return m.FailWith(ERROR_PATH_NOT_FOUND);
+SimulatedPlatform::Machine::Publication SimulatedPlatform::Machine::PublishInf(
+    const Place &source, DWORD mediaType, const char16_t *mediaLocation, DWORD copyStyle) {
+    Publication result;
+    const InfParse parse = ReadInf(*source.node, INF_STYLE_WIN4);
+    if (parse.error) {
+        result.error = parse.error;
+        return result;
+    }
+    if (const auto catalog = CatalogName(parse.file)) {
+        const auto beside = Lookup(source.path.Parent().Child(*catalog));
+        if (!beside || beside->directory) {
+            result.error = ERROR_FILE_NOT_FOUND;
+            return result;
+        }
+    }
+    const WinPath infFolder = windowsDirectory.Child(u"INF");
+    const auto folder = MakeDirectories(infFolder);
+    if (!folder) {
+        result.error = ERROR_PATH_NOT_FOUND;
+        return result;
+    }
     // An INF already in the store keeps the name it was published under.
-    std::u16string published;
     for (const auto &[folded, child] : folder->children)
         if (!child->directory && WildcardMatch(u"oem*.inf", child->name) &&
             child->contents == source.node->contents) {
-            published = child->name;
-            break;
+            result.published = child->name;
+            result.existed = true;
+            if (copyStyle & SP_COPY_NOOVERWRITE) result.error = ERROR_FILE_EXISTS;
+            return result;
         }
-    DWORD result = ERROR_SUCCESS;
-    if (!published.empty()) {
-        if (copyStyle & SP_COPY_NOOVERWRITE) result = ERROR_FILE_EXISTS;
-    } else {
-        int number = 0;
-        while (folder->children.count(FoldedName(u"oem" + Widen(std::to_string(number)) + u".inf")))
-            ++number;
-        const std::u16string stem = u"oem" + Widen(std::to_string(number));
-        published = stem + u".inf";
-        m.CreateFileNode(*folder, published)->contents = source.node->contents;
-        m.CreateFileNode(*folder, stem + u".pnf")->contents = kPnfMarker;
+    if (copyStyle & SP_COPY_REPLACEONLY) {
+        result.error = ERROR_FILE_NOT_FOUND;
+        return result;
     }
-    const std::u16string path = infFolder.Child(published).Text();
+    int number = 0;
+    while (folder->children.count(FoldedName(u"oem" + Widen(std::to_string(number)) + u".inf")))
+        ++number;
+    const std::u16string stem = u"oem" + Widen(std::to_string(number));
+    result.published = stem + u".inf";
+    CreateFileNode(*folder, result.published)->contents = source.node->contents;
+    std::u16string origin;
+    if (mediaType == SPOST_PATH)
+        origin =
+            mediaLocation != nullptr ? std::u16string(mediaLocation) : source.path.Parent().Text();
+    else if (mediaType == SPOST_URL && mediaLocation != nullptr)
+        origin = mediaLocation;
+    CreateFileNode(*folder, stem + u".PNF")->contents =
+        std::string(kPnfMarker) + "\r\nSource=" + ToUtf8(origin) + "\r\n";
+    return result;
+}
+
+BOOL SimulatedPlatform::SetupCopyOEMInfW(const char16_t *sourceInf, const char16_t *mediaLocation,
+                                         DWORD mediaType, DWORD copyStyle, char16_t *destination,
+                                         DWORD destinationSize, DWORD *requiredSize) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected("SetupCopyOEMInfW")) return m.FailWith(*error);
+    if (sourceInf == nullptr || mediaType > SPOST_URL ||
+        (destination == nullptr && destinationSize != 0))
+        return m.FailWith(ERROR_INVALID_PARAMETER);
+    // Only a full path names the source; anything else is not found.
+    const Machine::Place source = m.Locate(sourceInf);
+    if (!IsFullWinPath(sourceInf) || !source.node || source.node->directory)
+        return m.FailWith(ERROR_FILE_NOT_FOUND);
+    const Machine::Publication publication =
+        m.PublishInf(source, mediaType, mediaLocation, copyStyle);
+    if (publication.published.empty()) return m.FailWith(publication.error);
+    // The name is given back even when an existing copy stops the call.
+    const std::u16string path =
+        m.windowsDirectory.Child(u"INF").Child(publication.published).Text();
     if (requiredSize != nullptr) *requiredSize = static_cast<DWORD>(path.size() + 1);
     if (destination != nullptr) {
         if (destinationSize <= path.size()) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);
         std::copy(path.begin(), path.end(), destination);
         destination[path.size()] = u'\0';
     }
-    if (result != ERROR_SUCCESS) return m.FailWith(result);
+    if (publication.error != ERROR_SUCCESS) return m.FailWith(publication.error);
+    m.lastError = ERROR_SUCCESS;
     return TRUE;
 }
 
@@ -84,28 +125,13 @@ BOOL SimulatedPlatform::SetupRemoveFromSourceListW(DWORD, const char16_t *source
 // stands in it once, whatever its spelling.
 void SimulatedPlatform::EditSourceList(std::u16string_view source, bool add) {
     auto sources = MultiStrings(GetRegValue(kSetupKey, kSourcesValue));
-    const std::u16string folded = FoldedName(source);
-    const auto listed = [&](const auto &text) { return FoldedName(text) == folded; };
+    const auto listed = [&](const auto &text) { return EqualsFoldAZ(text, source); };
     if (!add) {
         std::erase_if(sources, listed);
     } else if (std::none_of(sources.begin(), sources.end(), listed)) {
         sources.emplace_back(source);
     }
     SetRegMultiString(kSetupKey, kSourcesValue, sources);
-}
-
-BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardwareId,
-                                                           const char16_t *fullInfPath, DWORD,
-                                                           BOOL *rebootRequired) {
-    Machine &m = *machine_;
-    if (rebootRequired != nullptr) *rebootRequired = FALSE;
-    if (auto error = m.Injected("UpdateDriverForPlugAndPlayDevicesW")) return m.FailWith(*error);
-    if (hardwareId == nullptr || *hardwareId == u'\0' || fullInfPath == nullptr)
-        return m.FailWith(ERROR_INVALID_PARAMETER);
-    const Machine::Place inf = m.Locate(fullInfPath);
-    if (!inf.node || inf.node->directory) return m.FailWith(ERROR_FILE_NOT_FOUND);
-    // No present device carries any hardware id.
-    return m.FailWith(ERROR_NO_SUCH_DEVINST);
 }
 
 }  // namespace cvl::sim

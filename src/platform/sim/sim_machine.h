@@ -13,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/sim/sim_inf_file.h"
 #include "platform/sim/sim_paths.h"
 #include "platform/sim/simulated_platform.h"
 
@@ -93,16 +94,20 @@ struct DeviceListMember {
 
 struct DeviceListObject {
     std::vector<DeviceListMember> members;
+    // Set with no device named; kept as Windows keeps them, used by nothing.
+    std::optional<ClassInstallParams> installParams;
 };
 
 struct InfObject {
     std::u16string path;
+    std::shared_ptr<const InfFile> file;
 };
 
 struct ServiceManagerObject {};
 
 struct ServiceObject {
     std::u16string name;
+    DWORD access = 0;
 };
 
 struct MachineConnectionObject {};
@@ -280,10 +285,36 @@ struct SimulatedPlatform::Machine {
     ProcessState *NextProgramToRun();
     bool HeldByAnyHandle(DWORD processId) const;
 
-    // --- Devices (sim_device_store.cpp) ----------------------------------------
+    // --- Devices (sim_device_seeding.cpp) --------------------------------------
     DEVINST DevInstOf(std::u16string_view instanceId);
-    DeviceNode *Node(DEVINST devInst);
+    // The node of a device that is present: it has a node and its instance
+    // key still exists.
+    DeviceNode *PresentNode(DEVINST devInst);
     void Record(std::string event, std::u16string_view instanceId);
+    // The member of a list that a DevInfoData names: ERROR_INVALID_HANDLE
+    // for a handle that is no list, ERROR_INVALID_PARAMETER for element
+    // data that names none of its members.
+    DWORD MemberOf(HDEVINFO list, const DevInfoData *data, DeviceListMember *&member);
+
+    // --- INF files (sim_inf.cpp) ---------------------------------------------------
+    InfDirIds DirIds() const;
+    // Reads an INF file of the given style; `error` is what SetupOpenInfFileW
+    // would report.
+    InfParse ReadInf(const FsNode &file, DWORD infStyle) const;
+    // The section and line an INF context names, or the error of one that
+    // names none.
+    DWORD InfLineAt(const InfContext *context, const InfSection *&section, const InfLine *&line);
+
+    // --- Driver store (sim_driver_store.cpp) -------------------------------------
+    // Publishes an INF in the store, or finds it there already; `published`
+    // is its name in the INF folder ("oem3.inf").
+    struct Publication {
+        DWORD error = ERROR_SUCCESS;
+        std::u16string published;
+        bool existed = false;
+    };
+    Publication PublishInf(const Place &source, DWORD mediaType, const char16_t *mediaLocation,
+                           DWORD copyStyle);
 };
 
 }  // namespace cvl::sim

@@ -233,4 +233,8 @@ std::u16string CommandTail(std::u16string_view commandLine) {
     return std::u16string(commandLine.substr(at));
 }
 
+bool IsFullWinPath(std::u16string_view path) {
+    return path.size() >= 3 && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/');
+}
+
 }  // namespace cvl::sim

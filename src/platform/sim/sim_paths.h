@@ -33,6 +33,9 @@ struct WinPath {
 // name are dropped. No path for empty texts and network ("\\server") paths.
 std::optional<WinPath> ResolveWinPath(std::u16string_view text, const WinPath &current);
 
+// "X:\..." or "X:/...": the only form the driver-store calls take.
+bool IsFullWinPath(std::u16string_view path);
+
 // A name holding a character that no file name may hold (wildcards among
 // them): the calls that take one such name fail with ERROR_INVALID_NAME.
 bool HasInvalidNameCharacter(const WinPath &path);

@@ -130,6 +130,11 @@ bool SimulatedPlatform::SetRegDword(std::u16string_view keyPath, std::u16string_
     return SetRegValue(keyPath, name, REG_DWORD, std::move(bytes));
 }
 
+bool SimulatedPlatform::DeleteRegValue(std::u16string_view keyPath, std::u16string_view name) {
+    const auto key = machine_->FindKey(keyPath);
+    return key && key->RemoveValue(name);
+}
+
 bool SimulatedPlatform::CreateRegKey(std::u16string_view keyPath) {
     return machine_->MakeKey(keyPath) != nullptr;
 }

@@ -58,6 +58,9 @@ inline constexpr DWORD ERROR_BADKEY = 1010;
 // caller waits (it runs only after the caller's run, or never): Windows
 // would hang, the machine fails the wait with WAIT_FAILED and this code.
 inline constexpr DWORD ERROR_POSSIBLE_DEADLOCK = 1131;
+inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
+inline constexpr DWORD ERROR_NO_CLASSINSTALL_PARAMS = 0xE0000215;
+inline constexpr DWORD ERROR_NOT_DISABLEABLE = 0xE0000231;
 
 struct MessageBoxRecord {
     std::u16string text;
@@ -137,6 +140,8 @@ public:
                            const std::vector<std::u16string> &texts);
     bool SetRegDword(std::u16string_view keyPath, std::u16string_view name, DWORD value);
     bool CreateRegKey(std::u16string_view keyPath);
+    // False when there is no such key or value.
+    bool DeleteRegValue(std::u16string_view keyPath, std::u16string_view name);
     // Removes a key with everything below it (open handles to it then see
     // ERROR_KEY_DELETED). False when there is no such key.
     bool DeleteRegTree(std::u16string_view keyPath);
