@@ -161,7 +161,10 @@ TEST(HostRunner, ReportsWaitsBoxesAndTheExitCodeOfTheProgram) {
     EXPECT_TRUE(Contains(result.out, "Virtual waits: 3000 ms (sleeps: 1000 2000)\n")) << result.out;
     EXPECT_TRUE(Contains(result.out, "Message boxes:\n  \"Remove it?\" (caption \"Setup\")\n"))
         << result.out;
-    EXPECT_TRUE(Contains(result.out, "Processes started: none\nChanges: none\n")) << result.out;
+    EXPECT_TRUE(Contains(result.out,
+                         "Processes started: none\nTimeline:\n  sleep 1000\n  sleep 2000\n"
+                         "Changes: none\n"))
+        << result.out;
 
     const CommandResult big = RunCommand({"--machine", image, "/big"}, program);
     EXPECT_EQ(big.status, 255);

@@ -82,7 +82,6 @@ struct ErrorCase {
 TEST(MachineSettings, NamesTheLineOfEveryMistake) {
     const ErrorCase cases[] = {
         {"colour = blue\n", 6, "unknown key \"colour\""},
-        {"device = PCI\\VEN_1\n", 6, "unknown key \"device\""},
         {"# fine\nno equals sign\n", 7, "expected key = value"},
         {"version = NT 6.1\n", 6, "\"version\" is already given on line 1"},
         {"process_id = 5\nprocess_id = 6\n", 7, "already given on line 6"},

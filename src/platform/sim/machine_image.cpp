@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/text.h"
+#include "platform/sim/machine_image_device_seeding.h"
 #include "platform/sim/machine_image_drives.h"
 #include "platform/sim/machine_image_snapshot.h"
 #include "platform/sim/reg_file.h"
@@ -86,10 +87,17 @@ bool ReadImage(const fs::path &dir, ImageContents &image, std::string &error) {
     return false;
 }
 
-void SeedMachine(const ImageContents &image, SimulatedPlatform &machine) {
+// The rows go first and the registry file over them: a value a run changed
+// in a device's keys is in the registry file and wins.
+bool SeedMachine(const ImageContents &image, const fs::path &dir, SimulatedPlatform &machine,
+                 std::string &error) {
     for (const std::u16string &folder : image.drives.directories) machine.AddDirectory(folder);
     for (const DriveFile &file : image.drives.files)
         machine.AddFile(file.path, file.contents, file.attributes);
+    if (!SeedDevicesAndServices(image.settings, machine, error)) {
+        error = ImageErrorText(dir / kSettingsFileName, 0, error);
+        return false;
+    }
     for (const RegFileKey &key : image.registry) {
         // A bare hive root exists on every machine; only its values are set.
         if (key.path.find(u'\\') != std::u16string::npos) machine.CreateRegKey(key.path);
@@ -97,19 +105,7 @@ void SeedMachine(const ImageContents &image, SimulatedPlatform &machine) {
             machine.SetRegValue(key.path, value.name, value.value.type, value.value.data);
     }
     ApplyMachineSettings(image.settings, machine);
-}
-
-std::vector<RegFileKey> RegistryOf(const MachineSnapshot &snapshot) {
-    std::vector<RegFileKey> keys;
-    for (const auto &[folded, key] : snapshot.keys) {
-        const bool hiveRoot = key.path.find(u'\\') == std::u16string::npos;
-        if (hiveRoot && key.values.empty()) continue;
-        RegFileKey entry{key.path, {}};
-        for (const auto &[name, value] : key.values)
-            entry.values.push_back({value.name, value.value});
-        keys.push_back(std::move(entry));
-    }
-    return keys;
+    return true;
 }
 
 // The image's own entries: the two files and the drive folders.
@@ -168,10 +164,20 @@ bool WriteImage(SimulatedPlatform &machine, const MachineSettings &settings, con
                 std::string &error) {
     MachineSnapshot snapshot;
     if (!TakeSnapshot(machine, snapshot, error)) return false;
+    MachineSettings saved = settings;
+    ReadBackRows(snapshot, settings, saved.devices, saved.services);
+
+    // What loading the rows alone makes, to be left out of the registry file.
+    SimulatedPlatform rowsOnly;
+    MachineSnapshot seeded;
+    std::vector<RegFileKey> registry;
     std::string registryBytes;
-    if (!FormatRegFile(RegistryOf(snapshot), registryBytes, error)) return false;
+    if (!SeedDevicesAndServices(saved, rowsOnly, error) || !TakeSnapshot(rowsOnly, seeded, error) ||
+        !RegistryBesideRows(snapshot, seeded, registry, error) ||
+        !FormatRegFile(registry, registryBytes, error))
+        return false;
     if (!WriteWholeFile(folder / kRegistryFileName, registryBytes) ||
-        !WriteWholeFile(folder / kSettingsFileName, FormatMachineSettings(settings))) {
+        !WriteWholeFile(folder / kSettingsFileName, FormatMachineSettings(saved))) {
         error = ImageErrorText(folder, 0, "the image files could not be written");
         return false;
     }
@@ -212,8 +218,7 @@ bool LoadMachineImage(const fs::path &dir, SimulatedPlatform &machine, std::stri
 bool LoadMachineImage(const fs::path &dir, SimulatedPlatform &machine, MachineSettings &settings,
                       std::string &error) {
     ImageContents image;
-    if (!ReadImage(dir, image, error)) return false;
-    SeedMachine(image, machine);
+    if (!ReadImage(dir, image, error) || !SeedMachine(image, dir, machine, error)) return false;
     settings = image.settings;
     return true;
 }

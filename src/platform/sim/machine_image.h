@@ -3,7 +3,8 @@
 // machine kept.
 //
 //   registry.reg  the registry, in the regedit export format (reg_file.h)
-//   machine.txt   settings and runtime state (machine_image_settings.h)
+//   machine.txt   settings, runtime state, devices and services
+//                 (machine_image_settings.h, machine_image_device_rows.h)
 //   drive_c/      the files of C: (machine_image_drives.h)
 //
 // Loading reads and checks everything before it touches the machine: an image
@@ -25,15 +26,17 @@ inline constexpr std::string_view kSettingsFileName = "machine.txt";
 bool LoadMachineImage(const std::filesystem::path &dir, SimulatedPlatform &machine,
                       std::string &error);
 // The same, also handing back the settings read from machine.txt: a run
-// cannot change them, so the image is saved with them again.
+// cannot change them, so the image is saved with them again (the devices
+// and services they list are read back from the machine).
 bool LoadMachineImage(const std::filesystem::path &dir, SimulatedPlatform &machine,
                       MachineSettings &settings, std::string &error);
 
 // Writes the machine's registry and files with `settings` as a new image at
-// `dir`. An existing `dir` must be empty or a machine image (nothing but the
-// image's own files and drive folders in it); it is replaced whole. The
-// image is written into a sibling folder first and renamed into place, so a
-// failure leaves `dir` as it was.
+// `dir`; the devices and services `settings` lists are written as they are
+// on the machine now, and those that are gone are left out. An existing `dir` must be empty or a
+// machine image (nothing but the image's own files and drive folders in it); it is replaced whole.
+// The image is written into a sibling folder first and renamed into place, so a failure leaves
+// `dir` as it was.
 bool SaveMachineImage(SimulatedPlatform &machine, const MachineSettings &settings,
                       const std::filesystem::path &dir, std::string &error);
 

@@ -61,6 +61,7 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
     const std::size_t sleepsBefore = machine.Sleeps().size();
     const std::size_t boxesBefore = machine.MessageBoxes().size();
     const std::size_t processesBefore = machine.Processes().size();
+    const std::size_t timelineBefore = machine.Timeline().size();
 
     DWORD exitCode = entry(machine, std::u16string(commandTail));
     // A process that ends itself ends with the code it gave ExitProcess.
@@ -72,6 +73,7 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
     report.sleeps = Since(machine.Sleeps(), sleepsBefore);
     report.messageBoxes = Since(machine.MessageBoxes(), boxesBefore);
     report.processes = Since(machine.Processes(), processesBefore);
+    report.timeline = Since(machine.Timeline(), timelineBefore);
     report.logPath = InstallLogPath(machine);
     report.installLog = machine.ReadFileContents(report.logPath);
 
@@ -111,6 +113,7 @@ std::string FormatRunReport(const MachineRunReport &report) {
         processes.push_back(line);
     }
     AppendSection(text, "Processes started", processes);
+    AppendSection(text, "Timeline", report.timeline);
     AppendSection(text, "Changes", report.changes);
     return text;
 }

@@ -1,6 +1,7 @@
 // One run of a program on a simulated machine, told the way a technician
 // wants to read it: the exit code, the install log, the virtual time spent
-// waiting, the message boxes, the processes started, and what changed.
+// waiting, the message boxes, the processes started, the device changes and
+// waits in the order they happened, and what changed.
 #pragma once
 
 #include <optional>
@@ -20,7 +21,8 @@ struct MachineRunReport {
     std::vector<DWORD> sleeps;
     std::vector<MessageBoxRecord> messageBoxes;
     std::vector<ProcessRecord> processes;
-    std::vector<std::string> changes;  // as DiffSnapshots gives them
+    std::vector<std::string> timeline;  // as SimulatedPlatform::Timeline gives it
+    std::vector<std::string> changes;   // as DiffSnapshots gives them
 };
 
 // Runs `entry` with `commandTail` as the program's first process, then ends

@@ -8,27 +8,6 @@
 namespace cvl::sim {
 namespace {
 
-// Decimal, or hexadecimal after "0x" where `allowHex` is set.
-std::optional<DWORD> ParseNumber(std::u16string_view text, bool allowHex = true) {
-    std::uint64_t value = 0;
-    int base = 10;
-    if (allowHex && text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    for (const char16_t c : text) {
-        int digit = -1;
-        if (c >= u'0' && c <= u'9') digit = c - u'0';
-        if (base == 16 && c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-        if (base == 16 && c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-        if (digit < 0) return std::nullopt;
-        value = value * base + digit;
-    }
-    if (value > 0xFFFFFFFFu) return std::nullopt;
-    return static_cast<DWORD>(value);
-}
-
 std::u16string NumberText(DWORD value) {
     return DecimalText(value);
 }
@@ -83,7 +62,7 @@ bool ReadVersion(std::u16string_view value, MachineSettings &settings, std::stri
     std::u16string_view numbers = rest.substr(0, end);
     for (std::size_t count = 0; count < 3; ++count) {
         const std::size_t dot = numbers.find(u'.');
-        const auto number = ParseNumber(numbers.substr(0, dot), false);
+        const auto number = ParseImageNumber(numbers.substr(0, dot), false);
         if (!number) return false;
         *parts[count] = *number;
         if (dot == std::u16string_view::npos) return count >= 1;
@@ -101,7 +80,7 @@ void WriteVersion(const MachineSettings &settings, std::vector<std::u16string> &
 }
 
 bool ReadProcessId(std::u16string_view value, MachineSettings &settings, std::string &problem) {
-    const auto number = ParseNumber(value);
+    const auto number = ParseImageNumber(value);
     if (!number || *number == 0) {
         problem = "expected a process id above 0";
         return false;
@@ -125,8 +104,9 @@ bool ReadMessageBoxAnswer(std::u16string_view value, MachineSettings &settings,
 
 bool ReadToolExitCode(std::u16string_view value, MachineSettings &settings, std::string &problem) {
     const std::size_t blank = value.find_last_of(u" \t");
-    const auto code =
-        blank == std::u16string_view::npos ? std::nullopt : ParseNumber(value.substr(blank + 1));
+    const auto code = blank == std::u16string_view::npos
+                          ? std::nullopt
+                          : ParseImageNumber(value.substr(blank + 1));
     const std::u16string_view path =
         blank == std::u16string_view::npos ? value : TrimBlanks(value.substr(0, blank));
     if (!code || !CheckPath(PathKind::File, path, problem)) {
@@ -148,6 +128,38 @@ bool ReadToolExitCode(std::u16string_view value, MachineSettings &settings, std:
 void WriteToolExitCodes(const MachineSettings &settings, std::vector<std::u16string> &values) {
     for (const ToolExitCode &tool : settings.toolExitCodes)
         values.push_back(tool.imagePath + u" " + NumberText(tool.exitCode));
+}
+
+bool ReadDevice(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+    DeviceRow row;
+    if (!ParseDeviceRow(value, row, problem)) return false;
+    for (const DeviceRow &known : settings.devices) {
+        if (EqualsFoldAZ(known.instanceId, row.instanceId)) {
+            problem = "the device " + ToUtf8(row.instanceId) + " is already given";
+            return false;
+        }
+        if (known.driverKey && row.driverKey && EqualsFoldAZ(known.classGuid, row.classGuid) &&
+            *known.driverKey == *row.driverKey) {
+            problem = "the driver key " + ToUtf8(row.classGuid + u"\\" + *row.driverKey) +
+                      " already belongs to " + ToUtf8(known.instanceId);
+            return false;
+        }
+    }
+    settings.devices.push_back(std::move(row));
+    return true;
+}
+
+bool ReadService(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+    ServiceRow row;
+    if (!ParseServiceRow(value, row, problem)) return false;
+    for (const ServiceRow &known : settings.services) {
+        if (EqualsFoldAZ(known.name, row.name)) {
+            problem = "the service " + ToUtf8(row.name) + " is already given";
+            return false;
+        }
+    }
+    settings.services.push_back(std::move(row));
+    return true;
 }
 
 using SettingReader = bool (*)(std::u16string_view value, MachineSettings &settings,
@@ -182,6 +194,14 @@ const SettingRow kRows[] = {
          out.push_back(s.messageBoxAnswer == IDCANCEL ? u"cancel" : u"ok");
      }},
     {"tool_exit_code", false, true, nullptr, PathKind::File, ReadToolExitCode, WriteToolExitCodes},
+    {"device", false, true, nullptr, PathKind::File, ReadDevice,
+     [](const MachineSettings &s, std::vector<std::u16string> &out) {
+         for (const DeviceRow &row : s.devices) out.push_back(FormatDeviceRow(row));
+     }},
+    {"service", false, true, nullptr, PathKind::File, ReadService,
+     [](const MachineSettings &s, std::vector<std::u16string> &out) {
+         for (const ServiceRow &row : s.services) out.push_back(FormatServiceRow(row));
+     }},
 };
 
 bool ReadSetting(const SettingRow &row, std::u16string_view value, MachineSettings &settings,

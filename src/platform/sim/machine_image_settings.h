@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/sim/machine_image_device_rows.h"
 #include "platform/sim/machine_image_text.h"
 #include "platform/sim/simulated_platform.h"
 
@@ -36,6 +37,8 @@ struct MachineSettings {
     DWORD processId = 1000;
     int messageBoxAnswer = IDOK;
     std::vector<ToolExitCode> toolExitCodes;
+    std::vector<DeviceRow> devices;  // in the order of their rows
+    std::vector<ServiceRow> services;
 
     bool operator==(const MachineSettings &) const = default;
 };
@@ -44,7 +47,8 @@ struct MachineSettings {
 bool ParseMachineSettings(std::string_view bytes, MachineSettings &settings, TextError &error);
 std::string FormatMachineSettings(const MachineSettings &settings);
 
-// Seeds the version, the directories, the program and the process answers.
+// Seeds the version, the directories, the program and the process answers;
+// the devices and services are seeded apart (machine_image_device_seeding.h).
 // The program's file must already be on the machine.
 void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &machine);
 

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "common/text.h"
+#include "platform/sim/sim_device_registry.h"
 
 namespace cvl::sim {
 namespace {
@@ -93,6 +94,24 @@ void ReadFolders(Platform &platform, const std::u16string &folder, MachineSnapsh
         snapshot.directories[LoweredAZ(child)] = child;
         ReadFolders(platform, child, snapshot);
     }
+}
+
+// Every key three levels below Enum is a device's instance key.
+void ReadDevices(const SimulatedPlatform &machine, MachineSnapshot &snapshot) {
+    const std::u16string enumPrefix = LoweredAZ(kEnumRoot) + u"\\";
+    for (const auto &[folded, key] : snapshot.keys) {
+        if (!folded.starts_with(enumPrefix)) continue;
+        const std::u16string instanceId = key.path.substr(enumPrefix.size());
+        if (std::count(instanceId.begin(), instanceId.end(), u'\\') != 2) continue;
+        if (const auto state = machine.DeviceState(instanceId))
+            snapshot.devices[folded.substr(enumPrefix.size())] = {instanceId, *state};
+    }
+}
+
+std::string ConditionName(const DeviceNodeState &state) {
+    if (!state.present) return "absent";
+    if (state.disabled) return "disabled";
+    return state.started ? "started" : "stopped";
 }
 
 std::string TypeName(DWORD type) {
@@ -220,6 +239,22 @@ void MergeWalk(const Map &before, const Map &after, Before onlyBefore, After onl
     }
 }
 
+void DiffDevices(const MachineSnapshot &before, const MachineSnapshot &after,
+                 std::vector<std::string> &lines) {
+    MergeWalk(
+        before.devices, after.devices,
+        [&](const SnapshotDevice &gone) { lines.push_back("- device " + ToUtf8(gone.instanceId)); },
+        [&](const SnapshotDevice &added) {
+            lines.push_back("+ device " + ToUtf8(added.instanceId) + ": " +
+                            ConditionName(added.state));
+        },
+        [&](const SnapshotDevice &was, const SnapshotDevice &is) {
+            const std::string old = ConditionName(was.state), now = ConditionName(is.state);
+            if (old != now)
+                lines.push_back("~ device " + ToUtf8(is.instanceId) + ": " + old + " -> " + now);
+        });
+}
+
 void DiffKeys(const MachineSnapshot &before, const MachineSnapshot &after,
               std::vector<std::string> &lines) {
     const auto listValues = [&lines](const SnapshotKey &key, const char *mark) {
@@ -300,6 +335,7 @@ bool TakeSnapshot(SimulatedPlatform &machine, MachineSnapshot &snapshot, std::st
     }
     for (const char16_t drive : drives)
         ReadFolders(machine, std::u16string(1, drive) + u":", snapshot);
+    ReadDevices(machine, snapshot);
     return true;
 }
 
@@ -318,14 +354,22 @@ bool SameSnapshot(const MachineSnapshot &a, const MachineSnapshot &b) {
         return x.first == y.first && x.second.path == y.second.path &&
                x.second.contents == y.second.contents && x.second.attributes == y.second.attributes;
     };
+    const auto sameDevice = [](const auto &x, const auto &y) {
+        const DeviceNodeState &s = x.second.state, &t = y.second.state;
+        return x.first == y.first && x.second.instanceId == y.second.instanceId &&
+               s.present == t.present && s.started == t.started && s.disabled == t.disabled;
+    };
     return std::equal(a.keys.begin(), a.keys.end(), b.keys.begin(), b.keys.end(), sameKey) &&
            std::equal(a.files.begin(), a.files.end(), b.files.begin(), b.files.end(), sameFile) &&
-           a.directories == b.directories;
+           a.directories == b.directories &&
+           std::equal(a.devices.begin(), a.devices.end(), b.devices.begin(), b.devices.end(),
+                      sameDevice);
 }
 
 std::vector<std::string> DiffSnapshots(const MachineSnapshot &before,
                                        const MachineSnapshot &after) {
     std::vector<std::string> lines;
+    DiffDevices(before, after, lines);
     DiffKeys(before, after, lines);
     DiffFiles(before, after, lines);
     return lines;

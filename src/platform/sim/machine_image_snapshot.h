@@ -31,12 +31,20 @@ struct SnapshotFile {
     DWORD attributes = 0;
 };
 
+// A device instance key under Enum with what the device tree knows of it
+// (not present: a key without a node, as a device that was unplugged).
+struct SnapshotDevice {
+    std::u16string instanceId;  // as spelled
+    DeviceNodeState state;
+};
+
 struct MachineSnapshot {
     // All maps are keyed by the path or name folded A to Z, as Windows
     // compares them; a parent's key always sorts before its children's.
     std::map<std::u16string, SnapshotKey> keys;
     std::map<std::u16string, SnapshotFile> files;
     std::map<std::u16string, std::u16string> directories;  // folded -> as spelled
+    std::map<std::u16string, SnapshotDevice> devices;      // by folded instance id
 };
 
 bool TakeSnapshot(SimulatedPlatform &machine, MachineSnapshot &snapshot, std::string &error);
@@ -44,12 +52,16 @@ bool TakeSnapshot(SimulatedPlatform &machine, MachineSnapshot &snapshot, std::st
 // Equal in everything, the spelling of names included.
 bool SameSnapshot(const MachineSnapshot &a, const MachineSnapshot &b);
 
-// One line a change, registry first, then files, each in path order:
+// One line a change, devices first, then the registry, then files, each in
+// id or path order:
+//   "+ device <id>: started", "- device <id>", "~ device <id>: started -> disabled",
 //   "+ key HKLM\\...", "- key HKLM\\...",
 //   "+ value HKLM\\...\\Name: REG_SZ \"text\"",
 //   "~ value HKLM\\...\\Name: REG_SZ \"old\" -> \"new\"",
 //   "- value ...", "+ file C:\\... (N bytes)", "~ file C:\\...: ...", "- file C:\\...".
-// The default value is shown as "(Default)". Folders are not listed.
+// A device is "started", "stopped", "disabled" or "absent"; "- device" means
+// its instance key is gone. The default value is shown as "(Default)".
+// Folders are not listed.
 std::vector<std::string> DiffSnapshots(const MachineSnapshot &before, const MachineSnapshot &after);
 
 // A value as the change lines show it: "REG_DWORD 0x00000001 (1)".

@@ -130,6 +130,26 @@ std::string ImageErrorText(const std::filesystem::path &file, std::size_t line,
     return text;
 }
 
+std::optional<std::uint32_t> ParseImageNumber(std::u16string_view text, bool allowHex) {
+    std::uint64_t value = 0;
+    int base = 10;
+    if (allowHex && text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    for (const char16_t c : text) {
+        int digit = -1;
+        if (c >= u'0' && c <= u'9') digit = c - u'0';
+        if (base == 16 && c >= u'a' && c <= u'f') digit = c - u'a' + 10;
+        if (base == 16 && c >= u'A' && c <= u'F') digit = c - u'A' + 10;
+        if (digit < 0) return std::nullopt;
+        value = value * base + digit;
+    }
+    if (value > 0xFFFFFFFFu) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
 std::u16string_view TrimBlanks(std::u16string_view text) {
     while (!text.empty() && (text.front() == u' ' || text.front() == u'\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == u' ' || text.back() == u'\t')) text.remove_suffix(1);

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,15 +27,16 @@ bool DecodeImageText(std::string_view bytes, std::vector<std::u16string> &lines,
 // Strict UTF-8 (no overlong forms, no surrogates) to UTF-16.
 bool DecodeUtf8Strict(std::string_view bytes, std::u16string &text);
 
-// Strict UTF-8 (no overlong forms, no surrogates) to UTF-16.
-bool DecodeUtf8Strict(std::string_view bytes, std::u16string &text);
-
 // UTF-16LE with a byte-order mark, the form regedit writes.
 std::string EncodeUtf16LeWithBom(std::u16string_view text);
 
 // "<file>:<line>: <message>", or "<file>: <message>" without a line.
 std::string ImageErrorText(const std::filesystem::path &file, std::size_t line,
                            std::string_view message);
+
+// A number of a settings line: decimal, or hexadecimal after "0x" where
+// `allowHex` is set; within 32 bits.
+std::optional<std::uint32_t> ParseImageNumber(std::u16string_view text, bool allowHex = true);
 
 // Blanks and tabs off both ends.
 std::u16string_view TrimBlanks(std::u16string_view text);
