@@ -65,6 +65,32 @@ TEST_F(DevicesContract, EachTreeCallCanBeMadeToFailAndIsThenNotRecorded) {
     EXPECT_EQ(sim.OpenHandleCount(), 0u);
 }
 
+TEST_F(DevicesContract, DeviceNodesAreLocatedByInstanceIdWhilePresent) {
+    // CM_Locate_DevNode finds a present device by its instance id (any
+    // case); one that is not present only with CM_LOCATE_DEVNODE_PHANTOM.
+    DeviceSpec absent;
+    absent.instanceId = u"USB\\VID_0C7E&PID_B760\\00E04C680001";
+    absent.present = false;
+    sim.AddDevice(absent);
+    DeviceSpec present = absent;
+    present.instanceId = u"PCI\\VEN_1F3A&DEV_B702\\3&1";
+    present.present = true;
+    sim.AddDevice(present);
+    DEVINST found = 0;
+    EXPECT_EQ(platform.CM_Locate_DevNode_ExW(&found, u"pci\\ven_1f3a&dev_b702\\3&1", 0, nullptr),
+              CR_SUCCESS);
+    ULONG status = 0;
+    ULONG problem = 0;
+    EXPECT_EQ(platform.CM_Get_DevNode_Status(&status, &problem, found, 0), CR_SUCCESS);
+    EXPECT_EQ(platform.CM_Locate_DevNode_ExW(&found, absent.instanceId.c_str(), 0, nullptr),
+              CR_NO_SUCH_DEVNODE);
+    EXPECT_EQ(platform.CM_Locate_DevNode_ExW(&found, absent.instanceId.c_str(),
+                                             1 /*CM_LOCATE_DEVNODE_PHANTOM*/, nullptr),
+              CR_SUCCESS);
+    EXPECT_EQ(platform.CM_Get_DevNode_Status(&status, &problem, found, 0), CR_NO_SUCH_DEVNODE);
+    EXPECT_EQ(platform.CM_Reenumerate_DevNode_Ex(found, 0, nullptr), CR_INVALID_DEVNODE);
+}
+
 TEST_F(DevicesContract, ClassNamesResolveThroughTheClassKeys) {
     // SetupDiClassGuidsFromName finds "Net" (any case) by the Class value of
     // the class keys; a short list fails with ERROR_INSUFFICIENT_BUFFER and

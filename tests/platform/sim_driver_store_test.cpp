@@ -143,6 +143,28 @@ TEST_F(DriverStoreContract, SourceFoldersAreListedOnceAndRemoved) {
     EXPECT_EQ(sim.GetRegValue(kSetupKey, u"Installation Sources")->data, (std::vector<BYTE>{0, 0}));
 }
 
+TEST_F(DriverStoreContract, StoreCallsCanBeMadeToFailWithoutPublishingAnything) {
+    const char16_t kSetupKey[] = u"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
+    const std::vector<std::pair<const char *, std::function<BOOL()>>> cases = {
+        {"SetupCopyOEMInfW",
+         [&] {
+             return platform.SetupCopyOEMInfW(kInf, nullptr, SPOST_PATH, 0, nullptr, 0, nullptr);
+         }},
+        {"SetupAddToSourceListW",
+         [&] { return platform.SetupAddToSourceListW(SRCLIST_SYSIFADMIN, u"C:\\pkg"); }},
+        {"SetupRemoveFromSourceListW",
+         [&] { return platform.SetupRemoveFromSourceListW(SRCLIST_SYSIFADMIN, u"C:\\pkg"); }},
+    };
+    for (const auto &[operation, call] : cases) {
+        SCOPED_TRACE(operation);
+        sim.Fail(operation, ERROR_ACCESS_DENIED, 1);
+        EXPECT_FALSE(call());
+        EXPECT_EQ(platform.GetLastError(), ERROR_ACCESS_DENIED);
+    }
+    EXPECT_FALSE(sim.FileExists(u"C:\\Windows\\INF\\oem0.inf"));
+    EXPECT_FALSE(sim.GetRegValue(kSetupKey, u"Installation Sources"));
+}
+
 TEST_F(DriverStoreContract, AnUpdateInstallsTheDriverAsTheInfDescribesIt) {
     // The hardware id matches case-insensitively; the INF is published;
     // the driver key names the INF, section, version and provider and gets
