@@ -12,7 +12,6 @@ namespace {
 // Windows keeps device ids and instance ids below this many characters.
 constexpr std::size_t kMaxDeviceIdChars = 200;
 constexpr std::size_t kMaxServiceNameChars = 256;
-constexpr std::u16string_view kFieldSeparator = u" | ";
 constexpr std::u16string_view kDriverField = u"driver";
 
 bool IsBlank(char16_t c) {
@@ -23,19 +22,29 @@ bool HasControlCharacter(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < 0x20; });
 }
 
-// Splits at each bar with a blank (or the end) on both sides. The driver
-// field, whose quoted texts may hold such a bar, takes the rest of the row.
+// A bar with a blank, or the end of the text, on both sides.
+bool IsSeparatorAt(std::u16string_view text, std::size_t i) {
+    return text[i] == u'|' && (i == 0 || IsBlank(text[i - 1])) &&
+           (i + 1 == text.size() || IsBlank(text[i + 1]));
+}
+
+bool HasFieldSeparator(std::u16string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (IsSeparatorAt(text, i)) return true;
+    return false;
+}
+
+// Splits at each separator. The driver field, whose quoted texts may hold
+// one, takes the rest of the row.
 std::vector<std::u16string_view> SplitFields(std::u16string_view text) {
     std::vector<std::u16string_view> fields;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
-        const bool end = i == text.size();
-        const bool separator = !end && text[i] == u'|' && (i == 0 || IsBlank(text[i - 1])) &&
-                               (i + 1 == text.size() || IsBlank(text[i + 1]));
-        if (!end && !separator) continue;
+        if (i < text.size() && !IsSeparatorAt(text, i)) continue;
         const std::u16string_view field = TrimBlanks(text.substr(start, i - start));
-        if (TrimBlanks(field.substr(0, field.find(u'='))) == kDriverField &&
-            field.find(u'=') != std::u16string_view::npos) {
+        const std::size_t equals = field.find(u'=');
+        if (!fields.empty() && equals != std::u16string_view::npos &&
+            TrimBlanks(field.substr(0, equals)) == kDriverField) {
             fields.push_back(TrimBlanks(text.substr(start)));
             break;
         }
@@ -329,15 +338,13 @@ bool CanCarryDriverText(std::u16string_view name, std::u16string_view text) {
 
 bool CanCarryServiceImage(std::u16string_view imagePath) {
     return !imagePath.empty() && TrimBlanks(imagePath).size() == imagePath.size() &&
-           !HasControlCharacter(imagePath) &&
-           imagePath.find(kFieldSeparator) == std::u16string_view::npos;
+           !HasControlCharacter(imagePath) && !HasFieldSeparator(imagePath);
 }
 
 bool IsServiceName(std::u16string_view name) {
     return !name.empty() && name.size() <= kMaxServiceNameChars &&
            TrimBlanks(name).size() == name.size() && !HasControlCharacter(name) &&
-           name.find_first_of(u"/\\") == std::u16string_view::npos &&
-           name.find(kFieldSeparator) == std::u16string_view::npos;
+           name.find_first_of(u"/\\") == std::u16string_view::npos && !HasFieldSeparator(name);
 }
 
 bool CanCarryClass(std::u16string_view name, std::u16string_view guid) {
