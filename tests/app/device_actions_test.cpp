@@ -67,8 +67,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SwitchCase{u"/dnicdrv /b702 /b701", {"d:B702"}}, SwitchCase{u"/enicdrv /b702", {}},
         SwitchCase{u"/denicdrv /b702", {"sleep 1000", "d:B702", "sleep 1000", "e:B702"}},
-        SwitchCase{u"/dnicdrv /b701 /b703", {"d:B703"}}, SwitchCase{u"/dnicdrv /b701", {"d:B701"}},
-        SwitchCase{u"/denicdrv /b701", {"sleep 1000", "d:B701", "sleep 1000", "e:B701"}},
+        SwitchCase{u"/dnicdrv /b701 /b703", {"d:B703"}},
+        SwitchCase{u"/dnicdrv /b701", {"d:B701", "d:B703"}},  // B703 is of the PCI family too
+        SwitchCase{u"/denicdrv /b701",
+                   {"sleep 1000", "d:B701", "d:B703", "sleep 1000", "e:B701", "e:B703"}},
         SwitchCase{u"/dnicdrv /vistab760 /vistab701", {"sleep 1000", "d:B760", "sleep 1000"}},
         SwitchCase{u"/enicdrv /vistab760", {"sleep 1000", "sleep 1000"}},
         SwitchCase{u"/denicdrv /vistab760", {"sleep 1000", "d:B760", "sleep 1000", "e:B760"}},
