@@ -4,27 +4,11 @@
 
 #include "common/limits.h"
 #include "common/registry_text.h"
+#include "common/scoped_handle.h"
 #include "common/text.h"
 
 namespace cvl {
 namespace {
-
-// Destroys the device list on every path out of a walk.
-class ScopedDeviceList {
-public:
-    ScopedDeviceList(Platform &platform, HDEVINFO list) : platform_(platform), list_(list) {}
-    ~ScopedDeviceList() {
-        if (IsOpen()) platform_.SetupDiDestroyDeviceInfoList(list_);
-    }
-    ScopedDeviceList(const ScopedDeviceList &) = delete;
-    ScopedDeviceList &operator=(const ScopedDeviceList &) = delete;
-    bool IsOpen() const { return list_ != InvalidHandleValue() && list_ != nullptr; }
-    HDEVINFO Get() const { return list_; }
-
-private:
-    Platform &platform_;
-    HDEVINFO list_;
-};
 
 // Frees a LocalAlloc block on every path.
 class ScopedLocal {

@@ -19,42 +19,45 @@ constexpr std::size_t kExistingValueBytes = 16;
 constexpr REGSAM kDriverKeyAccess = KEY_QUERY_VALUE | KEY_SET_VALUE;
 constexpr std::u16string_view kWakeOnLanKeyword = u"wol_setting";
 
-// Which list each family's version check compares with; no entry, no match.
-std::optional<OemPolicy> SetParametersPolicy(std::uint8_t family) {
-    switch (family) {
-        case 1:
-        case 2:
-        case 3:
-        case 4:
-            return OemReplaces;
-        case 5:
-        case 7:
-        case 8:
-        case 9:
-            return OemIgnored;
-        default:
-            return std::nullopt;
-    }
+// Which list each family's checks compare with; a family without a policy
+// matches nothing.
+struct FamilyPolicies {
+    std::uint8_t family;
+    std::optional<OemPolicy> setParameters;
+    std::optional<OemPolicy> installNeeded;
+};
+
+constexpr std::array<FamilyPolicies, 8> kFamilyPolicies{{
+    {FamilyPcie, OemReplaces, std::nullopt},
+    {FamilyPci, OemReplaces, std::nullopt},
+    {FamilyVistaB701, OemReplaces, OemReplaces},
+    {FamilyVistaB703, OemReplaces, OemExtends},
+    {FamilyVistaB760, OemIgnored, OemIgnored},
+    {FamilyVistaB761, OemIgnored, OemIgnored},
+    {FamilyVistaB762, OemIgnored, OemIgnored},
+    {FamilyVistaB76x, OemIgnored, OemIgnored},
+}};
+
+const FamilyPolicies *PoliciesOf(std::uint8_t family) {
+    for (const FamilyPolicies &row : kFamilyPolicies)
+        if (row.family == family) return &row;
+    return nullptr;
 }
 
-bool IsUsbFamily(std::uint8_t family) {
-    return family == 5 || family == 7 || family == 8 || family == 9;
+std::optional<OemPolicy> SetParametersPolicy(std::uint8_t family) {
+    const FamilyPolicies *row = PoliciesOf(family);
+    return row != nullptr ? row->setParameters : std::nullopt;
 }
 
 std::optional<OemPolicy> InstallNeededPolicy(std::uint8_t family) {
-    switch (family) {
-        case 3:
-            return OemReplaces;
-        case 4:
-            return OemExtends;
-        case 5:
-        case 7:
-        case 8:
-        case 9:
-            return OemIgnored;
-        default:
-            return std::nullopt;
-    }
+    const FamilyPolicies *row = PoliciesOf(family);
+    return row != nullptr ? row->installNeeded : std::nullopt;
+}
+
+// The USB families compare their own lists only, and log what they compare.
+bool IsUsbFamily(std::uint8_t family) {
+    return family == FamilyVistaB760 || family == FamilyVistaB761 || family == FamilyVistaB762 ||
+           family == FamilyVistaB76x;
 }
 
 std::vector<BYTE> LittleEndian(DWORD number, std::size_t size) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/limits.h"
+#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "log/install_log.h"
 
@@ -20,22 +21,6 @@ std::u16string CutToBuffer(std::u16string text, std::size_t bufferChars) {
     if (text.size() > bufferChars - 1) text.resize(bufferChars - 1);
     return text;
 }
-
-class ScopedInf {
-public:
-    ScopedInf(Platform &platform, HINF inf) : platform_(platform), inf_(inf) {}
-    ~ScopedInf() {
-        if (IsOpen()) platform_.SetupCloseInfFile(inf_);
-    }
-    ScopedInf(const ScopedInf &) = delete;
-    ScopedInf &operator=(const ScopedInf &) = delete;
-    bool IsOpen() const { return inf_ != InvalidHandleValue() && inf_ != nullptr; }
-    HINF Get() const { return inf_; }
-
-private:
-    Platform &platform_;
-    HINF inf_;
-};
 
 bool FileExists(Platform &platform, const std::u16string &path) {
     FindData data{};
