@@ -15,6 +15,7 @@ import time
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import device_scenarios  # noqa: E402
 import scenarios  # noqa: E402
 import simulation  # noqa: E402
 import wine_prefix  # noqa: E402
@@ -27,6 +28,8 @@ def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", default=os.path.join(build, "cvlsetup.exe"))
     parser.add_argument("--probe", default=os.path.join(build, "cvl_platform_probe.exe"))
+    parser.add_argument("--cfgmgr32", default=os.path.join(build, "cfgmgr32.dll"),
+                        help="the test cfgmgr32.dll that reports chosen node status")
     parser.add_argument("--host-runner",
                         help="cvlsetup-host of a host build: compare the simulated machine's "
                              "outcome with Wine's where both can run a scenario")
@@ -53,7 +56,7 @@ def install_programs(prefix, programs):
 def run_scenario(template, work, name, scenario, programs, options):
     prefix = wine_prefix.copy_prefix(template, os.path.join(work, slug(name)), options.trace)
     simulation_side = simulation.Simulation(options.host_runner) if options.host_runner else None
-    context = scenarios.Context(prefix, simulation_side)
+    context = scenarios.Context(prefix, simulation_side, {"cfgmgr32": options.cfgmgr32})
     try:
         install_programs(prefix, programs)
         scenario(context)
@@ -70,7 +73,8 @@ def run_scenario(template, work, name, scenario, programs, options):
 
 def main():
     options = parse_arguments()
-    selected = [(name, run) for name, run in scenarios.all_scenarios()
+    selected = [(name, run)
+                for name, run in scenarios.all_scenarios() + device_scenarios.all_scenarios()
                 if not options.select or re.search(options.select, name)]
     if options.list:
         for name, _ in selected:
@@ -80,7 +84,8 @@ def main():
         print("wine is not installed: the Wine scenarios cannot run")
         return 77
     programs = [(options.exe, scenarios.EXE), (options.probe, scenarios.PROBE)]
-    for source in [path for path, _ in programs] + [options.host_runner or options.exe]:
+    for source in ([path for path, _ in programs] +
+                   [options.cfgmgr32, options.host_runner or options.exe]):
         if not os.path.isfile(source):
             print("missing program: " + source)
             return 2

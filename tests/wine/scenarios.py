@@ -28,9 +28,11 @@ Outcome = collections.namedtuple("Outcome", "exit_code log compat victims")
 class Context:
     """A scenario's prefix, the optional simulation and the findings."""
 
-    def __init__(self, prefix, simulation=None):
+    def __init__(self, prefix, simulation=None, test_dlls=None):
         self.prefix = prefix
         self.simulation = simulation
+        # Test-only DLLs a scenario may put beside the program: name -> file.
+        self.test_dlls = test_dlls or {}
         self.failures = []
 
     def expect(self, condition, what):

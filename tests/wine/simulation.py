@@ -7,35 +7,15 @@ import re
 import subprocess
 import tempfile
 
-from wine_prefix import drive_c_path
+import registry_file
+from wine_prefix import NET_CLASS_KEY, drive_c_path
 
 # Exit statuses of the runner itself (a wrong command line, a bad image, a
 # machine that could not be read back or saved); cvlsetup's own codes are
 # all smaller.
 RUNNER_FAILURES = {64, 65, 70, 73}
 
-VALUE_LINE = re.compile(r'^"((?:[^"\\]|\\.)*)"=dword:([0-9a-fA-F]{8})$')
-
-
-HIVE_NAMES = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE"}
-
-
-def registry_dword(registry_text, key, name):
-    """The number of a REG_DWORD value in a regedit export, or None."""
-    hive, _, rest = key.partition("\\")
-    key = HIVE_NAMES.get(hive.upper(), hive) + "\\" + rest
-    section = None
-    for line in registry_text.splitlines():
-        line = line.strip()
-        if line.startswith("[") and line.endswith("]"):
-            section = line[1:-1].lower()
-            continue
-        match = VALUE_LINE.match(line)
-        if section == key.lower() and match:
-            value_name = re.sub(r"\\(.)", r"\1", match.group(1))
-            if value_name.lower() == name.lower():
-                return int(match.group(2), 16)
-    return None
+DRIVER_TEXT = re.compile(r'(\S+?)="((?:[^"]|"")*)"')
 
 
 class Simulation:
@@ -44,11 +24,13 @@ class Simulation:
     def __init__(self, runner):
         self.runner = runner
 
-    def run(self, args, program, current_dir, files=(), tools=()):
+    def run(self, args, program, current_dir, files=(), tools=(), devices=(), registry=()):
         """Runs `args` with the program at `program` (a C: path) and the files
         named (C: paths) present; `tools` are (C: path, exit code) pairs of
-        programs the run may start. Returns (exit code, the saved image's
-        folder object); the caller reads the image before the folder goes."""
+        programs the run may start, `devices` the device rows of machine.txt
+        and `registry` (key, {name: value}) pairs the machine holds besides.
+        Returns (exit code, the saved image's folder object); the caller
+        reads the image before the folder goes."""
         work = tempfile.TemporaryDirectory(prefix="cvl-sim-")
         image = os.path.join(work.name, "image")
         for path in [program, *files, *(tool for tool, _ in tools)]:
@@ -63,23 +45,35 @@ class Simulation:
             "current_dir = " + current_dir,
             "program = " + program,
         ] + ["tool_exit_code = %s %d" % (tool, code) for tool, code in tools]
+        settings += ["device = " + row for row in devices]
         with open(os.path.join(image, "machine.txt"), "w") as machine:
             machine.write("\n".join(settings) + "\n")
-        with open(os.path.join(image, "registry.reg"), "w") as registry:
-            registry.write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n")
+        with open(os.path.join(image, "registry.reg"), "w") as file:
+            file.write(registry_file.registry_text([(r"HKCU\Software", {})] + list(registry)))
         saved = os.path.join(work.name, "saved")
         result = subprocess.run([self.runner, "--machine", image, "--save", saved, "--", *args],
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
         if result.returncode in RUNNER_FAILURES or not os.path.isdir(saved):
             raise RuntimeError("cvlsetup-host ended with %d and saved no machine: %s" % (
                 result.returncode, result.stderr.decode(errors="replace")))
-        return result.returncode, SavedImage(work, saved)
+        return result.returncode, SavedImage(work, saved, result.stdout.decode(errors="replace"))
 
 
 class SavedImage:
-    def __init__(self, work, root):
+    def __init__(self, work, root, report):
         self._work = work
         self.root = root
+        # What happened to devices, in order: ("disable", instance id); the
+        # waits of the timeline are left out.
+        self.timeline = []
+        section = None
+        for line in report.splitlines():
+            if not line.startswith(" "):
+                section = line.rstrip(":")
+            elif section == "Timeline" and line.strip():
+                change, _, subject = line.strip().partition(" ")
+                if change != "sleep":
+                    self.timeline.append((change, subject.upper()))
 
     def file_bytes(self, path):
         host = drive_c_path(self.root, path)
@@ -91,12 +85,35 @@ class SavedImage:
     def listing(self, folder):
         return set(os.listdir(drive_c_path(self.root, folder)))
 
-    def dword(self, key, name):
+    def value(self, key, name):
+        """(type, value) of a registry value, or None. A device's driver texts
+        live in its row, everything else in registry.reg."""
         with open(os.path.join(self.root, "registry.reg"), "rb") as registry:
-            data = registry.read()
-        text = data.decode("utf-16") if data[:2] == b"\xff\xfe" else data.decode("utf-8-sig")
-        return registry_dword(text, key, name)
+            keys = registry_file.parse(registry_file.decode(registry.read()))
+        found = registry_file.find_value(keys, key, name)
+        parent, _, driver = key.rpartition("\\")
+        if found is None and parent.lower() == NET_CLASS_KEY.lower():
+            found = self._driver_text(driver, name)
+        return found
+
+    def dword(self, key, name):
+        found = self.value(key, name)
+        return found[1] if found and found[0] == registry_file.REG_DWORD else None
+
+    def _driver_text(self, driver, name):
+        with open(os.path.join(self.root, "machine.txt")) as machine:
+            for line in machine:
+                key, _, row = line.partition("=")
+                if key.strip() != "device":
+                    continue
+                fields = row.split(" | ")
+                part = next((f for f in fields if f.startswith("driver=" + driver)), None)
+                if part is None:
+                    continue
+                for value_name, text in DRIVER_TEXT.findall(part):
+                    if value_name.lower() == name.lower():
+                        return registry_file.REG_SZ, text.replace('""', '"')
+        return None
 
     def close(self):
         self._work.cleanup()
-

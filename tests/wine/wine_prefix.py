@@ -6,6 +6,8 @@ import shutil
 import subprocess
 import tempfile
 
+import registry_file
+
 NET_CLASS_KEY = (r"HKLM\System\CurrentControlSet\Control\Class"
                  r"\{4d36e972-e325-11ce-bfc1-08002be10318}")
 AEDEBUG_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
@@ -49,10 +51,16 @@ class Prefix:
     def host_path(self, windows_path):
         return drive_c_path(self.root, windows_path)
 
-    def run(self, args, cwd=None, timeout=CALL_TIMEOUT, debug=None):
+    def run(self, args, cwd=None, timeout=CALL_TIMEOUT, debug=None, native_dlls=()):
+        """`debug` replaces WINEDEBUG for this call; `native_dlls` are loaded
+        from the program's folder instead of Wine's own."""
         env = self.env
         if debug:
             env = dict(env, WINEDEBUG=debug)
+        if native_dlls:
+            overrides = ";".join([env["WINEDLLOVERRIDES"]] +
+                                 ["%s=n,b" % name for name in native_dlls])
+            env = dict(env, WINEDLLOVERRIDES=overrides)
         # Output goes to files, not pipes: the services a call starts inherit
         # its output handles, and a pipe would then not end with the call.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
@@ -66,9 +74,8 @@ class Prefix:
             err.seek(0)
             return subprocess.CompletedProcess(args, process.returncode, out.read(), err.read())
 
-    def wine(self, *args, cwd=None, debug=None):
-        """Runs a wine command; `debug` replaces WINEDEBUG for this call."""
-        return self.run(["wine", *args], cwd=cwd, debug=debug)
+    def wine(self, *args, cwd=None, debug=None, native_dlls=()):
+        return self.run(["wine", *args], cwd=cwd, debug=debug, native_dlls=native_dlls)
 
     def checked_wine(self, *args, cwd=None):
         result = self.wine(*args, cwd=cwd)
@@ -79,6 +86,28 @@ class Prefix:
 
     def reg_add(self, key, name, reg_type, data):
         self.checked_wine("reg", "add", key, "/v", name, "/t", reg_type, "/d", data, "/f")
+
+    def import_registry(self, keys):
+        """Loads (key, {name: value}) pairs with one regedit call."""
+        windows_path = r"C:\cvl-import.reg"
+        host = self.host_path(windows_path)
+        with open(host, "wb") as file:
+            file.write(registry_file.encode(registry_file.registry_text(keys)))
+        try:
+            self.checked_wine("regedit", "/S", windows_path)
+        finally:
+            os.remove(host)
+
+    def export_registry(self, key):
+        """The keys and values below `key`, parsed, in the registry's order."""
+        windows_path = r"C:\cvl-export.reg"
+        self.checked_wine("reg", "export", key, windows_path, "/y")
+        host = self.host_path(windows_path)
+        try:
+            with open(host, "rb") as file:
+                return registry_file.parse(registry_file.decode(file.read()))
+        finally:
+            os.remove(host)
 
     def reg_query(self, key, name):
         """(type, data text) of a value, or None when it is not there."""

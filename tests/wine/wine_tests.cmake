@@ -6,12 +6,22 @@ add_executable(cvl_platform_probe ${CVL_PROBE_SOURCES})
 target_link_options(cvl_platform_probe PRIVATE ${CVL_STATIC_LINK_OPTIONS})
 target_link_libraries(cvl_platform_probe PRIVATE cvl_win32 cvl_logic)
 
+# The test machine's cfgmgr32.dll: node status per device and rescan calls
+# that succeed, put beside cvlsetup.exe by the scenarios that need them.
+file(GLOB CVL_TEST_CFGMGR32_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/cfgmgr32/*.cpp")
+add_library(cvl_test_cfgmgr32 SHARED ${CVL_TEST_CFGMGR32_SOURCES})
+set_target_properties(cvl_test_cfgmgr32 PROPERTIES OUTPUT_NAME cfgmgr32 PREFIX "")
+target_compile_definitions(cvl_test_cfgmgr32 PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
+target_link_options(cvl_test_cfgmgr32 PRIVATE ${CVL_STATIC_LINK_OPTIONS})
+target_link_libraries(cvl_test_cfgmgr32 PRIVATE setupapi advapi32 kernel32)
+
 find_program(CVL_WINE wine)
 find_package(Python3 COMPONENTS Interpreter)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CVL_WINE AND Python3_Interpreter_FOUND)
     add_test(NAME wine_end_to_end
         COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/run_wine_tests.py"
-                --exe $<TARGET_FILE:cvlsetup> --probe $<TARGET_FILE:cvl_platform_probe>)
+                --exe $<TARGET_FILE:cvlsetup> --probe $<TARGET_FILE:cvl_platform_probe>
+                --cfgmgr32 $<TARGET_FILE:cvl_test_cfgmgr32>)
     set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 endif()
 

@@ -38,6 +38,8 @@ void CheckFiles(ProbeContext &context);
 void CheckProcesses(ProbeContext &context);
 void CheckDevices(ProbeContext &context);
 void CheckInfReading(ProbeContext &context);
+// The package version through LoadPackageDriverVersion and Wine's INF parser.
+void CheckPackageVersion(ProbeContext &context);
 void CheckServices(ProbeContext &context);
 
 // Sets the parameters of a property change and of a removal on a device

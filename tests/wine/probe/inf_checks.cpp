@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "checks.h"
+#include "common/run_state.h"
+#include "install/driver_package.h"
 
 namespace cvl::probe {
 namespace {
@@ -35,7 +37,44 @@ std::u16string Field(Platform &platform, const InfContext &line, DWORD index) {
     return text;
 }
 
+// Package INFs and the version the install flows take from each: Wine's
+// parser trims blanks around fields and drops comments.
+struct PackageInf {
+    const char *name;
+    const char *text;
+    const char16_t *version;
+};
+
+constexpr PackageInf kPackageInfs[] = {
+    {"blanks around the fields",
+     "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Net\r\n"
+     "DriverVer = 05/07/2016, 8.045.0507.2016\r\n",
+     u"8.45.507.2016"},
+    {"a comment after the version",
+     "[version]\r\nSignature=\"$Windows NT$\"\r\nClass=Net\r\nProvider=Corvane\r\n"
+     "DriverVer=11/15/2016,10.013.1115.2016 ; release build\r\n",
+     u"10.13.1115.2016"},
+    {"no DriverVer line", "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Net\r\n", u""},
+};
+
 }  // namespace
+
+void CheckPackageVersion(ProbeContext &context) {
+    Platform &platform = context.platform;
+    const std::u16string path = context.workDirectory + u"cvlpackage.inf";
+    for (const PackageInf &inf : kPackageInfs) {
+        const std::string what = std::string("package version, ") + inf.name;
+        if (!WriteWholeFile(platform, path, inf.text, std::char_traits<char>::length(inf.text))) {
+            context.checks.Expect(false, what, "the INF could not be written");
+            continue;
+        }
+        RunState state(platform);
+        state.PackageInfPath = path;
+        LoadPackageDriverVersion(platform, state);
+        context.checks.ExpectText(state.PackageDriverVersion, inf.version, what);
+        platform.DeleteFileW(path.c_str());
+    }
+}
 
 void CheckInfReading(ProbeContext &context) {
     Platform &platform = context.platform;

@@ -32,6 +32,7 @@ int RunContract(cvl::Platform &platform, char **arguments) {
     cvl::probe::CheckProcesses(context);
     cvl::probe::CheckDevices(context);
     cvl::probe::CheckInfReading(context);
+    cvl::probe::CheckPackageVersion(context);
     cvl::probe::CheckServices(context);
     std::printf("%d failed\n", checks.Failures());
     return checks.Failures() == 0 ? 0 : 1;

@@ -1,0 +1,94 @@
+// A stand-in for the system's cfgmgr32.dll, loaded from the program's folder
+// when a test run sets WINEDLLOVERRIDES=cfgmgr32=n,b. Wine answers every node
+// status with 0 and refuses the rescan calls; here each device gets the
+// status flags the test wrote for its instance id, and the rescan calls
+// succeed. It exports exactly what cvlsetup.exe imports from cfgmgr32.dll.
+#define CMAPI __declspec(dllexport)
+
+#include <windows.h>
+
+#include <cfgmgr32.h>
+
+#include "class_install_recorder.h"
+
+namespace {
+
+// REG_DWORD values named by device instance id: the DN_* flags of that node.
+constexpr wchar_t kStatusKey[] = L"Software\\CvlWineTest\\DevNodeStatus";
+
+using GetDeviceIdFunction = CONFIGRET(WINAPI *)(DEVINST, PWSTR, ULONG, ULONG);
+
+// Wine's own instance-id lookup; its setupapi hands out the node numbers.
+GetDeviceIdFunction SystemGetDeviceId() {
+    static GetDeviceIdFunction function = [] {
+        wchar_t path[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryW(path, MAX_PATH - 16);
+        if (length == 0 || length >= MAX_PATH - 16) return GetDeviceIdFunction{};
+        lstrcatW(path, L"\\setupapi.dll");
+        HMODULE setupapi = LoadLibraryW(path);
+        if (setupapi == nullptr) return GetDeviceIdFunction{};
+        return reinterpret_cast<GetDeviceIdFunction>(
+            reinterpret_cast<void *>(GetProcAddress(setupapi, "CM_Get_Device_IDW")));
+    }();
+    return function;
+}
+
+ULONG StatusOf(const wchar_t *instanceId) {
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kStatusKey, instanceId, RRF_RT_REG_DWORD, nullptr, &status,
+                     &size) != ERROR_SUCCESS)
+        return 0;
+    return status;
+}
+
+// Any non-null value: the caller only hands it back.
+HMACHINE LocalMachine() {
+    return reinterpret_cast<HMACHINE>(static_cast<ULONG_PTR>(1));
+}
+
+}  // namespace
+
+extern "C" {
+
+CONFIGRET WINAPI CM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST node, ULONG) {
+    if (status == nullptr || problem == nullptr) return CR_INVALID_POINTER;
+    const GetDeviceIdFunction getDeviceId = SystemGetDeviceId();
+    wchar_t instanceId[MAX_DEVICE_ID_LEN] = {};
+    if (getDeviceId == nullptr || getDeviceId(node, instanceId, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS)
+        return CR_INVALID_DEVNODE;
+    *status = StatusOf(instanceId);
+    *problem = 0;
+    return CR_SUCCESS;
+}
+
+CONFIGRET WINAPI CM_Connect_MachineW(PCWSTR, PHMACHINE machine) {
+    if (machine == nullptr) return CR_INVALID_POINTER;
+    *machine = LocalMachine();
+    return CR_SUCCESS;
+}
+
+CONFIGRET WINAPI CM_Disconnect_Machine(HMACHINE) {
+    return CR_SUCCESS;
+}
+
+// Every lookup finds the root node, number 0.
+CONFIGRET WINAPI CM_Locate_DevNode_ExW(PDEVINST node, DEVINSTID_W, ULONG, HMACHINE) {
+    if (node == nullptr) return CR_INVALID_POINTER;
+    *node = 0;
+    return CR_SUCCESS;
+}
+
+CONFIGRET WINAPI CM_Reenumerate_DevNode_Ex(DEVINST, ULONG, HMACHINE) {
+    return CR_SUCCESS;
+}
+
+}  // extern "C"
+
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(self);
+        StartRecordingClassInstallParams(self);
+    }
+    return TRUE;
+}

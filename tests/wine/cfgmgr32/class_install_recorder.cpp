@@ -1,0 +1,95 @@
+#include "class_install_recorder.h"
+
+#include <setupapi.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+using SetParamsFunction = BOOL(WINAPI *)(HDEVINFO, PSP_DEVINFO_DATA, PSP_CLASSINSTALL_HEADER,
+                                         DWORD);
+
+SetParamsFunction systemSetParams = nullptr;
+wchar_t recordPath[MAX_PATH] = {};
+
+void AppendRecord(const char *line) {
+    HANDLE file = CreateFileW(recordPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    CloseHandle(file);
+}
+
+void Record(HDEVINFO list, PSP_DEVINFO_DATA device, PSP_CLASSINSTALL_HEADER header, DWORD size) {
+    char instanceId[256] = "<none>";
+    if (device != nullptr &&
+        !SetupDiGetDeviceInstanceIdA(list, device, instanceId, sizeof(instanceId), nullptr))
+        std::snprintf(instanceId, sizeof(instanceId), "<error %lu>", GetLastError());
+    char line[512];
+    int length = std::snprintf(line, sizeof(line), "%s function=0x%lx size=%lu", instanceId,
+                               header != nullptr ? header->InstallFunction : 0UL, size);
+    if (header != nullptr && header->InstallFunction == DIF_PROPERTYCHANGE &&
+        size >= sizeof(SP_PROPCHANGE_PARAMS)) {
+        const auto *change = reinterpret_cast<const SP_PROPCHANGE_PARAMS *>(header);
+        length +=
+            std::snprintf(line + length, sizeof(line) - length, " state=%lu scope=%lu profile=%lu",
+                          change->StateChange, change->Scope, change->HwProfile);
+    }
+    std::snprintf(line + length, sizeof(line) - length, "\r\n");
+    AppendRecord(line);
+}
+
+BOOL WINAPI RecordingSetParams(HDEVINFO list, PSP_DEVINFO_DATA device,
+                               PSP_CLASSINSTALL_HEADER header, DWORD size) {
+    const DWORD lastError = GetLastError();
+    Record(list, device, header, size);
+    SetLastError(lastError);
+    return systemSetParams(list, device, header, size);
+}
+
+// The import-address slot of `function` from `dll` in `module`, or null.
+ULONG_PTR *ImportSlot(HMODULE module, const char *dll, const char *function) {
+    auto *base = reinterpret_cast<BYTE *>(module);
+    const auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+    const auto *headers = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY &imports =
+        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) return nullptr;
+    for (auto *entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress);
+         entry->Name != 0; ++entry) {
+        if (lstrcmpiA(reinterpret_cast<const char *>(base + entry->Name), dll) != 0) continue;
+        const DWORD namesAt =
+            entry->OriginalFirstThunk != 0 ? entry->OriginalFirstThunk : entry->FirstThunk;
+        auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + namesAt);
+        auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + entry->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto *byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char *>(byName->Name), function) == 0)
+                return reinterpret_cast<ULONG_PTR *>(&slots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void StartRecordingClassInstallParams(HMODULE self) {
+    const DWORD length = GetModuleFileNameW(self, recordPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    wchar_t *folderEnd = wcsrchr(recordPath, L'\\');
+    if (folderEnd == nullptr || (folderEnd - recordPath) + 32 >= MAX_PATH) return;
+    lstrcpyW(folderEnd + 1, L"class-install-params.txt");
+
+    ULONG_PTR *slot =
+        ImportSlot(GetModuleHandleW(nullptr), "setupapi.dll", "SetupDiSetClassInstallParamsW");
+    if (slot == nullptr) return;
+    DWORD protection = 0;
+    if (!VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection)) return;
+    systemSetParams = reinterpret_cast<SetParamsFunction>(*slot);
+    *slot = reinterpret_cast<ULONG_PTR>(&RecordingSetParams);
+    VirtualProtect(slot, sizeof(*slot), protection, &protection);
+}
