@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/install_options.h"
 #include "app/os_detect.h"
+#include "app/startup_rules.h"
 #include "app/tool_run.h"
 #include "common/run_state.h"
 #include "log/install_log.h"
@@ -18,14 +19,6 @@ constexpr DWORD kExitBadCommandLine = 2;
 
 constexpr char16_t kUninstallQuestion[] =
     u"Do You Want To Remove Corvane Ethernet Controller Driver?";
-
-// The virtual-device family rides only with the PCI-Express and B701
-// families, and only on the NT systems that have its driver.
-void ApplyVdevRule(InstallOptions &options, std::uint32_t osKind) {
-    const bool familyAllows = options.b702 || options.vistaB701;
-    const bool osAllows = osKind >= OsNt6Later && osKind <= OsNt50;
-    if (!(familyAllows && osAllows)) options.vdevQ2dp = 0;
-}
 
 void OpenRunLog(RunState &state) {
     if (state.osKind == Os9x98) {
@@ -47,6 +40,12 @@ DWORD Shutdown(RunState &state, InstallOptions &options, DWORD exitCode) {
 }
 
 }  // namespace
+
+void ApplyVdevRule(InstallOptions &options, std::uint32_t osKind) {
+    const bool familyAllows = options.b702 || options.vistaB701;
+    const bool osAllows = osKind >= OsNt6Later && osKind <= OsNt50;
+    if (!(familyAllows && osAllows)) options.vdevQ2dp = 0;
+}
 
 DWORD RunInstaller(Platform &platform, std::u16string_view commandTail) {
     RunState state(platform);
