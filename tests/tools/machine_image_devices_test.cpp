@@ -164,6 +164,10 @@ TEST(MachineImageDevices, LoadSeedsTheRowsWithTheirDriverKeysAndSavesThemBackThe
     const auto disabled = machine.DeviceState(u"PCI\\VEN_1F3A&DEV_B701\\3&11&0&E0");
     ASSERT_TRUE(disabled.has_value());
     EXPECT_TRUE(disabled->present && disabled->disabled && !disabled->started);
+    // Loading switched nothing: the disabled device came that way.
+    EXPECT_TRUE(machine.Timeline().empty());
+    EXPECT_TRUE(machine.ClassInstallerCalls().empty());
+    EXPECT_TRUE(machine.DeviceTreeCalls().empty());
     EXPECT_FALSE(machine.DeviceState(u"PCI\\VEN_1F3A&DEV_B705\\3&11&0&E8")->present);
 
     // Saved and loaded again, and saved once more: the same machine, the

@@ -89,15 +89,11 @@ bool ReadImage(const fs::path &dir, ImageContents &image, std::string &error) {
 
 // The rows go first and the registry file over them: a value a run changed
 // in a device's keys is in the registry file and wins.
-bool SeedMachine(const ImageContents &image, const fs::path &dir, SimulatedPlatform &machine,
-                 std::string &error) {
+void SeedMachine(const ImageContents &image, SimulatedPlatform &machine) {
     for (const std::u16string &folder : image.drives.directories) machine.AddDirectory(folder);
     for (const DriveFile &file : image.drives.files)
         machine.AddFile(file.path, file.contents, file.attributes);
-    if (!SeedDevicesAndServices(image.settings, machine, error)) {
-        error = ImageErrorText(dir / kSettingsFileName, 0, error);
-        return false;
-    }
+    SeedDevicesAndServices(image.settings, machine);
     for (const RegFileKey &key : image.registry) {
         // A bare hive root exists on every machine; only its values are set.
         if (key.path.find(u'\\') != std::u16string::npos) machine.CreateRegKey(key.path);
@@ -105,7 +101,6 @@ bool SeedMachine(const ImageContents &image, const fs::path &dir, SimulatedPlatf
             machine.SetRegValue(key.path, value.name, value.value.type, value.value.data);
     }
     ApplyMachineSettings(image.settings, machine);
-    return true;
 }
 
 // The image's own entries: the two files and the drive folders.
@@ -172,7 +167,8 @@ bool WriteImage(SimulatedPlatform &machine, const MachineSettings &settings, con
     MachineSnapshot seeded;
     std::vector<RegFileKey> registry;
     std::string registryBytes;
-    if (!SeedDevicesAndServices(saved, rowsOnly, error) || !TakeSnapshot(rowsOnly, seeded, error) ||
+    SeedDevicesAndServices(saved, rowsOnly);
+    if (!TakeSnapshot(rowsOnly, seeded, error) ||
         !RegistryBesideRows(snapshot, seeded, registry, error) ||
         !FormatRegFile(registry, registryBytes, error))
         return false;
@@ -218,7 +214,8 @@ bool LoadMachineImage(const fs::path &dir, SimulatedPlatform &machine, std::stri
 bool LoadMachineImage(const fs::path &dir, SimulatedPlatform &machine, MachineSettings &settings,
                       std::string &error) {
     ImageContents image;
-    if (!ReadImage(dir, image, error) || !SeedMachine(image, dir, machine, error)) return false;
+    if (!ReadImage(dir, image, error)) return false;
+    SeedMachine(image, machine);
     settings = image.settings;
     return true;
 }

@@ -19,10 +19,8 @@
 namespace cvl::sim {
 
 // Adds the devices in row order (each with its driver key under the name
-// the row gives, a disabled device disabled the way a program disables it),
-// then the services. Fails only when a device cannot be disabled.
-bool SeedDevicesAndServices(const MachineSettings &settings, SimulatedPlatform &machine,
-                            std::string &error);
+// the row gives, a disabled device already switched off), then the services.
+void SeedDevicesAndServices(const MachineSettings &settings, SimulatedPlatform &machine);
 
 // The rows for the devices and services `loaded` lists, as `snapshot`
 // holds them now: a device whose instance key is gone, and a service whose

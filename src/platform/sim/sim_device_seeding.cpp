@@ -63,8 +63,9 @@ std::u16string SimulatedPlatform::AddDevice(const DeviceSpec &device) {
 
     const DEVINST devInst = m.DevInstOf(device.instanceId);
     if (device.present) {
-        m.nodes[devInst] = DeviceNode{device.instanceId, device.started, device.disableable,
-                                      device.hiddenFromDeviceManager, false};
+        m.nodes[devInst] =
+            DeviceNode{device.instanceId, device.started && !device.disabled, device.disableable,
+                       device.hiddenFromDeviceManager, device.disabled};
     } else {
         m.nodes.erase(devInst);
     }

@@ -88,6 +88,7 @@ struct DeviceSpec {
     bool started = true;                   // DN_STARTED
     bool disableable = true;               // DN_DISABLEABLE
     bool hiddenFromDeviceManager = false;  // DN_NO_SHOW_IN_DM
+    bool disabled = false;                 // switched off earlier: not started, problem 22
     bool withDriverKey = true;             // a Driver value linking to Control\Class\{guid}\NNNN
     std::vector<std::pair<std::u16string, std::u16string>> driverStrings;  // REG_SZ values there
 };
