@@ -487,3 +487,30 @@ TEST_F(DeviceListsContract, EachDeviceCallCanBeMadeToFailWithoutChangingAnything
 
 }  // namespace
 }  // namespace cvl::sim
+
+namespace cvl::sim {
+namespace {
+
+TEST(DeviceSeedingContract, ADeviceSeededDisabledReportsProblem22AndNoSwitching) {
+    // A device switched off before the machine was seeded looks as one
+    // disabled through the class installer does, without a request on record.
+    SimulatedPlatform sim;
+    DeviceSpec spec;
+    spec.instanceId = u"PCI\\VEN_1F3A&DEV_B702\\4&1f3a&0&00E4";
+    spec.hardwareIds = {u"PCI\\VEN_1F3A&DEV_B702&CC_0200"};
+    spec.disabled = true;
+    sim.AddDevice(spec);
+    DEVINST devInst = 0;
+    ASSERT_EQ(sim.CM_Locate_DevNode_ExW(&devInst, spec.instanceId.c_str(), 0, nullptr), CR_SUCCESS);
+    ULONG status = 0;
+    ULONG problem = 0;
+    ASSERT_EQ(sim.CM_Get_DevNode_Status(&status, &problem, devInst, 0), CR_SUCCESS);
+    EXPECT_EQ(status & (DN_STARTED | 0x400u), 0x400u);
+    EXPECT_EQ(problem, 22u);
+    EXPECT_TRUE(sim.DeviceState(spec.instanceId)->disabled);
+    EXPECT_TRUE(sim.Timeline().empty());
+    EXPECT_TRUE(sim.ClassInstallerCalls().empty());
+}
+
+}  // namespace
+}  // namespace cvl::sim
