@@ -117,7 +117,7 @@ enum SwitchAction { kDisable = 0, kEnable = 1, kRestart = 2 };
 ActionResult SwitchAdapters(ActionContext &context, SwitchAction action) {
     RunState &state = context.state;
     if (state.nicIdGiven) {
-        for (auto &c : state.nicIdText) c = FoldAZ(c);
+        LowerAZ(state.nicIdText);
         const std::u16string idText(SlotText(state.nicIdText));
         static constexpr const char16_t *kMarkers[] = {u"Disabled NIC", u"Enabled NIC",
                                                        u"Disabled and enabled NIC"};

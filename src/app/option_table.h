@@ -46,7 +46,7 @@ inline std::u16string_view TokenText(CommandToken token) {
 
 // Folds only A to Z, where the token lies in the command-line text.
 inline void LowerInPlace(CommandToken token) {
-    for (auto &c : token) c = FoldAZ(c);
+    LowerAZ(token);
 }
 
 }  // namespace cvl

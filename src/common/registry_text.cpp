@@ -24,8 +24,7 @@ bool ReadRegistryText(Platform &platform, HKEY key, const char16_t *valueName,
     return true;
 }
 
-LSTATUS WriteRegistryText(Platform &platform, HKEY key, const char16_t *valueName,
-                          std::u16string_view text) {
+std::vector<BYTE> RegistryTextBytes(std::u16string_view text) {
     std::vector<BYTE> bytes;
     bytes.reserve((text.size() + 1) * 2);
     for (char16_t c : text) {
@@ -34,6 +33,12 @@ LSTATUS WriteRegistryText(Platform &platform, HKEY key, const char16_t *valueNam
     }
     bytes.push_back(0);
     bytes.push_back(0);
+    return bytes;
+}
+
+LSTATUS WriteRegistryText(Platform &platform, HKEY key, const char16_t *valueName,
+                          std::u16string_view text) {
+    const std::vector<BYTE> bytes = RegistryTextBytes(text);
     return platform.RegSetValueExW(key, valueName, REG_SZ, bytes.data(),
                                    static_cast<DWORD>(bytes.size()));
 }

@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <string>
 
+#include <vector>
+
+#include "common/scoped_handle.h"
 #include "platform/platform.h"
 
 namespace cvl {
@@ -15,38 +18,11 @@ namespace cvl {
 bool ReadRegistryText(Platform &platform, HKEY key, const char16_t *valueName,
                       std::size_t capacityBytes, std::u16string &text);
 
+// A text as REG_SZ data: UTF-16LE with its terminating zero.
+std::vector<BYTE> RegistryTextBytes(std::u16string_view text);
+
 // Sets a REG_SZ value with its terminating zero: (length + 1) * 2 bytes.
 LSTATUS WriteRegistryText(Platform &platform, HKEY key, const char16_t *valueName,
                           std::u16string_view text);
-
-// Closes a key on every path out of a scope.
-class ScopedKey {
-public:
-    explicit ScopedKey(Platform &platform) : platform_(platform) {}
-    ~ScopedKey() { Reset(); }
-    ScopedKey(const ScopedKey &) = delete;
-    ScopedKey &operator=(const ScopedKey &) = delete;
-
-    HKEY *Receive() {
-        Reset();
-        return &key_;
-    }
-    HKEY Get() const { return key_; }
-    bool IsOpen() const {
-        return key_ != nullptr && key_ != reinterpret_cast<HKEY>(InvalidHandleValue());
-    }
-    void Adopt(HKEY key) {
-        Reset();
-        key_ = key;
-    }
-    void Reset() {
-        if (IsOpen()) platform_.RegCloseKey(key_);
-        key_ = nullptr;
-    }
-
-private:
-    Platform &platform_;
-    HKEY key_ = nullptr;
-};
 
 }  // namespace cvl

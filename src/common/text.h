@@ -14,7 +14,9 @@ inline constexpr char16_t FoldAZ(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
 }
 
-inline void LowerAZ(std::u16string &text) {
+// Folds A to Z in place, in a string, a fixed slot or a span of a text.
+template <typename Text>
+void LowerAZ(Text &&text) {
     for (auto &c : text) c = FoldAZ(c);
 }
 

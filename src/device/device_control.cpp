@@ -74,8 +74,7 @@ public:
             idText_.substr(0, std::min(idText_.size(), limits::kPrefixCompareChars));
         LogText(state_.log, u"ComponentId", componentId);
         LogText(state_.log, u"NicId", shortened);
-        return componentId.size() >= shortened.size() &&
-               PrefixEqualsFoldAZ(componentId, shortened, shortened.size());
+        return PrefixEqualsFoldAZ(componentId, shortened, shortened.size());
     }
     bool OnMatch(const PresentDevice &device) override {
         LogLine(state_.log, u"Found!!!");

@@ -10,23 +10,9 @@
 namespace cvl {
 namespace {
 
-// Frees a LocalAlloc block on every path.
-class ScopedLocal {
-public:
-    explicit ScopedLocal(Platform &platform) : platform_(platform) {}
-    ~ScopedLocal() { Reset(nullptr); }
-    ScopedLocal(const ScopedLocal &) = delete;
-    ScopedLocal &operator=(const ScopedLocal &) = delete;
-    void Reset(HLOCAL block) {
-        if (block_ != nullptr) platform_.LocalFree(block_);
-        block_ = block;
-    }
-    BYTE *Bytes() const { return static_cast<BYTE *>(block_); }
-
-private:
-    Platform &platform_;
-    HLOCAL block_ = nullptr;
-};
+BYTE *Bytes(const ScopedLocal &block) {
+    return static_cast<BYTE *>(block.Get());
+}
 
 // Reads SPDRP_HARDWAREID with the size-query protocol. False skips the device.
 bool ReadHardwareIds(Platform &platform, const PresentDevice &device, ScopedLocal &buffer,
@@ -34,16 +20,16 @@ bool ReadHardwareIds(Platform &platform, const PresentDevice &device, ScopedLoca
     DWORD required = 0;
     DWORD capacity = 0;
     while (!platform.SetupDiGetDeviceRegistryPropertyW(device.list, &device.data, SPDRP_HARDWAREID,
-                                                       nullptr, buffer.Bytes(), capacity,
+                                                       nullptr, Bytes(buffer), capacity,
                                                        &required)) {
         if (platform.GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= capacity)
             return false;
-        buffer.Reset(platform.LocalAlloc(LPTR, required));
-        if (buffer.Bytes() == nullptr) return false;
+        buffer.Adopt(platform.LocalAlloc(LPTR, required));
+        if (!buffer.IsOpen()) return false;
         capacity = required;
     }
     size = (required != 0 && required < capacity) ? required : capacity;
-    return buffer.Bytes() != nullptr;
+    return buffer.IsOpen();
 }
 
 // Offers each string of a multi-string, never reading past `size` bytes.
@@ -91,7 +77,7 @@ bool ForEachPresentDevice(Platform &platform, HardwareIdVisitor &visitor) {
             ScopedLocal buffer(platform);
             DWORD size = 0;
             if (!ReadHardwareIds(platform, device, buffer, size)) continue;
-            OfferStrings(device, buffer.Bytes(), size, visitor);
+            OfferStrings(device, Bytes(buffer), size, visitor);
         }
         if (!visitor.OnDeviceDone(device)) break;
     }

@@ -45,8 +45,7 @@ bool MatchComponentPrefix(std::uint8_t family, std::u16string_view componentId,
         for (std::uint32_t i = 0; i < ids.oemCount && i < ids.OemHardwareIds.size(); ++i) {
             const std::u16string_view entry = SlotText(ids.OemHardwareIds[i]);
             const std::size_t length = std::min(entry.size(), limits::kPrefixCompareChars);
-            if (PrefixEqualsFoldAZ(componentId, entry, length) && componentId.size() >= length)
-                return true;
+            if (PrefixEqualsFoldAZ(componentId, entry, length)) return true;
         }
         return false;
     }

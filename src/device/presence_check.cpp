@@ -37,10 +37,6 @@ bool IsOneOf(const std::array<Id, N> &list, std::u16string_view text) {
     return std::find(list.begin(), list.end(), text) != list.end();
 }
 
-void LowerSlot(CheckHardwareIdSlot &slot) {
-    for (auto &c : slot) c = FoldAZ(c);
-}
-
 class DriverAdapterSearch : public NetworkAdapterVisitor {
 public:
     DriverAdapterSearch(Platform &platform, RunState &state) : platform_(platform), state_(state) {}
@@ -51,11 +47,11 @@ public:
         LogText(state_.log, u"ChkNicExist : ComponentId", componentId);
         HardwareIdLists &ids = state_.ids;
         if (ids.checkCount == 0) return false;
-        LowerSlot(ids.CheckHardwareIds[0]);
+        LowerAZ(ids.CheckHardwareIds[0]);
         if (IsOneOf(kGenericIds, SlotText(ids.CheckHardwareIds[0])))
             return MatchesGeneric(componentId);
         for (std::uint32_t i = 0; i < ids.checkCount && i < ids.CheckHardwareIds.size(); ++i) {
-            LowerSlot(ids.CheckHardwareIds[i]);
+            LowerAZ(ids.CheckHardwareIds[i]);
             const std::u16string_view entry = SlotText(ids.CheckHardwareIds[i]);
             LogText(state_.log, u"ComponentId", entry);
             if (entry == componentId) return true;

@@ -66,17 +66,6 @@ std::vector<BYTE> LittleEndian(DWORD number, std::size_t size) {
     return bytes;
 }
 
-std::vector<BYTE> TextBytes(std::u16string_view text) {
-    std::vector<BYTE> bytes;
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<BYTE>(c & 0xFF));
-        bytes.push_back(static_cast<BYTE>(c >> 8));
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
-    return bytes;
-}
-
 // Opens the device's driver key for reading and setting values.
 bool OpenDriverKey(Platform &platform, const PresentDevice &device, ScopedKey &key) {
     key.Adopt(platform.SetupDiOpenDevRegKey(device.list, &device.data, DICS_FLAG_GLOBAL, 0,
@@ -84,11 +73,26 @@ bool OpenDriverKey(Platform &platform, const PresentDevice &device, ScopedKey &k
     return key.IsOpen();
 }
 
-class ParameterWriter : public HardwareIdVisitor {
+// What both checks know while they walk: the family, the list policy and
+// whether the device being walked has matched.
+class FamilyCheck : public HardwareIdVisitor {
 public:
-    ParameterWriter(Platform &platform, RunState &state, std::uint8_t family, OemPolicy policy,
-                    const InstallOptions &options)
+    FamilyCheck(Platform &platform, RunState &state, std::uint8_t family, OemPolicy policy,
+                const InstallOptions &options)
         : platform_(platform), state_(state), family_(family), policy_(policy), options_(options) {}
+
+protected:
+    Platform &platform_;
+    RunState &state_;
+    std::uint8_t family_;
+    OemPolicy policy_;
+    const InstallOptions &options_;
+    bool deviceMatched_ = false;
+};
+
+class ParameterWriter : public FamilyCheck {
+public:
+    using FamilyCheck::FamilyCheck;
 
     bool OnHardwareId(const PresentDevice &, std::u16string_view hardwareId) override {
         if (!MatchFullId(family_, hardwareId, policy_, state_.ids)) return true;
@@ -171,27 +175,18 @@ private:
             if (!number) return std::nullopt;
             return LittleEndian(*number, 4);
         }
-        return TextBytes(value);
+        return RegistryTextBytes(value);
     }
 
     bool SetValue(HKEY key, const char16_t *name, DWORD type, const std::vector<BYTE> &data) {
         return platform_.RegSetValueExW(key, name, type, data.data(),
                                         static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
     }
-
-    Platform &platform_;
-    RunState &state_;
-    std::uint8_t family_;
-    OemPolicy policy_;
-    const InstallOptions &options_;
-    bool deviceMatched_ = false;
 };
 
-class InstallNeed : public HardwareIdVisitor {
+class InstallNeed : public FamilyCheck {
 public:
-    InstallNeed(Platform &platform, RunState &state, std::uint8_t family, OemPolicy policy,
-                const InstallOptions &options)
-        : platform_(platform), state_(state), family_(family), policy_(policy), options_(options) {}
+    using FamilyCheck::FamilyCheck;
 
     bool OnHardwareId(const PresentDevice &, std::u16string_view hardwareId) override {
         if (IsUsbFamily(family_)) {
@@ -242,13 +237,6 @@ private:
         result = answer;
         return false;
     }
-
-    Platform &platform_;
-    RunState &state_;
-    std::uint8_t family_;
-    OemPolicy policy_;
-    const InstallOptions &options_;
-    bool deviceMatched_ = false;
 };
 
 // The components of a version text: runs of characters between runs of

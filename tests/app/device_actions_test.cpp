@@ -32,8 +32,7 @@ struct SwitchCase {
 // a started USB B760. "d:X"/"e:X" stand for disable/enable of device X.
 class SwitchTableTest : public ::testing::TestWithParam<SwitchCase> {};
 
-std::vector<std::string> Expand(const std::vector<std::string> &steps,
-                                const sim::SimulatedPlatform &) {
+std::vector<std::string> Expand(const std::vector<std::string> &steps) {
     std::vector<std::string> out;
     for (const std::string &step : steps) {
         if (step.rfind("sleep", 0) == 0) {
@@ -59,7 +58,7 @@ TEST_P(SwitchTableTest, RunsTheFirstMatchingRowWithItsWaits) {
         machine.AddDevice(PciAdapter(device, device));
     machine.AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100"));
     EXPECT_EQ(RunTail(machine, c.tail), 0u);
-    EXPECT_EQ(machine.Timeline(), Expand(c.timeline, machine)) << Utf8(c.tail);
+    EXPECT_EQ(machine.Timeline(), Expand(c.timeline)) << Utf8(c.tail);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -146,6 +145,25 @@ TEST_F(DeviceActionsTest, PresenceCheckRecordsTheAnswerUnderTheFirstFamily) {
     b760.CreateRegKey(u"HKLM\\Software");
     RunTail(b760, u"/chknicexist /vistab760");
     EXPECT_EQ(b760.GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B760", u"NicExist"), u"no");
+}
+
+TEST_F(DeviceActionsTest, PresenceAnswerIsNotWrittenWhenItsKeysCannotBeOpened) {
+    // VISTA_B703 and VISTA_B760 are written below an existing Software key
+    // only; the first RegCreateKeyExW of a Windows 7 run is the
+    // compatibility value's.
+    struct Case {
+        const char *operation;
+        std::uint32_t nth;
+    };
+    for (const Case &c : {Case{"RegOpenKeyExW", 0}, Case{"RegCreateKeyExW", 2}}) {
+        sim::SimulatedPlatform fresh;
+        fresh.CreateRegKey(u"HKLM\\Software");
+        fresh.Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
+        EXPECT_EQ(RunTail(fresh, u"/chknicexist /vistab703"), 0u) << c.operation;
+        EXPECT_FALSE(fresh.RegKeyExists(u"HKLM\\Software\\CVLSetup\\VISTA_B703")) << c.operation;
+        EXPECT_EQ(LogOf(fresh), "bNicExist = FALSE\r\nExit code: = 0\r\n");
+        EXPECT_EQ(fresh.OpenHandleCount(), 0u);
+    }
 }
 
 TEST_F(DeviceActionsTest, PresenceCheckWithoutItsFamiliesDoesNothing) {

@@ -82,9 +82,6 @@ TEST_F(SelfDeleteTest, TwoFirstStagesInOneTickLeaveOneCopyAndStartOneChild) {
 }
 
 TEST_F(SelfDeleteTest, FirstStageFailuresLeaveTheProgramAndNoCopy) {
-    struct Case {
-        const char *operation;
-    };
     for (const char *operation :
          {"GetModuleFileNameW", "GetTempPathW", "CopyFileW", "CreateFileW", "CreateProcessW"}) {
         SCOPED_TRACE(operation);

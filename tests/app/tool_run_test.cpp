@@ -61,6 +61,15 @@ TEST_F(PnputilActionTest, CommandLineMustFitTwoHundredSixtyCharacters) {
     }
 }
 
+TEST_F(PnputilActionTest, AnUnreadableWindowsDirectoryStartsNothing) {
+    machine.AddFile(kPnputil, "tool");
+    machine.SetToolExitCode(kPnputil, 4);
+    machine.Fail("GetWindowsDirectoryW", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RunTail(machine, u"/rp"), 0u);
+    EXPECT_TRUE(machine.Processes().empty());
+    EXPECT_EQ(LogOf(machine), ToUtf8(kCouldNotExecute) + "\r\nExit code: = 0\r\n");
+}
+
 TEST_F(PnputilActionTest, ABlankInTheWindowsDirectoryCannotStartAnotherProgram) {
     machine.SetWindowsDirectory(u"C:\\Win Dir");
     const std::u16string tool = u"C:\\Win Dir\\system32\\pnputil.exe";
@@ -82,6 +91,10 @@ TEST(RunProcessAndWaitTest, ReturnsTheToolsExitCodeAndZeroWhenItDoesNotStart) {
     EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\tool.exe", command), 0xC0000005u);
     std::u16string missing = u"C:\\t\\none.exe ";
     EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\none.exe", missing), 0u);
+    // An exit code that cannot be read counts as 0; the handles still go.
+    machine.Fail("GetExitCodeProcess", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\tool.exe", command), 0u);
+    EXPECT_EQ(machine.OpenHandleCount(), 0u);
 }
 
 constexpr char16_t kPersistedKey[] =

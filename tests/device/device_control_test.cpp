@@ -130,6 +130,20 @@ TEST_F(DeviceControlTest, AdaptersWithoutADriverKeyOrComponentIdArePassedOver) {
     EXPECT_EQ(Log(), "");
 }
 
+TEST_F(DeviceControlTest, AFailedRequestDoesNotStopTheWalk) {
+    // The request's results are not looked at: the first adapter's
+    // parameters are refused, so its class-installer call changes nothing,
+    // and the second adapter is still switched off.
+    auto first = PciAdapter(u"B702", u"1");
+    auto second = PciAdapter(u"B705", u"2");
+    machine.AddDevice(first);
+    machine.AddDevice(second);
+    machine.Fail("SetupDiSetClassInstallParamsW", ERROR_INVALID_PARAMETER, 1);
+    EXPECT_EQ(SetFamilyAdaptersState(machine, state, FamilyPcie, 0), 1);
+    EXPECT_EQ(machine.Timeline(), std::vector<std::string>{"disable " + Utf8(second.instanceId)});
+    EXPECT_TRUE(machine.DeviceState(first.instanceId)->started);
+}
+
 TEST_F(DeviceControlTest, AFailedDeviceListStillAnswersOne) {
     machine.AddDevice(PciAdapter(u"B702"));
     machine.Fail("SetupDiGetClassDevsW", ERROR_INVALID_PARAMETER);

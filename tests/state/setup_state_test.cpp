@@ -130,7 +130,6 @@ TEST_F(SetupStateTest, OtherSelectorsDeleteNoFamilyButStillTidyAnEmptyKey) {
     WriteSetupValue(machine, u"InfName", u"v", 3);
     DeleteSetupFamily(machine, 0);
     EXPECT_TRUE(machine.RegKeyExists(Sub(u"VISTA_B701")));
-    machine.CreateRegKey(kSetup);
     sim::SimulatedPlatform empty;
     empty.CreateRegKey(kSetup);
     DeleteSetupFamily(empty, 42);
