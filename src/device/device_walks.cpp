@@ -19,9 +19,8 @@ bool ReadHardwareIds(Platform &platform, const PresentDevice &device, ScopedLoca
                      DWORD &size) {
     DWORD required = 0;
     DWORD capacity = 0;
-    while (!platform.SetupDiGetDeviceRegistryPropertyW(device.list, &device.data, SPDRP_HARDWAREID,
-                                                       nullptr, Bytes(buffer), capacity,
-                                                       &required)) {
+    while (!platform.SetupDiGetDeviceRegistryPropertyW(
+        device.list, &device.data, SPDRP_HARDWAREID, nullptr, Bytes(buffer), capacity, &required)) {
         if (platform.GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= capacity)
             return false;
         buffer.Adopt(platform.LocalAlloc(LPTR, required));
