@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/sim/machine_image_snapshot.h"
+#include "machine_image/machine_image_snapshot.h"
 
 namespace cvl::test {
 

@@ -1,9 +1,9 @@
-#include "platform/sim/machine_image_run.h"
+#include "machine_image/machine_image_run.h"
 
 #include "app/os_detect.h"
 #include "common/limits.h"
 #include "common/text.h"
-#include "platform/sim/machine_image_snapshot.h"
+#include "machine_image/machine_image_snapshot.h"
 
 namespace cvl::sim {
 namespace {
