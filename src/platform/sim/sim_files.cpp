@@ -137,6 +137,7 @@ HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD 
     }
     if (deleteOnClose) node->deleteOnClose = true;
     HANDLE handle = m.AddHandle(FileObject{node, grantedAccess, shareMode, 0});
+    if (grantedAccess & GENERIC_WRITE) m.filesOpenedForWriting.push_back(place.path.Text());
     const bool reportsExisting =
         existed && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS);
     m.lastError = reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;

@@ -198,6 +198,7 @@ struct SimulatedPlatform::Machine {
     DWORD ticks = 0;
     std::vector<DWORD> sleeps;
     std::vector<std::string> deviceTreeCalls;
+    std::vector<std::u16string> filesOpenedForWriting;
 
     // Devices. A device instance has one DEVINST for the life of the
     // machine; it has a node only while present.

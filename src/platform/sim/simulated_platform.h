@@ -174,6 +174,11 @@ public:
     // Every file, as full paths with their contents, in a stable order.
     std::map<std::u16string, std::string> AllFiles() const;
 
+    // The full path of every file opened for writing, in the order of the
+    // opens, as the caller spelled the name; a run's report finds the files
+    // the run wrote here.
+    const std::vector<std::u16string> &FilesOpenedForWriting() const;
+
     // Each directory is created when missing.
     void SetCurrentDirectory(std::u16string_view path);
     void SetWindowsDirectory(std::u16string_view path);  // system dir is <windows>\system32
