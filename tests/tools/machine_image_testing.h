@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/platform.h"
 #include "machine_image/machine_image_snapshot.h"
+#include "platform/platform.h"
 
 namespace cvl::test {
 
