@@ -1,0 +1,32 @@
+// What the uninstall needs to know about the adapters it removes: whether
+// one of a family is still installed, and which INF files they run.
+#pragma once
+
+#include <cstdint>
+
+#include "app/install_options.h"
+#include "common/run_state.h"
+#include "platform/platform.h"
+
+namespace cvl {
+
+enum FamilyAdapterLookup : int {
+    FamilyAdapterAbsent = 0,  // no present device of the family, or none with a driver key
+    FamilyAdapterInstalled = 1,
+    FamilyAdapterUnknown = 2,  // the device list could not be opened
+};
+
+// Looks at the first present device that matches the family and answers
+// whether its driver key opens.
+FamilyAdapterLookup LookUpFamilyAdapter(Platform &platform, RunState &state, std::uint8_t family);
+
+// True when the first present device of the family has a driver key; false
+// otherwise, also when the device list could not be opened.
+bool IsFamilyAdapterInstalled(Platform &platform, RunState &state, std::uint8_t family);
+
+// Deletes the INF (and PNF) of every present adapter of the first selected
+// family, or the INF the install recorded when none is present. Returns 0
+// only when the device list could not be opened.
+int RemoveAdapterInfFiles(Platform &platform, RunState &state, const InstallOptions &options);
+
+}  // namespace cvl

@@ -1,0 +1,223 @@
+#include "uninstall/uninstall_flows.h"
+
+#include <string>
+
+#include "app/os_detect.h"
+#include "app/self_delete.h"
+#include "common/limits.h"
+#include "common/text.h"
+#include "device/device_family.h"
+#include "state/setup_state.h"
+#include "uninstall/adapter_lookup.h"
+#include "uninstall/b760_removal.h"
+#include "uninstall/cleanup_paths.h"
+#include "uninstall/connection_cleanup.h"
+#include "uninstall/device_removal.h"
+#include "uninstall/inf_cleanup.h"
+#include "uninstall/uninstall_steps.h"
+
+namespace cvl {
+namespace {
+
+// The per-family flows' family code: the first set flag in this order.
+std::uint8_t PerFamilyCode(const InstallOptions &options) {
+    if (options.vistaB701) return FamilyVistaB701;
+    if (options.vistaB703) return FamilyVistaB703;
+    if (options.vistaB760) return FamilyVistaB760;
+    if (options.vistaB761) return FamilyVistaB761;
+    if (options.vistaB762) return FamilyVistaB762;
+    if (options.vistaB76x) return FamilyVistaB76x;
+    return 0;
+}
+
+void CleanPciFamilyFiles(Platform &platform, RunState &state, const InstallOptions &options,
+                         const PathBuffer &buffer, std::uint8_t family) {
+    if (IsNt5OrNt6(state.osKind)) {
+        RemoveAdapterInfFiles(platform, state, options);
+    } else {
+        DeleteMakerInfFilesInAllInfDirs(platform, family);
+    }
+    RemoveSourcePath(platform, buffer, family);
+    DeleteSetupFamily(platform, family);
+}
+
+void SelfDeleteWhenNoneLeft(Platform &platform, RunState &state, const InstallOptions &options,
+                            std::uint8_t first, std::uint8_t second) {
+    const bool noneLeft = NoAdapterLeft(platform, state, first, second);
+    if (options.uninstallerMode && noneLeft) SelfDelete(platform, options);
+}
+
+UninstallResult PciBranch(Platform &platform, RunState &state, const InstallOptions &options,
+                          std::uint8_t familyCode) {
+    RemovalIdList ids(platform);
+    {
+        const std::size_t count =
+            state.ids.oemCount > 0
+                ? state.ids.oemCount
+                : (options.vistaB703 ? 1u : 0u) +
+                      (options.vistaB701 ? FamilyHardwareIds(FamilyVistaB701).size() : 0u);
+        if (count == 0) return UninstallNothingToRemove;
+        if (!ids.Allocate(count)) return UninstallOutOfMemory;
+        if (state.ids.oemCount > 0) {
+            ids.AppendOemIds(state);
+        } else {
+            if (options.vistaB703) ids.AppendAll(FamilyHardwareIds(FamilyVistaB703));
+            if (options.vistaB701) ids.AppendAll(FamilyHardwareIds(FamilyVistaB701));
+        }
+    }
+    RemoveDevicesWithIds(platform, state, ids.Ids());
+    if (options.vistaB701 && options.vdevQ2dp)
+        RemoveDevicesWithIds(platform, state, FamilyHardwareIds(FamilyVdevQ2dp));
+    DeleteSetupFamily(platform, familyCode);
+    // The virtual-device record goes with the management functions; CVLSetup
+    // goes with the last per-family record.
+    if (options.vdevQ2dp) DeleteSetupFamily(platform, FamilyVdevQ2dp);
+    SelfDeleteWhenNoneLeft(platform, state, options, FamilyVistaB703, FamilyVistaB701);
+    CleanNetworkConnectionEntries(platform, options);
+    SetNetworkStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
+    return UninstallDone;
+}
+
+// "<windows>\SYSTEM\CVLB760.SYS", the 9x driver file; logged whether or not
+// it was there.
+void DeleteNineXDriverFile(Platform &platform, RunState &state) {
+    const auto windows = WindowsDirectoryText(platform);
+    if (!windows) return;
+    const auto path =
+        JoinWithin(limits::kPathChars, {*windows, u"\\SYSTEM\\", u"CVLB760", u".SYS"});
+    if (!path) return;
+    platform.DeleteFileW(path->c_str());
+    LogLine(state.log, *path);
+}
+
+// Windows Me: the INF the install recorded as a full path, and its PNF, but
+// only inside the Windows INF folder.
+void DeleteRecordedB760Inf(Platform &platform, RunState &state, const PathBuffer &buffer) {
+    DWORD size = PathBuffer::kCapacityBytes;
+    if (!ReadSetupValue(platform, u"InfName", buffer.Bytes(), size, FamilyVistaB760)) return;
+    std::u16string name(TextOf(reinterpret_cast<const char16_t *>(buffer.Bytes()),
+                               PathBuffer::kCapacityBytes / sizeof(char16_t)));
+    const auto windows = WindowsDirectoryText(platform);
+    const std::u16string infFolder = windows ? *windows + u"\\INF" : std::u16string();
+    const bool inInfFolder = windows && IsPathBelow(name, infFolder);
+    LogLine(state.log, name);
+    if (inInfFolder) platform.DeleteFileW(name.c_str());
+    constexpr std::size_t kShortestWithExtension = 4;
+    if (name.size() <= kShortestWithExtension) return;
+    name[name.size() - 3] = u'P';
+    LogLine(state.log, name);
+    if (inInfFolder) platform.DeleteFileW(name.c_str());
+}
+
+UninstallResult B760Branch(Platform &platform, RunState &state, const InstallOptions &options,
+                           std::uint8_t familyCode) {
+    const bool onlyB760 = familyCode == FamilyVistaB760;
+    if ((state.osKind == Os9xMe || state.osKind == Os9x98) && onlyB760) {
+        if (state.osKind == Os9xMe) {
+            const PathBuffer buffer(platform);
+            if (!buffer.IsAvailable()) return UninstallOutOfMemory;
+            RemoveSourcePath(platform, buffer, FamilyVistaB760);
+        }
+        DeleteNineXDriverFile(platform, state);
+        if (state.osKind == Os9xMe) {
+            std::u16string unusedBase;
+            std::u16string unusedPath;
+            RemoveB760Adapter(platform, state, options, FamilyVistaB760, unusedBase, unusedPath);
+            const PathBuffer buffer(platform);
+            if (!buffer.IsAvailable()) return UninstallOutOfMemory;
+            DeleteRecordedB760Inf(platform, state, buffer);
+        }
+        CleanLegacyNetClassEntries(platform, state);
+    } else if (onlyB760) {
+        std::u16string infBaseName;
+        std::u16string imagePath;
+        if (RemoveB760Adapter(platform, state, options, FamilyVistaB760, infBaseName, imagePath)) {
+            LogLine(state.log, infBaseName);
+            LogLine(state.log, imagePath);
+            DeleteDriverPackageFiles(platform, state.osKind, infBaseName, imagePath);
+        }
+    }
+    DeleteSetupFamily(platform, familyCode);
+    DeletePropertyPageDlls(platform);
+    CleanNetworkConnectionEntries(platform, options);
+    return UninstallDone;
+}
+
+UninstallResult UsbIdBranch(Platform &platform, RunState &state, const InstallOptions &options,
+                            std::uint8_t familyCode, std::uint8_t usbFamily) {
+    RemoveDevicesWithIds(platform, state, FamilyHardwareIds(usbFamily));
+    DeleteSetupFamily(platform, familyCode);
+    DeletePropertyPageDlls(platform);
+    CleanNetworkConnectionEntries(platform, options);
+    if (usbFamily == FamilyVistaB761) {
+        SetUsbFeStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
+    } else {
+        SetUsbGbeStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
+    }
+    return UninstallDone;
+}
+
+}  // namespace
+
+UninstallResult UninstallLegacyPciFamilies(Platform &platform, RunState &state,
+                                           const InstallOptions &options) {
+    if (options.uninstallerMode) {
+        if (options.b702) DeleteUninstallEntry(platform, u"CVNUninstXPPCIE");
+        if (options.b701) DeleteUninstallEntry(platform, u"CVNUninstXPPCI");
+        RemoveAdapterInfFiles(platform, state, options);
+    } else {
+        const PathBuffer buffer(platform);
+        if (!buffer.IsAvailable()) return UninstallOutOfMemory;
+        if (options.b701) CleanPciFamilyFiles(platform, state, options, buffer, FamilyPci);
+        if (options.b702) CleanPciFamilyFiles(platform, state, options, buffer, FamilyPcie);
+    }
+
+    RemovalIdList ids(platform);
+    {
+        const std::size_t count =
+            state.ids.oemCount > 0 ? state.ids.oemCount
+                                   : (options.b701 ? FamilyHardwareIds(FamilyPci).size() : 0u) +
+                                         (options.b702 ? FamilyHardwareIds(FamilyPcie).size() : 0u);
+        if (count == 0) return UninstallNothingToRemove;
+        if (!ids.Allocate(count)) return UninstallOutOfMemory;
+        if (state.ids.oemCount > 0) {
+            ids.AppendOemIds(state);
+        } else {
+            if (options.b701) ids.AppendAll(FamilyHardwareIds(FamilyPci));
+            if (options.b702) ids.AppendAll(FamilyHardwareIds(FamilyPcie));
+        }
+    }
+    RemoveDevicesWithIds(platform, state, ids.Ids());
+    if (options.b702 && options.vdevQ2dp)
+        RemoveDevicesWithIds(platform, state, FamilyHardwareIds(FamilyVdevQ2dp));
+
+    SelfDeleteWhenNoneLeft(platform, state, options, FamilyPcie, FamilyPci);
+    CleanNetworkConnectionEntries(platform, options);
+    SetNetworkStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
+    return UninstallDone;
+}
+
+UninstallResult UninstallPerFamily(Platform &platform, RunState &state,
+                                   const InstallOptions &options) {
+    const std::uint8_t familyCode = PerFamilyCode(options);
+    if (familyCode == 0) return UninstallNothingToRemove;
+    if (options.uninstallerMode) {
+        if (options.vistaB703) DeleteUninstallEntry(platform, u"CVNUninstVista03");
+        if (options.vistaB701) DeleteUninstallEntry(platform, u"CVNUninstVista01");
+    }
+    RemoveAdapterInfFiles(platform, state, options);
+
+    const bool nt6 = state.osKind == OsNt6Later || state.osKind == OsNt60;
+    if (nt6 && (options.vistaB701 || options.vistaB703))
+        return PciBranch(platform, state, options, familyCode);
+    if (options.vistaB760) return B760Branch(platform, state, options, familyCode);
+    if (options.vistaB761)
+        return UsbIdBranch(platform, state, options, familyCode, FamilyVistaB761);
+    if (options.vistaB762)
+        return UsbIdBranch(platform, state, options, familyCode, FamilyVistaB762);
+    if (options.vistaB76x)
+        return UsbIdBranch(platform, state, options, familyCode, FamilyVistaB76x);
+    return UninstallDone;
+}
+
+}  // namespace cvl
