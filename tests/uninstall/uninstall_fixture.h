@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/os_detect.h"
+#include "device/device_family.h"
 #include "support/devices.h"
 #include "support/scenario.h"
 
