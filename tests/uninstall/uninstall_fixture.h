@@ -84,6 +84,10 @@ protected:
         CloseInstallLog(state.log);
         return machine.ReadFileContents(kLogPath).value_or("");
     }
+    // Handles the steps left open: the run's own log is not one of them.
+    std::size_t OpenHandles() const {
+        return machine.OpenHandleCount() - (state.log.logFile != nullptr ? 1 : 0);
+    }
     std::u16string Inf(std::u16string_view name) { return kInfDir + std::u16string(name); }
 
     sim::SimulatedPlatform machine;
