@@ -73,15 +73,18 @@ TEST_F(ConnectionCleanupTest, DescriptionsGoByExactNameAndByPrefix) {
     AddDescription(firstPrefix + u" Server Adapter");
     AddDescription(firstPrefix + u" Server Adapter #2");  // two in a row
     AddDescription(u"Other Vendor Ethernet");
-    // Any subkey whose name begins with "Descriptions" is taken for it, never
-    // for a connection.
-    AddConnection(u"DescriptionsOld", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
     options.b702 = 1;
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_FALSE(HasDescription(exact));
     EXPECT_FALSE(HasDescription(firstPrefix + u" Server Adapter"));
     EXPECT_FALSE(HasDescription(firstPrefix + u" Server Adapter #2"));
     EXPECT_TRUE(HasDescription(u"Other Vendor Ethernet"));
+}
+
+TEST_F(ConnectionCleanupTest, ASubkeyNamedLikeDescriptionsIsNeverAConnection) {
+    AddConnection(u"DescriptionsOld", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
+    options.b702 = 1;
+    EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_TRUE(HasConnection(u"DescriptionsOld"));
 }
 
