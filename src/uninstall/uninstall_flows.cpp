@@ -47,24 +47,37 @@ void SelfDeleteWhenNoneLeft(Platform &platform, RunState &state, const InstallOp
     if (options.uninstallerMode && noneLeft) SelfDelete(platform, options);
 }
 
+struct FamilyIds {
+    bool selected;
+    std::uint8_t family;
+};
+
+// The OEM ids when the command line gave any, else the ids of the selected
+// families in order.
+UninstallResult BuildIdList(RemovalIdList &ids, const RunState &state,
+                            std::initializer_list<FamilyIds> families) {
+    std::size_t count = state.ids.oemCount;
+    if (count == 0)
+        for (const FamilyIds &entry : families)
+            if (entry.selected) count += FamilyHardwareIds(entry.family).size();
+    if (count == 0) return UninstallNothingToRemove;
+    if (!ids.Allocate(count)) return UninstallOutOfMemory;
+    if (state.ids.oemCount > 0) {
+        ids.AppendOemIds(state);
+    } else {
+        for (const FamilyIds &entry : families)
+            if (entry.selected) ids.AppendAll(FamilyHardwareIds(entry.family));
+    }
+    return UninstallDone;
+}
+
 UninstallResult PciBranch(Platform &platform, RunState &state, const InstallOptions &options,
                           std::uint8_t familyCode) {
     RemovalIdList ids(platform);
-    {
-        const std::size_t count =
-            state.ids.oemCount > 0
-                ? state.ids.oemCount
-                : (options.vistaB703 ? 1u : 0u) +
-                      (options.vistaB701 ? FamilyHardwareIds(FamilyVistaB701).size() : 0u);
-        if (count == 0) return UninstallNothingToRemove;
-        if (!ids.Allocate(count)) return UninstallOutOfMemory;
-        if (state.ids.oemCount > 0) {
-            ids.AppendOemIds(state);
-        } else {
-            if (options.vistaB703) ids.AppendAll(FamilyHardwareIds(FamilyVistaB703));
-            if (options.vistaB701) ids.AppendAll(FamilyHardwareIds(FamilyVistaB701));
-        }
-    }
+    const UninstallResult listed = BuildIdList(
+        ids, state,
+        {{options.vistaB703 != 0, FamilyVistaB703}, {options.vistaB701 != 0, FamilyVistaB701}});
+    if (listed != UninstallDone) return listed;
     RemoveDevicesWithIds(platform, state, ids.Ids());
     if (options.vistaB701 && options.vdevQ2dp)
         RemoveDevicesWithIds(platform, state, FamilyHardwareIds(FamilyVdevQ2dp));
@@ -173,20 +186,9 @@ UninstallResult UninstallLegacyPciFamilies(Platform &platform, RunState &state,
     }
 
     RemovalIdList ids(platform);
-    {
-        const std::size_t count =
-            state.ids.oemCount > 0 ? state.ids.oemCount
-                                   : (options.b701 ? FamilyHardwareIds(FamilyPci).size() : 0u) +
-                                         (options.b702 ? FamilyHardwareIds(FamilyPcie).size() : 0u);
-        if (count == 0) return UninstallNothingToRemove;
-        if (!ids.Allocate(count)) return UninstallOutOfMemory;
-        if (state.ids.oemCount > 0) {
-            ids.AppendOemIds(state);
-        } else {
-            if (options.b701) ids.AppendAll(FamilyHardwareIds(FamilyPci));
-            if (options.b702) ids.AppendAll(FamilyHardwareIds(FamilyPcie));
-        }
-    }
+    const UninstallResult listed =
+        BuildIdList(ids, state, {{options.b701 != 0, FamilyPci}, {options.b702 != 0, FamilyPcie}});
+    if (listed != UninstallDone) return listed;
     RemoveDevicesWithIds(platform, state, ids.Ids());
     if (options.b702 && options.vdevQ2dp)
         RemoveDevicesWithIds(platform, state, FamilyHardwareIds(FamilyVdevQ2dp));
