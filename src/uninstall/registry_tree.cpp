@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <string>
 
 #include "common/scoped_handle.h"
@@ -18,9 +19,16 @@ bool DeleteTreeStep(Platform &platform, HKEY parent, std::u16string &path) {
     if (platform.RegDeleteKeyW(parent, path.c_str()) == ERROR_SUCCESS) return true;
     ScopedKey key(platform);
     const LSTATUS opened = platform.RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, key.Receive());
-    // A key that went meanwhile counts as deleted.
-    if (opened == ERROR_FILE_NOT_FOUND) return true;
-    if (opened != ERROR_SUCCESS) return false;
+    // A key that went meanwhile counts as deleted. The notes go to the
+    // standard output a technician may attach, not to the install log.
+    if (opened == ERROR_FILE_NOT_FOUND) {
+        std::fputs("Key not found.\n", stdout);
+        return true;
+    }
+    if (opened != ERROR_SUCCESS) {
+        std::fputs("Error opening key.\n", stdout);
+        return false;
+    }
 
     const std::size_t start = path.size();
     if (path.empty() || path.back() != u'\\') path.push_back(u'\\');

@@ -168,6 +168,28 @@ TEST_F(UninstallFlowTest, TheVirtualFunctionsAreNotRemovedOnTheOlderKinds) {
     EXPECT_TRUE(HasDevice(management));
 }
 
+TEST_F(UninstallFlowTest, CancellingTheConfirmationChangesNothing) {
+    machine.AddDevice(PciAdapter(u"B702"));
+    AddDlls();
+    machine.SetMessageBoxAnswer(IDCANCEL);
+    const auto files = machine.AllFiles();
+    EXPECT_EQ(RunWithChildren(machine, u"/uninstaller /b702"), 0u);
+    EXPECT_EQ(machine.MessageBoxes().size(), 1u);
+    EXPECT_TRUE(HasDevice(PciAdapter(u"B702")));
+    EXPECT_EQ(machine.AllFiles(), files);
+}
+
+TEST_F(UninstallFlowTest, AnyPerFamilySwitchChoosesThePerFamilyFlow) {
+    const auto b702 = PciAdapter(u"B702");
+    const auto b762 = UsbAdapter(u"0C7E", u"B762", u"3000");
+    machine.AddDevice(b702);
+    machine.AddDevice(b762);
+    EXPECT_EQ(RunTail(machine, u"/u /b702 /vistab762"), 0u);
+    EXPECT_TRUE(HasDevice(b702));
+    EXPECT_FALSE(HasDevice(b762));
+    EXPECT_EQ(LogOf(machine)->rfind("Starting Uninstall...\r\n", 0), 0u);
+}
+
 // --- The remaining-adapter test and the self-deletion ----------------------
 
 TEST_F(UninstallFlowTest, WhenNoAdapterIsLeftTheUninstallerDeletesTheDllsAndItself) {
