@@ -194,7 +194,9 @@ TEST_F(RegistryTreeTest, AWholeTreeGoesOnTheNtFamily) {
     EXPECT_TRUE(DeleteRegistryTree(machine, parent, u"T"));
     EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\T"));
     EXPECT_TRUE(machine.RegKeyExists(u"HKLM\\Software\\U"));
+    ::testing::internal::CaptureStdout();
     EXPECT_TRUE(DeleteRegistryTree(machine, parent, u"T"));  // gone already
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Key not found.\n");
     EXPECT_TRUE(DeleteRegistryTree(machine, parent, u"U\\"));
     EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\U"));
     machine.RegCloseKey(parent);
@@ -206,7 +208,9 @@ TEST_F(RegistryTreeTest, AKeyThatCannotGoStopsTheDescentWithFalse) {
     machine.CreateRegKey(u"HKLM\\Software\\T\\c");
     HKEY parent = OpenParent(u"Software");
     machine.Fail({Op::RegOpenKeyExW, ERROR_ACCESS_DENIED, 2, 1});  // T\a
+    ::testing::internal::CaptureStdout();
     EXPECT_FALSE(DeleteRegistryTree(machine, parent, u"T"));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Error opening key.\n");
     EXPECT_TRUE(machine.RegKeyExists(u"HKLM\\Software\\T\\a\\b"));
     EXPECT_TRUE(machine.RegKeyExists(u"HKLM\\Software\\T\\c"));
     machine.RegCloseKey(parent);
