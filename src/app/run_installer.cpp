@@ -84,16 +84,4 @@ DWORD RunInstaller(Platform &platform, std::u16string_view commandTail) {
     return Shutdown(state, options, result.exitCode);
 }
 
-std::u16string_view CommandTailOf(std::u16string_view fullCommandLine) {
-    std::size_t position = 0;
-    if (!fullCommandLine.empty() && fullCommandLine[0] == u'"') {
-        position = fullCommandLine.find(u'"', 1);
-        position = position == std::u16string_view::npos ? fullCommandLine.size() : position + 1;
-    } else {
-        while (position < fullCommandLine.size() && fullCommandLine[position] > u' ') ++position;
-    }
-    while (position < fullCommandLine.size() && fullCommandLine[position] <= u' ') ++position;
-    return fullCommandLine.substr(position);
-}
-
 }  // namespace cvl
