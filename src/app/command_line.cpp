@@ -41,7 +41,7 @@ void ResetCommandLineLists(RunState &state) {
     for (auto &slot : state.ids.OemHardwareIds) StoreInSlot(slot, kEmptyPciHardwareId);
     for (auto &slot : state.ids.CheckHardwareIds) StoreInSlot(slot, kEmptyPciHardwareId);
     StoreInSlot(state.QueryDeviceId, kInitialQueryDeviceId);
-    state.nicIdGiven = 0;
+    state.nicIdGiven = false;
     state.nicIdText = {};
 }
 

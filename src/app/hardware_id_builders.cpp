@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "app/command_line.h"
-#include "app/hardware_id_layout.h"
+#include "common/hardware_id_layout.h"
 #include "common/text.h"
 
 namespace cvl {

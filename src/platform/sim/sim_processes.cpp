@@ -273,7 +273,8 @@ void SimulatedPlatform::FinishRunAndStartChildren(DWORD exitCode, const ProgramE
         next->hasRun = true;
         m.currentProcessId = next->id;
         m.exitProcessCode.reset();
-        const DWORD code = entry ? entry(*this, std::u16string(CommandTailOf(next->commandLine))) : 0;
+        const DWORD code =
+            entry ? entry(*this, std::u16string(CommandTailOf(next->commandLine))) : 0;
         m.EndProcess(*next, m.exitProcessCode.value_or(code));
     }
 }
