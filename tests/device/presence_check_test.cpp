@@ -12,6 +12,10 @@ namespace {
 
 using test::PciAdapter;
 
+std::string LoweredUtf8(std::u16string_view text) {
+    return ToUtf8(LoweredAZ(text));
+}
+
 class PresenceCheckTest : public ::testing::Test {
 protected:
     sim::SimulatedPlatform machine;
@@ -44,6 +48,30 @@ TEST_F(PresenceCheckTest, AGenericIdAcceptsAnyGenericAdapter) {
     EXPECT_EQ(Log(),
               "ChkNicExist : ComponentId = 'pci\\ven_1f3a&dev_b702&subsys_00011043'\r\n"
               "S1 = 'pci\\ven_1f3a&dev_b702'\r\nEQUAL\r\n");
+}
+
+TEST_F(PresenceCheckTest, AGenericIdComparesTheFirst21CharactersOfTheComponentId) {
+    // The generic chips differ from B703 and B708 only in the 21st
+    // character.
+    struct Case {
+        std::u16string_view device;
+        bool found;
+    };
+    for (const Case &c :
+         {Case{u"B705", true}, Case{u"B704", true}, Case{u"B703", false}, Case{u"B708", false}}) {
+        sim::SimulatedPlatform fresh;
+        RunState freshState(fresh);
+        ResetCommandLineLists(freshState);
+        fresh.AddDevice(PciAdapter(c.device));
+        StoreInSlot(freshState.ids.CheckHardwareIds[0], u"PCI\\VEN_1F3A&DEV_B706&SUBSYS_00000000");
+        freshState.ids.checkCount = 1;
+        OpenInstallLog(freshState.log);
+        EXPECT_EQ(ChkNicExist(fresh, freshState, query), c.found) << ToUtf8(c.device);
+        CloseInstallLog(freshState.log);
+        const std::string cut = "S1 = 'pci\\ven_1f3a&dev_" + LoweredUtf8(c.device) + "'\r\n";
+        EXPECT_NE(fresh.ReadFileContents(test::kLogPath).value_or("").find(cut), std::string::npos)
+            << ToUtf8(c.device);
+    }
 }
 
 TEST_F(PresenceCheckTest, AnExactIdMatchesTheWholeComponentIdInAnyCase) {
