@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/option_table.h"
+#include "common/hardware_id_layout.h"
 #include "common/text.h"
 
 namespace cvl {

@@ -15,16 +15,6 @@ namespace cvl {
 bool ParseCommandLine(Platform &platform, std::u16string &text, InstallOptions &options,
                       RunState &state);
 
-// Fills the first N slots of OemHardwareIds from the complete OEM entries.
-void BuildOemHardwareIds(RunState &state);
-// Fills the first N slots of CheckHardwareIds from the complete check entries.
-void BuildCheckHardwareIds(RunState &state);
-
-// The texts every slot holds before the builders run.
-inline constexpr char16_t kEmptyPciHardwareId[] = u"PCI\\VEN_0000&DEV_0000&SUBSYS_00000000";
-inline constexpr char16_t kInitialQueryDeviceId[] =
-    u"PCI\\VEN_0000&DEV_0000&SUBSYS_00000000&REV_00";
-
 // Resets the lists to their starting contents (done by ParseCommandLine).
 void ResetCommandLineLists(RunState &state);
 

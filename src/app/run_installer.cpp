@@ -4,6 +4,7 @@
 
 #include "app/actions.h"
 #include "app/command_line.h"
+#include "app/hardware_id_builders.h"
 #include "app/install_options.h"
 #include "app/os_detect.h"
 #include "app/startup_rules.h"

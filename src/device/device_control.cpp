@@ -6,15 +6,14 @@
 #include "common/limits.h"
 #include "common/registry_text.h"
 #include "common/text.h"
-#include "device/device_family.h"
 #include "device/device_walks.h"
+#include "device/family_match.h"
 #include "log/install_log.h"
 
 namespace cvl {
 namespace {
 
 constexpr DWORD kAfterEnableMs = 2000;
-constexpr std::size_t kNetCfgInstanceIdBytes = 512;
 
 AdapterFilter FilterFor(AdapterSwitch to) {
     return to == AdapterSwitch::On ? AdapterFilter::NotStarted : AdapterFilter::Started;
@@ -63,8 +62,8 @@ public:
     }
     bool Matches(const PresentDevice &, HKEY driverKey) override {
         std::u16string instanceId;
-        if (ReadRegistryText(platform_, driverKey, u"NetCfgInstanceId", kNetCfgInstanceIdBytes,
-                             instanceId)) {
+        if (ReadRegistryText(platform_, driverKey, u"NetCfgInstanceId",
+                             limits::kNetCfgInstanceIdBytes, instanceId)) {
             LowerAZ(instanceId);
             LogText(state_.log, u"NetCfgInstanceId", instanceId);
             LogText(state_.log, u"NicId", idText_);

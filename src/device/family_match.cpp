@@ -1,10 +1,10 @@
-// Matching a device to a family: whole hardware ids against the full-id
-// lists, driver-key ComponentIds against the 21-character prefixes.
+#include "device/family_match.h"
+
 #include <algorithm>
 
 #include "common/limits.h"
 #include "common/text.h"
-#include "device/device_family.h"
+#include "device/family_tables.h"
 
 namespace cvl {
 namespace {

@@ -1,9 +1,9 @@
 // The constant id tables of the driver families. The order inside each list
 // is part of the definition: the install and uninstall flows address entries
 // by position.
-#include <array>
+#include "device/family_tables.h"
 
-#include "device/device_family.h"
+#include <array>
 
 namespace cvl {
 namespace {

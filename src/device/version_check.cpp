@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "common/limits.h"
+#include "common/little_endian.h"
 #include "common/number_text.h"
 #include "common/registry_text.h"
 #include "common/text.h"
-#include "device/device_family.h"
 #include "device/device_walks.h"
+#include "device/family_match.h"
+#include "device/family_tables.h"
 #include "log/install_log.h"
 
 namespace cvl {
@@ -58,12 +60,6 @@ std::optional<OemPolicy> InstallNeededPolicy(DeviceFamily family) {
 bool IsUsbFamily(DeviceFamily family) {
     return family == FamilyVistaB760 || family == FamilyVistaB761 || family == FamilyVistaB762 ||
            family == FamilyVistaB76x;
-}
-
-std::vector<BYTE> LittleEndian(DWORD number, std::size_t size) {
-    std::vector<BYTE> bytes(size, 0);
-    for (std::size_t i = 0; i < size && i < 4; ++i) bytes[i] = static_cast<BYTE>(number >> (8 * i));
-    return bytes;
 }
 
 // Opens the device's driver key for reading and setting values.
@@ -138,7 +134,8 @@ private:
         if (EqualsFoldAZ(name, kWakeOnLanKeyword)) {
             const std::optional<DWORD> capabilities = WakeOnLanCapabilities(value);
             if (!capabilities) return;
-            if (!SetValue(key, u"PnPCapabilities", REG_DWORD, LittleEndian(*capabilities, 4)))
+            if (!SetValue(key, u"PnPCapabilities", REG_DWORD,
+                          LittleEndianBytes(*capabilities, sizeof(DWORD))))
                 succeeded = false;
             return;
         }
@@ -149,10 +146,7 @@ private:
         const bool read = platform_.RegQueryValueExW(key, valueName.c_str(), &type, existing.data(),
                                                      &size) == ERROR_SUCCESS;
         const std::int32_t shown =
-            read
-                ? static_cast<std::int32_t>(existing[0] | (existing[1] << 8) | (existing[2] << 16) |
-                                            (static_cast<std::uint32_t>(existing[3]) << 24))
-                : 0;
+            read ? static_cast<std::int32_t>(LittleEndianNumber(existing)) : 0;
         LogNumber(state_.log, u"Para value", shown);
         // A parameter the driver does not already have is never created.
         if (!read) return;
@@ -170,12 +164,12 @@ private:
             if (!number) return std::nullopt;
             // The number, widened with zeros to the size the value had, so
             // nothing past it is read.
-            return LittleEndian(*number, existingSize);
+            return LittleEndianBytes(*number, existingSize);
         }
         if (type == REG_DWORD) {
             const std::optional<std::uint32_t> number = WholeDecimal(value);
             if (!number) return std::nullopt;
-            return LittleEndian(*number, 4);
+            return LittleEndianBytes(*number, sizeof(DWORD));
         }
         return RegistryTextBytes(value);
     }

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/hardware_id_builders.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // as whole command lines.
 #include <gtest/gtest.h>
 
-#include "device/device_family.h"
+#include "common/family_code.h"
 #include "support/devices.h"
 #include "support/scenario.h"
 

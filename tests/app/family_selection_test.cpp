@@ -3,16 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include "support/families.h"
 
 namespace cvl {
 namespace {
 
-std::string Codes(const std::vector<DeviceFamily> &families) {
-    std::string text;
-    for (DeviceFamily family : families) text += std::to_string(static_cast<int>(family)) + " ";
-    return text;
-}
+using test::FamilyCodes;
 
 InstallOptions Every(bool b703) {
     InstallOptions options;
@@ -27,18 +23,19 @@ InstallOptions Every(bool b703) {
 
 TEST(FamilySelectionTest, EachListKeepsItsOwnOrder) {
     const InstallOptions options = Every(false);
-    EXPECT_EQ(Codes(SelectedPerFamilyFamilies(options)),
-              Codes({FamilyVistaB701, FamilyVistaB703, FamilyVistaB760, FamilyVistaB761,
-                     FamilyVistaB762, FamilyVistaB76x}));
-    EXPECT_EQ(Codes(SelectedLegacyFamilies(options)), Codes({FamilyPci, FamilyPcie}));
-    EXPECT_EQ(Codes(FamiliesToEnable(options)),
-              Codes({FamilyPci, FamilyPcie, FamilyVistaB703, FamilyVistaB701, FamilyVistaB760,
-                     FamilyVistaB761, FamilyVistaB762, FamilyVistaB76x}));
+    EXPECT_EQ(FamilyCodes(SelectedPerFamilyFamilies(options)),
+              FamilyCodes({FamilyVistaB701, FamilyVistaB703, FamilyVistaB760, FamilyVistaB761,
+                           FamilyVistaB762, FamilyVistaB76x}));
+    EXPECT_EQ(FamilyCodes(SelectedLegacyFamilies(options)), FamilyCodes({FamilyPci, FamilyPcie}));
+    EXPECT_EQ(FamilyCodes(FamiliesToEnable(options)),
+              FamilyCodes({FamilyPci, FamilyPcie, FamilyVistaB703, FamilyVistaB701, FamilyVistaB760,
+                           FamilyVistaB761, FamilyVistaB762, FamilyVistaB76x}));
 }
 
 TEST(FamilySelectionTest, B703TurnsTheLegacyPciSwitchIntoTheB703Family) {
     const InstallOptions options = Every(true);
-    EXPECT_EQ(Codes(SelectedLegacyFamilies(options)), Codes({FamilyVistaB703, FamilyPcie}));
+    EXPECT_EQ(FamilyCodes(SelectedLegacyFamilies(options)),
+              FamilyCodes({FamilyVistaB703, FamilyPcie}));
     EXPECT_EQ(FamiliesToEnable(options).front(), FamilyVistaB703);
     InstallOptions b703Alone;
     b703Alone.b703 = true;
@@ -50,9 +47,9 @@ TEST(FamilySelectionTest, OnlyTheSetSwitchesCount) {
     InstallOptions options;
     options.vistaB762 = true;
     options.b702 = true;
-    EXPECT_EQ(Codes(SelectedPerFamilyFamilies(options)), Codes({FamilyVistaB762}));
-    EXPECT_EQ(Codes(SelectedLegacyFamilies(options)), Codes({FamilyPcie}));
-    EXPECT_EQ(Codes(FamiliesToEnable(options)), Codes({FamilyPcie, FamilyVistaB762}));
+    EXPECT_EQ(FamilyCodes(SelectedPerFamilyFamilies(options)), FamilyCodes({FamilyVistaB762}));
+    EXPECT_EQ(FamilyCodes(SelectedLegacyFamilies(options)), FamilyCodes({FamilyPcie}));
+    EXPECT_EQ(FamilyCodes(FamiliesToEnable(options)), FamilyCodes({FamilyPcie, FamilyVistaB762}));
     EXPECT_TRUE(SelectedPerFamilyFamilies(InstallOptions{}).empty());
 }
 

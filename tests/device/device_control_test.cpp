@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device/device_family.h"
+#include "common/family_code.h"
 #include "support/devices.h"
 #include "support/scenario.h"
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "app/hardware_id_builders.h"
 #include "support/devices.h"
 #include "support/scenario.h"
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/hardware_id_builders.h"
 #include "app/install_options.h"
 #include "common/limits.h"
 #include "common/text.h"

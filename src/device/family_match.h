@@ -1,7 +1,8 @@
-// The driver families and their constant id tables.
+// Matching a device to a family: whole hardware ids against the full-id
+// lists, driver-key ComponentIds against the 21-character prefixes, with the
+// command line's OEM ids where they apply.
 #pragma once
 
-#include <span>
 #include <string_view>
 
 #include "common/family_code.h"
@@ -16,13 +17,6 @@ enum class OemPolicy {
     OemIgnored,   // the family's list only
 };
 using enum OemPolicy;
-
-// The complete hardware ids of a family, in the order the install and
-// uninstall flows address them by position; empty for a code without a list.
-std::span<const std::u16string_view> FamilyHardwareIds(DeviceFamily family);
-
-// The 21-character ComponentId prefixes of a family; empty when it has none.
-std::span<const std::u16string_view> FamilyComponentPrefixes(DeviceFamily family);
 
 // True when `hardwareId` equals, folding A to Z, an entry of the list the
 // policy selects.

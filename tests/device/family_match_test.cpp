@@ -1,29 +1,21 @@
-// The family id tables and the two matching rules.
-#include "device/device_family.h"
+// The two matching rules and which families each adapter belongs to.
+#include "device/family_match.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/command_line.h"
+#include "app/hardware_id_builders.h"
 #include "common/text.h"
 #include "platform/sim/simulated_platform.h"
+#include "support/families.h"
 
 namespace cvl {
 namespace {
 
-constexpr DeviceFamily kEveryFamily[] = {FamilyPcie,      FamilyPci,       FamilyVistaB701,
-                                         FamilyVistaB703, FamilyVistaB760, FamilyVdevQ2dp,
-                                         FamilyVistaB761, FamilyVistaB762, FamilyVistaB76x};
-
-// No family holds a code outside the ones the system defines.
-constexpr auto kNoSuchFamily = static_cast<DeviceFamily>(10);
-
-std::string Names(const std::vector<DeviceFamily> &families) {
-    std::string text;
-    for (DeviceFamily family : families) text += std::to_string(static_cast<int>(family)) + " ";
-    return text;
-}
+using test::kEveryFamily;
+using test::kNoSuchFamily;
 
 // Which families an adapter belongs to: through its whole hardware id (the
 // install, uninstall and parameter walks) and through the ComponentId its
@@ -49,8 +41,10 @@ TEST_P(FamilyMembershipTest, AnAdapterBelongsToTheFamiliesOfItsChip) {
         if (MatchFullId(family, c.hardwareId, OemIgnored, none)) byHardwareId.push_back(family);
         if (MatchComponentPrefix(family, c.componentId, none)) byComponentId.push_back(family);
     }
-    EXPECT_EQ(Names(byHardwareId), Names(c.byHardwareId)) << ToUtf8(c.hardwareId);
-    EXPECT_EQ(Names(byComponentId), Names(c.byComponentId)) << ToUtf8(c.componentId);
+    EXPECT_EQ(test::FamilyCodes(byHardwareId), test::FamilyCodes(c.byHardwareId))
+        << ToUtf8(c.hardwareId);
+    EXPECT_EQ(test::FamilyCodes(byComponentId), test::FamilyCodes(c.byComponentId))
+        << ToUtf8(c.componentId);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,34 +132,6 @@ INSTANTIATE_TEST_SUITE_P(
         AdapterCase{
             u"usb\\vid_17ef&pid_721e&rev_3000", u"usb\\vid_17ef&pid_721e", {FamilyVistaB76x}, {}},
         AdapterCase{u"usb\\vid_0c7e&pid_b760&rev_0200", u"usb\\vid_0c7e&pid_b76", {}, {}}));
-
-TEST(FamilyTablesTest, EveryEntryHasTheFormItIsComparedIn) {
-    for (DeviceFamily family : kEveryFamily) {
-        for (std::u16string_view id : FamilyHardwareIds(family)) {
-            const bool pci = id.substr(0, 17) == u"PCI\\VEN_1F3A&DEV_" && id.size() == 29 &&
-                             id.substr(21, 4) == u"&CC_";
-            const bool usb = id.substr(0, 8) == u"usb\\vid_" && id.size() == 30 &&
-                             id.substr(12, 5) == u"&pid_" && id.substr(21, 5) == u"&rev_";
-            EXPECT_TRUE(pci || usb) << ToUtf8(id);
-        }
-        // Prefixes are compared over 21 characters with a lower-cased
-        // ComponentId.
-        for (std::u16string_view prefix : FamilyComponentPrefixes(family)) {
-            EXPECT_EQ(prefix.size(), 21u) << ToUtf8(prefix);
-            EXPECT_EQ(prefix, LoweredAZ(prefix)) << ToUtf8(prefix);
-        }
-    }
-}
-
-TEST(FamilyTablesTest, EveryFamilyButTheVirtualDeviceCanBeSwitched) {
-    for (DeviceFamily family : kEveryFamily) {
-        EXPECT_FALSE(FamilyHardwareIds(family).empty()) << static_cast<int>(family);
-        EXPECT_EQ(FamilyComponentPrefixes(family).empty(), family == FamilyVdevQ2dp)
-            << static_cast<int>(family);
-    }
-    EXPECT_TRUE(FamilyHardwareIds(kNoSuchFamily).empty());
-    EXPECT_TRUE(FamilyComponentPrefixes(kNoSuchFamily).empty());
-}
 
 HardwareIdLists NoOemIds() {
     return {};
