@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/exit_code.h"
 #include "common/limits.h"
 #include "common/text.h"
 
@@ -59,7 +60,7 @@ void DeleteStartingProgram(Platform &platform, const InstallOptions &options) {
         const std::u16string target = DecodeBlanks(options.selfDeleteTarget.value_or(u""));
         if (!target.empty()) platform.DeleteFileW(target.c_str());
     }
-    platform.ExitProcess(0);
+    platform.ExitProcess(static_cast<UINT>(ExitCode::Success));
 }
 
 }  // namespace
