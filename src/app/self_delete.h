@@ -10,7 +10,8 @@ namespace cvl {
 
 // First stage (no "/selfdel" values): copy, hold, start the second stage.
 // Second stage: wait for the first process, delete its file and end the
-// process with exit code 0; where ExitProcess returns, so does this.
+// process with the success exit code; where ExitProcess returns, so does
+// this.
 void SelfDelete(Platform &platform, const InstallOptions &options);
 
 // Copies the program to a new random name in the temporary directory.

@@ -102,7 +102,7 @@ TEST_F(DeviceControlTest, OemIdsReplaceTheFamilyPrefixes) {
         std::vector<std::string>{"DIF_PROPERTYCHANGE DICS_DISABLE " + Utf8(partner.instanceId)});
 }
 
-TEST_F(DeviceControlTest, FamilySixMatchesNothingWithoutOemIds) {
+TEST_F(DeviceControlTest, TheVirtualDeviceMatchesNothingWithoutOemIds) {
     machine.AddDevice(PciAdapter(u"B70A"));
     SetFamilyAdaptersState(machine, state, FamilyVdevQ2dp, AdapterSwitch::Off);
     EXPECT_TRUE(machine.ClassInstallerCalls().empty());
