@@ -6,7 +6,7 @@ namespace cvl {
 namespace {
 
 struct ActionRow {
-    std::uint32_t action;
+    ActionCode action;
     ActionHandler handler;
 };
 
@@ -27,12 +27,12 @@ constexpr std::array<ActionRow, 12> kActionTable{{
 }};
 
 ActionResult NoAction(ActionContext &) {
-    return {kExitNoAction, false};
+    return {ExitCode::NoAction, false};
 }
 
 }  // namespace
 
-ActionHandler HandlerFor(std::uint32_t action) {
+ActionHandler HandlerFor(ActionCode action) {
     for (const ActionRow &row : kActionTable)
         if (row.action == action) return row.handler;
     return NoAction;

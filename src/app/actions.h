@@ -1,11 +1,10 @@
 // The one action a run performs, chosen by its ActionCode through one table.
 #pragma once
 
-#include <cstdint>
-
 #include "app/install_options.h"
-#include "common/run_state.h"
+#include "common/exit_code.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 
@@ -16,7 +15,7 @@ struct ActionContext {
 };
 
 struct ActionResult {
-    DWORD exitCode = 0;
+    ExitCode exitCode = ExitCode::Success;
     // The process was ended from inside the action (the second stage of the
     // self-deletion): the shutdown steps do not run.
     bool processEnded = false;
@@ -24,14 +23,8 @@ struct ActionResult {
 
 using ActionHandler = ActionResult (*)(ActionContext &context);
 
-// The exit code of a run whose command line holds no action option.
-inline constexpr DWORD kExitNoAction = 3;
-// The exit code of an action this build does not carry yet. No caller may
-// read it as success.
-inline constexpr DWORD kExitActionNotAvailable = 13;
-
 // The handler of an ActionCode; codes without one give the "no action" exit.
-ActionHandler HandlerFor(std::uint32_t action);
+ActionHandler HandlerFor(ActionCode action);
 
 // The individual actions.
 ActionResult RunPnputilAction(ActionContext &context);

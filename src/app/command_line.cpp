@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/option_table.h"
+#include "common/hardware_id_layout.h"
 #include "common/text.h"
 
 namespace cvl {
@@ -41,7 +42,7 @@ void ResetCommandLineLists(RunState &state) {
     for (auto &slot : state.ids.OemHardwareIds) StoreInSlot(slot, kEmptyPciHardwareId);
     for (auto &slot : state.ids.CheckHardwareIds) StoreInSlot(slot, kEmptyPciHardwareId);
     StoreInSlot(state.QueryDeviceId, kInitialQueryDeviceId);
-    state.nicIdGiven = 0;
+    state.nicIdGiven = false;
     state.nicIdText = {};
 }
 

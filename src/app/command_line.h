@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/install_options.h"
-#include "common/run_state.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 
@@ -14,16 +14,6 @@ namespace cvl {
 // Writes no log and no message.
 bool ParseCommandLine(Platform &platform, std::u16string &text, InstallOptions &options,
                       RunState &state);
-
-// Fills the first N slots of OemHardwareIds from the complete OEM entries.
-void BuildOemHardwareIds(RunState &state);
-// Fills the first N slots of CheckHardwareIds from the complete check entries.
-void BuildCheckHardwareIds(RunState &state);
-
-// The texts every slot holds before the builders run.
-inline constexpr char16_t kEmptyPciHardwareId[] = u"PCI\\VEN_0000&DEV_0000&SUBSYS_00000000";
-inline constexpr char16_t kInitialQueryDeviceId[] =
-    u"PCI\\VEN_0000&DEV_0000&SUBSYS_00000000&REV_00";
 
 // Resets the lists to their starting contents (done by ParseCommandLine).
 void ResetCommandLineLists(RunState &state);

@@ -7,11 +7,13 @@
 
 #include "app/actions.h"
 #include "app/command_line.h"
+#include "app/family_selection.h"
+#include "app/hardware_id_builders.h"
 #include "app/parameter_retry.h"
+#include "common/family_code.h"
 #include "common/registry_text.h"
 #include "common/text.h"
 #include "device/device_control.h"
-#include "device/device_family.h"
 #include "device/presence_check.h"
 #include "log/install_log.h"
 #include "state/setup_state.h"
@@ -25,18 +27,18 @@ enum class StepKind { Pause, Off, On };
 
 struct Step {
     StepKind kind;
-    std::uint8_t family;
+    DeviceFamily family;  // of Off and On
 };
 
 using Script = std::vector<Step>;
 
 constexpr Step Pause() {
-    return {StepKind::Pause, 0};
+    return {StepKind::Pause, {}};
 }
-constexpr Step Off(std::uint8_t family) {
+constexpr Step Off(DeviceFamily family) {
     return {StepKind::Off, family};
 }
-constexpr Step On(std::uint8_t family) {
+constexpr Step On(DeviceFamily family) {
     return {StepKind::On, family};
 }
 
@@ -48,12 +50,12 @@ struct SwitchRow {
     const char16_t *logLine;
 };
 
-std::array<Script, 3> LegacyScripts(std::uint8_t family) {
+std::array<Script, 3> LegacyScripts(DeviceFamily family) {
     return {Script{Off(family)}, Script{On(family)},
             Script{Pause(), Off(family), Pause(), On(family)}};
 }
 
-std::array<Script, 3> UsbScripts(std::uint8_t family) {
+std::array<Script, 3> UsbScripts(DeviceFamily family) {
     return {Script{Pause(), Off(family), Pause(), Off(family)},
             Script{Pause(), On(family), Pause(), On(family)},
             Script{Pause(), Off(family), Pause(), On(family)}};
@@ -63,20 +65,16 @@ std::array<Script, 3> UsbScripts(std::uint8_t family) {
 // applies runs.
 const std::vector<SwitchRow> &FamilySwitchRows() {
     static const std::vector<SwitchRow> rows{
-        {[](const InstallOptions &o) { return o.b702 != 0; }, LegacyScripts(FamilyPcie),
+        {[](const InstallOptions &o) { return o.b702; }, LegacyScripts(FamilyPcie),
          u"Disable Pcie Nic..."},
         {[](const InstallOptions &o) { return o.b701 && o.b703; }, LegacyScripts(FamilyVistaB703),
          u"Disable CVLB703 ..."},
-        {[](const InstallOptions &o) { return o.b701 != 0; }, LegacyScripts(FamilyPci),
+        {[](const InstallOptions &o) { return o.b701; }, LegacyScripts(FamilyPci),
          u"Disable CVLB701 ..."},
-        {[](const InstallOptions &o) { return o.vistaB760 != 0; }, UsbScripts(FamilyVistaB760),
-         nullptr},
-        {[](const InstallOptions &o) { return o.vistaB761 != 0; }, UsbScripts(FamilyVistaB761),
-         nullptr},
-        {[](const InstallOptions &o) { return o.vistaB762 != 0; }, UsbScripts(FamilyVistaB762),
-         nullptr},
-        {[](const InstallOptions &o) { return o.vistaB76x != 0; }, UsbScripts(FamilyVistaB76x),
-         nullptr},
+        {[](const InstallOptions &o) { return o.vistaB760; }, UsbScripts(FamilyVistaB760), nullptr},
+        {[](const InstallOptions &o) { return o.vistaB761; }, UsbScripts(FamilyVistaB761), nullptr},
+        {[](const InstallOptions &o) { return o.vistaB762; }, UsbScripts(FamilyVistaB762), nullptr},
+        {[](const InstallOptions &o) { return o.vistaB76x; }, UsbScripts(FamilyVistaB76x), nullptr},
         {[](const InstallOptions &) { return true; },
          {Script{Pause(), Off(FamilyVistaB701), Pause(), Off(FamilyVistaB703)},
           Script{Pause(), On(FamilyVistaB701), Pause(), On(FamilyVistaB703)},
@@ -94,10 +92,12 @@ void RunScript(ActionContext &context, const Script &script) {
                 context.platform.Sleep(kSwitchPauseMs);
                 break;
             case StepKind::Off:
-                SetFamilyAdaptersState(context.platform, context.state, step.family, 0);
+                SetFamilyAdaptersState(context.platform, context.state, step.family,
+                                       AdapterSwitch::Off);
                 break;
             case StepKind::On:
-                SetFamilyAdaptersState(context.platform, context.state, step.family, 1);
+                SetFamilyAdaptersState(context.platform, context.state, step.family,
+                                       AdapterSwitch::On);
                 break;
         }
     }
@@ -121,10 +121,12 @@ ActionResult SwitchAdapters(ActionContext &context, SwitchAction action) {
         const std::u16string idText(SlotText(state.nicIdText));
         static constexpr const char16_t *kMarkers[] = {u"Disabled NIC", u"Enabled NIC",
                                                        u"Disabled and enabled NIC"};
-        if (action != kEnable) SetAdapterStateById(context.platform, state, idText, 0);
-        if (action != kDisable) SetAdapterStateById(context.platform, state, idText, 1);
+        if (action != kEnable)
+            SetAdapterStateById(context.platform, state, idText, AdapterSwitch::Off);
+        if (action != kDisable)
+            SetAdapterStateById(context.platform, state, idText, AdapterSwitch::On);
         WriteCompletedMarker(context.platform, kMarkers[action]);
-        return {0, false};
+        return {ExitCode::Success, false};
     }
     for (const SwitchRow &row : FamilySwitchRows()) {
         if (!row.applies(context.options)) continue;
@@ -132,7 +134,7 @@ ActionResult SwitchAdapters(ActionContext &context, SwitchAction action) {
         if (row.logLine != nullptr) LogLine(state.log, row.logLine);
         break;
     }
-    return {0, false};
+    return {ExitCode::Success, false};
 }
 
 // Writes "NicExist" under VISTA_B703 or VISTA_B760 of an existing Software key.
@@ -162,11 +164,13 @@ ActionResult RestartAction(ActionContext &context) {
 
 ActionResult CheckPresenceAction(ActionContext &context) {
     const InstallOptions &options = context.options;
-    if (!options.vistaB701 && !options.vistaB703 && !options.vistaB760) return {0, false};
+    if (!options.vistaB701 && !options.vistaB703 && !options.vistaB760)
+        return {ExitCode::Success, false};
     BuildCheckHardwareIds(context.state);
-    const int found = ChkNicExist(context.platform, context.state, options);
-    LogFlag(context.state.log, found != 0);
-    const std::u16string_view answer = found == 1 ? u"yes" : u"no";
+    const bool found =
+        ChkNicExist(context.platform, context.state, PresenceQuery::CheckHardwareIds);
+    LogFlag(context.state.log, found);
+    const std::u16string_view answer = found ? u"yes" : u"no";
     if (options.vistaB701) {
         WriteSetupValue(context.platform, u"NicExist", answer, FamilyVistaB701);
     } else if (options.vistaB703) {
@@ -174,26 +178,25 @@ ActionResult CheckPresenceAction(ActionContext &context) {
     } else {
         WriteDirectPresence(context.platform, u"CVLSetup\\VISTA_B760", answer);
     }
-    return {0, false};
+    return {ExitCode::Success, false};
 }
 
 ActionResult SetParametersAction(ActionContext &context) {
-    if (context.state.parameters.count == 0) return {0, false};
-    const std::vector<std::uint8_t> families = SelectedPerFamilyFamilies(context.options);
-    RetryParameterWrites(context.platform, context.state, context.options, families);
-    for (std::uint8_t family : families) {
+    if (context.state.parameters.count == 0) return {ExitCode::Success, false};
+    const std::vector<DeviceFamily> families = SelectedPerFamilyFamilies(context.options);
+    RetryParameterWrites(context.platform, context.state, ParameterTargets::AnyVersion, families);
+    for (DeviceFamily family : families) {
         context.platform.Sleep(kSwitchPauseMs);
-        SetFamilyAdaptersState(context.platform, context.state, family, 0);
+        SetFamilyAdaptersState(context.platform, context.state, family, AdapterSwitch::Off);
         context.platform.Sleep(kSwitchPauseMs);
-        SetFamilyAdaptersState(context.platform, context.state, family, 1);
+        SetFamilyAdaptersState(context.platform, context.state, family, AdapterSwitch::On);
     }
-    return {0, false};
+    return {ExitCode::Success, false};
 }
 
 ActionResult QueryDeviceAction(ActionContext &context) {
-    constexpr DWORD kExitDeviceNotFound = 11;
-    const int found = ChkNicExist(context.platform, context.state, context.options);
-    return {found != 0 ? 0u : kExitDeviceNotFound, false};
+    const bool found = ChkNicExist(context.platform, context.state, PresenceQuery::QueryDeviceId);
+    return {found ? ExitCode::Success : ExitCode::DeviceNotFound, false};
 }
 
 }  // namespace cvl

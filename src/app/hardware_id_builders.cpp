@@ -1,9 +1,10 @@
+#include "app/hardware_id_builders.h"
+
 #include <array>
 #include <cstdint>
 #include <string_view>
 
-#include "app/command_line.h"
-#include "app/hardware_id_layout.h"
+#include "common/hardware_id_layout.h"
 #include "common/text.h"
 
 namespace cvl {

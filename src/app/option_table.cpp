@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/hardware_id_layout.h"
 #include "app/os_detect.h"
+#include "common/hardware_id_layout.h"
 #include "common/text.h"
 
 namespace cvl {
@@ -39,9 +39,9 @@ OptionOutcome SetAction(OptionContext &context, OptionValues) {
     return OptionOutcome::Accepted;
 }
 
-template <std::uint32_t InstallOptions::*flag>
+template <bool InstallOptions::*flag>
 OptionOutcome SetFlag(OptionContext &context, OptionValues) {
-    context.options.*flag = 1;
+    context.options.*flag = true;
     return OptionOutcome::Accepted;
 }
 
@@ -69,7 +69,7 @@ bool ParameterListFull(const ParameterList &list) {
 }
 
 OptionOutcome HighPerformance(OptionContext &context, OptionValues) {
-    context.options.highPerformance = 1;
+    context.options.highPerformance = true;
     auto &list = context.state.parameters;
     if (ParameterListFull(list)) return OptionOutcome::Rejected;
     auto &entry = list.entries[list.count++];
@@ -83,7 +83,7 @@ OptionOutcome InfPath(OptionContext &context, OptionValues values) {
     LowerInPlace(values[0]);
     const std::u16string_view path = TokenText(values[0]);
     if (path.find(u"inf") == std::u16string_view::npos) return OptionOutcome::Rejected;
-    context.options.infPathGiven = 1;
+    context.options.infPathGiven = true;
     context.options.infPath = std::u16string(path);
     return OptionOutcome::Accepted;
 }
@@ -166,14 +166,14 @@ OptionOutcome CheckId(OptionContext &context, OptionValues values) {
 
 OptionOutcome NicId(OptionContext &context, OptionValues values) {
     StoreInSlot(context.state.nicIdText, TokenText(values[0]));
-    context.state.nicIdGiven = 1;
+    context.state.nicIdGiven = true;
     return OptionOutcome::Accepted;
 }
 
 OptionOutcome Uninstaller(OptionContext &context, OptionValues) {
     context.options.action = ActionUninstall;
-    context.options.uninstallerMode = 1;
-    context.state.log.logSuppressed = 1;
+    context.options.uninstallerMode = true;
+    context.state.log.logSuppressed = true;
     return OptionOutcome::Accepted;
 }
 
@@ -181,27 +181,19 @@ OptionOutcome Uninstaller(OptionContext &context, OptionValues) {
 // for, then the file to delete, kept as given.
 OptionOutcome SelfDelete(OptionContext &context, OptionValues values) {
     context.options.action = ActionSelfDelete;
-    context.state.log.logSuppressed = 1;
+    context.state.log.logSuppressed = true;
     LowerInPlace(values[0]);
     context.options.selfDeleteProcessId = std::u16string(TokenText(values[0]));
     context.options.selfDeleteTarget = std::u16string(TokenText(values[1]));
-    context.options.selfDeleteArgsGiven = 1;
+    context.options.selfDeleteArgsGiven = true;
     return OptionOutcome::Accepted;
 }
 
 // Only 98, Me, 2000 and XP get their driver-signing policy relaxed for an
 // install; elsewhere the option is accepted and changes nothing.
 OptionOutcome BetaDriver(OptionContext &context, OptionValues) {
-    switch (DetectOsKind(context.platform)) {
-        case OsNt5Later:
-        case OsNt50:
-        case Os9xMe:
-        case Os9x98:
-            context.options.betaDriver = 1;
-            break;
-        default:
-            break;
-    }
+    if (HasRelaxableSigningPolicy(DetectOsKind(context.platform)))
+        context.options.betaDriver = true;
     return OptionOutcome::Accepted;
 }
 

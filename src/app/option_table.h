@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "app/install_options.h"
-#include "common/run_state.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 

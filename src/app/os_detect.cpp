@@ -2,7 +2,7 @@
 
 namespace cvl {
 
-std::uint32_t DetectOsKind(Platform &platform) {
+OsKind DetectOsKind(Platform &platform) {
     OsVersionInfoEx info{};
     info.dwOSVersionInfoSize = kOsVersionInfoExSize;
     if (!platform.GetVersionExW(info)) {
@@ -15,7 +15,7 @@ std::uint32_t DetectOsKind(Platform &platform) {
     return OsKindFromVersion(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion);
 }
 
-std::uint32_t OsKindFromVersion(DWORD platformId, DWORD major, DWORD minor) {
+OsKind OsKindFromVersion(DWORD platformId, DWORD major, DWORD minor) {
     if (platformId == VER_PLATFORM_WIN32_NT) {
         if (major <= 4) return OsNt4;
         if (major == 5) return minor == 0 ? OsNt50 : OsNt5Later;

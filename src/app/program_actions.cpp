@@ -40,27 +40,27 @@ ActionResult RunPnputilAction(ActionContext &context) {
     if (BuildPnputilCommand(context.platform, toolPath, commandLine))
         toolExitCode = RunProcessAndWait(context.platform, toolPath, commandLine);
     if (toolExitCode == 0) LogLine(context.state.log, u"Could not execute the application....");
-    return {0, false};
+    return {ExitCode::Success, false};
 }
 
 ActionResult RescanAction(ActionContext &context) {
     LogLine(context.state.log, u"Scan Hardware Change...");
     RescanHardware(context.platform);
     context.platform.Sleep(kRescanSettleMs);
-    return {0, false};
+    return {ExitCode::Success, false};
 }
 
 ActionResult SelfDeleteAction(ActionContext &context) {
     LogLine(context.state.log, u"Self Deleting...");
-    const int result = SelfDelete(context.platform, context.options);
-    // The second stage has ended the process; on the real system control
-    // never comes back here.
-    return {static_cast<DWORD>(result), context.options.selfDeleteArgsGiven != 0};
+    SelfDelete(context.platform, context.options);
+    // The second stage has ended the process; where ExitProcess returns,
+    // the run must not go on as if it had not.
+    return {ExitCode::Success, context.options.selfDeleteArgsGiven};
 }
 
 ActionResult ActionNotAvailable(ActionContext &context) {
     LogLine(context.state.log, u"Action not available in this build...");
-    return {kExitActionNotAvailable, false};
+    return {ExitCode::ActionNotAvailable, false};
 }
 
 }  // namespace cvl

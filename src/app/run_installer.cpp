@@ -4,18 +4,17 @@
 
 #include "app/actions.h"
 #include "app/command_line.h"
+#include "app/hardware_id_builders.h"
 #include "app/install_options.h"
 #include "app/os_detect.h"
 #include "app/startup_rules.h"
 #include "app/tool_run.h"
-#include "common/run_state.h"
+#include "common/exit_code.h"
 #include "log/install_log.h"
+#include "run/run_state.h"
 
 namespace cvl {
 namespace {
-
-constexpr DWORD kExitUnsupportedOs = 1;
-constexpr DWORD kExitBadCommandLine = 2;
 
 constexpr char16_t kUninstallQuestion[] =
     u"Do You Want To Remove Corvane Ethernet Controller Driver?";
@@ -29,7 +28,7 @@ void OpenRunLog(RunState &state) {
     }
 }
 
-DWORD Shutdown(RunState &state, InstallOptions &options, DWORD exitCode) {
+ExitCode Shutdown(RunState &state, InstallOptions &options, ExitCode exitCode) {
     options.infPath.reset();
     options.selfDeleteProcessId.reset();
     options.selfDeleteTarget.reset();
@@ -39,36 +38,28 @@ DWORD Shutdown(RunState &state, InstallOptions &options, DWORD exitCode) {
     return exitCode;
 }
 
-}  // namespace
-
-void ApplyVdevRule(InstallOptions &options, std::uint32_t osKind) {
-    const bool familyAllows = options.b702 || options.vistaB701;
-    const bool osAllows = osKind >= OsNt6Later && osKind <= OsNt50;
-    if (!(familyAllows && osAllows)) options.vdevQ2dp = 0;
-}
-
-DWORD RunInstaller(Platform &platform, std::u16string_view commandTail) {
+ExitCode RunActions(Platform &platform, std::u16string_view commandTail) {
     RunState state(platform);
     state.PackageInfPath.clear();
     state.PackageDriverVersion.clear();
 
     state.osKind = DetectOsKind(platform);
-    if (state.osKind == OsUnsupported) return kExitUnsupportedOs;
-    if (commandTail.empty()) return kExitBadCommandLine;
+    if (state.osKind == OsUnsupported) return ExitCode::UnsupportedOs;
+    if (commandTail.empty()) return ExitCode::BadCommandLine;
 
     InstallOptions options;
     std::u16string text(commandTail);
-    if (!ParseCommandLine(platform, text, options, state)) return kExitBadCommandLine;
+    if (!ParseCommandLine(platform, text, options, state)) return ExitCode::BadCommandLine;
 
     if (state.osKind == OsNt6Later) MarkCompatibilityPersisted(platform);
 
     if (options.uninstallerMode && !options.silent) {
         const int answer =
             platform.MessageBoxW(kUninstallQuestion, u"", MB_OKCANCEL | MB_ICONEXCLAMATION);
-        if (answer == IDCANCEL) return 0;
+        if (answer == IDCANCEL) return ExitCode::Success;
     }
 
-    if (options.debugLog) state.log.logSuppressed = 0;
+    if (options.debugLog) state.log.logSuppressed = false;
     ApplyVdevRule(options, state.osKind);
     OpenRunLog(state);
     BuildOemHardwareIds(state);
@@ -76,24 +67,19 @@ DWORD RunInstaller(Platform &platform, std::u16string_view commandTail) {
     ActionContext context{platform, state, options};
     const ActionResult result = HandlerFor(options.action)(context);
     if (result.processEnded) {
-        // The process has ended inside the action; only a simulated machine
-        // comes back here, and the run leaves its log as the end left it.
+        // The action ended the process. ExitProcess may return to its caller
+        // on some platforms; the run then leaves its log as the end left it
+        // and returns at once.
         CloseInstallLog(state.log);
         return result.exitCode;
     }
     return Shutdown(state, options, result.exitCode);
 }
 
-std::u16string_view CommandTailOf(std::u16string_view fullCommandLine) {
-    std::size_t position = 0;
-    if (!fullCommandLine.empty() && fullCommandLine[0] == u'"') {
-        position = fullCommandLine.find(u'"', 1);
-        position = position == std::u16string_view::npos ? fullCommandLine.size() : position + 1;
-    } else {
-        while (position < fullCommandLine.size() && fullCommandLine[position] > u' ') ++position;
-    }
-    while (position < fullCommandLine.size() && fullCommandLine[position] <= u' ') ++position;
-    return fullCommandLine.substr(position);
+}  // namespace
+
+DWORD RunInstaller(Platform &platform, std::u16string_view commandTail) {
+    return static_cast<DWORD>(RunActions(platform, commandTail));
 }
 
 }  // namespace cvl

@@ -12,8 +12,4 @@ namespace cvl {
 // (the argument of the Windows GUI entry). Returns the exit code.
 DWORD RunInstaller(Platform &platform, std::u16string_view commandTail);
 
-// The part of a full command line that follows the program name, quoted or
-// not, with the blanks after it skipped, as the GUI entry receives it.
-std::u16string_view CommandTailOf(std::u16string_view fullCommandLine);
-
 }  // namespace cvl

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/exit_code.h"
 #include "common/limits.h"
 #include "common/text.h"
 
@@ -46,7 +47,7 @@ std::u16string DecodeBlanks(std::u16string path) {
     return path;
 }
 
-int DeleteStartingProgram(Platform &platform, const InstallOptions &options) {
+void DeleteStartingProgram(Platform &platform, const InstallOptions &options) {
     const std::int32_t processId = LeadingDecimal(options.selfDeleteProcessId.value_or(u""));
     if (processId != 0) {
         platform.Sleep(kParentSettleMs);
@@ -59,21 +60,20 @@ int DeleteStartingProgram(Platform &platform, const InstallOptions &options) {
         const std::u16string target = DecodeBlanks(options.selfDeleteTarget.value_or(u""));
         if (!target.empty()) platform.DeleteFileW(target.c_str());
     }
-    platform.ExitProcess(0);
-    return 0;
+    platform.ExitProcess(static_cast<UINT>(ExitCode::Success));
 }
 
 }  // namespace
 
-int CopySelfToTemp(Platform &platform, std::u16string &copyPath, std::u16string &ownPath) {
+bool CopySelfToTemp(Platform &platform, std::u16string &copyPath, std::u16string &ownPath) {
     // The copy's name adds ten digits, ".exe" and the terminator.
     constexpr std::size_t kAddedChars = kRandomDigits + 4 + 1;
     char16_t own[limits::kSelfDeletePathChars] = {};
     const DWORD ownLength = platform.GetModuleFileNameW(own, limits::kSelfDeletePathChars);
-    if (ownLength == 0 || ownLength >= limits::kSelfDeletePathChars) return -1;
+    if (ownLength == 0 || ownLength >= limits::kSelfDeletePathChars) return false;
     char16_t temp[limits::kSelfDeletePathChars] = {};
     const DWORD tempLength = platform.GetTempPathW(limits::kSelfDeletePathChars, temp);
-    if (tempLength == 0 || tempLength + kAddedChars > limits::kSelfDeletePathChars) return -1;
+    if (tempLength == 0 || tempLength + kAddedChars > limits::kSelfDeletePathChars) return false;
 
     ownPath.assign(own, ownLength);
     copyPath.assign(temp, tempLength);
@@ -81,20 +81,20 @@ int CopySelfToTemp(Platform &platform, std::u16string &copyPath, std::u16string 
     for (std::size_t i = 0; i < kRandomDigits; ++i)
         copyPath.push_back(static_cast<char16_t>(u'0' + random.Next() % 10));
     copyPath += kCopyExtension;
-    return platform.CopyFileW(ownPath.c_str(), copyPath.c_str(), TRUE) ? 0 : -1;
+    return platform.CopyFileW(ownPath.c_str(), copyPath.c_str(), TRUE) != FALSE;
 }
 
-int LaunchSelfDeleter(Platform &platform, const std::u16string &copyPath,
-                      const std::u16string &ownPath) {
+bool LaunchSelfDeleter(Platform &platform, const std::u16string &copyPath,
+                       const std::u16string &ownPath) {
     std::u16string target;
-    if (!EncodeBlanks(ownPath, target)) return -1;
+    if (!EncodeBlanks(ownPath, target)) return false;
     const bool quoteCopy = copyPath.find(u' ') != std::u16string::npos;
     std::u16string commandLine = quoteCopy ? u"\"" + copyPath + u"\"" : copyPath;
     commandLine += u" /selfdel ";
     commandLine += DecimalText(platform.GetCurrentProcessId());
     commandLine += u" ";
     commandLine += target;
-    if (commandLine.size() >= limits::kSelfDeleteCommandChars) return -1;
+    if (commandLine.size() >= limits::kSelfDeleteCommandChars) return false;
 
     StartupInfo startup{};
     startup.cb = sizeof(startup);
@@ -103,29 +103,31 @@ int LaunchSelfDeleter(Platform &platform, const std::u16string &copyPath,
     // in its place from a path with blanks.
     if (!platform.CreateProcessW(copyPath.c_str(), commandLine.data(), FALSE, NORMAL_PRIORITY_CLASS,
                                  &startup, &process))
-        return -1;
+        return false;
     platform.CloseHandle(process.hProcess);
     platform.CloseHandle(process.hThread);
-    return 0;
+    return true;
 }
 
-int SelfDelete(Platform &platform, const InstallOptions &options) {
-    if (options.selfDeleteArgsGiven) return DeleteStartingProgram(platform, options);
+void SelfDelete(Platform &platform, const InstallOptions &options) {
+    if (options.selfDeleteArgsGiven) {
+        DeleteStartingProgram(platform, options);
+        return;
+    }
 
     std::u16string copyPath;
     std::u16string ownPath;
-    if (CopySelfToTemp(platform, copyPath, ownPath) != 0) return 0;
+    if (!CopySelfToTemp(platform, copyPath, ownPath)) return;
     HANDLE hold =
         platform.CreateFileW(copyPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                              OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE);
     if (hold == InvalidHandleValue()) {
         // Nothing will remove the copy once this stage gives up.
         platform.DeleteFileW(copyPath.c_str());
-        return 0;
+        return;
     }
-    if (LaunchSelfDeleter(platform, copyPath, ownPath) == 0) platform.Sleep(kChildStartMs);
+    if (LaunchSelfDeleter(platform, copyPath, ownPath)) platform.Sleep(kChildStartMs);
     platform.CloseHandle(hold);
-    return 0;
 }
 
 }  // namespace cvl

@@ -1,15 +1,14 @@
 // The adjustments start-up makes to the parsed options.
 #pragma once
 
-#include <cstdint>
-
 #include "app/install_options.h"
+#include "common/os_kind.h"
 
 namespace cvl {
 
 // The virtual-device family rides only with the PCI-Express ("/b702") and
 // B701 ("/vistab701") families, and only on the NT systems from Windows 2000
 // to Windows 7 and later that have its driver; elsewhere the flag is cleared.
-void ApplyVdevRule(InstallOptions &options, std::uint32_t osKind);
+void ApplyVdevRule(InstallOptions &options, OsKind osKind);
 
 }  // namespace cvl

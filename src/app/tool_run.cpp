@@ -1,8 +1,10 @@
 #include "app/tool_run.h"
 
 #include <string>
+#include <vector>
 
 #include "common/limits.h"
+#include "common/little_endian.h"
 #include "common/text.h"
 
 namespace cvl {
@@ -41,9 +43,9 @@ void MarkCompatibilityPersisted(Platform &platform) {
     if (platform.RegCreateKeyExW(HKeyCurrentUser(), kPersistedKey, REG_OPTION_NON_VOLATILE,
                                  KEY_ALL_ACCESS, &key, nullptr) != ERROR_SUCCESS)
         return;
-    const DWORD handled = 1;
-    platform.RegSetValueExW(key, modulePath, REG_DWORD, reinterpret_cast<const BYTE *>(&handled),
-                            sizeof(handled));
+    const std::vector<BYTE> handled = LittleEndianBytes(1, sizeof(DWORD));
+    platform.RegSetValueExW(key, modulePath, REG_DWORD, handled.data(),
+                            static_cast<DWORD>(handled.size()));
     platform.RegCloseKey(key);
 }
 

@@ -8,11 +8,11 @@ namespace cvl {
 
 ActionResult UninstallAction(ActionContext &context) {
     LogLine(context.state.log, u"Starting Uninstall...");
-    const UninstallResult result =
+    const ExitCode result =
         AnyPerFamilyFlag(context.options)
             ? UninstallPerFamily(context.platform, context.state, context.options)
             : UninstallLegacyPciFamilies(context.platform, context.state, context.options);
-    return {static_cast<DWORD>(result), false};
+    return {result, false};
 }
 
 }  // namespace cvl

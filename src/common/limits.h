@@ -28,6 +28,7 @@ inline constexpr std::size_t kMaxCheckEntries = 16;
 // Bytes of the registry reads.
 inline constexpr std::size_t kComponentIdBytes = 518;
 inline constexpr std::size_t kDriverVersionBytes = 512;
+inline constexpr std::size_t kNetCfgInstanceIdBytes = 512;
 inline constexpr std::size_t kInfPathBytes = 1024;
 
 }  // namespace cvl::limits

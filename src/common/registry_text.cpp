@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/little_endian.h"
 #include "common/text.h"
 
 namespace cvl {
@@ -16,7 +17,7 @@ bool ReadRegistryText(Platform &platform, HKEY key, const char16_t *valueName,
     const std::size_t stored = size < capacityBytes ? size : capacityBytes;
     std::u16string value;
     for (std::size_t i = 0; i + 1 < stored; i += 2) {
-        const char16_t c = static_cast<char16_t>(buffer[i] | (buffer[i + 1] << 8));
+        const char16_t c = Utf16UnitAt(buffer.data(), i);
         if (c == u'\0') break;
         value.push_back(c);
     }
@@ -27,12 +28,8 @@ bool ReadRegistryText(Platform &platform, HKEY key, const char16_t *valueName,
 std::vector<BYTE> RegistryTextBytes(std::u16string_view text) {
     std::vector<BYTE> bytes;
     bytes.reserve((text.size() + 1) * 2);
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<BYTE>(c & 0xFF));
-        bytes.push_back(static_cast<BYTE>(c >> 8));
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
+    for (char16_t c : text) AppendUtf16Unit(bytes, c);
+    AppendUtf16Unit(bytes, u'\0');
     return bytes;
 }
 

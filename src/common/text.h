@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,6 +58,12 @@ inline std::u16string Widen(std::string_view text) {
 std::string ToUtf8(std::u16string_view text);
 // UTF-8 to UTF-16; invalid bytes become U+FFFD.
 std::u16string FromUtf8(std::string_view text);
+
+// The code point of the UTF-8 sequence at `at`, which then moves past it.
+// Nothing (and `at` unmoved) for a sequence that is cut short, overlong, a
+// surrogate or above U+10FFFF: text saved in a legacy code page is caught
+// instead of read as something else.
+std::optional<std::uint32_t> NextUtf8CodePoint(std::string_view bytes, std::size_t &at);
 
 // The text of a zero-terminated buffer, never reading past its end.
 inline std::u16string_view TextOf(const char16_t *buffer, std::size_t capacity) {

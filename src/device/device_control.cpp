@@ -6,20 +6,23 @@
 #include "common/limits.h"
 #include "common/registry_text.h"
 #include "common/text.h"
-#include "device/device_family.h"
 #include "device/device_walks.h"
+#include "device/family_match.h"
 #include "log/install_log.h"
 
 namespace cvl {
 namespace {
 
 constexpr DWORD kAfterEnableMs = 2000;
-constexpr std::size_t kNetCfgInstanceIdBytes = 512;
 
-void SendPropertyChange(Platform &platform, const PresentDevice &device, int enable) {
+AdapterFilter FilterFor(AdapterSwitch to) {
+    return to == AdapterSwitch::On ? AdapterFilter::NotStarted : AdapterFilter::Started;
+}
+
+void SendPropertyChange(Platform &platform, const PresentDevice &device, AdapterSwitch to) {
     ClassInstallParams request{};
     request.InstallFunction = DIF_PROPERTYCHANGE;
-    request.StateChange = enable == 1 ? DICS_ENABLE : DICS_DISABLE;
+    request.StateChange = to == AdapterSwitch::On ? DICS_ENABLE : DICS_DISABLE;
     request.Scope = DICS_FLAG_CONFIGSPECIFIC;
     request.HwProfile = 0;
     platform.SetupDiSetClassInstallParamsW(device.list, &device.data, &request);
@@ -28,8 +31,8 @@ void SendPropertyChange(Platform &platform, const PresentDevice &device, int ena
 
 class FamilyStateChange : public NetworkAdapterVisitor {
 public:
-    FamilyStateChange(Platform &platform, RunState &state, std::uint8_t family, int enable)
-        : platform_(platform), state_(state), family_(family), enable_(enable) {}
+    FamilyStateChange(Platform &platform, RunState &state, DeviceFamily family, AdapterSwitch to)
+        : platform_(platform), state_(state), family_(family), to_(to) {}
 
     bool Matches(const PresentDevice &, HKEY driverKey) override {
         std::u16string componentId;
@@ -38,29 +41,29 @@ public:
         return MatchComponentPrefix(family_, componentId, state_.ids);
     }
     bool OnMatch(const PresentDevice &device) override {
-        SendPropertyChange(platform_, device, enable_);
+        SendPropertyChange(platform_, device, to_);
         return true;
     }
 
 private:
     Platform &platform_;
     RunState &state_;
-    std::uint8_t family_;
-    int enable_;
+    DeviceFamily family_;
+    AdapterSwitch to_;
 };
 
 class IdStateChange : public NetworkAdapterVisitor {
 public:
-    IdStateChange(Platform &platform, RunState &state, std::u16string_view idText, int enable)
-        : platform_(platform), state_(state), idText_(idText), enable_(enable) {}
+    IdStateChange(Platform &platform, RunState &state, std::u16string_view idText, AdapterSwitch to)
+        : platform_(platform), state_(state), idText_(idText), to_(to) {}
 
     void OnDriverKeyNotOpened(const PresentDevice &) override {
         LogLine(state_.log, u"Not Run as Administrator ?");
     }
     bool Matches(const PresentDevice &, HKEY driverKey) override {
         std::u16string instanceId;
-        if (ReadRegistryText(platform_, driverKey, u"NetCfgInstanceId", kNetCfgInstanceIdBytes,
-                             instanceId)) {
+        if (ReadRegistryText(platform_, driverKey, u"NetCfgInstanceId",
+                             limits::kNetCfgInstanceIdBytes, instanceId)) {
             LowerAZ(instanceId);
             LogText(state_.log, u"NetCfgInstanceId", instanceId);
             LogText(state_.log, u"NicId", idText_);
@@ -78,7 +81,7 @@ public:
     }
     bool OnMatch(const PresentDevice &device) override {
         LogLine(state_.log, u"Found!!!");
-        SendPropertyChange(platform_, device, enable_);
+        SendPropertyChange(platform_, device, to_);
         return true;
     }
 
@@ -86,44 +89,28 @@ private:
     Platform &platform_;
     RunState &state_;
     std::u16string_view idText_;
-    int enable_;
+    AdapterSwitch to_;
 };
 
 }  // namespace
 
-int SetFamilyAdaptersState(Platform &platform, RunState &state, std::uint8_t family, int enable) {
-    FamilyStateChange visitor(platform, state, family, enable);
-    ForEachNetworkAdapter(platform, FilterForEnableFlag(enable), visitor);
-    return 1;
+void SetFamilyAdaptersState(Platform &platform, RunState &state, DeviceFamily family,
+                            AdapterSwitch to) {
+    FamilyStateChange visitor(platform, state, family, to);
+    ForEachNetworkAdapter(platform, FilterFor(to), visitor);
 }
 
-int EnableSelectedFamilies(Platform &platform, RunState &state, const InstallOptions &options) {
-    struct Selection {
-        std::uint32_t InstallOptions::*flag;
-        std::uint8_t family;
-    };
-    const std::uint8_t legacyPci = options.b703 ? FamilyVistaB703 : FamilyPci;
-    const Selection order[] = {
-        {&InstallOptions::b701, legacyPci},
-        {&InstallOptions::b702, FamilyPcie},
-        {&InstallOptions::vistaB703, FamilyVistaB703},
-        {&InstallOptions::vistaB701, FamilyVistaB701},
-        {&InstallOptions::vistaB760, FamilyVistaB760},
-        {&InstallOptions::vistaB761, FamilyVistaB761},
-        {&InstallOptions::vistaB762, FamilyVistaB762},
-        {&InstallOptions::vistaB76x, FamilyVistaB76x},
-    };
-    for (const Selection &selection : order)
-        if (options.*selection.flag) SetFamilyAdaptersState(platform, state, selection.family, 1);
+void EnableSelectedFamilies(Platform &platform, RunState &state,
+                            std::span<const DeviceFamily> families) {
+    for (DeviceFamily family : families)
+        SetFamilyAdaptersState(platform, state, family, AdapterSwitch::On);
     platform.Sleep(kAfterEnableMs);
-    return 1;
 }
 
-int SetAdapterStateById(Platform &platform, RunState &state, std::u16string_view idText,
-                        int enable) {
-    IdStateChange visitor(platform, state, idText, enable);
-    ForEachNetworkAdapter(platform, FilterForEnableFlag(enable), visitor);
-    return 1;
+void SetAdapterStateById(Platform &platform, RunState &state, std::u16string_view idText,
+                         AdapterSwitch to) {
+    IdStateChange visitor(platform, state, idText, to);
+    ForEachNetworkAdapter(platform, FilterFor(to), visitor);
 }
 
 }  // namespace cvl

@@ -2,25 +2,30 @@
 // property-change request. None of these reports what it found.
 #pragma once
 
-#include <cstdint>
+#include <span>
 #include <string_view>
 
-#include "app/install_options.h"
-#include "common/run_state.h"
+#include "common/family_code.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 
-// `enable`: 1 enables; 0 disables. Any non-zero value takes the adapters
-// that are not started, but only 1 sends DICS_ENABLE.
-int SetFamilyAdaptersState(Platform &platform, RunState &state, std::uint8_t family, int enable);
+enum class AdapterSwitch {
+    Off,  // takes the started adapters and sends DICS_DISABLE
+    On,   // takes the adapters that are not started and sends DICS_ENABLE
+};
 
-// Enables every family the options select, then waits 2000 ms.
-int EnableSelectedFamilies(Platform &platform, RunState &state, const InstallOptions &options);
+void SetFamilyAdaptersState(Platform &platform, RunState &state, DeviceFamily family,
+                            AdapterSwitch to);
+
+// Enables the adapters of each family in the order given, then waits 2000 ms.
+void EnableSelectedFamilies(Platform &platform, RunState &state,
+                            std::span<const DeviceFamily> families);
 
 // Changes every adapter whose NetCfgInstanceId equals `idText`, or whose
 // ComponentId begins with its first 21 characters.
-int SetAdapterStateById(Platform &platform, RunState &state, std::u16string_view idText,
-                        int enable);
+void SetAdapterStateById(Platform &platform, RunState &state, std::u16string_view idText,
+                         AdapterSwitch to);
 
 }  // namespace cvl

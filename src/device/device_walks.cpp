@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/limits.h"
+#include "common/little_endian.h"
 #include "common/registry_text.h"
 #include "common/scoped_handle.h"
 #include "common/text.h"
@@ -39,8 +40,7 @@ void OfferStrings(const PresentDevice &device, const BYTE *bytes, DWORD size,
     while (position < chars) {
         std::u16string text;
         while (position < chars) {
-            const char16_t c =
-                static_cast<char16_t>(bytes[position * 2] | (bytes[position * 2 + 1] << 8));
+            const char16_t c = Utf16UnitAt(bytes, position * 2);
             ++position;
             if (c == u'\0') break;
             text.push_back(c);

@@ -36,11 +36,6 @@ enum class AdapterFilter {
     AnyState,    // the presence check
 };
 
-// The status filter of an enable flag: any non-zero value enables.
-inline AdapterFilter FilterForEnableFlag(int enable) {
-    return enable != 0 ? AdapterFilter::NotStarted : AdapterFilter::Started;
-}
-
 class NetworkAdapterVisitor {
 public:
     virtual ~NetworkAdapterVisitor() = default;

@@ -1,10 +1,10 @@
-// Matching a device to a family: whole hardware ids against the full-id
-// lists, driver-key ComponentIds against the 21-character prefixes.
+#include "device/family_match.h"
+
 #include <algorithm>
 
 #include "common/limits.h"
 #include "common/text.h"
-#include "device/device_family.h"
+#include "device/family_tables.h"
 
 namespace cvl {
 namespace {
@@ -22,7 +22,7 @@ bool AnyOemEquals(const HardwareIdLists &ids, std::u16string_view hardwareId) {
 
 }  // namespace
 
-bool MatchFullId(std::uint8_t family, std::u16string_view hardwareId, OemPolicy policy,
+bool MatchFullId(DeviceFamily family, std::u16string_view hardwareId, OemPolicy policy,
                  const HardwareIdLists &ids) {
     const bool oemGiven = ids.oemCount > 0;
     switch (policy) {
@@ -38,7 +38,7 @@ bool MatchFullId(std::uint8_t family, std::u16string_view hardwareId, OemPolicy 
     return false;
 }
 
-bool MatchComponentPrefix(std::uint8_t family, std::u16string_view componentId,
+bool MatchComponentPrefix(DeviceFamily family, std::u16string_view componentId,
                           const HardwareIdLists &ids) {
     if (ids.oemCount > 0) {
         // The family does not count once the command line names the ids.

@@ -1,9 +1,9 @@
 // The constant id tables of the driver families. The order inside each list
 // is part of the definition: the install and uninstall flows address entries
 // by position.
-#include <array>
+#include "device/family_tables.h"
 
-#include "device/device_family.h"
+#include <array>
 
 namespace cvl {
 namespace {
@@ -149,7 +149,7 @@ constexpr std::array<Id, 30> kVistaB76xPrefixes{{
 
 }  // namespace
 
-std::span<const std::u16string_view> FamilyHardwareIds(std::uint8_t family) {
+std::span<const std::u16string_view> FamilyHardwareIds(DeviceFamily family) {
     switch (family) {
         case FamilyPcie:
             return kPcieHardwareIds;
@@ -174,7 +174,7 @@ std::span<const std::u16string_view> FamilyHardwareIds(std::uint8_t family) {
     }
 }
 
-std::span<const std::u16string_view> FamilyComponentPrefixes(std::uint8_t family) {
+std::span<const std::u16string_view> FamilyComponentPrefixes(DeviceFamily family) {
     switch (family) {
         case FamilyPcie:
             return kPciePrefixes;

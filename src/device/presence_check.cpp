@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "common/hardware_id_layout.h"
 #include "common/limits.h"
 #include "common/text.h"
 #include "device/device_walks.h"
@@ -28,9 +29,8 @@ constexpr std::array<Id, 6> kOemBoardIds{
 constexpr std::array<Id, 2> kDriverlessPrefixes{u"pci\\ven_1f3a&dev_b707",
                                                 u"pci\\ven_1f3a&dev_b709"};
 
-// "PCI\VEN_vvvv&DEV_dddd" and "REV_rr" of the query id.
-constexpr std::size_t kQueryRevisionStart = 38;
-constexpr std::size_t kQueryIdLength = 44;
+using hardware_id_layout::kQueryIdLength;
+using hardware_id_layout::kRevisionFieldAt;
 
 template <std::size_t N>
 bool IsOneOf(const std::array<Id, N> &list, std::u16string_view text) {
@@ -122,11 +122,12 @@ private:
         if (hardwareId.size() < kQueryIdLength) return false;
         const std::u16string_view query = SlotText(state_.QueryDeviceId);
         if (query.size() < kQueryIdLength) return false;
-        const std::size_t revisionLength = kQueryIdLength - kQueryRevisionStart;
+        // "PCI\VEN_vvvv&DEV_dddd" and "REV_rr".
+        const std::size_t revisionLength = kQueryIdLength - kRevisionFieldAt;
         return EqualsFoldAZ(hardwareId.substr(0, limits::kPrefixCompareChars),
                             query.substr(0, limits::kPrefixCompareChars)) &&
-               EqualsFoldAZ(hardwareId.substr(kQueryRevisionStart, revisionLength),
-                            query.substr(kQueryRevisionStart, revisionLength));
+               EqualsFoldAZ(hardwareId.substr(kRevisionFieldAt, revisionLength),
+                            query.substr(kRevisionFieldAt, revisionLength));
     }
 
     RunState &state_;
@@ -136,13 +137,12 @@ private:
 
 }  // namespace
 
-int ChkNicExist(Platform &platform, RunState &state, const InstallOptions &options) {
+bool ChkNicExist(Platform &platform, RunState &state, PresenceQuery query) {
     DriverAdapterSearch withDriver(platform, state);
     ForEachNetworkAdapter(platform, AdapterFilter::AnyState, withDriver);
-    if (withDriver.found) return 1;
-    HardwareIdSearch anyDevice(state, options.action == ActionQueryDevice);
-    if (!ForEachPresentDevice(platform, anyDevice)) return 0;
-    return anyDevice.found ? 1 : 0;
+    if (withDriver.found) return true;
+    HardwareIdSearch anyDevice(state, query == PresenceQuery::QueryDeviceId);
+    return ForEachPresentDevice(platform, anyDevice) && anyDevice.found;
 }
 
 }  // namespace cvl

@@ -2,15 +2,20 @@
 // driver, then among the hardware ids of every present device.
 #pragma once
 
-#include "app/install_options.h"
-#include "common/run_state.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 
-// 1 when an adapter was found, 0 otherwise. The device query matches
-// QueryDeviceId; every other action uses CheckHardwareIds and the constant
-// lists. Lower-cases the CheckHardwareIds it looks at, in place.
-int ChkNicExist(Platform &platform, RunState &state, const InstallOptions &options);
+// What the hardware-id stage compares a device's ids with.
+enum class PresenceQuery {
+    CheckHardwareIds,  // the partner boards and the adapters without a driver
+    QueryDeviceId,     // the device query's vendor, device and revision
+};
+
+// True when an adapter was found. The driver stage always compares with
+// CheckHardwareIds and the generic prefixes, and lower-cases the
+// CheckHardwareIds it looks at, in place.
+bool ChkNicExist(Platform &platform, RunState &state, PresenceQuery query);
 
 }  // namespace cvl

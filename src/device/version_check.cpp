@@ -4,17 +4,19 @@
 #include <string>
 #include <vector>
 
+#include "common/limits.h"
+#include "common/little_endian.h"
 #include "common/number_text.h"
 #include "common/registry_text.h"
 #include "common/text.h"
-#include "device/device_family.h"
 #include "device/device_walks.h"
+#include "device/family_match.h"
+#include "device/family_tables.h"
 #include "log/install_log.h"
 
 namespace cvl {
 namespace {
 
-constexpr std::size_t kDriverVersionBytes = 512;
 constexpr std::size_t kExistingValueBytes = 16;
 constexpr REGSAM kDriverKeyAccess = KEY_QUERY_VALUE | KEY_SET_VALUE;
 constexpr std::u16string_view kWakeOnLanKeyword = u"wol_setting";
@@ -22,7 +24,7 @@ constexpr std::u16string_view kWakeOnLanKeyword = u"wol_setting";
 // Which list each family's checks compare with; a family without a policy
 // matches nothing.
 struct FamilyPolicies {
-    std::uint8_t family;
+    DeviceFamily family;
     std::optional<OemPolicy> setParameters;
     std::optional<OemPolicy> installNeeded;
 };
@@ -38,32 +40,26 @@ constexpr std::array<FamilyPolicies, 8> kFamilyPolicies{{
     {FamilyVistaB76x, OemIgnored, OemIgnored},
 }};
 
-const FamilyPolicies *PoliciesOf(std::uint8_t family) {
+const FamilyPolicies *PoliciesOf(DeviceFamily family) {
     for (const FamilyPolicies &row : kFamilyPolicies)
         if (row.family == family) return &row;
     return nullptr;
 }
 
-std::optional<OemPolicy> SetParametersPolicy(std::uint8_t family) {
+std::optional<OemPolicy> SetParametersPolicy(DeviceFamily family) {
     const FamilyPolicies *row = PoliciesOf(family);
     return row != nullptr ? row->setParameters : std::nullopt;
 }
 
-std::optional<OemPolicy> InstallNeededPolicy(std::uint8_t family) {
+std::optional<OemPolicy> InstallNeededPolicy(DeviceFamily family) {
     const FamilyPolicies *row = PoliciesOf(family);
     return row != nullptr ? row->installNeeded : std::nullopt;
 }
 
 // The USB families compare their own lists only, and log what they compare.
-bool IsUsbFamily(std::uint8_t family) {
+bool IsUsbFamily(DeviceFamily family) {
     return family == FamilyVistaB760 || family == FamilyVistaB761 || family == FamilyVistaB762 ||
            family == FamilyVistaB76x;
-}
-
-std::vector<BYTE> LittleEndian(DWORD number, std::size_t size) {
-    std::vector<BYTE> bytes(size, 0);
-    for (std::size_t i = 0; i < size && i < 4; ++i) bytes[i] = static_cast<BYTE>(number >> (8 * i));
-    return bytes;
 }
 
 // Opens the device's driver key for reading and setting values.
@@ -77,22 +73,22 @@ bool OpenDriverKey(Platform &platform, const PresentDevice &device, ScopedKey &k
 // whether the device being walked has matched.
 class FamilyCheck : public HardwareIdVisitor {
 public:
-    FamilyCheck(Platform &platform, RunState &state, std::uint8_t family, OemPolicy policy,
-                const InstallOptions &options)
-        : platform_(platform), state_(state), family_(family), policy_(policy), options_(options) {}
+    FamilyCheck(Platform &platform, RunState &state, DeviceFamily family, OemPolicy policy)
+        : platform_(platform), state_(state), family_(family), policy_(policy) {}
 
 protected:
     Platform &platform_;
     RunState &state_;
-    std::uint8_t family_;
+    DeviceFamily family_;
     OemPolicy policy_;
-    const InstallOptions &options_;
     bool deviceMatched_ = false;
 };
 
 class ParameterWriter : public FamilyCheck {
 public:
-    using FamilyCheck::FamilyCheck;
+    ParameterWriter(Platform &platform, RunState &state, DeviceFamily family, OemPolicy policy,
+                    ParameterTargets targets)
+        : FamilyCheck(platform, state, family, policy), targets_(targets) {}
 
     bool OnHardwareId(const PresentDevice &, std::u16string_view hardwareId) override {
         if (!MatchFullId(family_, hardwareId, policy_, state_.ids)) return true;
@@ -112,32 +108,35 @@ public:
         ScopedKey key(platform_);
         if (!OpenDriverKey(platform_, device, key)) return true;
         std::u16string adapterVersion;
-        if (!ReadRegistryText(platform_, key.Get(), u"DriverVersion", kDriverVersionBytes,
+        if (!ReadRegistryText(platform_, key.Get(), u"DriverVersion", limits::kDriverVersionBytes,
                               adapterVersion))
             return true;
         LogText(state_.log, u"Driver Ver", adapterVersion);
         LogText(state_.log, u"Dest Driver Ver", state_.PackageDriverVersion);
-        if (options_.action != ActionSetParameters &&
+        if (targets_ == ParameterTargets::PackageVersionOnly &&
             !EqualsFoldAZ(adapterVersion, state_.PackageDriverVersion)) {
-            result = 0;
+            succeeded = false;
             return false;
         }
         for (std::uint32_t i = 0; i < state_.parameters.count; ++i)
             WriteParameter(key.Get(), state_.parameters.entries[i]);
-        return result != 0;
+        return succeeded;
     }
 
-    int result = 1;
+    bool succeeded = true;
 
 private:
+    ParameterTargets targets_;
+
     void WriteParameter(HKEY key, const ParameterEntry &entry) {
         const std::u16string_view name = SlotText(entry.name);
         const std::u16string_view value = SlotText(entry.value);
         if (EqualsFoldAZ(name, kWakeOnLanKeyword)) {
             const std::optional<DWORD> capabilities = WakeOnLanCapabilities(value);
             if (!capabilities) return;
-            if (!SetValue(key, u"PnPCapabilities", REG_DWORD, LittleEndian(*capabilities, 4)))
-                result = 0;
+            if (!SetValue(key, u"PnPCapabilities", REG_DWORD,
+                          LittleEndianBytes(*capabilities, sizeof(DWORD))))
+                succeeded = false;
             return;
         }
         const std::u16string valueName(name);
@@ -147,15 +146,12 @@ private:
         const bool read = platform_.RegQueryValueExW(key, valueName.c_str(), &type, existing.data(),
                                                      &size) == ERROR_SUCCESS;
         const std::int32_t shown =
-            read
-                ? static_cast<std::int32_t>(existing[0] | (existing[1] << 8) | (existing[2] << 16) |
-                                            (static_cast<std::uint32_t>(existing[3]) << 24))
-                : 0;
+            read ? static_cast<std::int32_t>(LittleEndianNumber(existing)) : 0;
         LogNumber(state_.log, u"Para value", shown);
         // A parameter the driver does not already have is never created.
         if (!read) return;
         std::optional<std::vector<BYTE>> data = NewData(entry, value, type, size);
-        if (!data || !SetValue(key, valueName.c_str(), type, *data)) result = 0;
+        if (!data || !SetValue(key, valueName.c_str(), type, *data)) succeeded = false;
     }
 
     // The bytes to store in the existing value's type, or nothing when the
@@ -168,12 +164,12 @@ private:
             if (!number) return std::nullopt;
             // The number, widened with zeros to the size the value had, so
             // nothing past it is read.
-            return LittleEndian(*number, existingSize);
+            return LittleEndianBytes(*number, existingSize);
         }
         if (type == REG_DWORD) {
             const std::optional<std::uint32_t> number = WholeDecimal(value);
             if (!number) return std::nullopt;
-            return LittleEndian(*number, 4);
+            return LittleEndianBytes(*number, sizeof(DWORD));
         }
         return RegistryTextBytes(value);
     }
@@ -184,9 +180,11 @@ private:
     }
 };
 
-class InstallNeed : public FamilyCheck {
+class InstallNeedCheck : public FamilyCheck {
 public:
-    using FamilyCheck::FamilyCheck;
+    InstallNeedCheck(Platform &platform, RunState &state, DeviceFamily family, OemPolicy policy,
+                     bool keepNewerDriver)
+        : FamilyCheck(platform, state, family, policy), keepNewerDriver_(keepNewerDriver) {}
 
     bool OnHardwareId(const PresentDevice &, std::u16string_view hardwareId) override {
         if (IsUsbFamily(family_)) {
@@ -210,33 +208,36 @@ public:
         bool read = false;
         {
             ScopedKey key(platform_);
-            if (!OpenDriverKey(platform_, device, key)) return Decide(2);
-            read = ReadRegistryText(platform_, key.Get(), u"DriverVersion", kDriverVersionBytes,
-                                    adapterVersion);
+            if (!OpenDriverKey(platform_, device, key)) return Decide(InstallNeed::Needed);
+            read = ReadRegistryText(platform_, key.Get(), u"DriverVersion",
+                                    limits::kDriverVersionBytes, adapterVersion);
         }
         LogText(state_.log, u"Curr :", adapterVersion);
         LogText(state_.log, u"New :", state_.PackageDriverVersion);
-        if (!read) return Decide(2);
+        if (!read) return Decide(InstallNeed::Needed);
         if (EqualsFoldAZ(adapterVersion, state_.PackageDriverVersion)) {
-            result = 1;
+            result = InstallNeed::NotNeeded;
             return true;
         }
-        if (options_.keepNewDriver &&
+        if (keepNewerDriver_ &&
             !IsPackageVersionNewer(state_.PackageDriverVersion, adapterVersion)) {
             LogLine(state_.log, u"Driver is not required to install");
-            return Decide(1);
+            return Decide(InstallNeed::NotNeeded);
         }
         LogLine(state_.log, u"Driver is required to install");
-        return Decide(2);
+        return Decide(InstallNeed::Needed);
     }
 
-    int result = 0;
+    InstallNeed result = InstallNeed::NoAdapter;
 
 private:
-    bool Decide(int answer) {
+    // The first adapter that decides ends the walk.
+    bool Decide(InstallNeed answer) {
         result = answer;
         return false;
     }
+
+    bool keepNewerDriver_;
 };
 
 // The components of a version text: runs of characters between runs of
@@ -270,8 +271,8 @@ std::optional<DWORD> WakeOnLanCapabilities(std::u16string_view setting) {
     return std::nullopt;
 }
 
-int CheckDriverSetParameters(Platform &platform, RunState &state, std::uint8_t family,
-                             const InstallOptions &options) {
+bool CheckDriverSetParameters(Platform &platform, RunState &state, DeviceFamily family,
+                              ParameterTargets targets) {
     const std::optional<OemPolicy> policy = SetParametersPolicy(family);
     if (!policy) {
         // A code without a list matches nothing; the walk still tells
@@ -280,19 +281,18 @@ int CheckDriverSetParameters(Platform &platform, RunState &state, std::uint8_t f
             bool OnHardwareId(const PresentDevice &, std::u16string_view) override { return false; }
             bool OnDeviceDone(const PresentDevice &) override { return true; }
         } none;
-        return ForEachPresentDevice(platform, none) ? 1 : 0;
+        return ForEachPresentDevice(platform, none);
     }
-    ParameterWriter writer(platform, state, family, *policy, options);
-    if (!ForEachPresentDevice(platform, writer)) return 0;
-    return writer.result;
+    ParameterWriter writer(platform, state, family, *policy, targets);
+    return ForEachPresentDevice(platform, writer) && writer.succeeded;
 }
 
-int CheckDriverInstallNeeded(Platform &platform, RunState &state, std::uint8_t family,
-                             const InstallOptions &options) {
+InstallNeed CheckDriverInstallNeeded(Platform &platform, RunState &state, DeviceFamily family,
+                                     bool keepNewerDriver) {
     const std::optional<OemPolicy> policy = InstallNeededPolicy(family);
-    if (!policy) return 0;
-    InstallNeed need(platform, state, family, *policy, options);
-    if (!ForEachPresentDevice(platform, need)) return 0;
+    if (!policy) return InstallNeed::NoAdapter;
+    InstallNeedCheck need(platform, state, family, *policy, keepNewerDriver);
+    if (!ForEachPresentDevice(platform, need)) return InstallNeed::NoAdapter;
     return need.result;
 }
 

@@ -2,25 +2,37 @@
 // adapter parameters of the command line into its driver key.
 #pragma once
 
-#include <cstdint>
+#include <optional>
 #include <string_view>
 
-#include "app/install_options.h"
-#include "common/run_state.h"
+#include "common/family_code.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 
-// 1 when every matching adapter runs the package version and every
-// parameter write succeeded (also when none matched); 0 otherwise. The
-// set-parameters action writes whatever version the adapter runs.
-int CheckDriverSetParameters(Platform &platform, RunState &state, std::uint8_t family,
-                             const InstallOptions &options);
+// Which adapters get the parameters written.
+enum class ParameterTargets {
+    PackageVersionOnly,  // after an install: an adapter on another version fails the pass
+    AnyVersion,          // the set-parameters action: whatever version the adapter runs
+};
 
-// 0 when no adapter of the family was found, 1 when the driver need not be
-// installed, 2 when it must be.
-int CheckDriverInstallNeeded(Platform &platform, RunState &state, std::uint8_t family,
-                             const InstallOptions &options);
+// True when every matching adapter took the parameters and every write
+// succeeded (also when none matched); false when the device list could not
+// be opened, an adapter runs another version or a write failed.
+bool CheckDriverSetParameters(Platform &platform, RunState &state, DeviceFamily family,
+                              ParameterTargets targets);
+
+enum class InstallNeed {
+    NoAdapter,  // no adapter of the family was found
+    NotNeeded,  // the adapters run the package version, or a newer one is kept
+    Needed,     // an adapter runs another version, or its version cannot be read
+};
+
+// `keepNewerDriver`: an adapter that runs a version newer than the package's
+// ("/KeepNewDrv") does not need the install.
+InstallNeed CheckDriverInstallNeeded(Platform &platform, RunState &state, DeviceFamily family,
+                                     bool keepNewerDriver);
 
 // Compares hexadecimal components in the order first, second, fourth, third.
 bool IsPackageVersionNewer(std::u16string_view packageVersion, std::u16string_view adapterVersion);

@@ -61,32 +61,32 @@ PackagePaths BuildPackagePaths(std::u16string_view ownPath, std::u16string_view 
     return paths;
 }
 
-int LocateDriverPackage(Platform &platform, RunState &state, DriverPackage &package,
-                        const InstallOptions &options) {
+PackageLocation LocateDriverPackage(Platform &platform, RunState &state, DriverPackage &package,
+                                    const PackageSwitches &switches) {
     std::u16string infName;
-    if (options.infPathGiven && options.infPath) {
-        infName = *options.infPath;
-    } else if (options.b701) {
+    if (switches.infPath) {
+        infName = *switches.infPath;
+    } else if (switches.b701) {
         infName = u"Netcvlx.inf";
-    } else if (options.b702) {
+    } else if (switches.b702) {
         infName = u"Netcvle.inf";
     } else {
-        return 2;
+        return PackageLocation::NoInfName;
     }
     char16_t ownPath[kPathBufferChars] = {};
     const DWORD length = platform.GetModuleFileNameW(ownPath, kPathBufferChars);
-    if (length == 0 || length >= kPathBufferChars) return 9;
+    if (length == 0 || length >= kPathBufferChars) return PackageLocation::NotFound;
 
     const PackagePaths paths = BuildPackagePaths(TextOf(ownPath, kPathBufferChars), infName);
     LogLine(state.log, u"The file path...");
     LogLine(state.log, paths.sourceDir);
     LogLine(state.log, paths.infPath);
     state.PackageInfPath = paths.infPath;
-    if (!FileExists(platform, paths.infPath)) return 9;
+    if (!FileExists(platform, paths.infPath)) return PackageLocation::NotFound;
     LoadPackageDriverVersion(platform, state);
     package.InfPath = paths.infPath;
     package.SourceDir = paths.sourceDir;
-    return 0;
+    return PackageLocation::Found;
 }
 
 bool ReadInfDriverVer(Platform &platform, HINF inf, std::u16string &version) {

@@ -5,9 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "app/install_options.h"
-#include "common/run_state.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 
@@ -29,10 +28,23 @@ struct PackagePaths {
 // whole INF path. Each is cut to 511 characters.
 PackagePaths BuildPackagePaths(std::u16string_view ownPath, std::u16string_view relativeInfPath);
 
-// Returns 0 (found), 2 (no INF name applies) or 9 (own path unreadable, or
-// no such file). Sets PackageInfPath to the path it tried.
-int LocateDriverPackage(Platform &platform, RunState &state, DriverPackage &package,
-                        const InstallOptions &options);
+// The switches that name the package INF: "/f" with its path, else the
+// legacy families' default names.
+struct PackageSwitches {
+    std::optional<std::u16string_view> infPath;
+    bool b701 = false;
+    bool b702 = false;
+};
+
+enum class PackageLocation {
+    Found,
+    NoInfName,  // no switch names an INF
+    NotFound,   // the program's own path could not be read, or no such file
+};
+
+// Sets PackageInfPath to the path it tried.
+PackageLocation LocateDriverPackage(Platform &platform, RunState &state, DriverPackage &package,
+                                    const PackageSwitches &switches);
 
 // The version field of the DriverVer line of the [version] section.
 bool ReadInfDriverVer(Platform &platform, HINF inf, std::u16string &version);

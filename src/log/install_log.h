@@ -15,7 +15,7 @@ struct InstallLog {
 
     Platform *platform;
     HANDLE logFile = nullptr;  // none while null
-    std::uint8_t logSuppressed = 0;
+    bool logSuppressed = false;
 };
 
 // "InstallLog.txt" in the current directory ("c:\" when that cannot be read).

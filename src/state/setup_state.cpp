@@ -11,28 +11,26 @@ constexpr char16_t kSoftware[] = u"Software";
 constexpr char16_t kSetupKey[] = u"CVLSetup";
 
 struct SubkeyRow {
-    SetupFamilySelector selector;
+    DeviceFamily family;
     const char16_t *name;
 };
 
 constexpr std::array<SubkeyRow, 9> kSubkeys{{
-    {1, u"PCIE"},
-    {2, u"PCI"},
-    {3, u"VISTA_B701"},
-    {4, u"VISTA_B703"},
-    {5, u"VISTA_B760"},
-    {6, u"VDEV_Q2DP"},
-    {7, u"VISTA_B761"},
-    {8, u"VISTA_B762"},
-    {9, u"VISTA_B76x"},
+    {FamilyPcie, u"PCIE"},
+    {FamilyPci, u"PCI"},
+    {FamilyVistaB701, u"VISTA_B701"},
+    {FamilyVistaB703, u"VISTA_B703"},
+    {FamilyVistaB760, u"VISTA_B760"},
+    {FamilyVdevQ2dp, u"VDEV_Q2DP"},
+    {FamilyVistaB761, u"VISTA_B761"},
+    {FamilyVistaB762, u"VISTA_B762"},
+    {FamilyVistaB76x, u"VISTA_B76x"},
 }};
 
 // The subkeys whose absence lets CVLSetup go.
 constexpr std::array<const char16_t *, 7> kPerFamilySubkeys{
     u"VISTA_B701", u"VISTA_B703", u"VISTA_B760", u"VISTA_B761",
     u"VISTA_B762", u"VISTA_B76x", u"VDEV_Q2DP"};
-
-constexpr SetupFamilySelector kVdevSelector = 6;
 
 bool OpenExisting(Platform &platform, HKEY parent, const char16_t *name, ScopedKey &key) {
     return platform.RegOpenKeyExW(parent, name, 0, KEY_ALL_ACCESS, key.Receive()) == ERROR_SUCCESS;
@@ -50,14 +48,12 @@ bool HasAnySubkey(Platform &platform, HKEY key) {
     return status == ERROR_SUCCESS || status == ERROR_MORE_DATA;
 }
 
-void ApplyStatus(Platform &platform, const char16_t *keyPath, int operation, std::uint32_t osKind,
-                 std::u16string_view packageDriverVersion) {
-    constexpr std::uint32_t kOs9xMe = 6;
-    constexpr std::uint32_t kOs9x98 = 7;
+void ApplyStatus(Platform &platform, const char16_t *keyPath, StatusOperation operation,
+                 OsKind osKind, std::u16string_view packageDriverVersion) {
     if (operation == StatusWrite) {
         ScopedKey key(platform);
         if (!CreateOrOpen(platform, HKeyLocalMachine(), keyPath, key)) return;
-        const bool restartAsked = osKind == kOs9xMe || osKind == kOs9x98;
+        const bool restartAsked = IsWindows98OrMe(osKind);
         WriteRegistryText(platform, key.Get(), u"install", u"success");
         WriteRegistryText(platform, key.Get(), u"reboot", restartAsked ? u"yes" : u"no");
         WriteRegistryText(platform, key.Get(), u"version", packageDriverVersion);
@@ -68,27 +64,27 @@ void ApplyStatus(Platform &platform, const char16_t *keyPath, int operation, std
 
 }  // namespace
 
-const char16_t *SetupFamilySubkey(SetupFamilySelector selector) {
+const char16_t *SetupFamilySubkey(DeviceFamily family) {
     for (const SubkeyRow &row : kSubkeys)
-        if (row.selector == selector) return row.name;
+        if (row.family == family) return row.name;
     return nullptr;
 }
 
 bool ReadSetupValue(Platform &platform, const char16_t *valueName, BYTE *data, DWORD &size,
-                    SetupFamilySelector selector) {
+                    DeviceFamily family) {
     const DWORD capacity = size;
     size = 0;
-    const char16_t *subkey = SetupFamilySubkey(selector);
-    if (subkey == nullptr || selector == kVdevSelector) return false;
+    const char16_t *subkey = SetupFamilySubkey(family);
+    if (subkey == nullptr || family == FamilyVdevQ2dp) return false;
     ScopedKey software(platform);
     ScopedKey setup(platform);
-    ScopedKey family(platform);
+    ScopedKey familyKey(platform);
     if (!OpenExisting(platform, HKeyLocalMachine(), kSoftware, software) ||
         !OpenExisting(platform, software.Get(), kSetupKey, setup) ||
-        !OpenExisting(platform, setup.Get(), subkey, family))
+        !OpenExisting(platform, setup.Get(), subkey, familyKey))
         return false;
     DWORD needed = 0;
-    if (platform.RegQueryValueExW(family.Get(), valueName, nullptr, nullptr, &needed) !=
+    if (platform.RegQueryValueExW(familyKey.Get(), valueName, nullptr, nullptr, &needed) !=
         ERROR_SUCCESS)
         return false;
     if (needed > capacity) {
@@ -96,32 +92,33 @@ bool ReadSetupValue(Platform &platform, const char16_t *valueName, BYTE *data, D
         return false;
     }
     DWORD stored = capacity;
-    if (platform.RegQueryValueExW(family.Get(), valueName, nullptr, data, &stored) != ERROR_SUCCESS)
+    if (platform.RegQueryValueExW(familyKey.Get(), valueName, nullptr, data, &stored) !=
+        ERROR_SUCCESS)
         return false;
     size = stored;
     return true;
 }
 
 bool WriteSetupValue(Platform &platform, const char16_t *valueName, std::u16string_view text,
-                     SetupFamilySelector selector) {
+                     DeviceFamily family) {
     ScopedKey software(platform);
     ScopedKey setup(platform);
-    ScopedKey family(platform);
     if (!CreateOrOpen(platform, HKeyLocalMachine(), kSoftware, software) ||
         !CreateOrOpen(platform, software.Get(), kSetupKey, setup))
         return false;
-    const char16_t *subkey = SetupFamilySubkey(selector);
-    if (subkey == nullptr || !CreateOrOpen(platform, setup.Get(), subkey, family)) return false;
-    return WriteRegistryText(platform, family.Get(), valueName, text) == ERROR_SUCCESS;
+    const char16_t *subkey = SetupFamilySubkey(family);
+    ScopedKey familyKey(platform);
+    if (subkey == nullptr || !CreateOrOpen(platform, setup.Get(), subkey, familyKey)) return false;
+    return WriteRegistryText(platform, familyKey.Get(), valueName, text) == ERROR_SUCCESS;
 }
 
-void DeleteSetupFamily(Platform &platform, SetupFamilySelector selector) {
+void DeleteSetupFamily(Platform &platform, DeviceFamily family) {
     ScopedKey software(platform);
     ScopedKey setup(platform);
     if (!OpenExisting(platform, HKeyLocalMachine(), kSoftware, software) ||
         !OpenExisting(platform, software.Get(), kSetupKey, setup))
         return;
-    if (const char16_t *subkey = SetupFamilySubkey(selector))
+    if (const char16_t *subkey = SetupFamilySubkey(family))
         platform.RegDeleteKeyW(setup.Get(), subkey);
     for (const char16_t *name : kPerFamilySubkeys) {
         ScopedKey probe(platform);
@@ -135,18 +132,18 @@ void DeleteSetupFamily(Platform &platform, SetupFamilySelector selector) {
     platform.RegDeleteKeyW(software.Get(), kSetupKey);
 }
 
-void SetNetworkStatus(Platform &platform, int operation, std::uint32_t osKind,
+void SetNetworkStatus(Platform &platform, StatusOperation operation, OsKind osKind,
                       std::u16string_view packageDriverVersion) {
     ApplyStatus(platform, u"Software\\Corvane\\Network", operation, osKind, packageDriverVersion);
 }
 
-void SetUsbFeStatus(Platform &platform, int operation, std::uint32_t osKind,
+void SetUsbFeStatus(Platform &platform, StatusOperation operation, OsKind osKind,
                     std::u16string_view packageDriverVersion) {
     ApplyStatus(platform, u"Software\\Corvane\\USBFENetwork", operation, osKind,
                 packageDriverVersion);
 }
 
-void SetUsbGbeStatus(Platform &platform, int operation, std::uint32_t osKind,
+void SetUsbGbeStatus(Platform &platform, StatusOperation operation, OsKind osKind,
                      std::u16string_view packageDriverVersion) {
     ApplyStatus(platform, u"Software\\Corvane\\USBGBENetwork", operation, osKind,
                 packageDriverVersion);

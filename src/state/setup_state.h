@@ -2,44 +2,43 @@
 // subkey per family, and the three status keys under HKLM\Software\Corvane.
 #pragma once
 
-#include <cstdint>
 #include <string_view>
 
+#include "common/family_code.h"
+#include "common/os_kind.h"
 #include "platform/platform.h"
 
 namespace cvl {
 
-// The selector is the DeviceFamily code.
-using SetupFamilySelector = std::uint8_t;
-
-// The subkey of CVLSetup for a selector, or null when it has none.
-const char16_t *SetupFamilySubkey(SetupFamilySelector selector);
+// The subkey of CVLSetup for a family, or null when it has none.
+const char16_t *SetupFamilySubkey(DeviceFamily family);
 
 // Reads a value of the family's subkey into `data`. `size` is in: the
 // capacity in bytes; out: the bytes stored, the bytes needed (when the
-// buffer is too small) or 0. True when the data was stored. Selector 6 and
-// codes without a subkey find nothing.
+// buffer is too small) or 0. True when the data was stored. The virtual
+// device's subkey is never read, and codes without a subkey find nothing.
 bool ReadSetupValue(Platform &platform, const char16_t *valueName, BYTE *data, DWORD &size,
-                    SetupFamilySelector selector);
+                    DeviceFamily family);
 
 // Sets a REG_SZ value under the family's subkey, creating the keys.
 bool WriteSetupValue(Platform &platform, const char16_t *valueName, std::u16string_view text,
-                     SetupFamilySelector selector);
+                     DeviceFamily family);
 
 // Deletes the family's subkey, and CVLSetup once no family state is left.
-void DeleteSetupFamily(Platform &platform, SetupFamilySelector selector);
+void DeleteSetupFamily(Platform &platform, DeviceFamily family);
 
-enum StatusOperation : int {
+enum class StatusOperation {
     StatusWrite = 1,
     StatusDelete = 2,
 };
+using enum StatusOperation;
 
 // The status keys record that an install of their kind completed.
-void SetNetworkStatus(Platform &platform, int operation, std::uint32_t osKind,
+void SetNetworkStatus(Platform &platform, StatusOperation operation, OsKind osKind,
                       std::u16string_view packageDriverVersion);
-void SetUsbFeStatus(Platform &platform, int operation, std::uint32_t osKind,
+void SetUsbFeStatus(Platform &platform, StatusOperation operation, OsKind osKind,
                     std::u16string_view packageDriverVersion);
-void SetUsbGbeStatus(Platform &platform, int operation, std::uint32_t osKind,
+void SetUsbGbeStatus(Platform &platform, StatusOperation operation, OsKind osKind,
                      std::u16string_view packageDriverVersion);
 
 }  // namespace cvl

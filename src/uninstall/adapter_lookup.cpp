@@ -1,14 +1,17 @@
 #include "uninstall/adapter_lookup.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/family_code.h"
 #include "common/limits.h"
 #include "common/registry_text.h"
 #include "common/scoped_handle.h"
 #include "common/text.h"
-#include "device/device_family.h"
 #include "device/device_walks.h"
+#include "device/family_match.h"
+#include "device/family_tables.h"
 #include "state/setup_state.h"
 #include "uninstall/inf_cleanup.h"
 
@@ -26,7 +29,7 @@ bool DriverKeyOpens(Platform &platform, const PresentDevice &device, ScopedKey &
 
 class FirstFamilyDevice : public HardwareIdVisitor {
 public:
-    FirstFamilyDevice(Platform &platform, RunState &state, std::uint8_t family)
+    FirstFamilyDevice(Platform &platform, RunState &state, DeviceFamily family)
         : platform_(platform), state_(state), family_(family) {}
 
     bool OnHardwareId(const PresentDevice &, std::u16string_view hardwareId) override {
@@ -66,7 +69,7 @@ private:
 
     Platform &platform_;
     RunState &state_;
-    std::uint8_t family_;
+    DeviceFamily family_;
     bool matched_ = false;
 };
 
@@ -75,12 +78,12 @@ struct IdSelection {
     bool logsMatches = false;
 };
 
-void AppendFamily(std::vector<std::u16string_view> &ids, std::uint8_t family) {
+void AppendFamily(std::vector<std::u16string_view> &ids, DeviceFamily family) {
     for (const std::u16string_view id : FamilyHardwareIds(family)) ids.push_back(id);
 }
 
 // The OEM ids when there are any, else the family's; `extra` follows either.
-IdSelection OemOrFamily(const RunState &state, std::uint8_t family, bool logsFamilyMatches,
+IdSelection OemOrFamily(const RunState &state, DeviceFamily family, bool logsFamilyMatches,
                         bool withVdev) {
     IdSelection selection;
     if (state.ids.oemCount > 0) {
@@ -95,7 +98,7 @@ IdSelection OemOrFamily(const RunState &state, std::uint8_t family, bool logsFam
     return selection;
 }
 
-IdSelection FamilyOnly(std::uint8_t family) {
+IdSelection FamilyOnly(DeviceFamily family) {
     IdSelection selection;
     AppendFamily(selection.ids, family);
     selection.logsMatches = true;
@@ -117,7 +120,7 @@ IdSelection SelectIds(const RunState &state, const InstallOptions &options) {
 }
 
 // The family whose recorded "InfName" stands in for absent adapters.
-std::uint8_t RecordedFamily(const InstallOptions &options) {
+std::optional<DeviceFamily> RecordedFamily(const InstallOptions &options) {
     if (options.b702) return FamilyPcie;
     if (options.b701) return FamilyPci;
     if (options.vistaB703) return FamilyVistaB703;
@@ -126,7 +129,7 @@ std::uint8_t RecordedFamily(const InstallOptions &options) {
     if (options.vistaB761) return FamilyVistaB761;
     if (options.vistaB762) return FamilyVistaB762;
     if (options.vistaB76x) return FamilyVistaB76x;
-    return 0;
+    return std::nullopt;
 }
 
 void DeleteAdapterInf(Platform &platform, RunState &state, std::u16string_view infName) {
@@ -175,13 +178,13 @@ private:
 
 }  // namespace
 
-FamilyAdapterLookup LookUpFamilyAdapter(Platform &platform, RunState &state, std::uint8_t family) {
+FamilyAdapterLookup LookUpFamilyAdapter(Platform &platform, RunState &state, DeviceFamily family) {
     FirstFamilyDevice search(platform, state, family);
     if (!ForEachPresentDevice(platform, search)) return FamilyAdapterUnknown;
     return search.installed ? FamilyAdapterInstalled : FamilyAdapterAbsent;
 }
 
-bool IsFamilyAdapterInstalled(Platform &platform, RunState &state, std::uint8_t family) {
+bool IsFamilyAdapterInstalled(Platform &platform, RunState &state, DeviceFamily family) {
     return LookUpFamilyAdapter(platform, state, family) == FamilyAdapterInstalled;
 }
 
@@ -190,11 +193,11 @@ int RemoveAdapterInfFiles(Platform &platform, RunState &state, const InstallOpti
     if (!ForEachPresentDevice(platform, removal)) return 0;
     if (removal.anyFound) return 1;
 
-    const std::uint8_t family = RecordedFamily(options);
-    if (family == 0) return 1;
+    const std::optional<DeviceFamily> family = RecordedFamily(options);
+    if (!family) return 1;
     alignas(char16_t) BYTE recorded[limits::kInfPathBytes] = {};
     DWORD size = sizeof recorded;
-    if (!ReadSetupValue(platform, u"InfName", recorded, size, family)) return 1;
+    if (!ReadSetupValue(platform, u"InfName", recorded, size, *family)) return 1;
     const std::u16string_view path =
         TextOf(reinterpret_cast<const char16_t *>(recorded), size / sizeof(char16_t));
     const std::size_t lastBackslash = path.rfind(u'\\');

@@ -5,8 +5,9 @@
 #include <cstdint>
 
 #include "app/install_options.h"
-#include "common/run_state.h"
+#include "common/family_code.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 
@@ -18,11 +19,11 @@ enum FamilyAdapterLookup : int {
 
 // Looks at the first present device that matches the family and answers
 // whether its driver key opens.
-FamilyAdapterLookup LookUpFamilyAdapter(Platform &platform, RunState &state, std::uint8_t family);
+FamilyAdapterLookup LookUpFamilyAdapter(Platform &platform, RunState &state, DeviceFamily family);
 
 // True when the first present device of the family has a driver key; false
 // otherwise, also when the device list could not be opened.
-bool IsFamilyAdapterInstalled(Platform &platform, RunState &state, std::uint8_t family);
+bool IsFamilyAdapterInstalled(Platform &platform, RunState &state, DeviceFamily family);
 
 // Deletes the INF (and PNF) of every present adapter of the first selected
 // family, or the INF the install recorded when none is present. Returns 0

@@ -2,11 +2,12 @@
 
 #include <vector>
 
-#include "app/os_detect.h"
+#include "common/family_code.h"
+#include "common/os_kind.h"
 #include "common/registry_text.h"
 #include "common/scoped_handle.h"
 #include "common/text.h"
-#include "device/device_family.h"
+#include "device/family_tables.h"
 #include "uninstall/cleanup_paths.h"
 #include "uninstall/service_path.h"
 
@@ -17,8 +18,8 @@ namespace {
 constexpr DWORD kMeIdListBytes = 512;
 constexpr std::size_t kInfNameBytes = 520;
 
-bool ReadIdListInto(Platform &platform, HDEVINFO list, const DevInfoData &data,
-                    std::uint32_t osKind, std::vector<BYTE> &buffer, DWORD &size) {
+bool ReadIdListInto(Platform &platform, HDEVINFO list, const DevInfoData &data, OsKind osKind,
+                    std::vector<BYTE> &buffer, DWORD &size) {
     DWORD required = 0;
     if (osKind == Os9xMe) {
         buffer.assign(kMeIdListBytes, 0);
@@ -59,7 +60,7 @@ bool FindDriverService(Platform &platform, const InstallOptions &options,
 }  // namespace
 
 bool RemoveB760Adapter(Platform &platform, RunState &state, const InstallOptions &options,
-                       std::uint8_t family, std::u16string &infBaseName,
+                       DeviceFamily family, std::u16string &infBaseName,
                        std::u16string &driverImagePath) {
     ScopedDeviceList list(platform,
                           platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES));

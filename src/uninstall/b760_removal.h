@@ -6,8 +6,9 @@
 #include <string>
 
 #include "app/install_options.h"
-#include "common/run_state.h"
+#include "common/family_code.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 
@@ -18,7 +19,7 @@ namespace cvl {
 // without extension (lower case), `driverImagePath` the service's image
 // path, the removal is requested and the result is true.
 bool RemoveB760Adapter(Platform &platform, RunState &state, const InstallOptions &options,
-                       std::uint8_t family, std::u16string &infBaseName,
+                       DeviceFamily family, std::u16string &infBaseName,
                        std::u16string &driverImagePath);
 
 }  // namespace cvl

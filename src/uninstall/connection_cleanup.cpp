@@ -26,8 +26,8 @@ constexpr std::size_t kDriverDescBytes = 512;
 constexpr int kLegacyEntryCount = 9;
 
 // The selected families in the order their flags are tested.
-std::vector<std::uint8_t> SelectedFamilies(const InstallOptions &options) {
-    const std::array<std::pair<std::uint32_t, std::uint8_t>, 8> flags{{
+std::vector<DeviceFamily> SelectedFamilies(const InstallOptions &options) {
+    const std::array<std::pair<bool, DeviceFamily>, 8> flags{{
         {options.b702, FamilyPcie},
         {options.b701, FamilyPci},
         {options.vistaB703, FamilyVistaB703},
@@ -37,19 +37,19 @@ std::vector<std::uint8_t> SelectedFamilies(const InstallOptions &options) {
         {options.vistaB762, FamilyVistaB762},
         {options.vistaB76x, FamilyVistaB76x},
     }};
-    std::vector<std::uint8_t> families;
+    std::vector<DeviceFamily> families;
     for (const auto &[flag, family] : flags)
         if (flag) families.push_back(family);
     return families;
 }
 
-bool HasManagementFunctions(std::uint8_t family, const InstallOptions &options) {
+bool HasManagementFunctions(DeviceFamily family, const InstallOptions &options) {
     return options.vdevQ2dp && (family == FamilyPcie || family == FamilyVistaB701);
 }
 
 bool ConnectionIsSelected(std::u16string_view pnpInstanceId,
-                          const std::vector<std::uint8_t> &families) {
-    for (const std::uint8_t family : families)
+                          const std::vector<DeviceFamily> &families) {
+    for (const DeviceFamily family : families)
         for (const std::u16string_view prefix : FamilyComponentPrefixes(family))
             if (PrefixEqualsFoldAZ(pnpInstanceId, prefix, limits::kPrefixCompareChars)) return true;
     return false;
@@ -57,7 +57,7 @@ bool ConnectionIsSelected(std::u16string_view pnpInstanceId,
 
 // True when the connection subkey was deleted.
 bool CleanConnection(Platform &platform, HKEY classKey, std::u16string_view subkey,
-                     const std::vector<std::uint8_t> &families) {
+                     const std::vector<DeviceFamily> &families) {
     const auto connectionPath =
         JoinWithin(kNameBufferChars, {kNetworkClassKey, u"\\", subkey, u"\\Connection"});
     if (!connectionPath) return false;
@@ -85,20 +85,20 @@ void DeleteExactDescriptions(Platform &platform, HKEY descriptions,
     }
 }
 
-bool BeginsWithAnyPrefix(std::u16string_view name, const std::vector<std::uint8_t> &families) {
-    for (const std::uint8_t family : families)
+bool BeginsWithAnyPrefix(std::u16string_view name, const std::vector<DeviceFamily> &families) {
+    for (const DeviceFamily family : families)
         for (const std::u16string_view prefix : DescriptionListsFor(family).prefixes)
             if (PrefixEqualsFoldAZ(name, prefix, prefix.size())) return true;
     return false;
 }
 
 void CleanDescriptions(Platform &platform, HKEY classKey, const InstallOptions &options,
-                       const std::vector<std::uint8_t> &families) {
+                       const std::vector<DeviceFamily> &families) {
     ScopedKey descriptions(platform);
     if (platform.RegOpenKeyExW(classKey, u"Descriptions", 0, KEY_ALL_ACCESS,
                                descriptions.Receive()) != ERROR_SUCCESS)
         return;
-    for (const std::uint8_t family : families) {
+    for (const DeviceFamily family : families) {
         DeleteExactDescriptions(platform, descriptions.Get(), DescriptionListsFor(family).exact);
         if (HasManagementFunctions(family, options))
             DeleteExactDescriptions(platform, descriptions.Get(),
@@ -131,7 +131,7 @@ bool CleanNetworkConnectionEntries(Platform &platform, const InstallOptions &opt
     if (platform.RegOpenKeyExW(HKeyLocalMachine(), kNetworkClassKey, 0, KEY_ALL_ACCESS,
                                classKey.Receive()) != ERROR_SUCCESS)
         return false;
-    const std::vector<std::uint8_t> families = SelectedFamilies(options);
+    const std::vector<DeviceFamily> families = SelectedFamilies(options);
     for (DWORD index = 0;;) {
         char16_t name[kNameBufferChars] = {};
         DWORD nameSize = kNameBufferChars;

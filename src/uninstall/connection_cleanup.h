@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "app/install_options.h"
-#include "common/run_state.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 

@@ -300,7 +300,7 @@ constexpr std::array<Text, 3> kVdevQ2dpExact{{
 
 }  // namespace
 
-DescriptionLists DescriptionListsFor(std::uint8_t family) {
+DescriptionLists DescriptionListsFor(DeviceFamily family) {
     switch (family) {
         case FamilyPcie:
             return {kPcieExact, kPciePrefixes};

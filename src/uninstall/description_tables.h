@@ -5,7 +5,8 @@
 #include <span>
 #include <string_view>
 
-#include "device/device_family.h"
+#include "common/family_code.h"
+#include "device/family_tables.h"
 
 namespace cvl {
 
@@ -16,6 +17,6 @@ struct DescriptionLists {
 
 // A family's lists; the management functions of FamilyVdevQ2dp have exact
 // descriptions only. Empty for a code without descriptions.
-DescriptionLists DescriptionListsFor(std::uint8_t family);
+DescriptionLists DescriptionListsFor(DeviceFamily family);
 
 }  // namespace cvl

@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "app/os_detect.h"
+#include "common/os_kind.h"
 #include "common/scoped_handle.h"
 #include "common/text.h"
 #include "uninstall/cleanup_paths.h"
@@ -41,10 +41,10 @@ bool CarriesId(const std::vector<BYTE> &buffer, DWORD size, std::u16string_view 
 }
 
 void RemoveDevice(Platform &platform, InstallLog &log, HDEVINFO list, const DevInfoData &data,
-                  std::uint32_t osKind) {
+                  OsKind osKind) {
     if (!platform.SetupDiCallClassInstaller(DIF_REMOVE, list, &data))
         LogLine(log, u"FindExistingDevice() -> SetupDiCallClassInstaller() fail");
-    if (IsNt5OrNt6(osKind)) return;
+    if (IsNtFrom2000On(osKind)) return;
     if (!platform.SetupDiDeleteDevRegKey(list, &data, DICS_FLAG_CONFIGSPECIFIC,
                                          kDeleteDevRegKeyEveryProfile, DIREG_BOTH))
         LogLine(log, u"FindExistingDevice() -> SetupDiDeleteDevRegKey() fail");
@@ -52,12 +52,8 @@ void RemoveDevice(Platform &platform, InstallLog &log, HDEVINFO list, const DevI
 
 }  // namespace
 
-bool IsNt5OrNt6(std::uint32_t osKind) {
-    return osKind >= OsNt6Later && osKind <= OsNt50;
-}
-
 FindDeviceResult FindExistingDevice(Platform &platform, InstallLog &log,
-                                    std::u16string_view hardwareId, std::uint32_t osKind) {
+                                    std::u16string_view hardwareId, OsKind osKind) {
     ScopedDeviceList list(platform,
                           platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES));
     if (!list.IsOpen()) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/os_kind.h"
 #include "log/install_log.h"
 #include "platform/platform.h"
 
@@ -22,9 +23,6 @@ enum FindDeviceResult : int {
 // removal takes the device with its keys; on the older kinds its hardware
 // and driver keys are deleted as well.
 FindDeviceResult FindExistingDevice(Platform &platform, InstallLog &log,
-                                    std::u16string_view hardwareId, std::uint32_t osKind);
-
-// The NT 5 and NT 6 generations (OsKind 1 to 4).
-bool IsNt5OrNt6(std::uint32_t osKind);
+                                    std::u16string_view hardwareId, OsKind osKind);
 
 }  // namespace cvl

@@ -4,10 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "common/family_code.h"
 #include "common/limits.h"
 #include "common/scoped_handle.h"
 #include "common/text.h"
-#include "device/device_family.h"
+#include "device/family_tables.h"
 #include "uninstall/cleanup_paths.h"
 #include "uninstall/device_removal.h"
 #include "uninstall/service_path.h"
@@ -59,7 +60,7 @@ bool ContainsFirstTwoPieces(std::u16string_view loweredId, std::u16string_view f
            loweredId.find(device) != std::u16string_view::npos;
 }
 
-bool BelongsToFamily(std::u16string_view firstModelId, std::uint8_t family) {
+bool BelongsToFamily(std::u16string_view firstModelId, DeviceFamily family) {
     if (family != FamilyPci && family != FamilyPcie) return false;
     const std::u16string lowered = LoweredAZ(firstModelId);
     for (const std::u16string_view id : FamilyHardwareIds(family))
@@ -91,7 +92,7 @@ void DeleteInSystemDirectory(Platform &platform, std::u16string_view fileName) {
 
 }  // namespace
 
-void DeleteMakerInfFiles(Platform &platform, std::u16string_view directory, std::uint8_t family) {
+void DeleteMakerInfFiles(Platform &platform, std::u16string_view directory, DeviceFamily family) {
     const std::u16string folder(directory);
     DWORD required = 0;
     if (!platform.SetupGetInfFileListW(folder.c_str(), INF_STYLE_WIN4, nullptr, 0, &required) ||
@@ -126,7 +127,7 @@ void DeleteMakerInfFiles(Platform &platform, std::u16string_view directory, std:
     }
 }
 
-void DeleteMakerInfFilesInAllInfDirs(Platform &platform, std::uint8_t family) {
+void DeleteMakerInfFilesInAllInfDirs(Platform &platform, DeviceFamily family) {
     const auto windows = WindowsDirectoryText(platform);
     if (!windows) return;
     for (const std::u16string_view folder : kInfDirectories)
@@ -145,9 +146,9 @@ void DeleteInfAndPnf(Platform &platform, std::u16string_view infName) {
     ResetAndDelete(platform, *pnfPath);
 }
 
-bool MayDeleteAdapterInf(Platform &platform, std::uint32_t osKind, std::u16string_view infName) {
+bool MayDeleteAdapterInf(Platform &platform, OsKind osKind, std::u16string_view infName) {
     if (!IsBareFileName(infName)) return false;
-    if (IsNt5OrNt6(osKind)) return IsPublishedOemInfName(infName);
+    if (IsNtFrom2000On(osKind)) return IsPublishedOemInfName(infName);
     const auto windows = WindowsDirectoryText(platform);
     if (!windows) return false;
     const auto infPath = JoinWithin(limits::kPathChars, {*windows, u"\\INF\\", infName});
@@ -157,8 +158,8 @@ bool MayDeleteAdapterInf(Platform &platform, std::uint32_t osKind, std::u16strin
     return inf.IsOpen() && FirstStringIsNotMicrosofts(platform, inf.Get());
 }
 
-void DeleteDriverPackageFiles(Platform &platform, std::uint32_t osKind,
-                              std::u16string_view infBaseName, std::u16string_view imagePath) {
+void DeleteDriverPackageFiles(Platform &platform, OsKind osKind, std::u16string_view infBaseName,
+                              std::u16string_view imagePath) {
     const auto windows = WindowsDirectoryText(platform);
     if (!windows) return;
     const std::u16string infName = std::u16string(infBaseName) + u".inf";

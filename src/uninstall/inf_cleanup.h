@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/family_code.h"
+#include "common/os_kind.h"
 #include "platform/platform.h"
 
 namespace cvl {
@@ -12,11 +14,11 @@ namespace cvl {
 // Deletes every INF of `directory` (ending in a backslash) that names the
 // maker's first model of `family` (FamilyPci or FamilyPcie) and whose first
 // [Strings] value does not name Microsoft, with its PNF.
-void DeleteMakerInfFiles(Platform &platform, std::u16string_view directory, std::uint8_t family);
+void DeleteMakerInfFiles(Platform &platform, std::u16string_view directory, DeviceFamily family);
 
 // DeleteMakerInfFiles for "\INF\", "\INF\OTHER\" and "\INF\INTERNET\" of the
 // Windows directory.
-void DeleteMakerInfFilesInAllInfDirs(Platform &platform, std::uint8_t family);
+void DeleteMakerInfFilesInAllInfDirs(Platform &platform, DeviceFamily family);
 
 // Deletes "<windows>\INF\<name>" and its PNF. Only a bare file name is
 // accepted; anything else is refused and nothing is deleted.
@@ -26,13 +28,13 @@ void DeleteInfAndPnf(Platform &platform, std::u16string_view infName);
 // generations Windows publishes every third-party INF as oemNN.inf, so only
 // such names may go; on the older kinds an INF whose first [Strings] value
 // names Microsoft (or cannot be read) is the system's and stays.
-bool MayDeleteAdapterInf(Platform &platform, std::uint32_t osKind, std::u16string_view infName);
+bool MayDeleteAdapterInf(Platform &platform, OsKind osKind, std::u16string_view infName);
 
 // Deletes "<windows>\INF\<base>.inf" and ".pnf" and the driver file named
 // by a service image path, each only when it is what it should be (see
 // ResolveDriverFilePath).
-void DeleteDriverPackageFiles(Platform &platform, std::uint32_t osKind,
-                              std::u16string_view infBaseName, std::u16string_view imagePath);
+void DeleteDriverPackageFiles(Platform &platform, OsKind osKind, std::u16string_view infBaseName,
+                              std::u16string_view imagePath);
 
 // "CVNUninst32.dll" and "CVNUninst64.dll" of the system directory.
 void DeleteUninstallDlls(Platform &platform);

@@ -1,12 +1,14 @@
 #include "uninstall/uninstall_flows.h"
 
+#include <optional>
 #include <string>
 
-#include "app/os_detect.h"
 #include "app/self_delete.h"
+#include "common/family_code.h"
 #include "common/limits.h"
+#include "common/os_kind.h"
 #include "common/text.h"
-#include "device/device_family.h"
+#include "device/family_tables.h"
 #include "state/setup_state.h"
 #include "uninstall/adapter_lookup.h"
 #include "uninstall/b760_removal.h"
@@ -20,19 +22,19 @@ namespace cvl {
 namespace {
 
 // The per-family flows' family code: the first set flag in this order.
-std::uint8_t PerFamilyCode(const InstallOptions &options) {
+std::optional<DeviceFamily> PerFamilyCode(const InstallOptions &options) {
     if (options.vistaB701) return FamilyVistaB701;
     if (options.vistaB703) return FamilyVistaB703;
     if (options.vistaB760) return FamilyVistaB760;
     if (options.vistaB761) return FamilyVistaB761;
     if (options.vistaB762) return FamilyVistaB762;
     if (options.vistaB76x) return FamilyVistaB76x;
-    return 0;
+    return std::nullopt;
 }
 
 void CleanPciFamilyFiles(Platform &platform, RunState &state, const InstallOptions &options,
-                         const PathBuffer &buffer, std::uint8_t family) {
-    if (IsNt5OrNt6(state.osKind)) {
+                         const PathBuffer &buffer, DeviceFamily family) {
+    if (IsNtFrom2000On(state.osKind)) {
         RemoveAdapterInfFiles(platform, state, options);
     } else {
         DeleteMakerInfFilesInAllInfDirs(platform, family);
@@ -42,42 +44,41 @@ void CleanPciFamilyFiles(Platform &platform, RunState &state, const InstallOptio
 }
 
 void SelfDeleteWhenNoneLeft(Platform &platform, RunState &state, const InstallOptions &options,
-                            std::uint8_t first, std::uint8_t second) {
+                            DeviceFamily first, DeviceFamily second) {
     const bool noneLeft = NoAdapterLeft(platform, state, first, second);
     if (options.uninstallerMode && noneLeft) SelfDelete(platform, options);
 }
 
 struct FamilyIds {
     bool selected;
-    std::uint8_t family;
+    DeviceFamily family;
 };
 
 // The OEM ids when the command line gave any, else the ids of the selected
 // families in order.
-UninstallResult BuildIdList(RemovalIdList &ids, const RunState &state,
-                            std::initializer_list<FamilyIds> families) {
+ExitCode BuildIdList(RemovalIdList &ids, const RunState &state,
+                     std::initializer_list<FamilyIds> families) {
     std::size_t count = state.ids.oemCount;
     if (count == 0)
         for (const FamilyIds &entry : families)
             if (entry.selected) count += FamilyHardwareIds(entry.family).size();
-    if (count == 0) return UninstallNothingToRemove;
-    if (!ids.Allocate(count)) return UninstallOutOfMemory;
+    if (count == 0) return ExitCode::NothingToDo;
+    if (!ids.Allocate(count)) return ExitCode::OutOfMemory;
     if (state.ids.oemCount > 0) {
         ids.AppendOemIds(state);
     } else {
         for (const FamilyIds &entry : families)
             if (entry.selected) ids.AppendAll(FamilyHardwareIds(entry.family));
     }
-    return UninstallDone;
+    return ExitCode::Success;
 }
 
-UninstallResult PciBranch(Platform &platform, RunState &state, const InstallOptions &options,
-                          std::uint8_t familyCode) {
+ExitCode PciBranch(Platform &platform, RunState &state, const InstallOptions &options,
+                   DeviceFamily familyCode) {
     RemovalIdList ids(platform);
-    const UninstallResult listed = BuildIdList(
-        ids, state,
-        {{options.vistaB703 != 0, FamilyVistaB703}, {options.vistaB701 != 0, FamilyVistaB701}});
-    if (listed != UninstallDone) return listed;
+    const ExitCode listed = BuildIdList(
+        ids, state, {{options.vistaB703, FamilyVistaB703}, {options.vistaB701, FamilyVistaB701}});
+    if (listed != ExitCode::Success) return listed;
     RemoveDevicesWithIds(platform, state, ids.Ids());
     if (options.vistaB701 && options.vdevQ2dp)
         RemoveDevicesWithIds(platform, state, FamilyHardwareIds(FamilyVdevQ2dp));
@@ -88,7 +89,7 @@ UninstallResult PciBranch(Platform &platform, RunState &state, const InstallOpti
     SelfDeleteWhenNoneLeft(platform, state, options, FamilyVistaB703, FamilyVistaB701);
     CleanNetworkConnectionEntries(platform, options);
     SetNetworkStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
-    return UninstallDone;
+    return ExitCode::Success;
 }
 
 // "<windows>\SYSTEM\CVLB760.SYS", the 9x driver file; logged whether or not
@@ -122,13 +123,13 @@ void DeleteRecordedB760Inf(Platform &platform, RunState &state, const PathBuffer
     if (inInfFolder) platform.DeleteFileW(name.c_str());
 }
 
-UninstallResult B760Branch(Platform &platform, RunState &state, const InstallOptions &options,
-                           std::uint8_t familyCode) {
+ExitCode B760Branch(Platform &platform, RunState &state, const InstallOptions &options,
+                    DeviceFamily familyCode) {
     const bool onlyB760 = familyCode == FamilyVistaB760;
     if ((state.osKind == Os9xMe || state.osKind == Os9x98) && onlyB760) {
         if (state.osKind == Os9xMe) {
             const PathBuffer buffer(platform);
-            if (!buffer.IsAvailable()) return UninstallOutOfMemory;
+            if (!buffer.IsAvailable()) return ExitCode::OutOfMemory;
             RemoveSourcePath(platform, buffer, FamilyVistaB760);
         }
         DeleteNineXDriverFile(platform, state);
@@ -137,7 +138,7 @@ UninstallResult B760Branch(Platform &platform, RunState &state, const InstallOpt
             std::u16string unusedPath;
             RemoveB760Adapter(platform, state, options, FamilyVistaB760, unusedBase, unusedPath);
             const PathBuffer buffer(platform);
-            if (!buffer.IsAvailable()) return UninstallOutOfMemory;
+            if (!buffer.IsAvailable()) return ExitCode::OutOfMemory;
             DeleteRecordedB760Inf(platform, state, buffer);
         }
         CleanLegacyNetClassEntries(platform, state);
@@ -153,11 +154,11 @@ UninstallResult B760Branch(Platform &platform, RunState &state, const InstallOpt
     DeleteSetupFamily(platform, familyCode);
     DeletePropertyPageDlls(platform);
     CleanNetworkConnectionEntries(platform, options);
-    return UninstallDone;
+    return ExitCode::Success;
 }
 
-UninstallResult UsbIdBranch(Platform &platform, RunState &state, const InstallOptions &options,
-                            std::uint8_t familyCode, std::uint8_t usbFamily) {
+ExitCode UsbIdBranch(Platform &platform, RunState &state, const InstallOptions &options,
+                     DeviceFamily familyCode, DeviceFamily usbFamily) {
     RemoveDevicesWithIds(platform, state, FamilyHardwareIds(usbFamily));
     DeleteSetupFamily(platform, familyCode);
     DeletePropertyPageDlls(platform);
@@ -167,28 +168,28 @@ UninstallResult UsbIdBranch(Platform &platform, RunState &state, const InstallOp
     } else {
         SetUsbGbeStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
     }
-    return UninstallDone;
+    return ExitCode::Success;
 }
 
 }  // namespace
 
-UninstallResult UninstallLegacyPciFamilies(Platform &platform, RunState &state,
-                                           const InstallOptions &options) {
+ExitCode UninstallLegacyPciFamilies(Platform &platform, RunState &state,
+                                    const InstallOptions &options) {
     if (options.uninstallerMode) {
         if (options.b702) DeleteUninstallEntry(platform, u"CVNUninstXPPCIE");
         if (options.b701) DeleteUninstallEntry(platform, u"CVNUninstXPPCI");
         RemoveAdapterInfFiles(platform, state, options);
     } else {
         const PathBuffer buffer(platform);
-        if (!buffer.IsAvailable()) return UninstallOutOfMemory;
+        if (!buffer.IsAvailable()) return ExitCode::OutOfMemory;
         if (options.b701) CleanPciFamilyFiles(platform, state, options, buffer, FamilyPci);
         if (options.b702) CleanPciFamilyFiles(platform, state, options, buffer, FamilyPcie);
     }
 
     RemovalIdList ids(platform);
-    const UninstallResult listed =
-        BuildIdList(ids, state, {{options.b701 != 0, FamilyPci}, {options.b702 != 0, FamilyPcie}});
-    if (listed != UninstallDone) return listed;
+    const ExitCode listed =
+        BuildIdList(ids, state, {{options.b701, FamilyPci}, {options.b702, FamilyPcie}});
+    if (listed != ExitCode::Success) return listed;
     RemoveDevicesWithIds(platform, state, ids.Ids());
     if (options.b702 && options.vdevQ2dp)
         RemoveDevicesWithIds(platform, state, FamilyHardwareIds(FamilyVdevQ2dp));
@@ -196,13 +197,13 @@ UninstallResult UninstallLegacyPciFamilies(Platform &platform, RunState &state,
     SelfDeleteWhenNoneLeft(platform, state, options, FamilyPcie, FamilyPci);
     CleanNetworkConnectionEntries(platform, options);
     SetNetworkStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
-    return UninstallDone;
+    return ExitCode::Success;
 }
 
-UninstallResult UninstallPerFamily(Platform &platform, RunState &state,
-                                   const InstallOptions &options) {
-    const std::uint8_t familyCode = PerFamilyCode(options);
-    if (familyCode == 0) return UninstallNothingToRemove;
+ExitCode UninstallPerFamily(Platform &platform, RunState &state, const InstallOptions &options) {
+    const std::optional<DeviceFamily> selected = PerFamilyCode(options);
+    if (!selected) return ExitCode::NothingToDo;
+    const DeviceFamily familyCode = *selected;
     if (options.uninstallerMode) {
         if (options.vistaB703) DeleteUninstallEntry(platform, u"CVNUninstVista03");
         if (options.vistaB701) DeleteUninstallEntry(platform, u"CVNUninstVista01");
@@ -219,7 +220,7 @@ UninstallResult UninstallPerFamily(Platform &platform, RunState &state,
         return UsbIdBranch(platform, state, options, familyCode, FamilyVistaB762);
     if (options.vistaB76x)
         return UsbIdBranch(platform, state, options, familyCode, FamilyVistaB76x);
-    return UninstallDone;
+    return ExitCode::Success;
 }
 
 }  // namespace cvl

@@ -41,7 +41,7 @@ void RemovalIdList::AppendOemIds(const RunState &state) {
 PathBuffer::PathBuffer(Platform &platform)
     : block_(platform, platform.LocalAlloc(LPTR, kCapacityBytes)) {}
 
-void RemoveSourcePath(Platform &platform, const PathBuffer &buffer, std::uint8_t family) {
+void RemoveSourcePath(Platform &platform, const PathBuffer &buffer, DeviceFamily family) {
     DWORD size = PathBuffer::kCapacityBytes;
     if (!ReadSetupValue(platform, u"SourcePath", buffer.Bytes(), size, family)) return;
     const std::u16string path(TextOf(reinterpret_cast<const char16_t *>(buffer.Bytes()),
@@ -62,7 +62,7 @@ void RemoveDevicesWithIds(Platform &platform, RunState &state,
         FindExistingDevice(platform, state.log, id, state.osKind);
 }
 
-bool NoAdapterLeft(Platform &platform, RunState &state, std::uint8_t first, std::uint8_t second) {
+bool NoAdapterLeft(Platform &platform, RunState &state, DeviceFamily first, DeviceFamily second) {
     FamilyAdapterLookup answer = LookUpFamilyAdapter(platform, state, first);
     if (answer == FamilyAdapterAbsent) answer = LookUpFamilyAdapter(platform, state, second);
     if (answer != FamilyAdapterAbsent) return false;

@@ -7,9 +7,10 @@
 #include <string_view>
 
 #include "app/install_options.h"
-#include "common/run_state.h"
+#include "common/family_code.h"
 #include "common/scoped_handle.h"
 #include "platform/platform.h"
+#include "run/run_state.h"
 
 namespace cvl {
 
@@ -48,7 +49,7 @@ private:
 
 // Reads the family's "SourcePath" into the buffer and takes that folder off
 // the installation-source list.
-void RemoveSourcePath(Platform &platform, const PathBuffer &buffer, std::uint8_t family);
+void RemoveSourcePath(Platform &platform, const PathBuffer &buffer, DeviceFamily family);
 
 // Deletes a subkey of HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall.
 void DeleteUninstallEntry(Platform &platform, const char16_t *entry);
@@ -60,6 +61,6 @@ void RemoveDevicesWithIds(Platform &platform, RunState &state,
 // Whether no adapter of the two families is left; when none is, the
 // uninstall and property-page DLLs are deleted. A device list that cannot
 // be opened counts as an adapter left.
-bool NoAdapterLeft(Platform &platform, RunState &state, std::uint8_t first, std::uint8_t second);
+bool NoAdapterLeft(Platform &platform, RunState &state, DeviceFamily first, DeviceFamily second);
 
 }  // namespace cvl

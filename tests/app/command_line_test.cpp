@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/hardware_id_builders.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ namespace cvl {
 namespace {
 
 using sim::SimulatedPlatform;
-using Flag = std::uint32_t InstallOptions::*;
+using Flag = bool InstallOptions::*;
 
 const std::vector<std::pair<const char *, Flag>> kFlagOptions = {
     {"/b702", &InstallOptions::b702},
@@ -190,7 +191,7 @@ TEST_F(CommandLineTest, RejectsAndKeepsReading) {
     // A rejected token does not end the parse: later options still apply.
     EXPECT_FALSE(Parse("/bogus /U /vistab701"));
     EXPECT_EQ(options.action, ActionUninstall);
-    EXPECT_EQ(options.vistaB701, 1u);
+    EXPECT_TRUE(options.vistaB701);
     EXPECT_EQ(Text(), "/bogus /u /vistab701");
 }
 
@@ -226,7 +227,7 @@ TEST_F(CommandLineTest, OnlyAsciiLettersAreFolded) {
 TEST_F(CommandLineTest, ValuesAreNeverTakenForOptions) {
     ASSERT_TRUE(Parse("/spn /i /spv /u /nicid /hwscan /f /x86.inf"));
     EXPECT_EQ(options.action, ActionNone);
-    EXPECT_EQ(options.x86, 0u);
+    EXPECT_FALSE(options.x86);
     EXPECT_EQ(Utf8(Parameter(0).name), "/i");
     EXPECT_EQ(Utf8(Parameter(0).value), "/u");
     EXPECT_EQ(Utf8(state.nicIdText), "/hwscan");
@@ -235,11 +236,11 @@ TEST_F(CommandLineTest, ValuesAreNeverTakenForOptions) {
 
 TEST_F(CommandLineTest, InfPathNeedsInfAfterLowerCasing) {
     ASSERT_TRUE(Parse("/f C:\\SETUP\\CVL.INF"));
-    EXPECT_EQ(options.infPathGiven, 1u);
+    EXPECT_TRUE(options.infPathGiven);
     EXPECT_EQ(options.infPath, u"c:\\setup\\cvl.inf");
 
     EXPECT_FALSE(Parse("/f c:\\setup\\cvl.in"));
-    EXPECT_EQ(options.infPathGiven, 0u);
+    EXPECT_FALSE(options.infPathGiven);
     EXPECT_FALSE(options.infPath.has_value());
 }
 
@@ -274,7 +275,7 @@ TEST_F(CommandLineTest, QueryDeviceWithWrongLengthsStopsAtOnce) {
         SCOPED_TRACE(values);
         EXPECT_FALSE(Parse(std::string("/vistab701 ") + values + " /I /BOGUS"));
         EXPECT_EQ(options.action, ActionNone);
-        EXPECT_EQ(options.vistaB701, 1u);
+        EXPECT_TRUE(options.vistaB701);
         EXPECT_EQ(SlotText(state.QueryDeviceId), kInitialQueryDeviceId);
         EXPECT_TRUE(Text().ends_with(" /I /BOGUS"));
     }
@@ -293,7 +294,7 @@ TEST_F(CommandLineTest, ParameterEntriesAreFilledInOrder) {
     EXPECT_EQ(Utf8(Parameter(2).name), "OptimalPerf");
     EXPECT_EQ(Parameter(2).kind, kParameterKindText);
     EXPECT_EQ(Utf8(Parameter(2).value), "1");
-    EXPECT_EQ(options.highPerformance, 1u);
+    EXPECT_TRUE(options.highPerformance);
 }
 
 // Read the way a "%d" scan reads: blanks, an optional sign, then digits;
@@ -338,7 +339,7 @@ TEST_F(CommandLineTest, TwentyFirstParameterIsRejected) {
 
 TEST_F(CommandLineTest, NicIdIsCutTo255Characters) {
     ASSERT_TRUE(Parse("/nicid " + std::string(255, 'a')));
-    EXPECT_EQ(state.nicIdGiven, 1u);
+    EXPECT_TRUE(state.nicIdGiven);
     EXPECT_EQ(Utf8(state.nicIdText), std::string(255, 'a'));
     ASSERT_TRUE(Parse("/nicid " + std::string(255, 'b') + "c"));
     EXPECT_EQ(Utf8(state.nicIdText), std::string(255, 'b'));
@@ -412,20 +413,20 @@ TEST_F(CommandLineTest, SeventeenthIdEntryIsRejected) {
 TEST_F(CommandLineTest, UninstallerAndSelfDeleteSuppressTheLog) {
     ASSERT_TRUE(Parse("/uninstaller /s"));
     EXPECT_EQ(options.action, ActionUninstall);
-    EXPECT_EQ(options.uninstallerMode, 1u);
-    EXPECT_EQ(state.log.logSuppressed, 1u);
+    EXPECT_TRUE(options.uninstallerMode);
+    EXPECT_TRUE(state.log.logSuppressed);
 
     RunState fresh{platform};
     text = u"/selfdel 4242 c:\\temp\\cvlsetup.exe";
     ASSERT_TRUE(ParseCommandLine(platform, text, options, fresh));
-    EXPECT_EQ(fresh.log.logSuppressed, 1u);
-    EXPECT_EQ(options.selfDeleteArgsGiven, 1u);
+    EXPECT_TRUE(fresh.log.logSuppressed);
+    EXPECT_TRUE(options.selfDeleteArgsGiven);
     EXPECT_EQ(options.selfDeleteProcessId, u"4242");
 
     RunState other{platform};
     text = u"/u /s";
     ASSERT_TRUE(ParseCommandLine(platform, text, options, other));
-    EXPECT_EQ(other.log.logSuppressed, 0u);
+    EXPECT_FALSE(other.log.logSuppressed);
 }
 
 TEST_F(CommandLineTest, BetaDriverTakesEffectOnlyOnSomeGenerations) {
@@ -470,7 +471,7 @@ TEST_F(CommandLineTest, EachParseStartsFromAFreshRecordAndLists) {
     for (const auto &slot : state.ids.CheckHardwareIds)
         EXPECT_EQ(SlotText(slot), kEmptyPciHardwareId);
     EXPECT_EQ(SlotText(state.QueryDeviceId), kInitialQueryDeviceId);
-    EXPECT_EQ(state.nicIdGiven, 0u);
+    EXPECT_FALSE(state.nicIdGiven);
     EXPECT_EQ(SlotText(state.nicIdText), u"");
 }
 

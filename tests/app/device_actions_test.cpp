@@ -2,7 +2,7 @@
 // as whole command lines.
 #include <gtest/gtest.h>
 
-#include "device/device_family.h"
+#include "common/family_code.h"
 #include "support/devices.h"
 #include "support/scenario.h"
 
@@ -203,17 +203,17 @@ TEST_F(DeviceActionsTest, SetParametersWithoutParametersDoesNothing) {
 }
 
 TEST_F(DeviceActionsTest, AFamilyWhoseParametersFailIsNotHiddenByALaterOne) {
-    // The B762 adapter refuses every write; the B701 family is fine. Each
-    // pass fails, so all ten passes run before the restarts.
-    machine.AddDevice(PciAdapter(u"B702"));
-    auto usb = UsbAdapter(u"0C7E", u"B762", u"3000");
-    const std::u16string usbKey = machine.AddDevice(usb);
-    machine.SetRegDword(usbKey, u"JumboFrame", 1);
-    machine.SetRegDword(machine.AddDevice(PciAdapter(u"B705", u"2")), u"JumboFrame", 1);
-    RunTail(machine, u"/setwolreg /vistab701 /vistab762 /spn JumboFrame /spt 4 /spv zz");
-    std::size_t passes = 0;
-    for (const std::string &event : machine.Timeline()) passes += event == "sleep 2000";
-    EXPECT_EQ(passes, 10u);
+    // "on" is no number for the B701 family's DWORD value, so that family
+    // fails every pass; the later B762 family takes it as text. Each pass
+    // fails, so all ten passes run before the restarts.
+    machine.SetRegDword(machine.AddDevice(PciAdapter(u"B702")), u"JumboFrame", 1);
+    const std::u16string usbKey = machine.AddDevice(UsbAdapter(u"0C7E", u"B762", u"3000"));
+    machine.SetRegString(usbKey, u"JumboFrame", u"off");
+    RunTail(machine, u"/setwolreg /vistab701 /vistab762 /spn JumboFrame /spv on");
+    EXPECT_EQ(machine.GetRegString(usbKey, u"JumboFrame"), u"on");
+    std::size_t failedPasses = 0;
+    for (const std::string &event : machine.Timeline()) failedPasses += event == "sleep 2000";
+    EXPECT_EQ(failedPasses, 10u);
 }
 
 TEST_F(DeviceActionsTest, SetParametersWithoutAFamilyKeepsFailingAllTenPasses) {

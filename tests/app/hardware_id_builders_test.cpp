@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/hardware_id_builders.h"
 #include "common/text.h"
 #include "platform/sim/simulated_platform.h"
 

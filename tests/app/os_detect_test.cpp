@@ -15,7 +15,7 @@ struct VersionCase {
     DWORD platformId;
     DWORD major;
     DWORD minor;
-    std::uint32_t kind;
+    OsKind kind;
 };
 
 constexpr DWORD kNt = VER_PLATFORM_WIN32_NT;
@@ -97,7 +97,7 @@ TEST(OsDetectTest, FallsBackToThePlainRecordOnAZeroedRecord) {
 TEST(OsDetectTest, InjectedFailuresOfTheVersionReport) {
     struct Case {
         std::uint32_t failingCall;  // 0: every call
-        std::uint32_t kind;
+        OsKind kind;
     };
     // The first call failing leaves the plain record to answer; the second
     // call is never made when the first succeeds.

@@ -151,17 +151,5 @@ TEST_F(RunInstallerTest, ActionsThisBuildDoesNotCarryNeverClaimSuccess) {
     }
 }
 
-TEST(CommandTailTest, SkipsTheProgramNameQuotedOrNotAndTheBlanksAfterIt) {
-    struct Case {
-        std::u16string_view full, tail;
-    };
-    for (const Case &c : {Case{u"cvlsetup.exe /i /vistab701", u"/i /vistab701"},
-                          Case{u"\"C:\\Program Files\\x\\cvlsetup.exe\"  \t/hwscan", u"/hwscan"},
-                          Case{u"\"C:\\a b\\c.exe\"/rp", u"/rp"}, Case{u"cvlsetup.exe   ", u""},
-                          Case{u"cvlsetup.exe", u""}, Case{u"\"unterminated", u""}}) {
-        EXPECT_EQ(CommandTailOf(c.full), c.tail) << test::ToUtf8(c.full);
-    }
-}
-
 }  // namespace
 }  // namespace cvl

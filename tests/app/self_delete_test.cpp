@@ -42,7 +42,7 @@ protected:
 };
 
 TEST_F(SelfDeleteTest, FirstStageStartsACopyThatDeletesTheProgramAfterItEnds) {
-    ASSERT_EQ(SelfDelete(machine, firstStage), 0);
+    SelfDelete(machine, firstStage);
     ASSERT_EQ(machine.Processes().size(), 1u);
     const sim::ProcessRecord &child = machine.Processes()[0];
     EXPECT_TRUE(IsTenDigitsDotExe(child.imagePath.substr(std::u16string_view(kTempDir).size())))
@@ -63,15 +63,15 @@ TEST_F(SelfDeleteTest, FirstStageStartsACopyThatDeletesTheProgramAfterItEnds) {
 TEST_F(SelfDeleteTest, CopyNameIsTenDigitsAndDependsOnlyOnTheTick) {
     machine.SetTickCount(123456);
     std::u16string copy1, own1;
-    ASSERT_EQ(CopySelfToTemp(machine, copy1, own1), 0);
+    ASSERT_TRUE(CopySelfToTemp(machine, copy1, own1));
     EXPECT_EQ(own1, kProgramPath);
     machine.SetTickCount(123456);
     std::u16string copy2, own2;
-    EXPECT_EQ(CopySelfToTemp(machine, copy2, own2), -1) << "same tick, same name, target exists";
+    EXPECT_FALSE(CopySelfToTemp(machine, copy2, own2)) << "same tick, same name, target exists";
     EXPECT_EQ(copy1, copy2);
     machine.SetTickCount(123457);
     std::u16string copy3, own3;
-    EXPECT_EQ(CopySelfToTemp(machine, copy3, own3), 0);
+    EXPECT_TRUE(CopySelfToTemp(machine, copy3, own3));
     EXPECT_NE(copy1, copy3);
 }
 
@@ -90,7 +90,7 @@ TEST_F(SelfDeleteTest, FirstStageFailuresLeaveTheProgramAndNoCopy) {
         sim::SimulatedPlatform fresh;
         fresh.SetTempPath(kTempDir);
         fresh.Fail(operation, ERROR_ACCESS_DENIED);
-        EXPECT_EQ(SelfDelete(fresh, firstStage), 0);
+        SelfDelete(fresh, firstStage);
         fresh.FinishRunAndStartChildren(
             0, [](Platform &p, std::u16string tail) { return RunInstaller(p, tail); });
         EXPECT_TRUE(fresh.FileExists(kProgramPath));
@@ -108,8 +108,7 @@ TEST_F(SelfDeleteTest, PathsThatDoNotFitTheirBuffersStopTheFirstStage) {
         const std::u16string own = dir + std::u16string(nameLength - 4, u'p') + u".exe";
         fresh.SetProgram(own);
         std::u16string copy, ownRead;
-        const int result = CopySelfToTemp(fresh, copy, ownRead);
-        EXPECT_EQ(result, own.size() < 100 ? 0 : -1) << own.size();
+        EXPECT_EQ(CopySelfToTemp(fresh, copy, ownRead), own.size() < 100) << own.size();
     }
     // The temporary directory must leave room for ten digits, ".exe" and the terminator.
     for (std::size_t tempLength : {85u, 86u}) {
@@ -118,7 +117,7 @@ TEST_F(SelfDeleteTest, PathsThatDoNotFitTheirBuffersStopTheFirstStage) {
         ASSERT_EQ(temp.size(), tempLength);
         fresh.SetTempPath(temp);
         std::u16string copy, own;
-        EXPECT_EQ(CopySelfToTemp(fresh, copy, own), tempLength + 15 <= 100 ? 0 : -1) << tempLength;
+        EXPECT_EQ(CopySelfToTemp(fresh, copy, own), tempLength + 15 <= 100) << tempLength;
     }
 }
 
@@ -128,9 +127,9 @@ TEST_F(SelfDeleteTest, CommandLineOfTwoHundredCharactersIsNotStarted) {
         sim::SimulatedPlatform fresh;
         const std::u16string own = u"C:\\" + std::u16string(ownLength - 7, u'o') + u".exe";
         fresh.AddFile(copy, "copy");
-        const int started = LaunchSelfDeleter(fresh, copy, own);
+        const bool started = LaunchSelfDeleter(fresh, copy, own);
         const std::size_t commandLength = copy.size() + 14 + own.size();  // " /selfdel 1000 "
-        EXPECT_EQ(started, commandLength <= 199 ? 0 : -1) << commandLength;
+        EXPECT_EQ(started, commandLength <= 199) << commandLength;
     }
 }
 
@@ -138,7 +137,7 @@ TEST_F(SelfDeleteTest, BlanksInTheProgramPathAreCarriedWholeAndNeverCutShort) {
     machine.SetProgram(u"C:\\Program Files\\Corvane\\cvl setup.exe");
     machine.AddFile(u"C:\\Program Files\\Corvane\\cvl", "a file the cut path would name");
     machine.AddFile(u"C:\\Program.exe", "a program the cut path would start");
-    ASSERT_EQ(SelfDelete(machine, firstStage), 0);
+    SelfDelete(machine, firstStage);
     ASSERT_EQ(machine.Processes().size(), 1u);
     EXPECT_NE(machine.Processes()[0].commandLine.find(u"C:\\Program?Files\\Corvane\\cvl?setup.exe"),
               std::u16string::npos);

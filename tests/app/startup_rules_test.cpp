@@ -10,19 +10,24 @@ namespace {
 
 TEST(VdevRuleTest, KeptOnlyWithItsFamiliesOnWindows2000ToWindows7AndLater) {
     struct Case {
-        std::uint32_t b702, vistaB701, osKind, kept;
+        bool b702, vistaB701;
+        OsKind osKind;
+        bool kept;
     };
     for (const Case &c :
-         {Case{1, 0, OsNt6Later, 1}, Case{0, 1, OsNt50, 1}, Case{1, 1, OsNt60, 1},
-          Case{0, 1, OsNt5Later, 1}, Case{1, 0, OsNt4, 0}, Case{0, 1, Os9xMe, 0},
-          Case{1, 0, Os9x98, 0}, Case{1, 0, Os9x95, 0}, Case{0, 0, OsNt6Later, 0}}) {
+         {Case{true, false, OsNt6Later, true}, Case{false, true, OsNt50, true},
+          Case{true, true, OsNt60, true}, Case{false, true, OsNt5Later, true},
+          Case{true, false, OsNt4, false}, Case{false, true, Os9xMe, false},
+          Case{true, false, Os9x98, false}, Case{true, false, Os9x95, false},
+          Case{false, false, OsNt6Later, false}, Case{true, false, OsUnsupported, false}}) {
         InstallOptions options;
-        options.vdevQ2dp = 1;
+        options.vdevQ2dp = true;
         options.b702 = c.b702;
         options.vistaB701 = c.vistaB701;
-        options.vistaB703 = 1;  // other families do not carry it
+        options.vistaB703 = true;  // other families do not carry it
         ApplyVdevRule(options, c.osKind);
-        EXPECT_EQ(options.vdevQ2dp, c.kept) << c.b702 << c.vistaB701 << " os " << c.osKind;
+        EXPECT_EQ(options.vdevQ2dp, c.kept)
+            << c.b702 << c.vistaB701 << " os " << static_cast<int>(c.osKind);
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device/device_family.h"
+#include "common/family_code.h"
 #include "support/devices.h"
 #include "support/scenario.h"
 
@@ -43,7 +43,7 @@ TEST_F(DeviceControlTest, DisablingTakesOnlyStartedAdaptersOfTheFamily) {
     machine.AddDevice(started);
     machine.AddDevice(stopped);
     machine.AddDevice(otherFamily);
-    EXPECT_EQ(SetFamilyAdaptersState(machine, state, FamilyPcie, 0), 1);
+    SetFamilyAdaptersState(machine, state, FamilyPcie, AdapterSwitch::Off);
     EXPECT_EQ(machine.Timeline(), std::vector<std::string>{"disable " + Utf8(started.instanceId)});
     EXPECT_EQ(
         machine.ClassInstallerCalls(),
@@ -61,7 +61,7 @@ TEST_F(DeviceControlTest, EnablingTakesOnlyStoppedAdapters) {
     stopped.started = false;
     machine.AddDevice(started);
     machine.AddDevice(stopped);
-    SetFamilyAdaptersState(machine, state, FamilyPcie, 1);
+    SetFamilyAdaptersState(machine, state, FamilyPcie, AdapterSwitch::On);
     EXPECT_EQ(
         machine.ClassInstallerCalls(),
         std::vector<std::string>{"DIF_PROPERTYCHANGE DICS_ENABLE " + Utf8(stopped.instanceId)});
@@ -75,19 +75,19 @@ TEST_F(DeviceControlTest, HiddenOrNotDisableableAdaptersAreNeverChanged) {
     fixed.disableable = false;
     machine.AddDevice(hidden);
     machine.AddDevice(fixed);
-    SetFamilyAdaptersState(machine, state, FamilyPcie, 0);
-    SetFamilyAdaptersState(machine, state, FamilyVistaB701, 0);
+    SetFamilyAdaptersState(machine, state, FamilyPcie, AdapterSwitch::Off);
+    SetFamilyAdaptersState(machine, state, FamilyVistaB701, AdapterSwitch::Off);
     EXPECT_TRUE(machine.ClassInstallerCalls().empty());
     EXPECT_EQ(Log(), "");
 }
 
 TEST_F(DeviceControlTest, B708IsTakenByItsPrefixThoughNoFullIdListHoldsIt) {
     machine.AddDevice(PciAdapter(u"B708"));
-    SetFamilyAdaptersState(machine, state, FamilyPcie, 0);
+    SetFamilyAdaptersState(machine, state, FamilyPcie, AdapterSwitch::Off);
     EXPECT_EQ(machine.ClassInstallerCalls().size(), 1u);
-    SetFamilyAdaptersState(machine, state, FamilyVistaB701, 1);
+    SetFamilyAdaptersState(machine, state, FamilyVistaB701, AdapterSwitch::On);
     EXPECT_EQ(machine.ClassInstallerCalls().size(), 2u);
-    SetFamilyAdaptersState(machine, state, FamilyPci, 0);
+    SetFamilyAdaptersState(machine, state, FamilyPci, AdapterSwitch::Off);
     EXPECT_EQ(machine.ClassInstallerCalls().size(), 2u);
 }
 
@@ -98,26 +98,16 @@ TEST_F(DeviceControlTest, OemIdsReplaceTheFamilyPrefixes) {
     machine.AddDevice(PciAdapter(u"B705", u"2"));
     StoreInSlot(state.ids.OemHardwareIds[0], u"PCI\\VEN_10EC&DEV_8168&CC_0200");
     state.ids.oemCount = 1;
-    SetFamilyAdaptersState(machine, state, FamilyVistaB762, 0);
+    SetFamilyAdaptersState(machine, state, FamilyVistaB762, AdapterSwitch::Off);
     EXPECT_EQ(
         machine.ClassInstallerCalls(),
         std::vector<std::string>{"DIF_PROPERTYCHANGE DICS_DISABLE " + Utf8(partner.instanceId)});
 }
 
-TEST_F(DeviceControlTest, FamilySixMatchesNothingWithoutOemIds) {
+TEST_F(DeviceControlTest, TheVirtualDeviceMatchesNothingWithoutOemIds) {
     machine.AddDevice(PciAdapter(u"B70A"));
-    SetFamilyAdaptersState(machine, state, FamilyVdevQ2dp, 0);
+    SetFamilyAdaptersState(machine, state, FamilyVdevQ2dp, AdapterSwitch::Off);
     EXPECT_TRUE(machine.ClassInstallerCalls().empty());
-}
-
-TEST_F(DeviceControlTest, AnEnableFlagOtherThanOneTakesStoppedAdaptersButSendsDisable) {
-    auto stopped = PciAdapter(u"B702");
-    stopped.started = false;
-    machine.AddDevice(stopped);
-    SetFamilyAdaptersState(machine, state, FamilyPcie, 2);
-    EXPECT_EQ(
-        machine.ClassInstallerCalls(),
-        std::vector<std::string>{"DIF_PROPERTYCHANGE DICS_DISABLE " + Utf8(stopped.instanceId)});
 }
 
 TEST_F(DeviceControlTest, AdaptersWithoutADriverKeyOrComponentIdArePassedOver) {
@@ -127,7 +117,7 @@ TEST_F(DeviceControlTest, AdaptersWithoutADriverKeyOrComponentIdArePassedOver) {
     noComponent.driverStrings.erase(noComponent.driverStrings.begin());
     machine.AddDevice(noKey);
     machine.AddDevice(noComponent);
-    SetFamilyAdaptersState(machine, state, FamilyPcie, 0);
+    SetFamilyAdaptersState(machine, state, FamilyPcie, AdapterSwitch::Off);
     EXPECT_TRUE(machine.ClassInstallerCalls().empty());
     EXPECT_EQ(Log(), "");
 }
@@ -141,16 +131,16 @@ TEST_F(DeviceControlTest, AFailedRequestDoesNotStopTheWalk) {
     machine.AddDevice(first);
     machine.AddDevice(second);
     machine.Fail(Op::SetupDiSetClassInstallParamsW, ERROR_INVALID_PARAMETER, 1);
-    EXPECT_EQ(SetFamilyAdaptersState(machine, state, FamilyPcie, 0), 1);
+    SetFamilyAdaptersState(machine, state, FamilyPcie, AdapterSwitch::Off);
     EXPECT_EQ(machine.Timeline(), std::vector<std::string>{"disable " + Utf8(second.instanceId)});
     EXPECT_TRUE(machine.DeviceState(first.instanceId)->started);
 }
 
-TEST_F(DeviceControlTest, AFailedDeviceListStillAnswersOne) {
+TEST_F(DeviceControlTest, AFailedDeviceListSwitchesNothing) {
     machine.AddDevice(PciAdapter(u"B702"));
     machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(SetFamilyAdaptersState(machine, state, FamilyPcie, 0), 1);
-    EXPECT_EQ(SetAdapterStateById(machine, state, u"x", 0), 1);
+    SetFamilyAdaptersState(machine, state, FamilyPcie, AdapterSwitch::Off);
+    SetAdapterStateById(machine, state, u"x", AdapterSwitch::Off);
     EXPECT_TRUE(machine.ClassInstallerCalls().empty());
 }
 
@@ -159,7 +149,7 @@ TEST_F(DeviceControlTest, ByIdMatchesTheConnectionInstanceIdInAnyCase) {
     machine.AddDevice(adapter);
     const std::u16string upper = test::DriverString(adapter, u"NetCfgInstanceId");
     std::u16string lower = LoweredAZ(upper);
-    SetAdapterStateById(machine, state, lower, 0);
+    SetAdapterStateById(machine, state, lower, AdapterSwitch::Off);
     EXPECT_EQ(
         machine.ClassInstallerCalls(),
         std::vector<std::string>{"DIF_PROPERTYCHANGE DICS_DISABLE " + Utf8(adapter.instanceId)});
@@ -172,14 +162,15 @@ TEST_F(DeviceControlTest, ByIdFallsBackToTheFirst21CharactersOfAHardwareId) {
     machine.AddDevice(adapter);
     const std::u16string longId =
         u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_FFFFFFFF&REV_99";  // 44 characters
-    SetAdapterStateById(machine, state, longId, 0);
+    SetAdapterStateById(machine, state, longId, AdapterSwitch::Off);
     EXPECT_EQ(machine.ClassInstallerCalls().size(), 1u);
     const std::string log = Log();
     EXPECT_NE(log.find("ComponentId = 'pci\\ven_1f3a&dev_b702&subsys_00011043'\r\n"
                        "NicId = 'PCI\\VEN_1F3A&DEV_B702'\r\nFound!!!\r\n"),
               std::string::npos)
         << log;
-    SetAdapterStateById(machine, state, u"PCI\\VEN_1F3A&DEV_B705&SUBSYS_00011043", 1);
+    SetAdapterStateById(machine, state, u"PCI\\VEN_1F3A&DEV_B705&SUBSYS_00011043",
+                        AdapterSwitch::On);
     EXPECT_EQ(machine.ClassInstallerCalls().size(), 1u);
 }
 
@@ -187,11 +178,11 @@ TEST_F(DeviceControlTest, ByIdLogsAnAdapterWhoseDriverKeyCannotBeOpened) {
     auto adapter = PciAdapter(u"B702");
     adapter.withDriverKey = false;
     machine.AddDevice(adapter);
-    SetAdapterStateById(machine, state, u"{x}", 0);
+    SetAdapterStateById(machine, state, u"{x}", AdapterSwitch::Off);
     EXPECT_EQ(Log(), "Not Run as Administrator ?\r\n");
 }
 
-TEST_F(DeviceControlTest, EnableSelectedFamiliesGoesInItsOrderThenWaits) {
+TEST_F(DeviceControlTest, EnableSelectedFamiliesGoesInTheOrderGivenThenWaits) {
     auto b703 = PciAdapter(u"B703", u"1");
     auto b701 = PciAdapter(u"B701", u"2");
     auto b762 = UsbAdapter(u"0C7E", u"B762", u"3000");
@@ -199,12 +190,8 @@ TEST_F(DeviceControlTest, EnableSelectedFamiliesGoesInItsOrderThenWaits) {
         spec->started = false;
         machine.AddDevice(*spec);
     }
-    InstallOptions options;
-    options.vistaB762 = 1;
-    options.vistaB701 = 1;
-    options.b701 = 1;
-    options.b703 = 1;  // "/b701 /b703" means the B703 family
-    EXPECT_EQ(EnableSelectedFamilies(machine, state, options), 1);
+    const DeviceFamily families[] = {FamilyVistaB703, FamilyVistaB701, FamilyVistaB762};
+    EnableSelectedFamilies(machine, state, families);
     EXPECT_EQ(machine.Timeline(),
               (std::vector<std::string>{"enable " + Utf8(b703.instanceId),
                                         "enable " + Utf8(b701.instanceId),

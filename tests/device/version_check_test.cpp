@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "device/device_family.h"
+#include "common/family_code.h"
 #include "support/devices.h"
 #include "support/scenario.h"
 
@@ -45,13 +45,13 @@ class VersionCheckTest : public ::testing::Test {
 protected:
     sim::SimulatedPlatform machine;
     RunState state{machine};
-    InstallOptions options;
+    ParameterTargets targets = ParameterTargets::PackageVersionOnly;
+    bool keepNewerDriver = false;
     std::u16string driverKey;
 
     void SetUp() override {
         ResetCommandLineLists(state);
         state.PackageDriverVersion = u"8.45.507.2016";
-        options.action = ActionInstall;
         OpenInstallLog(state.log);
     }
     void AddParameter(std::u16string_view name, std::u16string_view value, std::int32_t kind = 1) {
@@ -68,15 +68,16 @@ protected:
 
 TEST_F(VersionCheckTest, NoAdapterMeansSuccessAndNothingWritten) {
     AddParameter(u"wol_setting", u"wol_none");
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyVistaB701, options), 1);
-    EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB701, options), 0);
+    EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyVistaB701, targets));
+    EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB701, keepNewerDriver),
+              InstallNeed::NoAdapter);
 }
 
 TEST_F(VersionCheckTest, WakeOnLanIsWrittenIntoAnAdapterRunningThePackage) {
     driverKey = machine.AddDevice(PciAdapter(u"B702"));
     AddParameter(u"wol_setting", u"WOL_NONE");
     AddParameter(u"wol_setting", u"wol_everything");
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyVistaB701, options), 1);
+    EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyVistaB701, targets));
     EXPECT_EQ(machine.GetRegDword(driverKey, u"PnPCapabilities"), 56u);
     EXPECT_EQ(Log(), "Driver Ver = '8.45.507.2016'\r\nDest Driver Ver = '8.45.507.2016'\r\n");
     EXPECT_EQ(machine.OpenHandleCount(), 0u);
@@ -86,10 +87,10 @@ TEST_F(VersionCheckTest, AnotherVersionFailsExceptInTheSetParametersAction) {
     driverKey = machine.AddDevice(PciAdapter(u"B702", u"1", u"10.013.1115.2016"));
     state.PackageDriverVersion = u"10.13.1115.2016";
     AddParameter(u"wol_setting", u"wol_mag_only");
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyVistaB701, options), 0);
+    EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyVistaB701, targets));
     EXPECT_FALSE(machine.GetRegValue(driverKey, u"PnPCapabilities"));
-    options.action = ActionSetParameters;
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyVistaB701, options), 1);
+    targets = ParameterTargets::AnyVersion;
+    EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyVistaB701, targets));
     EXPECT_EQ(machine.GetRegDword(driverKey, u"PnPCapabilities"), 0x120u);
     EXPECT_EQ(machine.OpenHandleCount(), 1u);  // the log
 }
@@ -98,8 +99,9 @@ TEST_F(VersionCheckTest, VersionsDifferingOnlyInLetterCaseAreEqual) {
     machine.AddDevice(PciAdapter(u"B702", u"1", u"1.0.0.A"));
     state.PackageDriverVersion = u"1.0.0.a";
     AddParameter(u"wol_setting", u"wol_none");
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyVistaB701, options), 1);
-    EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB701, options), 1);
+    EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyVistaB701, targets));
+    EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB701, keepNewerDriver),
+              InstallNeed::NotNeeded);
 }
 
 TEST_F(VersionCheckTest, TextAndNumberParametersOnlyReplaceExistingValues) {
@@ -111,7 +113,7 @@ TEST_F(VersionCheckTest, TextAndNumberParametersOnlyReplaceExistingValues) {
     AddParameter(u"JumboFrame", u"ff", kParameterKindHexNumber);
     AddParameter(u"NotThere", u"1");
     AddParameter(u"FlowControl", u"1a", kParameterKindHexNumber);
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 1);
+    EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     EXPECT_EQ(machine.GetRegString(driverKey, u"SpeedDuplex"), u"100");
     EXPECT_EQ(machine.GetRegDword(driverKey, u"JumboFrame"), 255u);
     EXPECT_FALSE(machine.GetRegValue(driverKey, u"NotThere"));
@@ -129,7 +131,7 @@ TEST_F(VersionCheckTest, AnUnparsableHexValueIsAFailedWriteAndOtherEntriesStillG
     machine.SetRegDword(driverKey, u"JumboFrame", 1);
     AddParameter(u"JumboFrame", u"zz", kParameterKindHexNumber);
     AddParameter(u"wol_setting", u"wol_none");
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 0);
+    EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     EXPECT_EQ(machine.GetRegDword(driverKey, u"JumboFrame"), 1u);
     EXPECT_EQ(machine.GetRegDword(driverKey, u"PnPCapabilities"), 56u);
 }
@@ -138,7 +140,7 @@ TEST_F(VersionCheckTest, ALargeExistingValueIsNotFilledFromBeyondTheNumber) {
     driverKey = machine.AddDevice(PciAdapter(u"B702"));
     machine.SetRegValue(driverKey, u"Mask", REG_BINARY, std::vector<BYTE>(12, 0xEE));
     AddParameter(u"Mask", u"12345678", kParameterKindHexNumber);
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 1);
+    EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     EXPECT_EQ(machine.GetRegValue(driverKey, u"Mask")->data,
               (std::vector<BYTE>{0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
@@ -148,10 +150,10 @@ TEST_F(VersionCheckTest, TextForANumberValueIsStoredAsTheNumberItMeans) {
     machine.SetRegDword(driverKey, u"OptimalPerf", 0);
     machine.SetRegDword(driverKey, u"Other", 5);
     AddParameter(u"OptimalPerf", u"1");
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 1);
+    EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     EXPECT_EQ(machine.GetRegDword(driverKey, u"OptimalPerf"), 1u);
     AddParameter(u"Other", u"fast");
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 0);
+    EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     EXPECT_EQ(machine.GetRegDword(driverKey, u"Other"), 5u);
 }
 
@@ -160,7 +162,7 @@ TEST_F(VersionCheckTest, AFailedWriteStopsAfterThatAdapter) {
     const std::u16string second = machine.AddDevice(PciAdapter(u"B705", u"2"));
     AddParameter(u"wol_setting", u"wol_none");
     machine.Fail(Op::RegSetValueExW, ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 0);
+    EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     EXPECT_FALSE(machine.GetRegValue(first, u"PnPCapabilities"));
     EXPECT_FALSE(machine.GetRegValue(second, u"PnPCapabilities"));
     EXPECT_EQ(machine.OpenHandleCount(), 1u);
@@ -174,16 +176,17 @@ TEST_F(VersionCheckTest, UnreadableDriverKeysAreSkippedAndAFailedListIsZero) {
     noVersion.driverStrings.erase(noVersion.driverStrings.begin() + 1);
     machine.AddDevice(noVersion);
     AddParameter(u"wol_setting", u"wol_none");
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 1);
+    EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 0);
-    EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB701, options), 0);
+    EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
+    EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB701, keepNewerDriver),
+              InstallNeed::NoAdapter);
 }
 
 TEST_F(VersionCheckTest, UsbAndB703MatchesAreLogged) {
     machine.AddDevice(UsbAdapter(u"0C7E", u"B762", u"3000", u"8.45.507.2016"));
     AddParameter(u"wol_setting", u"wol_none");
-    EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyVistaB762, options), 1);
+    EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyVistaB762, targets));
     EXPECT_EQ(
         Log(),
         "Found 1 adapter... CHK_DRV_SET_PARA\r\nSTRING :  = 'USB\\VID_0C7E&PID_B762&REV_3000'\r\n"
@@ -194,42 +197,44 @@ TEST_F(VersionCheckTest, InstallNeedFollowsVersionsAndKeepNewDriver) {
     struct Case {
         std::u16string_view adapter, package;
         bool keep;
-        int need;
+        InstallNeed need;
     };
-    for (const Case &c : {Case{u"10.013.1115.2016", u"10.13.1115.2016", true, 1},
-                          Case{u"10.013.1115.2016", u"10.13.1115.2016", false, 2},
-                          Case{u"1.2.0300.2016", u"1.2.0101.2017", true, 2},
-                          Case{u"8.45.507.2016", u"8.45.507.2016", false, 1}}) {
+    for (const Case &c :
+         {Case{u"10.013.1115.2016", u"10.13.1115.2016", true, InstallNeed::NotNeeded},
+          Case{u"10.013.1115.2016", u"10.13.1115.2016", false, InstallNeed::Needed},
+          Case{u"1.2.0300.2016", u"1.2.0101.2017", true, InstallNeed::Needed},
+          Case{u"8.45.507.2016", u"8.45.507.2016", false, InstallNeed::NotNeeded}}) {
         sim::SimulatedPlatform fresh;
         RunState freshState(fresh);
         ResetCommandLineLists(freshState);
         fresh.AddDevice(PciAdapter(u"B702", u"1", c.adapter));
         freshState.PackageDriverVersion = std::u16string(c.package);
-        InstallOptions freshOptions;
-        freshOptions.keepNewDriver = c.keep;
-        EXPECT_EQ(CheckDriverInstallNeeded(fresh, freshState, FamilyVistaB701, freshOptions),
-                  c.need)
+        EXPECT_EQ(CheckDriverInstallNeeded(fresh, freshState, FamilyVistaB701, c.keep), c.need)
             << ToUtf8(c.adapter) << " " << ToUtf8(c.package) << " " << c.keep;
         EXPECT_EQ(fresh.OpenHandleCount(), 0u);
     }
 }
 
-TEST_F(VersionCheckTest, InstallNeedOfFamiliesWithoutAnInstallCheckIsZero) {
+TEST_F(VersionCheckTest, FamiliesWithoutAnInstallCheckFindNoAdapter) {
     machine.AddDevice(PciAdapter(u"B702"));
-    for (std::uint8_t family : {1, 2, 6, 0})
-        EXPECT_EQ(CheckDriverInstallNeeded(machine, state, family, options), 0);
+    for (DeviceFamily family :
+         {FamilyPcie, FamilyPci, FamilyVdevQ2dp, static_cast<DeviceFamily>(0)})
+        EXPECT_EQ(CheckDriverInstallNeeded(machine, state, family, keepNewerDriver),
+                  InstallNeed::NoAdapter);
 }
 
 TEST_F(VersionCheckTest, InstallNeedWithAnUnopenableDriverKeyAsksForTheInstall) {
     auto adapter = PciAdapter(u"B703");
     adapter.withDriverKey = false;
     machine.AddDevice(adapter);
-    EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB703, options), 2);
+    EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB703, keepNewerDriver),
+              InstallNeed::Needed);
 }
 
 TEST_F(VersionCheckTest, InstallNeedLogsEveryUsbComparison) {
     machine.AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100", u"8.45.507.2016"));
-    EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB760, options), 1);
+    EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB760, keepNewerDriver),
+              InstallNeed::NotNeeded);
     EXPECT_EQ(Log(),
               "usb\\vid_0c7e&pid_b760&rev_0100\r\nusb\\vid_0c7e&pid_b760&rev_0100\r\n"
               "Curr : = '8.45.507.2016'\r\nNew : = '8.45.507.2016'\r\n");

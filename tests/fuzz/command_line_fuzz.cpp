@@ -8,11 +8,12 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/hardware_id_builders.h"
 #include "app/install_options.h"
 #include "common/limits.h"
-#include "common/run_state.h"
 #include "common/text.h"
 #include "platform/sim/simulated_platform.h"
+#include "run/run_state.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ void ParseOnce(const std::uint8_t *data, std::size_t size) {
     RequireTerminated(state.nicIdText);
     RequireTerminated(state.QueryDeviceId);
     Require(!options.infPath || options.infPath->find(u"inf") != std::u16string::npos);
-    Require(options.infPathGiven == (options.infPath ? 1u : 0u));
+    Require(options.infPathGiven == options.infPath.has_value());
     if (text.empty()) Require(acceptable && options.action == cvl::ActionNone);
 }
 

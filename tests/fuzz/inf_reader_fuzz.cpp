@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "common/run_state.h"
 #include "common/text.h"
 #include "install/driver_package.h"
 #include "platform/sim/simulated_platform.h"
+#include "run/run_state.h"
 
 namespace {
 

@@ -124,17 +124,16 @@ TEST_F(PackageInfTest, LocateChoosesTheInfNameAndReadsItsVersion) {
     AddInf(u"C:\\setup\\drv\\net.inf",
            std::string(kSignature) + "DriverVer=05/07/2016,8.045.0507.2016\r\n");
     AddInf(u"C:\\setup\\Netcvlx.inf", std::string(kSignature) + "DriverVer=05/07/2016,7.0.0.0\r\n");
-    InstallOptions options;
-    options.b701 = 1;
-    options.infPathGiven = 1;
-    options.infPath = u"drv\\net.inf";
+    PackageSwitches switches;
+    switches.b701 = true;
+    switches.infPath = u"drv\\net.inf";
     DriverPackage package;
-    EXPECT_EQ(LocateDriverPackage(machine, state, package, options), 0);
+    EXPECT_EQ(LocateDriverPackage(machine, state, package, switches), PackageLocation::Found);
     EXPECT_EQ(package.InfPath, u"C:\\setup\\drv\\net.inf");
     EXPECT_EQ(package.SourceDir, u"C:\\setup\\drv");
     EXPECT_EQ(state.PackageDriverVersion, u"8.45.507.2016");
-    options.infPathGiven = 0;
-    EXPECT_EQ(LocateDriverPackage(machine, state, package, options), 0);
+    switches.infPath.reset();
+    EXPECT_EQ(LocateDriverPackage(machine, state, package, switches), PackageLocation::Found);
     EXPECT_EQ(package.InfPath, u"C:\\setup\\Netcvlx.inf");
     EXPECT_EQ(state.PackageDriverVersion, u"7.0.0.0");
     CloseInstallLog(state.log);
@@ -145,18 +144,18 @@ TEST_F(PackageInfTest, LocateChoosesTheInfNameAndReadsItsVersion) {
     EXPECT_FALSE(package.InfPath);
 }
 
-TEST_F(PackageInfTest, LocateAnswersTwoOrNineAndKeepsWhatItHad) {
-    InstallOptions none;
+TEST_F(PackageInfTest, LocateFailuresKeepWhatThePackageHad) {
     DriverPackage package;
     package.InfPath = u"earlier";
-    EXPECT_EQ(LocateDriverPackage(machine, state, package, none), 2);
-    InstallOptions b702;
-    b702.b702 = 1;
-    EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), 9);
+    EXPECT_EQ(LocateDriverPackage(machine, state, package, PackageSwitches{}),
+              PackageLocation::NoInfName);
+    PackageSwitches b702;
+    b702.b702 = true;
+    EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), PackageLocation::NotFound);
     EXPECT_EQ(state.PackageInfPath, u"C:\\setup\\Netcvle.inf");
     EXPECT_EQ(package.InfPath, u"earlier");
     machine.Fail(Op::GetModuleFileNameW, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), 9);
+    EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), PackageLocation::NotFound);
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ TEST_F(InstallLogTest, CharactersAreWrittenOneByteEachAndUnconvertibleOnesAsQues
 
 TEST_F(InstallLogTest, SuppressedLogIsNeverCreatedAndLeavesAnOldLogAlone) {
     machine.AddFile(u"C:\\setup\\InstallLog.txt", "earlier run\r\n");
-    log.logSuppressed = 1;
+    log.logSuppressed = true;
     OpenInstallLog(log);
     LogLine(log, u"must not appear");
     EXPECT_EQ(log.logFile, nullptr);

@@ -152,7 +152,7 @@ TEST_F(AdapterInfTest, AListThatCannotBeOpenedGivesZeroAndDeletesNothing) {
 // an INF whose first string names Microsoft.
 TEST_F(AdapterInfTest, ASystemInfStaysOnEveryKind) {
     struct Case {
-        std::uint32_t kind;
+        OsKind kind;
         const char16_t *infPath;
         std::string contents;
         bool deleted;
@@ -171,7 +171,7 @@ TEST_F(AdapterInfTest, ASystemInfStaysOnEveryKind) {
         {Os9xMe, u"oem2.inf", maker, true},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(ToUtf8(c.infPath) + " on kind " + std::to_string(c.kind));
+        SCOPED_TRACE(ToUtf8(c.infPath) + " on kind " + std::to_string(static_cast<int>(c.kind)));
         sim::SimulatedPlatform fresh;
         RunState freshState{fresh};
         freshState.osKind = c.kind;

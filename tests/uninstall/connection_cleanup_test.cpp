@@ -31,7 +31,7 @@ protected:
 
 TEST_F(ConnectionCleanupTest, AConnectionGoesWhenItsIdBeginsWithAPrefixOfASelectedFamily) {
     struct Case {
-        std::uint32_t InstallOptions::*flag;
+        bool InstallOptions::*flag;
         bool deleted;
     };
     for (const Case &c :
@@ -43,7 +43,7 @@ TEST_F(ConnectionCleanupTest, AConnectionGoesWhenItsIdBeginsWithAPrefixOfASelect
         fresh.SetRegString(key, u"PnpInstanceID",
                            u"PCI\\VEN_1F3A&DEV_B708&SUBSYS_00011F3A\\4&1a2b&0&00E0");
         InstallOptions selected;
-        selected.*c.flag = 1;
+        selected.*c.flag = true;
         EXPECT_TRUE(CleanNetworkConnectionEntries(fresh, selected));
         EXPECT_EQ(!fresh.RegKeyExists(kClass + u"\\{1}"), c.deleted);
         EXPECT_EQ(fresh.OpenHandleCount(), 0u);
@@ -115,7 +115,7 @@ TEST_F(ConnectionCleanupTest, TheManagementFunctionsGoWithB702AndB701Only) {
 
 TEST_F(ConnectionCleanupTest, TheDescriptionTablesHaveTheirRows) {
     struct Case {
-        std::uint8_t family;
+        DeviceFamily family;
         std::size_t exact, prefixes;
     };
     for (const Case &c :

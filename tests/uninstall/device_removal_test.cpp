@@ -107,8 +107,8 @@ TEST_F(FindExistingDeviceTest, AMissingIdListIsPassedOver) {
 }
 
 TEST_F(FindExistingDeviceTest, OnlyTheOlderKindsDeleteTheDeviceKeysThemselves) {
-    for (std::uint32_t kind = OsNt6Later; kind <= Os9x95; ++kind) {
-        SCOPED_TRACE(kind);
+    for (const OsKind kind : test::kKnownOsKinds) {
+        SCOPED_TRACE(static_cast<int>(kind));
         sim::SimulatedPlatform fresh;
         test::SetOsKind(fresh, kind);
         const auto adapter = PciAdapter(u"B702");
@@ -117,7 +117,7 @@ TEST_F(FindExistingDeviceTest, OnlyTheOlderKindsDeleteTheDeviceKeysThemselves) {
         EXPECT_FALSE(fresh.DeviceState(adapter.instanceId));
         EXPECT_EQ(fresh.ClassInstallerCalls(),
                   std::vector<std::string>{"DIF_REMOVE " + ToUtf8(adapter.instanceId)});
-        EXPECT_EQ(fresh.CallCount(Op::SetupDiDeleteDevRegKey), IsNt5OrNt6(kind) ? 0u : 1u);
+        EXPECT_EQ(fresh.CallCount(Op::SetupDiDeleteDevRegKey), IsNtFrom2000On(kind) ? 0u : 1u);
     }
 }
 

@@ -17,7 +17,7 @@ TEST_F(MakerInfScanTest, OnlyTheMakersInfOfTheFamilyGoesWithItsPnf) {
     struct Case {
         const char16_t *name;
         std::string contents;
-        std::uint8_t family;
+        DeviceFamily family;
         bool deleted;
     };
     const std::string decorated =
@@ -40,7 +40,7 @@ TEST_F(MakerInfScanTest, OnlyTheMakersInfOfTheFamilyGoesWithItsPnf) {
         {u"netcvx32.inf", test::MakerInf("PCI\\VEN_8086&DEV_B701"), FamilyPci, false},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(ToUtf8(c.name) + " family " + std::to_string(c.family));
+        SCOPED_TRACE(ToUtf8(c.name) + " family " + std::to_string(static_cast<int>(c.family)));
         sim::SimulatedPlatform fresh;
         const std::u16string inf = test::kInfDir + std::u16string(c.name);
         const std::u16string pnf = inf.substr(0, inf.find(u'.')) + u".PNF";

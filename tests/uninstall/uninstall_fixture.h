@@ -8,7 +8,10 @@
 
 #include "app/command_line.h"
 #include "app/os_detect.h"
-#include "device/device_family.h"
+#include "common/exit_code.h"
+#include "common/family_code.h"
+#include "common/os_kind.h"
+#include "device/family_tables.h"
 #include "support/devices.h"
 #include "support/scenario.h"
 
@@ -21,7 +24,11 @@ inline constexpr char16_t kNetworkClass[] =
 inline constexpr char16_t kSetupKey[] = u"HKLM\\Software\\CVLSetup";
 
 // Makes the machine report the version Windows of that kind reports.
-inline void SetOsKind(sim::SimulatedPlatform &machine, std::uint32_t kind) {
+// Every kind the program knows, oldest last.
+inline constexpr OsKind kKnownOsKinds[] = {OsNt6Later, OsNt60, OsNt5Later, OsNt50,
+                                           OsNt4,      Os9xMe, Os9x98,     Os9x95};
+
+inline void SetOsKind(sim::SimulatedPlatform &machine, OsKind kind) {
     struct Version {
         DWORD platformId, major, minor;
     };
@@ -36,7 +43,7 @@ inline void SetOsKind(sim::SimulatedPlatform &machine, std::uint32_t kind) {
         {VER_PLATFORM_WIN32_WINDOWS, 4, 10},
         {VER_PLATFORM_WIN32_WINDOWS, 4, 0},
     };
-    const Version &v = kVersions[kind];
+    const Version &v = kVersions[static_cast<int>(kind)];
     machine.SetVersion(v.platformId, v.major, v.minor);
     EXPECT_EQ(OsKindFromVersion(v.platformId, v.major, v.minor), kind);
 }
@@ -76,7 +83,7 @@ protected:
         state.osKind = OsNt6Later;
         OpenInstallLog(state.log);
     }
-    void UseOsKind(std::uint32_t kind) {
+    void UseOsKind(OsKind kind) {
         SetOsKind(machine, kind);
         state.osKind = kind;
     }

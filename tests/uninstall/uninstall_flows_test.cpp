@@ -40,7 +40,7 @@ sim::DeviceSpec ManagementFunction(bool present) {
 
 class UninstallFlowTest : public ::testing::Test {
 protected:
-    void Os(std::uint32_t kind) { test::SetOsKind(machine, kind); }
+    void Os(OsKind kind) { test::SetOsKind(machine, kind); }
     void AddInf(std::u16string_view name, const std::string &contents) {
         machine.AddFile(test::kInfDir + std::u16string(name), contents);
         machine.AddFile(test::kInfDir + std::u16string(name.substr(0, name.find(u'.'))) + u".PNF",
@@ -100,8 +100,8 @@ TEST_F(UninstallFlowTest, WithoutAFamilyThereIsNothingToRemove) {
 // "/u /b702" on each kind: the NT 5 and NT 6 generations delete the
 // adapters' own INF, the others scan the INF folders for the maker's.
 TEST_F(UninstallFlowTest, TheLegacyFlowCleansTheInfFilesTheWayEachKindNeeds) {
-    for (std::uint32_t kind = OsNt6Later; kind <= Os9x95; ++kind) {
-        SCOPED_TRACE(kind);
+    for (const OsKind kind : test::kKnownOsKinds) {
+        SCOPED_TRACE(static_cast<int>(kind));
         sim::SimulatedPlatform fresh;
         test::SetOsKind(fresh, kind);
         const auto adapter = Adapter(PciAdapter(u"B702"), u"oem3.inf");
@@ -119,7 +119,7 @@ TEST_F(UninstallFlowTest, TheLegacyFlowCleansTheInfFilesTheWayEachKindNeeds) {
         EXPECT_FALSE(fresh.DeviceState(adapter.instanceId));
         EXPECT_FALSE(fresh.DeviceState(unplugged.instanceId));
         EXPECT_FALSE(fresh.FileExists(u"C:\\Windows\\INF\\oem3.inf"));
-        EXPECT_EQ(fresh.FileExists(u"C:\\Windows\\INF\\netcvx.inf"), IsNt5OrNt6(kind));
+        EXPECT_EQ(fresh.FileExists(u"C:\\Windows\\INF\\netcvx.inf"), IsNtFrom2000On(kind));
         EXPECT_FALSE(fresh.RegKeyExists(kSetup + u"\\PCIE"));
         EXPECT_FALSE(fresh.RegKeyExists(kStatus + u"Network"));
         EXPECT_TRUE(fresh.RegKeyExists(u"HKLM\\Software\\Corvane"));
@@ -283,8 +283,8 @@ TEST_F(UninstallFlowTest, WithB701AndB761OnXpTheB761BranchDeletesTheB701Record) 
 }
 
 TEST_F(UninstallFlowTest, ThePciBranchRunsOnTheNt6GenerationOnly) {
-    for (std::uint32_t kind = OsNt6Later; kind <= Os9x95; ++kind) {
-        SCOPED_TRACE(kind);
+    for (const OsKind kind : test::kKnownOsKinds) {
+        SCOPED_TRACE(static_cast<int>(kind));
         sim::SimulatedPlatform fresh;
         test::SetOsKind(fresh, kind);
         const auto adapter = PciAdapter(u"B703");
@@ -309,9 +309,9 @@ TEST_F(UninstallFlowTest, TheUsbFamiliesRemoveTheirAdaptersAndTheirStatusKey) {
         {u"/u /vistab762", UsbAdapter(u"20F4", u"0762", u"3000"), u"USBGBENetwork", u"VISTA_B762"},
         {u"/u /vistab76x", UsbAdapter(u"17EF", u"721E", u"3000"), u"USBGBENetwork", u"VISTA_B76x"},
     };
-    for (std::uint32_t kind : {OsNt6Later, OsNt5Later}) {
+    for (const OsKind kind : {OsNt6Later, OsNt5Later}) {
         for (const Case &c : cases) {
-            SCOPED_TRACE(ToUtf8(c.tail) + " on kind " + std::to_string(kind));
+            SCOPED_TRACE(ToUtf8(c.tail) + " on kind " + std::to_string(static_cast<int>(kind)));
             sim::SimulatedPlatform fresh;
             test::SetOsKind(fresh, kind);
             auto unplugged = c.adapter;
@@ -430,8 +430,8 @@ class UninstallMemoryTest : public test::UninstallFixture {};
 TEST_F(UninstallMemoryTest, AListOrPathThatCannotBeAllocatedEndsTheFlowWithTen) {
     struct Case {
         const char *what;
-        std::uint32_t kind;
-        std::uint32_t InstallOptions::*flag;
+        OsKind kind;
+        bool InstallOptions::*flag;
         bool uninstallerMode;
     };
     const std::vector<Case> cases = {
@@ -449,25 +449,25 @@ TEST_F(UninstallMemoryTest, AListOrPathThatCannotBeAllocatedEndsTheFlowWithTen) 
         const auto adapter = PciAdapter(u"B702");
         fresh.AddDevice(adapter);
         InstallOptions selected;
-        selected.*c.flag = 1;
+        selected.*c.flag = true;
         selected.uninstallerMode = c.uninstallerMode;
         fresh.Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY);
-        const UninstallResult result =
-            AnyPerFamilyFlag(selected) ? UninstallPerFamily(fresh, freshState, selected)
-                                       : UninstallLegacyPciFamilies(fresh, freshState, selected);
-        EXPECT_EQ(result, UninstallOutOfMemory);
+        const ExitCode result = AnyPerFamilyFlag(selected)
+                                    ? UninstallPerFamily(fresh, freshState, selected)
+                                    : UninstallLegacyPciFamilies(fresh, freshState, selected);
+        EXPECT_EQ(result, ExitCode::OutOfMemory);
         EXPECT_TRUE(fresh.DeviceState(adapter.instanceId));
         EXPECT_EQ(fresh.OutstandingAllocations(), 0u);
     }
 }
 
 TEST_F(UninstallMemoryTest, APerFamilyFlowWithoutAFamilyHasNothingToRemove) {
-    EXPECT_EQ(UninstallPerFamily(machine, state, options), UninstallNothingToRemove);
+    EXPECT_EQ(UninstallPerFamily(machine, state, options), ExitCode::NothingToDo);
     options.b702 = 1;
     options.uninstallerMode = 1;
     state.ids.oemCount = 0;
     options.b702 = 0;
-    EXPECT_EQ(UninstallLegacyPciFamilies(machine, state, options), UninstallNothingToRemove);
+    EXPECT_EQ(UninstallLegacyPciFamilies(machine, state, options), ExitCode::NothingToDo);
 }
 
 }  // namespace

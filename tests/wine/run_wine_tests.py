@@ -30,6 +30,9 @@ def parse_arguments():
     parser.add_argument("--probe", default=os.path.join(build, "cvl_platform_probe.exe"))
     parser.add_argument("--cfgmgr32", default=os.path.join(build, "cfgmgr32.dll"),
                         help="the test cfgmgr32.dll that reports chosen node status")
+    parser.add_argument("--newdev", default=os.path.join(build, "newdev.dll"),
+                        help="the test newdev.dll that records driver updates and answers "
+                             "\"no such device\" for ids of no device the scenario made")
     parser.add_argument("--host-runner",
                         help="cvlsetup-host of a host build: compare the simulated machine's "
                              "outcome with Wine's where both can run a scenario")
@@ -56,7 +59,7 @@ def install_programs(prefix, programs):
 def run_scenario(template, work, name, scenario, programs, options):
     prefix = wine_prefix.copy_prefix(template, os.path.join(work, slug(name)), options.trace)
     simulation_side = simulation.Simulation(options.host_runner) if options.host_runner else None
-    context = scenarios.Context(prefix, simulation_side, {"cfgmgr32": options.cfgmgr32})
+    context = scenarios.Context(prefix, simulation_side, {"cfgmgr32": options.cfgmgr32, "newdev": options.newdev})
     try:
         install_programs(prefix, programs)
         scenario(context)
@@ -85,7 +88,7 @@ def main():
         return 77
     programs = [(options.exe, scenarios.EXE), (options.probe, scenarios.PROBE)]
     for source in ([path for path, _ in programs] +
-                   [options.cfgmgr32, options.host_runner or options.exe]):
+                   [options.cfgmgr32, options.newdev, options.host_runner or options.exe]):
         if not os.path.isfile(source):
             print("missing program: " + source)
             return 2

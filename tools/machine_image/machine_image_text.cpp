@@ -11,42 +11,10 @@ namespace {
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 
-// One UTF-8 sequence at `at`, refusing overlong forms, surrogates and values
-// above U+10FFFF so that a file saved in a legacy code page is caught instead
-// of read as something else.
-std::optional<std::uint32_t> NextUtf8(std::string_view bytes, std::size_t &at) {
-    const auto lead = static_cast<unsigned char>(bytes[at]);
-    if (lead < 0x80) {
-        ++at;
-        return lead;
-    }
-    std::size_t extra = 0;
-    std::uint32_t cp = 0;
-    std::uint32_t smallest = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1, cp = lead & 0x1F, smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2, cp = lead & 0x0F, smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3, cp = lead & 0x07, smallest = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    if (at + extra >= bytes.size()) return std::nullopt;
-    for (std::size_t k = 1; k <= extra; ++k) {
-        const auto next = static_cast<unsigned char>(bytes[at + k]);
-        if ((next & 0xC0) != 0x80) return std::nullopt;
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-    at += extra + 1;
-    return cp;
-}
-
 bool DecodeUtf8(std::string_view bytes, std::u16string &text, TextError &error) {
     std::size_t line = 1;
     for (std::size_t at = 0; at < bytes.size();) {
-        const auto cp = NextUtf8(bytes, at);
+        const auto cp = NextUtf8CodePoint(bytes, at);
         if (!cp) {
             error = {line, "the text is not valid UTF-8 (save the file as UTF-8 or UTF-16)"};
             return false;

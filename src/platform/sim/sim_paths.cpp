@@ -221,18 +221,6 @@ std::vector<std::u16string> ImageCandidates(std::u16string_view commandLine) {
     return candidates;
 }
 
-std::u16string CommandTail(std::u16string_view commandLine) {
-    std::size_t at = 0;
-    if (!commandLine.empty() && commandLine[0] == u'"') {
-        const std::size_t close = commandLine.find(u'"', 1);
-        at = close == std::u16string_view::npos ? commandLine.size() : close + 1;
-    } else {
-        while (at < commandLine.size() && commandLine[at] > u' ') ++at;
-    }
-    while (at < commandLine.size() && commandLine[at] <= u' ') ++at;
-    return std::u16string(commandLine.substr(at));
-}
-
 bool IsFullWinPath(std::u16string_view path) {
     return path.size() >= 3 && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/');
 }

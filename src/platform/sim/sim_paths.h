@@ -66,9 +66,4 @@ std::optional<win::Guid> ParseGuid(std::u16string_view text);
 // to each run of blanks or tabs in turn, from the left.
 std::vector<std::u16string> ImageCandidates(std::u16string_view commandLine);
 
-// What follows the program's name on its command line (quoted or not),
-// after the blanks and control characters that separate it: the text a
-// GUI program's entry receives.
-std::u16string CommandTail(std::u16string_view commandLine);
-
 }  // namespace cvl::sim

@@ -1,5 +1,6 @@
 // Processes: the program's own run, the processes it starts, waits, exit
 // codes, and the later runs of started copies of the program.
+#include "platform/command_tail.h"
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
@@ -274,7 +275,8 @@ void SimulatedPlatform::FinishRunAndStartChildren(DWORD exitCode, const ProgramE
         next->hasRun = true;
         m.currentProcessId = next->id;
         m.exitProcessCode.reset();
-        const DWORD code = entry ? entry(*this, CommandTail(next->commandLine)) : 0;
+        const DWORD code =
+            entry ? entry(*this, std::u16string(CommandTailOf(next->commandLine))) : 0;
         m.EndProcess(*next, m.exitProcessCode.value_or(code));
     }
 }

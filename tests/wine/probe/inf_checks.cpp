@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "checks.h"
-#include "common/run_state.h"
 #include "install/driver_package.h"
+#include "run/run_state.h"
 
 namespace cvl::probe {
 namespace {

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "common/hardware_id_layout.h"
 #include "common/limits.h"
+#include "common/os_kind.h"
 #include "log/install_log.h"
 
 namespace cvl {
@@ -48,9 +50,8 @@ using OemHardwareIdSlot = std::array<char16_t, limits::kOemHardwareIdChars>;
 using CheckHardwareIdSlot = std::array<char16_t, limits::kCheckHardwareIdChars>;
 using NicIdSlot = std::array<char16_t, limits::kNicIdChars>;
 
-// "PCI\VEN_0000&DEV_0000&SUBSYS_00000000&REV_00" and its terminator.
-inline constexpr std::size_t kQueryDeviceIdChars = 45;
-using QueryDeviceIdSlot = std::array<char16_t, kQueryDeviceIdChars>;
+// A device query id and its terminator.
+using QueryDeviceIdSlot = std::array<char16_t, hardware_id_layout::kQueryIdLength + 1>;
 
 struct OemIdList {
     std::array<OemIdFragments, limits::kMaxOemEntries> entries{};
@@ -70,14 +71,14 @@ struct HardwareIdLists {
 };
 
 struct RunState {
-    std::uint32_t osKind = 0;
+    OsKind osKind = OsUnsupported;
     InstallLog log;  // logFile and logSuppressed
     ParameterList parameters;
     OemIdList oemFragments;
     CheckIdList checkFragments;
     HardwareIdLists ids;
     QueryDeviceIdSlot QueryDeviceId{};
-    std::uint32_t nicIdGiven = 0;
+    bool nicIdGiven = false;
     NicIdSlot nicIdText{};
     std::u16string PackageInfPath;
     std::u16string PackageDriverVersion;
