@@ -21,12 +21,6 @@ namespace {
 constexpr REGSAM kDriverKeyAccess = KEY_READ | KEY_SET_VALUE;
 constexpr std::size_t kRecordedNameChars = 255;
 
-bool DriverKeyOpens(Platform &platform, const PresentDevice &device, ScopedKey &key) {
-    key.Adopt(platform.SetupDiOpenDevRegKey(device.list, &device.data, DICS_FLAG_GLOBAL, 0,
-                                            DIREG_DRV, kDriverKeyAccess));
-    return key.IsOpen();
-}
-
 class FirstFamilyDevice : public HardwareIdVisitor {
 public:
     FirstFamilyDevice(Platform &platform, RunState &state, DeviceFamily family)
@@ -39,7 +33,7 @@ public:
     bool OnDeviceDone(const PresentDevice &device) override {
         if (!matched_) return true;
         ScopedKey key(platform_);
-        installed = DriverKeyOpens(platform_, device, key);
+        installed = OpenDeviceDriverKey(platform_, device, kDriverKeyAccess, key);
         return false;
     }
 
@@ -158,7 +152,7 @@ public:
         deviceMatched_ = false;
         anyFound = true;
         ScopedKey key(platform_);
-        if (!DriverKeyOpens(platform_, device, key)) return true;
+        if (!OpenDeviceDriverKey(platform_, device, kDriverKeyAccess, key)) return true;
         std::u16string infPath;
         if (!ReadRegistryText(platform_, key.Get(), u"InfPath", limits::kInfPathBytes, infPath))
             return true;

@@ -2,7 +2,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/family_selection.h"
 #include "app/self_delete.h"
 #include "common/family_code.h"
 #include "common/limits.h"
@@ -21,15 +23,11 @@
 namespace cvl {
 namespace {
 
-// The per-family flows' family code: the first set flag in this order.
+// The per-family flows' family code: the first per-family switch given.
 std::optional<DeviceFamily> PerFamilyCode(const InstallOptions &options) {
-    if (options.vistaB701) return FamilyVistaB701;
-    if (options.vistaB703) return FamilyVistaB703;
-    if (options.vistaB760) return FamilyVistaB760;
-    if (options.vistaB761) return FamilyVistaB761;
-    if (options.vistaB762) return FamilyVistaB762;
-    if (options.vistaB76x) return FamilyVistaB76x;
-    return std::nullopt;
+    const std::vector<DeviceFamily> selected = SelectedPerFamilyFamilies(options);
+    if (selected.empty()) return std::nullopt;
+    return selected.front();
 }
 
 void CleanPciFamilyFiles(Platform &platform, RunState &state, const InstallOptions &options,
