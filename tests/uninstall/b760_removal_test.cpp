@@ -36,7 +36,7 @@ TEST_F(B760RemovalTest, AnOemInstalledAdapterWithItsServiceIsRemoved) {
     const auto adapter = B760();
     machine.AddDevice(adapter);
     machine.AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
-    options.x86 = 1;
+    options.x86 = true;
     EXPECT_TRUE(Remove());
     EXPECT_EQ(infBase, u"oem12");
     EXPECT_EQ(imagePath, u"system32\\DRIVERS\\CVLB760.sys");
@@ -57,8 +57,8 @@ TEST_F(B760RemovalTest, WithoutAnArchitectureSwitchNoServiceIsAskedFor) {
 TEST_F(B760RemovalTest, TheX64LookupsReplaceTheX86Ones) {
     machine.AddDevice(B760());
     machine.AddService(u"USB-PGx64", u"system32\\DRIVERS\\CVLPG64.sys");
-    options.x86 = 1;
-    options.x64 = 1;
+    options.x86 = true;
+    options.x64 = true;
     EXPECT_TRUE(Remove());
     EXPECT_EQ(imagePath, u"system32\\DRIVERS\\CVLPG64.sys");
 
@@ -77,7 +77,7 @@ TEST_F(B760RemovalTest, AnUnpluggedAdapterIsFoundToo) {
     adapter.present = false;
     machine.AddDevice(adapter);
     machine.AddService(u"USB-100x64", u"system32\\DRIVERS\\CVLB760.sys");
-    options.x64 = 1;
+    options.x64 = true;
     EXPECT_TRUE(Remove());
     EXPECT_FALSE(Present(adapter));
 }
@@ -128,7 +128,7 @@ TEST_F(B760RemovalTest, WindowsMeRemovesTheAdapterButDeliversNothing) {
     UseOsKind(Os9xMe);
     const auto adapter = B760();
     machine.AddDevice(adapter);
-    options.x86 = 1;
+    options.x86 = true;
     machine.AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
     EXPECT_FALSE(Remove());
     EXPECT_FALSE(Present(adapter));

@@ -56,7 +56,7 @@ TEST_F(ConnectionCleanupTest, ConsecutiveConnectionsOfTheSelectionAreAllDeleted)
     AddConnection(u"{3}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
     AddConnection(u"{4}", u"USB\\VID_2E61&PID_0761\\0003");
     machine.CreateRegKey(kClass + u"\\{5}");  // no Connection subkey
-    options.vistaB761 = 1;
+    options.vistaB761 = true;
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_FALSE(HasConnection(u"{1}"));
     EXPECT_FALSE(HasConnection(u"{2}"));
@@ -73,7 +73,7 @@ TEST_F(ConnectionCleanupTest, DescriptionsGoByExactNameAndByPrefix) {
     AddDescription(firstPrefix + u" Server Adapter");
     AddDescription(firstPrefix + u" Server Adapter #2");  // two in a row
     AddDescription(u"Other Vendor Ethernet");
-    options.b702 = 1;
+    options.b702 = true;
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_FALSE(HasDescription(exact));
     EXPECT_FALSE(HasDescription(firstPrefix + u" Server Adapter"));
@@ -83,7 +83,7 @@ TEST_F(ConnectionCleanupTest, DescriptionsGoByExactNameAndByPrefix) {
 
 TEST_F(ConnectionCleanupTest, ASubkeyNamedLikeDescriptionsIsNeverAConnection) {
     AddConnection(u"DescriptionsOld", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
-    options.b702 = 1;
+    options.b702 = true;
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_TRUE(HasConnection(u"DescriptionsOld"));
 }
@@ -95,7 +95,7 @@ TEST_F(ConnectionCleanupTest, ANumberedExactNameIsNeverDeletedThroughTheExactLis
     const std::u16string partner(b760.exact[1]);
     AddDescription(partner);
     AddDescription(partner + u" #2");
-    options.vistaB760 = 1;
+    options.vistaB760 = true;
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_FALSE(HasDescription(partner));
     EXPECT_TRUE(HasDescription(partner + u" #2"));
@@ -104,11 +104,11 @@ TEST_F(ConnectionCleanupTest, ANumberedExactNameIsNeverDeletedThroughTheExactLis
 TEST_F(ConnectionCleanupTest, TheManagementFunctionsGoWithB702AndB701Only) {
     const auto management = DescriptionListsFor(FamilyVdevQ2dp).exact;
     for (const auto name : management) AddDescription(name);
-    options.vistaB703 = 1;
-    options.vdevQ2dp = 1;
+    options.vistaB703 = true;
+    options.vdevQ2dp = true;
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     for (const auto name : management) EXPECT_TRUE(HasDescription(name));
-    options.vistaB701 = 1;
+    options.vistaB701 = true;
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     for (const auto name : management) EXPECT_FALSE(HasDescription(name));
 }
@@ -132,7 +132,7 @@ TEST_F(ConnectionCleanupTest, TheDescriptionTablesHaveTheirRows) {
 }
 
 TEST_F(ConnectionCleanupTest, AClassKeyThatCannotBeReadEndsTheWalkWithFalse) {
-    options.b702 = 1;
+    options.b702 = true;
     EXPECT_FALSE(CleanNetworkConnectionEntries(machine, options));  // no class key
     AddConnection(u"{1}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
     machine.Fail({Op::RegEnumKeyExW, ERROR_ACCESS_DENIED, 1, 1});
@@ -144,7 +144,7 @@ TEST_F(ConnectionCleanupTest, AClassKeyThatCannotBeReadEndsTheWalkWithFalse) {
 TEST_F(ConnectionCleanupTest, AnUnreadableConnectionIsPassedOver) {
     AddConnection(u"{1}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
     AddConnection(u"{2}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\2");
-    options.b702 = 1;
+    options.b702 = true;
     machine.Fail({Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 1, 1});
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_TRUE(HasConnection(u"{1}"));

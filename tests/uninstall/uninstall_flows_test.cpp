@@ -463,8 +463,8 @@ TEST_F(UninstallMemoryTest, AListOrPathThatCannotBeAllocatedEndsTheFlowWithTen) 
 
 TEST_F(UninstallMemoryTest, APerFamilyFlowWithoutAFamilyHasNothingToRemove) {
     EXPECT_EQ(UninstallPerFamily(machine, state, options), ExitCode::NothingToDo);
-    options.b702 = 1;
-    options.uninstallerMode = 1;
+    options.b702 = true;
+    options.uninstallerMode = true;
     state.ids.oemCount = 0;
     options.b702 = 0;
     EXPECT_EQ(UninstallLegacyPciFamilies(machine, state, options), ExitCode::NothingToDo);
