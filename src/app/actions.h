@@ -34,6 +34,8 @@ inline constexpr DWORD kExitActionNotAvailable = 13;
 ActionHandler HandlerFor(std::uint32_t action);
 
 // The individual actions.
+ActionResult InstallAction(ActionContext &context);
+ActionResult RecordVersionAction(ActionContext &context);
 ActionResult RunPnputilAction(ActionContext &context);
 ActionResult RescanAction(ActionContext &context);
 ActionResult SelfDeleteAction(ActionContext &context);

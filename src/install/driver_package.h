@@ -29,6 +29,9 @@ struct PackagePaths {
 // whole INF path. Each is cut to 511 characters.
 PackagePaths BuildPackagePaths(std::u16string_view ownPath, std::u16string_view relativeInfPath);
 
+// Logs "The file path...", the source folder and the INF path.
+void LogPackagePaths(InstallLog &log, const PackagePaths &paths);
+
 // Returns 0 (found), 2 (no INF name applies) or 9 (own path unreadable, or
 // no such file). Sets PackageInfPath to the path it tried.
 int LocateDriverPackage(Platform &platform, RunState &state, DriverPackage &package,
@@ -45,5 +48,8 @@ void LoadPackageDriverVersion(Platform &platform, RunState &state);
 std::u16string NormalizeDriverVersion(std::u16string_view version);
 
 void FreeDriverPackage(DriverPackage &package);
+
+// True when a file matches the path.
+bool PackageInfExists(Platform &platform, const std::u16string &path);
 
 }  // namespace cvl
