@@ -100,8 +100,8 @@ void FinishFamily(Platform &platform, const RunState &state, const FamilyRow &ro
             if (IsWindows9xMeOr98(state.osKind)) break;
             // Not waited for: the adapter may take its time to come back.
             DEVINST root = 0;
-            if (platform.CM_Locate_DevNode_ExW(&root, nullptr, CM_LOCATE_DEVNODE_NORMAL,
-                                               nullptr) == CR_SUCCESS)
+            if (platform.CM_Locate_DevNode_ExW(&root, nullptr, CM_LOCATE_DEVNODE_NORMAL, nullptr) ==
+                CR_SUCCESS)
                 platform.CM_Reenumerate_DevNode_Ex(root, CM_REENUMERATE_NORMAL, nullptr);
             break;
         }
@@ -137,8 +137,8 @@ InstallResult InstallFamilyDriver(Platform &platform, RunState &state,
 
     // Each copy says whether the most recent copy worked; the main INF is
     // copied again below only when the last copy failed.
-    bool infCopied = CopyInfToStore(platform, state, paths.infPath, paths.sourceDir.c_str(),
-                                    row.family);
+    bool infCopied =
+        CopyInfToStore(platform, state, paths.infPath, paths.sourceDir.c_str(), row.family);
     if (options.vdevQ2dp)
         infCopied = CopyInfToStore(platform, state, vdevInfPath, nullptr, FamilyVdevQ2dp);
     ReenumerateDevicesNow(platform);

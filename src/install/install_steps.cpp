@@ -66,8 +66,7 @@ std::u16string VdevInfPathOf(std::u16string_view infPath) {
     return path;
 }
 
-void RegisterInstallSource(Platform &platform, std::u16string_view sourceDir,
-                           std::uint8_t family) {
+void RegisterInstallSource(Platform &platform, std::u16string_view sourceDir, std::uint8_t family) {
     const std::u16string source(sourceDir);
     platform.SetupAddToSourceListW(SRCLIST_SYSIFADMIN, source.c_str());
     WriteSetupValue(platform, u"SourcePath", source, family);
@@ -93,8 +92,8 @@ void ReenumerateDevicesNow(Platform &platform) {
 bool UpdateDevicesWithId(Platform &platform, RunState &state, const char16_t *hardwareId,
                          const std::u16string &infPath, UpdatedHardwareIds &updated) {
     LogText(state.log, u"Installing ", hardwareId);
-    if (!platform.UpdateDriverForPlugAndPlayDevicesW(hardwareId, infPath.c_str(),
-                                                     INSTALLFLAG_FORCE, nullptr)) {
+    if (!platform.UpdateDriverForPlugAndPlayDevicesW(hardwareId, infPath.c_str(), INSTALLFLAG_FORCE,
+                                                     nullptr)) {
         LogUpdateFailure(state.log, platform.GetLastError());
         return false;
     }

@@ -27,8 +27,7 @@ std::u16string VdevInfPathOf(std::u16string_view infPath);
 
 // Adds `sourceDir` to the system's installation sources and records it as
 // "SourcePath" of the family.
-void RegisterInstallSource(Platform &platform, std::u16string_view sourceDir,
-                           std::uint8_t family);
+void RegisterInstallSource(Platform &platform, std::u16string_view sourceDir, std::uint8_t family);
 
 // Copies an INF into the driver store and records the name it got as
 // "InfName" under `selector`. `mediaLocation` may be null. True on success.

@@ -58,13 +58,14 @@ void RewriteValue(Platform &platform, InstallLog &log, HKEY key, const char16_t 
 void PointSearchAtSetupFiles(Platform &platform, InstallLog &log,
                              const std::u16string &optionsInstall) {
     ScopedKey sysDm(platform);
-    if (platform.RegOpenKeyExW(HKeyLocalMachine(), kSysDmKey, 0, KEY_ALL_ACCESS,
-                               sysDm.Receive()) != ERROR_SUCCESS)
+    if (platform.RegOpenKeyExW(HKeyLocalMachine(), kSysDmKey, 0, KEY_ALL_ACCESS, sysDm.Receive()) !=
+        ERROR_SUCCESS)
         return;
     LogLine(log, u"Open Key Succ");
     RewriteValue(platform, log, sysDm.Get(), u"SearchLocation", [&](BYTE *data, DWORD) {
         const std::vector<BYTE> text = RegistryTextBytes(optionsInstall);
-        const DWORD bytes = static_cast<DWORD>(std::min<std::size_t>(text.size(), kSearchValueBytes));
+        const DWORD bytes =
+            static_cast<DWORD>(std::min<std::size_t>(text.size(), kSearchValueBytes));
         std::memcpy(data, text.data(), bytes);
         return bytes;
     });
