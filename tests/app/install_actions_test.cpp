@@ -12,21 +12,17 @@ namespace {
 
 using sim::Op;
 using test::AddPackage;
-using test::kPackageInfOption;
 using test::LogLines;
 using test::LogOf;
 using test::PciAdapter;
 using test::RunTail;
+using test::Tail;
 using test::UsbAdapter;
 
 using Lines = std::vector<std::string>;
 
 constexpr char16_t kMachinePolicy[] = u"HKLM\\Software\\Microsoft\\Driver Signing";
 constexpr char16_t kUserPolicy[] = u"HKCU\\Software\\Microsoft\\Driver Signing";
-
-std::u16string Tail(std::u16string_view switches) {
-    return std::u16string(switches) + u" " + kPackageInfOption;
-}
 
 std::vector<DWORD> Repeated(DWORD sleep, std::size_t count) {
     return std::vector<DWORD>(count, sleep);

@@ -10,28 +10,18 @@ namespace {
 
 using sim::Op;
 using test::AddPackage;
-using test::kPackageInfOption;
 using test::LogLines;
 using test::LogOf;
 using test::PciAdapter;
 using test::RunTail;
+using test::Tail;
 using test::UsbAdapter;
+using test::ValueNames;
 
 using Lines = std::vector<std::string>;
 
 constexpr char16_t kB701Key[] = u"HKLM\\Software\\CVLSetup\\VISTA_B701";
 constexpr char16_t kNetworkStatus[] = u"HKLM\\Software\\Corvane\\Network";
-
-std::u16string Tail(std::u16string_view switches) {
-    return std::u16string(switches) + u" " + kPackageInfOption;
-}
-
-std::vector<std::u16string> ValueNames(const sim::SimulatedPlatform &machine,
-                                       std::u16string_view key) {
-    std::vector<std::u16string> names;
-    for (const auto &[name, value] : machine.RegValues(key)) names.push_back(name);
-    return names;
-}
 
 class FamilyInstallTest : public ::testing::Test {
 protected:

@@ -14,19 +14,13 @@ using test::LogLines;
 using test::LogOf;
 using test::PciAdapter;
 using test::RunTail;
+using test::ValueNames;
 
 using Lines = std::vector<std::string>;
 
 constexpr char16_t kPcieKey[] = u"HKLM\\Software\\CVLSetup\\PCIE";
 constexpr char16_t kPciKey[] = u"HKLM\\Software\\CVLSetup\\PCI";
 constexpr char16_t kNetworkStatus[] = u"HKLM\\Software\\Corvane\\Network";
-
-std::vector<std::u16string> ValueNames(const sim::SimulatedPlatform &machine,
-                                       std::u16string_view key) {
-    std::vector<std::u16string> names;
-    for (const auto &[name, value] : machine.RegValues(key)) names.push_back(name);
-    return names;
-}
 
 // The default package names of the two families, beside the program.
 void AddDefaultPackages(sim::SimulatedPlatform &machine) {

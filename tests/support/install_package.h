@@ -50,6 +50,19 @@ inline void AddPackage(sim::SimulatedPlatform &machine,
     machine.AddFile(kVdevInf, PackageInfText(ids));
 }
 
+// A command line with the package option after `switches`.
+inline std::u16string Tail(std::u16string_view switches) {
+    return std::u16string(switches) + u" " + kPackageInfOption;
+}
+
+// The value names of a key, in the order they were created.
+inline std::vector<std::u16string> ValueNames(const sim::SimulatedPlatform &machine,
+                                              std::u16string_view key) {
+    std::vector<std::u16string> names;
+    for (const auto &[name, value] : machine.RegValues(key)) names.push_back(name);
+    return names;
+}
+
 // The log as its lines, without their line ends.
 inline std::vector<std::string> LogLines(const std::string &log) {
     std::vector<std::string> lines;
