@@ -27,6 +27,8 @@ using ActionHandler = ActionResult (*)(ActionContext &context);
 ActionHandler HandlerFor(ActionCode action);
 
 // The individual actions.
+ActionResult InstallAction(ActionContext &context);
+ActionResult RecordVersionAction(ActionContext &context);
 ActionResult RunPnputilAction(ActionContext &context);
 ActionResult RescanAction(ActionContext &context);
 ActionResult SelfDeleteAction(ActionContext &context);

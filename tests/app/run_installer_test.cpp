@@ -142,7 +142,7 @@ TEST_F(RunInstallerTest, RunReleasesEveryHandleItOpened) {
 }
 
 TEST_F(RunInstallerTest, ActionsThisBuildDoesNotCarryNeverClaimSuccess) {
-    for (const char16_t *tail : {u"/i /vistab701", u"/u", u"/q"}) {
+    for (const char16_t *tail : {u"/u", u"/u /vistab701"}) {
         SCOPED_TRACE(test::ToUtf8(tail));
         sim::SimulatedPlatform fresh;
         const DWORD code = RunTail(fresh, tail);
