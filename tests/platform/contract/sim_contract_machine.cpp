@@ -21,9 +21,12 @@ public:
         device.instanceId = u"ROOT\\CVLPROBE\\0000";
         device.hardwareIds = {u"CVL_PROBE_DEVICE", kSecondHardwareId};
         device.compatibleIds = kCompatibleIds;
+        // The harness enters its devices without a driver.
+        device.withDriverKey = false;
         sim_.AddDevice(device);
         device.instanceId = u"ROOT\\CVLPROBE\\0001";
         device.hardwareIds = {u"CVL_PROBE_REMOVABLE"};
+        device.compatibleIds = kCompatibleIds;
         sim_.AddDevice(device);
 
         sim_.AddService(u"cvlprobe", u"system32\\DRIVERS\\cvlprobe.sys");

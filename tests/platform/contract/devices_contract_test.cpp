@@ -1,0 +1,129 @@
+// Devices as SetupAPI shows them: class names, lists, the size protocol of
+// property reads, node status and removal, on the adapters the machine was
+// given.
+#include <string>
+#include <vector>
+
+#include "contract_machine.h"
+
+namespace cvl::contract {
+namespace {
+
+constexpr Guid kNetClass{
+    0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+
+class DeviceCalls : public PlatformContract {
+protected:
+    // Finds the adapter whose first hardware id is `hardwareId` in a fresh
+    // list of every class; the list stays open in `list` for the caller.
+    bool FindDevice(const std::u16string &hardwareId, HDEVINFO &list, DevInfoData &device) {
+        list = platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+        if (list == InvalidHandleValue()) return false;
+        for (DWORD index = 0; platform.SetupDiEnumDeviceInfo(list, index, &device); ++index) {
+            BYTE bytes[512] = {};
+            if (!platform.SetupDiGetDeviceRegistryPropertyW(list, &device, SPDRP_HARDWAREID,
+                                                            nullptr, bytes, sizeof bytes, nullptr))
+                continue;
+            const auto ids = SplitMultiString(bytes, sizeof bytes);
+            if (!ids.empty() && ids.front() == hardwareId) return true;
+        }
+        EXPECT_EQ(platform.GetLastError(), ERROR_NO_MORE_ITEMS);
+        return false;
+    }
+};
+
+TEST_F(DeviceCalls, ClassNamesResolveThroughTheClassKeys) {
+    // SetupDiClassGuidsFromName finds "Net" (any case); a short list fails
+    // with ERROR_INSUFFICIENT_BUFFER and the count needed; an unknown class
+    // gives none.
+    Guid guids[2]{};
+    DWORD required = 0;
+    ASSERT_TRUE(platform.SetupDiClassGuidsFromNameW(u"net", guids, 2, &required));
+    EXPECT_EQ(required, 1u);
+    EXPECT_TRUE(guids[0] == kNetClass);
+    EXPECT_FALSE(platform.SetupDiClassGuidsFromNameW(u"Net", guids, 0, &required));
+    EXPECT_EQ(platform.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(required, 1u);
+    EXPECT_TRUE(platform.SetupDiClassGuidsFromNameW(u"CvlNoSuchClass", guids, 2, &required));
+    EXPECT_EQ(required, 0u);
+}
+
+TEST_F(DeviceCalls, AListedAdapterCarriesItsClassAndIds) {
+    HDEVINFO list = nullptr;
+    DevInfoData device{};
+    ASSERT_TRUE(FindDevice(machine().DeviceHardwareId(), list, device));
+    EXPECT_TRUE(device.ClassGuid == kNetClass);
+
+    // No buffer or a short one: FALSE, ERROR_INSUFFICIENT_BUFFER and the
+    // size in bytes; then the read with that size.
+    const std::vector<BYTE> hardwareIds =
+        MultiStringBytes({machine().DeviceHardwareId(), kSecondHardwareId});
+    DWORD type = 0;
+    DWORD needed = 0;
+    platform.SetLastError(0);
+    EXPECT_FALSE(platform.SetupDiGetDeviceRegistryPropertyW(list, &device, SPDRP_HARDWAREID, &type,
+                                                            nullptr, 0, &needed));
+    EXPECT_EQ(platform.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(needed, hardwareIds.size());
+    std::vector<BYTE> bytes(needed);
+    EXPECT_FALSE(platform.SetupDiGetDeviceRegistryPropertyW(list, &device, SPDRP_HARDWAREID, &type,
+                                                            bytes.data(), needed - 1, &needed));
+    EXPECT_EQ(platform.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(needed, hardwareIds.size());
+    ASSERT_TRUE(platform.SetupDiGetDeviceRegistryPropertyW(list, &device, SPDRP_HARDWAREID, &type,
+                                                           bytes.data(), needed, nullptr));
+    EXPECT_EQ(type, REG_MULTI_SZ);
+    EXPECT_EQ(bytes, hardwareIds);
+
+    needed = 0;
+    EXPECT_FALSE(platform.SetupDiGetDeviceRegistryPropertyW(list, &device, SPDRP_COMPATIBLEIDS,
+                                                            &type, nullptr, 0, &needed));
+    bytes.assign(needed, 0);
+    ASSERT_TRUE(platform.SetupDiGetDeviceRegistryPropertyW(list, &device, SPDRP_COMPATIBLEIDS,
+                                                           &type, bytes.data(), needed, nullptr));
+    EXPECT_EQ(type, REG_MULTI_SZ);
+    EXPECT_EQ(SplitMultiString(bytes.data(), bytes.size()), kCompatibleIds);
+
+    // A value the instance key does not hold is ERROR_INVALID_DATA.
+    EXPECT_FALSE(platform.SetupDiGetDeviceRegistryPropertyW(list, &device, SPDRP_SERVICE, &type,
+                                                            bytes.data(), needed, &needed));
+    EXPECT_EQ(platform.GetLastError(), ERROR_INVALID_DATA);
+
+    ULONG status = 0;
+    ULONG problem = 0;
+    EXPECT_EQ(platform.CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0), CR_SUCCESS);
+    EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
+}
+
+TEST_F(DeviceCalls, ListsEndWithNoMoreItems) {
+    HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, DIGCF_PRESENT);
+    ASSERT_NE(list, InvalidHandleValue());
+    DWORD count = 0;
+    DevInfoData device{};
+    while (platform.SetupDiEnumDeviceInfo(list, count, &device)) {
+        EXPECT_TRUE(device.ClassGuid == kNetClass);
+        ++count;
+    }
+    EXPECT_EQ(platform.GetLastError(), ERROR_NO_MORE_ITEMS);
+    EXPECT_GE(count, 2u);
+    EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
+}
+
+TEST_F(DeviceCalls, ARemovedAdapterLeavesLaterLists) {
+    // DIF_REMOVE takes the device; a list made afterwards no longer holds
+    // it. (Wine takes no class-install parameters; the removal works
+    // without them on every machine.)
+    HDEVINFO list = nullptr;
+    DevInfoData device{};
+    ASSERT_TRUE(FindDevice(machine().RemovableDeviceHardwareId(), list, device));
+    EXPECT_TRUE(platform.SetupDiCallClassInstaller(DIF_REMOVE, list, &device));
+    EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
+
+    HDEVINFO after = nullptr;
+    DevInfoData gone{};
+    EXPECT_FALSE(FindDevice(machine().RemovableDeviceHardwareId(), after, gone));
+    platform.SetupDiDestroyDeviceInfoList(after);
+}
+
+}  // namespace
+}  // namespace cvl::contract
