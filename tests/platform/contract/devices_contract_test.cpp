@@ -95,6 +95,41 @@ TEST_F(DeviceCalls, AListedAdapterCarriesItsClassAndIds) {
     EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
 }
 
+TEST_F(DeviceCalls, AnAdapterWithoutADriverHasNoDriverKey) {
+    // SetupDiOpenDevRegKey: no Driver value is ERROR_KEY_DOES_NOT_EXIST, as
+    // is a hardware key nobody made; a bad scope or key type is
+    // ERROR_INVALID_FLAGS; no element data is ERROR_INVALID_PARAMETER.
+    HDEVINFO list = nullptr;
+    DevInfoData device{};
+    ASSERT_TRUE(FindDevice(machine().DeviceHardwareId(), list, device));
+    constexpr DWORD kInvalidFlags = 1004;  // ERROR_INVALID_FLAGS
+    const HKEY invalid = static_cast<HKEY>(InvalidHandleValue());
+    struct Case {
+        const char *rule;
+        const DevInfoData *data;
+        DWORD scope;
+        DWORD keyType;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"driver key", &device, DICS_FLAG_GLOBAL, DIREG_DRV, ERROR_KEY_DOES_NOT_EXIST},
+        {"hardware key", &device, DICS_FLAG_GLOBAL, DIREG_DEV, ERROR_KEY_DOES_NOT_EXIST},
+        {"no scope", &device, 0, DIREG_DRV, kInvalidFlags},
+        {"both keys", &device, DICS_FLAG_GLOBAL, 4 /*DIREG_BOTH*/, kInvalidFlags},
+        {"no element", nullptr, DICS_FLAG_GLOBAL, DIREG_DRV, ERROR_INVALID_PARAMETER},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.rule);
+        platform.SetLastError(0);
+        const HKEY key =
+            platform.SetupDiOpenDevRegKey(list, c.data, c.scope, 0, c.keyType, KEY_READ);
+        EXPECT_EQ(key, invalid);
+        if (key != invalid) platform.RegCloseKey(key);
+        EXPECT_EQ(platform.GetLastError(), c.error);
+    }
+    EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
+}
+
 TEST_F(DeviceCalls, ListsEndWithNoMoreItems) {
     HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, DIGCF_PRESENT);
     ASSERT_NE(list, InvalidHandleValue());
