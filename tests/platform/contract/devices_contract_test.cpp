@@ -1,6 +1,7 @@
 // Devices as SetupAPI shows them: class names, lists, the size protocol of
 // property reads, node status and removal, on the adapters the machine was
 // given.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,58 @@ TEST_F(DeviceCalls, ListsEndWithNoMoreItems) {
     EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
 }
 
+TEST_F(DeviceCalls, ListsSelectByEnumeratorAndNeedAClassOrAllClasses) {
+    // The enumerator filter folds case; one nobody uses gives an empty
+    // list; a null class needs DIGCF_ALLCLASSES (ERROR_INVALID_PARAMETER).
+    struct Case {
+        const Guid *classGuid;
+        const char16_t *enumerator;
+        DWORD flags;
+        bool holdsTheAdapters;
+    };
+    const Case cases[] = {
+        {&kNetClass, u"root", 0, true},
+        {nullptr, u"ROOT", DIGCF_ALLCLASSES, true},
+        {&kNetClass, u"PCMCIA", 0, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::u16string(c.enumerator)));
+        HDEVINFO list = platform.SetupDiGetClassDevsW(c.classGuid, c.enumerator, c.flags);
+        ASSERT_NE(list, InvalidHandleValue());
+        std::vector<std::u16string> firstIds;
+        DevInfoData device{};
+        for (DWORD index = 0; platform.SetupDiEnumDeviceInfo(list, index, &device); ++index) {
+            BYTE bytes[512] = {};
+            platform.SetupDiGetDeviceRegistryPropertyW(list, &device, SPDRP_HARDWAREID, nullptr,
+                                                       bytes, sizeof bytes, nullptr);
+            const auto ids = SplitMultiString(bytes, sizeof bytes);
+            firstIds.push_back(ids.empty() ? u"" : ids.front());
+        }
+        EXPECT_EQ(platform.GetLastError(), ERROR_NO_MORE_ITEMS);
+        for (const auto &id : {machine().DeviceHardwareId(), machine().RemovableDeviceHardwareId()})
+            EXPECT_EQ(std::count(firstIds.begin(), firstIds.end(), id), c.holdsTheAdapters ? 1 : 0);
+        if (!c.holdsTheAdapters) {
+            EXPECT_TRUE(firstIds.empty());
+        }
+        EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
+    }
+    EXPECT_EQ(platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_PRESENT), InvalidHandleValue());
+    EXPECT_EQ(platform.GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(DeviceCalls, ANodeNumberNeverGivenOutIsInvalid) {
+    ULONG status = 0;
+    ULONG problem = 0;
+    const CONFIGRET result = platform.CM_Get_DevNode_Status(&status, &problem, 0x7777, 0);
+    if (OnWine()) {
+        // Wine 8.0's CM_Get_DevNode_Status is a stub that answers every
+        // number with CR_SUCCESS; Windows gives CR_INVALID_DEVNODE.
+        EXPECT_EQ(result, CR_SUCCESS);
+    } else {
+        EXPECT_EQ(result, CR_INVALID_DEVNODE);
+    }
+}
+
 TEST_F(DeviceCalls, ARemovedAdapterLeavesLaterLists) {
     // DIF_REMOVE takes the device; a list made afterwards no longer holds
     // it. (Wine takes no class-install parameters; the removal works
@@ -151,8 +204,28 @@ TEST_F(DeviceCalls, ARemovedAdapterLeavesLaterLists) {
     HDEVINFO list = nullptr;
     DevInfoData device{};
     ASSERT_TRUE(FindDevice(machine().RemovableDeviceHardwareId(), list, device));
-    EXPECT_TRUE(platform.SetupDiCallClassInstaller(DIF_REMOVE, list, &device));
+
+    // A list made before keeps its member, but calls about it then fail
+    // with ERROR_NO_SUCH_DEVINST.
+    HDEVINFO before = nullptr;
+    DevInfoData stale{};
+    ASSERT_TRUE(FindDevice(machine().RemovableDeviceHardwareId(), before, stale));
+    ASSERT_TRUE(platform.SetupDiCallClassInstaller(DIF_REMOVE, list, &device));
     EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
+
+    const BOOL read = platform.SetupDiGetDeviceRegistryPropertyW(before, &stale, SPDRP_HARDWAREID,
+                                                                 nullptr, nullptr, 0, nullptr);
+    const DWORD readError = platform.GetLastError();
+    EXPECT_FALSE(read);
+    if (OnWine()) {
+        // Wine 8.0 still answers for the removed member of an older list
+        // (here the size query's ERROR_INSUFFICIENT_BUFFER); Windows fails
+        // with ERROR_NO_SUCH_DEVINST.
+        EXPECT_EQ(readError, ERROR_INSUFFICIENT_BUFFER);
+    } else {
+        EXPECT_EQ(readError, ERROR_NO_SUCH_DEVINST);
+    }
+    EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(before));
 
     HDEVINFO after = nullptr;
     DevInfoData gone{};
