@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the host build with its tests, the
-# same under the address and undefined-behaviour sanitizers, both Windows
-# programs with their layout checks, and the 64-bit program under Wine.
+# Builds everything and runs every test: the formatting check, the host
+# build with its tests, the same under the address and undefined-behaviour
+# sanitizers, both Windows programs with their layout checks, and the 64-bit
+# program under Wine.
 # Stops at the first step that fails and says which.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +29,7 @@ build_and_test() {
 }
 
 step "dependencies" scripts/install-deps.sh
+step "formatting" scripts/check-format.sh
 step "host build and tests" build_and_test host
 step "sanitizer build and tests" build_and_test asan
 step "32-bit Windows build" build_and_test win32

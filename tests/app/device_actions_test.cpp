@@ -9,6 +9,8 @@
 namespace cvl {
 namespace {
 
+using sim::Op;
+
 using test::LogOf;
 using test::PciAdapter;
 using test::RunTail;
@@ -119,7 +121,7 @@ TEST_F(DeviceActionsTest, NicIdMarkersOfDisableAndEnable) {
 }
 
 TEST_F(DeviceActionsTest, AnUnwritableMarkerStillEndsWithZero) {
-    machine.Fail("CreateFileW", ERROR_ACCESS_DENIED, 2);  // the log opens first
+    machine.Fail(Op::CreateFileW, ERROR_ACCESS_DENIED, 2);  // the log opens first
     EXPECT_EQ(RunTail(machine, u"/dnicdrv /nicid {x}"), 0u);
     EXPECT_FALSE(machine.FileExists(u"C:\\setup\\Completed.txt"));
 }
@@ -152,10 +154,10 @@ TEST_F(DeviceActionsTest, PresenceAnswerIsNotWrittenWhenItsKeysCannotBeOpened) {
     // only; the first RegCreateKeyExW of a Windows 7 run is the
     // compatibility value's.
     struct Case {
-        const char *operation;
+        Op operation;
         std::uint32_t nth;
     };
-    for (const Case &c : {Case{"RegOpenKeyExW", 0}, Case{"RegCreateKeyExW", 2}}) {
+    for (const Case &c : {Case{Op::RegOpenKeyExW, 0}, Case{Op::RegCreateKeyExW, 2}}) {
         sim::SimulatedPlatform fresh;
         fresh.CreateRegKey(u"HKLM\\Software");
         fresh.Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);

@@ -9,6 +9,8 @@
 namespace cvl {
 namespace {
 
+using sim::Op;
+
 struct VersionCase {
     DWORD platformId;
     DWORD major;
@@ -103,7 +105,7 @@ TEST(OsDetectTest, InjectedFailuresOfTheVersionReport) {
         SCOPED_TRACE(c.failingCall);
         sim::SimulatedPlatform platform;
         platform.SetVersion(kNt, 6, 0);
-        platform.Fail("GetVersionExW", ERROR_INVALID_PARAMETER, c.failingCall);
+        platform.Fail(Op::GetVersionExW, ERROR_INVALID_PARAMETER, c.failingCall);
         EXPECT_EQ(DetectOsKind(platform), c.kind);
     }
 }

@@ -8,6 +8,8 @@
 namespace cvl {
 namespace {
 
+using sim::Op;
+
 using test::kProgramPath;
 
 constexpr char16_t kTempDir[] = u"C:\\Users\\user\\AppData\\Local\\Temp\\";
@@ -82,8 +84,8 @@ TEST_F(SelfDeleteTest, TwoFirstStagesInOneTickLeaveOneCopyAndStartOneChild) {
 }
 
 TEST_F(SelfDeleteTest, FirstStageFailuresLeaveTheProgramAndNoCopy) {
-    for (const char *operation :
-         {"GetModuleFileNameW", "GetTempPathW", "CopyFileW", "CreateFileW", "CreateProcessW"}) {
+    for (Op operation : {Op::GetModuleFileNameW, Op::GetTempPathW, Op::CopyFileW, Op::CreateFileW,
+                         Op::CreateProcessW}) {
         SCOPED_TRACE(operation);
         sim::SimulatedPlatform fresh;
         fresh.SetTempPath(kTempDir);

@@ -8,6 +8,8 @@
 namespace cvl {
 namespace {
 
+using sim::Op;
+
 using test::LogOf;
 using test::RunTail;
 
@@ -64,7 +66,7 @@ TEST_F(PnputilActionTest, CommandLineMustFitTwoHundredSixtyCharacters) {
 TEST_F(PnputilActionTest, AnUnreadableWindowsDirectoryStartsNothing) {
     machine.AddFile(kPnputil, "tool");
     machine.SetToolExitCode(kPnputil, 4);
-    machine.Fail("GetWindowsDirectoryW", ERROR_ACCESS_DENIED);
+    machine.Fail(Op::GetWindowsDirectoryW, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunTail(machine, u"/rp"), 0u);
     EXPECT_TRUE(machine.Processes().empty());
     EXPECT_EQ(LogOf(machine), ToUtf8(kCouldNotExecute) + "\r\nExit code: = 0\r\n");
@@ -92,7 +94,7 @@ TEST(RunProcessAndWaitTest, ReturnsTheToolsExitCodeAndZeroWhenItDoesNotStart) {
     std::u16string missing = u"C:\\t\\none.exe ";
     EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\none.exe", missing), 0u);
     // An exit code that cannot be read counts as 0; the handles still go.
-    machine.Fail("GetExitCodeProcess", ERROR_ACCESS_DENIED);
+    machine.Fail(Op::GetExitCodeProcess, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\tool.exe", command), 0u);
     EXPECT_EQ(machine.OpenHandleCount(), 0u);
 }
@@ -112,7 +114,7 @@ TEST(MarkCompatibilityPersistedTest, SetsAndOverwritesTheValueForTheFullPath) {
 }
 
 TEST(MarkCompatibilityPersistedTest, FailuresWriteNothing) {
-    for (const char *operation : {"GetModuleFileNameW", "RegCreateKeyExW"}) {
+    for (Op operation : {Op::GetModuleFileNameW, Op::RegCreateKeyExW}) {
         sim::SimulatedPlatform machine;
         machine.Fail(operation, ERROR_ACCESS_DENIED);
         MarkCompatibilityPersisted(machine);
@@ -139,12 +141,13 @@ TEST(RescanTest, ReenumeratesTheRootSynchronouslyAndWaitsThreeSeconds) {
 
 TEST(RescanTest, FailuresAreIgnoredAndAFailedConnectionIsNotDisconnected) {
     struct Case {
-        const char *operation;
+        Op operation;
         std::vector<std::string> calls;
     };
     for (const Case &c :
-         {Case{"CM_Connect_MachineW", {}}, Case{"CM_Locate_DevNode_ExW", {"connect", "disconnect"}},
-          Case{"CM_Reenumerate_DevNode_Ex", {"connect", "locate", "disconnect"}}}) {
+         {Case{Op::CM_Connect_MachineW, {}},
+          Case{Op::CM_Locate_DevNode_ExW, {"connect", "disconnect"}},
+          Case{Op::CM_Reenumerate_DevNode_Ex, {"connect", "locate", "disconnect"}}}) {
         sim::SimulatedPlatform machine;
         machine.Fail(c.operation, CR_FAILURE);
         EXPECT_FALSE(RescanHardware(machine)) << c.operation;

@@ -11,6 +11,8 @@
 namespace cvl {
 namespace {
 
+using sim::Op;
+
 using test::PciAdapter;
 using test::UsbAdapter;
 
@@ -138,7 +140,7 @@ TEST_F(DeviceControlTest, AFailedRequestDoesNotStopTheWalk) {
     auto second = PciAdapter(u"B705", u"2");
     machine.AddDevice(first);
     machine.AddDevice(second);
-    machine.Fail("SetupDiSetClassInstallParamsW", ERROR_INVALID_PARAMETER, 1);
+    machine.Fail(Op::SetupDiSetClassInstallParamsW, ERROR_INVALID_PARAMETER, 1);
     EXPECT_EQ(SetFamilyAdaptersState(machine, state, FamilyPcie, 0), 1);
     EXPECT_EQ(machine.Timeline(), std::vector<std::string>{"disable " + Utf8(second.instanceId)});
     EXPECT_TRUE(machine.DeviceState(first.instanceId)->started);
@@ -146,7 +148,7 @@ TEST_F(DeviceControlTest, AFailedRequestDoesNotStopTheWalk) {
 
 TEST_F(DeviceControlTest, AFailedDeviceListStillAnswersOne) {
     machine.AddDevice(PciAdapter(u"B702"));
-    machine.Fail("SetupDiGetClassDevsW", ERROR_INVALID_PARAMETER);
+    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(SetFamilyAdaptersState(machine, state, FamilyPcie, 0), 1);
     EXPECT_EQ(SetAdapterStateById(machine, state, u"x", 0), 1);
     EXPECT_TRUE(machine.ClassInstallerCalls().empty());

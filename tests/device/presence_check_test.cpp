@@ -10,6 +10,8 @@
 namespace cvl {
 namespace {
 
+using sim::Op;
+
 using test::PciAdapter;
 
 class PresenceCheckTest : public ::testing::Test {
@@ -127,7 +129,7 @@ TEST_F(PresenceCheckTest, AFailedSecondStageListAnswersAbsent) {
     auto driverless = PciAdapter(u"B707");
     driverless.withDriverKey = false;
     machine.AddDevice(driverless);
-    machine.Fail("SetupDiGetClassDevsW", ERROR_INVALID_PARAMETER, 2);
+    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER, 2);
     EXPECT_EQ(ChkNicExist(machine, state, options), 0);
     EXPECT_EQ(machine.OpenHandleCount(), 1u);  // only the log
 }

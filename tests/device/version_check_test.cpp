@@ -11,6 +11,8 @@
 namespace cvl {
 namespace {
 
+using sim::Op;
+
 using test::PciAdapter;
 using test::UsbAdapter;
 
@@ -157,7 +159,7 @@ TEST_F(VersionCheckTest, AFailedWriteStopsAfterThatAdapter) {
     const std::u16string first = machine.AddDevice(PciAdapter(u"B702", u"1"));
     const std::u16string second = machine.AddDevice(PciAdapter(u"B705", u"2"));
     AddParameter(u"wol_setting", u"wol_none");
-    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 1);
+    machine.Fail(Op::RegSetValueExW, ERROR_ACCESS_DENIED, 1);
     EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 0);
     EXPECT_FALSE(machine.GetRegValue(first, u"PnPCapabilities"));
     EXPECT_FALSE(machine.GetRegValue(second, u"PnPCapabilities"));
@@ -173,7 +175,7 @@ TEST_F(VersionCheckTest, UnreadableDriverKeysAreSkippedAndAFailedListIsZero) {
     machine.AddDevice(noVersion);
     AddParameter(u"wol_setting", u"wol_none");
     EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 1);
-    machine.Fail("SetupDiGetClassDevsW", ERROR_INVALID_PARAMETER);
+    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(CheckDriverSetParameters(machine, state, FamilyPcie, options), 0);
     EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB701, options), 0);
 }

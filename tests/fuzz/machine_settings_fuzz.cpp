@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/sim/machine_image_settings.h"
+#include "machine_image/machine_image_settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     using namespace cvl::sim;

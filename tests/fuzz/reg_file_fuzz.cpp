@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/sim/reg_file.h"
+#include "machine_image/reg_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     using namespace cvl::sim;

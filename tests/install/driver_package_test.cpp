@@ -9,6 +9,8 @@
 namespace cvl {
 namespace {
 
+using sim::Op;
+
 TEST(NormalizeDriverVersionTest, DropsLeadingZerosOfEveryPartAfterTheFirst) {
     struct Case {
         std::u16string_view in, out;
@@ -153,7 +155,7 @@ TEST_F(PackageInfTest, LocateAnswersTwoOrNineAndKeepsWhatItHad) {
     EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), 9);
     EXPECT_EQ(state.PackageInfPath, u"C:\\setup\\Netcvle.inf");
     EXPECT_EQ(package.InfPath, u"earlier");
-    machine.Fail("GetModuleFileNameW", ERROR_ACCESS_DENIED);
+    machine.Fail(Op::GetModuleFileNameW, ERROR_ACCESS_DENIED);
     EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), 9);
 }
 

@@ -9,6 +9,8 @@
 namespace cvl {
 namespace {
 
+using sim::Op;
+
 class InstallLogTest : public ::testing::Test {
 protected:
     sim::SimulatedPlatform machine;
@@ -77,7 +79,7 @@ TEST_F(InstallLogTest, WritersWithoutAnOpenLogDoNothing) {
 }
 
 TEST_F(InstallLogTest, UnreadableCurrentDirectoryFallsBackToTheRootOfC) {
-    machine.Fail("GetCurrentDirectoryW", ERROR_ACCESS_DENIED);
+    machine.Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
     OpenInstallLog(log);
     LogLine(log, u"x");
     CloseInstallLog(log);
@@ -94,7 +96,7 @@ TEST_F(InstallLogTest, RootDirectoryGivesADoubledBackslashThatStillResolves) {
 }
 
 TEST_F(InstallLogTest, AFailedOpenLeavesTheRunWithoutALog) {
-    machine.Fail("CreateFileW", ERROR_ACCESS_DENIED);
+    machine.Fail(Op::CreateFileW, ERROR_ACCESS_DENIED);
     OpenInstallLog(log);
     EXPECT_EQ(log.logFile, nullptr);
     LogLine(log, u"lost");

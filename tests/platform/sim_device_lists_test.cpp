@@ -440,33 +440,33 @@ TEST_F(DeviceListsContract, EachDeviceCallCanBeMadeToFailWithoutChangingAnything
     DWORD size = 0;
     DevInfoData out{};
     struct Case {
-        const char *operation;
+        Op operation;
         std::function<bool()> fails;
     };
     const std::vector<Case> cases = {
-        {"SetupDiGetClassDevsW",
+        {Op::SetupDiGetClassDevsW,
          [&] {
              return platform.SetupDiGetClassDevsW(&kNetClass, nullptr, 0) == InvalidHandleValue();
          }},
-        {"SetupDiClassGuidsFromNameW",
+        {Op::SetupDiClassGuidsFromNameW,
          [&] { return !platform.SetupDiClassGuidsFromNameW(u"Net", &guid, 1, &size); }},
-        {"SetupDiEnumDeviceInfo", [&] { return !platform.SetupDiEnumDeviceInfo(list, 0, &out); }},
-        {"SetupDiGetDeviceRegistryPropertyW",
+        {Op::SetupDiEnumDeviceInfo, [&] { return !platform.SetupDiEnumDeviceInfo(list, 0, &out); }},
+        {Op::SetupDiGetDeviceRegistryPropertyW,
          [&] {
              return !platform.SetupDiGetDeviceRegistryPropertyW(list, &data, SPDRP_CLASS, nullptr,
                                                                 nullptr, 0, &size);
          }},
-        {"SetupDiOpenDevRegKey",
+        {Op::SetupDiOpenDevRegKey,
          [&] {
              return platform.SetupDiOpenDevRegKey(list, &data, DICS_FLAG_GLOBAL, 0, DIREG_DRV,
                                                   KEY_READ) == InvalidHandleValue();
          }},
-        {"SetupDiDeleteDevRegKey",
+        {Op::SetupDiDeleteDevRegKey,
          [&] {
              return !platform.SetupDiDeleteDevRegKey(list, &data, DICS_FLAG_GLOBAL, 0, DIREG_DRV);
          }},
-        {"SetupDiSetClassInstallParamsW", [&] { return !SetChange(list, data, DICS_ENABLE); }},
-        {"SetupDiCallClassInstaller",
+        {Op::SetupDiSetClassInstallParamsW, [&] { return !SetChange(list, data, DICS_ENABLE); }},
+        {Op::SetupDiCallClassInstaller,
          [&] { return !platform.SetupDiCallClassInstaller(DIF_REMOVE, list, &data); }},
     };
     for (const auto &c : cases) {
@@ -479,7 +479,7 @@ TEST_F(DeviceListsContract, EachDeviceCallCanBeMadeToFailWithoutChangingAnything
     EXPECT_TRUE(platform.SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, list, &data));
     EXPECT_TRUE(sim.DeviceState(spec.instanceId)->disabled);
     EXPECT_TRUE(sim.RegKeyExists(kEnum + spec.instanceId));
-    sim.Fail("SetupDiDestroyDeviceInfoList", ERROR_GEN_FAILURE, 1);
+    sim.Fail(Op::SetupDiDestroyDeviceInfoList, ERROR_GEN_FAILURE, 1);
     EXPECT_FALSE(platform.SetupDiDestroyDeviceInfoList(list));
     EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
     EXPECT_EQ(sim.OpenHandleCount(), 0u);

@@ -43,17 +43,17 @@ TEST_F(DevicesContract, EachTreeCallCanBeMadeToFailAndIsThenNotRecorded) {
     ULONG status = 0;
     ULONG problem = 0;
     struct Case {
-        const char *operation;
+        Op operation;
         std::function<CONFIGRET()> call;
     };
     const std::vector<Case> cases = {
-        {"CM_Connect_MachineW", [&] { return platform.CM_Connect_MachineW(nullptr, &machine); }},
-        {"CM_Locate_DevNode_ExW",
+        {Op::CM_Connect_MachineW, [&] { return platform.CM_Connect_MachineW(nullptr, &machine); }},
+        {Op::CM_Locate_DevNode_ExW,
          [&] { return platform.CM_Locate_DevNode_ExW(&root, nullptr, 0, nullptr); }},
-        {"CM_Reenumerate_DevNode_Ex",
+        {Op::CM_Reenumerate_DevNode_Ex,
          [&] { return platform.CM_Reenumerate_DevNode_Ex(1, 0, nullptr); }},
-        {"CM_Disconnect_Machine", [&] { return platform.CM_Disconnect_Machine(nullptr); }},
-        {"CM_Get_DevNode_Status",
+        {Op::CM_Disconnect_Machine, [&] { return platform.CM_Disconnect_Machine(nullptr); }},
+        {Op::CM_Get_DevNode_Status,
          [&] { return platform.CM_Get_DevNode_Status(&status, &problem, 1, 0); }},
     };
     for (const auto &c : cases) {

@@ -122,14 +122,14 @@ TEST_F(DriverStoreContract, SourceFoldersAreListedOnceAndRemoved) {
 
 TEST_F(DriverStoreContract, StoreCallsCanBeMadeToFailWithoutPublishingAnything) {
     const char16_t kSetupKey[] = u"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
-    const std::vector<std::pair<const char *, std::function<BOOL()>>> cases = {
-        {"SetupCopyOEMInfW",
+    const std::vector<std::pair<Op, std::function<BOOL()>>> cases = {
+        {Op::SetupCopyOEMInfW,
          [&] {
              return platform.SetupCopyOEMInfW(kInf, nullptr, SPOST_PATH, 0, nullptr, 0, nullptr);
          }},
-        {"SetupAddToSourceListW",
+        {Op::SetupAddToSourceListW,
          [&] { return platform.SetupAddToSourceListW(SRCLIST_SYSIFADMIN, u"C:\\pkg"); }},
-        {"SetupRemoveFromSourceListW",
+        {Op::SetupRemoveFromSourceListW,
          [&] { return platform.SetupRemoveFromSourceListW(SRCLIST_SYSIFADMIN, u"C:\\pkg"); }},
     };
     for (const auto &[operation, call] : cases) {
@@ -255,7 +255,8 @@ TEST_F(DriverStoreContract, FailedUpdatesReportTheDocumentedErrorAndChangeNothin
          ERROR_NO_DRIVER_SELECTED},
         {"the model is for 32-bit Windows only", nothing, u"PCI\\VEN_1F3A&DEV_B709&CC_0200", 0,
          kInf, ERROR_NO_DRIVER_SELECTED},
-        {"injected", [&] { sim.Fail("UpdateDriverForPlugAndPlayDevicesW", ERROR_GEN_FAILURE, 1); },
+        {"injected",
+         [&] { sim.Fail(Op::UpdateDriverForPlugAndPlayDevicesW, ERROR_GEN_FAILURE, 1); },
          u"PCI\\VEN_1F3A&DEV_B702&CC_0200", INSTALLFLAG_FORCE, kInf, ERROR_GEN_FAILURE},
     };
     for (const auto &c : cases) {

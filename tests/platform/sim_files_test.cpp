@@ -47,18 +47,18 @@ TEST_F(FilesContract, DirectoryQueriesFollowTheSizeProtocol) {
     // GetCurrentDirectory return the length without the zero when it fits,
     // and otherwise the size needed with it, leaving the buffer alone.
     struct Case {
-        const char *call;
+        Op call;
         std::u16string expected;
         std::function<DWORD(DWORD, char16_t *)> query;
     };
     const std::vector<Case> cases = {
-        {"GetWindowsDirectoryW", u"C:\\Windows",
+        {Op::GetWindowsDirectoryW, u"C:\\Windows",
          [&](DWORD n, char16_t *b) { return platform.GetWindowsDirectoryW(b, n); }},
-        {"GetSystemDirectoryW", u"C:\\Windows\\system32",
+        {Op::GetSystemDirectoryW, u"C:\\Windows\\system32",
          [&](DWORD n, char16_t *b) { return platform.GetSystemDirectoryW(b, n); }},
-        {"GetTempPathW", u"C:\\Users\\user\\AppData\\Local\\Temp\\",
+        {Op::GetTempPathW, u"C:\\Users\\user\\AppData\\Local\\Temp\\",
          [&](DWORD n, char16_t *b) { return platform.GetTempPathW(n, b); }},
-        {"GetCurrentDirectoryW", u"C:\\setup",
+        {Op::GetCurrentDirectoryW, u"C:\\setup",
          [&](DWORD n, char16_t *b) { return platform.GetCurrentDirectoryW(n, b); }},
     };
     for (const auto &c : cases) {
@@ -164,7 +164,7 @@ TEST_F(FilesContract, LocalMemoryIsZeroedOnlyWhenAskedAndFreedOnce) {
     EXPECT_EQ(platform.LocalFree(block), block);
     EXPECT_EQ(platform.GetLastError(), ERROR_INVALID_HANDLE);
     EXPECT_EQ(sim.OutstandingAllocations(), 0u);
-    sim.Fail("LocalAlloc", ERROR_NOT_ENOUGH_MEMORY, 1);
+    sim.Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
     EXPECT_EQ(platform.LocalAlloc(LPTR, 16), nullptr);
     EXPECT_EQ(platform.GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
 }

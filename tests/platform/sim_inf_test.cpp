@@ -39,18 +39,18 @@ TEST_F(InfContract, EachInfCallCanBeMadeToFail) {
     InfContext context{};
     ASSERT_TRUE(platform.SetupFindFirstLineW(inf, u"Test", nullptr, &context));
     DWORD required = 0;
-    const std::vector<std::pair<const char *, std::function<bool()>>> cases = {
-        {"SetupOpenInfFileW",
+    const std::vector<std::pair<Op, std::function<bool()>>> cases = {
+        {Op::SetupOpenInfFileW,
          [&] {
              return platform.SetupOpenInfFileW(u"C:\\pkg\\test.inf", nullptr, INF_STYLE_WIN4,
                                                nullptr) == InvalidHandleValue();
          }},
-        {"SetupFindFirstLineW",
+        {Op::SetupFindFirstLineW,
          [&] { return !platform.SetupFindFirstLineW(inf, u"Test", nullptr, &context); }},
-        {"SetupFindNextLine", [&] { return !platform.SetupFindNextLine(&context, &context); }},
-        {"SetupGetStringFieldW",
+        {Op::SetupFindNextLine, [&] { return !platform.SetupFindNextLine(&context, &context); }},
+        {Op::SetupGetStringFieldW,
          [&] { return !platform.SetupGetStringFieldW(&context, 1, nullptr, 0, &required); }},
-        {"SetupGetInfFileListW",
+        {Op::SetupGetInfFileListW,
          [&] {
              return !platform.SetupGetInfFileListW(u"C:\\pkg", INF_STYLE_WIN4, nullptr, 0,
                                                    &required);

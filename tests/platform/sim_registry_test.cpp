@@ -130,33 +130,33 @@ TEST_F(RegistryContract, EveryRegistryCallCanBeMadeToFail) {
     char16_t name[16];
     DWORD size = 16;
     struct Case {
-        const char *operation;
+        Op operation;
         std::function<LSTATUS()> call;
     };
     const std::vector<Case> cases = {
-        {"RegOpenKeyExW",
+        {Op::RegOpenKeyExW,
          [&] {
              HKEY k = nullptr;
              return platform.RegOpenKeyExW(HKeyLocalMachine(), kKey, 0, KEY_READ, &k);
          }},
-        {"RegCreateKeyExW",
+        {Op::RegCreateKeyExW,
          [&] {
              HKEY k = nullptr;
              return platform.RegCreateKeyExW(key, u"New", 0, KEY_ALL_ACCESS, &k, nullptr);
          }},
-        {"RegQueryValueExW",
+        {Op::RegQueryValueExW,
          [&] { return platform.RegQueryValueExW(key, u"", nullptr, nullptr, &size); }},
-        {"RegSetValueExW",
+        {Op::RegSetValueExW,
          [&] {
              return platform.RegSetValueExW(key, u"V", REG_DWORD,
                                             reinterpret_cast<const BYTE *>(&one), 4);
          }},
-        {"RegDeleteKeyW", [&] { return platform.RegDeleteKeyW(key, u"New"); }},
-        {"RegDeleteValueW", [&] { return platform.RegDeleteValueW(key, u"V"); }},
-        {"RegEnumKeyExW", [&] { return platform.RegEnumKeyExW(key, 0, name, &size); }},
-        {"RegEnumValueW",
+        {Op::RegDeleteKeyW, [&] { return platform.RegDeleteKeyW(key, u"New"); }},
+        {Op::RegDeleteValueW, [&] { return platform.RegDeleteValueW(key, u"V"); }},
+        {Op::RegEnumKeyExW, [&] { return platform.RegEnumKeyExW(key, 0, name, &size); }},
+        {Op::RegEnumValueW,
          [&] { return platform.RegEnumValueW(key, 0, name, &size, nullptr, nullptr, nullptr); }},
-        {"RegCloseKey", [&] { return platform.RegCloseKey(key); }},
+        {Op::RegCloseKey, [&] { return platform.RegCloseKey(key); }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.operation);

@@ -91,16 +91,16 @@ TEST_F(ServicesContract, EachServiceCallCanBeMadeToFail) {
     SC_HANDLE manager = nullptr;
     SC_HANDLE service = OpenService(u"USB-100", manager);
     DWORD needed = 0;
-    const std::vector<std::pair<const char *, std::function<bool()>>> cases = {
-        {"OpenSCManagerW",
+    const std::vector<std::pair<Op, std::function<bool()>>> cases = {
+        {Op::OpenSCManagerW,
          [&] { return platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT) == nullptr; }},
-        {"OpenServiceW",
+        {Op::OpenServiceW,
          [&] {
              return platform.OpenServiceW(manager, u"USB-100", SERVICE_QUERY_CONFIG) == nullptr;
          }},
-        {"QueryServiceConfigW",
+        {Op::QueryServiceConfigW,
          [&] { return !platform.QueryServiceConfigW(service, nullptr, 0, &needed); }},
-        {"CloseServiceHandle", [&] { return !platform.CloseServiceHandle(service); }},
+        {Op::CloseServiceHandle, [&] { return !platform.CloseServiceHandle(service); }},
     };
     for (const auto &[operation, fails] : cases) {
         SCOPED_TRACE(operation);

@@ -10,6 +10,8 @@
 namespace cvl {
 namespace {
 
+using sim::Op;
+
 constexpr char16_t kSetup[] = u"HKLM\\Software\\CVLSetup";
 
 std::u16string Sub(std::u16string_view name) {
@@ -81,14 +83,14 @@ TEST_F(SetupStateTest, ReadFindsNothingForMissingKeysValuesOrSelectorSix) {
 }
 
 TEST_F(SetupStateTest, FailedRegistryCallsAreFalseAndLeakNothing) {
-    for (const char *operation : {"RegCreateKeyExW", "RegSetValueExW"}) {
+    for (Op operation : {Op::RegCreateKeyExW, Op::RegSetValueExW}) {
         sim::SimulatedPlatform fresh;
         fresh.Fail(operation, ERROR_ACCESS_DENIED);
         EXPECT_FALSE(WriteSetupValue(fresh, u"NicExist", u"yes", 3)) << operation;
         EXPECT_EQ(fresh.OpenHandleCount(), 0u);
     }
     machine.SetRegString(Sub(u"VISTA_B701"), u"InfName", u"x");
-    machine.Fail("RegQueryValueExW", ERROR_ACCESS_DENIED, 2);
+    machine.Fail(Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 2);
     BYTE data[64];
     DWORD size = sizeof(data);
     EXPECT_FALSE(ReadSetupValue(machine, u"InfName", data, size, 3));
@@ -165,7 +167,7 @@ TEST_F(SetupStateTest, StatusKeysRecordTheInstallAndGoOnDelete) {
 }
 
 TEST_F(SetupStateTest, StatusWriteStopsWhenTheKeyCannotBeCreated) {
-    machine.Fail("RegCreateKeyExW", ERROR_ACCESS_DENIED);
+    machine.Fail(Op::RegCreateKeyExW, ERROR_ACCESS_DENIED);
     SetNetworkStatus(machine, StatusWrite, 1, u"1.0");
     EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\Corvane\\Network"));
 }

@@ -6,8 +6,9 @@
 
 #include "app/run_installer.h"
 #include "common/text.h"
-#include "platform/sim/machine_image.h"
-#include "platform/sim/machine_image_runner.h"
+#include "machine_image/machine_image.h"
+#include "machine_image/machine_image_run.h"
+#include "machine_image/machine_image_runner.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::sim {
@@ -207,6 +208,28 @@ TEST(HostRunner, FindsTheWindows98LogAtTheDriveRoot) {
     const CommandResult result = RunCommand({"--machine", image.string(), "/rp"});
     EXPECT_TRUE(Contains(result.out, "Install log C:\\INST.TXT:\n")) << result.out;
     EXPECT_TRUE(Contains(result.out, "  + file C:\\INST.TXT (")) << result.out;
+}
+
+// The report shows the log this run wrote, wherever the program put it, and
+// never a log an earlier run left behind.
+TEST(HostRunner, ReportsTheLogTheRunWroteAndNoOther) {
+    SimulatedPlatform machine;
+    machine.SetProgram(u"C:\\setup\\cvlsetup.exe");
+    machine.SetCurrentDirectory(u"C:\\setup");
+    machine.AddFile(u"C:\\setup\\InstallLog.txt", "an earlier run\r\n");
+    MachineRunReport report;
+    std::string error;
+
+    const ProgramEntry writesNothing = [](Platform &, std::u16string) -> DWORD { return 0; };
+    ASSERT_TRUE(RunOnMachine(machine, u"", writesNothing, report, error)) << error;
+    EXPECT_EQ(report.installLog, std::nullopt);
+
+    // The program's own fallback when the current directory cannot be read.
+    machine.Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
+    ASSERT_TRUE(RunOnMachine(machine, u"/hwscan", kProgram, report, error)) << error;
+    EXPECT_EQ(report.logPath, u"C:\\InstallLog.txt");
+    ASSERT_TRUE(report.installLog.has_value());
+    EXPECT_TRUE(Contains(*report.installLog, "Scan Hardware Change...")) << *report.installLog;
 }
 
 TEST(HostRunner, ImageAndSaveErrorsEndWithTheirOwnStatus) {

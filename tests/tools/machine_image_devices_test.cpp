@@ -5,9 +5,9 @@
 
 #include "app/run_installer.h"
 #include "common/text.h"
-#include "platform/sim/machine_image.h"
-#include "platform/sim/machine_image_run.h"
-#include "platform/sim/machine_image_runner.h"
+#include "machine_image/machine_image.h"
+#include "machine_image/machine_image_run.h"
+#include "machine_image/machine_image_runner.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::sim {

@@ -1,4 +1,4 @@
-#include "platform/sim/machine_image_snapshot.h"
+#include "machine_image/machine_image_snapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,7 @@ TEST(MachineSnapshot, ReadsKeysValuesFilesAndEmptyFolders) {
 TEST(MachineSnapshot, ReportsAFailingRegistryRead) {
     SimulatedPlatform machine;
     machine.SetRegString(u"HKLM\\SOFTWARE\\A", u"x", u"y");
-    machine.Fail("RegEnumValueW", ERROR_ACCESS_DENIED);
+    machine.Fail(Op::RegEnumValueW, ERROR_ACCESS_DENIED);
     MachineSnapshot snapshot;
     std::string error;
     EXPECT_FALSE(TakeSnapshot(machine, snapshot, error));

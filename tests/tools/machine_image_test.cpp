@@ -1,11 +1,11 @@
-#include "platform/sim/machine_image.h"
+#include "machine_image/machine_image.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "common/text.h"
-#include "platform/sim/machine_image_snapshot.h"
+#include "machine_image/machine_image_snapshot.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::sim {

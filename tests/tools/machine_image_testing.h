@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "machine_image/machine_image_snapshot.h"
 #include "platform/platform.h"
-#include "platform/sim/machine_image_snapshot.h"
 
 namespace cvl::test {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/reg_file.h"
+#include "machine_image/reg_file.h"
 
 #include <gtest/gtest.h>
 

@@ -32,6 +32,9 @@ def parse_arguments():
                         help="the contract cases of the platform layer, built for Windows")
     parser.add_argument("--cfgmgr32", default=os.path.join(build, "cfgmgr32.dll"),
                         help="the test cfgmgr32.dll that reports chosen node status")
+    parser.add_argument("--newdev", default=os.path.join(build, "newdev.dll"),
+                        help="the test newdev.dll that records driver updates and answers "
+                             "\"no such device\" for ids of no device the scenario made")
     parser.add_argument("--host-runner",
                         help="cvlsetup-host of a host build: compare the simulated machine's "
                              "outcome with Wine's where both can run a scenario")
@@ -58,7 +61,7 @@ def install_programs(prefix, programs):
 def run_scenario(template, work, name, scenario, programs, options):
     prefix = wine_prefix.copy_prefix(template, os.path.join(work, slug(name)), options.trace)
     simulation_side = simulation.Simulation(options.host_runner) if options.host_runner else None
-    context = scenarios.Context(prefix, simulation_side, {"cfgmgr32": options.cfgmgr32})
+    context = scenarios.Context(prefix, simulation_side, {"cfgmgr32": options.cfgmgr32, "newdev": options.newdev})
     try:
         install_programs(prefix, programs)
         scenario(context)
@@ -88,7 +91,7 @@ def main():
     programs = [(options.exe, scenarios.EXE),
                 (options.contract_tests, scenarios.CONTRACT_TESTS)]
     for source in ([path for path, _ in programs] +
-                   [options.cfgmgr32, options.host_runner or options.exe]):
+                   [options.cfgmgr32, options.newdev, options.host_runner or options.exe]):
         if not os.path.isfile(source):
             print("missing program: " + source)
             return 2

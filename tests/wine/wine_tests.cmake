@@ -34,6 +34,21 @@ target_compile_definitions(cvl_test_cfgmgr32 PRIVATE UNICODE _UNICODE WIN32_LEAN
 target_link_options(cvl_test_cfgmgr32 PRIVATE ${CVL_STATIC_LINK_OPTIONS})
 target_link_libraries(cvl_test_cfgmgr32 PRIVATE setupapi advapi32 kernel32)
 
+# The test machine's newdev.dll: driver updates recorded, handed to Wine only
+# for the devices a scenario made, "no such device" for every other id.
+add_library(cvl_test_newdev SHARED "${CMAKE_CURRENT_LIST_DIR}/newdev/newdev_exports.cpp")
+set_target_properties(cvl_test_newdev PROPERTIES OUTPUT_NAME newdev PREFIX "")
+target_compile_definitions(cvl_test_newdev PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
+target_link_options(cvl_test_newdev PRIVATE ${CVL_STATIC_LINK_OPTIONS})
+target_link_libraries(cvl_test_newdev PRIVATE advapi32 kernel32)
+
+# 32-bit stdcall exports carry an "@bytes" suffix that the program's imports
+# do not: export the plain names, as the system DLLs do.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(cvl_test_cfgmgr32 PRIVATE -Wl,--kill-at)
+    target_link_options(cvl_test_newdev PRIVATE -Wl,--kill-at)
+endif()
+
 find_program(CVL_WINE wine)
 find_package(Python3 COMPONENTS Interpreter)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CVL_WINE AND Python3_Interpreter_FOUND)
@@ -41,7 +56,8 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CVL_WINE AND Python3_Interpreter_FOUND)
         COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/run_wine_tests.py"
                 --exe $<TARGET_FILE:cvlsetup>
                 --contract-tests $<TARGET_FILE:cvl_platform_contract_tests>
-                --cfgmgr32 $<TARGET_FILE:cvl_test_cfgmgr32>)
+                --cfgmgr32 $<TARGET_FILE:cvl_test_cfgmgr32>
+                --newdev $<TARGET_FILE:cvl_test_newdev>)
     set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 endif()
 

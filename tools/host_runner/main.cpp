@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/run_installer.h"
-#include "platform/sim/machine_image_runner.h"
+#include "machine_image/machine_image_runner.h"
 
 int main(int argc, char **argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);

@@ -72,7 +72,8 @@ std::optional<std::string> ChangeState(DeviceNode &node, DWORD stateChange) {
 BOOL SimulatedPlatform::SetupDiSetClassInstallParamsW(HDEVINFO list, const DevInfoData *data,
                                                       const ClassInstallParams *params) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiSetClassInstallParamsW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupDiSetClassInstallParamsW))
+        return m.FailWith(*error);
     DeviceListObject *devices = m.HandleAs<DeviceListObject>(list);
     if (devices == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (params != nullptr && !ValidParams(*params)) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -93,7 +94,8 @@ BOOL SimulatedPlatform::SetupDiSetClassInstallParamsW(HDEVINFO list, const DevIn
 BOOL SimulatedPlatform::SetupDiCallClassInstaller(DWORD installFunction, HDEVINFO list,
                                                   const DevInfoData *data) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiCallClassInstaller")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupDiCallClassInstaller))
+        return m.FailWith(*error);
     if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (installFunction != DIF_PROPERTYCHANGE && installFunction != DIF_REMOVE)
         return m.FailWith(ERROR_DI_DO_DEFAULT);

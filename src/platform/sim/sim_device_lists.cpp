@@ -19,7 +19,7 @@ constexpr DWORD kKnownListFlags =
 HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const char16_t *enumerator,
                                                  DWORD flags) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiGetClassDevsW"))
+    if (auto error = m.Injected(PlatformOperation::SetupDiGetClassDevsW))
         return m.Fail(*error, InvalidHandleValue());
     if ((classGuid == nullptr && !(flags & DIGCF_ALLCLASSES)) || (flags & ~kKnownListFlags))
         return m.Fail(ERROR_INVALID_PARAMETER, InvalidHandleValue());
@@ -54,7 +54,8 @@ HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const ch
 BOOL SimulatedPlatform::SetupDiClassGuidsFromNameW(const char16_t *className, Guid *guidList,
                                                    DWORD guidListSize, DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiClassGuidsFromNameW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupDiClassGuidsFromNameW))
+        return m.FailWith(*error);
     if (className == nullptr || requiredSize == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     // A class is a key named by its GUID whose "Class" value names it.
     std::vector<Guid> matches;
@@ -73,7 +74,8 @@ BOOL SimulatedPlatform::SetupDiClassGuidsFromNameW(const char16_t *className, Gu
 
 BOOL SimulatedPlatform::SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInfoData *data) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiEnumDeviceInfo")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupDiEnumDeviceInfo))
+        return m.FailWith(*error);
     const DeviceListObject *devices = m.HandleAs<DeviceListObject>(list);
     if (devices == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -88,7 +90,8 @@ BOOL SimulatedPlatform::SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInf
 
 BOOL SimulatedPlatform::SetupDiDestroyDeviceInfoList(HDEVINFO list) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiDestroyDeviceInfoList")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupDiDestroyDeviceInfoList))
+        return m.FailWith(*error);
     if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(list));
     return TRUE;

@@ -56,7 +56,8 @@ BOOL SimulatedPlatform::SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const D
                                                           BYTE *buffer, DWORD bufferSize,
                                                           DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiGetDeviceRegistryPropertyW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupDiGetDeviceRegistryPropertyW))
+        return m.FailWith(*error);
     DeviceListMember *member = nullptr;
     if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
     const char16_t *valueName = PropertyValueName(property);
@@ -81,7 +82,8 @@ HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *d
                                              DWORD, DWORD keyType, REGSAM sam) {
     Machine &m = *machine_;
     const auto invalidKey = static_cast<HKEY>(InvalidHandleValue());
-    if (auto error = m.Injected("SetupDiOpenDevRegKey")) return m.Fail(*error, invalidKey);
+    if (auto error = m.Injected(PlatformOperation::SetupDiOpenDevRegKey))
+        return m.Fail(*error, invalidKey);
     DeviceListMember *member = nullptr;
     if (const DWORD error = m.MemberOf(list, data, member)) return m.Fail(error, invalidKey);
     if (!KnownScope(scope) || (keyType != DIREG_DEV && keyType != DIREG_DRV))
@@ -108,7 +110,8 @@ HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *d
 BOOL SimulatedPlatform::SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData *data, DWORD scope,
                                                DWORD, DWORD keyType) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupDiDeleteDevRegKey")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupDiDeleteDevRegKey))
+        return m.FailWith(*error);
     DeviceListMember *member = nullptr;
     if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
     if (!KnownScope(scope) ||

@@ -24,7 +24,7 @@ bool IsRootDeviceId(const char16_t *deviceId) {
 CONFIGRET SimulatedPlatform::CM_Get_DevNode_Status(ULONG *status, ULONG *problem, DEVINST devInst,
                                                    ULONG) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("CM_Get_DevNode_Status")) return *error;
+    if (auto error = m.Injected(PlatformOperation::CM_Get_DevNode_Status)) return *error;
     if (status == nullptr || problem == nullptr) return CR_INVALID_POINTER;
     if (devInst == kRootDevInst) {
         *status = DN_STARTED | DN_DRIVER_LOADED | DN_NT_ENUMERATOR | DN_NT_DRIVER;
@@ -45,7 +45,7 @@ CONFIGRET SimulatedPlatform::CM_Get_DevNode_Status(ULONG *status, ULONG *problem
 
 CONFIGRET SimulatedPlatform::CM_Connect_MachineW(const char16_t *machineName, HMACHINE *machine) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("CM_Connect_MachineW")) return *error;
+    if (auto error = m.Injected(PlatformOperation::CM_Connect_MachineW)) return *error;
     if (machine == nullptr) return CR_INVALID_POINTER;
     // Only the local machine can be reached.
     if (machineName != nullptr && *machineName != u'\0') return CR_MACHINE_UNAVAILABLE;
@@ -57,7 +57,7 @@ CONFIGRET SimulatedPlatform::CM_Connect_MachineW(const char16_t *machineName, HM
 CONFIGRET SimulatedPlatform::CM_Locate_DevNode_ExW(DEVINST *devInst, const char16_t *deviceId,
                                                    ULONG flags, HMACHINE machine) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("CM_Locate_DevNode_ExW")) return *error;
+    if (auto error = m.Injected(PlatformOperation::CM_Locate_DevNode_ExW)) return *error;
     if (devInst == nullptr) return CR_INVALID_POINTER;
     // No machine handle means the local machine.
     if (machine != nullptr && m.HandleAs<MachineConnectionObject>(machine) == nullptr)
@@ -79,7 +79,7 @@ CONFIGRET SimulatedPlatform::CM_Locate_DevNode_ExW(DEVINST *devInst, const char1
 CONFIGRET SimulatedPlatform::CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG flags,
                                                        HMACHINE machine) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("CM_Reenumerate_DevNode_Ex")) return *error;
+    if (auto error = m.Injected(PlatformOperation::CM_Reenumerate_DevNode_Ex)) return *error;
     if (machine != nullptr && m.HandleAs<MachineConnectionObject>(machine) == nullptr)
         return CR_INVALID_POINTER;
     if (devInst != kRootDevInst && m.PresentNode(devInst) == nullptr) return CR_INVALID_DEVNODE;
@@ -90,7 +90,7 @@ CONFIGRET SimulatedPlatform::CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG fl
 
 CONFIGRET SimulatedPlatform::CM_Disconnect_Machine(HMACHINE machine) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("CM_Disconnect_Machine")) return *error;
+    if (auto error = m.Injected(PlatformOperation::CM_Disconnect_Machine)) return *error;
     if (machine == nullptr) return CR_SUCCESS;
     if (m.HandleAs<MachineConnectionObject>(machine) == nullptr) return CR_INVALID_POINTER;
     m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(machine));

@@ -80,7 +80,7 @@ BOOL SimulatedPlatform::SetupCopyOEMInfW(const char16_t *sourceInf, const char16
                                          DWORD mediaType, DWORD copyStyle, char16_t *destination,
                                          DWORD destinationSize, DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupCopyOEMInfW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupCopyOEMInfW)) return m.FailWith(*error);
     if (sourceInf == nullptr || mediaType > SPOST_URL ||
         (destination == nullptr && destinationSize != 0))
         return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -107,7 +107,8 @@ BOOL SimulatedPlatform::SetupCopyOEMInfW(const char16_t *sourceInf, const char16
 
 BOOL SimulatedPlatform::SetupAddToSourceListW(DWORD, const char16_t *source) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupAddToSourceListW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupAddToSourceListW))
+        return m.FailWith(*error);
     if (source == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     EditSourceList(source, true);
     return TRUE;
@@ -115,7 +116,8 @@ BOOL SimulatedPlatform::SetupAddToSourceListW(DWORD, const char16_t *source) {
 
 BOOL SimulatedPlatform::SetupRemoveFromSourceListW(DWORD, const char16_t *source) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupRemoveFromSourceListW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupRemoveFromSourceListW))
+        return m.FailWith(*error);
     if (source == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     EditSourceList(source, false);
     return TRUE;

@@ -61,7 +61,8 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
                                                            BOOL *rebootRequired) {
     Machine &m = *machine_;
     if (rebootRequired != nullptr) *rebootRequired = FALSE;
-    if (auto error = m.Injected("UpdateDriverForPlugAndPlayDevicesW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::UpdateDriverForPlugAndPlayDevicesW))
+        return m.FailWith(*error);
     // A 32-bit program cannot install drivers on 64-bit Windows.
     if (m.wow64) return m.FailWith(ERROR_IN_WOW64);
     if (flags & ~kKnownInstallFlags) return m.FailWith(ERROR_INVALID_FLAGS);

@@ -251,6 +251,10 @@ std::optional<DWORD> SimulatedPlatform::FileAttributes(std::u16string_view path)
     return ReportedAttributes(*node);
 }
 
+const std::vector<std::u16string> &SimulatedPlatform::FilesOpenedForWriting() const {
+    return machine_->filesOpenedForWriting;
+}
+
 std::map<std::u16string, std::string> SimulatedPlatform::AllFiles() const {
     std::map<std::u16string, std::string> files;
     for (const auto &[letter, root] : machine_->drives) CollectFiles(*root, root->name, files);

@@ -46,7 +46,8 @@ FindData FindDataOf(const FsNode &node, std::u16string_view name) {
 
 DWORD SimulatedPlatform::GetModuleFileNameW(char16_t *buffer, DWORD size) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("GetModuleFileNameW")) return m.Fail(*error, DWORD{0});
+    if (auto error = m.Injected(PlatformOperation::GetModuleFileNameW))
+        return m.Fail(*error, DWORD{0});
     const std::u16string &path = m.Current().imagePath;
     if (size == 0 || buffer == nullptr) return m.Fail(ERROR_INSUFFICIENT_BUFFER, DWORD{0});
     if (path.size() < size) return CopyOut(path, buffer, size);
@@ -59,32 +60,35 @@ DWORD SimulatedPlatform::GetModuleFileNameW(char16_t *buffer, DWORD size) {
 
 DWORD SimulatedPlatform::GetTempPathW(DWORD size, char16_t *buffer) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("GetTempPathW")) return m.Fail(*error, DWORD{0});
+    if (auto error = m.Injected(PlatformOperation::GetTempPathW)) return m.Fail(*error, DWORD{0});
     return CopyOut(TempPath(), buffer, size);
 }
 
 UINT SimulatedPlatform::GetWindowsDirectoryW(char16_t *buffer, UINT size) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("GetWindowsDirectoryW")) return m.Fail(*error, DWORD{0});
+    if (auto error = m.Injected(PlatformOperation::GetWindowsDirectoryW))
+        return m.Fail(*error, DWORD{0});
     return CopyOut(m.windowsDirectory.Text(), buffer, size);
 }
 
 UINT SimulatedPlatform::GetSystemDirectoryW(char16_t *buffer, UINT size) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("GetSystemDirectoryW")) return m.Fail(*error, DWORD{0});
+    if (auto error = m.Injected(PlatformOperation::GetSystemDirectoryW))
+        return m.Fail(*error, DWORD{0});
     return CopyOut(m.windowsDirectory.Child(u"system32").Text(), buffer, size);
 }
 
 DWORD SimulatedPlatform::GetCurrentDirectoryW(DWORD size, char16_t *buffer) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("GetCurrentDirectoryW")) return m.Fail(*error, DWORD{0});
+    if (auto error = m.Injected(PlatformOperation::GetCurrentDirectoryW))
+        return m.Fail(*error, DWORD{0});
     return CopyOut(m.currentDirectory.Text(), buffer, size);
 }
 
 BOOL SimulatedPlatform::CopyFileW(const char16_t *existing, const char16_t *target,
                                   BOOL failIfExists) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("CopyFileW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::CopyFileW)) return m.FailWith(*error);
     const DWORD error = m.CopyNode(m.Locate(existing), m.Locate(target), failIfExists != FALSE);
     if (error != ERROR_SUCCESS) return m.FailWith(error);
     return TRUE;
@@ -94,7 +98,7 @@ HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD 
                                       DWORD creationDisposition, DWORD flagsAndAttributes) {
     Machine &m = *machine_;
     const auto fail = [&m](DWORD error) { return m.Fail(error, InvalidHandleValue()); };
-    if (auto error = m.Injected("CreateFileW")) return fail(*error);
+    if (auto error = m.Injected(PlatformOperation::CreateFileW)) return fail(*error);
     if (!ValidDisposition(creationDisposition)) return fail(ERROR_INVALID_PARAMETER);
     const Machine::Place place = m.Locate(path);
     if (place.error != ERROR_SUCCESS) return fail(place.error);
@@ -133,6 +137,7 @@ HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD 
     }
     if (deleteOnClose) node->deleteOnClose = true;
     HANDLE handle = m.AddHandle(FileObject{node, grantedAccess, shareMode, 0});
+    if (grantedAccess & GENERIC_WRITE) m.filesOpenedForWriting.push_back(place.path.Text());
     const bool reportsExisting =
         existed && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS);
     m.lastError = reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
@@ -142,7 +147,7 @@ HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD 
 BOOL SimulatedPlatform::WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written) {
     Machine &m = *machine_;
     if (written != nullptr) *written = 0;
-    if (auto error = m.Injected("WriteFile")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::WriteFile)) return m.FailWith(*error);
     FileObject *object = m.HandleAs<FileObject>(file);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & GENERIC_WRITE)) return m.FailWith(ERROR_ACCESS_DENIED);
@@ -158,7 +163,7 @@ BOOL SimulatedPlatform::WriteFile(HANDLE file, const void *data, DWORD size, DWO
 
 BOOL SimulatedPlatform::DeleteFileW(const char16_t *path) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("DeleteFileW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::DeleteFileW)) return m.FailWith(*error);
     const Machine::Place place = m.Locate(path);
     if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
     const std::shared_ptr<FsNode> &node = place.node;
@@ -179,7 +184,7 @@ BOOL SimulatedPlatform::DeleteFileW(const char16_t *path) {
 
 BOOL SimulatedPlatform::SetFileAttributesW(const char16_t *path, DWORD attributes) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetFileAttributesW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetFileAttributesW)) return m.FailWith(*error);
     const Machine::Place place = m.Locate(path);
     if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
     if (!place.node) return m.FailWith(ERROR_FILE_NOT_FOUND);
@@ -189,7 +194,7 @@ BOOL SimulatedPlatform::SetFileAttributesW(const char16_t *path, DWORD attribute
 
 DWORD SimulatedPlatform::GetFileAttributesW(const char16_t *path) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("GetFileAttributesW"))
+    if (auto error = m.Injected(PlatformOperation::GetFileAttributesW))
         return m.Fail(*error, INVALID_FILE_ATTRIBUTES);
     const Machine::Place place = m.Locate(path);
     if (place.error != ERROR_SUCCESS) return m.Fail(place.error, INVALID_FILE_ATTRIBUTES);
@@ -200,7 +205,7 @@ DWORD SimulatedPlatform::GetFileAttributesW(const char16_t *path) {
 HANDLE SimulatedPlatform::FindFirstFileW(const char16_t *pattern, FindData *data) {
     Machine &m = *machine_;
     const auto fail = [&m](DWORD error) { return m.Fail(error, InvalidHandleValue()); };
-    if (auto error = m.Injected("FindFirstFileW")) return fail(*error);
+    if (auto error = m.Injected(PlatformOperation::FindFirstFileW)) return fail(*error);
     if (pattern == nullptr || data == nullptr) return fail(ERROR_INVALID_PARAMETER);
     const std::u16string_view text(pattern);
     // The wildcards stand in the last name only; the folder keeps its
@@ -238,7 +243,7 @@ HANDLE SimulatedPlatform::FindFirstFileW(const char16_t *pattern, FindData *data
 
 BOOL SimulatedPlatform::FindNextFileW(HANDLE find, FindData *data) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("FindNextFileW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::FindNextFileW)) return m.FailWith(*error);
     FindObject *object = m.HandleAs<FindObject>(find);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -249,7 +254,7 @@ BOOL SimulatedPlatform::FindNextFileW(HANDLE find, FindData *data) {
 
 BOOL SimulatedPlatform::FindClose(HANDLE find) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("FindClose")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::FindClose)) return m.FailWith(*error);
     if (m.HandleAs<FindObject>(find) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(find));
     return TRUE;

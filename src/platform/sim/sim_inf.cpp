@@ -61,7 +61,8 @@ HINF SimulatedPlatform::SetupOpenInfFileW(const char16_t *fileName, const char16
                                           DWORD infStyle, UINT *errorLine) {
     Machine &m = *machine_;
     if (errorLine != nullptr) *errorLine = 0;
-    if (auto error = m.Injected("SetupOpenInfFileW")) return m.Fail(*error, InvalidHandleValue());
+    if (auto error = m.Injected(PlatformOperation::SetupOpenInfFileW))
+        return m.Fail(*error, InvalidHandleValue());
     if (fileName == nullptr || !(infStyle & kKnownStyles) || (infStyle & ~kKnownStyles))
         return m.Fail(ERROR_INVALID_PARAMETER, InvalidHandleValue());
     // A name without a folder is looked for in the system's INF folder.
@@ -90,7 +91,7 @@ HINF SimulatedPlatform::SetupOpenInfFileW(const char16_t *fileName, const char16
 
 void SimulatedPlatform::SetupCloseInfFile(HINF inf) {
     Machine &m = *machine_;
-    m.Injected("SetupCloseInfFile");
+    m.Injected(PlatformOperation::SetupCloseInfFile);
     if (m.HandleAs<InfObject>(inf) != nullptr)
         m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(inf));
 }
@@ -101,7 +102,7 @@ void SimulatedPlatform::SetupCloseInfFile(HINF inf) {
 BOOL SimulatedPlatform::SetupFindFirstLineW(HINF inf, const char16_t *section, const char16_t *key,
                                             InfContext *context) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupFindFirstLineW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupFindFirstLineW)) return m.FailWith(*error);
     const InfObject *object = m.HandleAs<InfObject>(inf);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (section == nullptr || context == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -121,7 +122,7 @@ BOOL SimulatedPlatform::SetupFindFirstLineW(HINF inf, const char16_t *section, c
 
 BOOL SimulatedPlatform::SetupFindNextLine(const InfContext *contextIn, InfContext *contextOut) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupFindNextLine")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupFindNextLine)) return m.FailWith(*error);
     const InfSection *section = nullptr;
     const InfLine *line = nullptr;
     if (const DWORD error = m.InfLineAt(contextIn, section, line)) return m.FailWith(error);
@@ -137,7 +138,7 @@ BOOL SimulatedPlatform::SetupGetStringFieldW(const InfContext *context, DWORD fi
                                              char16_t *buffer, DWORD bufferSize,
                                              DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupGetStringFieldW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupGetStringFieldW)) return m.FailWith(*error);
     const InfSection *section = nullptr;
     const InfLine *line = nullptr;
     if (const DWORD error = m.InfLineAt(context, section, line)) return m.FailWith(error);
@@ -159,7 +160,7 @@ BOOL SimulatedPlatform::SetupGetInfFileListW(const char16_t *directory, DWORD in
                                              char16_t *buffer, DWORD bufferSize,
                                              DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("SetupGetInfFileListW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::SetupGetInfFileListW)) return m.FailWith(*error);
     if (!(infStyle & kKnownStyles) || (infStyle & ~kKnownStyles))
         return m.FailWith(ERROR_INVALID_PARAMETER);
     const std::u16string folderPath = directory != nullptr && *directory != u'\0'

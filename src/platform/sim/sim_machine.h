@@ -3,6 +3,7 @@
 // running program holds. Only the files of platform/sim/ see it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -197,6 +198,7 @@ struct SimulatedPlatform::Machine {
     DWORD ticks = 0;
     std::vector<DWORD> sleeps;
     std::vector<std::string> deviceTreeCalls;
+    std::vector<std::u16string> filesOpenedForWriting;
 
     // Devices. A device instance has one DEVINST for the life of the
     // machine; it has a node only while present.
@@ -209,7 +211,7 @@ struct SimulatedPlatform::Machine {
 
     // Faults and call counts.
     std::vector<FaultState> faults;
-    std::map<std::string, std::uint32_t, std::less<>> callCounts;
+    std::array<std::uint32_t, kPlatformOperationCount> callCounts{};
 
     // Handles and memory.
     std::map<std::uintptr_t, HandleEntry> handles;
@@ -218,7 +220,7 @@ struct SimulatedPlatform::Machine {
 
     // --- Faults, last error, handles (simulated_platform.cpp) ----------------
     // Counts the call and answers the injected error when a rule fires.
-    std::optional<DWORD> Injected(std::string_view operation);
+    std::optional<DWORD> Injected(PlatformOperation operation);
     BOOL FailWith(DWORD error);
     // Sets the last error and answers a call's failure result.
     template <typename T>

@@ -139,7 +139,7 @@ BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t
                                        DWORD, const StartupInfo *startupInfo,
                                        ProcessInformation *info) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("CreateProcessW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::CreateProcessW)) return m.FailWith(*error);
     if (startupInfo == nullptr || info == nullptr ||
         (applicationName == nullptr && commandLine == nullptr))
         return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -190,7 +190,8 @@ BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t
 
 DWORD SimulatedPlatform::WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("WaitForSingleObject")) return m.Fail(*error, WAIT_FAILED);
+    if (auto error = m.Injected(PlatformOperation::WaitForSingleObject))
+        return m.Fail(*error, WAIT_FAILED);
     // Waiting on oneself never ends.
     if (handle == InvalidHandleValue()) return m.Fail(ERROR_POSSIBLE_DEADLOCK, WAIT_FAILED);
     const ProcessObject *object = m.HandleAs<ProcessObject>(handle);
@@ -209,7 +210,7 @@ DWORD SimulatedPlatform::WaitForSingleObject(HANDLE handle, DWORD milliseconds) 
 
 BOOL SimulatedPlatform::GetExitCodeProcess(HANDLE process, DWORD *exitCode) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("GetExitCodeProcess")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::GetExitCodeProcess)) return m.FailWith(*error);
     const ProcessObject *object = m.HandleAs<ProcessObject>(process);
     if (object == nullptr || object->thread) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & (PROCESS_QUERY_INFORMATION | kProcessQueryLimitedInformation)))
@@ -222,7 +223,8 @@ BOOL SimulatedPlatform::GetExitCodeProcess(HANDLE process, DWORD *exitCode) {
 
 HANDLE SimulatedPlatform::OpenProcess(DWORD access, BOOL, DWORD processId) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("OpenProcess")) return m.Fail(*error, HANDLE{nullptr});
+    if (auto error = m.Injected(PlatformOperation::OpenProcess))
+        return m.Fail(*error, HANDLE{nullptr});
     const auto found = m.processes.find(processId);
     // An ended process is gone once nobody holds a handle to it.
     if (found == m.processes.end() ||
@@ -232,12 +234,12 @@ HANDLE SimulatedPlatform::OpenProcess(DWORD access, BOOL, DWORD processId) {
 }
 
 DWORD SimulatedPlatform::GetCurrentProcessId() {
-    machine_->Injected("GetCurrentProcessId");
+    machine_->Injected(PlatformOperation::GetCurrentProcessId);
     return machine_->currentProcessId;
 }
 
 void SimulatedPlatform::ExitProcess(UINT exitCode) {
-    machine_->Injected("ExitProcess");
+    machine_->Injected(PlatformOperation::ExitProcess);
     machine_->exitProcessCode = exitCode;
 }
 

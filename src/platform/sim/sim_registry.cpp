@@ -76,7 +76,8 @@ LSTATUS SimulatedPlatform::Machine::ExistingKey(HKEY key, const char16_t *subKey
 LSTATUS SimulatedPlatform::RegOpenKeyExW(HKEY key, const char16_t *subKey, DWORD, REGSAM sam,
                                          HKEY *result) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("RegOpenKeyExW")) return static_cast<LSTATUS>(*error);
+    if (auto error = m.Injected(PlatformOperation::RegOpenKeyExW))
+        return static_cast<LSTATUS>(*error);
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     // An empty name on a root key gives that root key back, not a new handle.
@@ -94,7 +95,8 @@ LSTATUS SimulatedPlatform::RegOpenKeyExW(HKEY key, const char16_t *subKey, DWORD
 LSTATUS SimulatedPlatform::RegCreateKeyExW(HKEY key, const char16_t *subKey, DWORD, REGSAM sam,
                                            HKEY *result, DWORD *disposition) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("RegCreateKeyExW")) return static_cast<LSTATUS>(*error);
+    if (auto error = m.Injected(PlatformOperation::RegCreateKeyExW))
+        return static_cast<LSTATUS>(*error);
     if (result == nullptr) return static_cast<LSTATUS>(ERROR_BADKEY);
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
@@ -121,7 +123,8 @@ LSTATUS SimulatedPlatform::RegCreateKeyExW(HKEY key, const char16_t *subKey, DWO
 LSTATUS SimulatedPlatform::RegQueryValueExW(HKEY key, const char16_t *valueName, DWORD *type,
                                             BYTE *data, DWORD *dataSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("RegQueryValueExW")) return static_cast<LSTATUS>(*error);
+    if (auto error = m.Injected(PlatformOperation::RegQueryValueExW))
+        return static_cast<LSTATUS>(*error);
     if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
@@ -147,7 +150,8 @@ LSTATUS SimulatedPlatform::RegQueryValueExW(HKEY key, const char16_t *valueName,
 LSTATUS SimulatedPlatform::RegSetValueExW(HKEY key, const char16_t *valueName, DWORD type,
                                           const BYTE *data, DWORD dataSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("RegSetValueExW")) return static_cast<LSTATUS>(*error);
+    if (auto error = m.Injected(PlatformOperation::RegSetValueExW))
+        return static_cast<LSTATUS>(*error);
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
     if (const LSTATUS status = m.KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
@@ -161,7 +165,8 @@ LSTATUS SimulatedPlatform::RegSetValueExW(HKEY key, const char16_t *valueName, D
 
 LSTATUS SimulatedPlatform::RegDeleteKeyW(HKEY key, const char16_t *subKey) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("RegDeleteKeyW")) return static_cast<LSTATUS>(*error);
+    if (auto error = m.Injected(PlatformOperation::RegDeleteKeyW))
+        return static_cast<LSTATUS>(*error);
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
     if (const LSTATUS status = m.ExistingKey(key, subKey, node); status != ERROR_SUCCESS)
@@ -177,7 +182,8 @@ LSTATUS SimulatedPlatform::RegDeleteKeyW(HKEY key, const char16_t *subKey) {
 
 LSTATUS SimulatedPlatform::RegDeleteValueW(HKEY key, const char16_t *valueName) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("RegDeleteValueW")) return static_cast<LSTATUS>(*error);
+    if (auto error = m.Injected(PlatformOperation::RegDeleteValueW))
+        return static_cast<LSTATUS>(*error);
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
     if (const LSTATUS status = m.KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
@@ -188,7 +194,8 @@ LSTATUS SimulatedPlatform::RegDeleteValueW(HKEY key, const char16_t *valueName) 
 
 LSTATUS SimulatedPlatform::RegEnumKeyExW(HKEY key, DWORD index, char16_t *name, DWORD *nameSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("RegEnumKeyExW")) return static_cast<LSTATUS>(*error);
+    if (auto error = m.Injected(PlatformOperation::RegEnumKeyExW))
+        return static_cast<LSTATUS>(*error);
     if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
@@ -207,7 +214,8 @@ LSTATUS SimulatedPlatform::RegEnumKeyExW(HKEY key, DWORD index, char16_t *name, 
 LSTATUS SimulatedPlatform::RegEnumValueW(HKEY key, DWORD index, char16_t *name, DWORD *nameSize,
                                          DWORD *type, BYTE *data, DWORD *dataSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("RegEnumValueW")) return static_cast<LSTATUS>(*error);
+    if (auto error = m.Injected(PlatformOperation::RegEnumValueW))
+        return static_cast<LSTATUS>(*error);
     if ((data != nullptr && dataSize == nullptr) || name == nullptr || nameSize == nullptr)
         return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
@@ -240,7 +248,8 @@ LSTATUS SimulatedPlatform::RegEnumValueW(HKEY key, DWORD index, char16_t *name, 
 
 LSTATUS SimulatedPlatform::RegCloseKey(HKEY key) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("RegCloseKey")) return static_cast<LSTATUS>(*error);
+    if (auto error = m.Injected(PlatformOperation::RegCloseKey))
+        return static_cast<LSTATUS>(*error);
     if (IsModelledRoot(key)) return ERROR_SUCCESS;
     if (m.HandleAs<KeyObject>(key) == nullptr) return ERROR_INVALID_HANDLE;
     m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(key));

@@ -53,7 +53,8 @@ void SimulatedPlatform::AddService(std::u16string_view name, std::u16string_view
 SC_HANDLE SimulatedPlatform::OpenSCManagerW(const char16_t *machineName,
                                             const char16_t *databaseName, DWORD) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("OpenSCManagerW")) return m.Fail(*error, SC_HANDLE{nullptr});
+    if (auto error = m.Injected(PlatformOperation::OpenSCManagerW))
+        return m.Fail(*error, SC_HANDLE{nullptr});
     if (machineName != nullptr && *machineName != u'\0')
         return m.Fail(RPC_S_SERVER_UNAVAILABLE, SC_HANDLE{nullptr});
     if (databaseName != nullptr && !EqualsFoldAZ(databaseName, u"ServicesActive"))
@@ -64,7 +65,8 @@ SC_HANDLE SimulatedPlatform::OpenSCManagerW(const char16_t *machineName,
 SC_HANDLE SimulatedPlatform::OpenServiceW(SC_HANDLE manager, const char16_t *serviceName,
                                           DWORD access) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("OpenServiceW")) return m.Fail(*error, SC_HANDLE{nullptr});
+    if (auto error = m.Injected(PlatformOperation::OpenServiceW))
+        return m.Fail(*error, SC_HANDLE{nullptr});
     if (m.HandleAs<ServiceManagerObject>(manager) == nullptr)
         return m.Fail(ERROR_INVALID_HANDLE, SC_HANDLE{nullptr});
     if (serviceName == nullptr) return m.Fail(RPC_X_NULL_REF_POINTER, SC_HANDLE{nullptr});
@@ -78,7 +80,7 @@ SC_HANDLE SimulatedPlatform::OpenServiceW(SC_HANDLE manager, const char16_t *ser
 BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *config,
                                             DWORD bufferSize, DWORD *bytesNeeded) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("QueryServiceConfigW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::QueryServiceConfigW)) return m.FailWith(*error);
     const ServiceObject *object = m.HandleAs<ServiceObject>(service);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & SERVICE_QUERY_CONFIG)) return m.FailWith(ERROR_ACCESS_DENIED);
@@ -112,7 +114,7 @@ BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *co
 
 BOOL SimulatedPlatform::CloseServiceHandle(SC_HANDLE handle) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("CloseServiceHandle")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::CloseServiceHandle)) return m.FailWith(*error);
     if (m.HandleAs<ServiceManagerObject>(handle) == nullptr &&
         m.HandleAs<ServiceObject>(handle) == nullptr)
         return m.FailWith(ERROR_INVALID_HANDLE);

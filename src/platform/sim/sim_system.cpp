@@ -43,7 +43,7 @@ VersionReport SimulatedPlatform::Version() const {
 
 BOOL SimulatedPlatform::GetVersionExW(OsVersionInfoEx &info) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("GetVersionExW")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::GetVersionExW)) return m.FailWith(*error);
     const VersionReport &version = m.version;
     const DWORD size = info.dwOSVersionInfoSize;
     const bool extended = size == kOsVersionInfoExSize && KnowsExtendedRecord(version);
@@ -71,7 +71,7 @@ BOOL SimulatedPlatform::GetVersionExW(OsVersionInfoEx &info) {
 
 int SimulatedPlatform::MessageBoxW(const char16_t *text, const char16_t *caption, UINT type) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("MessageBoxW")) return m.Fail(*error, 0);
+    if (auto error = m.Injected(PlatformOperation::MessageBoxW)) return m.Fail(*error, 0);
     m.messageBoxes.push_back(
         MessageBoxRecord{text != nullptr ? text : u"", caption != nullptr ? caption : u"", type});
     return m.messageBoxAnswer;
@@ -86,14 +86,14 @@ const std::vector<MessageBoxRecord> &SimulatedPlatform::MessageBoxes() const {
 }
 
 void SimulatedPlatform::Sleep(DWORD milliseconds) {
-    machine_->Injected("Sleep");
+    machine_->Injected(PlatformOperation::Sleep);
     machine_->ticks += milliseconds;
     machine_->sleeps.push_back(milliseconds);
     machine_->timeline.push_back("sleep " + std::to_string(milliseconds));
 }
 
 DWORD SimulatedPlatform::GetTickCount() {
-    machine_->Injected("GetTickCount");
+    machine_->Injected(PlatformOperation::GetTickCount);
     return machine_->ticks;
 }
 
@@ -111,7 +111,8 @@ const std::vector<DWORD> &SimulatedPlatform::Sleeps() const {
 
 HLOCAL SimulatedPlatform::LocalAlloc(UINT flags, std::size_t bytes) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("LocalAlloc")) return m.Fail(*error, HLOCAL{nullptr});
+    if (auto error = m.Injected(PlatformOperation::LocalAlloc))
+        return m.Fail(*error, HLOCAL{nullptr});
     const std::size_t size = std::max<std::size_t>(bytes, 1);
     auto block = std::make_unique<unsigned char[]>(size);
     // Memory that is not asked to be zeroed is not: reading it shows.
@@ -123,7 +124,7 @@ HLOCAL SimulatedPlatform::LocalAlloc(UINT flags, std::size_t bytes) {
 
 HLOCAL SimulatedPlatform::LocalFree(HLOCAL memory) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("LocalFree")) return m.Fail(*error, memory);
+    if (auto error = m.Injected(PlatformOperation::LocalFree)) return m.Fail(*error, memory);
     if (memory == nullptr) return nullptr;
     if (m.allocations.erase(memory) == 0) return m.Fail(ERROR_INVALID_HANDLE, memory);
     return nullptr;

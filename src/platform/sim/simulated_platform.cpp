@@ -89,7 +89,7 @@ void SimulatedPlatform::SetLastError(DWORD error) {
 
 BOOL SimulatedPlatform::CloseHandle(HANDLE handle) {
     Machine &m = *machine_;
-    if (auto error = m.Injected("CloseHandle")) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::CloseHandle)) return m.FailWith(*error);
     if (handle == CurrentProcessPseudoHandle()) return TRUE;
     const HandleEntry *entry = m.Entry(handle);
     if (entry == nullptr || !(std::holds_alternative<FileObject>(entry->object) ||

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/platform_operation.h"
 
 namespace cvl::sim {
 
@@ -102,19 +103,20 @@ struct DeviceNodeState {
 
 class SimulatedPlatform;
 
-// Makes chosen calls fail. `operation` is the Win32 name of the call, as in
-// Platform ("RegCreateKeyExW"). `nth` counts the calls of that operation
-// made after the rule was added, from 1; 0 means every call. A failing call
+// Makes chosen calls fail. `nth` counts the calls of that operation made
+// after the rule was added, from 1; 0 means every call. A failing call
 // returns its failure result and sets the last error (or returns the error
 // code, for the registry and CM calls); calls that cannot fail (Sleep,
-// GetTickCount, ExitProcess ...) ignore rules. A name that is no Platform
-// operation ends the test program: a misspelt rule would never fire.
+// GetTickCount, ExitProcess ...) ignore rules.
 struct FaultRule {
-    std::string operation;
+    PlatformOperation operation{};
     DWORD error = 0;
     std::uint32_t nth = 0;
     std::uint32_t remaining = 0xFFFFFFFFu;  // how many more times it fires
 };
+
+// Fault rules and call counts name operations as values: `Op::RegCreateKeyExW`.
+using Op = PlatformOperation;
 
 class SimulatedPlatform : public Platform {
 public:
@@ -171,6 +173,11 @@ public:
     std::optional<DWORD> FileAttributes(std::u16string_view path) const;
     // Every file, as full paths with their contents, in a stable order.
     std::map<std::u16string, std::string> AllFiles() const;
+
+    // The full path of every file opened for writing, in the order of the
+    // opens, as the caller spelled the name; a run's report finds the files
+    // the run wrote here.
+    const std::vector<std::u16string> &FilesOpenedForWriting() const;
 
     // Each directory is created when missing.
     void SetCurrentDirectory(std::u16string_view path);
@@ -253,11 +260,11 @@ public:
     const std::vector<std::string> &DeviceTreeCalls() const;
 
     // Fault injection.
-    void Fail(std::string operation, DWORD error, std::uint32_t nth = 0);
+    void Fail(PlatformOperation operation, DWORD error, std::uint32_t nth = 0);
     void Fail(FaultRule rule);
     void ClearFaults();
     // How often an operation was called, failed or not.
-    std::uint32_t CallCount(std::string_view operation) const;
+    std::uint32_t CallCount(PlatformOperation operation) const;
 
     // Handles still open (keys, files, finds, processes and threads, device
     // lists, INF files, service handles, machine connections); a test
@@ -267,99 +274,8 @@ public:
     std::size_t OutstandingAllocations() const;
 
     // --- Platform ---------------------------------------------------------
-    DWORD GetLastError() override;
-    void SetLastError(DWORD error) override;
-    BOOL GetVersionExW(OsVersionInfoEx &info) override;
-    LSTATUS RegOpenKeyExW(HKEY key, const char16_t *subKey, DWORD options, REGSAM sam,
-                          HKEY *result) override;
-    LSTATUS RegCreateKeyExW(HKEY key, const char16_t *subKey, DWORD options, REGSAM sam,
-                            HKEY *result, DWORD *disposition) override;
-    LSTATUS RegQueryValueExW(HKEY key, const char16_t *valueName, DWORD *type, BYTE *data,
-                             DWORD *dataSize) override;
-    LSTATUS RegSetValueExW(HKEY key, const char16_t *valueName, DWORD type, const BYTE *data,
-                           DWORD dataSize) override;
-    LSTATUS RegDeleteKeyW(HKEY key, const char16_t *subKey) override;
-    LSTATUS RegDeleteValueW(HKEY key, const char16_t *valueName) override;
-    LSTATUS RegEnumKeyExW(HKEY key, DWORD index, char16_t *name, DWORD *nameSize) override;
-    LSTATUS RegEnumValueW(HKEY key, DWORD index, char16_t *name, DWORD *nameSize, DWORD *type,
-                          BYTE *data, DWORD *dataSize) override;
-    LSTATUS RegCloseKey(HKEY key) override;
-    DWORD GetModuleFileNameW(char16_t *buffer, DWORD size) override;
-    DWORD GetTempPathW(DWORD size, char16_t *buffer) override;
-    UINT GetWindowsDirectoryW(char16_t *buffer, UINT size) override;
-    UINT GetSystemDirectoryW(char16_t *buffer, UINT size) override;
-    DWORD GetCurrentDirectoryW(DWORD size, char16_t *buffer) override;
-    BOOL CopyFileW(const char16_t *existing, const char16_t *target, BOOL failIfExists) override;
-    HANDLE CreateFileW(const char16_t *path, DWORD access, DWORD shareMode,
-                       DWORD creationDisposition, DWORD flagsAndAttributes) override;
-    BOOL WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written) override;
-    BOOL DeleteFileW(const char16_t *path) override;
-    BOOL SetFileAttributesW(const char16_t *path, DWORD attributes) override;
-    DWORD GetFileAttributesW(const char16_t *path) override;
-    HANDLE FindFirstFileW(const char16_t *pattern, FindData *data) override;
-    BOOL FindNextFileW(HANDLE find, FindData *data) override;
-    BOOL FindClose(HANDLE find) override;
-    HLOCAL LocalAlloc(UINT flags, std::size_t bytes) override;
-    HLOCAL LocalFree(HLOCAL memory) override;
-    BOOL CreateProcessW(const char16_t *applicationName, char16_t *commandLine, BOOL inheritHandles,
-                        DWORD creationFlags, const StartupInfo *startupInfo,
-                        ProcessInformation *info) override;
-    DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) override;
-    BOOL GetExitCodeProcess(HANDLE process, DWORD *exitCode) override;
-    HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId) override;
-    DWORD GetCurrentProcessId() override;
-    BOOL CloseHandle(HANDLE handle) override;
-    void ExitProcess(UINT exitCode) override;
-    int MessageBoxW(const char16_t *text, const char16_t *caption, UINT type) override;
-    void Sleep(DWORD milliseconds) override;
-    DWORD GetTickCount() override;
-    HDEVINFO SetupDiGetClassDevsW(const Guid *classGuid, const char16_t *enumerator,
-                                  DWORD flags) override;
-    BOOL SetupDiClassGuidsFromNameW(const char16_t *className, Guid *guidList, DWORD guidListSize,
-                                    DWORD *requiredSize) override;
-    BOOL SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInfoData *data) override;
-    BOOL SetupDiDestroyDeviceInfoList(HDEVINFO list) override;
-    BOOL SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const DevInfoData *data, DWORD property,
-                                           DWORD *regType, BYTE *buffer, DWORD bufferSize,
-                                           DWORD *requiredSize) override;
-    HKEY SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *data, DWORD scope, DWORD hwProfile,
-                              DWORD keyType, REGSAM sam) override;
-    BOOL SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData *data, DWORD scope,
-                                DWORD hwProfile, DWORD keyType) override;
-    BOOL SetupDiSetClassInstallParamsW(HDEVINFO list, const DevInfoData *data,
-                                       const ClassInstallParams *params) override;
-    BOOL SetupDiCallClassInstaller(DWORD installFunction, HDEVINFO list,
-                                   const DevInfoData *data) override;
-    CONFIGRET CM_Get_DevNode_Status(ULONG *status, ULONG *problem, DEVINST devInst,
-                                    ULONG flags) override;
-    CONFIGRET CM_Connect_MachineW(const char16_t *machineName, HMACHINE *machine) override;
-    CONFIGRET CM_Locate_DevNode_ExW(DEVINST *devInst, const char16_t *deviceId, ULONG flags,
-                                    HMACHINE machine) override;
-    CONFIGRET CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG flags, HMACHINE machine) override;
-    CONFIGRET CM_Disconnect_Machine(HMACHINE machine) override;
-    BOOL SetupCopyOEMInfW(const char16_t *sourceInf, const char16_t *mediaLocation, DWORD mediaType,
-                          DWORD copyStyle, char16_t *destination, DWORD destinationSize,
-                          DWORD *requiredSize) override;
-    BOOL SetupAddToSourceListW(DWORD flags, const char16_t *source) override;
-    BOOL SetupRemoveFromSourceListW(DWORD flags, const char16_t *source) override;
-    BOOL UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardwareId, const char16_t *fullInfPath,
-                                            DWORD flags, BOOL *rebootRequired) override;
-    HINF SetupOpenInfFileW(const char16_t *fileName, const char16_t *infClass, DWORD infStyle,
-                           UINT *errorLine) override;
-    void SetupCloseInfFile(HINF inf) override;
-    BOOL SetupFindFirstLineW(HINF inf, const char16_t *section, const char16_t *key,
-                             InfContext *context) override;
-    BOOL SetupFindNextLine(const InfContext *contextIn, InfContext *contextOut) override;
-    BOOL SetupGetStringFieldW(const InfContext *context, DWORD fieldIndex, char16_t *buffer,
-                              DWORD bufferSize, DWORD *requiredSize) override;
-    BOOL SetupGetInfFileListW(const char16_t *directory, DWORD infStyle, char16_t *buffer,
-                              DWORD bufferSize, DWORD *requiredSize) override;
-    SC_HANDLE OpenSCManagerW(const char16_t *machineName, const char16_t *databaseName,
-                             DWORD access) override;
-    SC_HANDLE OpenServiceW(SC_HANDLE manager, const char16_t *serviceName, DWORD access) override;
-    BOOL QueryServiceConfigW(SC_HANDLE service, ServiceConfig *config, DWORD bufferSize,
-                             DWORD *bytesNeeded) override;
-    BOOL CloseServiceHandle(SC_HANDLE handle) override;
+#define CVL_PLATFORM_OPERATION(Result, Name, Parameters) Result Name Parameters override;
+#include "platform/platform_operations.def"
 
 private:
     void EditSourceList(std::u16string_view source, bool add);

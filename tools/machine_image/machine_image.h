@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/sim/machine_image_settings.h"
+#include "machine_image/machine_image_settings.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {

@@ -1,4 +1,4 @@
-#include "platform/sim/machine_image_device_seeding.h"
+#include "machine_image/machine_image_device_seeding.h"
 
 #include "common/text.h"
 #include "platform/sim/sim_device_registry.h"

@@ -1,10 +1,10 @@
-#include "platform/sim/machine_image_runner.h"
+#include "machine_image/machine_image_runner.h"
 
 #include <system_error>
 
 #include "common/text.h"
-#include "platform/sim/machine_image.h"
-#include "platform/sim/machine_image_run.h"
+#include "machine_image/machine_image.h"
+#include "machine_image/machine_image_run.h"
 
 namespace cvl::sim {
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "platform/sim/machine_image_snapshot.h"
+#include "machine_image/machine_image_snapshot.h"
 
 #include <algorithm>
 #include <cstdio>

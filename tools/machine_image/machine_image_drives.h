@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/machine_image_snapshot.h"
+#include "machine_image/machine_image_snapshot.h"
 
 namespace cvl::sim {
 

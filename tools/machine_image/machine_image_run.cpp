@@ -1,24 +1,27 @@
-#include "platform/sim/machine_image_run.h"
+#include "machine_image/machine_image_run.h"
 
-#include "app/os_detect.h"
-#include "common/limits.h"
+#include <optional>
+
 #include "common/text.h"
-#include "platform/sim/machine_image_snapshot.h"
+#include "machine_image/machine_image_snapshot.h"
+#include "platform/sim/sim_paths.h"
 
 namespace cvl::sim {
 namespace {
 
-constexpr DWORD kPathBufferChars = limits::kLongPathChars;
-
-// Where the program leaves its log: the root of the current drive on
-// Windows 98, the current directory everywhere else.
-std::u16string InstallLogPath(SimulatedPlatform &machine) {
-    char16_t buffer[kPathBufferChars] = {};
-    const DWORD length = machine.GetCurrentDirectoryW(kPathBufferChars, buffer);
-    std::u16string current(buffer, length < kPathBufferChars ? length : 0);
-    if (DetectOsKind(machine) == Os9x98) return current.substr(0, 2) + u"\\INST.TXT";
-    if (!current.ends_with(u'\\')) current += u'\\';
-    return current + u"InstallLog.txt";
+// The names the program gives its install log: "InstallLog.txt" in the
+// current directory (or at the root of drive C when that cannot be read),
+// "INST.TXT" at the root of the current drive on Windows 98. The run's log
+// is the last file of either name that the run opened for writing.
+std::optional<std::u16string> InstallLogWritten(const SimulatedPlatform &machine,
+                                                std::size_t opensBefore) {
+    const std::vector<std::u16string> &opened = machine.FilesOpenedForWriting();
+    for (std::size_t index = opened.size(); index > opensBefore; --index) {
+        const std::u16string &path = opened[index - 1];
+        const std::u16string name = FoldedName(path.substr(path.rfind(u'\\') + 1));
+        if (name == FoldedName(u"InstallLog.txt") || name == FoldedName(u"INST.TXT")) return path;
+    }
+    return std::nullopt;
 }
 
 template <typename T>
@@ -62,6 +65,7 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
     const std::size_t boxesBefore = machine.MessageBoxes().size();
     const std::size_t processesBefore = machine.Processes().size();
     const std::size_t timelineBefore = machine.Timeline().size();
+    const std::size_t opensBefore = machine.FilesOpenedForWriting().size();
 
     DWORD exitCode = entry(machine, std::u16string(commandTail));
     // A process that ends itself ends with the code it gave ExitProcess.
@@ -74,8 +78,10 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
     report.messageBoxes = Since(machine.MessageBoxes(), boxesBefore);
     report.processes = Since(machine.Processes(), processesBefore);
     report.timeline = Since(machine.Timeline(), timelineBefore);
-    report.logPath = InstallLogPath(machine);
-    report.installLog = machine.ReadFileContents(report.logPath);
+    if (const auto logPath = InstallLogWritten(machine, opensBefore)) {
+        report.logPath = *logPath;
+        report.installLog = machine.ReadFileContents(*logPath);
+    }
 
     MachineSnapshot after;
     if (!TakeSnapshot(machine, after, error)) return false;

@@ -1,9 +1,9 @@
-#include "platform/sim/machine_image_device_rows.h"
+#include "machine_image/machine_image_device_rows.h"
 
 #include <algorithm>
 
 #include "common/text.h"
-#include "platform/sim/machine_image_text.h"
+#include "machine_image/machine_image_text.h"
 #include "platform/sim/sim_paths.h"
 
 namespace cvl::sim {

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "common/text.h"
-#include "platform/sim/machine_image_device_seeding.h"
+#include "machine_image/machine_image_device_seeding.h"
 #include "platform/sim/sim_device_registry.h"
 
 namespace cvl::sim {

@@ -1,14 +1,14 @@
-#include "platform/sim/machine_image.h"
+#include "machine_image/machine_image.h"
 
 #include <fstream>
 #include <random>
 #include <system_error>
 
 #include "common/text.h"
-#include "platform/sim/machine_image_device_seeding.h"
-#include "platform/sim/machine_image_drives.h"
-#include "platform/sim/machine_image_snapshot.h"
-#include "platform/sim/reg_file.h"
+#include "machine_image/machine_image_device_seeding.h"
+#include "machine_image/machine_image_drives.h"
+#include "machine_image/machine_image_snapshot.h"
+#include "machine_image/reg_file.h"
 
 namespace cvl::sim {
 namespace fs = std::filesystem;

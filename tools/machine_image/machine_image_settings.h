@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/sim/machine_image_device_rows.h"
-#include "platform/sim/machine_image_text.h"
+#include "machine_image/machine_image_device_rows.h"
+#include "machine_image/machine_image_text.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {

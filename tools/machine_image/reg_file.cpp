@@ -1,10 +1,10 @@
-#include "platform/sim/reg_file.h"
+#include "machine_image/reg_file.h"
 
 #include <map>
 #include <optional>
 
 #include "common/text.h"
-#include "platform/sim/machine_image_text.h"
+#include "machine_image/machine_image_text.h"
 
 namespace cvl::sim {
 namespace {

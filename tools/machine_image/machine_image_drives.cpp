@@ -1,4 +1,4 @@
-#include "platform/sim/machine_image_drives.h"
+#include "machine_image/machine_image_drives.h"
 
 #include <algorithm>
 #include <fstream>
@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "common/text.h"
-#include "platform/sim/machine_image_text.h"
+#include "machine_image/machine_image_text.h"
 
 namespace cvl::sim {
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "platform/sim/machine_image_text.h"
+#include "machine_image/machine_image_text.h"
 
 #include <cstdint>
 #include <optional>

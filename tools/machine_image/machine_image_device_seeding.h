@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/machine_image_settings.h"
-#include "platform/sim/machine_image_snapshot.h"
-#include "platform/sim/reg_file.h"
+#include "machine_image/machine_image_settings.h"
+#include "machine_image/machine_image_snapshot.h"
+#include "machine_image/reg_file.h"
 
 namespace cvl::sim {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/machine_image_settings.h"
+#include "machine_image/machine_image_settings.h"
 
 #include <map>
 #include <optional>

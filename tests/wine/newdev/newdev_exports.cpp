@@ -1,0 +1,117 @@
+// A stand-in for the system's newdev.dll, loaded from the program's folder
+// when a test run sets WINEDLLOVERRIDES=newdev=n,b. Wine's own
+// UpdateDriverForPlugAndPlayDevicesW answers TRUE for every id, matched or
+// not; here each call is recorded, the ids of the devices the test made go on
+// to Wine's function (so the INF's AddReg values are written), and every
+// other id fails with ERROR_NO_SUCH_DEVINST, as Windows answers an id no
+// present device carries. A test can also make every call fail with a chosen
+// last error.
+#include <windows.h>
+
+#include <cwchar>
+
+namespace {
+
+// What the test asks for, under HKLM:
+//   HarnessIds (REG_MULTI_SZ): the hardware ids handed on to Wine;
+//   FailWith (REG_DWORD): when present, every call fails with this error;
+//   Reboot (REG_DWORD): when nonzero, a successful call asks for a reboot.
+constexpr wchar_t kAnswerKey[] = L"Software\\CvlWineTest\\UpdateDriver";
+// Each call as a REG_SZ value "0001", "0002", ...: "id|INF path|flags|answer".
+constexpr wchar_t kCallsKey[] = L"Software\\CvlWineTest\\UpdateDriverCalls";
+
+constexpr DWORD kNoSuchDevinst = 0xE000020B;
+
+using UpdateFunction = BOOL(WINAPI *)(HWND, LPCWSTR, LPCWSTR, DWORD, PBOOL);
+
+UpdateFunction SystemUpdate() {
+    static UpdateFunction function = [] {
+        wchar_t path[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryW(path, MAX_PATH - 16);
+        if (length == 0 || length >= MAX_PATH - 16) return UpdateFunction{};
+        lstrcatW(path, L"\\newdev.dll");
+        HMODULE newdev = LoadLibraryW(path);
+        if (newdev == nullptr) return UpdateFunction{};
+        return reinterpret_cast<UpdateFunction>(
+            reinterpret_cast<void *>(GetProcAddress(newdev, "UpdateDriverForPlugAndPlayDevicesW")));
+    }();
+    return function;
+}
+
+bool ReadDword(const wchar_t *name, DWORD &value) {
+    DWORD size = sizeof(value);
+    return RegGetValueW(HKEY_LOCAL_MACHINE, kAnswerKey, name, RRF_RT_REG_DWORD, nullptr, &value,
+                        &size) == ERROR_SUCCESS;
+}
+
+// Windows compares hardware ids without regard to letter case.
+bool IsHarnessId(const wchar_t *hardwareId) {
+    wchar_t ids[4096] = {};
+    DWORD size = sizeof(ids) - 2 * sizeof(wchar_t);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kAnswerKey, L"HarnessIds", RRF_RT_REG_MULTI_SZ, nullptr,
+                     ids, &size) != ERROR_SUCCESS)
+        return false;
+    for (const wchar_t *id = ids; *id != L'\0'; id += lstrlenW(id) + 1) {
+        if (lstrcmpiW(id, hardwareId) == 0) return true;
+    }
+    return false;
+}
+
+void Record(const wchar_t *hardwareId, const wchar_t *infPath, DWORD flags, const wchar_t *answer) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCallsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    DWORD count = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                     nullptr, nullptr, nullptr);
+    wchar_t name[16] = {};
+    swprintf(name, 16, L"%04lu", static_cast<unsigned long>(count + 1));
+    wchar_t line[2048] = {};
+    swprintf(line, 2048, L"%ls|%ls|%lu|%ls", hardwareId ? hardwareId : L"(null)",
+             infPath ? infPath : L"(null)", static_cast<unsigned long>(flags), answer);
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(line),
+                   static_cast<DWORD>((lstrlenW(line) + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) BOOL WINAPI
+    UpdateDriverForPlugAndPlayDevicesW(HWND parent, LPCWSTR hardwareId, LPCWSTR fullInfPath,
+                                       DWORD flags, PBOOL rebootRequired) {
+    if (rebootRequired != nullptr) *rebootRequired = FALSE;
+    DWORD failWith = 0;
+    if (ReadDword(L"FailWith", failWith)) {
+        wchar_t answer[32] = {};
+        swprintf(answer, 32, L"fail 0x%08lX", static_cast<unsigned long>(failWith));
+        Record(hardwareId, fullInfPath, flags, answer);
+        SetLastError(failWith);
+        return FALSE;
+    }
+    if (hardwareId == nullptr || !IsHarnessId(hardwareId)) {
+        Record(hardwareId, fullInfPath, flags, L"no such device");
+        SetLastError(kNoSuchDevinst);
+        return FALSE;
+    }
+    const UpdateFunction update = SystemUpdate();
+    if (update == nullptr) {
+        Record(hardwareId, fullInfPath, flags, L"no system function");
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    BOOL reboot = FALSE;
+    const BOOL updated = update(parent, hardwareId, fullInfPath, flags, &reboot);
+    const DWORD error = GetLastError();
+    DWORD forcedReboot = 0;
+    if (updated && ReadDword(L"Reboot", forcedReboot) && forcedReboot != 0) reboot = TRUE;
+    Record(hardwareId, fullInfPath, flags, updated ? L"updated" : L"failed by the system");
+    if (rebootRequired != nullptr) *rebootRequired = reboot;
+    SetLastError(updated ? ERROR_SUCCESS : error);
+    return updated;
+}
+
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(self);
+    return TRUE;
+}
