@@ -69,7 +69,7 @@ protected:
 
     // The scratch key's path under HKEY_CURRENT_USER with `child` appended.
     std::u16string Key(std::u16string_view child = {}) const;
-    // Opens (or creates) a key below the scratch key.
+    // Creates (or opens) a key below the scratch key; OpenKey only opens.
     HKEY CreateKey(std::u16string_view child, REGSAM sam = KEY_ALL_ACCESS);
     HKEY OpenKey(std::u16string_view child, REGSAM sam = KEY_ALL_ACCESS);
     // A path in the scratch folder.
@@ -78,6 +78,7 @@ protected:
     bool WriteWholeFile(const std::u16string &path, std::string_view contents);
 
 private:
+    // Declared before `platform`, which refers into it.
     std::unique_ptr<ContractMachine> machine_;
 
 protected:
