@@ -6,7 +6,7 @@ enable_language(RC)
 set(CVL_WIN32_DIR "${PROJECT_SOURCE_DIR}/src/platform/win32")
 
 # The real platform layer, apart from the entry, so that other Windows
-# programs of the tree (the Wine probe) run the same code.
+# programs of the tree (the contract test program) run the same code.
 file(GLOB CVL_WIN32_SOURCES CONFIGURE_DEPENDS "${CVL_WIN32_DIR}/*.cpp")
 list(REMOVE_ITEM CVL_WIN32_SOURCES "${CVL_WIN32_DIR}/win_main.cpp")
 add_library(cvl_win32 STATIC ${CVL_WIN32_SOURCES})

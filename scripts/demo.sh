@@ -24,6 +24,11 @@ show --machine "$machine" -- /hwscan
 show --machine "$machine" -- /rp
 show --machine "$machine" -- /vistab701
 show --machine "$machine" -- /bogus
+# The driver package: its version recorded, the installed one offered again
+# (exit code 12), a newer one installed.
+show --machine "$machine" -- /q /vistab701 /f 'drivers\win7\netcvl.inf'
+show --machine "$machine" -- /i /vistab701 /f 'drivers\win7\netcvl.inf'
+show --machine "$machine" -- /i /vistab701 /f 'drivers\win7-2017\netcvl.inf'
 # The adapters of the image: a PCI-Express B702 and a USB B762.
 show --machine "$machine" -- /dnicdrv /b702
 show --machine "$machine" -- /denicdrv /nicid "{8E3C1D42-6A5B-4C7E-9F21-0B7C3A5D9E14}"

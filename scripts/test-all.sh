@@ -37,7 +37,8 @@ step "32-bit Windows build" build_and_test win32
 step "64-bit Windows build" build_and_test win64 -E wine_end_to_end
 step "PE layout of both programs" scripts/check-pe.sh
 step "Wine end-to-end tests" python3 tests/wine/run_wine_tests.py \
-    --exe build-win64/cvlsetup.exe --probe build-win64/cvl_platform_probe.exe \
+    --exe build-win64/cvlsetup.exe \
+    --contract-tests build-win64/cvl_platform_contract_tests.exe \
     --host-runner build/cvlsetup-host
 
 echo

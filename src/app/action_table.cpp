@@ -12,9 +12,9 @@ struct ActionRow {
 
 // Every ActionCode the command line can set, in code order.
 constexpr std::array<ActionRow, 12> kActionTable{{
-    {ActionInstall, ActionNotAvailable},
+    {ActionInstall, InstallAction},
     {ActionUninstall, UninstallAction},
-    {ActionRecordVersion, ActionNotAvailable},
+    {ActionRecordVersion, RecordVersionAction},
     {ActionRunPnputil, RunPnputilAction},
     {ActionDisable, DisableAction},
     {ActionEnable, EnableAction},

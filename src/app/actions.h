@@ -27,10 +27,11 @@ using ActionHandler = ActionResult (*)(ActionContext &context);
 ActionHandler HandlerFor(ActionCode action);
 
 // The individual actions.
+ActionResult InstallAction(ActionContext &context);
+ActionResult RecordVersionAction(ActionContext &context);
 ActionResult RunPnputilAction(ActionContext &context);
 ActionResult RescanAction(ActionContext &context);
 ActionResult SelfDeleteAction(ActionContext &context);
-ActionResult ActionNotAvailable(ActionContext &context);
 ActionResult UninstallAction(ActionContext &context);
 ActionResult DisableAction(ActionContext &context);
 ActionResult EnableAction(ActionContext &context);

@@ -22,14 +22,6 @@ std::u16string CutToBuffer(std::u16string text, std::size_t bufferChars) {
     return text;
 }
 
-bool FileExists(Platform &platform, const std::u16string &path) {
-    FindData data{};
-    HANDLE find = platform.FindFirstFileW(path.c_str(), &data);
-    if (find == InvalidHandleValue()) return false;
-    platform.FindClose(find);
-    return true;
-}
-
 bool ReadField(Platform &platform, const InfContext &context, DWORD field, std::u16string &text) {
     char16_t buffer[kVersionBufferChars] = {};
     if (!platform.SetupGetStringFieldW(&context, field, buffer, kVersionBufferChars, nullptr))
@@ -61,6 +53,12 @@ PackagePaths BuildPackagePaths(std::u16string_view ownPath, std::u16string_view 
     return paths;
 }
 
+void LogPackagePaths(InstallLog &log, const PackagePaths &paths) {
+    LogLine(log, u"The file path...");
+    LogLine(log, paths.sourceDir);
+    LogLine(log, paths.infPath);
+}
+
 PackageLocation LocateDriverPackage(Platform &platform, RunState &state, DriverPackage &package,
                                     const PackageSwitches &switches) {
     std::u16string infName;
@@ -78,11 +76,9 @@ PackageLocation LocateDriverPackage(Platform &platform, RunState &state, DriverP
     if (length == 0 || length >= kPathBufferChars) return PackageLocation::NotFound;
 
     const PackagePaths paths = BuildPackagePaths(TextOf(ownPath, kPathBufferChars), infName);
-    LogLine(state.log, u"The file path...");
-    LogLine(state.log, paths.sourceDir);
-    LogLine(state.log, paths.infPath);
+    LogPackagePaths(state.log, paths);
     state.PackageInfPath = paths.infPath;
-    if (!FileExists(platform, paths.infPath)) return PackageLocation::NotFound;
+    if (!PackageInfExists(platform, paths.infPath)) return PackageLocation::NotFound;
     LoadPackageDriverVersion(platform, state);
     package.InfPath = paths.infPath;
     package.SourceDir = paths.sourceDir;
@@ -142,6 +138,14 @@ void LoadPackageDriverVersion(Platform &platform, RunState &state) {
         if (inf.IsOpen() && !ReadInfDriverVer(platform, inf.Get(), version)) version.clear();
     }
     state.PackageDriverVersion = CutToBuffer(NormalizeDriverVersion(version), kVersionBufferChars);
+}
+
+bool PackageInfExists(Platform &platform, const std::u16string &path) {
+    FindData data{};
+    HANDLE find = platform.FindFirstFileW(path.c_str(), &data);
+    if (find == InvalidHandleValue()) return false;
+    platform.FindClose(find);
+    return true;
 }
 
 void FreeDriverPackage(DriverPackage &package) {

@@ -46,6 +46,9 @@ enum class PackageLocation {
 PackageLocation LocateDriverPackage(Platform &platform, RunState &state, DriverPackage &package,
                                     const PackageSwitches &switches);
 
+// Logs "The file path...", the source folder and the INF path.
+void LogPackagePaths(InstallLog &log, const PackagePaths &paths);
+
 // The version field of the DriverVer line of the [version] section.
 bool ReadInfDriverVer(Platform &platform, HINF inf, std::u16string &version);
 
@@ -57,5 +60,8 @@ void LoadPackageDriverVersion(Platform &platform, RunState &state);
 std::u16string NormalizeDriverVersion(std::u16string_view version);
 
 void FreeDriverPackage(DriverPackage &package);
+
+// True when a file matches the path.
+bool PackageInfExists(Platform &platform, const std::u16string &path);
 
 }  // namespace cvl

@@ -91,21 +91,5 @@ TEST_F(DevicesContract, DeviceNodesAreLocatedByInstanceIdWhilePresent) {
     EXPECT_EQ(platform.CM_Reenumerate_DevNode_Ex(found, 0, nullptr), CR_INVALID_DEVNODE);
 }
 
-TEST_F(DevicesContract, ClassNamesResolveThroughTheClassKeys) {
-    // SetupDiClassGuidsFromName finds "Net" (any case) by the Class value of
-    // the class keys; a short list fails with ERROR_INSUFFICIENT_BUFFER and
-    // the count needed; an unknown class gives none.
-    Guid guids[2]{};
-    DWORD required = 0;
-    ASSERT_TRUE(platform.SetupDiClassGuidsFromNameW(u"net", guids, 2, &required));
-    EXPECT_EQ(required, 1u);
-    EXPECT_TRUE(guids[0] == kNetClass);
-    EXPECT_FALSE(platform.SetupDiClassGuidsFromNameW(u"Net", guids, 0, &required));
-    EXPECT_EQ(platform.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(required, 1u);
-    EXPECT_TRUE(platform.SetupDiClassGuidsFromNameW(u"Modem", guids, 2, &required));
-    EXPECT_EQ(required, 0u);
-}
-
 }  // namespace
 }  // namespace cvl::sim

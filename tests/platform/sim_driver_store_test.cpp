@@ -105,29 +105,6 @@ TEST_F(DriverStoreContract, PublishingAnInfNamesItOemNInTheInfFolder) {
     EXPECT_FALSE(sim.FileExists(u"C:\\Windows\\INF\\oem2.inf"));
 }
 
-TEST_F(DriverStoreContract, OnlyCompleteWindows4PackagesArePublished) {
-    // A relative or missing path is not found, an INF without a Windows-4
-    // signature has the wrong style, and a catalog the INF names must lie
-    // beside it.
-    sim.AddFile(u"C:\\old\\old.inf", "[Version]\r\n");
-    sim.AddFile(u"C:\\nocat\\net.inf", kPackageInf);
-    struct Case {
-        const char16_t *path;
-        DWORD error;
-    };
-    for (const Case &c : {Case{u"netcvl.inf", ERROR_FILE_NOT_FOUND},
-                          Case{u"C:\\pkg\\none.inf", ERROR_FILE_NOT_FOUND},
-                          Case{u"C:\\old\\old.inf", 0xE0000100 /*ERROR_WRONG_INF_STYLE*/},
-                          Case{u"C:\\nocat\\net.inf", ERROR_FILE_NOT_FOUND}}) {
-        SCOPED_TRACE(static_cast<int>(c.error));
-        char16_t destination[260];
-        EXPECT_FALSE(
-            platform.SetupCopyOEMInfW(c.path, nullptr, SPOST_PATH, 0, destination, 260, nullptr));
-        EXPECT_EQ(platform.GetLastError(), c.error);
-    }
-    EXPECT_FALSE(sim.FileExists(u"C:\\Windows\\INF\\oem0.inf"));
-}
-
 TEST_F(DriverStoreContract, SourceFoldersAreListedOnceAndRemoved) {
     // The system source list holds each folder once, whatever its case.
     const char16_t kSetupKey[] = u"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";

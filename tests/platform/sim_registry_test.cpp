@@ -1,5 +1,6 @@
-// The registry behaviour the system relies on, checked through the Platform
-// interface; the machine is only seeded and read back from outside.
+// The registry of the simulated machine beyond what every machine shares
+// (tests/platform/contract): the 9x family, the order it keeps, seeding and
+// faults.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -27,118 +28,6 @@ protected:
     Platform &platform = sim;
 };
 
-TEST_F(RegistryContract, CreateMakesEveryMissingParentAndReportsWhatItDid) {
-    // RegCreateKeyEx creates the intermediate keys and says whether the last
-    // one was created or only opened.
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    ASSERT_EQ(platform.RegCreateKeyExW(HKeyLocalMachine(), u"SOFTWARE\\A\\B\\C", 0, KEY_ALL_ACCESS,
-                                       &key, &disposition),
-              ERROR_SUCCESS);
-    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-    EXPECT_TRUE(sim.RegKeyExists(u"HKLM\\SOFTWARE\\A\\B"));
-    EXPECT_EQ(platform.RegCloseKey(key), ERROR_SUCCESS);
-
-    ASSERT_EQ(platform.RegCreateKeyExW(HKeyLocalMachine(), u"software\\a\\b\\c", 0, KEY_ALL_ACCESS,
-                                       &key, &disposition),
-              ERROR_SUCCESS);
-    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
-    EXPECT_EQ(platform.RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
-}
-
-TEST_F(RegistryContract, NamesFoldCaseButKeepTheirSpelling) {
-    // Key and value names are case-insensitive; enumeration returns them as
-    // they were first written.
-    sim.SetRegString(u"HKLM\\SOFTWARE\\CVLSetup\\Vista_B701", u"InfName", u"oem3.inf");
-    HKEY key = Open(u"software\\cvlsetup");
-    char16_t name[64];
-    DWORD nameSize = 64;
-    ASSERT_EQ(platform.RegEnumKeyExW(key, 0, name, &nameSize), ERROR_SUCCESS);
-    EXPECT_EQ(std::u16string(name), u"Vista_B701");
-    EXPECT_EQ(nameSize, 10u);
-    HKEY subkey = nullptr;
-    ASSERT_EQ(platform.RegOpenKeyExW(key, u"VISTA_B701", 0, KEY_READ, &subkey), ERROR_SUCCESS);
-    DWORD size = 0;
-    EXPECT_EQ(platform.RegQueryValueExW(subkey, u"INFNAME", nullptr, nullptr, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(size, 18u);
-    platform.RegCloseKey(subkey);
-    platform.RegCloseKey(key);
-}
-
-TEST_F(RegistryContract, QueryFollowsTheMoreDataProtocol) {
-    // RegQueryValueEx: no buffer asks for the size; a short buffer gets
-    // ERROR_MORE_DATA with the size needed and stays untouched; a missing
-    // value is ERROR_FILE_NOT_FOUND; a buffer without a size is refused.
-    sim.SetRegString(kSeedKey, u"SourcePath", u"C:\\pkg");  // 14 bytes with the zero
-    HKEY key = Open(kKey, KEY_READ);
-    struct Case {
-        const char *rule;
-        const char16_t *value;
-        bool withBuffer;
-        DWORD capacity;
-        LSTATUS status;
-        DWORD sizeAfter;
-        bool copied;
-    };
-    const Case cases[] = {
-        {"size query", u"SourcePath", false, 0, ERROR_SUCCESS, 14, false},
-        {"short buffer", u"SourcePath", true, 13, ERROR_MORE_DATA, 14, false},
-        {"exact buffer", u"SourcePath", true, 14, ERROR_SUCCESS, 14, true},
-        {"large buffer", u"SourcePath", true, 64, ERROR_SUCCESS, 14, true},
-        {"missing value", u"NoSuchValue", true, 64, ERROR_FILE_NOT_FOUND, 64, false},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.rule);
-        BYTE buffer[64];
-        std::memset(buffer, 0xAB, sizeof buffer);
-        DWORD type = 0;
-        DWORD size = c.capacity;
-        EXPECT_EQ(
-            platform.RegQueryValueExW(key, c.value, &type, c.withBuffer ? buffer : nullptr, &size),
-            c.status);
-        EXPECT_EQ(size, c.sizeAfter);
-        if (c.status != ERROR_FILE_NOT_FOUND) {
-            EXPECT_EQ(type, REG_SZ);
-        }
-        EXPECT_EQ(buffer[0], c.copied ? 'C' : 0xAB);
-    }
-    BYTE buffer[4];
-    EXPECT_EQ(platform.RegQueryValueExW(key, u"SourcePath", nullptr, buffer, nullptr),
-              ERROR_INVALID_PARAMETER);
-    platform.RegCloseKey(key);
-}
-
-TEST_F(RegistryContract, StringStoredWithoutItsZeroGetsOneWhenTheBufferHasRoom) {
-    // NT terminates a REG_SZ read whose data lacks the zero when it fits.
-    sim.SetRegValue(kSeedKey, u"Raw", REG_SZ, {'a', 0, 'b', 0});
-    HKEY key = Open(kKey, KEY_READ);
-    BYTE buffer[8];
-    std::memset(buffer, 0xFF, sizeof buffer);
-    DWORD size = sizeof buffer;
-    ASSERT_EQ(platform.RegQueryValueExW(key, u"Raw", nullptr, buffer, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 4u);  // the size is that of the stored data
-    EXPECT_EQ(buffer[4], 0);
-    EXPECT_EQ(buffer[5], 0);
-    platform.RegCloseKey(key);
-}
-
-TEST_F(RegistryContract, OpeningAMissingOrMalformedPathFails) {
-    // RegOpenKeyEx: a missing key is ERROR_FILE_NOT_FOUND and the result is
-    // cleared; a name may not begin with a backslash.
-    HKEY key = reinterpret_cast<HKEY>(0x1234);
-    EXPECT_EQ(platform.RegOpenKeyExW(HKeyLocalMachine(), u"SOFTWARE\\Nothing", 0, KEY_READ, &key),
-              ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(platform.RegOpenKeyExW(HKeyLocalMachine(), u"\\SOFTWARE", 0, KEY_READ, &key),
-              static_cast<LSTATUS>(ERROR_BAD_PATHNAME));
-    // An empty name on a root key hands back that root key itself.
-    ASSERT_EQ(platform.RegOpenKeyExW(HKeyCurrentUser(), u"", 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(key, HKeyCurrentUser());
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
-}
-
 TEST_F(RegistryContract, DeletingAKeyWithSubkeysDependsOnTheSystemFamily) {
     // RegDeleteKey: the NT family refuses a key that has subkeys with
     // ERROR_ACCESS_DENIED; the 9x family deletes the whole tree.
@@ -163,23 +52,6 @@ TEST_F(RegistryContract, DeletingAKeyWithSubkeysDependsOnTheSystemFamily) {
         EXPECT_EQ(machine.RegDeleteKeyW(HKeyLocalMachine(), u"SOFTWARE\\CVLSetup\\PCIE\\Deep"),
                   c.treeLeft ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
     }
-}
-
-TEST_F(RegistryContract, HandlesToADeletedKeyReportItDeleted) {
-    // Operations on a handle whose key was deleted fail with
-    // ERROR_KEY_DELETED; closing the handle still succeeds.
-    sim.SetRegDword(kSeedKey, u"CardFound", 1);
-    HKEY key = Open(kKey);
-    ASSERT_EQ(platform.RegDeleteKeyW(HKeyLocalMachine(), kKey), ERROR_SUCCESS);
-    DWORD size = 0;
-    EXPECT_EQ(platform.RegQueryValueExW(key, u"CardFound", nullptr, nullptr, &size),
-              ERROR_KEY_DELETED);
-    const DWORD one = 1;
-    EXPECT_EQ(
-        platform.RegSetValueExW(key, u"X", REG_DWORD, reinterpret_cast<const BYTE *>(&one), 4),
-        ERROR_KEY_DELETED);
-    EXPECT_EQ(platform.RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(platform.RegCloseKey(key), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(RegistryContract, EnumerationIsByIndexInCreationOrder) {
@@ -214,80 +86,17 @@ TEST_F(RegistryContract, EnumerationIsByIndexInCreationOrder) {
     platform.RegCloseKey(key);
 }
 
-TEST_F(RegistryContract, EnumerationReportsNamesAndDataThatDoNotFit) {
-    // A name that does not fit (with its zero) is ERROR_MORE_DATA and its
-    // size is left as given; value data that does not fit is ERROR_MORE_DATA
-    // with the size needed.
-    sim.CreateRegKey(u"HKLM\\SOFTWARE\\CVLSetup\\VISTA_B760");
-    sim.SetRegString(kSeedKey, u"NewDrvVer", u"8.045");
-    HKEY key = Open(kKey, KEY_READ);
-    char16_t name[16];
-    DWORD nameSize = 10;  // "VISTA_B760" needs 11
-    EXPECT_EQ(platform.RegEnumKeyExW(key, 0, name, &nameSize), ERROR_MORE_DATA);
-    EXPECT_EQ(nameSize, 10u);
-
-    nameSize = 9;  // "NewDrvVer" needs 10
-    DWORD type = 0;
-    DWORD dataSize = 0;
-    EXPECT_EQ(platform.RegEnumValueW(key, 0, name, &nameSize, &type, nullptr, &dataSize),
-              ERROR_MORE_DATA);
-    EXPECT_EQ(nameSize, 9u);
-
-    BYTE data[4];
-    nameSize = 16;
-    dataSize = sizeof data;
-    EXPECT_EQ(platform.RegEnumValueW(key, 0, name, &nameSize, &type, data, &dataSize),
-              ERROR_MORE_DATA);
-    EXPECT_EQ(std::u16string(name), u"NewDrvVer");
-    EXPECT_EQ(dataSize, 12u);
-    EXPECT_EQ(type, REG_SZ);
-    platform.RegCloseKey(key);
-}
-
-TEST_F(RegistryContract, AHandleCanDoOnlyWhatItWasOpenedFor) {
-    // Writing through a handle opened for reading is ERROR_ACCESS_DENIED on
-    // NT; the 9x family has no key security and allows it.
+TEST_F(RegistryContract, The9xFamilyHasNoKeySecurity) {
+    // Windows 9x lets a handle opened for reading write; NT refuses it (a
+    // contract case).
     sim.CreateRegKey(kSeedKey);
     const DWORD one = 1;
-    const auto *data = reinterpret_cast<const BYTE *>(&one);
-    HKEY key = Open(kKey, KEY_READ);
-    EXPECT_EQ(platform.RegSetValueExW(key, u"X", REG_DWORD, data, 4), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(platform.RegDeleteValueW(key, u"X"), ERROR_ACCESS_DENIED);
-    HKEY created = nullptr;
-    EXPECT_EQ(platform.RegCreateKeyExW(key, u"New", 0, KEY_ALL_ACCESS, &created, nullptr),
-              ERROR_ACCESS_DENIED);
-    platform.RegCloseKey(key);
-
     sim.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-    key = Open(kKey, KEY_READ);
-    EXPECT_EQ(platform.RegSetValueExW(key, u"X", REG_DWORD, data, 4), ERROR_SUCCESS);
+    HKEY key = Open(kKey, KEY_READ);
+    EXPECT_EQ(
+        platform.RegSetValueExW(key, u"X", REG_DWORD, reinterpret_cast<const BYTE *>(&one), 4),
+        ERROR_SUCCESS);
     platform.RegCloseKey(key);
-}
-
-TEST_F(RegistryContract, ValuesAreStoredAsTheRawBytesGiven) {
-    // RegSetValueEx stores exactly `dataSize` bytes under the given type;
-    // deleting a missing value is ERROR_FILE_NOT_FOUND.
-    HKEY key = nullptr;
-    ASSERT_EQ(platform.RegCreateKeyExW(HKeyCurrentUser(), u"Software\\T", 0, KEY_ALL_ACCESS, &key,
-                                       nullptr),
-              ERROR_SUCCESS);
-    const BYTE multi[] = {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0};
-    ASSERT_EQ(platform.RegSetValueExW(key, u"Ids", REG_MULTI_SZ, multi, sizeof multi),
-              ERROR_SUCCESS);
-    const auto stored = sim.GetRegValue(u"HKEY_CURRENT_USER\\Software\\T", u"ids");
-    ASSERT_TRUE(stored.has_value());
-    EXPECT_EQ(stored->type, REG_MULTI_SZ);
-    EXPECT_EQ(stored->data, std::vector<BYTE>(multi, multi + sizeof multi));
-    EXPECT_EQ(platform.RegDeleteValueW(key, u"IDS"), ERROR_SUCCESS);
-    EXPECT_EQ(platform.RegDeleteValueW(key, u"Ids"), ERROR_FILE_NOT_FOUND);
-    platform.RegCloseKey(key);
-}
-
-TEST_F(RegistryContract, ClosingChecksTheHandle) {
-    // RegCloseKey on something that is no open key is ERROR_INVALID_HANDLE;
-    // the predefined root keys close without effect.
-    EXPECT_EQ(platform.RegCloseKey(reinterpret_cast<HKEY>(0x4444)), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(platform.RegCloseKey(HKeyLocalMachine()), ERROR_SUCCESS);
 }
 
 TEST_F(RegistryContract, SeedingAcceptsBothSpellingsOfEachHive) {

@@ -27,7 +27,9 @@ def parse_arguments():
     build = os.path.join(REPO, "build-win64")
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", default=os.path.join(build, "cvlsetup.exe"))
-    parser.add_argument("--probe", default=os.path.join(build, "cvl_platform_probe.exe"))
+    parser.add_argument("--contract-tests",
+                        default=os.path.join(build, "cvl_platform_contract_tests.exe"),
+                        help="the contract cases of the platform layer, built for Windows")
     parser.add_argument("--cfgmgr32", default=os.path.join(build, "cfgmgr32.dll"),
                         help="the test cfgmgr32.dll that reports chosen node status")
     parser.add_argument("--newdev", default=os.path.join(build, "newdev.dll"),
@@ -71,7 +73,7 @@ def run_scenario(template, work, name, scenario, programs, options):
             print("  prefix kept: " + prefix.root)
         else:
             wine_prefix.remove_prefix(prefix)
-    return context.failures
+    return context.failures, context.notes
 
 
 def main():
@@ -86,7 +88,8 @@ def main():
     if not shutil.which("wine") or not shutil.which("wineserver"):
         print("wine is not installed: the Wine scenarios cannot run")
         return 77
-    programs = [(options.exe, scenarios.EXE), (options.probe, scenarios.PROBE)]
+    programs = [(options.exe, scenarios.EXE),
+                (options.contract_tests, scenarios.CONTRACT_TESTS)]
     for source in ([path for path, _ in programs] +
                    [options.cfgmgr32, options.newdev, options.host_runner or options.exe]):
         if not os.path.isfile(source):
@@ -114,14 +117,16 @@ def run_all(selected, work, programs, options):
     def run_one(entry):
         name, scenario = entry
         begun = time.monotonic()
-        failures = run_scenario(template, work, name, scenario, programs, options)
-        return name, failures, time.monotonic() - begun
+        failures, notes = run_scenario(template, work, name, scenario, programs, options)
+        return name, failures, notes, time.monotonic() - begun
 
     failed = []
     try:
         with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, options.jobs)) as pool:
-            for name, failures, seconds in pool.map(run_one, selected):
+            for name, failures, notes, seconds in pool.map(run_one, selected):
                 print("%s %s (%.1f s)" % ("FAIL" if failures else "PASS", name, seconds))
+                for note in notes:
+                    print("    " + note)
                 for failure in failures:
                     print("    " + failure.replace("\n", "\n    "))
                 if failures:

@@ -10,7 +10,7 @@ import shutil
 
 APP_DIR = r"C:\app"
 EXE = r"C:\app\cvlsetup.exe"
-PROBE = r"C:\app\cvl_platform_probe.exe"
+CONTRACT_TESTS = r"C:\app\cvl_platform_contract_tests.exe"
 VICTIM_DIR = r"C:\victim"
 LOG_NAME = "InstallLog.txt"
 COMPAT_KEY = (r"HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags"
@@ -34,6 +34,8 @@ class Context:
         # Test-only DLLs a scenario may put beside the program: name -> file.
         self.test_dlls = test_dlls or {}
         self.failures = []
+        # Lines the runner prints under the scenario's result, pass or fail.
+        self.notes = []
 
     def expect(self, condition, what):
         if not condition:
@@ -86,7 +88,7 @@ class Context:
 
     def ended_process_id(self):
         """The id of a process that has already ended."""
-        result = self.prefix.checked_wine(PROBE, "print-pid")
+        result = self.prefix.checked_wine(CONTRACT_TESTS, "print-pid")
         return result.stdout.decode().strip()
 
 
@@ -168,25 +170,63 @@ def self_deletion_scenario(process_id, target, present, deleted):
     return run
 
 
+# What the contract cases of the platform layer find prepared in the prefix:
+# a network adapter to read, one to remove, and a kernel driver service.
+CONTRACT_DEVICES = [
+    (r"ROOT\CVLPROBE\0000", r"CVL_PROBE_DEVICE\0CVL_PROBE_FAMILY"),
+    (r"ROOT\CVLPROBE\0001", "CVL_PROBE_REMOVABLE"),
+]
+CONTRACT_SERVICE = "cvlprobe"
+CONTRACT_SERVICE_PATH = r"system32\DRIVERS\cvlprobe.sys"
+CONTRACT_WORK = "C:\\contract\\"
+GTEST_SUMMARY = re.compile(r"^\[(==========|  PASSED  |  FAILED  |  SKIPPED )\] .*$", re.MULTILINE)
+
+
 def platform_contract(context):
-    """The real platform layer against Wine, through the probe program."""
+    """The contract cases of the platform layer against Wine: the same
+    GoogleTest cases the host build runs on the simulated machine."""
     prefix = context.prefix
-    device_key = r"HKLM\System\CurrentControlSet\Enum\ROOT\CVLPROBE\0000"
-    prefix.reg_add(device_key, "HardwareID", "REG_MULTI_SZ", r"CVL_PROBE_DEVICE\0CVL_PROBE_FAMILY")
-    prefix.reg_add(device_key, "CompatibleIDs", "REG_MULTI_SZ", r"CVL_PROBE_A\0CVL_PROBE_B")
-    prefix.reg_add(device_key, "ClassGUID", "REG_SZ", NET_CLASS_GUID)
-    service_path = r"system32\DRIVERS\cvlprobe.sys"
-    prefix.checked_wine("sc", "create", "cvlprobe", "type=", "kernel", "start=", "demand",
-                        "binPath=", service_path)
-    os.makedirs(prefix.host_path(r"C:\probe"), exist_ok=True)
-    result = prefix.wine(PROBE, "contract", PROBE, "CVL_PROBE_DEVICE", "cvlprobe", service_path,
-                         "C:\\probe\\")
-    output = result.stdout.decode(errors="replace")
-    context.failures.extend(line for line in output.splitlines() if line.startswith("FAIL"))
-    context.expect_equal(result.returncode, 0, "probe exit code")
-    # A probe that died half-way prints no summary.
-    context.expect(re.search(r"^\d+ failed\r?$", output, re.MULTILINE),
-                   "probe output ends early:\n" + output[-2000:])
+    for instance, hardware_ids in CONTRACT_DEVICES:
+        device_key = "HKLM\\System\\CurrentControlSet\\Enum\\" + instance
+        prefix.reg_add(device_key, "HardwareID", "REG_MULTI_SZ", hardware_ids)
+        prefix.reg_add(device_key, "CompatibleIDs", "REG_MULTI_SZ", r"CVL_PROBE_A\0CVL_PROBE_B")
+        prefix.reg_add(device_key, "ClassGUID", "REG_SZ", NET_CLASS_GUID)
+    prefix.checked_wine("sc", "create", CONTRACT_SERVICE, "type=", "kernel", "start=", "demand",
+                        "binPath=", CONTRACT_SERVICE_PATH)
+    os.makedirs(prefix.host_path(CONTRACT_WORK), exist_ok=True)
+    result = prefix.wine(CONTRACT_TESTS, "--device=CVL_PROBE_DEVICE",
+                         "--removable-device=CVL_PROBE_REMOVABLE",
+                         "--service=" + CONTRACT_SERVICE,
+                         "--service-path=" + CONTRACT_SERVICE_PATH, "--work=" + CONTRACT_WORK)
+    output = result.stdout.decode(errors="replace").replace("\r\n", "\n")
+    summary = [match.group(0) for match in GTEST_SUMMARY.finditer(output)]
+    context.notes.extend(summary)
+    context.expect_equal(result.returncode, 0, "contract test program exit code")
+    # A program that died half-way prints no closing count.
+    context.expect(any(line.startswith("[  PASSED  ]") or line.startswith("[  FAILED  ]")
+                       for line in summary),
+                   "contract test output ends early:\n" + output[-3000:])
+    if result.returncode != 0:
+        context.failures.append("output of the failed cases:\n" + failed_case_output(output))
+
+
+def failed_case_output(output):
+    """The lines of each case that failed, from its start to its end."""
+    lines = []
+    inside = False
+    for line in output.splitlines():
+        if line.startswith("[ RUN      ]"):
+            inside = True
+            case = [line]
+            continue
+        if inside:
+            case.append(line)
+            if line.startswith("[  FAILED  ]"):
+                lines += case
+                inside = False
+            elif line.startswith("[       OK ]"):
+                inside = False
+    return "\n".join(lines[-200:])
 
 
 # Wine takes no class-install parameters, but its trace names the install
@@ -200,11 +240,12 @@ REQUEST_TRACE = re.compile(r"fixme:setupapi:SetupDiSetClassInstallParamsW \S+ \S
 
 
 def class_install_requests(context):
-    result = context.prefix.wine(PROBE, "class-install-requests", debug="fixme+setupapi")
+    result = context.prefix.wine(CONTRACT_TESTS, "class-install-requests",
+                                 debug="fixme+setupapi")
     trace = result.stderr.decode(errors="replace")
     # Wine prints the function in hex and the size in decimal.
     requests = [(int(f, 16), int(size)) for f, size in REQUEST_TRACE.findall(trace)]
-    context.expect_equal(result.returncode, 0, "probe exit code")
+    context.expect_equal(result.returncode, 0, "contract test program exit code")
     context.expect_equal(requests, EXPECTED_REQUESTS, "class-install requests (function, bytes)")
 
 

@@ -1,10 +1,29 @@
-# The Wine side of the tests of a Windows build: the platform probe, and the
-# end-to-end scenarios registered with CTest. Wine runs only the 64-bit
-# build here (Debian's wine64 has no 32-bit side).
-file(GLOB CVL_PROBE_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/probe/*.cpp")
-add_executable(cvl_platform_probe ${CVL_PROBE_SOURCES})
-target_link_options(cvl_platform_probe PRIVATE ${CVL_STATIC_LINK_OPTIONS})
-target_link_libraries(cvl_platform_probe PRIVATE cvl_win32 cvl_logic)
+# The Wine side of the tests of a Windows build: the contract cases of the
+# platform layer, and the end-to-end scenarios registered with CTest. Wine
+# runs only the 64-bit build here (Debian's wine64 has no 32-bit side).
+
+# GoogleTest for the target, built from the sources Debian's googletest
+# package ships. Its own code is not held to our warning level.
+set(CVL_GOOGLETEST_DIR "/usr/src/googletest/googletest" CACHE PATH "GoogleTest sources")
+add_library(cvl_gtest STATIC "${CVL_GOOGLETEST_DIR}/src/gtest-all.cc")
+# Our port header must come before GoogleTest's own (see gtest_port/).
+target_include_directories(cvl_gtest PUBLIC "${CMAKE_CURRENT_LIST_DIR}/gtest_port")
+target_include_directories(cvl_gtest SYSTEM PUBLIC "${CVL_GOOGLETEST_DIR}/include")
+target_include_directories(cvl_gtest PRIVATE "${CVL_GOOGLETEST_DIR}")
+target_compile_options(cvl_gtest PRIVATE -w)
+
+# The contract cases shared with the host build, run against the real
+# platform layer. It is also the console program without manifest that the
+# layout check must refuse.
+file(GLOB CVL_CONTRACT_SOURCES CONFIGURE_DEPENDS
+    "${PROJECT_SOURCE_DIR}/tests/platform/contract/*_contract_test.cpp")
+file(GLOB CVL_CONTRACT_WIN32_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/contract/*.cpp")
+add_executable(cvl_platform_contract_tests ${CVL_CONTRACT_SOURCES} ${CVL_CONTRACT_WIN32_SOURCES}
+    "${PROJECT_SOURCE_DIR}/tests/platform/contract/contract_machine.cpp")
+target_include_directories(cvl_platform_contract_tests PRIVATE
+    "${PROJECT_SOURCE_DIR}/tests/platform/contract")
+target_link_options(cvl_platform_contract_tests PRIVATE ${CVL_STATIC_LINK_OPTIONS})
+target_link_libraries(cvl_platform_contract_tests PRIVATE cvl_gtest cvl_win32 cvl_logic)
 
 # The test machine's cfgmgr32.dll: node status per device and rescan calls
 # that succeed, put beside cvlsetup.exe by the scenarios that need them.
@@ -35,15 +54,17 @@ find_package(Python3 COMPONENTS Interpreter)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CVL_WINE AND Python3_Interpreter_FOUND)
     add_test(NAME wine_end_to_end
         COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/run_wine_tests.py"
-                --exe $<TARGET_FILE:cvlsetup> --probe $<TARGET_FILE:cvl_platform_probe>
+                --exe $<TARGET_FILE:cvlsetup>
+                --contract-tests $<TARGET_FILE:cvl_platform_contract_tests>
                 --cfgmgr32 $<TARGET_FILE:cvl_test_cfgmgr32>
                 --newdev $<TARGET_FILE:cvl_test_newdev>)
     set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 endif()
 
 # The layout check must refuse a program that lacks what cvlsetup.exe has:
-# the probe is a console program without manifest or version block.
+# the contract test program is a console program without manifest or
+# version block.
 add_test(NAME pe_layout_refuses_console_program
     COMMAND "${PROJECT_SOURCE_DIR}/scripts/check-pe.sh" ${cvl_pe_option}
-            $<TARGET_FILE:cvl_platform_probe>)
+            $<TARGET_FILE:cvl_platform_contract_tests>)
 set_tests_properties(pe_layout_refuses_console_program PROPERTIES WILL_FAIL TRUE)

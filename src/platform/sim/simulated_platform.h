@@ -59,7 +59,6 @@ inline constexpr DWORD ERROR_BADKEY = 1010;
 // caller waits (it runs only after the caller's run, or never): Windows
 // would hang, the machine fails the wait with WAIT_FAILED and this code.
 inline constexpr DWORD ERROR_POSSIBLE_DEADLOCK = 1131;
-inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 inline constexpr DWORD ERROR_NO_CLASSINSTALL_PARAMS = 0xE0000215;
 inline constexpr DWORD ERROR_NOT_DISABLEABLE = 0xE0000231;
 

@@ -1,0 +1,166 @@
+#include "install/family_install.h"
+
+#include <array>
+
+#include "app/os_detect.h"
+#include "device/family_match.h"
+#include "device/family_tables.h"
+#include "device/version_check.h"
+#include "log/install_log.h"
+#include "state/setup_state.h"
+
+namespace cvl {
+namespace {
+
+// How a family's list takes the OEM ids of the command line.
+enum class OemIds {
+    Ignored,
+    Replace,         // the OEM ids instead of the family's
+    ReplaceAndList,  // the same, each id also logged before the "Apply" line
+};
+
+enum class StatusKey { None, Network, UsbFe, UsbGbe };
+
+struct FamilyRow {
+    bool InstallOptions::*flag;
+    DeviceFamily family;
+    const char16_t *applyLine;
+    OemIds oemIds;
+    StatusKey statusKey;
+};
+
+// The first row whose flag is set chooses the family.
+constexpr std::array<FamilyRow, 6> kFamilyRows{{
+    {&InstallOptions::vistaB701, FamilyVistaB701, u"Apply VISTA B701 driver...", OemIds::Replace,
+     StatusKey::Network},
+    {&InstallOptions::vistaB703, FamilyVistaB703, u"Apply VISTA B703 driver...",
+     OemIds::ReplaceAndList, StatusKey::Network},
+    {&InstallOptions::vistaB760, FamilyVistaB760, u"Apply VISTA B760 driver...", OemIds::Ignored,
+     StatusKey::None},
+    {&InstallOptions::vistaB761, FamilyVistaB761, u"Apply VISTA B761 driver...", OemIds::Ignored,
+     StatusKey::UsbFe},
+    {&InstallOptions::vistaB762, FamilyVistaB762, u"Apply VISTA B762 driver...", OemIds::Ignored,
+     StatusKey::UsbGbe},
+    {&InstallOptions::vistaB76x, FamilyVistaB76x, u"Apply VISTA B76x driver...", OemIds::Ignored,
+     StatusKey::UsbGbe},
+}};
+
+const FamilyRow &ChosenFamily(const InstallOptions &options) {
+    for (const FamilyRow &row : kFamilyRows)
+        if (options.*row.flag) return row;
+    // The install action runs this flow only with a per-family flag set.
+    return kFamilyRows.front();
+}
+
+// The B760 adapter of Windows 98 is installed by the system itself.
+bool SystemInstallsAdapter(const FamilyRow &row, OsKind osKind) {
+    return row.family == FamilyVistaB760 && osKind == Os9x98;
+}
+
+void RegisterFamilySource(Platform &platform, RunState &state, const FamilyRow &row,
+                          const PackagePaths &paths) {
+    if (row.family == FamilyVistaB760 && state.osKind == Os9xMe) {
+        // Windows Me installs USB drivers from its own setup-file folder.
+        const std::u16string optionsInstall = WindowsOptionsInstallPath(platform);
+        LogLine(state.log, u"AddSrcList");
+        LogLine(state.log, optionsInstall);
+        RegisterInstallSource(platform, optionsInstall, row.family);
+    } else if (SystemInstallsAdapter(row, state.osKind)) {
+        PrepareWindows98Search(platform, state);
+    } else {
+        RegisterInstallSource(platform, paths.sourceDir, row.family);
+    }
+}
+
+bool BuildFamilyList(HardwareIdList &list, const FamilyRow &row, RunState &state) {
+    const bool useOem = row.oemIds != OemIds::Ignored && state.ids.oemCount > 0;
+    if (!(useOem ? list.AssignOem(state.ids) : list.AssignFamily(row.family))) return false;
+    if (useOem && row.oemIds == OemIds::ReplaceAndList)
+        for (std::size_t i = 0; i < list.Count(); ++i) LogLine(state.log, list.At(i));
+    LogLine(state.log, row.applyLine);
+    return true;
+}
+
+// After the update: a fresh look for the B760 adapter, or the status key.
+void FinishFamily(Platform &platform, const RunState &state, const FamilyRow &row) {
+    switch (row.statusKey) {
+        case StatusKey::Network:
+            SetNetworkStatus(platform, StatusWrite, state.osKind, state.PackageDriverVersion);
+            break;
+        case StatusKey::UsbFe:
+            SetUsbFeStatus(platform, StatusWrite, state.osKind, state.PackageDriverVersion);
+            break;
+        case StatusKey::UsbGbe:
+            SetUsbGbeStatus(platform, StatusWrite, state.osKind, state.PackageDriverVersion);
+            break;
+        case StatusKey::None: {
+            if (IsWindows98OrMe(state.osKind)) break;
+            // Not waited for: the adapter may take its time to come back.
+            DEVINST root = 0;
+            if (platform.CM_Locate_DevNode_ExW(&root, nullptr, CM_LOCATE_DEVNODE_NORMAL, nullptr) ==
+                CR_SUCCESS)
+                platform.CM_Reenumerate_DevNode_Ex(root, CM_REENUMERATE_NORMAL, nullptr);
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+ExitCode InstallFamilyDriver(Platform &platform, RunState &state, const InstallOptions &options,
+                             UpdatedHardwareIds &updated) {
+    const FamilyRow &row = ChosenFamily(options);
+    std::u16string ownPath;
+    if (!ReadProgramPath(platform, ownPath)) return ExitCode::PackageNotFound;
+
+    const bool infNamed = options.infPathGiven && options.infPath.has_value();
+    const PackagePaths paths = BuildPackagePaths(ownPath, infNamed ? *options.infPath : u"");
+    const std::u16string vdevInfPath = VdevInfPathOf(paths.infPath);
+    LogPackagePaths(state.log, paths);
+    if (options.vdevQ2dp) LogLine(state.log, vdevInfPath);
+    // Without its INF the flow would record an install that never happened.
+    if (!infNamed || !PackageInfExists(platform, paths.infPath)) return ExitCode::PackageNotFound;
+
+    state.PackageInfPath = paths.infPath;
+    LoadPackageDriverVersion(platform, state);
+    if (options.action == ActionRecordVersion) {
+        WriteSetupValue(platform, u"NewDrvVer", state.PackageDriverVersion, row.family);
+        return ExitCode::Success;
+    }
+
+    RegisterFamilySource(platform, state, row, paths);
+    HardwareIdList ids(platform);
+    if (!BuildFamilyList(ids, row, state)) return ExitCode::OutOfMemory;
+
+    // Each copy says whether the most recent copy worked; the main INF is
+    // copied again below only when the last copy failed.
+    bool infCopied =
+        CopyInfToStore(platform, state, paths.infPath, paths.sourceDir.c_str(), row.family);
+    if (options.vdevQ2dp)
+        infCopied = CopyInfToStore(platform, state, vdevInfPath, nullptr, FamilyVdevQ2dp);
+    ReenumerateDevicesNow(platform);
+
+    if (!IsWindows98OrMe(state.osKind)) {
+        switch (CheckDriverInstallNeeded(platform, state, row.family, options.keepNewDriver)) {
+            case InstallNeed::NotNeeded:
+                return ExitCode::DriverAlreadyCurrent;
+            case InstallNeed::NoAdapter:
+                if (!options.ncfi) return ExitCode::Success;
+                break;
+            default:
+                break;
+        }
+    }
+
+    const bool systemInstalls = SystemInstallsAdapter(row, state.osKind);
+    if (!systemInstalls) UpdateDevicesOfList(platform, state, ids, paths.infPath, updated);
+    ids.Release();
+    if (options.vdevQ2dp && !UpdateVirtualFunctions(platform, state, vdevInfPath, updated))
+        return ExitCode::OutOfMemory;
+    if (!systemInstalls && !infCopied)
+        CopyInfToStore(platform, state, paths.infPath, paths.sourceDir.c_str(), row.family);
+    FinishFamily(platform, state, row);
+    return ExitCode::Success;
+}
+
+}  // namespace cvl

@@ -1,0 +1,91 @@
+#include "install/legacy_install.h"
+
+#include "app/os_detect.h"
+#include "device/family_match.h"
+#include "device/family_tables.h"
+#include "log/install_log.h"
+#include "state/setup_state.h"
+
+namespace cvl {
+namespace {
+
+struct LegacyFamily {
+    DeviceFamily family;
+    const char16_t *applyLine;
+};
+
+// "/b701" wins over "/b702".
+std::optional<LegacyFamily> ChosenLegacyFamily(const InstallOptions &options) {
+    if (options.b701) return LegacyFamily{FamilyPci, u"Apply B701 driver..."};
+    if (options.b702) return LegacyFamily{FamilyPcie, u"Apply B702 driver..."};
+    return std::nullopt;
+}
+
+// Only Windows XP, Server 2003 and 2000 are asked to look at the device tree
+// again before the update.
+bool ReenumeratesBeforeUpdate(OsKind osKind) {
+    return osKind == OsNt5Later || osKind == OsNt50;
+}
+
+bool BuildLegacyList(HardwareIdList &list, DeviceFamily family, const RunState &state) {
+    return state.ids.oemCount > 0 ? list.AssignOem(state.ids) : list.AssignFamily(family);
+}
+
+ExitCode InstallLocatedPackage(Platform &platform, RunState &state, const InstallOptions &options,
+                               const LegacyFamily &chosen, const DriverPackage &package,
+                               UpdatedHardwareIds &updated) {
+    const std::u16string &infPath = *package.InfPath;
+    const std::u16string &sourceDir = *package.SourceDir;
+    const std::u16string vdevInfPath = VdevInfPathOf(infPath);
+    // Every Windows generation gets the package folder as its source.
+    RegisterInstallSource(platform, sourceDir, chosen.family);
+
+    HardwareIdList ids(platform);
+    if (!BuildLegacyList(ids, chosen.family, state)) return ExitCode::OutOfMemory;
+
+    // Here InfCopied means that at least one copy worked: it is never cleared.
+    bool infCopied = CopyInfToStore(platform, state, infPath, sourceDir.c_str(), chosen.family);
+    if (chosen.family == FamilyPcie && options.vdevQ2dp &&
+        CopyInfToStore(platform, state, vdevInfPath, nullptr, FamilyVdevQ2dp))
+        infCopied = true;
+    LogLine(state.log, chosen.applyLine);
+    if (ReenumeratesBeforeUpdate(state.osKind)) ReenumerateDevicesNow(platform);
+
+    // No requirement check: the package is installed whatever the adapters run.
+    const bool cardFound = UpdateDevicesOfList(platform, state, ids, infPath, updated);
+    ids.Release();
+    if (options.vdevQ2dp && !UpdateVirtualFunctions(platform, state, vdevInfPath, updated))
+        return ExitCode::OutOfMemory;
+    WriteSetupValue(platform, u"CardFound", cardFound ? u"TRUE" : u"FALSE", chosen.family);
+    if (!infCopied) CopyInfToStore(platform, state, infPath, sourceDir.c_str(), chosen.family);
+    SetNetworkStatus(platform, StatusWrite, state.osKind, state.PackageDriverVersion);
+    return ExitCode::Success;
+}
+
+}  // namespace
+
+ExitCode InstallLegacyPciDriver(Platform &platform, RunState &state, const InstallOptions &options,
+                                UpdatedHardwareIds &updated) {
+    const std::optional<LegacyFamily> chosen = ChosenLegacyFamily(options);
+    if (!chosen) return ExitCode::NothingToDo;
+
+    DriverPackage package;
+    // With "/b701" or "/b702" an INF name always applies, so the package is
+    // missing whenever it is not found.
+    PackageSwitches switches;
+    if (options.infPathGiven && options.infPath) switches.infPath = *options.infPath;
+    switches.b701 = options.b701;
+    switches.b702 = options.b702;
+    if (LocateDriverPackage(platform, state, package, switches) != PackageLocation::Found)
+        return ExitCode::PackageNotFound;
+    ExitCode result = ExitCode::Success;
+    if (options.action == ActionRecordVersion) {
+        WriteSetupValue(platform, u"NewDrvVer", state.PackageDriverVersion, chosen->family);
+    } else {
+        result = InstallLocatedPackage(platform, state, options, *chosen, package, updated);
+    }
+    FreeDriverPackage(package);
+    return result;
+}
+
+}  // namespace cvl

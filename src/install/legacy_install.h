@@ -1,0 +1,18 @@
+// The install flow of the two older PCI families ("/b701", "/b702").
+#pragma once
+
+#include "app/install_options.h"
+#include "common/exit_code.h"
+#include "install/install_steps.h"
+#include "platform/platform.h"
+#include "run/run_state.h"
+
+namespace cvl {
+
+// Installs the PCI ("/b701") or PCI-Express ("/b702") package, or with "/q"
+// only records its version. `updated` receives the hardware ids whose
+// adapters were updated (and switched off).
+ExitCode InstallLegacyPciDriver(Platform &platform, RunState &state, const InstallOptions &options,
+                                UpdatedHardwareIds &updated);
+
+}  // namespace cvl

@@ -1,0 +1,187 @@
+// The install and record-version actions around their flows: the parameter
+// retry, the re-enable, and the driver-signing policy.
+#include <gtest/gtest.h>
+
+#include "install/signing_policy.h"
+#include "support/devices.h"
+#include "support/install_package.h"
+#include "support/scenario.h"
+
+namespace cvl {
+namespace {
+
+using sim::Op;
+using test::AddPackage;
+using test::LogLines;
+using test::LogOf;
+using test::PciAdapter;
+using test::RunTail;
+using test::Tail;
+using test::UsbAdapter;
+
+using Lines = std::vector<std::string>;
+
+constexpr char16_t kMachinePolicy[] = u"HKLM\\Software\\Microsoft\\Driver Signing";
+constexpr char16_t kUserPolicy[] = u"HKCU\\Software\\Microsoft\\Driver Signing";
+
+std::vector<DWORD> Repeated(DWORD sleep, std::size_t count) {
+    return std::vector<DWORD>(count, sleep);
+}
+
+TEST(InstallActionTest, ParametersAreRetriedUntilEveryFamilyTakesThem) {
+    // The package has no driver for the B705, so it keeps its old version and
+    // family 3 refuses the parameters in every pass, while family 4 (no
+    // adapter) accepts them: the pass still fails.
+    std::vector<std::u16string> models = test::AllTestModels();
+    std::erase(models, u"PCI\\VEN_1F3A&DEV_B705&CC_0200");
+    sim::SimulatedPlatform machine;
+    AddPackage(machine, models);
+    machine.AddDevice(PciAdapter(u"B705"));
+    const std::u16string key = machine.AddDevice(PciAdapter(u"B702", u"2"));
+    EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab701 /vistab703 /spn wol_setting /spv wol_none")),
+              0u);
+    std::vector<DWORD> expected = {3000};  // the B702 update
+    const std::vector<DWORD> retries = Repeated(2000, 10);
+    expected.insert(expected.end(), retries.begin(), retries.end());
+    expected.push_back(2000);  // after the re-enable
+    EXPECT_EQ(machine.Sleeps(), expected);
+
+    // Once every family takes them: one pass, then 1000 ms.
+    sim::SimulatedPlatform ready;
+    AddPackage(ready);
+    const std::u16string readyKey = ready.AddDevice(PciAdapter(u"B702"));
+    EXPECT_EQ(RunTail(ready, Tail(u"/i /vistab701 /vistab703 /spn wol_setting /spv wol_none")), 0u);
+    EXPECT_EQ(ready.Sleeps(), (std::vector<DWORD>{3000, 1000, 2000}));
+    EXPECT_EQ(ready.GetRegDword(readyKey, u"PnPCapabilities"), 56u);
+}
+
+TEST(InstallActionTest, LegacyParametersUseTheLegacyFamilies) {
+    sim::SimulatedPlatform machine;
+    machine.AddFile(u"C:\\setup\\Netcvlx.inf", test::PackageInfText(test::AllTestModels()));
+    const std::u16string key = machine.AddDevice(PciAdapter(u"B703"));
+    EXPECT_EQ(RunTail(machine, u"/i /b701 /b703 /spn wol_setting /spv wol_mag_only"), 0u);
+    EXPECT_EQ(machine.GetRegDword(key, u"PnPCapabilities"), 0x120u);
+    EXPECT_EQ(machine.Sleeps(), (std::vector<DWORD>{3000, 1000, 2000}));
+}
+
+// Every adapter an update switched off is on again when the install ends,
+// also those the families' ComponentId prefixes do not name.
+struct ReenableCase {
+    const char16_t *tail;
+    std::vector<sim::DeviceSpec> adapters;
+};
+
+class ReenableTest : public ::testing::TestWithParam<ReenableCase> {};
+
+TEST_P(ReenableTest, UpdatedAdaptersAreOnAgain) {
+    const ReenableCase &c = GetParam();
+    sim::SimulatedPlatform machine;
+    AddPackage(machine);
+    machine.AddFile(u"C:\\setup\\Netcvle.inf", test::PackageInfText(test::AllTestModels()));
+    machine.AddFile(u"C:\\setup\\Netcvlx.inf", test::PackageInfText(test::AllTestModels()));
+    for (const sim::DeviceSpec &adapter : c.adapters) machine.AddDevice(adapter);
+    EXPECT_EQ(RunTail(machine, c.tail), 0u);
+    for (const sim::DeviceSpec &adapter : c.adapters) {
+        const auto state = machine.DeviceState(adapter.instanceId);
+        ASSERT_TRUE(state.has_value());
+        EXPECT_TRUE(state->started) << ToUtf8(adapter.instanceId);
+        const Lines timeline = machine.Timeline();
+        EXPECT_NE(
+            std::find(timeline.begin(), timeline.end(), "disable " + ToUtf8(adapter.instanceId)),
+            timeline.end());
+    }
+    const Lines log = LogLines(*LogOf(machine));
+    EXPECT_NE(std::find(log.begin(), log.end(), "Enable updated adapters..."), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Found!!!"), log.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, ReenableTest,
+    ::testing::Values(ReenableCase{u"/i /vistab701 /f pkg\\netcvx64.inf", {PciAdapter(u"B709")}},
+                      ReenableCase{u"/i /b702", {PciAdapter(u"B709")}},
+                      ReenableCase{u"/i /vistab76x /f pkg\\netcvx64.inf",
+                                   {UsbAdapter(u"17ef", u"721e", u"3000", u"1.0.0.0")}},
+                      ReenableCase{u"/i /b701 /b703",
+                                   {PciAdapter(u"B701", u"1"), PciAdapter(u"B704", u"2")}},
+                      ReenableCase{u"/i /vistab762 /oemvid 1f3a /oempid b702 /f pkg\\netcvx64.inf",
+                                   {UsbAdapter(u"0c7e", u"b762", u"3000", u"1.0.0.0")}}));
+
+TEST(InstallActionTest, AFailedFlowNeitherRetriesNorEnables) {
+    sim::SimulatedPlatform machine;
+    AddPackage(machine);
+    machine.AddDevice(PciAdapter(u"B702", u"1", test::kPackageVersion));
+    EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab701 /spn wol_setting /spv wol_none")), 12u);
+    EXPECT_TRUE(machine.Sleeps().empty());
+    const Lines log = LogLines(*LogOf(machine));
+    EXPECT_EQ(std::find(log.begin(), log.end(), "Enable updated adapters..."), log.end());
+}
+
+TEST(RecordVersionActionTest, HasNoLineRetryOrEnableOfItsOwn) {
+    sim::SimulatedPlatform machine;
+    AddPackage(machine);
+    machine.AddDevice(PciAdapter(u"B702"));
+    EXPECT_EQ(RunTail(machine, Tail(u"/q /vistab701 /betadrv /spn wol_setting /spv wol_none")), 0u);
+    const Lines log = LogLines(*LogOf(machine));
+    EXPECT_EQ(log.front(), "The file path...");
+    EXPECT_TRUE(machine.Sleeps().empty());
+    EXPECT_EQ(machine.CallCount(Op::SetupDiGetClassDevsW), 0u);
+}
+
+void SeedPolicy(sim::SimulatedPlatform &machine) {
+    machine.SetVersion(VER_PLATFORM_WIN32_NT, 5, 1, 2600, u"Service Pack 3");
+    machine.SetRegValue(kMachinePolicy, u"Policy", REG_BINARY, {0x01});
+    machine.SetRegDword(kUserPolicy, u"Policy", 2);
+}
+
+void ExpectOriginalPolicy(const sim::SimulatedPlatform &machine) {
+    const auto machinePolicy = machine.GetRegValue(kMachinePolicy, u"Policy");
+    ASSERT_TRUE(machinePolicy.has_value());
+    EXPECT_EQ(machinePolicy->type, REG_BINARY);
+    EXPECT_EQ(machinePolicy->data, (std::vector<BYTE>{0x01}));
+    EXPECT_EQ(machine.GetRegValue(kUserPolicy, u"Policy")->type, REG_DWORD);
+    EXPECT_EQ(machine.GetRegDword(kUserPolicy, u"Policy"), 2u);
+}
+
+TEST(SigningPolicyTest, RelaxesBothValuesAndRestoresThemExactly) {
+    sim::SimulatedPlatform machine;
+    SeedPolicy(machine);
+    SigningPolicyGuard guard(machine);
+    EXPECT_TRUE(guard.Relax());
+    EXPECT_EQ(machine.GetRegValue(kMachinePolicy, u"Policy")->data, (std::vector<BYTE>{0x00}));
+    EXPECT_EQ(machine.GetRegDword(kUserPolicy, u"Policy"), 0u);
+    guard.Restore();
+    ExpectOriginalPolicy(machine);
+    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+}
+
+TEST(SigningPolicyTest, AValueThatCannotBeReadIsNotTouched) {
+    sim::SimulatedPlatform machine;
+    SeedPolicy(machine);
+    machine.DeleteRegValue(kUserPolicy, u"Policy");
+    machine.SetRegValue(kMachinePolicy, u"Policy", REG_BINARY, std::vector<BYTE>(200, 0x02));
+    SigningPolicyGuard guard(machine);
+    EXPECT_FALSE(guard.Relax());
+    EXPECT_FALSE(machine.GetRegValue(kUserPolicy, u"Policy").has_value());
+    EXPECT_EQ(machine.GetRegValue(kMachinePolicy, u"Policy")->data, std::vector<BYTE>(200, 0x02));
+}
+
+TEST(SigningPolicyTest, IsRestoredAfterASuccessfulAndAFailedInstall) {
+    struct Case {
+        const char16_t *tail;
+        DWORD exitCode;
+    };
+    for (const Case &c : {Case{u"/i /vistab701 /betadrv /f pkg\\netcvx64.inf", 0},
+                          Case{u"/i /vistab701 /betadrv /f pkg\\missing.inf", 9}}) {
+        sim::SimulatedPlatform machine;
+        SeedPolicy(machine);
+        AddPackage(machine);
+        machine.AddDevice(PciAdapter(u"B702"));
+        EXPECT_EQ(RunTail(machine, c.tail), c.exitCode);
+        ExpectOriginalPolicy(machine);
+        // Relaxed and put back: two writes for each value.
+        EXPECT_EQ(machine.CallCount(Op::RegSetValueExW) >= 4, true);
+    }
+}
+
+}  // namespace
+}  // namespace cvl
