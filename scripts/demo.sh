@@ -39,6 +39,9 @@ show --machine "$machine" -- /qdev 1f3a b702 6
 show --machine "$machine" --save "$saved/uninstalled" -- /u /b702
 show --machine "$saved/uninstalled" -- /u /b702
 show --machine "$machine" -- /u /vistab762
+# An install saved, then the uninstall that takes it back.
+show --machine "$machine" --save "$saved/installed" -- /i /vistab701 /f 'drivers\win7-2017\netcvl.inf'
+show --machine "$saved/installed" -- /u /vistab701
 # A run whose changed machine is saved, and a second run on the saved one.
 show --machine "$machine" --save "$saved/after" -- /chknicexist /vistab701
 show --machine "$saved/after" -- /qdev 1f3a b701 01
