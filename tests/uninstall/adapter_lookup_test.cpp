@@ -218,19 +218,5 @@ TEST_F(AdapterInfTest, NoPathIsBuiltWithoutTheWindowsDirectory) {
     EXPECT_TRUE(Has(u"oem3.inf"));
 }
 
-TEST_F(AdapterInfTest, APathThatDoesNotFitIsNeverCut) {
-    // A Windows directory of 250 characters leaves no room for
-    // "\INF\oem1234567.inf"; the cut path would name another file.
-    const std::u16string windows = u"C:\\" + std::u16string(247, u'w');
-    machine.SetWindowsDirectory(windows);
-    options.b702 = true;
-    machine.AddDevice(WithInf(PciAdapter(u"B702"), u"oem1234567.inf"));
-    const std::u16string full = windows + u"\\INF\\oem1234567.inf";
-    const std::u16string cut = full.substr(0, 259);
-    machine.AddFile(cut, "x");
-    EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);
-    EXPECT_TRUE(machine.FileExists(cut));
-}
-
 }  // namespace
 }  // namespace cvl
