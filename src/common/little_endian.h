@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace cvl {
@@ -35,6 +36,16 @@ inline char16_t Utf16UnitAt(const std::uint8_t *bytes, std::size_t at) {
 inline void AppendUtf16Unit(std::vector<std::uint8_t> &bytes, char16_t unit) {
     bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
     bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+}
+
+// Every whole UTF-16 unit of the data, zeros included; an odd last byte is
+// left out.
+inline std::u16string Utf16UnitsOf(std::span<const std::uint8_t> bytes) {
+    std::u16string units;
+    units.reserve(bytes.size() / 2);
+    for (std::size_t at = 0; at + 1 < bytes.size(); at += 2)
+        units.push_back(Utf16UnitAt(bytes.data(), at));
+    return units;
 }
 
 }  // namespace cvl

@@ -31,5 +31,14 @@ TEST(LittleEndianTest, TextUnitsGoLowByteFirst) {
     EXPECT_EQ(Utf16UnitAt(bytes.data(), 2), u'A');
 }
 
+TEST(LittleEndianTest, TextOfDataKeepsEveryWholeUnitAndDropsAnOddByte) {
+    // A value written without its terminator, or cut short by a bad export,
+    // still reads as the units it holds.
+    EXPECT_EQ(Utf16UnitsOf(Bytes{0x41, 0x00, 0x00, 0x00, 0xAC, 0x20}),
+              std::u16string(u"A\0\u20AC", 3));
+    EXPECT_EQ(Utf16UnitsOf(Bytes{0x41, 0x00, 0x42}), u"A");
+    EXPECT_EQ(Utf16UnitsOf(Bytes{0x42}), u"");
+}
+
 }  // namespace
 }  // namespace cvl

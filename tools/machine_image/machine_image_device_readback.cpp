@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "common/little_endian.h"
 #include "common/text.h"
 #include "machine_image/machine_image_device_seeding.h"
 #include "platform/sim/sim_device_registry.h"
@@ -22,10 +23,7 @@ const RegValue *ValueAt(const SnapshotKey *key, std::u16string_view name) {
 }
 
 std::u16string Characters(const RegValue &value) {
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2)
-        text.push_back(static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8)));
-    return text;
+    return Utf16UnitsOf(value.data);
 }
 
 // The text of a value stored as SetRegString stores it: the characters and
@@ -60,8 +58,7 @@ std::vector<std::u16string> StoredIds(const RegValue *value) {
 std::optional<DWORD> StoredDword(const RegValue *value) {
     if (value == nullptr || value->type != REG_DWORD || value->data.size() != 4)
         return std::nullopt;
-    const auto &d = value->data;
-    return static_cast<DWORD>(d[0] | (d[1] << 8) | (d[2] << 16) | (static_cast<DWORD>(d[3]) << 24));
+    return LittleEndianNumber(value->data);
 }
 
 DeviceCondition ConditionOf(const DeviceNodeState &state) {

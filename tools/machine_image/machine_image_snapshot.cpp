@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <set>
 
+#include "common/little_endian.h"
 #include "common/text.h"
 #include "platform/sim/sim_device_registry.h"
 
@@ -148,10 +149,7 @@ std::string QuotedForDisplay(std::u16string_view text) {
 }
 
 std::u16string CharactersOf(const std::vector<BYTE> &data) {
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < data.size(); i += 2)
-        text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-    return text;
+    return Utf16UnitsOf(data);
 }
 
 std::string HexBytes(const std::vector<BYTE> &data) {
@@ -188,8 +186,7 @@ std::string Payload(const RegValue &value) {
         return shown + "]";
     }
     if (value.type == REG_DWORD && data.size() == 4) {
-        const std::uint32_t number = data[0] | (data[1] << 8) | (data[2] << 16) |
-                                     (static_cast<std::uint32_t>(data[3]) << 24);
+        const std::uint32_t number = LittleEndianNumber(data);
         char text[32];
         std::snprintf(text, sizeof text, "0x%08x (%u)", number, number);
         return text;

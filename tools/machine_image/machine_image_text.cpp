@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/little_endian.h"
 #include "common/text.h"
 
 namespace cvl::sim {
@@ -40,12 +41,8 @@ bool DecodeUtf16Le(std::string_view bytes, std::u16string &text, TextError &erro
         error = {0, "the UTF-16 text has an odd number of bytes"};
         return false;
     }
-    text.reserve(bytes.size() / 2);
-    for (std::size_t at = 0; at < bytes.size(); at += 2) {
-        const auto low = static_cast<unsigned char>(bytes[at]);
-        const auto high = static_cast<unsigned char>(bytes[at + 1]);
-        text.push_back(static_cast<char16_t>(low | (high << 8)));
-    }
+    text =
+        Utf16UnitsOf(std::span(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()));
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 
+#include "common/little_endian.h"
 #include "common/text.h"
 #include "machine_image/machine_image_text.h"
 
@@ -56,12 +57,8 @@ std::optional<std::uint32_t> HexNumber(std::u16string_view text, std::size_t max
 std::vector<BYTE> StringBytes(std::u16string_view text) {
     std::vector<BYTE> bytes;
     bytes.reserve(text.size() * 2 + 2);
-    for (const char16_t c : text) {
-        bytes.push_back(static_cast<BYTE>(c & 0xFF));
-        bytes.push_back(static_cast<BYTE>(c >> 8));
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
+    for (const char16_t c : text) AppendUtf16Unit(bytes, c);
+    AppendUtf16Unit(bytes, u'\0');
     return bytes;
 }
 
@@ -289,7 +286,7 @@ std::optional<std::u16string> PlainStringOf(const RegValue &value) {
     if (value.type != REG_SZ || data.size() < 2 || data.size() % 2 != 0) return std::nullopt;
     std::u16string text;
     for (std::size_t i = 0; i + 2 < data.size(); i += 2) {
-        const auto c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+        const char16_t c = Utf16UnitAt(data.data(), i);
         if (c == u'\0' || c == u'\r' || c == u'\n') return std::nullopt;
         text.push_back(c);
     }

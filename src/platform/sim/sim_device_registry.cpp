@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/little_endian.h"
 #include "common/text.h"
 #include "platform/sim/sim_paths.h"
 
@@ -20,7 +21,7 @@ std::vector<std::u16string> MultiStrings(const std::optional<RegValue> &value) {
     if (!value || value->type != REG_MULTI_SZ) return texts;
     std::u16string text;
     for (std::size_t i = 0; i + 1 < value->data.size(); i += 2) {
-        const auto c = static_cast<char16_t>(value->data[i] | (value->data[i + 1] << 8));
+        const char16_t c = Utf16UnitAt(value->data.data(), i);
         if (c != u'\0') {
             text.push_back(c);
         } else if (text.empty()) {

@@ -1,5 +1,6 @@
 #include "platform/sim/sim_inf_file.h"
 
+#include "common/little_endian.h"
 #include "common/text.h"
 
 namespace cvl::sim {
@@ -15,9 +16,8 @@ std::u16string Decode(std::string_view bytes) {
     std::u16string text;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-            text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                 (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.data());
+        text = Utf16UnitsOf(std::span(data + 2, bytes.size() - 2));
     } else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         text = FromUtf8(bytes.substr(3));
     } else {
