@@ -229,8 +229,8 @@ TEST(MachineSettings, AFaultFailsEveryCallOfItsOperation) {
     ApplyMachineSettings(settings, machine);
     for (int call = 0; call < 2; ++call) {
         machine.SetLastError(0xDEAD);
-        EXPECT_FALSE(machine.UpdateDriverForPlugAndPlayDevicesW(u"PCI\\VEN_1F3A", u"C:\\setup\\x.inf",
-                                                               INSTALLFLAG_FORCE, nullptr));
+        EXPECT_FALSE(machine.UpdateDriverForPlugAndPlayDevicesW(
+            u"PCI\\VEN_1F3A", u"C:\\setup\\x.inf", INSTALLFLAG_FORCE, nullptr));
         EXPECT_EQ(machine.GetLastError(), 0u);
     }
 }

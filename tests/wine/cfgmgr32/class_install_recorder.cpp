@@ -50,8 +50,7 @@ constexpr wchar_t kCarryOutValue[] = L"CarryOutSwitches";
 constexpr DWORD kSwitchedOff = 0x01802000;  // disableable, NT enumerator and driver
 constexpr DWORD kRunning = 0x0180200A;      // the same, loaded and started
 
-void CarryOut(HDEVINFO list, PSP_DEVINFO_DATA device, PSP_CLASSINSTALL_HEADER header,
-              DWORD size) {
+void CarryOut(HDEVINFO list, PSP_DEVINFO_DATA device, PSP_CLASSINSTALL_HEADER header, DWORD size) {
     if (device == nullptr || header == nullptr || header->InstallFunction != DIF_PROPERTYCHANGE ||
         size < sizeof(SP_PROPCHANGE_PARAMS))
         return;
