@@ -5,7 +5,36 @@ any id; the test newdev.dll records each call, hands the ids of the harness's
 adapters on to Wine's function and answers "no such device" for every other
 id, or fails every call with a chosen last error. Each run is repeated on a
 machine image that mirrors the prefix, holding the same package, and the
-outcomes must be equal."""
+outcomes must be equal.
+
+Where Wine 8.0 differs from Windows, and what the scenarios do about it:
+
+- Driver store: Wine publishes an INF under its own name ("netcvl.inf");
+  Windows names it oemNN.inf. "InfName" is compared as "the published INF of
+  the system's INF folder"; the simulated machine's name must be oemNN.inf.
+- Updates: Wine's UpdateDriverForPlugAndPlayDevicesW answers TRUE with last
+  error 0 for every id, present or not, and never fails; it matches the
+  hardware-id list only, case-sensitively. Windows fails with
+  ERROR_NO_SUCH_DEVINST when no present device carries the id (as a hardware
+  or compatible id, in any case), and with the other last errors the install
+  logs in their own way when it cannot update.
+  The test newdev.dll answers for Windows; the mirror machine fails its
+  updates with the same error through a "fault" line of its machine.txt.
+- Driver key: Wine writes the INF's AddReg values, InfPath, InfSection and
+  InfSectionExt only; Windows also writes DriverVersion (as four decimal
+  numbers), ComponentId, MatchingDeviceId, DriverDesc and NetCfgInstanceId. The harness
+  writes the component id Windows would write beforehand, and the package of
+  "install of the current driver ends with 12" writes DriverVersion and
+  ComponentId itself through AddReg.
+- Node status: Wine reports 0 for every device and carries out no switch.
+  The test cfgmgr32.dll reports the harness's status and, with
+  "CarryOutSwitches", sets the status a switch asks for, as the class
+  installer of Windows does; an updated adapter is switched off and on again.
+- Re-enumeration: Wine's CM_Connect_MachineW and CM_Reenumerate_DevNode_Ex
+  fail (the program ignores it); Windows looks at the device tree again.
+- Source list: Wine's SetupAddToSourceListW does nothing; Windows adds the
+  package folder to the installation sources. Nothing here reads it back.
+"""
 
 import os
 import re
@@ -27,6 +56,7 @@ SETUP_STATE_KEY = r"HKLM\Software\CVLSetup"
 STATUS_KEY = r"HKLM\Software\Corvane\Network"
 UPDATE_CALL = "UpdateDriverForPlugAndPlayDevicesW"
 INSTALLFLAG_FORCE = 1
+ERROR_NO_SUCH_DEVINST = 0xE000020B
 
 # The per-family list of "/vistab701" and the legacy list of "/b702", in the
 # family table's letter case: Wine matches hardware ids case-sensitively.
@@ -39,7 +69,7 @@ B702_ID = VISTA_B701_IDS[2]
 # The last errors an update can fail with and the lines the install logs.
 UPDATE_FAILURES = [
     (0, ["Newer driver is present ..."]),
-    (0xE000020B, ["Found no devices, preinstalll driver ..."]),
+    (ERROR_NO_SUCH_DEVINST, ["Found no devices, preinstalll driver ..."]),
     (2, ["ERROR_FILE_NOT_FOUND"]),
     (0xE0000235, ["ERROR_IN_WOW64"]),
     (1004, ["ERROR_INVALID_FLAGS"]),
@@ -143,7 +173,10 @@ class InstallMachine(DeviceMachine):
             with open(host, "wb") as file:
                 file.write(data)
         self.prefix.import_registry([(dev.NODE_STATUS_KEY, {"CarryOutSwitches": 1})])
+        # The adapters' "...&CC_0200" ids, spelled as the family tables spell
+        # them, since Wine compares them case-sensitively.
         self.set_harness_ids([adapter.hardware_ids[-1] for adapter in adapters])
+        # The last error every update of the mirror machine fails with.
         self.fail_with = None
 
     def set_harness_ids(self, ids):
@@ -153,12 +186,9 @@ class InstallMachine(DeviceMachine):
                                  "REG_MULTI_SZ", "/d", "\\0".join(ids) if ids else "", "/f")
 
     def set_failure(self, error):
-        """Every update fails with `error`, or none does (None)."""
+        """Every update fails with `error`, on both machines."""
         self.fail_with = error
-        if error is None:
-            self.prefix.wine("reg", "delete", UPDATE_KEY, "/v", "FailWith", "/f")
-        else:
-            self.prefix.reg_add(UPDATE_KEY, "FailWith", "REG_DWORD", "0x%X" % error)
+        self.prefix.reg_add(UPDATE_KEY, "FailWith", "REG_DWORD", "0x%X" % error)
 
     def update_calls(self):
         """(hardware id, INF path, flags, answer) of each update call since
@@ -377,8 +407,11 @@ def legacy_card_found(context):
     machine = InstallMachine(context, [adapter], example_package())
     args = package_args("/b702")
     values = setup_values("PCIE", "CardFound", "SourcePath") + STATUS_VALUES[2:]
+    # The adapter's update is answered as if its hardware had gone: the test
+    # newdev.dll hands no id on, and the mirror machine, where the adapter
+    # stays present, fails its updates with the same error.
     machine.set_harness_ids([])
-    machine.fail_with = 0xE000020B  # what the mirror machine answers, too
+    machine.fail_with = ERROR_NO_SUCH_DEVINST
     outcome, calls, _ = machine.install(args, values)
     context.expect_equal((outcome.exit_code, outcome.values[0]),
                          (0, (registry_file.REG_SZ, "FALSE")), "without a device")
