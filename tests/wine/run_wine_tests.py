@@ -19,6 +19,7 @@ import device_scenarios  # noqa: E402
 import install_scenarios  # noqa: E402
 import scenarios  # noqa: E402
 import simulation  # noqa: E402
+import uninstall_scenarios  # noqa: E402
 import wine_prefix  # noqa: E402
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -81,7 +82,8 @@ def main():
     options = parse_arguments()
     selected = [(name, run)
                 for name, run in (scenarios.all_scenarios() + device_scenarios.all_scenarios() +
-                                install_scenarios.all_scenarios())
+                                install_scenarios.all_scenarios() +
+                                uninstall_scenarios.all_scenarios())
                 if not options.select or re.search(options.select, name)]
     if options.list:
         for name, _ in selected:

@@ -90,15 +90,32 @@ class SavedImage:
                 elif change not in ("sleep", "reenumerate"):
                     self.timeline.append((change, subject.upper()))
 
+    def _host_path(self, path):
+        """The host path of a C: path, its names matched as Windows matches
+        them, whatever their case: the saved image spells a folder the
+        machine already had (C:\\Windows\\INF) its own way. None when a part
+        is missing."""
+        host = os.path.join(self.root, "drive_c")
+        for part in drive_c_path("", path).split(os.sep)[1:]:
+            if not os.path.isdir(host):
+                return None
+            names = {name.lower(): name for name in os.listdir(host)}
+            if part.lower() not in names:
+                return None
+            host = os.path.join(host, names[part.lower()])
+        return host
+
     def file_bytes(self, path):
-        host = drive_c_path(self.root, path)
-        if not os.path.exists(host):
+        host = self._host_path(path)
+        if host is None or not os.path.isfile(host):
             return None
         with open(host, "rb") as file:
             return file.read()
 
     def listing(self, folder):
-        return set(os.listdir(drive_c_path(self.root, folder)))
+        """The names in a folder; none when it is not there."""
+        host = self._host_path(folder)
+        return set(os.listdir(host)) if host and os.path.isdir(host) else set()
 
     def value(self, key, name):
         """(type, value) of a registry value, or None. A device's driver texts
@@ -110,6 +127,17 @@ class SavedImage:
         if found is None and parent.lower() == NET_CLASS_KEY.lower():
             found = self._driver_text(driver, name)
         return found
+
+    def registry_keys(self):
+        """The keys of registry.reg, parsed, in the file's order."""
+        with open(os.path.join(self.root, "registry.reg"), "rb") as registry:
+            return registry_file.parse(registry_file.decode(registry.read()))
+
+    def device_ids(self):
+        """The instance ids of the devices the machine still has, upper case."""
+        with open(os.path.join(self.root, "machine.txt")) as machine:
+            return [row.split(" | ")[0].strip().upper() for key, _, row in
+                    (line.partition("=") for line in machine) if key.strip() == "device"]
 
     def dword(self, key, name):
         found = self.value(key, name)

@@ -1,0 +1,378 @@
+"""The uninstall scenarios ("/u", "/uninstaller"): cvlsetup.exe removes
+adapters that the harness entered in the prefix, with what an install leaves
+around them: the published INF and its PNF in Wine's INF folder, the
+setup-state record, the status key, the Uninstall entry, the network
+connection entries and their description values, and the uninstall and
+property-page DLLs in the system folder. Each run is repeated on a machine
+image that mirrors the prefix, and the outcomes must be equal: exit code, log,
+the adapters left, every planted file, key and value present or gone, the
+program itself and the temporary folder.
+
+Where Wine 8.0 differs from Windows, and what the scenarios do about it:
+
+- Present filter: Wine ignores DIGCF_PRESENT and lists a device whose
+  hardware is gone; Windows leaves it out of the present-device walks (the
+  INF lookup and the adapter-left test) while the removal, which lists every
+  device, still finds it. Every adapter here is present; the host tests cover
+  absent ones.
+- Installation sources: Wine's SetupRemoveFromSourceListW is not implemented
+  and ends the process; Windows takes the recorded "SourcePath" off the list.
+  The legacy "/u" runs with no "SourcePath", so the flow passes over the
+  call; the host tests cover the list. "/uninstaller" keeps the legacy
+  records and never makes the call, so its scenarios keep a "SourcePath".
+- Removal: Wine's DIF_REMOVE deletes the driver key only when it has no
+  subkeys; Windows deletes it whole. The harness's driver keys have none.
+- Published INF: Windows names a published INF oemNN.inf, and the uninstall
+  deletes only such names on the NT generations. Wine would keep the INF's
+  own name, so the harness puts the INF into the INF folder itself, under the
+  name Windows would give it, with its PNF.
+- Temporary folder: Wine's is C:\\users\\<user>\\Temp, the mirror machine's
+  C:\\windows\\Temp; both are compared as "no new file left".
+- Self-deletion: under Wine the program's file goes some 65 ms after `wine`
+  returns, when the second stage has run; the scenario polls for it.
+- Registry order: Wine enumerates subkeys and values sorted by name, Windows
+  subkeys by upper-cased name and values in the order written. The
+  connection and description cleanups delete while they enumerate; what
+  they delete does not depend on the order, and the names here sort alike.
+"""
+
+import collections
+import glob
+import os
+import time
+
+import devices as dev
+import registry_file
+from device_scenarios import DeviceMachine, log_lines, wine_value
+from scenarios import EXE, LOG_NAME, APP_DIR
+
+SETUP_STATE_KEY = r"HKLM\Software\CVLSetup"
+STATUS_KEY = r"HKLM\Software\Corvane"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+NETWORK_KEY = (r"HKLM\System\CurrentControlSet\Control\Network"
+               r"\{4d36e972-e325-11ce-bfc1-08002be10318}")
+DESCRIPTIONS_KEY = NETWORK_KEY + r"\Descriptions"
+INF_DIR = r"C:\windows\inf"
+SYSTEM_DIR = r"C:\windows\system32"
+UNINSTALL_DLLS = [SYSTEM_DIR + "\\" + name for name in ("CVNUninst32.dll", "CVNUninst64.dll")]
+PROPERTY_PAGE_DLLS = [SYSTEM_DIR + "\\" + name for name in ("CvNicProp32.dll", "CvNicProp64.dll")]
+# Registry trees read back after a run, once each.
+READ_BACK_ROOTS = [SETUP_STATE_KEY, STATUS_KEY, UNINSTALL_KEY, NETWORK_KEY]
+# The description of an adapter of no family the scenarios uninstall.
+FOREIGN_DESCRIPTION = "Corvane CVLB703 Fast Ethernet NIC"
+SIMULATED_TEMP = r"C:\windows\Temp"  # the mirror machine's temp_dir
+SELF_DELETION_WAIT = 5.0  # seconds the second stage may take under Wine
+
+# What a run leaves: the exit code, the log, the harness's adapters still
+# listed (instance ids), each planted file, key and value with whether it is
+# still there, whether the program is, and whether the temporary folder
+# holds a new file.
+UninstallOutcome = collections.namedtuple(
+    "UninstallOutcome", "exit_code log adapters planted program temp_left")
+
+Planted = collections.namedtuple("Planted", "adapter infs connection")
+
+
+def b702_adapter():
+    return dev.pci_adapter(
+        "B702", "00011043", "06", "4&2A1F3A70&0&00E4", driver="0007",
+        driver_values={"ComponentId": r"pci\ven_1f3a&dev_b702&cc_0200",
+                       "DriverVersion": "8.45.507.2016", "InfPath": "oem3.inf",
+                       "NetCfgInstanceId": "{8E3C1D42-6A5B-4C7E-9F21-0B7C3A5D9E14}"})
+
+
+def b703_adapter():
+    return dev.pci_adapter(
+        "B703", "00031043", "01", "4&2A1F3A70&0&00E6", driver="0008",
+        driver_values={"ComponentId": r"pci\ven_1f3a&dev_b703&cc_0200",
+                       "DriverVersion": "8.45.507.2016", "InfPath": "oem6.inf",
+                       "NetCfgInstanceId": "{C0A5E7D1-92B4-4F3E-8D6A-1B2C3D4E5F60}"})
+
+
+def b701_adapter():
+    return dev.pci_adapter(
+        "B701", "00041043", "02", "4&2A1F3A70&0&00E8", driver="0009",
+        driver_values={"ComponentId": r"pci\ven_1f3a&dev_b701&cc_0200",
+                       "DriverVersion": "8.45.507.2016", "InfPath": "oem7.inf",
+                       "NetCfgInstanceId": "{5B1E9C07-4D2A-4F86-B3E1-7A9C0D2E4F15}"})
+
+
+def b762_adapter():
+    """A USB 3.0 adapter of the B762 family, with the ids a USB hub reports."""
+    base = r"USB\VID_20F4&PID_0762"
+    return dev.Device(
+        base + r"\00E04C680001", [base + "&REV_3000", base],
+        [r"USB\Class_ff&SubClass_ff&Prot_00", r"USB\Class_ff&SubClass_ff", r"USB\Class_ff"],
+        driver="0011",
+        driver_values={"ComponentId": r"usb\vid_20f4&pid_0762&rev_3000",
+                       "DriverVersion": "10.38.117.2020", "InfPath": "oem5.inf",
+                       "NetCfgInstanceId": "{2F6D8A31-E047-4B9C-8E52-9D3A6C1B7F08}"})
+
+
+def adapter_plants(adapter):
+    """The adapter's published INF (with its PNF) and its connection entry."""
+    inf = adapter.driver_values["InfPath"]
+    connection = NETWORK_KEY + "\\" + adapter.driver_values["NetCfgInstanceId"]
+    return Planted(adapter, [INF_DIR + "\\" + inf, INF_DIR + "\\" + inf[:-4] + ".PNF"],
+                   connection)
+
+
+def present(keys, key):
+    """Whether `key` or a key below it is among the parsed keys."""
+    wanted = registry_file.full_key(key).lower()
+    return any(path.lower() == wanted or path.lower().startswith(wanted + "\\")
+               for path, _ in keys)
+
+
+def value_of(keys, key, name):
+    found = registry_file.find_value(keys, key, name)
+    if found is None:
+        return None
+    kind, data = found
+    return kind, tuple(data) if isinstance(data, list) else data
+
+
+class UninstallMachine(DeviceMachine):
+    """A prefix holding `plants` (adapters with their INF files and
+    connection entries), the setup-state and status keys `records`, the
+    description values `descriptions` and the DLLs `dlls`."""
+
+    def __init__(self, context, plants, records=(), descriptions=(), dlls=()):
+        adapters = [plant.adapter for plant in plants]
+        super().__init__(context, adapters, serve_node_status=False)
+        self.plants = plants
+        self.records = list(records)
+        self.descriptions = list(descriptions)
+        self.files = [(path, b"planted " + path.encode("ascii"))
+                      for plant in plants for path in plant.infs]
+        self.files += [(path, b"MZ") for path in dlls]
+        keys = list(self.records)
+        keys += [(plant.connection + r"\Connection",
+                  {"PnpInstanceID": plant.adapter.instance_id, "Name": "Ethernet"})
+                 for plant in plants]
+        if self.descriptions:
+            keys.append((DESCRIPTIONS_KEY, {name: ["1"] for name in self.descriptions}))
+        self.registry = keys
+        self.prefix.import_registry(keys)
+        for path, data in self.files:
+            with open(self.prefix.host_path(path), "wb") as file:
+                file.write(data)
+        # The mirror machine gets the devices as they were before the run.
+        self._enum_export = self.prefix.export_registry(dev.ENUM_KEY)
+
+    def checked_items(self):
+        """Every planted file, key and value, in one order."""
+        items = [path for path, _ in self.files]
+        items += [key for key, _ in self.records]
+        items += [plant.connection for plant in self.plants]
+        items += [(DESCRIPTIONS_KEY, name) for name in self.descriptions]
+        return items
+
+    def uninstall(self, args):
+        """Wine's outcome of one run, compared with the mirror machine's."""
+        temp = self._temp_folders()
+        before = {folder: set(os.listdir(folder)) for folder in temp}
+        result = self.prefix.wine(EXE, *args, cwd=self.prefix.host_path(APP_DIR))
+        program = self.prefix.host_path(EXE)
+        # The second stage runs from a temporary copy, deletes the program
+        # once the first stage has ended, and its copy goes when it ends:
+        # wait only while such a copy is there.
+        deadline = time.monotonic() + SELF_DELETION_WAIT
+        while self._new_temp_files(before) and time.monotonic() < deadline:
+            time.sleep(0.02)
+        log_path = self.app_file(LOG_NAME)
+        log = None
+        if os.path.exists(log_path):
+            with open(log_path, "rb") as file:
+                log = file.read()
+        keys = []
+        for root in READ_BACK_ROOTS:
+            keys += self._export_if_there(root)
+        enum = registry_file.full_key(dev.ENUM_KEY).upper() + "\\"
+        listed = {path.upper() for path, _ in self.prefix.export_registry(dev.ENUM_KEY)}
+        adapters = tuple(plant.adapter.instance_id for plant in self.plants
+                         if enum + plant.adapter.instance_id.upper() in listed)
+        outcome = UninstallOutcome(result.returncode, log, adapters,
+                                   self._planted_state(
+                                       keys, lambda path: os.path.exists(
+                                           self.prefix.host_path(path))),
+                                   os.path.exists(program), bool(self._new_temp_files(before)))
+        self._compare(args, outcome)
+        return outcome
+
+    def driver_key_left(self, plant):
+        """Whether Wine kept the adapter's driver key."""
+        return wine_value(self.prefix, plant.adapter.driver_key, "ComponentId") is not None
+
+    def _planted_state(self, keys, file_exists):
+        state = []
+        for item in self.checked_items():
+            if isinstance(item, tuple):
+                state.append((item, value_of(keys, *item) is not None))
+            elif item.startswith("HK"):
+                state.append((item, present(keys, item)))
+            else:
+                state.append((item, file_exists(item)))
+        return tuple(state)
+
+    def _export_if_there(self, key):
+        windows_path = r"C:\cvl-export.reg"
+        if self.prefix.wine("reg", "export", key, windows_path, "/y").returncode != 0:
+            return []
+        host = self.prefix.host_path(windows_path)
+        try:
+            with open(host, "rb") as file:
+                return registry_file.parse(registry_file.decode(file.read()))
+        finally:
+            os.remove(host)
+
+    def _temp_folders(self):
+        return glob.glob(os.path.join(self.prefix.root, "drive_c", "users", "*", "Temp"))
+
+    @staticmethod
+    def _new_temp_files(before):
+        return [name for folder, names in before.items()
+                for name in set(os.listdir(folder)) - names]
+
+    def _compare(self, args, wine):
+        simulation = self.context.simulation
+        if not simulation:
+            return
+        rows, numbers = dev.machine_image(self._enum_export, self.adapters, False)
+        code, image = simulation.run(args, EXE, APP_DIR, devices=rows,
+                                     registry=numbers + self.registry, contents=self.files)
+        try:
+            keys = image.registry_keys()
+            left = set(image.device_ids())
+            simulated = UninstallOutcome(
+                code & 0xFF, image.file_bytes(APP_DIR + "\\" + LOG_NAME),
+                tuple(plant.adapter.instance_id for plant in self.plants
+                      if plant.adapter.instance_id.upper() in left),
+                self._planted_state(keys, lambda path: image.file_bytes(path) is not None),
+                image.file_bytes(EXE) is not None,
+                bool(image.listing(SIMULATED_TEMP)))
+        finally:
+            image.close()
+        self.context.expect_equal(simulated, wine,
+                                  "the simulated machine against Wine for " + " ".join(args))
+
+
+def expect_planted(context, outcome, gone, what):
+    """Every planted item in `gone` went, every other one stayed."""
+    for item, there in outcome.planted:
+        context.expect_equal(there, item not in gone,
+                             "%r is %s after %s" % (item, "gone" if item in gone else "kept",
+                                                    what))
+
+
+def pci_records(subkey, uninstall_entry):
+    """An install's setup-state record, status key and Uninstall entry. The
+    flows of these scenarios never read "SourcePath" (see above)."""
+    records = [(SETUP_STATE_KEY + "\\" + subkey, {"InfName": INF_DIR + r"\oem3.inf",
+                                                  "NewDrvVer": "8.45.507.2016"}),
+               (STATUS_KEY + r"\Network", {"install": "success", "reboot": "no",
+                                           "version": "8.45.507.2016"})]
+    if uninstall_entry:
+        records.append((UNINSTALL_KEY + "\\" + uninstall_entry,
+                        {"DisplayName": "Corvane Ethernet Controller Driver"}))
+    return records
+
+
+def numbered(description):
+    """The description and the one Windows gives a second such adapter."""
+    return [description, description + " #2"]
+
+
+# One run each: (name, arguments, the adapters planted (the first is the one
+# the run removes), the setup-state subkey, the Uninstall entry, the
+# descriptions of the removed adapter, the DLLs deleted, whether the
+# Uninstall entry goes, whether the program goes).
+UninstallRun = collections.namedtuple(
+    "UninstallRun", "name args adapters subkey entry descriptions dlls_deleted "
+                    "entry_deleted program_deleted")
+
+VISTA_B701_DESCRIPTIONS = numbered("Corvane CVLB702 Gigabit Ethernet Controller")
+PCIE_DESCRIPTIONS = numbered("Corvane CVLB702 PCIe GbE Family Controller")
+B762_DESCRIPTIONS = numbered("Corvane CVLB762 USB 3.0 Gigabit Ethernet Adapter")
+ALL_DLLS = UNINSTALL_DLLS + PROPERTY_PAGE_DLLS
+
+UNINSTALL_RUNS = [
+    UninstallRun("uninstall of a per-family adapter", ["/u", "/vistab701"], [b702_adapter],
+                 "VISTA_B701", "CVNUninstVista01", VISTA_B701_DESCRIPTIONS, ALL_DLLS,
+                 False, False),
+    UninstallRun("uninstall of a per-family adapter with a B703 left", ["/u", "/vistab701"],
+                 [b702_adapter, b703_adapter], "VISTA_B701", "CVNUninstVista01",
+                 VISTA_B701_DESCRIPTIONS, [], False, False),
+    UninstallRun("legacy uninstall", ["/u", "/b702"], [b702_adapter], "PCIE",
+                 "CVNUninstXPPCIE", PCIE_DESCRIPTIONS, ALL_DLLS, False, False),
+    # The B701 belongs to the legacy PCI family, which the adapter-left test
+    # asks about too.
+    UninstallRun("legacy uninstall with a B701 left", ["/u", "/b702"],
+                 [b702_adapter, b701_adapter], "PCIE", "CVNUninstXPPCIE", PCIE_DESCRIPTIONS,
+                 [], False, False),
+    UninstallRun("uninstall of a USB adapter", ["/u", "/vistab762"], [b762_adapter],
+                 "VISTA_B762", None, B762_DESCRIPTIONS, PROPERTY_PAGE_DLLS, False, False),
+    UninstallRun("uninstall of a USB adapter with a B702 left", ["/u", "/vistab762"],
+                 [b762_adapter, b702_adapter], "VISTA_B762", None, B762_DESCRIPTIONS,
+                 PROPERTY_PAGE_DLLS, False, False),
+    UninstallRun("uninstaller deletes itself when no adapter is left",
+                 ["/uninstaller", "/s", "/vistab701"], [b702_adapter], "VISTA_B701",
+                 "CVNUninstVista01", VISTA_B701_DESCRIPTIONS, ALL_DLLS, True, True),
+    UninstallRun("uninstaller keeps itself while an adapter is left",
+                 ["/uninstaller", "/s", "/vistab701"], [b702_adapter, b703_adapter],
+                 "VISTA_B701", "CVNUninstVista01", VISTA_B701_DESCRIPTIONS, [], True, False),
+    UninstallRun("legacy uninstaller deletes itself when no adapter is left",
+                 ["/uninstaller", "/s", "/b702"], [b702_adapter], "PCIE", "CVNUninstXPPCIE",
+                 PCIE_DESCRIPTIONS, ALL_DLLS, True, True),
+]
+
+STATUS_SUBKEYS = {"VISTA_B762": "USBGBENetwork"}
+
+
+def uninstall_scenario(run):
+    def scenario(context):
+        adapters = [make() for make in run.adapters]
+        plants = [adapter_plants(adapter) for adapter in adapters]
+        records = pci_records(run.subkey, run.entry)
+        status = STATUS_SUBKEYS.get(run.subkey)
+        if status:
+            records[1] = (STATUS_KEY + "\\" + status, records[1][1])
+        legacy = run.args[-1] == "/b702"
+        uninstaller = run.args[0] == "/uninstaller"
+        if legacy and uninstaller:
+            # The uninstaller keeps the legacy records and never takes the
+            # source off the list, so Wine does not reach the call.
+            records[0][1]["SourcePath"] = APP_DIR + r"\drivers"
+        machine = UninstallMachine(context, plants, records,
+                                   run.descriptions + [FOREIGN_DESCRIPTION], ALL_DLLS)
+        outcome = machine.uninstall(run.args)
+        what = " ".join(run.args)
+        context.expect_equal(outcome.exit_code, 0, "exit code of " + what)
+        removed = plants[0]
+        context.expect_equal(outcome.adapters,
+                             tuple(plant.adapter.instance_id for plant in plants[1:]),
+                             "the adapters left")
+        context.expect(not machine.driver_key_left(removed), "the removed adapter's driver key")
+        gone = set(removed.infs) | {removed.connection} | set(run.dlls_deleted)
+        gone |= {(DESCRIPTIONS_KEY, name) for name in run.descriptions}
+        gone.add(records[1][0])
+        if not (legacy and uninstaller):
+            gone.add(records[0][0])
+        if run.entry_deleted:
+            gone.add(records[2][0])
+        expect_planted(context, outcome, gone, what)
+        context.expect_equal((outcome.program, outcome.temp_left),
+                             (not run.program_deleted, False),
+                             "(the program there, a temporary copy left)")
+        lines = log_lines(outcome)
+        if uninstaller:
+            context.expect_equal(outcome.log, None, "the uninstaller's log")
+        else:
+            for line in ["Starting Uninstall...", "InfPath = '%s'"
+                         % removed.adapter.driver_values["InfPath"], "Exit code: = 0"]:
+                context.expect(line in lines, "%r in the log of %s" % (line, what))
+    return scenario
+
+
+def all_scenarios():
+    return [(run.name, uninstall_scenario(run)) for run in UNINSTALL_RUNS]
