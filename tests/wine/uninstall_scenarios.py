@@ -265,13 +265,16 @@ def expect_planted(context, outcome, gone, what):
                                                     what))
 
 
-def pci_records(subkey, uninstall_entry):
-    """An install's setup-state record, status key and Uninstall entry. The
-    flows of these scenarios never read "SourcePath" (see above)."""
-    records = [(SETUP_STATE_KEY + "\\" + subkey, {"InfName": INF_DIR + r"\oem3.inf",
-                                                  "NewDrvVer": "8.45.507.2016"}),
-               (STATUS_KEY + r"\Network", {"install": "success", "reboot": "no",
-                                           "version": "8.45.507.2016"})]
+def install_records(subkey, status, uninstall_entry, source_path):
+    """What an install of the family leaves in the registry: the setup-state
+    record, the status key and, from the uninstaller's install, its Uninstall
+    entry. "SourcePath" only where the run never reads it (see above)."""
+    setup_state = {"InfName": INF_DIR + r"\oem3.inf", "NewDrvVer": "8.45.507.2016"}
+    if source_path:
+        setup_state["SourcePath"] = APP_DIR + r"\drivers"
+    records = [(SETUP_STATE_KEY + "\\" + subkey, setup_state),
+               (STATUS_KEY + "\\" + status, {"install": "success", "reboot": "no",
+                                             "version": "8.45.507.2016"})]
     if uninstall_entry:
         records.append((UNINSTALL_KEY + "\\" + uninstall_entry,
                         {"DisplayName": "Corvane Ethernet Controller Driver"}))
@@ -283,93 +286,94 @@ def numbered(description):
     return [description, description + " #2"]
 
 
-# One run each: (name, arguments, the adapters planted (the first is the one
-# the run removes), the setup-state subkey, the Uninstall entry, the
-# descriptions of the removed adapter, the DLLs deleted, whether the
-# Uninstall entry goes, whether the program goes).
-UninstallRun = collections.namedtuple(
-    "UninstallRun", "name args adapters subkey entry descriptions dlls_deleted "
-                    "entry_deleted program_deleted")
-
-VISTA_B701_DESCRIPTIONS = numbered("Corvane CVLB702 Gigabit Ethernet Controller")
-PCIE_DESCRIPTIONS = numbered("Corvane CVLB702 PCIe GbE Family Controller")
-B762_DESCRIPTIONS = numbered("Corvane CVLB762 USB 3.0 Gigabit Ethernet Adapter")
+# A family's switch, setup-state subkey, status key, Uninstall entry and the
+# descriptions of the adapter the runs remove.
+Family = collections.namedtuple("Family", "switch subkey status entry descriptions")
+VISTA_B701 = Family("/vistab701", "VISTA_B701", "Network", "CVNUninstVista01",
+                    numbered("Corvane CVLB702 Gigabit Ethernet Controller"))
+PCIE = Family("/b702", "PCIE", "Network", "CVNUninstXPPCIE",
+              numbered("Corvane CVLB702 PCIe GbE Family Controller"))
+VISTA_B762 = Family("/vistab762", "VISTA_B762", "USBGBENetwork", None,
+                    numbered("Corvane CVLB762 USB 3.0 Gigabit Ethernet Adapter"))
 ALL_DLLS = UNINSTALL_DLLS + PROPERTY_PAGE_DLLS
 
+# One run each: (name, "/u" or "/uninstaller /s", family, the adapters
+# planted, the first being the one the run removes, the DLLs it deletes,
+# whether the program deletes itself).
+UninstallRun = collections.namedtuple("UninstallRun",
+                                      "name action family adapters dlls_deleted self_deleted")
+UNINSTALL = ["/u"]
+UNINSTALLER = ["/uninstaller", "/s"]
+
 UNINSTALL_RUNS = [
-    UninstallRun("uninstall of a per-family adapter", ["/u", "/vistab701"], [b702_adapter],
-                 "VISTA_B701", "CVNUninstVista01", VISTA_B701_DESCRIPTIONS, ALL_DLLS,
-                 False, False),
-    UninstallRun("uninstall of a per-family adapter with a B703 left", ["/u", "/vistab701"],
-                 [b702_adapter, b703_adapter], "VISTA_B701", "CVNUninstVista01",
-                 VISTA_B701_DESCRIPTIONS, [], False, False),
-    UninstallRun("legacy uninstall", ["/u", "/b702"], [b702_adapter], "PCIE",
-                 "CVNUninstXPPCIE", PCIE_DESCRIPTIONS, ALL_DLLS, False, False),
+    # The PCI branch of the per-family flow: both DLL pairs go once no
+    # adapter of the two per-family PCI families is left.
+    UninstallRun("uninstall of a per-family adapter", UNINSTALL, VISTA_B701, [b702_adapter],
+                 ALL_DLLS, False),
+    UninstallRun("uninstall of a per-family adapter with a B703 left", UNINSTALL, VISTA_B701,
+                 [b702_adapter, b703_adapter], [], False),
+    # The legacy flow. Windows would take the recorded "SourcePath" off the
+    # installation sources here; Wine ends the process in that call, so the
+    # record holds none (the host tests cover the list).
+    UninstallRun("legacy uninstall", UNINSTALL, PCIE, [b702_adapter], ALL_DLLS, False),
     # The B701 belongs to the legacy PCI family, which the adapter-left test
     # asks about too.
-    UninstallRun("legacy uninstall with a B701 left", ["/u", "/b702"],
-                 [b702_adapter, b701_adapter], "PCIE", "CVNUninstXPPCIE", PCIE_DESCRIPTIONS,
-                 [], False, False),
-    UninstallRun("uninstall of a USB adapter", ["/u", "/vistab762"], [b762_adapter],
-                 "VISTA_B762", None, B762_DESCRIPTIONS, PROPERTY_PAGE_DLLS, False, False),
-    UninstallRun("uninstall of a USB adapter with a B702 left", ["/u", "/vistab762"],
-                 [b762_adapter, b702_adapter], "VISTA_B762", None, B762_DESCRIPTIONS,
-                 PROPERTY_PAGE_DLLS, False, False),
-    UninstallRun("uninstaller deletes itself when no adapter is left",
-                 ["/uninstaller", "/s", "/vistab701"], [b702_adapter], "VISTA_B701",
-                 "CVNUninstVista01", VISTA_B701_DESCRIPTIONS, ALL_DLLS, True, True),
-    UninstallRun("uninstaller keeps itself while an adapter is left",
-                 ["/uninstaller", "/s", "/vistab701"], [b702_adapter, b703_adapter],
-                 "VISTA_B701", "CVNUninstVista01", VISTA_B701_DESCRIPTIONS, [], True, False),
-    UninstallRun("legacy uninstaller deletes itself when no adapter is left",
-                 ["/uninstaller", "/s", "/b702"], [b702_adapter], "PCIE", "CVNUninstXPPCIE",
-                 PCIE_DESCRIPTIONS, ALL_DLLS, True, True),
+    UninstallRun("legacy uninstall with a B701 left", UNINSTALL, PCIE,
+                 [b702_adapter, b701_adapter], [], False),
+    # The USB branches: the property-page DLLs always go, the uninstall DLLs
+    # never, whatever adapter is left.
+    UninstallRun("uninstall of a USB adapter", UNINSTALL, VISTA_B762, [b762_adapter],
+                 PROPERTY_PAGE_DLLS, False),
+    UninstallRun("uninstall of a USB adapter with a B702 left", UNINSTALL, VISTA_B762,
+                 [b762_adapter, b702_adapter], PROPERTY_PAGE_DLLS, False),
+    # The self-deletion: Windows' temporary folder is the user's %TEMP%,
+    # Wine's C:\users\<user>\Temp; under Wine the program's file goes some
+    # 65 ms after the first stage has ended.
+    UninstallRun("uninstaller deletes itself when no adapter is left", UNINSTALLER, VISTA_B701,
+                 [b702_adapter], ALL_DLLS, True),
+    UninstallRun("uninstaller keeps itself while an adapter is left", UNINSTALLER, VISTA_B701,
+                 [b702_adapter, b703_adapter], [], False),
+    # The legacy uninstaller keeps the legacy records, "SourcePath" too, and
+    # never takes it off the list: Wine runs the whole flow.
+    UninstallRun("legacy uninstaller deletes itself when no adapter is left", UNINSTALLER, PCIE,
+                 [b702_adapter], ALL_DLLS, True),
 ]
-
-STATUS_SUBKEYS = {"VISTA_B762": "USBGBENetwork"}
 
 
 def uninstall_scenario(run):
     def scenario(context):
-        adapters = [make() for make in run.adapters]
-        plants = [adapter_plants(adapter) for adapter in adapters]
-        records = pci_records(run.subkey, run.entry)
-        status = STATUS_SUBKEYS.get(run.subkey)
-        if status:
-            records[1] = (STATUS_KEY + "\\" + status, records[1][1])
-        legacy = run.args[-1] == "/b702"
-        uninstaller = run.args[0] == "/uninstaller"
-        if legacy and uninstaller:
-            # The uninstaller keeps the legacy records and never takes the
-            # source off the list, so Wine does not reach the call.
-            records[0][1]["SourcePath"] = APP_DIR + r"\drivers"
-        machine = UninstallMachine(context, plants, records,
-                                   run.descriptions + [FOREIGN_DESCRIPTION], ALL_DLLS)
-        outcome = machine.uninstall(run.args)
-        what = " ".join(run.args)
+        plants = [adapter_plants(make()) for make in run.adapters]
+        uninstaller = run.action == UNINSTALLER
+        keeps_legacy_records = uninstaller and run.family is PCIE
+        setup_state, status, *entry = install_records(run.family.subkey, run.family.status,
+                                                      run.family.entry, keeps_legacy_records)
+        machine = UninstallMachine(context, plants, [setup_state, status] + entry,
+                                   run.family.descriptions + [FOREIGN_DESCRIPTION], ALL_DLLS)
+        args = run.action + [run.family.switch]
+        what = " ".join(args)
+        outcome = machine.uninstall(args)
         context.expect_equal(outcome.exit_code, 0, "exit code of " + what)
         removed = plants[0]
         context.expect_equal(outcome.adapters,
                              tuple(plant.adapter.instance_id for plant in plants[1:]),
                              "the adapters left")
         context.expect(not machine.driver_key_left(removed), "the removed adapter's driver key")
-        gone = set(removed.infs) | {removed.connection} | set(run.dlls_deleted)
-        gone |= {(DESCRIPTIONS_KEY, name) for name in run.descriptions}
-        gone.add(records[1][0])
-        if not (legacy and uninstaller):
-            gone.add(records[0][0])
-        if run.entry_deleted:
-            gone.add(records[2][0])
+        gone = set(removed.infs) | {removed.connection, status[0]} | set(run.dlls_deleted)
+        gone |= {(DESCRIPTIONS_KEY, name) for name in run.family.descriptions}
+        if not keeps_legacy_records:
+            gone.add(setup_state[0])
+        if uninstaller:
+            gone |= {key for key, _ in entry}
         expect_planted(context, outcome, gone, what)
-        context.expect_equal((outcome.program, outcome.temp_left),
-                             (not run.program_deleted, False),
+        context.expect_equal((outcome.program, outcome.temp_left), (not run.self_deleted, False),
                              "(the program there, a temporary copy left)")
-        lines = log_lines(outcome)
         if uninstaller:
             context.expect_equal(outcome.log, None, "the uninstaller's log")
         else:
-            for line in ["Starting Uninstall...", "InfPath = '%s'"
-                         % removed.adapter.driver_values["InfPath"], "Exit code: = 0"]:
+            lines = log_lines(outcome)
+            for line in ["Starting Uninstall...",
+                         "InfPath = '%s'" % removed.adapter.driver_values["InfPath"],
+                         "Exit code: = 0"]:
                 context.expect(line in lines, "%r in the log of %s" % (line, what))
     return scenario
 
