@@ -118,6 +118,28 @@ TEST(MachineImage, ReadOnlyFollowsTheWritePermission) {
     EXPECT_TRUE(written("setup/cvlsetup.exe"));
 }
 
+// A machine image made from another system (a Wine prefix spells them
+// "windows\inf") keeps its folder names: a fresh simulated machine already
+// has C:\Windows\INF, and Windows keeps one spelling of a folder, the one
+// on the disk.
+TEST(MachineImage, TheImageSpellsTheFoldersTheFreshMachineHas) {
+    ScratchFolder scratch;
+    const fs::path input = scratch.WriteSmallImage("input");
+    scratch.Write("input/drive_c/windows/inf/oem1.inf", "i");
+    scratch.Write("input/drive_c/windows/SYSTEM32/drivers/cvl.sys", "s");
+    SimulatedPlatform machine;
+    MachineSettings settings;
+    std::string error;
+    ASSERT_TRUE(LoadMachineImage(input, machine, settings, error)) << error;
+    ASSERT_TRUE(SaveMachineImage(machine, settings, scratch.path() / "output", error)) << error;
+    const fs::path drive = scratch.path() / "output/drive_c";
+    EXPECT_TRUE(fs::exists(drive / "windows/inf/oem1.inf"));
+    EXPECT_TRUE(fs::exists(drive / "windows/SYSTEM32/drivers/cvl.sys"));
+    EXPECT_FALSE(fs::exists(drive / "Windows"));
+    // The machine still finds them whatever the case of the names asked for.
+    EXPECT_TRUE(machine.FileExists(u"C:\\WINDOWS\\INF\\OEM1.INF"));
+}
+
 struct BrokenImage {
     void (*spoil)(const fs::path &image);
     std::string_view says;  // the start of the error, after the image folder

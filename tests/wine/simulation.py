@@ -92,9 +92,9 @@ class SavedImage:
 
     def _host_path(self, path):
         """The host path of a C: path, its names matched as Windows matches
-        them, whatever their case: the saved image spells a folder the
-        machine already had (C:\\Windows\\INF) its own way. None when a part
-        is missing."""
+        them, whatever their case: a folder the run made may be spelled
+        otherwise than the scenario asks for it. None when a part is
+        missing."""
         host = os.path.join(self.root, "drive_c")
         for part in drive_c_path("", path).split(os.sep)[1:]:
             if not os.path.isdir(host):

@@ -90,7 +90,8 @@ bool ReadImage(const fs::path &dir, ImageContents &image, std::string &error) {
 // The rows go first and the registry file over them: a value a run changed
 // in a device's keys is in the registry file and wins.
 void SeedMachine(const ImageContents &image, SimulatedPlatform &machine) {
-    for (const std::u16string &folder : image.drives.directories) machine.AddDirectory(folder);
+    for (const std::u16string &folder : image.drives.directories)
+        machine.AddDirectorySpelledAs(folder);
     for (const DriveFile &file : image.drives.files)
         machine.AddFile(file.path, file.contents, file.attributes);
     SeedDevicesAndServices(image.settings, machine);

@@ -217,6 +217,17 @@ bool SimulatedPlatform::AddDirectory(std::u16string_view path) {
     return resolved && machine_->MakeDirectories(*resolved) != nullptr;
 }
 
+bool SimulatedPlatform::AddDirectorySpelledAs(std::u16string_view path) {
+    const auto resolved = ResolveWinPath(path, machine_->currentDirectory);
+    if (!resolved || machine_->MakeDirectories(*resolved) == nullptr) return false;
+    FsNode *node = machine_->drives[resolved->drive].get();
+    for (const std::u16string &name : resolved->parts) {
+        node = node->children[FoldedName(name)].get();
+        node->name = name;
+    }
+    return true;
+}
+
 bool SimulatedPlatform::RemoveFile(std::u16string_view path) {
     const auto resolved = ResolveWinPath(path, machine_->currentDirectory);
     const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;

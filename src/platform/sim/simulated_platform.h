@@ -164,6 +164,11 @@ public:
     bool AddFile(std::u16string_view path, std::string contents,
                  DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
     bool AddDirectory(std::u16string_view path);
+    // Makes the folders of `path` and gives those that were there already
+    // the spelling `path` has: a disk keeps one spelling of a name, and a
+    // machine image's disk is the machine's, over the folders a fresh
+    // machine starts with.
+    bool AddDirectorySpelledAs(std::u16string_view path);
     // Removes a file at once, whatever holds it. False when there is none.
     bool RemoveFile(std::u16string_view path);
     bool FileExists(std::u16string_view path) const;
