@@ -44,7 +44,7 @@ import time
 import devices as dev
 import registry_file
 from device_scenarios import DeviceMachine, log_lines, wine_value
-from scenarios import EXE, LOG_NAME, APP_DIR
+from scenarios import APP_DIR, EXE, LOG_NAME
 
 SETUP_STATE_KEY = r"HKLM\Software\CVLSetup"
 STATUS_KEY = r"HKLM\Software\Corvane"
@@ -124,14 +124,6 @@ def present(keys, key):
                for path, _ in keys)
 
 
-def value_of(keys, key, name):
-    found = registry_file.find_value(keys, key, name)
-    if found is None:
-        return None
-    kind, data = found
-    return kind, tuple(data) if isinstance(data, list) else data
-
-
 class UninstallMachine(DeviceMachine):
     """A prefix holding `plants` (adapters with their INF files and
     connection entries), the setup-state and status keys `records`, the
@@ -208,7 +200,7 @@ class UninstallMachine(DeviceMachine):
         state = []
         for item in self.checked_items():
             if isinstance(item, tuple):
-                state.append((item, value_of(keys, *item) is not None))
+                state.append((item, registry_file.find_value(keys, *item) is not None))
             elif item.startswith("HK"):
                 state.append((item, present(keys, item)))
             else:
