@@ -45,7 +45,7 @@ std::u16string GuidText(const Guid &guid) {
 namespace {
 
 std::u16string DriverKeyNumber(int number) {
-    char name[8];
+    char name[12];
     std::snprintf(name, sizeof name, "%04d", number);
     return Widen(name);
 }
