@@ -18,6 +18,6 @@ build-release/cvl-benchmark --sizes 10000 --save-image "$image/machine" >/dev/nu
 echo
 echo "## The release host runner, 10,000 devices"
 echo
-TIMEFORMAT='%R s'
+TIMEFORMAT='%R s wall (%U s user, %S s system)'
 echo -n "cvlsetup-host --machine IMAGE -- /chknicexist /vistab701: "
 time (build-release/cvlsetup-host --machine "$image/machine" -- /chknicexist /vistab701 >/dev/null || true)
