@@ -101,8 +101,8 @@ std::string Milliseconds(double seconds) {
     return Fixed(seconds * 1000, seconds < 0.01 ? 2 : 1);
 }
 
-bool RunAction(const fs::path &base, std::size_t size, const Action &action, ActionFigures &figures,
-               std::string &error) {
+bool RunActionOnce(const fs::path &base, std::size_t size, const Action &action,
+                   ActionFigures &figures, std::string &error) {
     sim::SimulatedPlatform machine;
     sim::MachineSettings settings;
     if (!BuildBenchmarkMachine(base, size, machine, settings, error)) return false;
@@ -118,6 +118,24 @@ bool RunAction(const fs::path &base, std::size_t size, const Action &action, Act
     figures.calls = CallsByGroup(before, after);
     const auto lists = static_cast<std::size_t>(PlatformOperation::SetupDiGetClassDevsW);
     figures.listsOpened = after[lists] - before[lists];
+    return true;
+}
+
+// A short run is repeated on fresh machines and its quickest kept: other
+// work on the machine only ever adds to a run's time.
+constexpr int kMostRepetitions = 3;
+constexpr double kRepeatBelowSeconds = 1.0;
+
+bool RunAction(const fs::path &base, std::size_t size, const Action &action, ActionFigures &figures,
+               std::string &error) {
+    if (!RunActionOnce(base, size, action, figures, error)) return false;
+    for (int repetition = 1;
+         repetition < kMostRepetitions && figures.processorSeconds < kRepeatBelowSeconds;
+         ++repetition) {
+        ActionFigures again;
+        if (!RunActionOnce(base, size, action, again, error)) return false;
+        if (again.processorSeconds < figures.processorSeconds) figures = again;
+    }
     return true;
 }
 
