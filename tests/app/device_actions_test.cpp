@@ -31,7 +31,9 @@ struct SwitchCase {
 };
 
 // Devices: a started B702 (PCI-Express), a started B701, a started B703, and
-// a started USB B760. "d:X"/"e:X" stand for disable/enable of device X.
+// a started USB B760, seeded in that order; a walk meets them in the order of
+// the Enum tree (B701, B702, B703, then USB). "d:X"/"e:X" stand for
+// disable/enable of device X.
 class SwitchTableTest : public ::testing::TestWithParam<SwitchCase> {};
 
 std::vector<std::string> Expand(const std::vector<std::string> &steps) {
@@ -75,12 +77,12 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{u"/dnicdrv /vistab760 /vistab701", {"sleep 1000", "d:B760", "sleep 1000"}},
         SwitchCase{u"/enicdrv /vistab760", {"sleep 1000", "sleep 1000"}},
         SwitchCase{u"/denicdrv /vistab760", {"sleep 1000", "d:B760", "sleep 1000", "e:B760"}},
-        SwitchCase{u"/dnicdrv", {"sleep 1000", "d:B702", "d:B701", "sleep 1000", "d:B703"}},
+        SwitchCase{u"/dnicdrv", {"sleep 1000", "d:B701", "d:B702", "sleep 1000", "d:B703"}},
         SwitchCase{u"/dnicdrv /vistab701",
-                   {"sleep 1000", "d:B702", "d:B701", "sleep 1000", "d:B703"}},
+                   {"sleep 1000", "d:B701", "d:B702", "sleep 1000", "d:B703"}},
         SwitchCase{u"/denicdrv",
-                   {"sleep 1000", "d:B702", "d:B701", "sleep 1000", "d:B703", "sleep 1000",
-                    "e:B702", "e:B701", "sleep 1000", "e:B703"}}));
+                   {"sleep 1000", "d:B701", "d:B702", "sleep 1000", "d:B703", "sleep 1000",
+                    "e:B701", "e:B702", "sleep 1000", "e:B703"}}));
 
 TEST_F(DeviceActionsTest, LegacyRowsLogTheirLineForAllThreeActions) {
     for (const char16_t *tail : {u"/dnicdrv /b702", u"/enicdrv /b702", u"/denicdrv /b702"}) {

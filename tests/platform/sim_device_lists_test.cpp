@@ -103,7 +103,8 @@ TEST_F(DeviceListsContract, SeededDevicesAreStoredAsWindowsStoresThem) {
 
 TEST_F(DeviceListsContract, ListsSelectByClassPresenceAndEnumerator) {
     // DIGCF_PRESENT keeps devices with a node; DIGCF_ALLCLASSES ignores the
-    // class; a null class needs DIGCF_ALLCLASSES; members come in Enum order.
+    // class; a null class needs DIGCF_ALLCLASSES; members come in the order
+    // of the Enum tree walk (each level sorted), not the order of seeding.
     sim.AddDevice(Adapter(u"B702"));
     DeviceSpec absent = Adapter(u"B701");
     absent.present = false;
@@ -133,7 +134,7 @@ TEST_F(DeviceListsContract, ListsSelectByClassPresenceAndEnumerator) {
         {&kNetClass,
          nullptr,
          0,
-         {u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043", u"PCI\\VEN_1F3A&DEV_B701&SUBSYS_00011043",
+         {u"PCI\\VEN_1F3A&DEV_B701&SUBSYS_00011043", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043",
           u"PCI\\VEN_1F3A&DEV_B709&X", u"USB\\VEN_1F3A&DEV_B760&SUBSYS_00011043"}},
         {nullptr,
          nullptr,
@@ -241,8 +242,9 @@ TEST_F(DeviceListsContract, DriverKeysOpenWithTheAccessAskedAndAreRefusedWhenMis
     DeviceSpec bare = Adapter(u"B701");
     bare.withDriverKey = false;
     HDEVINFO list = PresentAdapters({Adapter(u"B702"), bare});
-    const DevInfoData driven = Member(list, 0);
-    const DevInfoData driverless = Member(list, 1);
+    // B701 sorts before B702 in the Enum tree.
+    const DevInfoData driven = Member(list, 1);
+    const DevInfoData driverless = Member(list, 0);
     const HKEY invalid = static_cast<HKEY>(InvalidHandleValue());
 
     HKEY key =
@@ -341,8 +343,9 @@ TEST_F(DeviceListsContract, PropertyChangesSwitchNodesOffAndOn) {
     DeviceSpec fixed = Adapter(u"B701");
     fixed.disableable = false;
     HDEVINFO list = PresentAdapters({spec, fixed});
-    const DevInfoData data = Member(list, 0);
-    const DevInfoData other = Member(list, 1);
+    // B701 sorts before B702 in the Enum tree.
+    const DevInfoData data = Member(list, 1);
+    const DevInfoData other = Member(list, 0);
     const std::string id = "PCI\\VEN_1F3A&DEV_B702\\4&1f3a&0&00E4";
 
     EXPECT_FALSE(platform.SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, list, &data));
@@ -392,13 +395,14 @@ TEST_F(DeviceListsContract, RemovalTakesTheDeviceAndItsKeysButNotOlderListsPlace
     sim.AddDevice(Adapter(u"B701"));
     HDEVINFO before = platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES);
     HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, DIGCF_PRESENT);
-    const DevInfoData data = Member(list, 0);
+    // B701 sorts before B702 in the Enum tree.
+    const DevInfoData data = Member(list, 1);
     ASSERT_TRUE(platform.SetupDiCallClassInstaller(DIF_REMOVE, list, &data));
 
     EXPECT_FALSE(sim.RegKeyExists(kEnum + spec.instanceId));
     EXPECT_FALSE(sim.RegKeyExists(driverKey));
     EXPECT_FALSE(sim.DeviceState(spec.instanceId));
-    const DevInfoData stale = Member(before, 0);
+    const DevInfoData stale = Member(before, 1);
     EXPECT_EQ(stale.DevInst, data.DevInst);
     EXPECT_FALSE(platform.SetupDiGetDeviceRegistryPropertyW(before, &stale, SPDRP_HARDWAREID,
                                                             nullptr, nullptr, 0, nullptr));
@@ -431,8 +435,9 @@ TEST_F(DeviceListsContract, NodeStatusReportsSeededFlagsAndAbsentDevices) {
     absent.present = false;
     sim.AddDevice(absent);
     HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, 0);
-    const DevInfoData shown = Member(list, 0);
-    const DevInfoData gone = Member(list, 1);
+    // B701 sorts before B702 in the Enum tree.
+    const DevInfoData shown = Member(list, 1);
+    const DevInfoData gone = Member(list, 0);
     ULONG status = 0;
     ULONG problem = 0;
     ASSERT_EQ(platform.CM_Get_DevNode_Status(&status, &problem, shown.DevInst, 0), CR_SUCCESS);

@@ -3,6 +3,7 @@
 // faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -54,9 +55,10 @@ TEST_F(RegistryContract, DeletingAKeyWithSubkeysDependsOnTheSystemFamily) {
     }
 }
 
-TEST_F(RegistryContract, EnumerationIsByIndexInCreationOrder) {
-    // RegEnumKeyEx/RegEnumValueW walk indexes 0, 1, 2 ... in a stable order
-    // until ERROR_NO_MORE_ITEMS.
+TEST_F(RegistryContract, EnumerationIsByIndexInWindowsOrder) {
+    // RegEnumKeyEx/RegEnumValueW walk indexes 0, 1, 2 ... until
+    // ERROR_NO_MORE_ITEMS: subkeys sorted by their upper-cased names, values
+    // in the order they were written; keys seeded through the helpers too.
     for (const char16_t *name : {u"Zeta", u"alpha", u"Mid"}) {
         sim.CreateRegKey(std::u16string(kSeedKey) + u"\\" + name);
         sim.SetRegDword(kSeedKey, name, 7);
@@ -80,10 +82,55 @@ TEST_F(RegistryContract, EnumerationIsByIndexInCreationOrder) {
         ASSERT_EQ(status, ERROR_SUCCESS);
         values.emplace_back(name, size);
     }
-    const std::vector<std::u16string> expected{u"Zeta", u"alpha", u"Mid"};
-    EXPECT_EQ(keys, expected);
-    EXPECT_EQ(values, expected);
+    EXPECT_EQ(keys, (std::vector<std::u16string>{u"alpha", u"Mid", u"Zeta"}));
+    EXPECT_EQ(values, (std::vector<std::u16string>{u"Zeta", u"alpha", u"Mid"}));
     platform.RegCloseKey(key);
+}
+
+TEST_F(RegistryContract, NamesStayFoundThroughDeletionsAndRewrites) {
+    // Many keys and values, made out of order, deleted from the middle and
+    // written again: each is still found by any spelling with its own data,
+    // the subkeys stay sorted and the values keep their written order.
+    const std::u16string parent = kSeedKey;
+    std::vector<std::u16string> written;
+    for (int i = 0; i < 40; ++i) {
+        // Unique names, made in scrambled order: "Value0", "Value7", "Value14"...
+        std::u16string name = u"Value";
+        for (const char c : std::to_string((i * 7) % 40)) name += static_cast<char16_t>(c);
+        written.push_back(name);
+        sim.CreateRegKey(parent + u"\\" + name);
+        sim.SetRegDword(parent, name, static_cast<DWORD>(i));
+    }
+    for (int i = 5; i < 40; i += 3) {
+        ASSERT_TRUE(sim.DeleteRegValue(parent, written[i]));
+        ASSERT_TRUE(sim.DeleteRegTree(parent + u"\\" + written[i]));
+    }
+    ASSERT_TRUE(sim.SetRegDword(parent, written[8], 800));  // deleted above: now last
+    ASSERT_TRUE(sim.CreateRegKey(parent + u"\\" + written[8]));
+
+    std::vector<std::u16string> expectedValues;
+    for (int i = 0; i < 40; ++i) {
+        const bool deleted = i >= 5 && (i - 5) % 3 == 0;
+        const std::u16string lower = u"vALUE" + written[i].substr(5);
+        SCOPED_TRACE(i);
+        if (i == 8) {
+            EXPECT_EQ(sim.GetRegDword(parent, lower), 800u);
+        } else if (deleted) {
+            EXPECT_FALSE(sim.GetRegDword(parent, lower));
+            EXPECT_FALSE(sim.RegKeyExists(parent + u"\\" + lower));
+        } else {
+            EXPECT_EQ(sim.GetRegDword(parent, lower), static_cast<DWORD>(i));
+            EXPECT_TRUE(sim.RegKeyExists(parent + u"\\" + lower));
+            expectedValues.push_back(written[i]);
+        }
+    }
+    expectedValues.push_back(written[8]);
+    std::vector<std::u16string> values;
+    for (const auto &[name, value] : sim.RegValues(parent)) values.push_back(name);
+    EXPECT_EQ(values, expectedValues);
+    const std::vector<std::u16string> keys = sim.RegSubkeyNames(parent);
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    EXPECT_EQ(keys.size(), expectedValues.size());
 }
 
 TEST_F(RegistryContract, The9xFamilyHasNoKeySecurity) {

@@ -412,6 +412,7 @@ DeviceSpec SpecOf(const DeviceRow &row) {
     spec.disableable = row.disableable;
     spec.hiddenFromDeviceManager = row.hidden;
     spec.withDriverKey = row.driverKey.has_value();
+    spec.driverKeyName = row.driverKey.value_or(u"");
     spec.driverStrings = row.driverTexts;
     return spec;
 }

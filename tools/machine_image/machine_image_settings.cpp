@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 
 #include "common/text.h"
 
@@ -51,7 +52,16 @@ bool CheckPath(PathKind kind, std::u16string_view value, std::string &problem) {
     return false;
 }
 
-bool ReadVersion(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+// The names the rows read so far have taken, folded A to Z, so that a
+// repeated one is found without going through every earlier row.
+struct NamesSeen {
+    std::map<std::u16string, std::size_t> devices;     // instance id -> row
+    std::map<std::u16string, std::size_t> driverKeys;  // class guid\\key -> row
+    std::set<std::u16string> services;
+};
+
+bool ReadVersion(std::u16string_view value, MachineSettings &settings, NamesSeen &,
+                 std::string &problem) {
     problem = "expected NT or 9x, then major.minor.build, as in \"NT 6.1.7601\"";
     const std::size_t blank = value.find_first_of(u" \t");
     if (blank == std::u16string_view::npos) return false;
@@ -90,7 +100,8 @@ void WriteVersion(const MachineSettings &settings, std::vector<std::u16string> &
     values.push_back(text);
 }
 
-bool ReadProcessId(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+bool ReadProcessId(std::u16string_view value, MachineSettings &settings, NamesSeen &,
+                   std::string &problem) {
     const auto number = ParseImageNumber(value);
     if (!number || *number == 0) {
         problem = "expected a process id above 0";
@@ -100,7 +111,7 @@ bool ReadProcessId(std::u16string_view value, MachineSettings &settings, std::st
     return true;
 }
 
-bool ReadMessageBoxAnswer(std::u16string_view value, MachineSettings &settings,
+bool ReadMessageBoxAnswer(std::u16string_view value, MachineSettings &settings, NamesSeen &,
                           std::string &problem) {
     if (value == u"ok") {
         settings.messageBoxAnswer = IDOK;
@@ -113,7 +124,8 @@ bool ReadMessageBoxAnswer(std::u16string_view value, MachineSettings &settings,
     return true;
 }
 
-bool ReadToolExitCode(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+bool ReadToolExitCode(std::u16string_view value, MachineSettings &settings, NamesSeen &,
+                      std::string &problem) {
     const std::size_t blank = value.find_last_of(u" \t");
     const auto code = blank == std::u16string_view::npos
                           ? std::nullopt
@@ -141,33 +153,40 @@ void WriteToolExitCodes(const MachineSettings &settings, std::vector<std::u16str
         values.push_back(tool.imagePath + u" " + NumberText(tool.exitCode));
 }
 
-bool ReadDevice(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+bool ReadDevice(std::u16string_view value, MachineSettings &settings, NamesSeen &seen,
+                std::string &problem) {
     DeviceRow row;
     if (!ParseDeviceRow(value, row, problem)) return false;
-    for (const DeviceRow &known : settings.devices) {
-        if (EqualsFoldAZ(known.instanceId, row.instanceId)) {
-            problem = "the device " + ToUtf8(row.instanceId) + " is already given";
-            return false;
-        }
-        if (known.driverKey && row.driverKey && EqualsFoldAZ(known.classGuid, row.classGuid) &&
-            *known.driverKey == *row.driverKey) {
-            problem = "the driver key " + ToUtf8(row.classGuid + u"\\" + *row.driverKey) +
-                      " already belongs to " + ToUtf8(known.instanceId);
-            return false;
-        }
+    // The earliest row this one clashes with is named, its instance id before
+    // its driver key.
+    const std::u16string instance = LoweredAZ(row.instanceId);
+    const std::u16string driverKey =
+        row.driverKey ? LoweredAZ(row.classGuid) + u"\\" + *row.driverKey : u"";
+    const auto sameInstance = seen.devices.find(instance);
+    const auto sameKey = row.driverKey ? seen.driverKeys.find(driverKey) : seen.driverKeys.end();
+    if (sameInstance != seen.devices.end() &&
+        (sameKey == seen.driverKeys.end() || sameInstance->second <= sameKey->second)) {
+        problem = "the device " + ToUtf8(row.instanceId) + " is already given";
+        return false;
     }
+    if (sameKey != seen.driverKeys.end()) {
+        problem = "the driver key " + ToUtf8(row.classGuid + u"\\" + *row.driverKey) +
+                  " already belongs to " + ToUtf8(settings.devices[sameKey->second].instanceId);
+        return false;
+    }
+    seen.devices.emplace(instance, settings.devices.size());
+    if (row.driverKey) seen.driverKeys.emplace(driverKey, settings.devices.size());
     settings.devices.push_back(std::move(row));
     return true;
 }
 
-bool ReadService(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+bool ReadService(std::u16string_view value, MachineSettings &settings, NamesSeen &seen,
+                 std::string &problem) {
     ServiceRow row;
     if (!ParseServiceRow(value, row, problem)) return false;
-    for (const ServiceRow &known : settings.services) {
-        if (EqualsFoldAZ(known.name, row.name)) {
-            problem = "the service " + ToUtf8(row.name) + " is already given";
-            return false;
-        }
+    if (!seen.services.insert(LoweredAZ(row.name)).second) {
+        problem = "the service " + ToUtf8(row.name) + " is already given";
+        return false;
     }
     settings.services.push_back(std::move(row));
     return true;
@@ -202,7 +221,7 @@ void WriteFaults(const MachineSettings &settings, std::vector<std::u16string> &v
 }
 
 using SettingReader = bool (*)(std::u16string_view value, MachineSettings &settings,
-                               std::string &problem);
+                               NamesSeen &seen, std::string &problem);
 using SettingWriter = void (*)(const MachineSettings &settings,
                                std::vector<std::u16string> &values);
 
@@ -245,8 +264,8 @@ const SettingRow kRows[] = {
 };
 
 bool ReadSetting(const SettingRow &row, std::u16string_view value, MachineSettings &settings,
-                 std::string &problem) {
-    if (!row.path) return row.read(value, settings, problem);
+                 NamesSeen &seen, std::string &problem) {
+    if (!row.path) return row.read(value, settings, seen, problem);
     if (!CheckPath(row.pathKind, value, problem)) return false;
     settings.*row.path = value;
     return true;
@@ -295,6 +314,7 @@ bool ParseMachineSettings(std::string_view bytes, MachineSettings &settings, Tex
     if (!DecodeImageText(bytes, lines, error)) return false;
     settings = MachineSettings{};
     std::map<const SettingRow *, std::size_t> seenOnLine;
+    NamesSeen seen;
     for (std::size_t index = 0; index < lines.size(); ++index) {
         const std::size_t line = index + 1;
         const std::u16string_view text = TrimBlanks(lines[index]);
@@ -317,7 +337,7 @@ bool ParseMachineSettings(std::string_view bytes, MachineSettings &settings, Tex
             return false;
         }
         std::string problem;
-        if (!ReadSetting(*row, TrimBlanks(text.substr(equals + 1)), settings, problem)) {
+        if (!ReadSetting(*row, TrimBlanks(text.substr(equals + 1)), settings, seen, problem)) {
             error = {line, "bad " + std::string(row->key) + ": " + problem};
             return false;
         }

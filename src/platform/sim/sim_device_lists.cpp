@@ -1,7 +1,11 @@
 // Device lists. A list is taken from the Enum keys when it is made: three
-// levels below Enum (enumerator, device, instance), in the order the keys
-// were made. Members keep their place until the list is destroyed, even
-// when their device goes meanwhile.
+// levels below Enum (enumerator, device, instance), in the order a walk of
+// that tree meets them, each level in the registry's own order (sorted by
+// upper-cased name). Windows builds its lists from the device tree, whose
+// nodes the PnP manager makes while it walks the Enum keys, so this is the
+// order a program sees on a machine whose devices were all found at boot;
+// a device that arrives later may come last there. Members keep their place
+// until the list is destroyed, even when their device goes meanwhile.
 #include "common/text.h"
 #include "platform/sim/sim_device_registry.h"
 #include "platform/sim/sim_machine.h"

@@ -43,23 +43,34 @@ std::u16string GuidText(const Guid &guid) {
     return Widen(text);
 }
 
+namespace {
+
+std::u16string DriverKeyNumber(int number) {
+    char name[12];
+    std::snprintf(name, sizeof name, "%04d", number);
+    return Widen(name);
+}
+
+}  // namespace
+
 std::u16string NextDriverKeyName(const SimulatedPlatform &machine, std::u16string_view classGuid) {
-    const auto taken = machine.RegSubkeyNames(DriverKeyPath(classGuid));
-    for (int number = 0; number < 10000; ++number) {
-        char name[8];
-        std::snprintf(name, sizeof name, "%04d", number);
-        const std::u16string candidate = Widen(name);
-        bool used = false;
-        for (const auto &existing : taken) used = used || EqualsFoldAZ(existing, candidate);
-        if (!used) return candidate;
+    // The subkeys come sorted and four-digit numbers sort by value, so one
+    // pass finds the lowest free number.
+    int number = 0;
+    std::u16string candidate = DriverKeyNumber(number);
+    for (const auto &existing : machine.RegSubkeyNames(DriverKeyPath(classGuid))) {
+        if (existing != candidate) continue;
+        if (++number == 10000) return u"";
+        candidate = DriverKeyNumber(number);
     }
-    return u"";
+    return candidate;
 }
 
 std::u16string LinkNewDriverKey(SimulatedPlatform &machine, std::u16string_view instanceId,
-                                std::u16string_view classGuid) {
+                                std::u16string_view classGuid, std::u16string_view keyName) {
     const std::u16string driverValue =
-        std::u16string(classGuid) + u"\\" + NextDriverKeyName(machine, classGuid);
+        std::u16string(classGuid) + u"\\" +
+        (keyName.empty() ? NextDriverKeyName(machine, classGuid) : std::u16string(keyName));
     const std::u16string path = DriverKeyPath(driverValue);
     machine.CreateRegKey(path);
     machine.SetRegString(EnumKeyPath(instanceId), u"Driver", driverValue);

@@ -53,7 +53,8 @@ std::u16string SimulatedPlatform::AddDevice(const DeviceSpec &device) {
 
     std::u16string driverKey;
     if (device.withDriverKey) {
-        driverKey = LinkNewDriverKey(*this, device.instanceId, device.classGuid);
+        driverKey =
+            LinkNewDriverKey(*this, device.instanceId, device.classGuid, device.driverKeyName);
         for (const auto &[name, text] : device.driverStrings) {
             SetRegString(driverKey, name, text);
             // The description the driver gave is also the device's own.

@@ -22,11 +22,18 @@ namespace cvl::sim {
 
 // --- Registry ---------------------------------------------------------------
 
+// Windows keeps a key's subkeys sorted by their upper-cased names and
+// enumerates them in that order; true when `a` sorts before `b`. Only A to Z
+// fold, so "aB" < "a_b" < "_under" ('_' sorts after the upper-case letters).
+bool RegNameBefore(std::u16string_view a, std::u16string_view b);
+
 struct RegKeyNode {
     std::u16string name;
     RegKeyNode *parent = nullptr;
-    // Kept in the order they were made: enumeration walks them by index.
+    // Sorted as RegNameBefore orders them: enumeration walks them by index
+    // and a lookup is a binary search. Added only through AddSubkey.
     std::vector<std::shared_ptr<RegKeyNode>> subkeys;
+    // In the order they were first written, as Windows enumerates them.
     std::vector<std::pair<std::u16string, RegValue>> values;
     bool deleted = false;
 
@@ -36,6 +43,12 @@ struct RegKeyNode {
     void SetValue(std::u16string_view valueName, RegValue value);
     bool RemoveValue(std::u16string_view valueName);
     void RemoveSubkey(const RegKeyNode *child);
+
+private:
+    // Positions in `values`, sorted by folded name, so a value is found by a
+    // binary search without copying names; rebuilt when a value goes.
+    std::vector<std::uint32_t> valueIndex_;
+    std::vector<std::uint32_t>::const_iterator ValueSlot(std::u16string_view valueName) const;
 };
 
 // Marks a key and everything below it as gone; handles still open on any of

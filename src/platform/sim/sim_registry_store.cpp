@@ -1,6 +1,8 @@
 // The registry tree and the helpers that seed and read it from outside.
 #include <algorithm>
 
+#include "common/text.h"
+
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
@@ -23,49 +25,89 @@ void AppendZero(std::vector<BYTE> &bytes) {
 
 }  // namespace
 
+namespace {
+
+constexpr char16_t UpperAZ(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+// Where a subkey of that name is or would go.
+auto SubkeySlot(const std::vector<std::shared_ptr<RegKeyNode>> &subkeys,
+                std::u16string_view subkeyName) {
+    return std::lower_bound(subkeys.begin(), subkeys.end(), subkeyName,
+                            [](const std::shared_ptr<RegKeyNode> &key, std::u16string_view name) {
+                                return RegNameBefore(key->name, name);
+                            });
+}
+
+}  // namespace
+
+bool RegNameBefore(std::u16string_view a, std::u16string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const char16_t ca = UpperAZ(a[i]);
+        const char16_t cb = UpperAZ(b[i]);
+        if (ca != cb) return ca < cb;
+    }
+    return a.size() < b.size();
+}
+
 std::shared_ptr<RegKeyNode> RegKeyNode::Subkey(std::u16string_view subkeyName) const {
-    const std::u16string folded = FoldedName(subkeyName);
-    for (const auto &subkey : subkeys)
-        if (FoldedName(subkey->name) == folded) return subkey;
+    const auto slot = SubkeySlot(subkeys, subkeyName);
+    if (slot != subkeys.end() && EqualsFoldAZ((*slot)->name, subkeyName)) return *slot;
     return nullptr;
+}
+
+std::vector<std::uint32_t>::const_iterator RegKeyNode::ValueSlot(
+    std::u16string_view valueName) const {
+    return std::lower_bound(valueIndex_.begin(), valueIndex_.end(), valueName,
+                            [this](std::uint32_t position, std::u16string_view name) {
+                                return RegNameBefore(values[position].first, name);
+                            });
 }
 
 RegValue *RegKeyNode::Value(std::u16string_view valueName) {
-    const std::u16string folded = FoldedName(valueName);
-    for (auto &[name, value] : values)
-        if (FoldedName(name) == folded) return &value;
-    return nullptr;
+    const auto slot = ValueSlot(valueName);
+    if (slot == valueIndex_.end() || !EqualsFoldAZ(values[*slot].first, valueName)) return nullptr;
+    return &values[*slot].second;
 }
 
 std::shared_ptr<RegKeyNode> RegKeyNode::AddSubkey(std::u16string_view subkeyName) {
-    if (auto existing = Subkey(subkeyName)) return existing;
+    const auto slot = SubkeySlot(subkeys, subkeyName);
+    if (slot != subkeys.end() && EqualsFoldAZ((*slot)->name, subkeyName)) return *slot;
     auto subkey = std::make_shared<RegKeyNode>();
     subkey->name = std::u16string(subkeyName);
     subkey->parent = this;
-    subkeys.push_back(subkey);
+    subkeys.insert(slot, subkey);
     return subkey;
 }
 
 void RegKeyNode::SetValue(std::u16string_view valueName, RegValue value) {
-    if (RegValue *existing = Value(valueName)) {
-        *existing = std::move(value);
-    } else {
-        values.emplace_back(std::u16string(valueName), std::move(value));
+    const auto slot = ValueSlot(valueName);
+    if (slot != valueIndex_.end() && EqualsFoldAZ(values[*slot].first, valueName)) {
+        values[*slot].second = std::move(value);
+        return;
     }
+    valueIndex_.insert(slot, static_cast<std::uint32_t>(values.size()));
+    values.emplace_back(std::u16string(valueName), std::move(value));
 }
 
 bool RegKeyNode::RemoveValue(std::u16string_view valueName) {
-    const std::u16string folded = FoldedName(valueName);
-    const auto found = std::find_if(values.begin(), values.end(), [&](const auto &entry) {
-        return FoldedName(entry.first) == folded;
-    });
-    if (found == values.end()) return false;
-    values.erase(found);
+    const auto slot = ValueSlot(valueName);
+    if (slot == valueIndex_.end() || !EqualsFoldAZ(values[*slot].first, valueName)) return false;
+    const std::uint32_t removed = *slot;
+    values.erase(values.begin() + removed);
+    valueIndex_.erase(slot);
+    // The values after it moved up by one.
+    for (std::uint32_t &position : valueIndex_)
+        if (position > removed) --position;
     return true;
 }
 
 void RegKeyNode::RemoveSubkey(const RegKeyNode *child) {
-    std::erase_if(subkeys, [child](const auto &subkey) { return subkey.get() == child; });
+    if (const auto slot = SubkeySlot(subkeys, child->name);
+        slot != subkeys.end() && slot->get() == child)
+        subkeys.erase(slot);
 }
 
 void MarkTreeDeleted(RegKeyNode &key) {

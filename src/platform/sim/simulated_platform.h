@@ -90,6 +90,7 @@ struct DeviceSpec {
     bool hiddenFromDeviceManager = false;  // DN_NO_SHOW_IN_DM
     bool disabled = false;                 // switched off earlier: not started, problem 22
     bool withDriverKey = true;             // a Driver value linking to Control\Class\{guid}\NNNN
+    std::u16string driverKeyName;          // NNNN; empty: the first free number
     std::vector<std::pair<std::u16string, std::u16string>> driverStrings;  // REG_SZ values there
 };
 
