@@ -78,9 +78,10 @@ TEST_F(FindExistingDeviceTest, AListThatCannotBeMadeGivesSixAndOneLine) {
 
 TEST_F(FindExistingDeviceTest, AnUnexpectedPropertyErrorEndsTheWalkWithNinetyNine) {
     // The first device is removed (its size query and read are calls 1 and
-    // 2); the read of the second fails; the third is never looked at.
+    // 2); the read of the second fails; the third is never looked at. The
+    // list walks them in the order of their instance ids.
     const auto first = PciAdapter(u"B702", u"1");
-    const auto second = PciAdapter(u"B701", u"2");
+    const auto second = PciAdapter(u"B702", u"2");
     const auto third = PciAdapter(u"B702", u"3");
     for (const auto &spec : {first, second, third}) machine.AddDevice(spec);
     constexpr DWORD kError = 1117;  // ERROR_IO_DEVICE

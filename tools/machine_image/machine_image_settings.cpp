@@ -192,7 +192,8 @@ bool ReadService(std::u16string_view value, MachineSettings &settings, NamesSeen
     return true;
 }
 
-bool ReadFault(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+bool ReadFault(std::u16string_view value, MachineSettings &settings, NamesSeen &,
+               std::string &problem) {
     const std::size_t blank = value.find_first_of(u" \t");
     const auto operation = PlatformOperationNamed(ToUtf8(value.substr(0, blank)));
     const auto error = blank == std::u16string_view::npos
