@@ -67,8 +67,12 @@ TEST(MachineCapture, ReadsTheMachineAndChangesNothing) {
 // The capture holds everything a run reads: the same command line on the
 // machine and on its capture ends alike, logs alike and changes alike.
 TEST(MachineCapture, ACommandLineRunsOnTheCaptureAsOnTheMachine) {
-    const std::u16string commandLines[] = {
-        u"/rp", u"/d /b702", u"/i /vistab701 /f drivers\\win7\\netcvl.inf", u"/e /b762"};
+    const std::u16string commandLines[] = {u"/rp",
+                                           u"/dnicdrv /vistab701",
+                                           u"/i /vistab701 /f drivers\\win7\\netcvl.inf",
+                                           u"/denicdrv /vistab762",
+                                           u"/chknicexist /vistab701",
+                                           u"/q /vistab701 /f drivers\\win7\\netcvl.inf"};
     for (const std::u16string &commandLine : commandLines) {
         SCOPED_TRACE(ToUtf8(commandLine));
         SimulatedPlatform original;
