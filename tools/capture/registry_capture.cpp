@@ -102,9 +102,17 @@ LSTATUS EnumValue(Platform &platform, HKEY key, DWORD index, sim::RegFileValue &
     }
 }
 
+// Windows lets only the system itself read a device's property store (the
+// "Properties" key of an instance); cvlsetup never reads it either.
+bool IsPropertyStore(std::u16string_view path) {
+    const std::size_t slash = path.rfind(u'\\');
+    return slash != std::u16string_view::npos && EqualsFoldAZ(path.substr(slash + 1), u"Properties");
+}
+
 void CaptureKey(Platform &platform, const std::u16string &path, std::vector<sim::RegFileKey> &keys,
                 std::vector<CaptureProblem> &problems, int depth) {
     OpenKey key(platform, path);
+    if (!key.ok() && key.status() == ERROR_ACCESS_DENIED && IsPropertyStore(path)) return;
     if (!key.ok()) {
         problems.push_back(
             {"key " + Describe(path), "cannot be opened: " + ErrorText(key.status())});
