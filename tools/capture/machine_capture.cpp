@@ -1,5 +1,7 @@
 #include "capture/machine_capture.h"
 
+#include <map>
+
 #include "capture/capture_roots.h"
 #include "common/little_endian.h"
 #include "common/text.h"
@@ -64,25 +66,50 @@ std::vector<std::u16string> MultiText(const std::optional<sim::RegValue> &value)
     return texts;
 }
 
-// What the device tree says of a device; a device it cannot locate has keys
-// but no hardware (unplugged).
-void ReadNodeState(Platform &platform, const std::u16string &instanceId, sim::DeviceRow &row) {
-    DEVINST node = 0;
-    row.condition = sim::DeviceCondition::Absent;
-    if (platform.CM_Locate_DevNode_ExW(&node, instanceId.c_str(), CM_LOCATE_DEVNODE_NORMAL,
-                                       nullptr) != CR_SUCCESS)
-        return;
-    ULONG status = 0, problem = 0;
-    if (platform.CM_Get_DevNode_Status(&status, &problem, node, 0) != CR_SUCCESS) return;
-    if (status & DN_STARTED) {
+// What the device tree says of each device it has: the devices of every
+// class listed as present, by instance id folded A to Z. A device under Enum
+// that is not listed has keys but no hardware (unplugged). The node comes
+// from the list, as cvlsetup takes it, not from a lookup by id.
+struct NodeState {
+    ULONG status = 0;
+    ULONG problem = 0;
+};
+
+std::map<std::u16string, NodeState> PresentDevices(Platform &platform, CapturedMachine &machine) {
+    std::map<std::u16string, NodeState> present;
+    const HDEVINFO list =
+        platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+    if (list == InvalidHandleValue()) {
+        machine.problems.push_back({"the device list", "cannot be read (error " +
+                                                           std::to_string(platform.GetLastError()) +
+                                                           "); every device is kept as unplugged"});
+        return present;
+    }
+    DevInfoData device{};
+    for (DWORD index = 0; platform.SetupDiEnumDeviceInfo(list, index, &device); ++index) {
+        char16_t id[kPathCapacity] = {};
+        if (!platform.SetupDiGetDeviceInstanceIdW(list, &device, id, kPathCapacity, nullptr))
+            continue;
+        NodeState node;
+        if (platform.CM_Get_DevNode_Status(&node.status, &node.problem, device.DevInst, 0) !=
+            CR_SUCCESS)
+            node = NodeState{};
+        present[LoweredAZ(TextOf(id, kPathCapacity))] = node;
+    }
+    platform.SetupDiDestroyDeviceInfoList(list);
+    return present;
+}
+
+void SetCondition(const NodeState &node, sim::DeviceRow &row) {
+    if (node.status & DN_STARTED) {
         row.condition = sim::DeviceCondition::Started;
-    } else if (problem == kProblemDisabled) {
+    } else if (node.problem == kProblemDisabled) {
         row.condition = sim::DeviceCondition::Disabled;
     } else {
         row.condition = sim::DeviceCondition::Stopped;
     }
-    row.disableable = (status & DN_DISABLEABLE) != 0;
-    row.hidden = (status & DN_NO_SHOW_IN_DM) != 0;
+    row.disableable = (node.status & DN_DISABLEABLE) != 0;
+    row.hidden = (node.status & DN_NO_SHOW_IN_DM) != 0;
 }
 
 // A device row for every instance under Enum whose class the row can carry;
@@ -90,6 +117,7 @@ void ReadNodeState(Platform &platform, const std::u16string &instanceId, sim::De
 // network adapters.
 std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &machine) {
     std::vector<std::u16string> services;
+    const std::map<std::u16string, NodeState> present = PresentDevices(platform, machine);
     const std::u16string enumRoot(kEnumRoot);
     for (const std::u16string &enumerator : SubkeyNames(platform, enumRoot)) {
         const std::u16string enumeratorKey = enumRoot + u"\\" + enumerator;
@@ -101,7 +129,8 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
                 row.instanceId = enumerator + u"\\" + device + u"\\" + instance;
                 row.classGuid = ReadText(platform, instanceKey, u"ClassGUID").value_or(u"");
                 row.className = ReadText(platform, instanceKey, u"Class").value_or(u"");
-                ReadNodeState(platform, row.instanceId, row);
+                const auto node = present.find(LoweredAZ(row.instanceId));
+                if (node != present.end()) SetCondition(node->second, row);
                 const bool isNet = EqualsFoldAZ(row.classGuid, sim::kNetClassGuidText);
                 if (isNet) {
                     if (auto service = ReadText(platform, instanceKey, u"Service"))
@@ -109,7 +138,7 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
                 }
                 // A device without a node needs no row: its keys are in the
                 // registry file, and that is what an unplugged device is.
-                if (row.condition == sim::DeviceCondition::Absent) continue;
+                if (node == present.end()) continue;
                 if (!sim::IsDeviceId(row.instanceId) ||
                     !sim::CanCarryClass(row.className, row.classGuid)) {
                     machine.problems.push_back(

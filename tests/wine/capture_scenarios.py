@@ -1,0 +1,126 @@
+"""The capture loop: cvlcapture.exe writes a machine image of a prefix that
+holds Corvane adapters, their driver keys, published INF files and setup
+state; the host runner replays a cvlsetup command line against that image,
+and the same command line runs under Wine on the prefix. Both must end with
+the same exit code, log and device switches. The capture itself must leave
+the prefix exactly as it was.
+
+The node status comes from the test cfgmgr32.dll for both the capture and
+cvlsetup, as in the device scenarios: Wine's own reports 0 for every node."""
+
+import hashlib
+import json
+import os
+import subprocess
+import tempfile
+
+import devices as dev
+import registry_file
+from device_scenarios import DeviceMachine, SETUP_STATE_KEY, log_lines, running_b702
+from scenarios import APP_DIR, EXE
+
+CAPTURE_EXE = APP_DIR + r"\cvlcapture.exe"
+PUBLISHED_INF = r"C:\windows\inf\oem3.inf"
+# What a capture must not change: the registry cvlsetup works on, and every
+# file of C:.
+WATCHED_KEYS = [r"HKLM\System\CurrentControlSet", r"HKLM\Software", r"HKCU\Software"]
+
+
+def windows_path_of_host(path):
+    """Wine's Z: drive is the host's root folder."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def drive_c_digest(prefix):
+    """{path: SHA-256} of every file of C:, links left as links."""
+    root = prefix.host_path("C:\\")
+    digests = {}
+    for folder, _, names in os.walk(root):
+        for name in names:
+            path = os.path.join(folder, name)
+            if os.path.islink(path):
+                digests[os.path.relpath(path, root)] = "link " + os.readlink(path)
+                continue
+            with open(path, "rb") as file:
+                digests[os.path.relpath(path, root)] = hashlib.sha256(file.read()).hexdigest()
+    return digests
+
+
+def registry_state(prefix):
+    return [prefix.export_registry(key) for key in WATCHED_KEYS]
+
+
+def publish_inf(prefix):
+    """A published INF with its precompiled form, as the driver store keeps
+    them; the adapter's driver key names it."""
+    inf = prefix.host_path(PUBLISHED_INF)
+    with open(inf, "w", newline="\r\n") as file:
+        file.write("[Version]\nSignature=\"$Windows NT$\"\nClass=Net\n"
+                   "ClassGUID={4d36e972-e325-11ce-bfc1-08002be10318}\n"
+                   "DriverVer=05/07/2016,8.045.0507.2016\n")
+    with open(inf[:-4] + ".PNF", "wb") as file:
+        file.write(b"PNF\x01\x02")
+
+
+def replay(context, image, args):
+    """(exit code, log lines, device switches) of the host runner's run of
+    `args` against the captured image."""
+    result = subprocess.run([context.simulation.runner, "--machine", image, "--report", "json",
+                             "--", *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            timeout=60)
+    if result.returncode >= 64:
+        raise RuntimeError("cvlsetup-host ended with %d: %s" % (
+            result.returncode, result.stderr.decode(errors="replace")))
+    report = json.loads(result.stdout)
+    switches = []
+    for line in report["timeline"]:
+        change, _, subject = line.partition(" ")
+        if change in ("disable", "enable"):
+            switches.append((change, subject.upper()))
+    lines = report["installLog"]["lines"] if report["installLog"] else []
+    return report["exitCode"] & 0xFF, lines, tuple(switches)
+
+
+def capture_and_replay(context):
+    """A prefix with a running B702 adapter, its published INF and the
+    family's setup state is captured; restarting the family's adapters and
+    recording the presence answer then run alike on the capture and under
+    Wine."""
+    if not context.simulation:
+        context.notes.append("no host runner given: only the capture's read-only check ran")
+    prefix = context.prefix
+    machine = DeviceMachine(context, [running_b702()])
+    publish_inf(prefix)
+    prefix.import_registry([(SETUP_STATE_KEY + r"\VISTA_B701", {"InfName": PUBLISHED_INF})])
+
+    files_before = drive_c_digest(prefix)
+    registry_before = registry_state(prefix)
+    with tempfile.TemporaryDirectory(prefix="cvl-capture-") as work:
+        image = os.path.join(work, "image")
+        captured = prefix.wine(CAPTURE_EXE, windows_path_of_host(image),
+                               cwd=prefix.host_path(APP_DIR), native_dlls=("cfgmgr32",))
+        context.expect(captured.returncode in (0, 1), "cvlcapture ended with %d: %s" % (
+            captured.returncode, captured.stderr.decode(errors="replace")[-2000:]))
+        context.expect_equal(registry_state(prefix), registry_before,
+                             "the prefix's registry after the capture")
+        context.expect_equal(drive_c_digest(prefix), files_before,
+                             "the prefix's files after the capture")
+        context.expect(os.path.isfile(os.path.join(image, "machine.txt")),
+                       "the capture finished its image")
+        if captured.returncode == 1:
+            context.notes.append("items left out: " + " / ".join(
+                line for line in captured.stderr.decode(errors="replace").splitlines()
+                if line.startswith("cvlcapture:"))[:400])
+        import shutil; shutil.rmtree("/tmp/cap-debug", ignore_errors=True); shutil.copytree(image, "/tmp/cap-debug")
+        if not context.simulation or context.failures:
+            return
+        for args in (["/chknicexist", "/vistab701"], ["/denicdrv", "/vistab701"]):
+            wine, _, _ = machine.run(args)
+            simulated = replay(context, image, args)
+            context.expect_equal(simulated, (wine.exit_code, log_lines(wine), wine.switches),
+                                 "the capture's replay against Wine for " + " ".join(args))
+
+
+def all_scenarios():
+    return [("capture loop: capture a prefix, replay on the capture and under Wine",
+             capture_and_replay)]
