@@ -47,7 +47,31 @@ def drive_c_digest(prefix):
 
 
 def registry_state(prefix):
-    return [prefix.export_registry(key) for key in WATCHED_KEYS]
+    """{key folded: {value name: (name, type, value)}} of the watched keys.
+    Wine's SetupAPI writes a listed device's ClassGUID back in upper case
+    whenever a program lists the devices (cvlsetup's own listing does it
+    too; Windows writes nothing), so that value is compared without case."""
+    state = {}
+    for root in WATCHED_KEYS:
+        for key, values in prefix.export_registry(root):
+            if "classguid" in values:
+                name, value_type, text = values["classguid"]
+                values = dict(values, classguid=(name, value_type, text.lower()))
+            state[key.lower()] = values
+    return state
+
+
+def registry_differences(before, after):
+    """Readable lines for what differs, at most a few."""
+    lines = ["+ key " + key for key in sorted(set(after) - set(before))]
+    lines += ["- key " + key for key in sorted(set(before) - set(after))]
+    for key in sorted(set(before) & set(after)):
+        if before[key] != after[key]:
+            names = set(before[key]) | set(after[key])
+            lines += ["~ %s\\%s: %r -> %r" % (key, name, before[key].get(name),
+                                              after[key].get(name))
+                      for name in sorted(names) if before[key].get(name) != after[key].get(name)]
+    return lines[:12]
 
 
 def publish_inf(prefix):
@@ -83,9 +107,9 @@ def replay(context, image, args):
 
 def capture_and_replay(context):
     """A prefix with a running B702 adapter, its published INF and the
-    family's setup state is captured; restarting the family's adapters and
-    recording the presence answer then run alike on the capture and under
-    Wine."""
+    family's setup state is captured; recording the presence answer and
+    switching the family's adapters off and on then run alike on the
+    capture and under Wine."""
     if not context.simulation:
         context.notes.append("no host runner given: only the capture's read-only check ran")
     prefix = context.prefix
@@ -101,7 +125,7 @@ def capture_and_replay(context):
                                cwd=prefix.host_path(APP_DIR), native_dlls=("cfgmgr32",))
         context.expect(captured.returncode in (0, 1), "cvlcapture ended with %d: %s" % (
             captured.returncode, captured.stderr.decode(errors="replace")[-2000:]))
-        context.expect_equal(registry_state(prefix), registry_before,
+        context.expect_equal(registry_differences(registry_before, registry_state(prefix)), [],
                              "the prefix's registry after the capture")
         context.expect_equal(drive_c_digest(prefix), files_before,
                              "the prefix's files after the capture")
@@ -111,10 +135,14 @@ def capture_and_replay(context):
             context.notes.append("items left out: " + " / ".join(
                 line for line in captured.stderr.decode(errors="replace").splitlines()
                 if line.startswith("cvlcapture:"))[:400])
-        import shutil; shutil.rmtree("/tmp/cap-debug", ignore_errors=True); shutil.copytree(image, "/tmp/cap-debug")
         if not context.simulation or context.failures:
             return
-        for args in (["/chknicexist", "/vistab701"], ["/denicdrv", "/vistab701"]):
+        # Wine switches no adapter (it only records the request), so a run
+        # that looks at an adapter again after switching it (a restart, or
+        # the per-family walk that checks its work) is left to the host
+        # tests; each replay starts from the same capture.
+        for args in (["/chknicexist", "/vistab701"], ["/dnicdrv", "/b702"],
+                     ["/enicdrv", "/b702"]):
             wine, _, _ = machine.run(args)
             simulated = replay(context, image, args)
             context.expect_equal(simulated, (wine.exit_code, log_lines(wine), wine.switches),
