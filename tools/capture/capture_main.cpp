@@ -90,7 +90,6 @@ int wmain(int argc, wchar_t **argv) {
     }
     std::printf("Captured %zu registry keys, %zu devices, %zu services and %zu files into %s\n",
                 machine.keys.size(), machine.settings.devices.size(),
-                machine.settings.services.size(), machine.files.size(),
-                folder->string().c_str());
+                machine.settings.services.size(), machine.files.size(), folder->string().c_str());
     return machine.problems.empty() ? kCaptured : kCapturedWithGaps;
 }

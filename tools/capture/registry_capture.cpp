@@ -106,7 +106,8 @@ LSTATUS EnumValue(Platform &platform, HKEY key, DWORD index, sim::RegFileValue &
 // "Properties" key of an instance); cvlsetup never reads it either.
 bool IsPropertyStore(std::u16string_view path) {
     const std::size_t slash = path.rfind(u'\\');
-    return slash != std::u16string_view::npos && EqualsFoldAZ(path.substr(slash + 1), u"Properties");
+    return slash != std::u16string_view::npos &&
+           EqualsFoldAZ(path.substr(slash + 1), u"Properties");
 }
 
 void CaptureKey(Platform &platform, const std::u16string &path, std::vector<sim::RegFileKey> &keys,

@@ -110,7 +110,8 @@ TEST_F(DeviceCalls, AListedAdapterNamesItsInstanceKey) {
     EXPECT_EQ(platform.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
     ASSERT_GT(needed, 1u);
     std::u16string id(needed, u'\0');
-    EXPECT_FALSE(platform.SetupDiGetDeviceInstanceIdW(list, &device, id.data(), needed - 1, nullptr));
+    EXPECT_FALSE(
+        platform.SetupDiGetDeviceInstanceIdW(list, &device, id.data(), needed - 1, nullptr));
     ASSERT_TRUE(platform.SetupDiGetDeviceInstanceIdW(list, &device, id.data(), needed, nullptr));
     id.resize(needed - 1);
     EXPECT_EQ(std::count(id.begin(), id.end(), u'\\'), 2) << ToUtf8(id);
