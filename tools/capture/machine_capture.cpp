@@ -6,6 +6,7 @@
 #include "common/little_endian.h"
 #include "common/text.h"
 #include "machine_image/machine_image_device_rows.h"
+#include "platform/sim/sim_device_registry.h"
 
 namespace cvl::capture {
 namespace {
@@ -46,24 +47,6 @@ bool ReadVersion(Platform &platform, sim::MachineSettings &settings) {
     settings.servicePack =
         std::u16string(TextOf(version.szCSDVersion, std::size(version.szCSDVersion)));
     return true;
-}
-
-std::vector<std::u16string> MultiText(const std::optional<sim::RegValue> &value) {
-    std::vector<std::u16string> texts;
-    if (!value || value->type != REG_MULTI_SZ) return texts;
-    std::u16string current;
-    for (std::size_t at = 0; at + 1 < value->data.size(); at += 2) {
-        const char16_t unit = Utf16UnitAt(value->data.data(), at);
-        if (unit != u'\0') {
-            current.push_back(unit);
-        } else if (current.empty()) {
-            break;
-        } else {
-            texts.push_back(std::move(current));
-            current.clear();
-        }
-    }
-    return texts;
 }
 
 // What the device tree says of each device it has: the devices of every
@@ -147,8 +130,10 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
                          "but the replay sees it as unplugged"});
                     continue;
                 }
-                row.hardwareIds = MultiText(ReadValue(platform, instanceKey, u"HardwareID"));
-                row.compatibleIds = MultiText(ReadValue(platform, instanceKey, u"CompatibleIDs"));
+                row.hardwareIds =
+                    sim::MultiStrings(ReadValue(platform, instanceKey, u"HardwareID"));
+                row.compatibleIds =
+                    sim::MultiStrings(ReadValue(platform, instanceKey, u"CompatibleIDs"));
                 const std::u16string driver =
                     ReadText(platform, instanceKey, u"Driver").value_or(u"");
                 const std::size_t slash = driver.rfind(u'\\');
