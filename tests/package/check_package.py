@@ -4,7 +4,9 @@ and nothing else, the SHA-256 sums, and each program's PE header and version
 resource: the architecture of its folder, the subsystem it must have, and the
 project version of CMakeLists.txt in both the fixed and the text version.
 
-    check_package.py dist/cvlsetup-1.0.0.zip [CMakeLists.txt]
+    check_package.py [dist/cvlsetup-1.0.0.zip [CMakeLists.txt]]
+
+Without a package it checks dist/cvlsetup-<project version>.zip.
 
 Exits 0 when the package is right, 1 with the findings otherwise."""
 
@@ -22,15 +24,19 @@ MACHINE_AMD64 = 0x8664
 SUBSYSTEM_GUI = 2
 SUBSYSTEM_CONSOLE = 3
 RT_VERSION = 16
+RT_MANIFEST = 24
 FIXED_INFO_SIGNATURE = 0xFEEF04BD
 
-# name -> (machine, PE32+ or not, subsystem)
+# name -> (machine, PE32+ or not, subsystem, the execution level its
+# manifest asks for): cvlsetup changes drivers and needs an administrator;
+# the capture only reads and runs as whoever starts it.
 PROGRAMS = {
-    "x64/cvlsetup.exe": (MACHINE_AMD64, True, SUBSYSTEM_GUI),
-    "x64/cvlcapture.exe": (MACHINE_AMD64, True, SUBSYSTEM_CONSOLE),
-    "x86/cvlsetup.exe": (MACHINE_I386, False, SUBSYSTEM_GUI),
-    "x86/cvlcapture.exe": (MACHINE_I386, False, SUBSYSTEM_CONSOLE),
+    "x64/cvlsetup.exe": (MACHINE_AMD64, True, SUBSYSTEM_GUI, "requireAdministrator"),
+    "x64/cvlcapture.exe": (MACHINE_AMD64, True, SUBSYSTEM_CONSOLE, "asInvoker"),
+    "x86/cvlsetup.exe": (MACHINE_I386, False, SUBSYSTEM_GUI, "requireAdministrator"),
+    "x86/cvlcapture.exe": (MACHINE_I386, False, SUBSYSTEM_CONSOLE, "asInvoker"),
 }
+EXECUTION_LEVEL = re.compile(rb'requestedExecutionLevel\s+level="(\w+)"')
 EXPECTED_FILES = set(PROGRAMS) | {"README.txt", "SHA256SUMS.txt"}
 
 
@@ -73,8 +79,8 @@ class PeImage:
                 return raw + rva - start
         raise ValueError("address 0x%x is in no section" % rva)
 
-    def version_resource(self):
-        """The bytes of the first RT_VERSION resource."""
+    def resource(self, resource_type):
+        """The bytes of the first resource of `resource_type`."""
         base = self.offset(self.resource_rva)
 
         def entries(directory):
@@ -83,14 +89,14 @@ class PeImage:
                 yield struct.unpack_from("<II", self.data, base + directory + 16 + 8 * index)
 
         for ident, target in entries(0):
-            if ident != RT_VERSION:
+            if ident != resource_type:
                 continue
             while target & 0x80000000:  # a subdirectory: take its first entry
                 target = next(entries(target & 0x7FFFFFFF))[1]
             rva, size = struct.unpack_from("<II", self.data, base + target)
             start = self.offset(rva)
             return self.data[start:start + size]
-        raise ValueError("no version resource")
+        raise ValueError("no resource of type %d" % resource_type)
 
 
 def fixed_version(resource):
@@ -145,7 +151,7 @@ def check(package, version):
         if contents["README.txt"] != want:
             findings.append("README.txt is not README.md with CR LF line ends")
 
-    for name, (machine, pe32_plus, subsystem) in sorted(PROGRAMS.items()):
+    for name, (machine, pe32_plus, subsystem, level) in sorted(PROGRAMS.items()):
         if name not in contents:
             continue
         try:
@@ -154,7 +160,10 @@ def check(package, version):
                                                                      subsystem):
                 findings.append("%s: machine 0x%x, PE32+ %s, subsystem %d" % (
                     name, image.machine, image.pe32_plus, image.subsystem))
-            resource = image.version_resource()
+            levels = EXECUTION_LEVEL.findall(image.resource(RT_MANIFEST))
+            if levels != [level.encode()]:
+                findings.append("%s: manifest asks for %s, not %s" % (name, levels, level))
+            resource = image.resource(RT_VERSION)
             file_version, product_version = fixed_version(resource)
             if file_version != version or product_version != version:
                 findings.append("%s: fixed version %s / %s, project %s" % (
@@ -176,15 +185,21 @@ def check(package, version):
 
 
 def main():
-    if len(sys.argv) not in (2, 3):
+    if len(sys.argv) > 3:
         print(__doc__)
         return 2
     cmake_lists = sys.argv[2] if len(sys.argv) == 3 else os.path.join(REPO, "CMakeLists.txt")
-    findings = check(sys.argv[1], project_version(cmake_lists))
+    version = project_version(cmake_lists)
+    package = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
+        REPO, "dist", "cvlsetup-%d.%d.%d.zip" % version[:3])
+    if not os.path.isfile(package):
+        print("check_package: no package at " + package)
+        return 1
+    findings = check(package, version)
     for finding in findings:
         print("check_package: " + finding)
     if not findings:
-        print("check_package: %s is complete" % sys.argv[1])
+        print("check_package: %s is complete" % package)
     return 1 if findings else 0
 
 
