@@ -142,6 +142,43 @@ TEST(MachineCapture, AKeyThatCannotBeReadIsNamedAndTheRestIsCaptured) {
     EXPECT_TRUE(fs::exists(scratch.path() / "image/machine.txt"));
 }
 
+// The settings a capture reads are those the machine was made with, on both
+// Windows lines (Windows 9x reports its build in the low word only).
+TEST(MachineCapture, ReadsTheVersionAndFoldersAsTheMachineReportsThem) {
+    const std::string_view versions[] = {"NT 6.1.7601 Service Pack 1", "NT 5.1.2600",
+                                         "9x 4.10.2222 A", "9x 4.90.3000"};
+    for (const std::string_view version : versions) {
+        SCOPED_TRACE(std::string(version));
+        ScratchFolder scratch;
+        const fs::path image = scratch.WriteSmallImage("image");
+        test::WriteHostFile(image / "machine.txt",
+                            "version = " + std::string(version) +
+                                "\nwindows_dir = C:\\WIN\ntemp_dir = C:\\WIN\\TEMP\\\n"
+                                "current_dir = C:\\setup\nprogram = C:\\setup\\cvlsetup.exe\n");
+        SimulatedPlatform machine;
+        sim::MachineSettings settings;
+        std::string error;
+        ASSERT_TRUE(sim::LoadMachineImage(image, machine, settings, error)) << error;
+
+        const CapturedMachine captured = CaptureInto(machine, scratch.path() / "capture");
+        EXPECT_EQ(captured.settings.platformId, settings.platformId);
+        EXPECT_EQ(captured.settings.majorVersion, settings.majorVersion);
+        EXPECT_EQ(captured.settings.minorVersion, settings.minorVersion);
+        EXPECT_EQ(captured.settings.buildNumber, settings.buildNumber);
+        EXPECT_EQ(captured.settings.servicePack, settings.servicePack);
+        EXPECT_EQ(captured.settings.windowsDir, u"C:\\WIN");
+        EXPECT_EQ(captured.settings.tempDir, u"C:\\WIN\\TEMP\\");
+        EXPECT_EQ(captured.settings.currentDir, u"C:\\setup");
+        EXPECT_EQ(captured.settings.program, u"C:\\setup\\cvlsetup.exe");
+
+        sim::MachineSettings reloaded;
+        SimulatedPlatform copy;
+        ASSERT_TRUE(sim::LoadMachineImage(scratch.path() / "capture", copy, reloaded, error))
+            << error;
+        EXPECT_EQ(reloaded.buildNumber, settings.buildNumber);
+    }
+}
+
 TEST(CaptureFolder, RefusesAFolderThatHoldsSomethingOrIsAFile) {
     ScratchFolder scratch;
     test::WriteHostFile(scratch.path() / "used/notes.txt", "keep");

@@ -121,6 +121,14 @@ def capture_and_replay(context):
     registry_before = registry_state(prefix)
     with tempfile.TemporaryDirectory(prefix="cvl-capture-") as work:
         image = os.path.join(work, "image")
+        # A wrong command line or a folder that holds something ends with 2
+        # and writes nothing.
+        for args in ([], [APP_DIR], [windows_path_of_host(image), "/bogus"]):
+            refused = prefix.wine(CAPTURE_EXE, *args, cwd=prefix.host_path(APP_DIR))
+            context.expect_equal(refused.returncode, 2, "cvlcapture %s" % " ".join(args))
+            context.expect("usage: cvlcapture.exe" in refused.stderr.decode(errors="replace")
+                           or args == [APP_DIR], "the usage text for %r" % args)
+        context.expect(not os.path.exists(image), "a refused capture wrote nothing")
         captured = prefix.wine(CAPTURE_EXE, windows_path_of_host(image),
                                cwd=prefix.host_path(APP_DIR), native_dlls=("cfgmgr32",))
         context.expect(captured.returncode in (0, 1), "cvlcapture ended with %d: %s" % (
