@@ -11,6 +11,7 @@ cvlsetup, as in the device scenarios: Wine's own reports 0 for every node."""
 import hashlib
 import json
 import os
+import shutil
 import subprocess
 import tempfile
 
@@ -20,6 +21,9 @@ from device_scenarios import DeviceMachine, SETUP_STATE_KEY, log_lines, running_
 from scenarios import APP_DIR, EXE
 
 CAPTURE_EXE = APP_DIR + r"\cvlcapture.exe"
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+DRIVER_PACKAGE = os.path.join(REPO, "examples", "driver-package")
+PACKAGE_INF = r"drivers\win7\netcvl.inf"
 PUBLISHED_INF = r"C:\windows\inf\oem3.inf"
 # What a capture must not change: the registry cvlsetup works on, and every
 # file of C:.
@@ -106,16 +110,22 @@ def replay(context, image, args):
 
 
 def capture_and_replay(context):
-    """A prefix with a running B702 adapter, its published INF and the
-    family's setup state is captured; recording the presence answer and
-    switching the family's adapters off and on then run alike on the
-    capture and under Wine."""
+    """A prefix with a running B702 adapter, its published INF, the family's
+    setup state and the driver package beside the program is captured;
+    recording the presence answer, switching the family's adapters off and
+    on, recording the package version and the install then run alike on
+    the capture and under Wine."""
     if not context.simulation:
         context.notes.append("no host runner given: only the capture's read-only check ran")
     prefix = context.prefix
     machine = DeviceMachine(context, [running_b702()])
     publish_inf(prefix)
     prefix.import_registry([(SETUP_STATE_KEY + r"\VISTA_B701", {"InfName": PUBLISHED_INF})])
+    # The driver package beside the program, captured with /package.
+    for name in ("netcvl.inf", "cvlnet.cat", "cvle62x64.sys"):
+        target = prefix.host_path(APP_DIR + r"\drivers\win7")
+        os.makedirs(target, exist_ok=True)
+        shutil.copy(os.path.join(DRIVER_PACKAGE, name), target)
 
     files_before = drive_c_digest(prefix)
     registry_before = registry_state(prefix)
@@ -129,7 +139,7 @@ def capture_and_replay(context):
             context.expect("usage: cvlcapture.exe" in refused.stderr.decode(errors="replace")
                            or args == [APP_DIR], "the usage text for %r" % args)
         context.expect(not os.path.exists(image), "a refused capture wrote nothing")
-        captured = prefix.wine(CAPTURE_EXE, windows_path_of_host(image),
+        captured = prefix.wine(CAPTURE_EXE, windows_path_of_host(image), "/package",
                                cwd=prefix.host_path(APP_DIR), native_dlls=("cfgmgr32",))
         context.expect(captured.returncode in (0, 1), "cvlcapture ended with %d: %s" % (
             captured.returncode, captured.stderr.decode(errors="replace")[-2000:]))
@@ -145,13 +155,19 @@ def capture_and_replay(context):
                 if line.startswith("cvlcapture:"))[:400])
         if not context.simulation or context.failures:
             return
-        # Wine switches no adapter (it only records the request), so a run
-        # that looks at an adapter again after switching it (a restart, or
-        # the per-family walk that checks its work) is left to the host
-        # tests; each replay starts from the same capture.
+        # Each replay starts from the capture, while the Wine runs follow one
+        # another on the prefix; no run reads what an earlier one left
+        # (NicExist, NewDrvVer), and Wine switches no adapter (it only
+        # records the request). So a run that looks at an adapter again
+        # after switching it (a restart, or the per-family walk that checks
+        # its work) is left to the host tests. The install comes last: it
+        # changes what the others read.
         for args in (["/chknicexist", "/vistab701"], ["/dnicdrv", "/b702"],
-                     ["/enicdrv", "/b702"]):
+                     ["/enicdrv", "/b702"], ["/q", "/vistab701", "/f", PACKAGE_INF],
+                     ["/i", "/vistab701", "/f", PACKAGE_INF]):
             wine, _, _ = machine.run(args)
+            context.notes.append("%s: exit code %d, %d log lines, %d switches" % (
+                " ".join(args), wine.exit_code, len(log_lines(wine)), len(wine.switches)))
             simulated = replay(context, image, args)
             context.expect_equal(simulated, (wine.exit_code, log_lines(wine), wine.switches),
                                  "the capture's replay against Wine for " + " ".join(args))
