@@ -113,8 +113,8 @@ def capture_and_replay(context):
     """A prefix with a running B702 adapter, its published INF, the family's
     setup state and the driver package beside the program is captured;
     recording the presence answer, switching the family's adapters off and
-    on, recording the package version and the install then run alike on
-    the capture and under Wine."""
+    on, recording the package version, the install and the uninstall then run
+    alike on the capture and under Wine."""
     if not context.simulation:
         context.notes.append("no host runner given: only the capture's read-only check ran")
     prefix = context.prefix
@@ -160,11 +160,11 @@ def capture_and_replay(context):
         # (NicExist, NewDrvVer), and Wine switches no adapter (it only
         # records the request). So a run that looks at an adapter again
         # after switching it (a restart, or the per-family walk that checks
-        # its work) is left to the host tests. The install comes last: it
-        # changes what the others read.
+        # its work) is left to the host tests. The install and the uninstall
+        # come last: they change what the others read.
         for args in (["/chknicexist", "/vistab701"], ["/dnicdrv", "/b702"],
                      ["/enicdrv", "/b702"], ["/q", "/vistab701", "/f", PACKAGE_INF],
-                     ["/i", "/vistab701", "/f", PACKAGE_INF]):
+                     ["/i", "/vistab701", "/f", PACKAGE_INF], ["/u", "/vistab701", "/s"]):
             wine, _, _ = machine.run(args)
             context.notes.append("%s: exit code %d, %d log lines, %d switches" % (
                 " ".join(args), wine.exit_code, len(log_lines(wine)), len(wine.switches)))
