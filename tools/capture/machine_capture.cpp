@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "app/os_detect.h"
 #include "capture/capture_roots.h"
 #include "common/little_endian.h"
 #include "common/text.h"
@@ -30,13 +31,7 @@ std::u16string FolderOf(std::u16string_view path) {
 
 bool ReadVersion(Platform &platform, sim::MachineSettings &settings) {
     OsVersionInfoEx version{};
-    version.dwOSVersionInfoSize = kOsVersionInfoExSize;
-    if (!platform.GetVersionExW(version)) {
-        // Windows 9x knows only the plain record.
-        version = OsVersionInfoEx{};
-        version.dwOSVersionInfoSize = kOsVersionInfoSize;
-        if (!platform.GetVersionExW(version)) return false;
-    }
+    if (!ReadVersionReport(platform, version)) return false;
     settings.platformId = version.dwPlatformId;
     settings.majorVersion = version.dwMajorVersion;
     settings.minorVersion = version.dwMinorVersion;
