@@ -34,6 +34,14 @@ show --machine "$machine" -- /dnicdrv /b702
 show --machine "$machine" -- /denicdrv /nicid "{8E3C1D42-6A5B-4C7E-9F21-0B7C3A5D9E14}"
 show --machine "$machine" -- /setwolreg /vistab701 /spn wol_setting /spv wol_mag_only /spn "*JumboPacket" /spv 9014
 show --machine "$machine" -- /qdev 1f3a b702 6
+# Uninstalls: the PCI-Express adapter with its published INF, then the USB
+# adapter; a second uninstall of the same family finds nothing more to do.
+show --machine "$machine" --save "$saved/uninstalled" -- /u /b702
+show --machine "$saved/uninstalled" -- /u /b702
+show --machine "$machine" -- /u /vistab762
+# An install saved, then the uninstall that takes it back.
+show --machine "$machine" --save "$saved/installed" -- /i /vistab701 /f 'drivers\win7-2017\netcvl.inf'
+show --machine "$saved/installed" -- /u /vistab701
 # A run whose changed machine is saved, and a second run on the saved one.
 show --machine "$machine" --save "$saved/after" -- /chknicexist /vistab701
 show --machine "$saved/after" -- /qdev 1f3a b701 01

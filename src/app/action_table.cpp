@@ -13,7 +13,7 @@ struct ActionRow {
 // Every ActionCode the command line can set, in code order.
 constexpr std::array<ActionRow, 12> kActionTable{{
     {ActionInstall, InstallAction},
-    {ActionUninstall, ActionNotAvailable},
+    {ActionUninstall, UninstallAction},
     {ActionRecordVersion, RecordVersionAction},
     {ActionRunPnputil, RunPnputilAction},
     {ActionDisable, DisableAction},

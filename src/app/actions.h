@@ -32,7 +32,7 @@ ActionResult RecordVersionAction(ActionContext &context);
 ActionResult RunPnputilAction(ActionContext &context);
 ActionResult RescanAction(ActionContext &context);
 ActionResult SelfDeleteAction(ActionContext &context);
-ActionResult ActionNotAvailable(ActionContext &context);
+ActionResult UninstallAction(ActionContext &context);
 ActionResult DisableAction(ActionContext &context);
 ActionResult EnableAction(ActionContext &context);
 ActionResult RestartAction(ActionContext &context);

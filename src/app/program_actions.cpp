@@ -58,9 +58,4 @@ ActionResult SelfDeleteAction(ActionContext &context) {
     return {ExitCode::Success, context.options.selfDeleteArgsGiven};
 }
 
-ActionResult ActionNotAvailable(ActionContext &context) {
-    LogLine(context.state.log, u"Action not available in this build...");
-    return {ExitCode::ActionNotAvailable, false};
-}
-
 }  // namespace cvl

@@ -16,7 +16,6 @@ enum class ExitCode : std::uint32_t {
     OutOfMemory = 10,           // memory for a working list or path was not available
     DeviceNotFound = 11,        // the device query found no device with the id
     DriverAlreadyCurrent = 12,  // the adapters already run the package's driver version
-    ActionNotAvailable = 13,    // this build does not carry the action; nothing was changed
 };
 
 }  // namespace cvl

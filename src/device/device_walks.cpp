@@ -65,6 +65,13 @@ bool PassesFilter(ULONG status, AdapterFilter filter) {
 
 }  // namespace
 
+bool OpenDeviceDriverKey(Platform &platform, const PresentDevice &device, REGSAM access,
+                         ScopedKey &key) {
+    key.Adopt(platform.SetupDiOpenDevRegKey(device.list, &device.data, DICS_FLAG_GLOBAL, 0,
+                                            DIREG_DRV, access));
+    return key.IsOpen();
+}
+
 bool ForEachPresentDevice(Platform &platform, HardwareIdVisitor &visitor) {
     ScopedDeviceList list(platform, platform.SetupDiGetClassDevsW(
                                         nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES));

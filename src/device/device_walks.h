@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "common/scoped_handle.h"
 #include "platform/platform.h"
 
 namespace cvl {
@@ -22,6 +23,11 @@ public:
     // After the device's strings. Returns false to end the walk.
     virtual bool OnDeviceDone(const PresentDevice &device) = 0;
 };
+
+// Opens a walked device's driver key (DIREG_DRV, global scope) with the
+// access asked; false when it cannot be opened.
+bool OpenDeviceDriverKey(Platform &platform, const PresentDevice &device, REGSAM access,
+                         ScopedKey &key);
 
 // The hardware-id walk over every present device of every class. Devices
 // without hardware ids are passed over. False when the list could not be

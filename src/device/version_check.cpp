@@ -62,13 +62,6 @@ bool IsUsbFamily(DeviceFamily family) {
            family == FamilyVistaB76x;
 }
 
-// Opens the device's driver key for reading and setting values.
-bool OpenDriverKey(Platform &platform, const PresentDevice &device, ScopedKey &key) {
-    key.Adopt(platform.SetupDiOpenDevRegKey(device.list, &device.data, DICS_FLAG_GLOBAL, 0,
-                                            DIREG_DRV, kDriverKeyAccess));
-    return key.IsOpen();
-}
-
 // What both checks know while they walk: the family, the list policy and
 // whether the device being walked has matched.
 class FamilyCheck : public HardwareIdVisitor {
@@ -106,7 +99,7 @@ public:
         if (!deviceMatched_) return true;
         deviceMatched_ = false;
         ScopedKey key(platform_);
-        if (!OpenDriverKey(platform_, device, key)) return true;
+        if (!OpenDeviceDriverKey(platform_, device, kDriverKeyAccess, key)) return true;
         std::u16string adapterVersion;
         if (!ReadRegistryText(platform_, key.Get(), u"DriverVersion", limits::kDriverVersionBytes,
                               adapterVersion))
@@ -208,7 +201,8 @@ public:
         bool read = false;
         {
             ScopedKey key(platform_);
-            if (!OpenDriverKey(platform_, device, key)) return Decide(InstallNeed::Needed);
+            if (!OpenDeviceDriverKey(platform_, device, kDriverKeyAccess, key))
+                return Decide(InstallNeed::Needed);
             read = ReadRegistryText(platform_, key.Get(), u"DriverVersion",
                                     limits::kDriverVersionBytes, adapterVersion);
         }

@@ -227,6 +227,7 @@ inline constexpr DWORD DICS_FLAG_GLOBAL = 1;
 inline constexpr DWORD DICS_FLAG_CONFIGSPECIFIC = 2;
 inline constexpr DWORD DIREG_DEV = 1;
 inline constexpr DWORD DIREG_DRV = 2;
+inline constexpr DWORD DIREG_BOTH = 4;
 inline constexpr DWORD DIF_REMOVE = 0x05;
 inline constexpr DWORD DIF_PROPERTYCHANGE = 0x12;
 inline constexpr DWORD DI_REMOVEDEVICE_GLOBAL = 1;

@@ -141,15 +141,5 @@ TEST_F(RunInstallerTest, RunReleasesEveryHandleItOpened) {
     EXPECT_EQ(machine.OpenHandleCount(), 0u);
 }
 
-TEST_F(RunInstallerTest, ActionsThisBuildDoesNotCarryNeverClaimSuccess) {
-    for (const char16_t *tail : {u"/u", u"/u /vistab701"}) {
-        SCOPED_TRACE(test::ToUtf8(tail));
-        sim::SimulatedPlatform fresh;
-        const DWORD code = RunTail(fresh, tail);
-        EXPECT_NE(code, 0u);
-        EXPECT_EQ(LogOf(fresh), "Action not available in this build...\r\nExit code: = 13\r\n");
-    }
-}
-
 }  // namespace
 }  // namespace cvl

@@ -33,8 +33,6 @@ constexpr std::optional<std::uint32_t> DocumentedNumber(ExitCode code) {
             return 11;
         case ExitCode::DriverAlreadyCurrent:
             return 12;
-        case ExitCode::ActionNotAvailable:
-            return 13;
     }
     return std::nullopt;
 }

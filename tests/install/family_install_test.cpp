@@ -169,6 +169,21 @@ TEST_F(FamilyInstallTest, TheRequirementCheckDecidesWhetherToGoOn) {
     }
 }
 
+// A package whose DriverVer writes its version with leading zeros: the
+// driver key keeps the version as Windows reads it, so the same install
+// run again finds the adapter current.
+TEST_F(FamilyInstallTest, TheSameInstallAgainFindsTheAdapterCurrent) {
+    sim::SimulatedPlatform fresh;
+    fresh.AddFile(test::kPackageInf,
+                  test::PackageInfText(test::AllTestModels(), "05/07/2016,8.045.0507.2016"));
+    fresh.AddDevice(PciAdapter(u"B702", u"1", u"8.44.101.2015"));
+    ASSERT_EQ(RunTail(fresh, Tail(u"/i /vistab701")), 0u);
+    EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab701")), 12u);
+    const Lines log = LogLines(*LogOf(fresh));
+    EXPECT_EQ(Lines(log.end() - 3, log.end()),
+              (Lines{"Curr : = '8.45.507.2016'", "New : = '8.45.507.2016'", "Exit code: = 12"}));
+}
+
 TEST_F(FamilyInstallTest, EachUpdateErrorHasItsLine) {
     struct Case {
         DWORD error;

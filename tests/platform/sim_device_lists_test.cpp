@@ -140,6 +140,13 @@ TEST_F(DeviceListsContract, ListsSelectByClassPresenceAndEnumerator) {
          DIGCF_ALLCLASSES | DIGCF_PRESENT,
          {u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043", u"PCI\\VEN_1F3A&DEV_B70A&SUBSYS_00011043",
           u"USB\\VEN_1F3A&DEV_B760&SUBSYS_00011043"}},
+        // Without DIGCF_PRESENT every class's devices come, present or not.
+        {nullptr,
+         nullptr,
+         DIGCF_ALLCLASSES,
+         {u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043", u"PCI\\VEN_1F3A&DEV_B701&SUBSYS_00011043",
+          u"PCI\\VEN_1F3A&DEV_B70A&SUBSYS_00011043", u"PCI\\VEN_1F3A&DEV_B709&X",
+          u"USB\\VEN_1F3A&DEV_B760&SUBSYS_00011043"}},
         {&kNetClass, u"usb", DIGCF_PRESENT, {u"USB\\VEN_1F3A&DEV_B760&SUBSYS_00011043"}},
         {&kNetClass, u"PCMCIA", 0, {}},
     };
@@ -261,7 +268,7 @@ TEST_F(DeviceListsContract, DriverKeysOpenWithTheAccessAskedAndAreRefusedWhenMis
         {&driverless, DICS_FLAG_GLOBAL, DIREG_DRV, ERROR_KEY_DOES_NOT_EXIST},
         {&driven, DICS_FLAG_GLOBAL, DIREG_DEV, ERROR_KEY_DOES_NOT_EXIST},
         {&driven, 0, DIREG_DRV, ERROR_INVALID_FLAGS},
-        {&driven, DICS_FLAG_GLOBAL, 4 /*DIREG_BOTH*/, ERROR_INVALID_FLAGS},
+        {&driven, DICS_FLAG_GLOBAL, DIREG_BOTH, ERROR_INVALID_FLAGS},
         {nullptr, DICS_FLAG_GLOBAL, DIREG_DRV, ERROR_INVALID_PARAMETER},
     };
     for (const auto &c : cases) {
@@ -301,6 +308,26 @@ TEST_F(DeviceListsContract, DeletingADriverKeyFollowsRegDeleteKey) {
     EXPECT_FALSE(sim.RegKeyExists(driverKey));
     EXPECT_FALSE(sim.GetRegValue(kEnum + Adapter(u"B702").instanceId, u"Driver"));
     EXPECT_FALSE(platform.SetupDiDeleteDevRegKey(list, &data, DICS_FLAG_GLOBAL, 0, DIREG_DRV));
+    EXPECT_EQ(platform.GetLastError(), ERROR_KEY_DOES_NOT_EXIST);
+    platform.SetupDiDestroyDeviceInfoList(list);
+}
+
+TEST_F(DeviceListsContract, DeletingBothKeysTakesTheHardwareAndTheSoftwareKey) {
+    // DIREG_BOTH deletes "Device Parameters" and the driver key; it fails
+    // only when neither was there.
+    const DeviceSpec spec = Adapter(u"B702");
+    const std::u16string driverKey = sim.AddDevice(spec);
+    const std::u16string hardwareKey = kEnum + spec.instanceId + u"\\Device Parameters";
+    sim.SetRegDword(hardwareKey, u"WakeOn", 1);
+    HDEVINFO list = platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES);
+    const DevInfoData data = Member(list, 0);
+    EXPECT_TRUE(platform.SetupDiDeleteDevRegKey(list, &data, DICS_FLAG_CONFIGSPECIFIC, 0xFFFFFFFF,
+                                                DIREG_BOTH));
+    EXPECT_FALSE(sim.RegKeyExists(hardwareKey));
+    EXPECT_FALSE(sim.RegKeyExists(driverKey));
+    EXPECT_TRUE(sim.RegKeyExists(kEnum + spec.instanceId));
+    EXPECT_FALSE(platform.SetupDiDeleteDevRegKey(list, &data, DICS_FLAG_CONFIGSPECIFIC, 0xFFFFFFFF,
+                                                 DIREG_BOTH));
     EXPECT_EQ(platform.GetLastError(), ERROR_KEY_DOES_NOT_EXIST);
     platform.SetupDiDestroyDeviceInfoList(list);
 }

@@ -154,7 +154,7 @@ TEST_F(DriverStoreContract, AnUpdateInstallsTheDriverAsTheInfDescribesIt) {
     EXPECT_FALSE(reboot);
     const std::u16string key = DriverKeyOf(spec);
     const std::vector<std::pair<const char16_t *, std::u16string>> strings = {
-        {u"DriverVersion", u"8.045.0507.2016"},
+        {u"DriverVersion", u"8.45.507.2016"},
         {u"DriverDate", u"5-7-2016"},
         {u"InfPath", u"oem0.inf"},
         {u"InfSection", u"B702.ndi"},
@@ -199,7 +199,7 @@ TEST_F(DriverStoreContract, AnUpdateInstallsTheDriverAsTheInfDescribesIt) {
     ASSERT_TRUE(Update(u"PCI\\VEN_1F3A&DEV_B702&CC_0200"));
     EXPECT_EQ(DriverKeyOf(spec), key);
     EXPECT_EQ(sim.GetRegString(key, u"NetCfgInstanceId"), connection);
-    EXPECT_EQ(sim.GetRegString(key, u"DriverVersion"), u"8.045.0507.2016");
+    EXPECT_EQ(sim.GetRegString(key, u"DriverVersion"), u"8.45.507.2016");
     EXPECT_FALSE(sim.FileExists(u"C:\\Windows\\INF\\oem1.inf"));
 }
 

@@ -93,6 +93,10 @@ TEST(MachineSettings, NamesTheLineOfEveryMistake) {
         {"tool_exit_code = x.exe 0\n", 6, "bad tool_exit_code"},
         {"tool_exit_code = C:\\x.exe -1\n", 6, "bad tool_exit_code"},
         {"tool_exit_code = C:\\X.EXE 1\ntool_exit_code = c:\\x.exe 2\n", 7, "already given"},
+        {"fault = UpdateDriverForPlugAndPlayDevices 2\n", 6, "bad fault"},
+        {"fault = updatedriverforplugandplaydevicesw 2\n", 6, "bad fault"},
+        {"fault = UpdateDriverForPlugAndPlayDevicesW\n", 6, "bad fault"},
+        {"fault = RegOpenKeyExW 2\nfault = RegOpenKeyExW 5\n", 7, "already fails"},
     };
     for (const ErrorCase &c : cases) {
         SCOPED_TRACE(c.added);
@@ -165,6 +169,8 @@ TEST(MachineSettings, WritesWhatReadsBackTheSame) {
     settings.processId = 4242;
     settings.messageBoxAnswer = IDCANCEL;
     settings.toolExitCodes = {{u"C:\\WINDOWS\\a tool.exe", 7}, {u"C:\\b.exe", 0xFFFFFFFFu}};
+    settings.faults = {{Op::UpdateDriverForPlugAndPlayDevicesW, 0xE000020Bu},
+                       {Op::RegOpenKeyExW, 0}};
     EXPECT_EQ(ParseOrFail(FormatMachineSettings(settings)), settings);
 }
 
@@ -210,6 +216,23 @@ TEST(MachineSettings, SeedTheMachineThroughWhatItReports) {
     EXPECT_EQ(exitCode, 5u);
     machine.CloseHandle(process.hProcess);
     machine.CloseHandle(process.hThread);
+}
+
+// A driver update the image cannot otherwise describe (an error that no
+// device or INF leads to) fails on every call.
+TEST(MachineSettings, AFaultFailsEveryCallOfItsOperation) {
+    auto settings = ParseOrFail(std::string(test::kSmallSettings) +
+                                "fault = UpdateDriverForPlugAndPlayDevicesW 0\n");
+    SimulatedPlatform machine;
+    machine.AddFile(u"C:\\setup\\cvlsetup.exe", "program");
+    machine.AddFile(u"C:\\setup\\x.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n");
+    ApplyMachineSettings(settings, machine);
+    for (int call = 0; call < 2; ++call) {
+        machine.SetLastError(0xDEAD);
+        EXPECT_FALSE(machine.UpdateDriverForPlugAndPlayDevicesW(
+            u"PCI\\VEN_1F3A", u"C:\\setup\\x.inf", INSTALLFLAG_FORCE, nullptr));
+        EXPECT_EQ(machine.GetLastError(), 0u);
+    }
 }
 
 }  // namespace

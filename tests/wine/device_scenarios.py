@@ -70,18 +70,20 @@ class DeviceMachine:
     """A prefix holding `adapters`, served with their node status by the test
     cfgmgr32.dll or not, and the simulated machine that mirrors it."""
 
-    def __init__(self, context, adapters, serve_node_status=True):
+    def __init__(self, context, adapters, serve_node_status=True, test_dlls=()):
         self.context = context
         self.prefix = context.prefix
         self.adapters = adapters
         self.served = serve_node_status
+        # Further test DLLs (names in context.test_dlls) loaded from C:\app.
+        self.test_dlls = tuple(test_dlls)
         self._enum_export = None
         self.prefix.import_registry(dev.prefix_keys(adapters) + [
             # The relay trace, when asked for, shows only these two calls.
             (WINE_DEBUG_KEY, {"RelayInclude": "setupapi.SetupDiSetClassInstallParamsW;"
                                               "setupapi.SetupDiCallClassInstaller"})])
-        if serve_node_status:
-            shutil.copy(context.test_dlls["cfgmgr32"], self.prefix.host_path(APP_DIR))
+        for name in (("cfgmgr32",) if serve_node_status else ()) + self.test_dlls:
+            shutil.copy(context.test_dlls[name], self.prefix.host_path(APP_DIR))
 
     def set_status(self, adapter, status):
         adapter.status = status
@@ -104,7 +106,8 @@ class DeviceMachine:
         """(outcome, the recorded requests, the relay trace's class-install
         calls) of one run; `values` are (key, name) pairs to read back."""
         result = self.prefix.wine(EXE, *args, cwd=self.prefix.host_path(APP_DIR),
-                                  native_dlls=("cfgmgr32",) if self.served else (),
+                                  native_dlls=(("cfgmgr32",) if self.served else ()) +
+                                  self.test_dlls,
                                   debug="+relay" if relay else None)
         log = self._take_file(LOG_NAME)
         records = parse_records((self._take_file(RECORD_NAME) or b"").decode("ascii"))
@@ -116,23 +119,33 @@ class DeviceMachine:
         calls = relay_calls(result.stderr.decode(errors="replace")) if relay else None
         return outcome, records, calls
 
-    def compare_with_simulation(self, args, wine, values=()):
+    def compare_with_simulation(self, args, wine, values=(), contents=(), faults=(),
+                                normalise=None):
+        """Runs `args` on the mirror machine, holding the files `contents`
+        ((C: path, bytes)) and failing the calls `faults`, and expects its
+        outcome to equal Wine's once both went through `normalise`. Returns
+        the simulated outcome and the updates the machine made, or None
+        without a simulation."""
         simulation = self.context.simulation
         if not simulation:
-            return
+            return None
         if self._enum_export is None:
             self._enum_export = self.prefix.export_registry(dev.ENUM_KEY)
         rows, registry = dev.machine_image(self._enum_export, self.adapters, self.served)
-        code, image = simulation.run(args, EXE, APP_DIR, devices=rows, registry=registry)
+        code, image = simulation.run(args, EXE, APP_DIR, devices=rows, registry=registry,
+                                     contents=contents, faults=faults)
         try:
             simulated = DeviceOutcome(code & 0xFF, image.file_bytes(APP_DIR + "\\" + LOG_NAME),
                                       tuple(image.timeline),
                                       tuple(image.value(key, name) for key, name in values),
                                       image.file_bytes(APP_DIR + "\\" + MARKER_NAME))
+            updates = list(image.updates)
         finally:
             image.close()
-        self.context.expect_equal(simulated, wine,
+        normalise = normalise or (lambda outcome: outcome)
+        self.context.expect_equal(normalise(simulated), normalise(wine),
                                   "the simulated machine against Wine for %s" % " ".join(args))
+        return simulated, updates
 
     def run_and_compare(self, args, values=(), relay=False):
         outcome, records, calls = self.run(args, values, relay)

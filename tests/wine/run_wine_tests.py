@@ -17,6 +17,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import capture_scenarios  # noqa: E402
 import device_scenarios  # noqa: E402
+import install_scenarios  # noqa: E402
 import scenarios  # noqa: E402
 import simulation  # noqa: E402
 import wine_prefix  # noqa: E402
@@ -81,8 +82,9 @@ def run_scenario(template, work, name, scenario, programs, options):
 def main():
     options = parse_arguments()
     selected = [(name, run)
-                for name, run in scenarios.all_scenarios() + device_scenarios.all_scenarios() +
-                capture_scenarios.all_scenarios()
+                for name, run in (scenarios.all_scenarios() + device_scenarios.all_scenarios() +
+                                install_scenarios.all_scenarios() +
+                                capture_scenarios.all_scenarios())
                 if not options.select or re.search(options.select, name)]
     if options.list:
         for name, _ in selected:

@@ -24,11 +24,14 @@ class Simulation:
     def __init__(self, runner):
         self.runner = runner
 
-    def run(self, args, program, current_dir, files=(), tools=(), devices=(), registry=()):
+    def run(self, args, program, current_dir, files=(), tools=(), devices=(), registry=(),
+            contents=(), faults=()):
         """Runs `args` with the program at `program` (a C: path) and the files
         named (C: paths) present; `tools` are (C: path, exit code) pairs of
         programs the run may start, `devices` the device rows of machine.txt
         and `registry` (key, {name: value}) pairs the machine holds besides.
+        `contents` are (C: path, bytes) of files whose content matters, and
+        `faults` (platform call, last error) pairs of calls that always fail.
         Returns (exit code, the saved image's folder object); the caller
         reads the image before the folder goes."""
         work = tempfile.TemporaryDirectory(prefix="cvl-sim-")
@@ -38,6 +41,11 @@ class Simulation:
             os.makedirs(os.path.dirname(host), exist_ok=True)
             with open(host, "wb") as file:
                 file.write(b"MZ")
+        for path, data in contents:
+            host = drive_c_path(image, path)
+            os.makedirs(os.path.dirname(host), exist_ok=True)
+            with open(host, "wb") as file:
+                file.write(data)
         settings = [
             "version = NT 6.1.7601",
             "windows_dir = C:\\windows",
@@ -46,6 +54,7 @@ class Simulation:
             "program = " + program,
         ] + ["tool_exit_code = %s %d" % (tool, code) for tool, code in tools]
         settings += ["device = " + row for row in devices]
+        settings += ["fault = %s 0x%X" % (call, error) for call, error in faults]
         with open(os.path.join(image, "machine.txt"), "w") as machine:
             machine.write("\n".join(settings) + "\n")
         with open(os.path.join(image, "registry.reg"), "w") as file:
@@ -63,16 +72,22 @@ class SavedImage:
     def __init__(self, work, root, report):
         self._work = work
         self.root = root
-        # What happened to devices, in order: ("disable", instance id); the
-        # waits of the timeline are left out.
+        # What happened to devices, in order: ("disable", instance id). The
+        # waits and re-enumerations of the timeline are left out, and the
+        # driver updates are kept apart, as (instance id, INF path): under
+        # Wine the test DLLs record switches and updates in different places.
         self.timeline = []
+        self.updates = []
         section = None
         for line in report.splitlines():
             if not line.startswith(" "):
                 section = line.rstrip(":")
             elif section == "Timeline" and line.strip():
                 change, _, subject = line.strip().partition(" ")
-                if change != "sleep":
+                if change == "update":
+                    instance, _, inf = subject.partition(" ")
+                    self.updates.append((instance.upper(), inf))
+                elif change not in ("sleep", "reenumerate"):
                     self.timeline.append((change, subject.upper()))
 
     def file_bytes(self, path):

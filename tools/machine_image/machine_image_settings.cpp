@@ -12,6 +12,17 @@ std::u16string NumberText(DWORD value) {
     return DecimalText(value);
 }
 
+// Last errors read best in hexadecimal: 0xE000020B.
+std::u16string HexNumberText(DWORD value) {
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    std::u16string text;
+    do {
+        text.insert(text.begin(), kDigits[value % 16]);
+        value /= 16;
+    } while (value != 0);
+    return u"0x" + text;
+}
+
 bool IsDriveRoot(std::u16string_view path) {
     return path.size() == 3 && path[2] == u'\\';
 }
@@ -162,6 +173,34 @@ bool ReadService(std::u16string_view value, MachineSettings &settings, std::stri
     return true;
 }
 
+bool ReadFault(std::u16string_view value, MachineSettings &settings, std::string &problem) {
+    const std::size_t blank = value.find_first_of(u" \t");
+    const auto operation = PlatformOperationNamed(ToUtf8(value.substr(0, blank)));
+    const auto error = blank == std::u16string_view::npos
+                           ? std::nullopt
+                           : ParseImageNumber(TrimBlanks(value.substr(blank)));
+    if (!operation || !error) {
+        problem =
+            "expected a platform call's Win32 name and the last error it fails with, such as "
+            "UpdateDriverForPlugAndPlayDevicesW 0xE000020B";
+        return false;
+    }
+    for (const CallFault &fault : settings.faults) {
+        if (fault.operation == *operation) {
+            problem = "this call already fails";
+            return false;
+        }
+    }
+    settings.faults.push_back({*operation, *error});
+    return true;
+}
+
+void WriteFaults(const MachineSettings &settings, std::vector<std::u16string> &values) {
+    for (const CallFault &fault : settings.faults)
+        values.push_back(Widen(std::string(PlatformOperationName(fault.operation))) + u" " +
+                         HexNumberText(fault.error));
+}
+
 using SettingReader = bool (*)(std::u16string_view value, MachineSettings &settings,
                                std::string &problem);
 using SettingWriter = void (*)(const MachineSettings &settings,
@@ -202,6 +241,7 @@ const SettingRow kRows[] = {
      [](const MachineSettings &s, std::vector<std::u16string> &out) {
          for (const ServiceRow &row : s.services) out.push_back(FormatServiceRow(row));
      }},
+    {"fault", false, true, nullptr, PathKind::File, ReadFault, WriteFaults},
 };
 
 bool ReadSetting(const SettingRow &row, std::u16string_view value, MachineSettings &settings,
@@ -322,6 +362,7 @@ void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &ma
     machine.SetMessageBoxAnswer(settings.messageBoxAnswer);
     for (const ToolExitCode &tool : settings.toolExitCodes)
         machine.SetToolExitCode(tool.imagePath, tool.exitCode);
+    for (const CallFault &fault : settings.faults) machine.Fail(fault.operation, fault.error);
 }
 
 }  // namespace cvl::sim

@@ -21,6 +21,15 @@ struct ToolExitCode {
     bool operator==(const ToolExitCode &) const = default;
 };
 
+// A call that fails every time with the same last error, as a driver
+// update answers on a machine the image cannot otherwise describe.
+struct CallFault {
+    PlatformOperation operation{};
+    DWORD error = 0;
+
+    bool operator==(const CallFault &) const = default;
+};
+
 struct MachineSettings {
     // "NT 6.1.7601" or "9x 4.10.2222", optionally followed by the service
     // pack text ("NT 6.1.7601 Service Pack 1").
@@ -39,6 +48,7 @@ struct MachineSettings {
     std::vector<ToolExitCode> toolExitCodes;
     std::vector<DeviceRow> devices;  // in the order of their rows
     std::vector<ServiceRow> services;
+    std::vector<CallFault> faults;
 
     bool operator==(const MachineSettings &) const = default;
 };

@@ -11,7 +11,6 @@
 namespace cvl::sim {
 namespace {
 
-constexpr DWORD DIREG_BOTH = 4;
 constexpr DWORD DICS_FLAG_CONFIGGENERAL = 4;
 
 const char16_t *PropertyValueName(DWORD property) {

@@ -216,7 +216,17 @@ DriverVer ReadDriverVer(const InfFile &inf) {
                           DecimalText(static_cast<std::int64_t>(Number(parts[1]))) + u"-" +
                           DecimalText(static_cast<std::int64_t>(Number(parts[2])));
     }
-    result.version = inf.Field(u"Version", u"DriverVer", 2).value_or(u"");
+    // Windows reads the version as four 16-bit numbers and writes them back
+    // in decimal: 8.045.0507.2016 is kept as 8.45.507.2016, 1.2 as 1.2.0.0.
+    const auto version = inf.Field(u"Version", u"DriverVer", 2);
+    if (version && !version->empty()) {
+        const auto parts = Split(*version, u'.');
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (i > 0) result.version += u'.';
+            const unsigned long number = i < parts.size() ? Number(parts[i]) : 0;
+            result.version += DecimalText(static_cast<std::int64_t>(number & 0xFFFF));
+        }
+    }
     return result;
 }
 

@@ -30,8 +30,8 @@ std::optional<DriverMatch> FindDriver(const InfFile &inf, std::u16string_view ha
 
 // DriverVer = mm/dd/yyyy,version
 struct DriverVer {
-    std::u16string date;  // as the registry keeps it: "5-7-2016"
-    std::u16string version;
+    std::u16string date;     // as the registry keeps it: "5-7-2016"
+    std::u16string version;  // as the registry keeps it: "8.45.507.2016"
 };
 DriverVer ReadDriverVer(const InfFile &inf);
 

@@ -144,7 +144,7 @@ TEST_F(DeviceCalls, AnAdapterWithoutADriverHasNoDriverKey) {
         {"driver key", &device, DICS_FLAG_GLOBAL, DIREG_DRV, ERROR_KEY_DOES_NOT_EXIST},
         {"hardware key", &device, DICS_FLAG_GLOBAL, DIREG_DEV, ERROR_KEY_DOES_NOT_EXIST},
         {"no scope", &device, 0, DIREG_DRV, kInvalidFlags},
-        {"both keys", &device, DICS_FLAG_GLOBAL, 4 /*DIREG_BOTH*/, kInvalidFlags},
+        {"both keys", &device, DICS_FLAG_GLOBAL, DIREG_BOTH, kInvalidFlags},
         {"no element", nullptr, DICS_FLAG_GLOBAL, DIREG_DRV, ERROR_INVALID_PARAMETER},
     };
     for (const auto &c : cases) {

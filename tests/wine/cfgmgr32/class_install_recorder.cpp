@@ -41,10 +41,44 @@ void Record(HDEVINFO list, PSP_DEVINFO_DATA device, PSP_CLASSINSTALL_HEADER head
     AppendRecord(line);
 }
 
+// Node status as the test cfgmgr32.dll reports it, by instance id.
+constexpr wchar_t kStatusKey[] = L"Software\\CvlWineTest\\DevNodeStatus";
+// When this REG_DWORD under the status key is nonzero, a property change also
+// sets the node status it asks for, as Windows would after the class
+// installer ran; Wine itself switches nothing.
+constexpr wchar_t kCarryOutValue[] = L"CarryOutSwitches";
+constexpr DWORD kSwitchedOff = 0x01802000;  // disableable, NT enumerator and driver
+constexpr DWORD kRunning = 0x0180200A;      // the same, loaded and started
+
+void CarryOut(HDEVINFO list, PSP_DEVINFO_DATA device, PSP_CLASSINSTALL_HEADER header, DWORD size) {
+    if (device == nullptr || header == nullptr || header->InstallFunction != DIF_PROPERTYCHANGE ||
+        size < sizeof(SP_PROPCHANGE_PARAMS))
+        return;
+    DWORD carryOut = 0;
+    DWORD valueSize = sizeof(carryOut);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kStatusKey, kCarryOutValue, RRF_RT_REG_DWORD, nullptr,
+                     &carryOut, &valueSize) != ERROR_SUCCESS ||
+        carryOut == 0)
+        return;
+    const auto *change = reinterpret_cast<const SP_PROPCHANGE_PARAMS *>(header);
+    DWORD status = 0;
+    if (change->StateChange == DICS_ENABLE) {
+        status = kRunning;
+    } else if (change->StateChange == DICS_DISABLE) {
+        status = kSwitchedOff;
+    } else {
+        return;
+    }
+    wchar_t instanceId[256] = {};
+    if (!SetupDiGetDeviceInstanceIdW(list, device, instanceId, 256, nullptr)) return;
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kStatusKey, instanceId, REG_DWORD, &status, sizeof(status));
+}
+
 BOOL WINAPI RecordingSetParams(HDEVINFO list, PSP_DEVINFO_DATA device,
                                PSP_CLASSINSTALL_HEADER header, DWORD size) {
     const DWORD lastError = GetLastError();
     Record(list, device, header, size);
+    CarryOut(list, device, header, size);
     SetLastError(lastError);
     return systemSetParams(list, device, header, size);
 }
