@@ -49,6 +49,8 @@ target_compile_options(cvlsetup PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
 target_link_options(cvlsetup PRIVATE -municode ${CVL_STATIC_LINK_OPTIONS})
 target_link_libraries(cvlsetup PRIVATE cvl_win32 cvl_logic)
 
+include("${PROJECT_SOURCE_DIR}/cmake/capture_executable.cmake")
+
 # Checks of the built program: its PE layout, and on 64-bit targets the
 # end-to-end scenarios under Wine.
 enable_testing()

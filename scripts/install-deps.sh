@@ -3,15 +3,15 @@
 # toolchain, GoogleTest and clang-format (the sanitizer build uses g++ too;
 # the Windows test program builds GoogleTest from the sources of
 # `googletest`), the mingw-w64 cross compilers for both Windows programs,
-# Wine for the end-to-end tests, and Python for their harness. Quick and
-# silent when everything is present; needs root only when something is
-# missing.
+# Wine for the end-to-end tests, Python for their harness, and zip for the
+# release package. Quick and silent when everything is present; needs root
+# only when something is missing.
 set -euo pipefail
 
 packages=(
     cmake ninja-build g++ libgtest-dev googletest python3 clang-format
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
-    wine wine64
+    wine wine64 zip
 )
 
 missing=()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the formatting check, the host
 # build with its tests, the same under the address and undefined-behaviour
-# sanitizers, both Windows programs with their layout checks, and the 64-bit
-# program under Wine.
+# sanitizers, both Windows builds with their layout checks, the release
+# package, and the 64-bit programs under Wine.
 # Stops at the first step that fails and says which.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,6 +36,8 @@ step "32-bit Windows build" build_and_test win32
 # The Wine scenarios run below on their own, where their lines are seen.
 step "64-bit Windows build" build_and_test win64 -E wine_end_to_end
 step "PE layout of both programs" scripts/check-pe.sh
+step "release package" scripts/package.sh
+step "release package contents" python3 tests/package/check_package.py
 step "Wine end-to-end tests" python3 tests/wine/run_wine_tests.py \
     --exe build-win64/cvlsetup.exe \
     --contract-tests build-win64/cvl_platform_contract_tests.exe \

@@ -2,16 +2,20 @@
 
 namespace cvl {
 
+bool ReadVersionReport(Platform &platform, OsVersionInfoEx &info) {
+    info = OsVersionInfoEx{};
+    info.dwOSVersionInfoSize = kOsVersionInfoExSize;
+    if (platform.GetVersionExW(info)) return true;
+    // The 9x line and NT 4 before its sixth service pack know only the plain
+    // record.
+    info = OsVersionInfoEx{};
+    info.dwOSVersionInfoSize = kOsVersionInfoSize;
+    return platform.GetVersionExW(info) != FALSE;
+}
+
 OsKind DetectOsKind(Platform &platform) {
     OsVersionInfoEx info{};
-    info.dwOSVersionInfoSize = kOsVersionInfoExSize;
-    if (!platform.GetVersionExW(info)) {
-        // The 9x line and NT 4 before its sixth service pack know only the plain
-        // record.
-        info = OsVersionInfoEx{};
-        info.dwOSVersionInfoSize = kOsVersionInfoSize;
-        if (!platform.GetVersionExW(info)) return OsUnsupported;
-    }
+    if (!ReadVersionReport(platform, info)) return OsUnsupported;
     return OsKindFromVersion(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion);
 }
 

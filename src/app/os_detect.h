@@ -6,6 +6,10 @@
 
 namespace cvl {
 
+// The version record as the system reports it: the extended one where the
+// system knows it, the plain one otherwise. False when neither can be read.
+bool ReadVersionReport(Platform &platform, OsVersionInfoEx &info);
+
 // No side effects; may be called more than once.
 OsKind DetectOsKind(Platform &platform);
 

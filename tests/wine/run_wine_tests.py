@@ -15,6 +15,7 @@ import time
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import capture_scenarios  # noqa: E402
 import device_scenarios  # noqa: E402
 import install_scenarios  # noqa: E402
 import scenarios  # noqa: E402
@@ -32,6 +33,7 @@ def parse_arguments():
     parser.add_argument("--contract-tests",
                         default=os.path.join(build, "cvl_platform_contract_tests.exe"),
                         help="the contract cases of the platform layer, built for Windows")
+    parser.add_argument("--capture", default=os.path.join(build, "cvlcapture.exe"))
     parser.add_argument("--cfgmgr32", default=os.path.join(build, "cfgmgr32.dll"),
                         help="the test cfgmgr32.dll that reports chosen node status")
     parser.add_argument("--newdev", default=os.path.join(build, "newdev.dll"),
@@ -83,7 +85,8 @@ def main():
     selected = [(name, run)
                 for name, run in (scenarios.all_scenarios() + device_scenarios.all_scenarios() +
                                 install_scenarios.all_scenarios() +
-                                uninstall_scenarios.all_scenarios())
+                                uninstall_scenarios.all_scenarios() +
+                                capture_scenarios.all_scenarios())
                 if not options.select or re.search(options.select, name)]
     if options.list:
         for name, _ in selected:
@@ -93,7 +96,8 @@ def main():
         print("wine is not installed: the Wine scenarios cannot run")
         return 77
     programs = [(options.exe, scenarios.EXE),
-                (options.contract_tests, scenarios.CONTRACT_TESTS)]
+                (options.contract_tests, scenarios.CONTRACT_TESTS),
+                (options.capture, capture_scenarios.CAPTURE_EXE)]
     for source in ([path for path, _ in programs] +
                    [options.cfgmgr32, options.newdev, options.host_runner or options.exe]):
         if not os.path.isfile(source):

@@ -56,6 +56,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CVL_WINE AND Python3_Interpreter_FOUND)
         COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/run_wine_tests.py"
                 --exe $<TARGET_FILE:cvlsetup>
                 --contract-tests $<TARGET_FILE:cvl_platform_contract_tests>
+                --capture $<TARGET_FILE:cvlcapture>
                 --cfgmgr32 $<TARGET_FILE:cvl_test_cfgmgr32>
                 --newdev $<TARGET_FILE:cvl_test_newdev>)
     set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)

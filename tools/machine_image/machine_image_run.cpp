@@ -36,19 +36,6 @@ void AppendSection(std::string &text, std::string_view title,
     for (const std::string &line : lines) text += "  " + line + "\n";
 }
 
-std::vector<std::string> LogLines(std::string_view log) {
-    std::vector<std::string> lines;
-    while (!log.empty()) {
-        const std::size_t end = log.find('\n');
-        std::string_view line = log.substr(0, end);
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        lines.emplace_back(line);
-        if (end == std::string_view::npos) break;
-        log.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
 std::string Quoted(std::u16string_view text) {
     return "\"" + ToUtf8(text) + "\"";
 }
@@ -89,10 +76,24 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
     return true;
 }
 
+std::vector<std::string> InstallLogLines(std::string_view log) {
+    std::vector<std::string> lines;
+    while (!log.empty()) {
+        const std::size_t end = log.find('\n');
+        std::string_view line = log.substr(0, end);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (end == std::string_view::npos) break;
+        log.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
 std::string FormatRunReport(const MachineRunReport &report) {
     std::string text = "Exit code: " + std::to_string(report.exitCode) + "\n";
     if (report.installLog) {
-        AppendSection(text, "Install log " + ToUtf8(report.logPath), LogLines(*report.installLog));
+        AppendSection(text, "Install log " + ToUtf8(report.logPath),
+                      InstallLogLines(*report.installLog));
     } else {
         text += "(no install log)\n";
     }

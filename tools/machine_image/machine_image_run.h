@@ -34,4 +34,7 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
 
 std::string FormatRunReport(const MachineRunReport &report);
 
+// The install log's lines, without their CR LF or LF ends.
+std::vector<std::string> InstallLogLines(std::string_view log);
+
 }  // namespace cvl::sim

@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
+#include "machine_image/machine_image_run_json.h"
 
 namespace cvl::sim {
 namespace fs = std::filesystem;
@@ -46,6 +47,24 @@ bool TakeOptionValue(const std::vector<std::string> &arguments, std::size_t &ind
     return true;
 }
 
+bool TakeReportFormat(const std::vector<std::string> &arguments, std::size_t &index,
+                      std::optional<ReportFormat> &format, std::string &error) {
+    if (format) {
+        error = "--report is given twice";
+        return false;
+    }
+    const std::string value = ++index < arguments.size() ? arguments[index] : "";
+    if (value == "text") {
+        format = ReportFormat::kText;
+    } else if (value == "json") {
+        format = ReportFormat::kJson;
+    } else {
+        error = "--report needs text or json";
+        return false;
+    }
+    return true;
+}
+
 int ExitStatusOf(DWORD exitCode) {
     return exitCode > 255 ? 255 : static_cast<int>(exitCode);
 }
@@ -56,6 +75,7 @@ bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArgum
                           std::string &error) {
     parsed = RunnerArguments{};
     std::optional<fs::path> machine;
+    std::optional<ReportFormat> report;
     std::size_t index = 0;
     for (; index < arguments.size(); ++index) {
         const std::string &argument = arguments[index];
@@ -63,6 +83,8 @@ bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArgum
             if (!TakeOptionValue(arguments, index, machine, error)) return false;
         } else if (argument == "--save") {
             if (!TakeOptionValue(arguments, index, parsed.save, error)) return false;
+        } else if (argument == "--report") {
+            if (!TakeReportFormat(arguments, index, report, error)) return false;
         } else if (argument == "--") {
             ++index;
             break;
@@ -78,6 +100,7 @@ bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArgum
         return false;
     }
     parsed.machine = *machine;
+    parsed.report = report.value_or(ReportFormat::kText);
     if (parsed.save && SaveTouchesInput(parsed.machine, *parsed.save)) {
         error = "--save must name a folder apart from the input image";
         return false;
@@ -112,15 +135,20 @@ int RunHostCommand(const std::vector<std::string> &arguments, const ProgramEntry
         err << "cvlsetup-host: " << error << "\n";
         return kRunnerReadBackError;
     }
-    out << FormatRunReport(report);
-
+    // The JSON document is printed once the save is done, so that it can say
+    // where the machine went; a failed save prints no document.
+    if (parsed.report == ReportFormat::kText) out << FormatRunReport(report);
+    std::optional<std::string> savedTo;
     if (parsed.save) {
         if (!SaveMachineImage(machine, settings, *parsed.save, error)) {
             err << "cvlsetup-host: " << error << "\n";
             return kRunnerSaveError;
         }
-        out << "Saved the changed machine to " << parsed.save->string() << "\n";
+        savedTo = parsed.save->string();
+        if (parsed.report == ReportFormat::kText)
+            out << "Saved the changed machine to " << *savedTo << "\n";
     }
+    if (parsed.report == ReportFormat::kJson) out << FormatRunReportJson(report, savedTo);
     return ExitStatusOf(report.exitCode);
 }
 

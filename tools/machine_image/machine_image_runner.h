@@ -2,7 +2,11 @@
 // against a machine image folder, print what happened and what changed, and
 // optionally save the changed machine as a new image.
 //
-//   cvlsetup-host --machine DIR [--save OUT_DIR] [--] <cvlsetup switches...>
+//   cvlsetup-host --machine DIR [--save OUT_DIR] [--report text|json] [--]
+//                 <cvlsetup switches...>
+//
+// The report is text by default; `--report json` prints it as one JSON
+// document (machine_image_run_json.h) and nothing else on standard output.
 //
 // Exit status: the program's exit code (above 255 it shows as 255); 64 for a
 // wrong runner command line, 65 for a machine image with a mistake, 70 when
@@ -26,11 +30,15 @@ inline constexpr int kRunnerReadBackError = 70;
 inline constexpr int kRunnerSaveError = 73;
 
 inline constexpr std::string_view kRunnerUsage =
-    "usage: cvlsetup-host --machine DIR [--save OUT_DIR] [--] <cvlsetup switches...>";
+    "usage: cvlsetup-host --machine DIR [--save OUT_DIR] [--report text|json] [--] "
+    "<cvlsetup switches...>";
+
+enum class ReportFormat { kText, kJson };
 
 struct RunnerArguments {
     std::filesystem::path machine;
     std::optional<std::filesystem::path> save;
+    ReportFormat report = ReportFormat::kText;
     std::u16string commandTail;  // the switches joined with single blanks
 };
 

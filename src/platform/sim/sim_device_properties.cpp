@@ -75,6 +75,23 @@ BOOL SimulatedPlatform::SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const D
     return TRUE;
 }
 
+BOOL SimulatedPlatform::SetupDiGetDeviceInstanceIdW(HDEVINFO list, const DevInfoData *data,
+                                                    char16_t *buffer, DWORD bufferSize,
+                                                    DWORD *requiredSize) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected(PlatformOperation::SetupDiGetDeviceInstanceIdW))
+        return m.FailWith(*error);
+    DeviceListMember *member = nullptr;
+    if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
+    if (buffer == nullptr && bufferSize != 0) return m.FailWith(ERROR_INVALID_PARAMETER);
+    const auto size = static_cast<DWORD>(member->instanceId.size() + 1);
+    if (requiredSize != nullptr) *requiredSize = size;
+    if (bufferSize < size) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(buffer, member->instanceId.c_str(), size * sizeof(char16_t));
+    m.lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
 // Windows checks the scope and key type before the device; an access of 0
 // opens nothing.
 HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *data, DWORD scope,

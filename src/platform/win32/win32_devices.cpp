@@ -49,6 +49,14 @@ BOOL Win32Platform::SetupDiDestroyDeviceInfoList(HDEVINFO list) {
     return ::SetupDiDestroyDeviceInfoList(list);
 }
 
+BOOL Win32Platform::SetupDiGetDeviceInstanceIdW(HDEVINFO list, const DevInfoData *data,
+                                                char16_t *buffer, DWORD bufferSize,
+                                                DWORD *requiredSize) {
+    DevInfoArg device(data);
+    return ::SetupDiGetDeviceInstanceIdW(list, device.get(), Wide(buffer), bufferSize,
+                                         SameLayout<::DWORD>(requiredSize));
+}
+
 BOOL Win32Platform::SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const DevInfoData *data,
                                                       DWORD property, DWORD *regType, BYTE *buffer,
                                                       DWORD bufferSize, DWORD *requiredSize) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "contract_machine.h"
 
 namespace cvl::contract {
@@ -93,6 +94,33 @@ TEST_F(DeviceCalls, AListedAdapterCarriesItsClassAndIds) {
     ULONG status = 0;
     ULONG problem = 0;
     EXPECT_EQ(platform.CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0), CR_SUCCESS);
+    EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
+}
+
+TEST_F(DeviceCalls, AListedAdapterNamesItsInstanceKey) {
+    // SetupDiGetDeviceInstanceId: a short buffer fails with
+    // ERROR_INSUFFICIENT_BUFFER and the characters needed, terminator
+    // included; the id names the device's key under Enum.
+    HDEVINFO list = nullptr;
+    DevInfoData device{};
+    ASSERT_TRUE(FindDevice(machine().DeviceHardwareId(), list, device));
+    DWORD needed = 0;
+    platform.SetLastError(0);
+    EXPECT_FALSE(platform.SetupDiGetDeviceInstanceIdW(list, &device, nullptr, 0, &needed));
+    EXPECT_EQ(platform.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    ASSERT_GT(needed, 1u);
+    std::u16string id(needed, u'\0');
+    EXPECT_FALSE(
+        platform.SetupDiGetDeviceInstanceIdW(list, &device, id.data(), needed - 1, nullptr));
+    ASSERT_TRUE(platform.SetupDiGetDeviceInstanceIdW(list, &device, id.data(), needed, nullptr));
+    id.resize(needed - 1);
+    EXPECT_EQ(std::count(id.begin(), id.end(), u'\\'), 2) << ToUtf8(id);
+    HKEY key = nullptr;
+    const std::u16string path = u"SYSTEM\\CurrentControlSet\\Enum\\" + id;
+    ASSERT_EQ(platform.RegOpenKeyExW(HKeyLocalMachine(), path.c_str(), 0, KEY_READ, &key),
+              ERROR_SUCCESS)
+        << ToUtf8(id);
+    EXPECT_EQ(platform.RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
 }
 
