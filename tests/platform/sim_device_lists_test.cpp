@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/contract/contract_machine.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
@@ -26,19 +27,6 @@ DeviceSpec Adapter(std::u16string_view device, std::u16string_view bus = u"PCI")
     spec.compatibleIds = {std::u16string(bus) + u"\\CC_0200"};
     spec.driverStrings = {{u"ComponentId", u"pci\\ven_1f3a&dev_" + std::u16string(device)}};
     return spec;
-}
-
-std::vector<BYTE> MultiBytes(const std::vector<std::u16string> &texts) {
-    std::vector<BYTE> bytes;
-    for (const auto &text : texts) {
-        for (const char16_t c : text) {
-            bytes.push_back(static_cast<BYTE>(c));
-            bytes.push_back(static_cast<BYTE>(c >> 8));
-        }
-        bytes.insert(bytes.end(), {0, 0});
-    }
-    bytes.insert(bytes.end(), {0, 0});
-    return bytes;
 }
 
 class DeviceListsContract : public ::testing::Test {
@@ -196,7 +184,7 @@ TEST_F(DeviceListsContract, PropertiesFollowTheSizeQueryProtocol) {
     HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, DIGCF_PRESENT);
     const DevInfoData data = Member(list, 0);
 
-    const std::vector<BYTE> ids = MultiBytes(spec.hardwareIds);
+    const std::vector<BYTE> ids = contract::MultiStringBytes(spec.hardwareIds);
     DWORD type = 0;
     DWORD size = 0;
     EXPECT_FALSE(platform.SetupDiGetDeviceRegistryPropertyW(list, &data, SPDRP_HARDWAREID, &type,

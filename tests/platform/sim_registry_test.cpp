@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/contract/contract_machine.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
@@ -64,24 +65,8 @@ TEST_F(RegistryContract, EnumerationIsByIndexInWindowsOrder) {
         sim.SetRegDword(kSeedKey, name, 7);
     }
     HKEY key = Open(kKey, KEY_READ);
-    std::vector<std::u16string> keys;
-    std::vector<std::u16string> values;
-    char16_t name[32];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = 32;
-        const LSTATUS status = platform.RegEnumKeyExW(key, index, name, &size);
-        if (status == ERROR_NO_MORE_ITEMS) break;
-        ASSERT_EQ(status, ERROR_SUCCESS);
-        keys.emplace_back(name, size);
-    }
-    for (DWORD index = 0;; ++index) {
-        DWORD size = 32;
-        const LSTATUS status =
-            platform.RegEnumValueW(key, index, name, &size, nullptr, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS) break;
-        ASSERT_EQ(status, ERROR_SUCCESS);
-        values.emplace_back(name, size);
-    }
+    const std::vector<std::u16string> keys = contract::SubkeyNames(platform, key);
+    const std::vector<std::u16string> values = contract::ValueNames(platform, key);
     EXPECT_EQ(keys, (std::vector<std::u16string>{u"alpha", u"Mid", u"Zeta"}));
     EXPECT_EQ(values, (std::vector<std::u16string>{u"Zeta", u"alpha", u"Mid"}));
     platform.RegCloseKey(key);

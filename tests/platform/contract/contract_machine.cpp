@@ -1,5 +1,7 @@
 #include "contract_machine.h"
 
+#include "common/little_endian.h"
+
 namespace cvl::contract {
 
 std::u16string PlatformContract::Key(std::u16string_view child) const {
@@ -45,14 +47,44 @@ const BYTE *Bytes(const void *data) {
 std::vector<BYTE> MultiStringBytes(const std::vector<std::u16string> &texts) {
     std::vector<BYTE> bytes;
     for (const auto &text : texts) {
-        for (const char16_t c : text) {
-            bytes.push_back(static_cast<BYTE>(c));
-            bytes.push_back(static_cast<BYTE>(c >> 8));
-        }
-        bytes.insert(bytes.end(), {0, 0});
+        for (const char16_t c : text) AppendUtf16Unit(bytes, c);
+        AppendUtf16Unit(bytes, u'\0');
     }
-    bytes.insert(bytes.end(), {0, 0});
+    AppendUtf16Unit(bytes, u'\0');
     return bytes;
+}
+
+namespace {
+
+template <typename Enumerate>
+std::vector<std::u16string> EnumeratedNames(Enumerate enumerate) {
+    std::vector<std::u16string> names;
+    char16_t name[64];
+    for (DWORD index = 0;; ++index) {
+        DWORD size = 64;
+        const LSTATUS status = enumerate(index, name, &size);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) {
+            ADD_FAILURE() << "enumeration index " << index << " answered " << status;
+            break;
+        }
+        names.emplace_back(name, size);
+    }
+    return names;
+}
+
+}  // namespace
+
+std::vector<std::u16string> SubkeyNames(Platform &platform, HKEY key) {
+    return EnumeratedNames([&](DWORD index, char16_t *name, DWORD *size) {
+        return platform.RegEnumKeyExW(key, index, name, size);
+    });
+}
+
+std::vector<std::u16string> ValueNames(Platform &platform, HKEY key) {
+    return EnumeratedNames([&](DWORD index, char16_t *name, DWORD *size) {
+        return platform.RegEnumValueW(key, index, name, size, nullptr, nullptr, nullptr);
+    });
 }
 
 std::vector<std::u16string> SplitMultiString(const BYTE *bytes, std::size_t size) {

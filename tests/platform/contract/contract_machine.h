@@ -91,4 +91,9 @@ std::vector<BYTE> MultiStringBytes(const std::vector<std::u16string> &texts);
 // The texts of a REG_MULTI_SZ, in order.
 std::vector<std::u16string> SplitMultiString(const BYTE *bytes, std::size_t size);
 
+// The names RegEnumKeyEx and RegEnumValue give for indexes 0, 1, 2 ... up to
+// ERROR_NO_MORE_ITEMS; any other answer fails the test and ends the walk.
+std::vector<std::u16string> SubkeyNames(Platform &platform, HKEY key);
+std::vector<std::u16string> ValueNames(Platform &platform, HKEY key);
+
 }  // namespace cvl::contract

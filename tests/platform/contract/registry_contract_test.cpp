@@ -173,24 +173,8 @@ TEST_F(RegistryCalls, EnumerationWalksIndexesUntilNoMoreItems) {
         const DWORD seven = 7;
         platform.RegSetValueExW(key, name.c_str(), REG_DWORD, Bytes(&seven), sizeof seven);
     }
-    std::vector<std::u16string> keys;
-    std::vector<std::u16string> values;
-    char16_t name[32];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = 32;
-        const LSTATUS status = platform.RegEnumKeyExW(key, index, name, &size);
-        if (status == ERROR_NO_MORE_ITEMS) break;
-        ASSERT_EQ(status, ERROR_SUCCESS);
-        keys.emplace_back(name, size);
-    }
-    for (DWORD index = 0;; ++index) {
-        DWORD size = 32;
-        const LSTATUS status =
-            platform.RegEnumValueW(key, index, name, &size, nullptr, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS) break;
-        ASSERT_EQ(status, ERROR_SUCCESS);
-        values.emplace_back(name, size);
-    }
+    const std::vector<std::u16string> keys = SubkeyNames(platform, key);
+    const std::vector<std::u16string> values = ValueNames(platform, key);
     auto sorted = [](std::vector<std::u16string> names) {
         std::sort(names.begin(), names.end());
         return names;

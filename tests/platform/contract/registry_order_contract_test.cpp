@@ -11,30 +11,6 @@ namespace {
 
 using RegistryOrder = PlatformContract;
 
-std::vector<std::u16string> SubkeyNames(Platform &platform, HKEY key) {
-    std::vector<std::u16string> names;
-    char16_t name[64];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = 64;
-        if (platform.RegEnumKeyExW(key, index, name, &size) != ERROR_SUCCESS) break;
-        names.emplace_back(name, size);
-    }
-    return names;
-}
-
-std::vector<std::u16string> ValueNames(Platform &platform, HKEY key) {
-    std::vector<std::u16string> names;
-    char16_t name[64];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = 64;
-        if (platform.RegEnumValueW(key, index, name, &size, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, size);
-    }
-    return names;
-}
-
 TEST_F(RegistryOrder, SubkeysComeSortedByTheirUpperCasedNames) {
     // Names that differ in case, in digits, in "_" and in the other
     // characters between "Z" and "a" ("[", "^", "`"), made in the reverse of
