@@ -2,7 +2,8 @@
 # Builds everything and runs every test: the formatting check, the host
 # build with its tests, the same under the address and undefined-behaviour
 # sanitizers, both Windows builds with their layout checks, the release
-# package, and the 64-bit programs under Wine.
+# package, and both programs under Wine (the 32-bit one where wine32 is
+# installed), on every Windows generation Wine reports to each.
 # Stops at the first step that fails and says which.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,6 +42,7 @@ step "release package contents" python3 tests/package/check_package.py
 step "Wine end-to-end tests" python3 tests/wine/run_wine_tests.py \
     --exe build-win64/cvlsetup.exe \
     --contract-tests build-win64/cvl_platform_contract_tests.exe \
+    --exe32 build-win32/cvlsetup.exe \
     --host-runner build/cvlsetup-host
 
 echo

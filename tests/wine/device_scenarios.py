@@ -13,7 +13,7 @@ import shutil
 
 import devices as dev
 import registry_file
-from scenarios import APP_DIR, EXE, LOG_NAME
+from scenarios import APP_DIR, EXE
 
 RECORD_NAME = "class-install-params.txt"
 MARKER_NAME = "Completed.txt"
@@ -94,13 +94,7 @@ class DeviceMachine:
 
     def _take_file(self, name):
         """A file the run left in C:\\app, removed for the next run."""
-        path = self.app_file(name)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as file:
-            data = file.read()
-        os.remove(path)
-        return data
+        return self.context.take_file(APP_DIR + "\\" + name)
 
     def run(self, args, values=(), relay=False):
         """(outcome, the recorded requests, the relay trace's class-install
@@ -109,7 +103,7 @@ class DeviceMachine:
                                   native_dlls=(("cfgmgr32",) if self.served else ()) +
                                   self.test_dlls,
                                   debug="+relay" if relay else None)
-        log = self._take_file(LOG_NAME)
+        log = self.context.take_log(APP_DIR)
         records = parse_records((self._take_file(RECORD_NAME) or b"").decode("ascii"))
         switches = tuple((STATE_CHANGES.get(r["state"], "state %s" % r["state"]), r["instance"])
                          for r in records)
@@ -135,7 +129,7 @@ class DeviceMachine:
         code, image = simulation.run(args, EXE, APP_DIR, devices=rows, registry=registry,
                                      contents=contents, faults=faults)
         try:
-            simulated = DeviceOutcome(code & 0xFF, image.file_bytes(APP_DIR + "\\" + LOG_NAME),
+            simulated = DeviceOutcome(code & 0xFF, image.file_bytes(self.context.log_path(APP_DIR)),
                                       tuple(image.timeline),
                                       tuple(image.value(key, name) for key, name in values),
                                       image.file_bytes(APP_DIR + "\\" + MARKER_NAME))
@@ -251,7 +245,7 @@ def presence_check(context):
         context.expect(("bNicExist = TRUE" if answer == "yes" else "bNicExist = FALSE")
                        in log_lines(outcome), "the log's answer for " + what)
         # The next run must write its own answer.
-        machine.prefix.checked_wine("reg", "delete", key, "/f")
+        machine.prefix.reg_delete(key)
 
 
 def presence_of_driverless_b707(context):

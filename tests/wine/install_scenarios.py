@@ -83,7 +83,8 @@ OEM_INF = re.compile(r"(?i)^c:\\windows\\inf\\oem\d+\.inf$")
 
 # A test package whose AddReg writes what Windows itself writes into the
 # driver key and Wine does not: the normalised DriverVersion and the
-# component id. Windows-4 style, one model, no files to copy.
+# component id. Windows-4 style, one model for either program, no files to
+# copy.
 ADDREG_INF = "\r\n".join([
     "[Version]",
     'Signature   = "$Windows NT$"',
@@ -94,9 +95,12 @@ ADDREG_INF = "\r\n".join([
     "CatalogFile = cvlwine.cat",
     "",
     "[Manufacturer]",
-    "%Corvane% = Corvane, NTamd64",
+    "%Corvane% = Corvane, NTamd64, NTx86",
     "",
     "[Corvane.NTamd64]",
+    r"%CvlB702.DeviceDesc% = CvlB702, PCI\VEN_1F3A&DEV_B702&CC_0200",
+    "",
+    "[Corvane.NTx86]",
     r"%CvlB702.DeviceDesc% = CvlB702, PCI\VEN_1F3A&DEV_B702&CC_0200",
     "",
     "[CvlB702]",
@@ -182,8 +186,8 @@ class InstallMachine(DeviceMachine):
     def set_harness_ids(self, ids):
         """The ids the test newdev.dll hands on to Wine; none fails them all
         with "no such device"."""
-        self.prefix.checked_wine("reg", "add", UPDATE_KEY, "/v", "HarnessIds", "/t",
-                                 "REG_MULTI_SZ", "/d", "\\0".join(ids) if ids else "", "/f")
+        self.prefix.reg_add(UPDATE_KEY, "HarnessIds", "REG_MULTI_SZ",
+                            "\\0".join(ids) if ids else "")
 
     def set_failure(self, error):
         """Every update fails with `error`, on both machines."""
@@ -194,7 +198,7 @@ class InstallMachine(DeviceMachine):
         """(hardware id, INF path, flags, answer) of each update call since
         the last look."""
         keys = self.prefix.export_registry(UPDATE_CALLS_KEY)
-        self.prefix.checked_wine("reg", "delete", UPDATE_CALLS_KEY, "/f")
+        self.prefix.reg_delete(UPDATE_CALLS_KEY)
         calls = []
         for _, values in keys:
             for _, (_, _, text) in sorted(values.items()):
@@ -213,7 +217,7 @@ class InstallMachine(DeviceMachine):
         return outcome, calls, simulated
 
     def _has_calls(self):
-        return self.prefix.wine("reg", "query", UPDATE_CALLS_KEY).returncode == 0
+        return self.prefix.reg("query", UPDATE_CALLS_KEY).returncode == 0
 
     def refresh_driver_values(self, adapter):
         """Takes the adapter's driver key texts as Wine left them, so the
@@ -294,7 +298,7 @@ def reinstall_of_current_driver(context):
     context.expect_equal(adapter.driver_values.get("DriverVersion"), PACKAGE_VERSION,
                          "DriverVersion written by the INF")
     values = setup_values("VISTA_B701", "InfName") + STATUS_VALUES[:1]
-    machine.prefix.checked_wine("reg", "delete", STATUS_KEY, "/f")
+    machine.prefix.reg_delete(STATUS_KEY)
     second, calls, _ = machine.install(args, values)
     context.expect_equal(second.exit_code, 12, "the second install's exit code")
     context.expect_equal(calls, [], "the second install's updates")

@@ -44,7 +44,7 @@ import time
 import devices as dev
 import registry_file
 from device_scenarios import DeviceMachine, log_lines, wine_value
-from scenarios import APP_DIR, EXE, LOG_NAME
+from scenarios import APP_DIR, EXE
 
 SETUP_STATE_KEY = r"HKLM\Software\CVLSetup"
 STATUS_KEY = r"HKLM\Software\Corvane"
@@ -172,11 +172,7 @@ class UninstallMachine(DeviceMachine):
         deadline = time.monotonic() + SELF_DELETION_WAIT
         while self._new_temp_files(before) and time.monotonic() < deadline:
             time.sleep(0.02)
-        log_path = self.app_file(LOG_NAME)
-        log = None
-        if os.path.exists(log_path):
-            with open(log_path, "rb") as file:
-                log = file.read()
+        log = self.context.take_log(APP_DIR)
         keys = []
         for root in READ_BACK_ROOTS:
             keys += self._export_if_there(root)
@@ -209,7 +205,7 @@ class UninstallMachine(DeviceMachine):
 
     def _export_if_there(self, key):
         windows_path = r"C:\cvl-export.reg"
-        if self.prefix.wine("reg", "export", key, windows_path, "/y").returncode != 0:
+        if self.prefix.reg("export", key, windows_path, "/y").returncode != 0:
             return []
         host = self.prefix.host_path(windows_path)
         try:
@@ -237,7 +233,7 @@ class UninstallMachine(DeviceMachine):
             keys = image.registry_keys()
             left = set(image.device_ids())
             simulated = UninstallOutcome(
-                code & 0xFF, image.file_bytes(APP_DIR + "\\" + LOG_NAME),
+                code & 0xFF, image.file_bytes(self.context.log_path(APP_DIR)),
                 tuple(plant.adapter.instance_id for plant in self.plants
                       if plant.adapter.instance_id.upper() in left),
                 self._planted_state(keys, lambda path: image.file_bytes(path) is not None),
