@@ -16,6 +16,8 @@ import registry_file
 from scenarios import APP_DIR, EXE
 
 RECORD_NAME = "class-install-params.txt"
+# The test cfgmgr32.dll's record of re-enumerations: REG_DWORD flags each.
+REENUMERATIONS_KEY = r"HKLM\Software\CvlWineTest\Reenumerations"
 MARKER_NAME = "Completed.txt"
 SETUP_STATE_KEY = r"HKLM\Software\CVLSetup"
 WINE_DEBUG_KEY = r"HKCU\Software\Wine\Debug"
@@ -63,6 +65,8 @@ def wine_value(prefix, key, name):
     value_type, text = found
     if value_type == registry_file.REG_DWORD:
         return value_type, int(text, 16)
+    if value_type == registry_file.REG_BINARY:
+        return value_type, bytes.fromhex(text)
     return value_type, text
 
 
@@ -78,12 +82,32 @@ class DeviceMachine:
         # Further test DLLs (names in context.test_dlls) loaded from C:\app.
         self.test_dlls = tuple(test_dlls)
         self._enum_export = None
+        # Keys planted besides the adapters, for the mirror machine too.
+        self.planted_keys = []
         self.prefix.import_registry(dev.prefix_keys(adapters) + [
             # The relay trace, when asked for, shows only these two calls.
             (WINE_DEBUG_KEY, {"RelayInclude": "setupapi.SetupDiSetClassInstallParamsW;"
                                               "setupapi.SetupDiCallClassInstaller"})])
         for name in (("cfgmgr32",) if serve_node_status else ()) + self.test_dlls:
             shutil.copy(context.test_dlls[name], self.prefix.host_path(APP_DIR))
+
+    def plant(self, keys):
+        """Enters (key, {name: value}) pairs on both machines."""
+        self.prefix.import_registry(keys)
+        self.planted_keys += keys
+
+    def numbered_records(self, key):
+        """The values "0001", "0002", ... a test DLL wrote under `key`, in
+        order, and the key deleted for the next run."""
+        if self.prefix.reg("query", key).returncode != 0:
+            return []
+        keys = self.prefix.export_registry(key)
+        self.prefix.reg_delete(key)
+        return [value for _, values in keys for _, (_, _, value) in sorted(values.items())]
+
+    def reenumerations(self):
+        """The flags of each re-enumeration since the last look."""
+        return self.numbered_records(REENUMERATIONS_KEY)
 
     def set_status(self, adapter, status):
         adapter.status = status
@@ -118,15 +142,16 @@ class DeviceMachine:
         """Runs `args` on the mirror machine, holding the files `contents`
         ((C: path, bytes)) and failing the calls `faults`, and expects its
         outcome to equal Wine's once both went through `normalise`. Returns
-        the simulated outcome and the updates the machine made, or None
-        without a simulation."""
+        the simulated outcome, the updates the machine made and how often it
+        re-enumerated the device tree, or None without a simulation."""
         simulation = self.context.simulation
         if not simulation:
             return None
         if self._enum_export is None:
             self._enum_export = self.prefix.export_registry(dev.ENUM_KEY)
         rows, registry = dev.machine_image(self._enum_export, self.adapters, self.served)
-        code, image = simulation.run(args, EXE, APP_DIR, devices=rows, registry=registry,
+        code, image = simulation.run(args, EXE, APP_DIR, devices=rows,
+                                     registry=registry + self.planted_keys,
                                      contents=contents, faults=faults)
         try:
             simulated = DeviceOutcome(code & 0xFF, image.file_bytes(self.context.log_path(APP_DIR)),
@@ -134,12 +159,13 @@ class DeviceMachine:
                                       tuple(image.value(key, name) for key, name in values),
                                       image.file_bytes(APP_DIR + "\\" + MARKER_NAME))
             updates = list(image.updates)
+            reenumerations = image.reenumerations
         finally:
             image.close()
         normalise = normalise or (lambda outcome: outcome)
         self.context.expect_equal(normalise(simulated), normalise(wine),
                                   "the simulated machine against Wine for %s" % " ".join(args))
-        return simulated, updates
+        return simulated, updates, reenumerations
 
     def run_and_compare(self, args, values=(), relay=False):
         outcome, records, calls = self.run(args, values, relay)

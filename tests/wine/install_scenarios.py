@@ -52,6 +52,8 @@ PACKAGE_VERSION = "8.45.507.2016"  # DriverVer 8.045.0507.2016 without leading z
 
 UPDATE_KEY = r"HKLM\Software\CvlWineTest\UpdateDriver"
 UPDATE_CALLS_KEY = r"HKLM\Software\CvlWineTest\UpdateDriverCalls"
+# What the driver-signing policy was at each update call.
+POLICIES_KEY = r"HKLM\Software\CvlWineTest\SigningPolicyAtUpdate"
 SETUP_STATE_KEY = r"HKLM\Software\CVLSetup"
 STATUS_KEY = r"HKLM\Software\Corvane\Network"
 UPDATE_CALL = "UpdateDriverForPlugAndPlayDevicesW"
@@ -167,8 +169,10 @@ class InstallMachine(DeviceMachine):
     and `adapters`; the adapters' node status is served, and a switch the
     program asks for is carried out, as Windows would."""
 
-    def __init__(self, context, adapters, package):
-        super().__init__(context, adapters, serve_node_status=bool(adapters),
+    def __init__(self, context, adapters, package, serve_node_status=None):
+        if serve_node_status is None:
+            serve_node_status = bool(adapters)
+        super().__init__(context, adapters, serve_node_status=serve_node_status,
                          test_dlls=("newdev",))
         self.package = [(DRIVERS_DIR + "\\" + name, data) for name, data in package]
         for path, data in self.package:
@@ -197,27 +201,26 @@ class InstallMachine(DeviceMachine):
     def update_calls(self):
         """(hardware id, INF path, flags, answer) of each update call since
         the last look."""
-        keys = self.prefix.export_registry(UPDATE_CALLS_KEY)
-        self.prefix.reg_delete(UPDATE_CALLS_KEY)
         calls = []
-        for _, values in keys:
-            for _, (_, _, text) in sorted(values.items()):
-                hardware_id, inf, flags, answer = text.split("|")
-                calls.append((hardware_id, inf, int(flags), answer))
+        for text in self.numbered_records(UPDATE_CALLS_KEY):
+            hardware_id, inf, flags, answer = text.split("|")
+            calls.append((hardware_id, inf, int(flags), answer))
         return calls
+
+    def policies_at_updates(self):
+        """The signing policies in force at each update call since the last
+        look: "HKLM=<type>:<hex> HKCU=<type>:<hex>"."""
+        return self.numbered_records(POLICIES_KEY)
 
     def install(self, args, values=()):
         """(Wine's outcome, the update calls, the simulated outcome and its
         updates or None) of one run."""
         outcome, _, _ = self.run(args, values)
-        calls = self.update_calls() if self._has_calls() else []
+        calls = self.update_calls()
         faults = [(UPDATE_CALL, self.fail_with)] if self.fail_with is not None else []
         simulated = self.compare_with_simulation(args, outcome, values, contents=self.package,
                                                  faults=faults, normalise=published_as_one)
         return outcome, calls, simulated
-
-    def _has_calls(self):
-        return self.prefix.reg("query", UPDATE_CALLS_KEY).returncode == 0
 
     def refresh_driver_values(self, adapter):
         """Takes the adapter's driver key texts as Wine left them, so the

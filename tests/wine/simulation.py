@@ -80,6 +80,8 @@ class SavedImage:
         # Wine the test DLLs record switches and updates in different places.
         self.timeline = []
         self.updates = []
+        # How many times the device tree was re-enumerated.
+        self.reenumerations = 0
         section = None
         for line in report.splitlines():
             if not line.startswith(" "):
@@ -89,7 +91,9 @@ class SavedImage:
                 if change == "update":
                     instance, _, inf = subject.partition(" ")
                     self.updates.append((instance.upper(), inf))
-                elif change not in ("sleep", "reenumerate"):
+                elif change == "reenumerate":
+                    self.reenumerations += 1
+                elif change != "sleep":
                     self.timeline.append((change, subject.upper()))
 
     def _host_path(self, path):

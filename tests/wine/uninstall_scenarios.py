@@ -56,8 +56,10 @@ INF_DIR = r"C:\windows\inf"
 SYSTEM_DIR = r"C:\windows\system32"
 UNINSTALL_DLLS = [SYSTEM_DIR + "\\" + name for name in ("CVNUninst32.dll", "CVNUninst64.dll")]
 PROPERTY_PAGE_DLLS = [SYSTEM_DIR + "\\" + name for name in ("CvNicProp32.dll", "CvNicProp64.dll")]
+# The network class key of Windows 95, 98 and Me.
+LEGACY_CLASS_KEY = r"HKLM\System\CurrentControlSet\Services\Class"
 # Registry trees read back after a run, once each.
-READ_BACK_ROOTS = [SETUP_STATE_KEY, STATUS_KEY, UNINSTALL_KEY, NETWORK_KEY]
+READ_BACK_ROOTS = [SETUP_STATE_KEY, STATUS_KEY, UNINSTALL_KEY, NETWORK_KEY, LEGACY_CLASS_KEY]
 # The description of an adapter of no family the scenarios uninstall.
 FOREIGN_DESCRIPTION = "Corvane CVLB703 Fast Ethernet NIC"
 SIMULATED_TEMP = r"C:\windows\Temp"  # the mirror machine's temp_dir
