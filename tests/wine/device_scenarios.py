@@ -24,7 +24,7 @@ WINE_DEBUG_KEY = r"HKCU\Software\Wine\Debug"
 DIF_PROPERTYCHANGE = 0x12
 DICS_FLAG_CONFIGSPECIFIC = 2
 STATE_CHANGES = {1: "enable", 2: "disable"}
-PROPCHANGE_RECORD_SIZE = 20  # SP_PROPCHANGE_PARAMS on x64
+PROPCHANGE_RECORD_SIZE = 20  # SP_PROPCHANGE_PARAMS of either program
 
 # What a run leaves: the exit code, the install log, the adapters switched
 # (("disable", instance id) in order), the registry values asked for

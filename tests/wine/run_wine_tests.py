@@ -166,7 +166,7 @@ def main():
         return 77
     runnable = [run for run in selected if isinstance(run, Run)]
     needed = {path for run in runnable for path in run.target.files.values()}
-    for source in sorted(needed) + [options.host_runner or options.exe]:
+    for source in sorted(needed) + ([options.host_runner] if options.host_runner else []):
         if not os.path.isfile(source):
             print("missing program: " + source)
             return 2

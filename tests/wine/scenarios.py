@@ -255,8 +255,8 @@ def failed_case_output(output):
 
 # Wine takes no class-install parameters, but its trace names the install
 # function of each request's header and the size of the record handed over:
-# SP_PROPCHANGE_PARAMS (20 bytes) and SP_REMOVEDEVICE_PARAMS (16 bytes) on
-# x64. Only the 64-bit program runs under Wine here.
+# SP_PROPCHANGE_PARAMS (20 bytes) and SP_REMOVEDEVICE_PARAMS (16 bytes), the
+# same for both programs: the records hold 32-bit fields only.
 DIF_PROPERTYCHANGE = 0x12
 DIF_REMOVE = 0x05
 EXPECTED_REQUESTS = [(DIF_PROPERTYCHANGE, 20), (DIF_REMOVE, 16)]
