@@ -32,9 +32,10 @@ REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 PROGRAM_NAMES = {"exe": "cvlsetup.exe", "contract_tests": "cvl_platform_contract_tests.exe",
                  "capture": "cvlcapture.exe", "cfgmgr32": "cfgmgr32.dll", "newdev": "newdev.dll"}
 
-# One program under test: its bits, the prefix architecture it runs in and
-# its build's files by role (PROGRAM_NAMES).
-Target = collections.namedtuple("Target", "bits arch files")
+# One program under test: its bits, the prefix architecture it runs in, its
+# build's files by role (PROGRAM_NAMES), and why it cannot run here (None
+# when it can).
+Target = collections.namedtuple("Target", "bits arch files missing")
 
 # One scenario run: a scenario on one program with Wine reporting one
 # Windows generation; `chosen` when the prefix names that generation, not
@@ -70,7 +71,7 @@ def parse_arguments():
     parser.add_argument("--keep", action="store_true", help="keep the prefixes of failures")
     parser.add_argument("--trace", help="WINEDEBUG channels, e.g. +relay (default -all)")
     parser.add_argument("--list", action="store_true", help="list the scenarios and stop")
-    parser.add_argument("-j", "--jobs", type=int, default=os.cpu_count() or 2,
+    parser.add_argument("-j", "--jobs", type=int, default=2 * (os.cpu_count() or 1),
                         help="scenarios run at once")
     return parser.parse_args()
 
@@ -111,60 +112,51 @@ def run_scenario(template, work, run, options):
 
 
 def targets(options):
-    """The 64-bit and the 32-bit program, each with its files; a target
-    whose program cannot run here is (bits, why) instead."""
+    """The 64-bit and the 32-bit program, each with its files."""
     files64 = {role: getattr(options, role) for role in PROGRAM_NAMES}
     folder32 = os.path.dirname(options.exe32 or os.path.join(REPO, "build-win32", "x"))
     files32 = {role: os.path.join(folder32, name) for role, name in PROGRAM_NAMES.items()}
     if options.exe32:
         files32["exe"] = options.exe32
-    found = [Target(64, "win64", files64)]
+    missing32 = None
     if not wine_prefix.wine32_installed():
-        found.append((32, "wine32 is not installed (scripts/install-deps.sh installs it)"))
+        missing32 = "wine32 is not installed (scripts/install-deps.sh installs it)"
     elif not options.exe32 and not os.path.isfile(files32["exe"]):
-        found.append((32, "no 32-bit build in %s (cmake --preset win32)" % folder32))
-    else:
-        found.append(Target(32, "win32", files32))
-    return [target for target in found if not options.bits or
-            (target.bits if isinstance(target, Target) else target[0]) == options.bits]
+        missing32 = "no 32-bit build in %s (cmake --preset win32)" % folder32
+    found = [Target(64, "win64", files64, None), Target(32, "win32", files32, missing32)]
+    return [target for target in found if not options.bits or target.bits == options.bits]
 
 
 def all_runs(found_targets):
     """Every scenario on each program at the default generation, then the
-    generation scenarios on each generation Wine reports to the program.
-    A program that cannot run gives (name, why) pairs instead."""
+    generation scenarios on each generation Wine reports to the program."""
     common = (scenarios.all_scenarios() + device_scenarios.all_scenarios() +
               install_scenarios.all_scenarios() + uninstall_scenarios.all_scenarios() +
               capture_scenarios.all_scenarios())
     runs = []
     for target in found_targets:
-        bits = target.bits if isinstance(target, Target) else target[0]
-        named = [("%s (%d-bit)" % (name, bits), scenario, generations.DEFAULT, False)
-                 for name, scenario in common]
-        named += [("%s (%d-bit %s)" % (name, bits, generation.name), scenario, generation, True)
-                  for generation in generations.BY_BITS[bits]
-                  for name, scenario in generation_scenarios.all_scenarios(bits)]
-        if isinstance(target, Target):
-            runs += [Run(name, scenario, target, generation, chosen)
-                     for name, scenario, generation, chosen in named]
-        else:
-            runs += [(name, target[1]) for name, _, _, _ in named]
+        runs += [Run("%s (%d-bit)" % (name, target.bits), scenario, target, generations.DEFAULT,
+                     False) for name, scenario in common]
+        runs += [Run("%s (%d-bit %s)" % (name, target.bits, generation.name), scenario, target,
+                     generation, True)
+                 for generation in generations.BY_BITS[target.bits]
+                 for name, scenario in generation_scenarios.all_scenarios(target.bits)]
     return runs
 
 
 def main():
     options = parse_arguments()
     found = targets(options)
-    selected = [entry for entry in all_runs(found)
-                if not options.select or re.search(options.select, entry[0])]
+    selected = [run for run in all_runs(found)
+                if not options.select or re.search(options.select, run.name)]
     if options.list:
-        for entry in selected:
-            print(entry[0] if isinstance(entry, Run) else "%s: skipped, %s" % entry)
+        for run in selected:
+            print(run.name + (": skipped, " + run.target.missing if run.target.missing else ""))
         return 0
     if not shutil.which("wine") or not shutil.which("wineserver"):
         print("wine is not installed: the Wine scenarios cannot run")
         return 77
-    runnable = [run for run in selected if isinstance(run, Run)]
+    runnable = [run for run in selected if not run.target.missing]
     needed = {path for run in runnable for path in run.target.files.values()}
     for source in sorted(needed) + ([options.host_runner] if options.host_runner else []):
         if not os.path.isfile(source):
@@ -175,14 +167,16 @@ def main():
     os.makedirs(work, exist_ok=True)
     failed = []
     try:
-        failed = run_all(runnable, work, options)
+        if runnable:
+            failed = run_all(runnable, work, options)
     finally:
-        # A prefix holds some 700 MB; only failures asked to be kept stay.
+        # A prefix holds a gigabyte or more; only failures asked to be kept
+        # stay.
         if not options.work and not (failed and options.keep):
             shutil.rmtree(work, ignore_errors=True)
-    skipped = [entry for entry in selected if not isinstance(entry, Run)]
-    for name, why in skipped:
-        print("SKIP %s: %s" % (name, why))
+    skipped = [run for run in selected if run.target.missing]
+    for run in skipped:
+        print("SKIP %s: %s" % (run.name, run.target.missing))
     if skipped:
         print("%d scenarios skipped, none of them counted as passed" % len(skipped))
     if failed:

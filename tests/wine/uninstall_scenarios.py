@@ -177,7 +177,7 @@ class UninstallMachine(DeviceMachine):
         log = self.context.take_log(APP_DIR)
         keys = []
         for root in READ_BACK_ROOTS:
-            keys += self._export_if_there(root)
+            keys += self.prefix.export_registry(root, missing_ok=True)
         enum = registry_file.full_key(dev.ENUM_KEY).upper() + "\\"
         listed = {path.upper() for path, _ in self.prefix.export_registry(dev.ENUM_KEY)}
         adapters = tuple(plant.adapter.instance_id for plant in self.plants
@@ -204,17 +204,6 @@ class UninstallMachine(DeviceMachine):
             else:
                 state.append((item, file_exists(item)))
         return tuple(state)
-
-    def _export_if_there(self, key):
-        windows_path = r"C:\cvl-export.reg"
-        if self.prefix.reg("export", key, windows_path, "/y").returncode != 0:
-            return []
-        host = self.prefix.host_path(windows_path)
-        try:
-            with open(host, "rb") as file:
-                return registry_file.parse(registry_file.decode(file.read()))
-        finally:
-            os.remove(host)
 
     def _temp_folders(self):
         return glob.glob(os.path.join(self.prefix.root, "drive_c", "users", "*", "Temp"))

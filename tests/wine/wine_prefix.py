@@ -116,10 +116,13 @@ class Prefix:
         finally:
             os.remove(host)
 
-    def export_registry(self, key):
-        """The keys and values below `key`, parsed, in the registry's order."""
+    def export_registry(self, key, missing_ok=False):
+        """The keys and values below `key`, parsed, in the registry's order;
+        with `missing_ok`, none when `key` is not there."""
         windows_path = r"C:\cvl-export.reg"
-        self.reg("export", key, windows_path, "/y", checked=True)
+        exported = self.reg("export", key, windows_path, "/y", checked=not missing_ok)
+        if exported.returncode != 0:
+            return []
         host = self.host_path(windows_path)
         try:
             with open(host, "rb") as file:
@@ -207,9 +210,29 @@ def template_problem(template):
         template.stop()
 
 
+# Wine's own program files in a prefix: most of its size (some 1.2 GB of a
+# 64-bit prefix with wine32). No scenario writes into them, so the copies
+# share them with the template through hard links.
+SHARED_FOLDERS = [os.path.join("drive_c", "windows", name)
+                  for name in ("system32", "syswow64", "winsxs")]
+
+
 def copy_prefix(template, root, trace=None):
-    # A hard-link copy would share files with the template; copy them.
-    subprocess.run(["cp", "-a", template.root, root], check=True)
+    """A copy of the template. Everything but Wine's own program files is
+    copied: a shared file written in place (the registry files, a file a
+    scenario plants over) would change the template too."""
+    subprocess.run(["cp", "-al", template.root, root], check=True)
+    for folder, subfolders, names in os.walk(root):
+        relative = os.path.relpath(folder, root)
+        subfolders[:] = [name for name in subfolders
+                         if os.path.join(relative, name) not in SHARED_FOLDERS]
+        for name in names:
+            path = os.path.join(folder, name)
+            if os.path.islink(path):
+                continue
+            own = path + ".cvl-copy"
+            shutil.copy2(path, own)
+            os.replace(own, path)
     prefix = Prefix(root, trace, template.arch)
     prefix.start_server()
     return prefix
