@@ -37,7 +37,7 @@ NT6 = {1, 2}
 # others delete its keys afterwards.
 CLASS_INSTALLER_ALONE = NT6 | NT5
 # "/betadrv" relaxes the policy on XP and 2003, 2000, Me and 98.
-RELAXES_SIGNING = {3, 4, WINDOWS_ME, WINDOWS_98}
+RELAXES_SIGNING = NT5 | {WINDOWS_ME, WINDOWS_98}
 CM_REENUMERATE_SYNCHRONOUS = 1
 CM_REENUMERATE_NORMAL = 0
 

@@ -221,6 +221,7 @@ def copy_prefix(template, root, trace=None):
     """A copy of the template. Everything but Wine's own program files is
     copied: a shared file written in place (the registry files, a file a
     scenario plants over) would change the template too."""
+    shutil.rmtree(root, ignore_errors=True)  # a failure kept by an earlier session
     subprocess.run(["cp", "-al", template.root, root], check=True)
     for folder, subfolders, names in os.walk(root):
         relative = os.path.relpath(folder, root)
