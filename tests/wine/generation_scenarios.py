@@ -76,7 +76,8 @@ def start_up(context):
                                           registered, None), "/hwscan")
     context.compare_with_simulation(["/hwscan"], outcome)
     elsewhere = other_log_path(context)
-    context.expect(not os.path.exists(context.prefix.host_path(elsewhere)), "no log at " + elsewhere)
+    context.expect(not os.path.exists(context.prefix.host_path(elsewhere)),
+                   "no log at " + elsewhere)
 
     machine = InstallMachine(context, [], example_package())
     args = ["/q", "/vistab701", "/vdevq2dp", "/f", "drivers\\" + EXAMPLE_INF]
