@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Runs the end-to-end scenarios of cvlsetup.exe under Wine and prints one
-line a scenario. Exits 0 when all passed, 1 when any failed, 77 when Wine is
-not installed (CTest counts that as skipped)."""
+"""Runs the end-to-end scenarios of both cvlsetup.exe programs under Wine and
+prints one line a scenario, skipped ones with the reason. Exits 0 when all
+that could run passed, 1 when any failed, 77 when Wine is not installed or
+none of the selected scenarios could run (CTest counts that as skipped)."""
 
 import argparse
 import collections
