@@ -68,7 +68,7 @@ def parse_arguments():
                         help="cvlsetup-host of a host build: compare the simulated machine's "
                              "outcome with Wine's where both can run a scenario")
     parser.add_argument("--work", help="folder for the prefixes, where the template prefixes stay "
-                                       "for the next session (a new temporary one by default)")
+                                       "for the next suite run (a new temporary one by default)")
     parser.add_argument("-k", "--select", help="run only scenarios whose name matches this")
     parser.add_argument("--keep", action="store_true", help="keep the prefixes of failures")
     parser.add_argument("--trace", help="WINEDEBUG channels, e.g. +relay (default -all)")
@@ -216,7 +216,7 @@ def run_all(runs, work, options):
                 sys.stdout.flush()
     finally:
         # In a work folder of the caller's the templates stay for the next
-        # session, which checks them before use.
+        # suite run, which checks them before use.
         if not options.work:
             for template in templates.values():
                 wine_prefix.remove_prefix(template)

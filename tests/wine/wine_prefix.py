@@ -164,7 +164,7 @@ def wine32_installed():
 
 def build_template(root, trace=None, arch="win64"):
     """A booted prefix of `arch` with what every scenario expects of the
-    machine. A prefix left at `root` by an earlier session is used again
+    machine. A prefix left at `root` by an earlier suite run is used again
     when it still starts programs, and made anew otherwise: a 64-bit prefix
     made before wine32 was installed no longer loads kernel32.dll."""
     template = Prefix(root, trace, arch)
@@ -221,7 +221,7 @@ def copy_prefix(template, root, trace=None):
     """A copy of the template. Everything but Wine's own program files is
     copied: a shared file written in place (the registry files, a file a
     scenario plants over) would change the template too."""
-    shutil.rmtree(root, ignore_errors=True)  # a failure kept by an earlier session
+    shutil.rmtree(root, ignore_errors=True)  # a failure kept by an earlier suite run
     subprocess.run(["cp", "-al", template.root, root], check=True)
     for folder, subfolders, names in os.walk(root):
         relative = os.path.relpath(folder, root)
