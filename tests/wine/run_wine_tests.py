@@ -73,7 +73,7 @@ def parse_arguments():
     parser.add_argument("--keep", action="store_true", help="keep the prefixes of failures")
     parser.add_argument("--trace", help="WINEDEBUG channels, e.g. +relay (default -all)")
     parser.add_argument("--list", action="store_true", help="list the scenarios and stop")
-    parser.add_argument("-j", "--jobs", type=int, default=2 * (os.cpu_count() or 1),
+    parser.add_argument("-j", "--jobs", type=int, default=3 * (os.cpu_count() or 1),
                         help="scenarios run at once")
     return parser.parse_args()
 
