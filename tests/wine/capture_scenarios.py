@@ -122,7 +122,8 @@ def capture_and_replay(context):
     publish_inf(prefix)
     prefix.import_registry([(SETUP_STATE_KEY + r"\VISTA_B701", {"InfName": PUBLISHED_INF})])
     # The driver package beside the program, captured with /package.
-    for name in ("netcvl.inf", "cvlnet.cat", "cvle62x64.sys"):
+    driver_file = "cvle62x64.sys" if context.bits == 64 else "cvle62x86.sys"
+    for name in ("netcvl.inf", "cvlnet.cat", driver_file):
         target = prefix.host_path(APP_DIR + r"\drivers\win7")
         os.makedirs(target, exist_ok=True)
         shutil.copy(os.path.join(DRIVER_PACKAGE, name), target)
