@@ -194,6 +194,52 @@ TEST(CaptureCommand, ANameWithALineBreakLeavesOutOnlyThatItem) {
     }
 }
 
+// A device or service that machine.txt cannot hold as a row is listed and
+// kept in the registry file only; the image still loads, with every other
+// device and service.
+TEST(CaptureCommand, ARowMachineTxtCannotHoldLeavesOutOnlyThatRow) {
+    struct Case {
+        std::string_view name;
+        std::function<void(SimulatedPlatform &)> add;
+        std::string_view leftOut;
+    };
+    const Case cases[] = {
+        {"a hardware id with a blank",
+         [](SimulatedPlatform &machine) {
+             sim::DeviceSpec device;
+             device.instanceId = u"PCI\\VEN_1F3A&DEV_B701\\3&11583659&0&C8";
+             device.hardwareIds = {u"PCI\\VEN_1F3A&DEV_B701 REV_01"};
+             machine.AddDevice(device);
+         },
+         "cvlcapture: left out device PCI\\VEN_1F3A&DEV_B701\\3&11583659&0&C8: "},
+        {"a service image path with a line break",
+         [](SimulatedPlatform &machine) {
+             machine.AddService(u"cvlbroken", u"system32\\DRIVERS\\cvl\nbroken.sys");
+         },
+         "cvlcapture: left out service cvlbroken: "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.name));
+        SimulatedPlatform machine;
+        LoadDemo(machine);
+        c.add(machine);
+        ScratchFolder scratch;
+        const fs::path image = scratch.path() / "image";
+        const Outcome outcome = RunCaptureOn(machine, {Named(image)});
+        EXPECT_EQ(outcome.exitCode, kCapturedWithGaps) << outcome.errors;
+        const auto leftOut = LinesStartingWith(outcome.errors, "cvlcapture: left out");
+        ASSERT_EQ(leftOut.size(), 1u) << outcome.errors;
+        EXPECT_TRUE(leftOut[0].starts_with(c.leftOut)) << leftOut[0];
+
+        SimulatedPlatform loaded;
+        sim::MachineSettings settings;
+        std::string error;
+        ASSERT_TRUE(sim::LoadMachineImage(image, loaded, settings, error)) << error;
+        EXPECT_EQ(settings.devices.size(), 3u);
+        EXPECT_EQ(settings.services.size(), 2u);
+    }
+}
+
 // A 32-bit capture on 64-bit Windows would see SysWOW64 in place of the
 // system folder; it reads the machine's own system folder through the
 // "Sysnative" alias, and the image holds that folder's DLLs under their
