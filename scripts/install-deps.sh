@@ -2,9 +2,10 @@
 # Installs what building and testing cvlsetup needs on Debian 12: the host
 # toolchain, GoogleTest and clang-format (the sanitizer build uses g++ too;
 # the Windows test program builds GoogleTest from the sources of
-# `googletest`), the mingw-w64 cross compilers for both Windows programs,
-# Wine for the end-to-end tests, Python for their harness, and zip for the
-# release package. Quick and silent when everything is present; needs root
+# `googletest`), clang with its libFuzzer runtime for the fuzz targets, the
+# mingw-w64 cross compilers for both Windows programs, Wine for the
+# end-to-end tests, Python for their harness, and zip for the release
+# package. Quick and silent when everything is present; needs root
 # only when something is missing.
 #
 # Wine's 32-bit side (wine32, of the i386 architecture) runs the 32-bit
@@ -14,11 +15,12 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ libgtest-dev googletest python3 clang-format
+    clang libclang-rt-14-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
     wine wine64 zip
 )
 wine32=wine32:i386
-# Another build on the same machine may be running apt-get: wait for its lock.
+# Another apt run (an unattended upgrade) may hold the lock: wait for it.
 apt_get=(apt-get -o DPkg::Lock::Timeout=600)
 
 installed() {

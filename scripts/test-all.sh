@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the formatting check, the host
 # build with its tests, the same under the address and undefined-behaviour
-# sanitizers, both Windows builds with their layout checks, the release
-# package, and both programs under Wine (the 32-bit one where wine32 is
-# installed), on every Windows generation Wine reports to each.
+# sanitizers, the fuzz targets for a short while, both Windows builds with
+# their layout checks, the release package, and both programs under Wine
+# (the 32-bit one where wine32 is installed), on every Windows generation
+# Wine reports to each.
 # Stops at the first step that fails and says which.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,6 +34,7 @@ step "dependencies" scripts/install-deps.sh
 step "formatting" scripts/check-format.sh
 step "host build and tests" build_and_test host
 step "sanitizer build and tests" build_and_test asan
+step "fuzz targets, 30 s each" scripts/fuzz.sh --seconds 30
 # The Wine scenarios of both programs run below on their own, where their
 # lines are seen.
 step "32-bit Windows build" build_and_test win32 -E wine_end_to_end

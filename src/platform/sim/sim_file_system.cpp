@@ -35,6 +35,18 @@ bool SharingConflicts(DWORD accessA, DWORD shareA, DWORD accessB, DWORD shareB) 
            (b.write && !(shareA & FILE_SHARE_WRITE)) || (b.remove && !(shareA & FILE_SHARE_DELETE));
 }
 
+// The subfolders of the system folder that 32-bit and 64-bit programs share
+// on 64-bit Windows (Windows 7 and later): the file-system redirector leaves
+// them alone.
+bool SharedBySystemFolders(const std::vector<std::u16string> &below) {
+    if (below.empty()) return false;
+    const std::u16string first = FoldedName(below[0]);
+    for (const std::u16string_view shared :
+         {u"catroot", u"catroot2", u"driverstore", u"logfiles", u"spool"})
+        if (first == shared) return true;
+    return first == u"drivers" && below.size() > 1 && FoldedName(below[1]) == u"etc";
+}
+
 void CollectFiles(const FsNode &folder, const std::u16string &prefix,
                   std::map<std::u16string, std::string> &files) {
     for (const auto &[folded, child] : folder.children) {
@@ -56,6 +68,22 @@ DWORD ReportedAttributes(const FsNode &node) {
 
 std::optional<WinPath> SimulatedPlatform::Machine::Resolve(std::u16string_view path) const {
     return ResolveWinPath(path, currentDirectory);
+}
+
+WinPath SimulatedPlatform::Machine::AsProgramSees(WinPath path) const {
+    const std::size_t depth = windowsDirectory.parts.size();
+    if (!wow64 || path.drive != windowsDirectory.drive || path.parts.size() <= depth) return path;
+    for (std::size_t index = 0; index < depth; ++index)
+        if (FoldedName(path.parts[index]) != FoldedName(windowsDirectory.parts[index])) return path;
+    std::u16string &folder = path.parts[depth];
+    const std::u16string folded = FoldedName(folder);
+    if (folded == u"sysnative") {
+        folder = u"system32";
+    } else if (folded == u"system32" &&
+               !SharedBySystemFolders({path.parts.begin() + depth + 1, path.parts.end()})) {
+        folder = u"SysWOW64";
+    }
+    return path;
 }
 
 std::shared_ptr<FsNode> SimulatedPlatform::Machine::Lookup(const WinPath &path) const {
@@ -100,7 +128,7 @@ SimulatedPlatform::Machine::Place SimulatedPlatform::Machine::Locate(const char1
         place.error = ERROR_PATH_NOT_FOUND;
         return place;
     }
-    place.path = *resolved;
+    place.path = AsProgramSees(*resolved);
     if (HasInvalidNameCharacter(place.path)) {
         place.error = ERROR_INVALID_NAME;
         return place;
@@ -251,6 +279,13 @@ bool SimulatedPlatform::DirectoryExists(std::u16string_view path) const {
 std::optional<std::string> SimulatedPlatform::ReadFileContents(std::u16string_view path) const {
     const auto resolved = machine_->Resolve(path);
     const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    if (!node || node->directory) return std::nullopt;
+    return node->contents;
+}
+
+std::optional<std::string> SimulatedPlatform::ReadFileAsProgram(std::u16string_view path) const {
+    const auto resolved = machine_->Resolve(path);
+    const auto node = resolved ? machine_->Lookup(machine_->AsProgramSees(*resolved)) : nullptr;
     if (!node || node->directory) return std::nullopt;
     return node->contents;
 }

@@ -221,8 +221,9 @@ HANDLE SimulatedPlatform::FindFirstFileW(const char16_t *pattern, FindData *data
         namePattern = text.substr(2);
     }
     if (namePattern.empty()) return fail(ERROR_FILE_NOT_FOUND);
-    const auto folderPath =
+    auto folderPath =
         folderText.empty() ? std::optional<WinPath>(m.currentDirectory) : m.Resolve(folderText);
+    if (folderPath) folderPath = m.AsProgramSees(*folderPath);
     const auto folder = folderPath ? m.Lookup(*folderPath) : nullptr;
     if (!folder || !folder->directory) return fail(ERROR_PATH_NOT_FOUND);
 

@@ -265,6 +265,10 @@ struct SimulatedPlatform::Machine {
 
     // --- Files (sim_files.cpp) -------------------------------------------------
     std::optional<WinPath> Resolve(std::u16string_view path) const;
+    // The path a file call of the running program reaches: on a WOW64
+    // machine the system folder leads to SysWOW64, and the "Sysnative"
+    // alias, which only such a program sees, to the real system folder.
+    WinPath AsProgramSees(WinPath path) const;
     std::shared_ptr<FsNode> Lookup(const WinPath &path) const;
     std::shared_ptr<FsNode> MakeDirectories(const WinPath &path);
     // Where a path leads: the folder that holds it and the node, if any;

@@ -175,6 +175,9 @@ public:
     bool FileExists(std::u16string_view path) const;
     bool DirectoryExists(std::u16string_view path) const;
     std::optional<std::string> ReadFileContents(std::u16string_view path) const;
+    // The contents the running program reads at `path`: through the WOW64
+    // redirector when SetWow64 is on.
+    std::optional<std::string> ReadFileAsProgram(std::u16string_view path) const;
     std::optional<DWORD> FileAttributes(std::u16string_view path) const;
     // Every file, as full paths with their contents, in a stable order.
     std::map<std::u16string, std::string> AllFiles() const;
@@ -253,7 +256,9 @@ public:
     // "DIF_REMOVE <instance id>".
     std::vector<std::string> ClassInstallerCalls() const;
     // A 32-bit program on 64-bit Windows: driver updates fail with
-    // ERROR_IN_WOW64.
+    // ERROR_IN_WOW64, and the file calls see "<windows>\\system32" as
+    // "<windows>\\SysWOW64" and "<windows>\\Sysnative" as the real system32
+    // (the seeding and reading helpers here always see the real folders).
     void SetWow64(bool wow64);
 
     // Services, stored under HKLM\\SYSTEM\\CurrentControlSet\\Services\\<name>.
