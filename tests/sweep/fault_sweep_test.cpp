@@ -69,16 +69,6 @@ void CheckNothingOfOthersTouched(const std::vector<std::string> &changes, const 
             findings.Add(run + ": touched what is not the product's: " + line);
 }
 
-// Which calls of a scenario's N the sweep runs: every one, unless the
-// build asks for every `stride`-th only (the same ones each time).
-std::size_t SweepStride() {
-#ifdef CVL_SWEEP_STRIDE
-    return CVL_SWEEP_STRIDE;
-#else
-    return 1;
-#endif
-}
-
 class FaultSweep : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(FaultSweep, EveryFailingCallLeavesTheProgramCorrect) {

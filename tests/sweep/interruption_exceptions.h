@@ -45,21 +45,38 @@ struct KnownGap {
     std::vector<std::string_view> differences;
 };
 
+// The installs that update an adapter.
+inline const std::vector<std::string> kUpdatingInstalls = {
+    "InstallPciExpress",    "InstallPci",     "InstallUsbB760",
+    "InstallUsbB762",       "InstallUsbB76x", "InstallLegacyPciExpress",
+    "InstallBetaDriverOnXp"};
+
+// The uninstalls that delete the program afterwards.
+inline const std::vector<std::string> kUninstallers = {"Uninstaller", "SilentUninstallerWithLog"};
+
 inline const std::vector<KnownGap> &KnownGaps() {
     static const std::vector<KnownGap> gaps = {
-        {"An install cut after its last device update and before its status key is "
-         "written: the second run finds the package's version installed and ends with 12, "
-         "so the status key stays unwritten and the adapters the first run switched off "
-         "stay off.",
-         {"InstallPciExpress", "InstallPci", "InstallUsbB760", "InstallUsbB762", "InstallUsbB76x",
-          "InstallLegacyPciExpress", "InstallBetaDriverOnXp"},
+        {"An install cut after a device update and before its status key is written: the "
+         "second run finds the package's version installed and ends with 12, so the status "
+         "key (and the legacy flow's card record) stays unwritten.",
+         kUpdatingInstalls,
          std::nullopt,
          [](const Trace &trace) {
-             return std::make_pair(LastCall(trace, Op::UpdateDriverForPlugAndPlayDevicesW),
+             return std::make_pair(FirstCall(trace, Op::UpdateDriverForPlugAndPlayDevicesW),
                                    LastCall(trace, Op::RegSetValueExW) - 1);
          },
          {"- key HKLM\\SOFTWARE\\Corvane*", "- value HKLM\\SOFTWARE\\Corvane\\*",
-          "- value HKLM\\SOFTWARE\\CVLSetup\\*\\CardFound: *", "~ device *: started -> disabled"}},
+          "- value HKLM\\SOFTWARE\\CVLSetup\\*\\CardFound: *"}},
+        {"The same second run switches nothing on: an install cut after a device update and "
+         "before its last step switched the updated adapters on again leaves the adapters it "
+         "had switched off, off.",
+         kUpdatingInstalls,
+         std::nullopt,
+         [](const Trace &trace) {
+             return std::make_pair(FirstCall(trace, Op::UpdateDriverForPlugAndPlayDevicesW),
+                                   LastCall(trace, Op::SetupDiCallClassInstaller) - 1);
+         },
+         {"~ device *: started -> disabled"}},
         {"\"/betadrv\" cut between relaxing the driver-signing policy and putting it back: "
          "the second run saves the relaxed value as the one to put back.",
          {"InstallBetaDriverOnXp"},
@@ -78,17 +95,51 @@ inline const std::vector<KnownGap> &KnownGaps() {
              return std::make_pair(FirstCall(trace, Op::SetupDiCallClassInstaller),
                                    LastCall(trace, Op::DeleteFileW) - 1);
          },
-         {"+ file C:\\Windows\\INF\\oem12.*",
-          "+ file C:\\Windows\\system32\\DRIVERS\\CVLB760.sys*"}},
-        {"The self-deletion cut by a power loss between copying the program to the "
-         "temporary folder and opening the copy to be deleted on close: the copy stays.",
-         {"Uninstaller"},
-         sim::Interruption::kPowerLoss,
+         {"+ file C:\\Windows\\INF\\oem12.*", "+ file C:\\Windows\\system32\\*\\CVLB760.sys*"}},
+        {"An uninstall cut between deleting a connection's \"Connection\" subkey, which "
+         "names the adapter, and the connection's own key: the second run cannot tell "
+         "whose connection the empty key was, and it stays.",
+         {"UninstallPciExpress", "UninstallLegacy", "UninstallB760OnWindows7",
+          "UninstallB760OnWindowsMe", "UninstallUsbB762", "UninstallUsbB76x", "Uninstaller",
+          "SilentUninstallerWithLog"},
+         std::nullopt,
+         [](const Trace &trace) {
+             return std::make_pair(FirstCall(trace, Op::RegDeleteKeyW),
+                                   LastCall(trace, Op::RegDeleteKeyW) - 1);
+         },
+         {"+ key HKLM\\SYSTEM\\CurrentControlSet\\Control\\Network\\"
+          "{4d36e972-e325-11ce-bfc1-08002be10318}\\{5A1C3E2B-*}",
+          "+ key HKLM\\SYSTEM\\CurrentControlSet\\Control\\Network\\"
+          "{4d36e972-e325-11ce-bfc1-08002be10318}\\{7B2D4F60-*}"}},
+        {"The self-deletion killed between copying the program to the temporary folder "
+         "and opening the copy to be deleted on close: the copy stays.",
+         kUninstallers,
+         sim::Interruption::kKill,
          [](const Trace &trace) {
              const std::size_t copy = LastCall(trace, Op::CopyFileW);
              return std::make_pair(copy, NextCall(trace, Op::CreateFileW, copy) - 1);
          },
          {"+ file C:\\Users\\user\\AppData\\Local\\Temp\\*.exe (*"}},
+        {"The self-deletion cut by a power loss after copying the program to the temporary "
+         "folder: the delete-on-close that takes the copy away lives in the open handles, "
+         "and the running copy's own image, until the copy has ended; a power loss forgets "
+         "it and the copy stays.",
+         kUninstallers,
+         sim::Interruption::kPowerLoss,
+         [](const Trace &trace) {
+             return std::make_pair(LastCall(trace, Op::CopyFileW), trace.size());
+         },
+         {"+ file C:\\Users\\user\\AppData\\Local\\Temp\\*.exe (*"}},
+        {"Every start of the temporary copy marks its own path for the compatibility "
+         "assistant, and the copy is named by the clock: a run cut after the copy started "
+         "leaves the mark of a copy of another name than the uninterrupted run's.",
+         kUninstallers,
+         std::nullopt,
+         [](const Trace &trace) { return std::make_pair(std::size_t{1}, trace.size()); },
+         {"+ value HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\"
+          "Compatibility Assistant\\Persisted\\C:\\Users\\user\\AppData\\Local\\Temp\\*.exe: *",
+          "- value HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\"
+          "Compatibility Assistant\\Persisted\\C:\\Users\\user\\AppData\\Local\\Temp\\*.exe: *"}},
     };
     return gaps;
 }

@@ -24,7 +24,7 @@ TEST_P(InterruptedRuns, ConvergeOnASecondWholeRun) {
     std::size_t runs = 0;
     std::size_t findings = 0;
     for (const sim::Interruption how : {sim::Interruption::kKill, sim::Interruption::kPowerLoss}) {
-        for (std::size_t k = 1; k < calls; ++k) {
+        for (std::size_t k = 1; k < calls; k += SweepStride()) {
             SeededMachine seeded = Seed(scenario, &clean);
             SweepFault stop;
             stop.stopAfter = k;

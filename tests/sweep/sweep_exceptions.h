@@ -71,6 +71,12 @@ inline const std::vector<OtherWork> &OtherWorkTable() {
          {Op::GetWindowsDirectoryW, Op::RegOpenKeyExW, Op::RegQueryValueExW, Op::RegSetValueExW},
          {"+ value HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SysDM\\SearchLocation: "
           "REG_SZ \"\""}},
+        {"\"/betadrv\" relaxes the driver-signing policy for the install and puts it back "
+         "afterwards: a failed restore leaves it relaxed.",
+         {ActionKind::kInstall},
+         {Op::RegOpenKeyExW, Op::RegSetValueExW},
+         {"~ value HKLM\\SOFTWARE\\Microsoft\\Driver Signing\\Policy: * -> 00",
+          "~ value HKCU\\Software\\Microsoft\\Driver Signing\\Policy: * -> 0x00000000 (0)"}},
         {"An adapter switched off for the update or the restart cannot be switched on "
          "again: it stays off.",
          {ActionKind::kInstall, ActionKind::kOther},

@@ -115,6 +115,17 @@ inline sim::FaultRule RuleForCall(const std::vector<PlatformOperation> &trace, s
     return rule;
 }
 
+// Which of a scenario's calls the sweeps cut or fail: every one, unless the
+// build asks for every `stride`-th only, the same ones each time (the plain
+// host build does; the sanitizer build takes them all).
+inline std::size_t SweepStride() {
+#ifdef CVL_SWEEP_STRIDE
+    return CVL_SWEEP_STRIDE;
+#else
+    return 1;
+#endif
+}
+
 inline std::string LastLine(const std::string &log) {
     const std::vector<std::string> lines = LogLines(log);
     return lines.empty() ? "" : lines.back();

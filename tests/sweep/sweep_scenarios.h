@@ -176,6 +176,13 @@ inline void MakersDlls(sim::SimulatedPlatform &machine, OwnedThings &) {
         u"DisplayName", u"Corvane Ethernet Controller Driver");
 }
 
+// The driver-signing policy that warns before an unsigned driver, for the
+// machine and the user.
+inline void SigningPolicyWarns(sim::SimulatedPlatform &machine, OwnedThings &) {
+    machine.SetRegValue(u"HKLM\\SOFTWARE\\Microsoft\\Driver Signing", u"Policy", REG_BINARY, {1});
+    machine.SetRegDword(u"HKCU\\Software\\Microsoft\\Driver Signing", u"Policy", 1);
+}
+
 inline std::vector<Scenario> SweepScenarios() {
     const std::u16string pkg = kPackageInfOption;
     const auto b702 = OldB702();
@@ -201,8 +208,8 @@ inline std::vector<Scenario> SweepScenarios() {
         {"InstallUsbB76x", Machine(OsNt6Later, {b761, partner}), u"/i /vistab76x " + pkg, 0,
          install},
         {"InstallLegacyPciExpress", Machine(OsNt5Later, {b702}), u"/i /b702 " + pkg, 0, install},
-        {"InstallBetaDriverOnXp", Machine(OsNt5Later, {b702}), u"/i /vistab701 /betadrv " + pkg, 0,
-         install},
+        {"InstallBetaDriverOnXp", Machine(OsNt5Later, {b702}, u"", SigningPolicyWarns),
+         u"/i /vistab701 /betadrv " + pkg, 0, install},
         {"InstallCurrentDriver", Machine(OsNt6Later, {b702}, u"/i /vistab701 " + pkg),
          u"/i /vistab701 " + pkg, 12, install},
         // Uninstalls: after an install, each flow and branch.
@@ -220,6 +227,9 @@ inline std::vector<Scenario> SweepScenarios() {
          u"/u /vistab76x", 0, uninstall},
         {"Uninstaller", Machine(OsNt6Later, {b702}, u"/i /vistab701 " + pkg, MakersDlls),
          u"/uninstaller /vistab701", 0, uninstall},
+        {"SilentUninstallerWithLog",
+         Machine(OsNt6Later, {b702}, u"/i /vistab701 " + pkg, MakersDlls),
+         u"/uninstaller /s /dbgmsg /vistab701", 0, uninstall},
         // The device actions and the queries.
         {"SetAdapterParameters", Machine(OsNt6Later, {b702}),
          u"/setwolreg /vistab701 /spn wol_setting /spv wol_mag_only /spn *JumboPacket /spv 9014", 0,

@@ -8,6 +8,10 @@ namespace {
 // killed process.
 constexpr DWORD kKilledExitCode = 1;
 
+// A new start comes a while later: the clock moves on, as the tick count a
+// run names its temporary files by does on a real machine.
+constexpr DWORD kRestartMs = 60000;
+
 // A delete-on-close open or a pending delete lives in the handle, which a
 // power loss takes with it: the file stays.
 void ForgetPendingDelete(FsNode &node) {
@@ -65,6 +69,7 @@ void SimulatedPlatform::StartProgramAgain() {
     Machine &m = *machine_;
     const auto path = m.Resolve(m.programPath);
     if (!path) return;
+    m.ticks += kRestartMs;
     DWORD id = m.currentProcessId;
     while (m.processes.count(id) != 0) id += 4;
     m.InstallProgram(*path, id);

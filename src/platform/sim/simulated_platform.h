@@ -296,8 +296,8 @@ public:
     // the stop was not reached (it may still come in a started copy), else
     // the way the interruption ends it. The machine then runs again.
     void FinishInterruptedRun(DWORD exitCode, const ProgramEntry &entry);
-    // The program starts again as a new process, as after a restart; its
-    // file is made again when it was deleted.
+    // The program starts again as a new process, as after a restart, a
+    // minute later on the clock; its file is made again when it was deleted.
     void StartProgramAgain();
 
     // Handles still open (keys, files, finds, processes and threads, device
