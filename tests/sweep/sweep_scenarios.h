@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -48,8 +49,11 @@ struct Scenario {
     ActionKind kind = ActionKind::kOther;
 };
 
-inline constexpr char16_t kClassKey[] =
-    u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e972-e325-11ce-bfc1-08002be10318}\\";
+// Test lists and failures name a scenario by its name.
+inline void PrintTo(const Scenario &scenario, std::ostream *out) {
+    *out << scenario.name;
+}
+
 inline constexpr char16_t kConnectionsKey[] =
     u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Network\\{4d36e972-e325-11ce-bfc1-08002be10318}\\";
 
