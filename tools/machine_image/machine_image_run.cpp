@@ -43,7 +43,8 @@ std::string Quoted(std::u16string_view text) {
 }  // namespace
 
 bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
-                  const ProgramEntry &entry, MachineRunReport &report, std::string &error) {
+                  const ProgramEntry &entry, MachineRunReport &report, std::string &error,
+                  const RunFaults &faults) {
     report = MachineRunReport{};
     MachineSnapshot before;
     if (!TakeSnapshot(machine, before, error)) return false;
@@ -54,10 +55,20 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
     const std::size_t timelineBefore = machine.Timeline().size();
     const std::size_t opensBefore = machine.FilesOpenedForWriting().size();
 
+    // The snapshot reads the machine through its calls: the run's own
+    // count, and the faults, start here.
+    const std::uint64_t callsBefore = machine.PlatformCallCount();
+    for (const FaultRule &rule : faults.rules) machine.Fail(rule);
+    if (faults.stopAfter) machine.StopAfter(*faults.stopAfter, faults.interruption);
+
     DWORD exitCode = entry(machine, std::u16string(commandTail));
     // A process that ends itself ends with the code it gave ExitProcess.
     if (const auto ended = machine.ExitProcessCode()) exitCode = *ended;
-    machine.FinishRunAndStartChildren(exitCode, entry);
+    machine.FinishInterruptedRun(exitCode, entry);
+    report.platformCalls = machine.PlatformCallCount() - callsBefore;
+    if (faults.stopAfter && report.platformCalls > *faults.stopAfter)
+        report.platformCalls = *faults.stopAfter;
+    machine.ClearFaults();
 
     report.exitCode = exitCode;
     report.virtualMilliseconds = machine.Now() - startTicks;
@@ -105,6 +116,7 @@ std::string FormatRunReport(const MachineRunReport &report) {
         waits += ")";
     }
     text += waits + "\n";
+    text += "Platform calls: " + std::to_string(report.platformCalls) + "\n";
 
     std::vector<std::string> boxes;
     for (const MessageBoxRecord &box : report.messageBoxes)

@@ -1,12 +1,25 @@
-// Chosen failures of single calls, and the count of every call.
+// Chosen failures of single calls, the count of every call, and the stop of
+// an interrupted run.
 #include <cstddef>
 
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
+namespace {
+
+// What a call of a stopped machine answers: the device-tree calls speak in
+// CONFIGRET codes, every other call in Win32 errors.
+DWORD StoppedError(PlatformOperation operation) {
+    return PlatformOperationName(operation).starts_with("CM_") ? CR_FAILURE : ERROR_NOT_READY;
+}
+
+}  // namespace
 
 std::optional<DWORD> SimulatedPlatform::Machine::Injected(PlatformOperation operation) {
     ++callCounts[static_cast<std::size_t>(operation)];
+    ++budget.calls;
+    if (budget.tracing) budget.trace.push_back(operation);
+    if (budget.Exhausted()) return StoppedError(operation);
     std::optional<DWORD> fired;
     for (auto &fault : faults) {
         if (fault.rule.operation != operation) continue;
@@ -38,6 +51,19 @@ void SimulatedPlatform::ClearFaults() {
 
 std::uint32_t SimulatedPlatform::CallCount(PlatformOperation operation) const {
     return machine_->callCounts[static_cast<std::size_t>(operation)];
+}
+
+std::uint64_t SimulatedPlatform::PlatformCallCount() const {
+    return machine_->budget.calls;
+}
+
+void SimulatedPlatform::TraceCalls() {
+    machine_->budget.tracing = true;
+    machine_->budget.trace.clear();
+}
+
+const std::vector<PlatformOperation> &SimulatedPlatform::CallTrace() const {
+    return machine_->budget.trace;
 }
 
 }  // namespace cvl::sim

@@ -196,6 +196,13 @@ void SimulatedPlatform::Machine::Unlink(FsNode &node) {
 
 void SimulatedPlatform::Machine::RemoveIfReleased(const std::shared_ptr<FsNode> &node) {
     if (!node || !(node->deleteOnClose || node->deletePending)) return;
+    if (budget.PowerLost()) {
+        // The delete lived in the handle, and the power loss took it: the
+        // file stays.
+        node->deleteOnClose = false;
+        node->deletePending = false;
+        return;
+    }
     if (OpenFileHandles(*node) > 0 || IsRunningImage(*node)) return;
     Unlink(*node);
 }

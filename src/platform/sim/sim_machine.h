@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/sim/sim_inf_file.h"
+#include "platform/sim/sim_interruption.h"
 #include "platform/sim/sim_paths.h"
 #include "platform/sim/simulated_platform.h"
 
@@ -225,6 +226,7 @@ struct SimulatedPlatform::Machine {
     // Faults and call counts.
     std::vector<FaultState> faults;
     std::array<std::uint32_t, kPlatformOperationCount> callCounts{};
+    CallBudget budget;
 
     // Handles and memory.
     std::map<std::uintptr_t, HandleEntry> handles;

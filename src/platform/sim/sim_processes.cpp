@@ -271,7 +271,7 @@ void SimulatedPlatform::FinishRunAndStartChildren(DWORD exitCode, const ProgramE
     if (finished.running) m.EndProcess(finished, m.exitProcessCode.value_or(exitCode));
     for (int run = 0; run < kMaxProgramRuns; ++run) {
         ProcessState *next = m.NextProgramToRun();
-        if (next == nullptr) return;
+        if (next == nullptr || m.budget.PowerLost()) return;
         next->hasRun = true;
         m.currentProcessId = next->id;
         m.exitProcessCode.reset();

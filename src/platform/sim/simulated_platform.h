@@ -52,6 +52,7 @@ struct VersionReport {
 };
 
 // Error codes the machine reports that the logic never names.
+inline constexpr DWORD ERROR_NOT_READY = 21;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_BAD_PATHNAME = 161;
 inline constexpr DWORD ERROR_BADKEY = 1010;
@@ -114,6 +115,9 @@ struct FaultRule {
     std::uint32_t nth = 0;
     std::uint32_t remaining = 0xFFFFFFFFu;  // how many more times it fires
 };
+
+// How a run is cut short (see SimulatedPlatform::StopAfter).
+enum class Interruption { kKill, kPowerLoss };
 
 // Fault rules and call counts name operations as values: `Op::RegCreateKeyExW`.
 using Op = PlatformOperation;
@@ -275,6 +279,31 @@ public:
     void ClearFaults();
     // How often an operation was called, failed or not.
     std::uint32_t CallCount(PlatformOperation operation) const;
+    // Every call of every operation so far.
+    std::uint64_t PlatformCallCount() const;
+    // Records the operation of every call from now on, in order.
+    void TraceCalls();
+    const std::vector<PlatformOperation> &CallTrace() const;
+
+    // Interruption. After `calls` more calls the machine stops: every later
+    // call fails without changing anything (the registry calls with
+    // ERROR_NOT_READY, the CM calls with CR_FAILURE, the others with
+    // ERROR_NOT_READY as their last error; calls that cannot fail just
+    // return), so the program runs out against a dead machine.
+    // A killed process has its handles closed with their effects (a file
+    // opened delete-on-close goes) and the copies of the program it started
+    // before it was killed still run. A power loss ends everything: handles
+    // and memory vanish without their effects (a delete-on-close or pending
+    // delete is forgotten and the file stays) and no started process runs.
+    void StopAfter(std::uint64_t calls, Interruption how);
+    bool Stopped() const;
+    // Ends the run after the program has returned `exitCode`: normally when
+    // the stop was not reached (it may still come in a started copy), else
+    // the way the interruption ends it. The machine then runs again.
+    void FinishInterruptedRun(DWORD exitCode, const ProgramEntry &entry);
+    // The program starts again as a new process, as after a restart, a
+    // minute later on the clock; its file is made again when it was deleted.
+    void StartProgramAgain();
 
     // Handles still open (keys, files, finds, processes and threads, device
     // lists, INF files, service handles, machine connections); a test
