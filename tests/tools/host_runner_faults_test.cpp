@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/run_installer.h"
-#include "machine_image/fault_spec.h"
+#include "machine_image/fail_option.h"
 #include "machine_image/machine_image_run.h"
 #include "machine_image/machine_image_runner.h"
 #include "tools/host_runner_testing.h"
@@ -42,7 +42,7 @@ std::string ChangesOf(const std::string &report) {
     return at == std::string::npos ? "" : report.substr(at);
 }
 
-TEST(FaultSpec, ReadsTheOperationTheCallAndTheError) {
+TEST(FailOption, ReadsTheOperationTheCallAndTheError) {
     struct Case {
         std::string text;
         PlatformOperation operation;
@@ -63,7 +63,7 @@ TEST(FaultSpec, ReadsTheOperationTheCallAndTheError) {
         SCOPED_TRACE(c.text);
         FaultRule rule;
         std::string error;
-        ASSERT_TRUE(ParseFaultSpec(c.text, rule, error)) << error;
+        ASSERT_TRUE(ParseFailOption(c.text, rule, error)) << error;
         EXPECT_EQ(rule.operation, c.operation);
         EXPECT_EQ(rule.nth, c.nth);
         EXPECT_EQ(rule.error, c.error);
@@ -71,7 +71,7 @@ TEST(FaultSpec, ReadsTheOperationTheCallAndTheError) {
     }
 }
 
-TEST(FaultSpec, RefusesWhatNamesNoFailure) {
+TEST(FailOption, RefusesWhatNamesNoFailure) {
     const std::pair<std::string, std::string_view> cases[] = {
         {"RegOpenKeyEx", "names no platform operation"},
         {"regopenkeyexw", "names no platform operation"},
@@ -89,7 +89,7 @@ TEST(FaultSpec, RefusesWhatNamesNoFailure) {
         SCOPED_TRACE(text);
         FaultRule rule;
         std::string error;
-        EXPECT_FALSE(ParseFaultSpec(text, rule, error));
+        EXPECT_FALSE(ParseFailOption(text, rule, error));
         EXPECT_TRUE(Contains(error, says)) << error;
     }
 }

@@ -3,7 +3,7 @@
 #include <system_error>
 
 #include "common/text.h"
-#include "machine_image/fault_spec.h"
+#include "machine_image/fail_option.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
 #include "machine_image/machine_image_run_json.h"
@@ -73,7 +73,7 @@ bool TakeFault(const std::vector<std::string> &arguments, std::size_t &index, Ru
         return false;
     }
     FaultRule rule;
-    if (!ParseFaultSpec(arguments[index], rule, error)) return false;
+    if (!ParseFailOption(arguments[index], rule, error)) return false;
     faults.rules.push_back(rule);
     return true;
 }

@@ -7,7 +7,7 @@
 //                 --power-loss-after K] [--] <cvlsetup switches...>
 //
 // `--fail` makes the N-th call of a platform operation (every call without
-// N) fail with ERROR (fault_spec.h); `--stop-after K` kills the program after
+// N) fail with ERROR (fail_option.h); `--stop-after K` kills the program after
 // K platform calls, `--power-loss-after K` cuts the power there. The report
 // says how many platform calls the run made.
 //

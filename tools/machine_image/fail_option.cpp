@@ -1,4 +1,4 @@
-#include "machine_image/fault_spec.h"
+#include "machine_image/fail_option.h"
 
 #include <charconv>
 
@@ -11,7 +11,7 @@ bool ParseCallCount(std::string_view text, std::uint64_t &count) {
     return !text.empty() && failure == std::errc{} && end == text.data() + text.size() && count > 0;
 }
 
-bool ParseFaultSpec(std::string_view text, FaultRule &rule, std::string &error) {
+bool ParseFailOption(std::string_view text, FaultRule &rule, std::string &error) {
     const std::size_t firstColon = text.find(':');
     const std::string_view name = text.substr(0, firstColon);
     const auto operation = PlatformOperationNamed(name);

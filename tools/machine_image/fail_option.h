@@ -12,7 +12,7 @@
 
 namespace cvl::sim {
 
-bool ParseFaultSpec(std::string_view text, FaultRule &rule, std::string &error);
+bool ParseFailOption(std::string_view text, FaultRule &rule, std::string &error);
 
 // A count of calls, from 1 on, in decimal.
 bool ParseCallCount(std::string_view text, std::uint64_t &count);
