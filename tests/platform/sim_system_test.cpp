@@ -160,5 +160,40 @@ TEST_F(SystemContract, EveryKindOfHandleCountsUntilItIsReleased) {
     EXPECT_EQ(sim.OpenHandleCount(), 0u);
 }
 
+TEST_F(SystemContract, OpenHandlesAreCountedByKind) {
+    // Two keys, a file, a device list and a service manager: each kind
+    // counts its own, and closing the file changes only the file count.
+    HKEY first = nullptr;
+    HKEY second = nullptr;
+    platform.RegCreateKeyExW(HKeyCurrentUser(), u"Software\\A", 0, KEY_ALL_ACCESS, &first, nullptr);
+    platform.RegOpenKeyExW(HKeyCurrentUser(), u"Software", 0, KEY_READ, &second);
+    HANDLE file = platform.CreateFileW(u"C:\\k.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
+    HDEVINFO list = platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES);
+    SC_HANDLE manager = platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const struct {
+        HandleKind kind;
+        std::size_t open;
+    } expected[] = {{HandleKind::Key, 2},
+                    {HandleKind::File, 1},
+                    {HandleKind::Find, 0},
+                    {HandleKind::Process, 0},
+                    {HandleKind::DeviceList, 1},
+                    {HandleKind::Inf, 0},
+                    {HandleKind::ServiceManager, 1},
+                    {HandleKind::Service, 0},
+                    {HandleKind::MachineConnection, 0}};
+    for (const auto &row : expected)
+        EXPECT_EQ(sim.OpenHandleCount(row.kind), row.open) << static_cast<int>(row.kind);
+
+    ASSERT_TRUE(platform.CloseHandle(file));
+    EXPECT_EQ(sim.OpenHandleCount(HandleKind::File), 0u);
+    EXPECT_EQ(sim.OpenHandleCount(HandleKind::Key), 2u);
+    EXPECT_EQ(sim.OpenHandleCount(), 4u);
+    platform.RegCloseKey(first);
+    platform.RegCloseKey(second);
+    platform.SetupDiDestroyDeviceInfoList(list);
+    platform.CloseServiceHandle(manager);
+}
+
 }  // namespace
 }  // namespace cvl::sim

@@ -74,7 +74,7 @@ BOOL SimulatedPlatform::SetupDiSetClassInstallParamsW(HDEVINFO list, const DevIn
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetupDiSetClassInstallParamsW))
         return m.FailWith(*error);
-    DeviceListObject *devices = m.HandleAs<DeviceListObject>(list);
+    DeviceListObject *devices = m.handles.As<DeviceListObject>(list);
     if (devices == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (params != nullptr && !ValidParams(*params)) return m.FailWith(ERROR_INVALID_PARAMETER);
     // No parameters clear those set before.
@@ -96,7 +96,7 @@ BOOL SimulatedPlatform::SetupDiCallClassInstaller(DWORD installFunction, HDEVINF
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetupDiCallClassInstaller))
         return m.FailWith(*error);
-    if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
+    if (m.handles.As<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (installFunction != DIF_PROPERTYCHANGE && installFunction != DIF_REMOVE)
         return m.FailWith(ERROR_DI_DO_DEFAULT);
     if (data == nullptr) return m.FailWith(ERROR_NO_DEVICE_SELECTED);

@@ -31,7 +31,7 @@ HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const ch
     const auto enumRoot = m.FindKey(kEnumRoot);
     if (!enumRoot || (flags & DIGCF_DEVICEINTERFACE)) {
         m.lastError = ERROR_SUCCESS;
-        return m.AddHandle(std::move(list));
+        return m.handles.Add(std::move(list));
     }
     for (const auto &bus : enumRoot->subkeys) {
         if (enumerator != nullptr && *enumerator != u'\0' && !EqualsFoldAZ(bus->name, enumerator))
@@ -52,7 +52,7 @@ HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const ch
         }
     }
     m.lastError = ERROR_SUCCESS;
-    return m.AddHandle(std::move(list));
+    return m.handles.Add(std::move(list));
 }
 
 BOOL SimulatedPlatform::SetupDiClassGuidsFromNameW(const char16_t *className, Guid *guidList,
@@ -80,7 +80,7 @@ BOOL SimulatedPlatform::SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInf
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetupDiEnumDeviceInfo))
         return m.FailWith(*error);
-    const DeviceListObject *devices = m.HandleAs<DeviceListObject>(list);
+    const DeviceListObject *devices = m.handles.As<DeviceListObject>(list);
     if (devices == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     if (index >= devices->members.size()) return m.FailWith(ERROR_NO_MORE_ITEMS);
@@ -96,8 +96,8 @@ BOOL SimulatedPlatform::SetupDiDestroyDeviceInfoList(HDEVINFO list) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetupDiDestroyDeviceInfoList))
         return m.FailWith(*error);
-    if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(list));
+    if (m.handles.As<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
+    m.Close(list);
     return TRUE;
 }
 

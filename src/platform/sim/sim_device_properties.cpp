@@ -118,7 +118,7 @@ HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *d
     if (!key) return m.Fail(ERROR_KEY_DOES_NOT_EXIST, invalidKey);
     if (sam == 0) return m.Fail(ERROR_INVALID_DATA, invalidKey);
     m.lastError = ERROR_SUCCESS;
-    return static_cast<HKEY>(m.AddHandle(KeyObject{key, m.GrantedKeyAccess(sam)}));
+    return static_cast<HKEY>(m.handles.Add(KeyObject{key, m.GrantedKeyAccess(sam)}));
 }
 
 // The driver key goes as RegDeleteKeyW takes it: on the NT family not

@@ -21,7 +21,7 @@ DeviceNode *SimulatedPlatform::Machine::PresentNode(DEVINST devInst) {
 
 DWORD SimulatedPlatform::Machine::MemberOf(HDEVINFO list, const DevInfoData *data,
                                            DeviceListMember *&member) {
-    DeviceListObject *devices = HandleAs<DeviceListObject>(list);
+    DeviceListObject *devices = handles.As<DeviceListObject>(list);
     if (devices == nullptr) return ERROR_INVALID_HANDLE;
     // Reserved carries the member's place in its list, as the system keeps
     // a pointer to its own record there.

@@ -49,7 +49,7 @@ CONFIGRET SimulatedPlatform::CM_Connect_MachineW(const char16_t *machineName, HM
     if (machine == nullptr) return CR_INVALID_POINTER;
     // Only the local machine can be reached.
     if (machineName != nullptr && *machineName != u'\0') return CR_MACHINE_UNAVAILABLE;
-    *machine = m.AddHandle(MachineConnectionObject{});
+    *machine = m.handles.Add(MachineConnectionObject{});
     m.deviceTreeCalls.push_back("connect");
     return CR_SUCCESS;
 }
@@ -60,7 +60,7 @@ CONFIGRET SimulatedPlatform::CM_Locate_DevNode_ExW(DEVINST *devInst, const char1
     if (auto error = m.Injected(PlatformOperation::CM_Locate_DevNode_ExW)) return *error;
     if (devInst == nullptr) return CR_INVALID_POINTER;
     // No machine handle means the local machine.
-    if (machine != nullptr && m.HandleAs<MachineConnectionObject>(machine) == nullptr)
+    if (machine != nullptr && m.handles.As<MachineConnectionObject>(machine) == nullptr)
         return CR_INVALID_POINTER;
     if (IsRootDeviceId(deviceId)) {
         *devInst = kRootDevInst;
@@ -80,7 +80,7 @@ CONFIGRET SimulatedPlatform::CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG fl
                                                        HMACHINE machine) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::CM_Reenumerate_DevNode_Ex)) return *error;
-    if (machine != nullptr && m.HandleAs<MachineConnectionObject>(machine) == nullptr)
+    if (machine != nullptr && m.handles.As<MachineConnectionObject>(machine) == nullptr)
         return CR_INVALID_POINTER;
     if (devInst != kRootDevInst && m.PresentNode(devInst) == nullptr) return CR_INVALID_DEVNODE;
     m.deviceTreeCalls.push_back("reenumerate:" + std::to_string(flags));
@@ -92,8 +92,8 @@ CONFIGRET SimulatedPlatform::CM_Disconnect_Machine(HMACHINE machine) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::CM_Disconnect_Machine)) return *error;
     if (machine == nullptr) return CR_SUCCESS;
-    if (m.HandleAs<MachineConnectionObject>(machine) == nullptr) return CR_INVALID_POINTER;
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(machine));
+    if (m.handles.As<MachineConnectionObject>(machine) == nullptr) return CR_INVALID_POINTER;
+    m.Close(machine);
     m.deviceTreeCalls.push_back("disconnect");
     return CR_SUCCESS;
 }

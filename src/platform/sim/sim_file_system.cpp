@@ -132,10 +132,9 @@ std::shared_ptr<FsNode> SimulatedPlatform::Machine::CreateFileNode(FsNode &folde
 
 std::size_t SimulatedPlatform::Machine::OpenFileHandles(const FsNode &node) const {
     std::size_t count = 0;
-    for (const auto &[value, entry] : handles)
-        if (const auto *file = std::get_if<FileObject>(&entry.object);
-            file && file->node.get() == &node)
-            ++count;
+    handles.ForEach<FileObject>([&](const FileObject &file) {
+        if (file.node.get() == &node) ++count;
+    });
     return count;
 }
 
@@ -147,12 +146,12 @@ bool SimulatedPlatform::Machine::IsRunningImage(const FsNode &node) const {
 
 DWORD SimulatedPlatform::Machine::SharingCheck(const FsNode &node, DWORD access,
                                                DWORD share) const {
-    for (const auto &[value, entry] : handles) {
-        const auto *file = std::get_if<FileObject>(&entry.object);
-        if (file && file->node.get() == &node &&
-            SharingConflicts(access, share, file->access, file->share))
-            return ERROR_SHARING_VIOLATION;
-    }
+    bool conflicts = false;
+    handles.ForEach<FileObject>([&](const FileObject &file) {
+        if (file.node.get() == &node && SharingConflicts(access, share, file.access, file.share))
+            conflicts = true;
+    });
+    if (conflicts) return ERROR_SHARING_VIOLATION;
     if (IsRunningImage(node) && SharingConflicts(access, share, kImageAccess, kImageShare))
         return ERROR_SHARING_VIOLATION;
     return ERROR_SUCCESS;

@@ -136,7 +136,7 @@ HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD 
         node->attributes = NewFileAttributes(flagsAndAttributes);
     }
     if (deleteOnClose) node->deleteOnClose = true;
-    HANDLE handle = m.AddHandle(FileObject{node, grantedAccess, shareMode, 0});
+    HANDLE handle = m.handles.Add(FileObject{node, grantedAccess, shareMode, 0});
     if (grantedAccess & GENERIC_WRITE) m.filesOpenedForWriting.push_back(place.path.Text());
     const bool reportsExisting =
         existed && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS);
@@ -148,7 +148,7 @@ BOOL SimulatedPlatform::WriteFile(HANDLE file, const void *data, DWORD size, DWO
     Machine &m = *machine_;
     if (written != nullptr) *written = 0;
     if (auto error = m.Injected(PlatformOperation::WriteFile)) return m.FailWith(*error);
-    FileObject *object = m.HandleAs<FileObject>(file);
+    FileObject *object = m.handles.As<FileObject>(file);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & GENERIC_WRITE)) return m.FailWith(ERROR_ACCESS_DENIED);
     if (data == nullptr && size > 0) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -238,13 +238,13 @@ HANDLE SimulatedPlatform::FindFirstFileW(const char16_t *pattern, FindData *data
     if (found.entries.empty()) return fail(ERROR_FILE_NOT_FOUND);
     *data = found.entries.front();
     found.next = 1;
-    return m.AddHandle(std::move(found));
+    return m.handles.Add(std::move(found));
 }
 
 BOOL SimulatedPlatform::FindNextFileW(HANDLE find, FindData *data) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::FindNextFileW)) return m.FailWith(*error);
-    FindObject *object = m.HandleAs<FindObject>(find);
+    FindObject *object = m.handles.As<FindObject>(find);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     if (object->next >= object->entries.size()) return m.FailWith(ERROR_NO_MORE_FILES);
@@ -255,8 +255,8 @@ BOOL SimulatedPlatform::FindNextFileW(HANDLE find, FindData *data) {
 BOOL SimulatedPlatform::FindClose(HANDLE find) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::FindClose)) return m.FailWith(*error);
-    if (m.HandleAs<FindObject>(find) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(find));
+    if (m.handles.As<FindObject>(find) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
+    m.Close(find);
     return TRUE;
 }
 

@@ -36,7 +36,7 @@ InfDirIds SimulatedPlatform::Machine::DirIds() const {
 DWORD SimulatedPlatform::Machine::InfLineAt(const InfContext *context, const InfSection *&section,
                                             const InfLine *&line) {
     if (context == nullptr) return ERROR_INVALID_PARAMETER;
-    const InfObject *inf = HandleAs<InfObject>(context->CurrentInf);
+    const InfObject *inf = handles.As<InfObject>(context->CurrentInf);
     if (inf == nullptr) return ERROR_INVALID_HANDLE;
     const auto &sections = inf->file->sections;
     if (context->Section >= sections.size() ||
@@ -85,15 +85,14 @@ HINF SimulatedPlatform::SetupOpenInfFileW(const char16_t *fileName, const char16
             return m.Fail(ERROR_CLASS_MISMATCH, InvalidHandleValue());
     }
     m.lastError = ERROR_SUCCESS;
-    return m.AddHandle(
+    return m.handles.Add(
         InfObject{place.path.Text(), std::make_shared<const InfFile>(std::move(parse.file))});
 }
 
 void SimulatedPlatform::SetupCloseInfFile(HINF inf) {
     Machine &m = *machine_;
     m.Injected(PlatformOperation::SetupCloseInfFile);
-    if (m.HandleAs<InfObject>(inf) != nullptr)
-        m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(inf));
+    if (m.handles.As<InfObject>(inf) != nullptr) m.Close(inf);
 }
 
 // Windows answers ERROR_LINE_NOT_FOUND for a section that does not exist
@@ -103,7 +102,7 @@ BOOL SimulatedPlatform::SetupFindFirstLineW(HINF inf, const char16_t *section, c
                                             InfContext *context) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetupFindFirstLineW)) return m.FailWith(*error);
-    const InfObject *object = m.HandleAs<InfObject>(inf);
+    const InfObject *object = m.handles.As<InfObject>(inf);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (section == nullptr || context == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     const auto &sections = object->file->sections;

@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/sim/sim_handle_table.h"
 #include "platform/sim/sim_inf_file.h"
 #include "platform/sim/sim_paths.h"
 #include "platform/sim/simulated_platform.h"
@@ -71,69 +72,6 @@ struct FsNode {
 
 // The attributes Windows reports for a node.
 DWORD ReportedAttributes(const FsNode &node);
-
-// --- Handles ----------------------------------------------------------------
-
-struct KeyObject {
-    std::shared_ptr<RegKeyNode> key;
-    REGSAM access = 0;
-};
-
-struct FileObject {
-    std::shared_ptr<FsNode> node;
-    DWORD access = 0;
-    DWORD share = 0;
-    std::uint64_t position = 0;
-};
-
-struct FindObject {
-    std::vector<FindData> entries;
-    std::size_t next = 0;
-};
-
-struct ProcessObject {
-    DWORD processId = 0;
-    DWORD access = 0;
-    bool thread = false;
-};
-
-// One member of a device list. The list is a snapshot: a member keeps its
-// place after the device goes, and the calls about it then fail.
-struct DeviceListMember {
-    DEVINST devInst = 0;
-    std::u16string instanceId;
-    Guid classGuid{};
-    std::optional<ClassInstallParams> installParams;
-};
-
-struct DeviceListObject {
-    std::vector<DeviceListMember> members;
-    // Set with no device named; kept as Windows keeps them, used by nothing.
-    std::optional<ClassInstallParams> installParams;
-};
-
-struct InfObject {
-    std::u16string path;
-    std::shared_ptr<const InfFile> file;
-};
-
-struct ServiceManagerObject {};
-
-struct ServiceObject {
-    std::u16string name;
-    DWORD access = 0;
-};
-
-struct MachineConnectionObject {};
-
-using HandleObject =
-    std::variant<KeyObject, FileObject, FindObject, ProcessObject, DeviceListObject, InfObject,
-                 ServiceManagerObject, ServiceObject, MachineConnectionObject>;
-
-struct HandleEntry {
-    DWORD ownerProcessId = 0;
-    HandleObject object;
-};
 
 // --- Processes --------------------------------------------------------------
 
@@ -226,10 +164,8 @@ struct SimulatedPlatform::Machine {
     std::vector<FaultState> faults;
     std::array<std::uint32_t, kPlatformOperationCount> callCounts{};
 
-    // Handles and memory.
-    std::map<std::uintptr_t, HandleEntry> handles;
-    std::uintptr_t nextHandle = 0x1000;
-    std::map<void *, std::unique_ptr<unsigned char[]>> allocations;
+    HandleTable handles;
+    LocalMemory memory;
 
     // --- Faults, last error, handles (simulated_platform.cpp) ----------------
     // Counts the call and answers the injected error when a rule fires.
@@ -241,15 +177,8 @@ struct SimulatedPlatform::Machine {
         lastError = error;
         return result;
     }
-    void *AddHandle(HandleObject object);
-    HandleEntry *Entry(const void *handle);
-    template <typename T>
-    T *HandleAs(const void *handle) {
-        HandleEntry *entry = Entry(handle);
-        return entry != nullptr ? std::get_if<T>(&entry->object) : nullptr;
-    }
     // Closes one handle with the effects of closing it (delete-on-close).
-    void ReleaseHandle(std::uintptr_t value);
+    void Close(const void *handle);
     void ReleaseHandlesOf(DWORD processId);
 
     // --- Registry (sim_registry.cpp) -------------------------------------------

@@ -65,6 +65,7 @@ void SimulatedPlatform::Machine::InstallProgram(const WinPath &path, DWORD proce
     process.program = true;
     process.hasRun = true;
     currentProcessId = processId;
+    handles.SetOwner(processId);
     exitProcessCode.reset();
 }
 
@@ -129,11 +130,11 @@ ProcessState *SimulatedPlatform::Machine::NextProgramToRun() {
 }
 
 bool SimulatedPlatform::Machine::HeldByAnyHandle(DWORD processId) const {
-    for (const auto &[value, entry] : handles)
-        if (const auto *process = std::get_if<ProcessObject>(&entry.object);
-            process && process->processId == processId)
-            return true;
-    return false;
+    bool held = false;
+    handles.ForEach<ProcessObject>([&](const ProcessObject &process) {
+        if (process.processId == processId) held = true;
+    });
+    return held;
 }
 
 BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t *commandLine, BOOL,
@@ -182,8 +183,8 @@ BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t
     record.exitCode = process.exitCode;
     m.records.push_back(record);
 
-    info->hProcess = m.AddHandle(ProcessObject{record.processId, kProcessAllAccess, false});
-    info->hThread = m.AddHandle(ProcessObject{record.processId, kProcessAllAccess, true});
+    info->hProcess = m.handles.Add(ProcessObject{record.processId, kProcessAllAccess, false});
+    info->hThread = m.handles.Add(ProcessObject{record.processId, kProcessAllAccess, true});
     info->dwProcessId = record.processId;
     info->dwThreadId = record.processId + 2;
     return TRUE;
@@ -195,7 +196,7 @@ DWORD SimulatedPlatform::WaitForSingleObject(HANDLE handle, DWORD milliseconds) 
         return m.Fail(*error, WAIT_FAILED);
     // Waiting on oneself never ends.
     if (handle == InvalidHandleValue()) return m.Fail(ERROR_POSSIBLE_DEADLOCK, WAIT_FAILED);
-    const ProcessObject *object = m.HandleAs<ProcessObject>(handle);
+    const ProcessObject *object = m.handles.As<ProcessObject>(handle);
     if (object == nullptr) return m.Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
     if (!(object->access & SYNCHRONIZE)) return m.Fail(ERROR_ACCESS_DENIED, WAIT_FAILED);
     const ProcessState &process = m.processes.at(object->processId);
@@ -212,7 +213,7 @@ DWORD SimulatedPlatform::WaitForSingleObject(HANDLE handle, DWORD milliseconds) 
 BOOL SimulatedPlatform::GetExitCodeProcess(HANDLE process, DWORD *exitCode) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetExitCodeProcess)) return m.FailWith(*error);
-    const ProcessObject *object = m.HandleAs<ProcessObject>(process);
+    const ProcessObject *object = m.handles.As<ProcessObject>(process);
     if (object == nullptr || object->thread) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & (PROCESS_QUERY_INFORMATION | kProcessQueryLimitedInformation)))
         return m.FailWith(ERROR_ACCESS_DENIED);
@@ -231,7 +232,7 @@ HANDLE SimulatedPlatform::OpenProcess(DWORD access, BOOL, DWORD processId) {
     if (found == m.processes.end() ||
         (!found->second.running && !found->second.external && !m.HeldByAnyHandle(processId)))
         return m.Fail(ERROR_INVALID_PARAMETER, HANDLE{nullptr});
-    return m.AddHandle(ProcessObject{processId, access, false});
+    return m.handles.Add(ProcessObject{processId, access, false});
 }
 
 DWORD SimulatedPlatform::GetCurrentProcessId() {
@@ -274,6 +275,7 @@ void SimulatedPlatform::FinishRunAndStartChildren(DWORD exitCode, const ProgramE
         if (next == nullptr) return;
         next->hasRun = true;
         m.currentProcessId = next->id;
+        m.handles.SetOwner(next->id);
         m.exitProcessCode.reset();
         const DWORD code =
             entry ? entry(*this, std::u16string(CommandTailOf(next->commandLine))) : 0;

@@ -52,7 +52,7 @@ LSTATUS SimulatedPlatform::Machine::KeyOf(HKEY key, std::shared_ptr<RegKeyNode> 
         access = KEY_ALL_ACCESS;
         return ERROR_SUCCESS;
     }
-    const KeyObject *object = HandleAs<KeyObject>(key);
+    const KeyObject *object = handles.As<KeyObject>(key);
     if (object == nullptr) return ERROR_INVALID_HANDLE;
     if (object->key->deleted) return ERROR_KEY_DELETED;
     node = object->key;
@@ -88,7 +88,7 @@ LSTATUS SimulatedPlatform::RegOpenKeyExW(HKEY key, const char16_t *subKey, DWORD
     std::shared_ptr<RegKeyNode> node;
     if (const LSTATUS status = m.ExistingKey(key, subKey, node); status != ERROR_SUCCESS)
         return status;
-    *result = static_cast<HKEY>(m.AddHandle(KeyObject{node, m.GrantedKeyAccess(sam)}));
+    *result = static_cast<HKEY>(m.handles.Add(KeyObject{node, m.GrantedKeyAccess(sam)}));
     return ERROR_SUCCESS;
 }
 
@@ -114,7 +114,7 @@ LSTATUS SimulatedPlatform::RegCreateKeyExW(HKEY key, const char16_t *subKey, DWO
     const bool creates = existing < names->size();
     if (creates && !(access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
     for (std::size_t i = existing; i < names->size(); ++i) walk = walk->AddSubkey((*names)[i]);
-    *result = static_cast<HKEY>(m.AddHandle(KeyObject{walk, m.GrantedKeyAccess(sam)}));
+    *result = static_cast<HKEY>(m.handles.Add(KeyObject{walk, m.GrantedKeyAccess(sam)}));
     if (disposition != nullptr)
         *disposition = creates ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
@@ -251,8 +251,8 @@ LSTATUS SimulatedPlatform::RegCloseKey(HKEY key) {
     if (auto error = m.Injected(PlatformOperation::RegCloseKey))
         return static_cast<LSTATUS>(*error);
     if (IsModelledRoot(key)) return ERROR_SUCCESS;
-    if (m.HandleAs<KeyObject>(key) == nullptr) return ERROR_INVALID_HANDLE;
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(key));
+    if (m.handles.As<KeyObject>(key) == nullptr) return ERROR_INVALID_HANDLE;
+    m.Close(key);
     return ERROR_SUCCESS;
 }
 

@@ -59,7 +59,7 @@ SC_HANDLE SimulatedPlatform::OpenSCManagerW(const char16_t *machineName,
         return m.Fail(RPC_S_SERVER_UNAVAILABLE, SC_HANDLE{nullptr});
     if (databaseName != nullptr && !EqualsFoldAZ(databaseName, u"ServicesActive"))
         return m.Fail(ERROR_DATABASE_DOES_NOT_EXIST, SC_HANDLE{nullptr});
-    return static_cast<SC_HANDLE>(m.AddHandle(ServiceManagerObject{}));
+    return static_cast<SC_HANDLE>(m.handles.Add(ServiceManagerObject{}));
 }
 
 SC_HANDLE SimulatedPlatform::OpenServiceW(SC_HANDLE manager, const char16_t *serviceName,
@@ -67,21 +67,21 @@ SC_HANDLE SimulatedPlatform::OpenServiceW(SC_HANDLE manager, const char16_t *ser
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::OpenServiceW))
         return m.Fail(*error, SC_HANDLE{nullptr});
-    if (m.HandleAs<ServiceManagerObject>(manager) == nullptr)
+    if (m.handles.As<ServiceManagerObject>(manager) == nullptr)
         return m.Fail(ERROR_INVALID_HANDLE, SC_HANDLE{nullptr});
     if (serviceName == nullptr) return m.Fail(RPC_X_NULL_REF_POINTER, SC_HANDLE{nullptr});
     // A service is a key under Services with its type.
     const std::u16string key = ServiceKey(serviceName);
     if (*serviceName == u'\0' || !GetRegDword(key, u"Type"))
         return m.Fail(ERROR_SERVICE_DOES_NOT_EXIST, SC_HANDLE{nullptr});
-    return static_cast<SC_HANDLE>(m.AddHandle(ServiceObject{serviceName, access}));
+    return static_cast<SC_HANDLE>(m.handles.Add(ServiceObject{serviceName, access}));
 }
 
 BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *config,
                                             DWORD bufferSize, DWORD *bytesNeeded) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::QueryServiceConfigW)) return m.FailWith(*error);
-    const ServiceObject *object = m.HandleAs<ServiceObject>(service);
+    const ServiceObject *object = m.handles.As<ServiceObject>(service);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & SERVICE_QUERY_CONFIG)) return m.FailWith(ERROR_ACCESS_DENIED);
     if (bytesNeeded == nullptr) return m.FailWith(RPC_X_NULL_REF_POINTER);
@@ -115,10 +115,10 @@ BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *co
 BOOL SimulatedPlatform::CloseServiceHandle(SC_HANDLE handle) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::CloseServiceHandle)) return m.FailWith(*error);
-    if (m.HandleAs<ServiceManagerObject>(handle) == nullptr &&
-        m.HandleAs<ServiceObject>(handle) == nullptr)
+    if (m.handles.As<ServiceManagerObject>(handle) == nullptr &&
+        m.handles.As<ServiceObject>(handle) == nullptr)
         return m.FailWith(ERROR_INVALID_HANDLE);
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(handle));
+    m.Close(handle);
     return TRUE;
 }
 

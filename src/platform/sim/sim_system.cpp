@@ -1,15 +1,12 @@
 // The version report, the clock, the message box and local memory.
 #include <algorithm>
-#include <cstring>
 
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
 namespace {
 
-constexpr UINT kZeroInit = 0x40;  // LMEM_ZEROINIT, the part of LPTR that matters
 constexpr BYTE kVerNtWorkstation = 1;
-constexpr unsigned char kUninitialisedFill = 0xCD;
 
 // "Service Pack 6a" -> 6.
 WORD ServicePackMajor(std::u16string_view servicePack) {
@@ -113,20 +110,14 @@ HLOCAL SimulatedPlatform::LocalAlloc(UINT flags, std::size_t bytes) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::LocalAlloc))
         return m.Fail(*error, HLOCAL{nullptr});
-    const std::size_t size = std::max<std::size_t>(bytes, 1);
-    auto block = std::make_unique<unsigned char[]>(size);
-    // Memory that is not asked to be zeroed is not: reading it shows.
-    std::memset(block.get(), (flags & kZeroInit) ? 0 : kUninitialisedFill, size);
-    void *address = block.get();
-    m.allocations.emplace(address, std::move(block));
-    return address;
+    return m.memory.Allocate(flags, bytes);
 }
 
 HLOCAL SimulatedPlatform::LocalFree(HLOCAL memory) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::LocalFree)) return m.Fail(*error, memory);
     if (memory == nullptr) return nullptr;
-    if (m.allocations.erase(memory) == 0) return m.Fail(ERROR_INVALID_HANDLE, memory);
+    if (!m.memory.Free(memory)) return m.Fail(ERROR_INVALID_HANDLE, memory);
     return nullptr;
 }
 

@@ -40,31 +40,15 @@ BOOL SimulatedPlatform::Machine::FailWith(DWORD error) {
     return FALSE;
 }
 
-void *SimulatedPlatform::Machine::AddHandle(HandleObject object) {
-    const std::uintptr_t value = nextHandle;
-    nextHandle += 4;
-    handles.emplace(value, HandleEntry{currentProcessId, std::move(object)});
-    return reinterpret_cast<void *>(value);
-}
-
-HandleEntry *SimulatedPlatform::Machine::Entry(const void *handle) {
-    const auto found = handles.find(reinterpret_cast<std::uintptr_t>(handle));
-    return found == handles.end() ? nullptr : &found->second;
-}
-
-void SimulatedPlatform::Machine::ReleaseHandle(std::uintptr_t value) {
-    const auto found = handles.find(value);
-    if (found == handles.end()) return;
-    const HandleObject object = std::move(found->second.object);
-    handles.erase(found);
-    if (const auto *file = std::get_if<FileObject>(&object)) RemoveIfReleased(file->node);
+void SimulatedPlatform::Machine::Close(const void *handle) {
+    const auto object = handles.Remove(handle);
+    if (!object) return;
+    if (const auto *file = std::get_if<FileObject>(&*object)) RemoveIfReleased(file->node);
 }
 
 void SimulatedPlatform::Machine::ReleaseHandlesOf(DWORD processId) {
-    std::vector<std::uintptr_t> owned;
-    for (const auto &[value, entry] : handles)
-        if (entry.ownerProcessId == processId) owned.push_back(value);
-    for (const auto value : owned) ReleaseHandle(value);
+    for (const HandleObject &object : handles.RemoveOwnedBy(processId))
+        if (const auto *file = std::get_if<FileObject>(&object)) RemoveIfReleased(file->node);
 }
 
 SimulatedPlatform::SimulatedPlatform() : machine_(std::make_unique<Machine>()) {}
@@ -72,11 +56,15 @@ SimulatedPlatform::SimulatedPlatform() : machine_(std::make_unique<Machine>()) {
 SimulatedPlatform::~SimulatedPlatform() = default;
 
 std::size_t SimulatedPlatform::OpenHandleCount() const {
-    return machine_->handles.size();
+    return machine_->handles.Count();
+}
+
+std::size_t SimulatedPlatform::OpenHandleCount(HandleKind kind) const {
+    return machine_->handles.Count(kind);
 }
 
 std::size_t SimulatedPlatform::OutstandingAllocations() const {
-    return machine_->allocations.size();
+    return machine_->memory.Count();
 }
 
 DWORD SimulatedPlatform::GetLastError() {
@@ -91,11 +79,10 @@ BOOL SimulatedPlatform::CloseHandle(HANDLE handle) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::CloseHandle)) return m.FailWith(*error);
     if (handle == CurrentProcessPseudoHandle()) return TRUE;
-    const HandleEntry *entry = m.Entry(handle);
-    if (entry == nullptr || !(std::holds_alternative<FileObject>(entry->object) ||
-                              std::holds_alternative<ProcessObject>(entry->object)))
+    if (m.handles.As<FileObject>(handle) == nullptr &&
+        m.handles.As<ProcessObject>(handle) == nullptr)
         return m.FailWith(ERROR_INVALID_HANDLE);
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(handle));
+    m.Close(handle);
     return TRUE;
 }
 

@@ -118,6 +118,20 @@ struct FaultRule {
 // Fault rules and call counts name operations as values: `Op::RegCreateKeyExW`.
 using Op = PlatformOperation;
 
+// What a handle the machine hands out stands for; process and thread
+// handles are both of the Process kind.
+enum class HandleKind {
+    Key,
+    File,
+    Find,
+    Process,
+    DeviceList,
+    Inf,
+    ServiceManager,
+    Service,
+    MachineConnection,
+};
+
 class SimulatedPlatform : public Platform {
 public:
     SimulatedPlatform();
@@ -275,6 +289,7 @@ public:
     // lists, INF files, service handles, machine connections); a test
     // checks that an operation released everything it opened.
     std::size_t OpenHandleCount() const;
+    std::size_t OpenHandleCount(HandleKind kind) const;
     // LocalAlloc blocks not yet given back with LocalFree.
     std::size_t OutstandingAllocations() const;
 
