@@ -28,7 +28,7 @@ HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const ch
     if ((classGuid == nullptr && !(flags & DIGCF_ALLCLASSES)) || (flags & ~kKnownListFlags))
         return m.Fail(ERROR_INVALID_PARAMETER, InvalidHandleValue());
     DeviceListObject list;
-    const auto enumRoot = m.FindKey(kEnumRoot);
+    const auto enumRoot = m.registry.FindKey(kEnumRoot);
     if (!enumRoot || (flags & DIGCF_DEVICEINTERFACE)) {
         m.lastError = ERROR_SUCCESS;
         return m.handles.Add(std::move(list));

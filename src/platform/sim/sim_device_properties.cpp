@@ -114,11 +114,11 @@ HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *d
     }
     // Windows does not make the key when it opens one: it stays missing
     // until something creates it.
-    const auto key = m.FindKey(path);
+    const auto key = m.registry.FindKey(path);
     if (!key) return m.Fail(ERROR_KEY_DOES_NOT_EXIST, invalidKey);
     if (sam == 0) return m.Fail(ERROR_INVALID_DATA, invalidKey);
     m.lastError = ERROR_SUCCESS;
-    return static_cast<HKEY>(m.handles.Add(KeyObject{key, m.GrantedKeyAccess(sam)}));
+    return m.registry.OpenHandle(key, sam);
 }
 
 // The driver key goes as RegDeleteKeyW takes it: on the NT family not
@@ -136,11 +136,9 @@ BOOL SimulatedPlatform::SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData 
     const std::u16string instanceKey = EnumKeyPath(member->instanceId);
     if (!RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
     const auto deleteKey = [&](const std::u16string &path) -> DWORD {
-        const auto key = m.FindKey(path);
+        const auto key = m.registry.FindKey(path);
         if (!key) return ERROR_KEY_DOES_NOT_EXIST;
-        if (!m.NineXFamily() && !key->subkeys.empty()) return ERROR_ACCESS_DENIED;
-        DeleteRegTree(path);
-        return ERROR_SUCCESS;
+        return static_cast<DWORD>(m.registry.DeleteKey(*key));
     };
     DWORD hardwareResult = ERROR_KEY_DOES_NOT_EXIST;
     DWORD softwareResult = ERROR_KEY_DOES_NOT_EXIST;
@@ -148,7 +146,8 @@ BOOL SimulatedPlatform::SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData 
     if (keyType != DIREG_DEV) {
         const auto driver = GetRegString(instanceKey, u"Driver");
         if (driver && !driver->empty()) softwareResult = deleteKey(DriverKeyPath(*driver));
-        if (softwareResult == ERROR_SUCCESS) m.FindKey(instanceKey)->RemoveValue(u"Driver");
+        if (softwareResult == ERROR_SUCCESS)
+            m.registry.FindKey(instanceKey)->RemoveValue(u"Driver");
     }
     const DWORD result = keyType == DIREG_DEV   ? hardwareResult
                          : keyType == DIREG_DRV ? softwareResult

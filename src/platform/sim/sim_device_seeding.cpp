@@ -15,7 +15,7 @@ DEVINST SimulatedPlatform::Machine::DevInstOf(std::u16string_view instanceId) {
 DeviceNode *SimulatedPlatform::Machine::PresentNode(DEVINST devInst) {
     const auto found = nodes.find(devInst);
     if (found == nodes.end()) return nullptr;
-    if (!FindKey(EnumKeyPath(found->second.instanceId))) return nullptr;
+    if (!registry.FindKey(EnumKeyPath(found->second.instanceId))) return nullptr;
     return &found->second;
 }
 

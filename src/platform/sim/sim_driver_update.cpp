@@ -75,7 +75,7 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     if (parse.error) return m.FailWith(parse.error);
 
     std::vector<std::u16string> devices;
-    if (const auto enumRoot = m.FindKey(kEnumRoot))
+    if (const auto enumRoot = m.registry.FindKey(kEnumRoot))
         for (const auto &bus : enumRoot->subkeys)
             for (const auto &device : bus->subkeys)
                 for (const auto &instance : device->subkeys) {

@@ -100,6 +100,11 @@ public:
         const auto found = handles_.find(reinterpret_cast<std::uintptr_t>(handle));
         return found == handles_.end() ? nullptr : std::get_if<T>(&found->second.object);
     }
+    template <typename T>
+    const T *As(const void *handle) const {
+        const auto found = handles_.find(reinterpret_cast<std::uintptr_t>(handle));
+        return found == handles_.end() ? nullptr : std::get_if<T>(&found->second.object);
+    }
 
     // Takes a handle out of the table and gives its object back.
     std::optional<HandleObject> Remove(const void *handle);

@@ -17,44 +17,10 @@
 #include "platform/sim/sim_handle_table.h"
 #include "platform/sim/sim_inf_file.h"
 #include "platform/sim/sim_paths.h"
+#include "platform/sim/sim_registry.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
-
-// --- Registry ---------------------------------------------------------------
-
-// Windows keeps a key's subkeys sorted by their upper-cased names and
-// enumerates them in that order; true when `a` sorts before `b`. Only A to Z
-// fold, so "aB" < "a_b" < "_under" ('_' sorts after the upper-case letters).
-bool RegNameBefore(std::u16string_view a, std::u16string_view b);
-
-struct RegKeyNode {
-    std::u16string name;
-    RegKeyNode *parent = nullptr;
-    // Sorted as RegNameBefore orders them: enumeration walks them by index
-    // and a lookup is a binary search. Added only through AddSubkey.
-    std::vector<std::shared_ptr<RegKeyNode>> subkeys;
-    // In the order they were first written, as Windows enumerates them.
-    std::vector<std::pair<std::u16string, RegValue>> values;
-    bool deleted = false;
-
-    std::shared_ptr<RegKeyNode> Subkey(std::u16string_view subkeyName) const;
-    RegValue *Value(std::u16string_view valueName);
-    std::shared_ptr<RegKeyNode> AddSubkey(std::u16string_view subkeyName);
-    void SetValue(std::u16string_view valueName, RegValue value);
-    bool RemoveValue(std::u16string_view valueName);
-    void RemoveSubkey(const RegKeyNode *child);
-
-private:
-    // Positions in `values`, sorted by folded name, so a value is found by a
-    // binary search without copying names; rebuilt when a value goes.
-    std::vector<std::uint32_t> valueIndex_;
-    std::vector<std::uint32_t>::const_iterator ValueSlot(std::u16string_view valueName) const;
-};
-
-// Marks a key and everything below it as gone; handles still open on any of
-// them then report ERROR_KEY_DELETED.
-void MarkTreeDeleted(RegKeyNode &key);
 
 // --- Files ------------------------------------------------------------------
 
@@ -123,10 +89,6 @@ struct SimulatedPlatform::Machine {
     DWORD lastError = ERROR_SUCCESS;
     VersionReport version;
 
-    // Registry.
-    std::shared_ptr<RegKeyNode> localMachine;
-    std::shared_ptr<RegKeyNode> currentUser;
-
     // Files.
     std::map<char16_t, std::shared_ptr<FsNode>> drives;  // by upper-case letter
     WinPath windowsDirectory;
@@ -166,6 +128,7 @@ struct SimulatedPlatform::Machine {
 
     HandleTable handles;
     LocalMemory memory;
+    Registry registry{handles, version};
 
     // --- Faults, last error, handles (simulated_platform.cpp) ----------------
     // Counts the call and answers the injected error when a rule fires.
@@ -180,17 +143,6 @@ struct SimulatedPlatform::Machine {
     // Closes one handle with the effects of closing it (delete-on-close).
     void Close(const void *handle);
     void ReleaseHandlesOf(DWORD processId);
-
-    // --- Registry (sim_registry.cpp) -------------------------------------------
-    bool NineXFamily() const { return version.platformId == VER_PLATFORM_WIN32_WINDOWS; }
-    std::shared_ptr<RegKeyNode> HiveRoot(RegHive hive) const;
-    std::shared_ptr<RegKeyNode> FindKey(std::u16string_view keyPath) const;
-    std::shared_ptr<RegKeyNode> MakeKey(std::u16string_view keyPath);
-    // The key behind a handle and the access it grants, or the error.
-    LSTATUS KeyOf(HKEY key, std::shared_ptr<RegKeyNode> &node, REGSAM &access);
-    // The existing key a subkey path names below a handle's key.
-    LSTATUS ExistingKey(HKEY key, const char16_t *subKey, std::shared_ptr<RegKeyNode> &node);
-    REGSAM GrantedKeyAccess(REGSAM requested) const;
 
     // --- Files (sim_files.cpp) -------------------------------------------------
     std::optional<WinPath> Resolve(std::u16string_view path) const;

@@ -115,14 +115,20 @@ void MarkTreeDeleted(RegKeyNode &key) {
     for (const auto &subkey : key.subkeys) MarkTreeDeleted(*subkey);
 }
 
-std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::HiveRoot(RegHive hive) const {
-    return hive == RegHive::LocalMachine ? localMachine : currentUser;
+Registry::Registry(HandleTable &handles, const VersionReport &version)
+    : handles_(handles),
+      version_(version),
+      localMachine_(std::make_shared<RegKeyNode>()),
+      currentUser_(std::make_shared<RegKeyNode>()) {
+    localMachine_->name = u"HKEY_LOCAL_MACHINE";
+    currentUser_->name = u"HKEY_CURRENT_USER";
 }
 
-std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::FindKey(std::u16string_view keyPath) const {
+std::shared_ptr<RegKeyNode> Registry::FindKey(std::u16string_view keyPath) const {
     const auto path = ParseRegPath(keyPath);
     if (!path) return nullptr;
-    std::shared_ptr<RegKeyNode> key = HiveRoot(path->hive);
+    std::shared_ptr<RegKeyNode> key =
+        path->hive == RegHive::LocalMachine ? localMachine_ : currentUser_;
     for (const auto &name : path->parts) {
         key = key->Subkey(name);
         if (!key) return nullptr;
@@ -130,17 +136,80 @@ std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::FindKey(std::u16string_v
     return key;
 }
 
-std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::MakeKey(std::u16string_view keyPath) {
+std::shared_ptr<RegKeyNode> Registry::MakeKey(std::u16string_view keyPath) {
     const auto path = ParseRegPath(keyPath);
     if (!path) return nullptr;
-    std::shared_ptr<RegKeyNode> key = HiveRoot(path->hive);
+    std::shared_ptr<RegKeyNode> key =
+        path->hive == RegHive::LocalMachine ? localMachine_ : currentUser_;
     for (const auto &name : path->parts) key = key->AddSubkey(name);
     return key;
 }
 
+namespace {
+
+constexpr REGSAM kMaximumAllowed = 0x02000000;
+constexpr REGSAM kGenericAll = 0x10000000;
+constexpr REGSAM kGenericRead = 0x80000000;
+constexpr REGSAM kGenericWrite = 0x40000000;
+constexpr REGSAM kGenericExecute = 0x20000000;
+
+}  // namespace
+
+REGSAM Registry::GrantedKeyAccess(REGSAM requested) const {
+    // The 9x family has no key security: every handle can do everything.
+    if (NineXFamily() || (requested & (kMaximumAllowed | kGenericAll))) return KEY_ALL_ACCESS;
+    REGSAM granted = requested & KEY_ALL_ACCESS;
+    if (requested & (kGenericRead | kGenericExecute)) granted |= KEY_READ;
+    if (requested & kGenericWrite) granted |= KEY_WRITE;
+    return granted;
+}
+
+LSTATUS Registry::KeyOf(HKEY key, std::shared_ptr<RegKeyNode> &node, REGSAM &access) const {
+    if (key == HKeyLocalMachine() || key == HKeyCurrentUser()) {
+        node = key == HKeyLocalMachine() ? localMachine_ : currentUser_;
+        access = KEY_ALL_ACCESS;
+        return ERROR_SUCCESS;
+    }
+    const KeyObject *object = handles_.As<KeyObject>(key);
+    if (object == nullptr) return ERROR_INVALID_HANDLE;
+    if (object->key->deleted) return ERROR_KEY_DELETED;
+    node = object->key;
+    access = object->access;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS Registry::ExistingKey(HKEY key, const char16_t *subKey,
+                              std::shared_ptr<RegKeyNode> &node) const {
+    REGSAM access = 0;
+    if (const LSTATUS status = KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
+    const auto names = SplitSubKey(subKey);
+    if (!names) return static_cast<LSTATUS>(ERROR_BAD_PATHNAME);
+    for (const auto &name : *names) {
+        node = node->Subkey(name);
+        if (!node) return ERROR_FILE_NOT_FOUND;
+    }
+    return ERROR_SUCCESS;
+}
+
+HKEY Registry::OpenHandle(std::shared_ptr<RegKeyNode> key, REGSAM sam) {
+    return static_cast<HKEY>(handles_.Add(KeyObject{std::move(key), GrantedKeyAccess(sam)}));
+}
+
+LSTATUS Registry::DeleteKey(RegKeyNode &key) {
+    if (!NineXFamily() && !key.subkeys.empty()) return ERROR_ACCESS_DENIED;
+    return DeleteTree(key) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+bool Registry::DeleteTree(RegKeyNode &key) {
+    if (key.parent == nullptr) return false;
+    key.parent->RemoveSubkey(&key);
+    MarkTreeDeleted(key);
+    return true;
+}
+
 bool SimulatedPlatform::SetRegValue(std::u16string_view keyPath, std::u16string_view name,
                                     DWORD type, std::vector<BYTE> data) {
-    const auto key = machine_->MakeKey(keyPath);
+    const auto key = machine_->registry.MakeKey(keyPath);
     if (!key) return false;
     key->SetValue(name, RegValue{type, std::move(data)});
     return true;
@@ -173,29 +242,26 @@ bool SimulatedPlatform::SetRegDword(std::u16string_view keyPath, std::u16string_
 }
 
 bool SimulatedPlatform::DeleteRegValue(std::u16string_view keyPath, std::u16string_view name) {
-    const auto key = machine_->FindKey(keyPath);
+    const auto key = machine_->registry.FindKey(keyPath);
     return key && key->RemoveValue(name);
 }
 
 bool SimulatedPlatform::CreateRegKey(std::u16string_view keyPath) {
-    return machine_->MakeKey(keyPath) != nullptr;
+    return machine_->registry.MakeKey(keyPath) != nullptr;
 }
 
 bool SimulatedPlatform::DeleteRegTree(std::u16string_view keyPath) {
-    const auto key = machine_->FindKey(keyPath);
-    if (!key || key->parent == nullptr) return false;
-    key->parent->RemoveSubkey(key.get());
-    MarkTreeDeleted(*key);
-    return true;
+    const auto key = machine_->registry.FindKey(keyPath);
+    return key && machine_->registry.DeleteTree(*key);
 }
 
 bool SimulatedPlatform::RegKeyExists(std::u16string_view keyPath) const {
-    return machine_->FindKey(keyPath) != nullptr;
+    return machine_->registry.FindKey(keyPath) != nullptr;
 }
 
 std::optional<RegValue> SimulatedPlatform::GetRegValue(std::u16string_view keyPath,
                                                        std::u16string_view name) const {
-    const auto key = machine_->FindKey(keyPath);
+    const auto key = machine_->registry.FindKey(keyPath);
     if (!key) return std::nullopt;
     const RegValue *value = key->Value(name);
     if (value == nullptr) return std::nullopt;
@@ -226,14 +292,14 @@ std::optional<DWORD> SimulatedPlatform::GetRegDword(std::u16string_view keyPath,
 
 std::vector<std::u16string> SimulatedPlatform::RegSubkeyNames(std::u16string_view keyPath) const {
     std::vector<std::u16string> names;
-    if (const auto key = machine_->FindKey(keyPath))
+    if (const auto key = machine_->registry.FindKey(keyPath))
         for (const auto &subkey : key->subkeys) names.push_back(subkey->name);
     return names;
 }
 
 std::vector<std::pair<std::u16string, RegValue>> SimulatedPlatform::RegValues(
     std::u16string_view keyPath) const {
-    if (const auto key = machine_->FindKey(keyPath)) return key->values;
+    if (const auto key = machine_->registry.FindKey(keyPath)) return key->values;
     return {};
 }
 

@@ -13,17 +13,15 @@ const void *CurrentProcessPseudoHandle() {
 }  // namespace
 
 SimulatedPlatform::Machine::Machine() {
-    localMachine = std::make_shared<RegKeyNode>();
-    localMachine->name = u"HKEY_LOCAL_MACHINE";
-    currentUser = std::make_shared<RegKeyNode>();
-    currentUser->name = u"HKEY_CURRENT_USER";
-    MakeKey(u"HKLM\\SOFTWARE");
-    MakeKey(u"HKLM\\SYSTEM\\CurrentControlSet\\Enum");
-    MakeKey(u"HKLM\\SYSTEM\\CurrentControlSet\\Services");
-    MakeKey(
-        u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e972-e325-11ce-bfc1-08002be10318}")
+    registry.MakeKey(u"HKLM\\SOFTWARE");
+    registry.MakeKey(u"HKLM\\SYSTEM\\CurrentControlSet\\Enum");
+    registry.MakeKey(u"HKLM\\SYSTEM\\CurrentControlSet\\Services");
+    registry
+        .MakeKey(
+            u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e972-e325-11ce-bfc1-"
+            u"08002be10318}")
         ->SetValue(u"Class", RegValue{REG_SZ, {'N', 0, 'e', 0, 't', 0, 0, 0}});
-    MakeKey(u"HKCU\\Software");
+    registry.MakeKey(u"HKCU\\Software");
 
     windowsDirectory = *ResolveWinPath(u"C:\\Windows", WinPath{});
     tempDirectory = *ResolveWinPath(u"C:\\Users\\user\\AppData\\Local\\Temp", WinPath{});
