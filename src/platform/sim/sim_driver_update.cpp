@@ -68,7 +68,7 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     if (flags & ~kKnownInstallFlags) return m.FailWith(ERROR_INVALID_FLAGS);
     if (hardwareId == nullptr || *hardwareId == u'\0' || fullInfPath == nullptr)
         return m.FailWith(ERROR_INVALID_PARAMETER);
-    const Machine::Place inf = m.Locate(fullInfPath);
+    const FileSystem::Place inf = m.files.Locate(fullInfPath);
     if (!IsFullWinPath(fullInfPath) || !inf.node || inf.node->directory)
         return m.FailWith(ERROR_FILE_NOT_FOUND);
     const InfParse parse = m.ReadInf(*inf.node, INF_STYLE_WIN4);

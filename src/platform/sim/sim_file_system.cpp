@@ -1,5 +1,7 @@
 // The drives, folders and files of the machine, who holds them, and the
 // helpers that seed and read them from outside.
+#include "platform/sim/sim_file_system.h"
+
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
@@ -54,13 +56,13 @@ DWORD ReportedAttributes(const FsNode &node) {
     return node.attributes == 0 ? FILE_ATTRIBUTE_NORMAL : node.attributes;
 }
 
-std::optional<WinPath> SimulatedPlatform::Machine::Resolve(std::u16string_view path) const {
-    return ResolveWinPath(path, currentDirectory);
+std::optional<WinPath> FileSystem::Resolve(std::u16string_view path) const {
+    return ResolveWinPath(path, currentDirectory_);
 }
 
-std::shared_ptr<FsNode> SimulatedPlatform::Machine::Lookup(const WinPath &path) const {
-    const auto drive = drives.find(path.drive);
-    if (drive == drives.end()) return nullptr;
+std::shared_ptr<FsNode> FileSystem::Lookup(const WinPath &path) const {
+    const auto drive = drives_.find(path.drive);
+    if (drive == drives_.end()) return nullptr;
     std::shared_ptr<FsNode> node = drive->second;
     for (const auto &name : path.parts) {
         if (!node->directory) return nullptr;
@@ -71,8 +73,8 @@ std::shared_ptr<FsNode> SimulatedPlatform::Machine::Lookup(const WinPath &path) 
     return node;
 }
 
-std::shared_ptr<FsNode> SimulatedPlatform::Machine::MakeDirectories(const WinPath &path) {
-    auto &root = drives[path.drive];
+std::shared_ptr<FsNode> FileSystem::MakeDirectories(const WinPath &path) {
+    auto &root = drives_[path.drive];
     if (!root) {
         root = std::make_shared<FsNode>();
         root->name = std::u16string{path.drive, u':'};
@@ -93,7 +95,7 @@ std::shared_ptr<FsNode> SimulatedPlatform::Machine::MakeDirectories(const WinPat
     return node;
 }
 
-SimulatedPlatform::Machine::Place SimulatedPlatform::Machine::Locate(const char16_t *path) const {
+FileSystem::Place FileSystem::Locate(const char16_t *path) const {
     Place place;
     const auto resolved = path != nullptr ? Resolve(path) : std::nullopt;
     if (!resolved) {
@@ -121,8 +123,7 @@ SimulatedPlatform::Machine::Place SimulatedPlatform::Machine::Locate(const char1
     return place;
 }
 
-std::shared_ptr<FsNode> SimulatedPlatform::Machine::CreateFileNode(FsNode &folder,
-                                                                   const std::u16string &name) {
+std::shared_ptr<FsNode> FileSystem::CreateFileNode(FsNode &folder, const std::u16string &name) {
     auto node = std::make_shared<FsNode>();
     node->name = name;
     node->parent = &folder;
@@ -130,34 +131,27 @@ std::shared_ptr<FsNode> SimulatedPlatform::Machine::CreateFileNode(FsNode &folde
     return node;
 }
 
-std::size_t SimulatedPlatform::Machine::OpenFileHandles(const FsNode &node) const {
+std::size_t FileSystem::OpenFileHandles(const FsNode &node) const {
     std::size_t count = 0;
-    handles.ForEach<FileObject>([&](const FileObject &file) {
+    handles_.ForEach<FileObject>([&](const FileObject &file) {
         if (file.node.get() == &node) ++count;
     });
     return count;
 }
 
-bool SimulatedPlatform::Machine::IsRunningImage(const FsNode &node) const {
-    for (const auto &[id, process] : processes)
-        if (process.running && process.image.get() == &node) return true;
-    return false;
-}
-
-DWORD SimulatedPlatform::Machine::SharingCheck(const FsNode &node, DWORD access,
-                                               DWORD share) const {
+DWORD FileSystem::SharingCheck(const FsNode &node, DWORD access, DWORD share) const {
     bool conflicts = false;
-    handles.ForEach<FileObject>([&](const FileObject &file) {
+    handles_.ForEach<FileObject>([&](const FileObject &file) {
         if (file.node.get() == &node && SharingConflicts(access, share, file.access, file.share))
             conflicts = true;
     });
     if (conflicts) return ERROR_SHARING_VIOLATION;
-    if (IsRunningImage(node) && SharingConflicts(access, share, kImageAccess, kImageShare))
+    if (node.runningImages > 0 && SharingConflicts(access, share, kImageAccess, kImageShare))
         return ERROR_SHARING_VIOLATION;
     return ERROR_SUCCESS;
 }
 
-void SimulatedPlatform::Machine::Unlink(FsNode &node) {
+void FileSystem::Unlink(FsNode &node) {
     if (node.parent == nullptr) return;
     const auto found = node.parent->children.find(FoldedName(node.name));
     if (found != node.parent->children.end() && found->second.get() == &node)
@@ -165,14 +159,17 @@ void SimulatedPlatform::Machine::Unlink(FsNode &node) {
     node.parent = nullptr;
 }
 
-void SimulatedPlatform::Machine::RemoveIfReleased(const std::shared_ptr<FsNode> &node) {
+void FileSystem::Closed(const HandleObject &object) {
+    if (const auto *file = std::get_if<FileObject>(&object)) RemoveIfReleased(file->node);
+}
+
+void FileSystem::RemoveIfReleased(const std::shared_ptr<FsNode> &node) {
     if (!node || !(node->deleteOnClose || node->deletePending)) return;
-    if (OpenFileHandles(*node) > 0 || IsRunningImage(*node)) return;
+    if (OpenFileHandles(*node) > 0 || node->runningImages > 0) return;
     Unlink(*node);
 }
 
-DWORD SimulatedPlatform::Machine::CopyNode(const Place &source, const Place &target,
-                                           bool failIfExists) {
+DWORD FileSystem::CopyNode(const Place &source, const Place &target, bool failIfExists) {
     if (source.error != ERROR_SUCCESS) return source.error;
     if (!source.node) return ERROR_FILE_NOT_FOUND;
     if (source.node->directory || source.node->deletePending) return ERROR_ACCESS_DENIED;
@@ -197,29 +194,54 @@ DWORD SimulatedPlatform::Machine::CopyNode(const Place &source, const Place &tar
     return ERROR_SUCCESS;
 }
 
-bool SimulatedPlatform::AddFile(std::u16string_view path, std::string contents, DWORD attributes) {
-    Machine &m = *machine_;
-    const auto resolved = ResolveWinPath(path, m.currentDirectory);
+FileSystem::FileSystem(const HandleTable &handles) : handles_(handles) {
+    windowsDirectory_ = *ResolveWinPath(u"C:\\Windows", WinPath{});
+    tempDirectory_ = *ResolveWinPath(u"C:\\Users\\user\\AppData\\Local\\Temp", WinPath{});
+    currentDirectory_ = *ResolveWinPath(u"C:\\setup", WinPath{});
+    MakeDirectories(windowsDirectory_.Child(u"system32"));
+    MakeDirectories(windowsDirectory_.Child(u"INF"));
+    MakeDirectories(tempDirectory_);
+    MakeDirectories(currentDirectory_);
+}
+
+void FileSystem::SetCurrentDirectory(std::u16string_view path) {
+    const auto resolved = Resolve(path);
+    if (resolved && MakeDirectories(*resolved)) currentDirectory_ = *resolved;
+}
+
+void FileSystem::SetWindowsDirectory(std::u16string_view path) {
+    const auto resolved = Resolve(path);
+    if (!resolved || !MakeDirectories(resolved->Child(u"system32"))) return;
+    MakeDirectories(resolved->Child(u"INF"));
+    windowsDirectory_ = *resolved;
+}
+
+void FileSystem::SetTempDirectory(std::u16string_view path) {
+    const auto resolved = Resolve(path);
+    if (resolved && MakeDirectories(*resolved)) tempDirectory_ = *resolved;
+}
+
+void FileSystem::RecordOpenForWriting(std::u16string path) {
+    openedForWriting_.push_back(std::move(path));
+}
+
+bool FileSystem::AddFile(std::u16string_view path, std::string contents, DWORD attributes) {
+    const auto resolved = Resolve(path);
     if (!resolved || resolved->IsRoot()) return false;
-    const auto folder = m.MakeDirectories(resolved->Parent());
+    const auto folder = MakeDirectories(resolved->Parent());
     if (!folder) return false;
     auto &node = folder->children[FoldedName(resolved->parts.back())];
     if (node && node->directory) return false;
-    if (!node) node = m.CreateFileNode(*folder, resolved->parts.back());
+    if (!node) node = CreateFileNode(*folder, resolved->parts.back());
     node->contents = std::move(contents);
     node->attributes = attributes & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL);
     return true;
 }
 
-bool SimulatedPlatform::AddDirectory(std::u16string_view path) {
-    const auto resolved = ResolveWinPath(path, machine_->currentDirectory);
-    return resolved && machine_->MakeDirectories(*resolved) != nullptr;
-}
-
-bool SimulatedPlatform::AddDirectorySpelledAs(std::u16string_view path) {
-    const auto resolved = ResolveWinPath(path, machine_->currentDirectory);
-    if (!resolved || machine_->MakeDirectories(*resolved) == nullptr) return false;
-    FsNode *node = machine_->drives[resolved->drive].get();
+bool FileSystem::AddDirectorySpelledAs(std::u16string_view path) {
+    const auto resolved = Resolve(path);
+    if (!resolved || MakeDirectories(*resolved) == nullptr) return false;
+    FsNode *node = drives_[resolved->drive].get();
     for (const std::u16string &name : resolved->parts) {
         node = node->children[FoldedName(name)].get();
         node->name = name;
@@ -227,77 +249,89 @@ bool SimulatedPlatform::AddDirectorySpelledAs(std::u16string_view path) {
     return true;
 }
 
+std::map<std::u16string, std::string> FileSystem::AllFiles() const {
+    std::map<std::u16string, std::string> files;
+    for (const auto &[letter, root] : drives_) CollectFiles(*root, root->name, files);
+    return files;
+}
+
+bool SimulatedPlatform::AddFile(std::u16string_view path, std::string contents, DWORD attributes) {
+    return machine_->files.AddFile(path, std::move(contents), attributes);
+}
+
+bool SimulatedPlatform::AddDirectory(std::u16string_view path) {
+    const auto resolved = machine_->files.Resolve(path);
+    return resolved && machine_->files.MakeDirectories(*resolved) != nullptr;
+}
+
+bool SimulatedPlatform::AddDirectorySpelledAs(std::u16string_view path) {
+    return machine_->files.AddDirectorySpelledAs(path);
+}
+
 bool SimulatedPlatform::RemoveFile(std::u16string_view path) {
-    const auto resolved = ResolveWinPath(path, machine_->currentDirectory);
-    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    const auto resolved = machine_->files.Resolve(path);
+    const auto node = resolved ? machine_->files.Lookup(*resolved) : nullptr;
     if (!node || node->directory) return false;
-    machine_->Unlink(*node);
+    machine_->files.Unlink(*node);
     return true;
 }
 
 bool SimulatedPlatform::FileExists(std::u16string_view path) const {
-    const auto resolved = machine_->Resolve(path);
-    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    const auto resolved = machine_->files.Resolve(path);
+    const auto node = resolved ? machine_->files.Lookup(*resolved) : nullptr;
     return node && !node->directory;
 }
 
 bool SimulatedPlatform::DirectoryExists(std::u16string_view path) const {
-    const auto resolved = machine_->Resolve(path);
-    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    const auto resolved = machine_->files.Resolve(path);
+    const auto node = resolved ? machine_->files.Lookup(*resolved) : nullptr;
     return node && node->directory;
 }
 
 std::optional<std::string> SimulatedPlatform::ReadFileContents(std::u16string_view path) const {
-    const auto resolved = machine_->Resolve(path);
-    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    const auto resolved = machine_->files.Resolve(path);
+    const auto node = resolved ? machine_->files.Lookup(*resolved) : nullptr;
     if (!node || node->directory) return std::nullopt;
     return node->contents;
 }
 
 std::optional<DWORD> SimulatedPlatform::FileAttributes(std::u16string_view path) const {
-    const auto resolved = machine_->Resolve(path);
-    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+    const auto resolved = machine_->files.Resolve(path);
+    const auto node = resolved ? machine_->files.Lookup(*resolved) : nullptr;
     if (!node) return std::nullopt;
     return ReportedAttributes(*node);
 }
 
 const std::vector<std::u16string> &SimulatedPlatform::FilesOpenedForWriting() const {
-    return machine_->filesOpenedForWriting;
+    return machine_->files.OpenedForWriting();
 }
 
 std::map<std::u16string, std::string> SimulatedPlatform::AllFiles() const {
-    std::map<std::u16string, std::string> files;
-    for (const auto &[letter, root] : machine_->drives) CollectFiles(*root, root->name, files);
-    return files;
+    return machine_->files.AllFiles();
 }
 
 void SimulatedPlatform::SetCurrentDirectory(std::u16string_view path) {
-    const auto resolved = machine_->Resolve(path);
-    if (resolved && machine_->MakeDirectories(*resolved)) machine_->currentDirectory = *resolved;
+    machine_->files.SetCurrentDirectory(path);
 }
 
 void SimulatedPlatform::SetWindowsDirectory(std::u16string_view path) {
-    const auto resolved = machine_->Resolve(path);
-    if (!resolved || !machine_->MakeDirectories(resolved->Child(u"system32"))) return;
-    machine_->MakeDirectories(resolved->Child(u"INF"));
-    machine_->windowsDirectory = *resolved;
+    machine_->files.SetWindowsDirectory(path);
 }
 
 void SimulatedPlatform::SetTempPath(std::u16string_view path) {
-    const auto resolved = machine_->Resolve(path);
-    if (resolved && machine_->MakeDirectories(*resolved)) machine_->tempDirectory = *resolved;
+    machine_->files.SetTempDirectory(path);
 }
 
 std::u16string SimulatedPlatform::CurrentDirectory() const {
-    return machine_->currentDirectory.Text();
+    return machine_->files.CurrentDirectory().Text();
 }
 
 std::u16string SimulatedPlatform::WindowsDirectory() const {
-    return machine_->windowsDirectory.Text();
+    return machine_->files.WindowsDirectory().Text();
 }
 
 std::u16string SimulatedPlatform::TempPath() const {
-    std::u16string text = machine_->tempDirectory.Text();
+    std::u16string text = machine_->files.TempDirectory().Text();
     if (text.back() != u'\\') text += u'\\';
     return text;
 }

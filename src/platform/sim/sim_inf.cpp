@@ -23,14 +23,14 @@ DWORD CopyOut(std::u16string_view text, char16_t *buffer, DWORD bufferSize, DWOR
 }  // namespace
 
 InfDirIds SimulatedPlatform::Machine::DirIds() const {
-    const WinPath system = windowsDirectory.Child(u"system32");
-    return {{10, windowsDirectory.Text()},
+    const WinPath system = files.WindowsDirectory().Child(u"system32");
+    return {{10, files.WindowsDirectory().Text()},
             {11, system.Text()},
             {12, system.Child(u"drivers").Text()},
-            {17, windowsDirectory.Child(u"INF").Text()},
-            {18, windowsDirectory.Child(u"Help").Text()},
-            {20, windowsDirectory.Child(u"Fonts").Text()},
-            {24, WinPath{windowsDirectory.drive, {}}.Text()}};
+            {17, files.WindowsDirectory().Child(u"INF").Text()},
+            {18, files.WindowsDirectory().Child(u"Help").Text()},
+            {20, files.WindowsDirectory().Child(u"Fonts").Text()},
+            {24, WinPath{files.WindowsDirectory().drive, {}}.Text()}};
 }
 
 DWORD SimulatedPlatform::Machine::InfLineAt(const InfContext *context, const InfSection *&section,
@@ -68,9 +68,9 @@ HINF SimulatedPlatform::SetupOpenInfFileW(const char16_t *fileName, const char16
     // A name without a folder is looked for in the system's INF folder.
     const std::u16string_view name(fileName);
     const std::u16string path = name.find_first_of(u"\\/:") == std::u16string_view::npos
-                                    ? m.windowsDirectory.Child(u"INF").Child(name).Text()
+                                    ? m.files.WindowsDirectory().Child(u"INF").Child(name).Text()
                                     : std::u16string(name);
-    const Machine::Place place = m.Locate(path.c_str());
+    const FileSystem::Place place = m.files.Locate(path.c_str());
     if (place.error != ERROR_SUCCESS) return m.Fail(place.error, InvalidHandleValue());
     if (!place.node || place.node->directory)
         return m.Fail(ERROR_FILE_NOT_FOUND, InvalidHandleValue());
@@ -164,9 +164,9 @@ BOOL SimulatedPlatform::SetupGetInfFileListW(const char16_t *directory, DWORD in
         return m.FailWith(ERROR_INVALID_PARAMETER);
     const std::u16string folderPath = directory != nullptr && *directory != u'\0'
                                           ? std::u16string(directory)
-                                          : m.windowsDirectory.Child(u"INF").Text();
-    const auto resolved = m.Resolve(folderPath);
-    const auto folder = resolved ? m.Lookup(*resolved) : nullptr;
+                                          : m.files.WindowsDirectory().Child(u"INF").Text();
+    const auto resolved = m.files.Resolve(folderPath);
+    const auto folder = resolved ? m.files.Lookup(*resolved) : nullptr;
     if (!folder || !folder->directory) return m.FailWith(ERROR_PATH_NOT_FOUND);
     // Names only, in the order the folder lists them; a file that is no INF
     // of the style asked for is left out.

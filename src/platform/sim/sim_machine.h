@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/sim/sim_file_system.h"
 #include "platform/sim/sim_handle_table.h"
 #include "platform/sim/sim_inf_file.h"
 #include "platform/sim/sim_paths.h"
@@ -21,23 +22,6 @@
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
-
-// --- Files ------------------------------------------------------------------
-
-struct FsNode {
-    std::u16string name;
-    FsNode *parent = nullptr;
-    bool directory = false;
-    DWORD attributes = 0;  // without FILE_ATTRIBUTE_DIRECTORY, which `directory` says
-    std::string contents;
-    // By folded name, so a listing comes out in the order NTFS gives it.
-    std::map<std::u16string, std::shared_ptr<FsNode>> children;
-    bool deleteOnClose = false;
-    bool deletePending = false;
-};
-
-// The attributes Windows reports for a node.
-DWORD ReportedAttributes(const FsNode &node);
 
 // --- Processes --------------------------------------------------------------
 
@@ -56,10 +40,6 @@ struct ProcessState {
     bool external = false;
     std::optional<std::size_t> record;  // index in Machine::records
 };
-
-// The sharing of a running image, as the loader maps it.
-inline constexpr DWORD kImageAccess = GENERIC_READ;
-inline constexpr DWORD kImageShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
 // --- Devices ----------------------------------------------------------------
 
@@ -89,15 +69,9 @@ struct SimulatedPlatform::Machine {
     DWORD lastError = ERROR_SUCCESS;
     VersionReport version;
 
-    // Files.
-    std::map<char16_t, std::shared_ptr<FsNode>> drives;  // by upper-case letter
-    WinPath windowsDirectory;
-    WinPath tempDirectory;
-    WinPath currentDirectory;
+    // Processes.
     std::u16string programPath;
     std::string programContents;
-
-    // Processes.
     std::map<DWORD, ProcessState> processes;
     std::vector<ProcessRecord> records;
     DWORD currentProcessId = 0;
@@ -111,7 +85,6 @@ struct SimulatedPlatform::Machine {
     DWORD ticks = 0;
     std::vector<DWORD> sleeps;
     std::vector<std::string> deviceTreeCalls;
-    std::vector<std::u16string> filesOpenedForWriting;
 
     // Devices. A device instance has one DEVINST for the life of the
     // machine; it has a node only while present.
@@ -129,6 +102,7 @@ struct SimulatedPlatform::Machine {
     HandleTable handles;
     LocalMemory memory;
     Registry registry{handles, version};
+    FileSystem files{handles};
 
     // --- Faults, last error, handles (simulated_platform.cpp) ----------------
     // Counts the call and answers the injected error when a rule fires.
@@ -143,30 +117,6 @@ struct SimulatedPlatform::Machine {
     // Closes one handle with the effects of closing it (delete-on-close).
     void Close(const void *handle);
     void ReleaseHandlesOf(DWORD processId);
-
-    // --- Files (sim_files.cpp) -------------------------------------------------
-    std::optional<WinPath> Resolve(std::u16string_view path) const;
-    std::shared_ptr<FsNode> Lookup(const WinPath &path) const;
-    std::shared_ptr<FsNode> MakeDirectories(const WinPath &path);
-    // Where a path leads: the folder that holds it and the node, if any;
-    // `error` is ERROR_PATH_NOT_FOUND when the folder is missing.
-    struct Place {
-        DWORD error = ERROR_SUCCESS;
-        WinPath path;
-        std::shared_ptr<FsNode> folder;
-        std::shared_ptr<FsNode> node;
-    };
-    Place Locate(const char16_t *path) const;
-    std::shared_ptr<FsNode> CreateFileNode(FsNode &folder, const std::u16string &name);
-    std::size_t OpenFileHandles(const FsNode &node) const;
-    bool IsRunningImage(const FsNode &node) const;
-    // ERROR_SUCCESS when an open with this access and sharing fits every
-    // open handle and running image of the node.
-    DWORD SharingCheck(const FsNode &node, DWORD access, DWORD share) const;
-    // Removes a file marked for deletion once nothing holds it any more.
-    void RemoveIfReleased(const std::shared_ptr<FsNode> &node);
-    void Unlink(FsNode &node);
-    DWORD CopyNode(const Place &source, const Place &target, bool failIfExists);
 
     // --- Processes (sim_processes.cpp) -----------------------------------------
     ProcessState &Current();
@@ -209,8 +159,8 @@ struct SimulatedPlatform::Machine {
         std::u16string published;
         bool existed = false;
     };
-    Publication PublishInf(const Place &source, DWORD mediaType, const char16_t *mediaLocation,
-                           DWORD copyStyle);
+    Publication PublishInf(const FileSystem::Place &source, DWORD mediaType,
+                           const char16_t *mediaLocation, DWORD copyStyle);
 };
 
 }  // namespace cvl::sim

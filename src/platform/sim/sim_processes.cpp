@@ -25,6 +25,19 @@ bool HasDirectory(std::u16string_view name) {
     return name.find_first_of(u"\\/:") != std::u16string_view::npos;
 }
 
+// A running process keeps its image mapped, which the file system sees.
+void HoldImage(ProcessState &process, std::shared_ptr<FsNode> image) {
+    ++image->runningImages;
+    process.image = std::move(image);
+}
+
+std::shared_ptr<FsNode> DropImage(ProcessState &process) {
+    std::shared_ptr<FsNode> image = std::move(process.image);
+    process.image.reset();
+    if (image) --image->runningImages;
+    return image;
+}
+
 }  // namespace
 
 ProcessState &SimulatedPlatform::Machine::Current() {
@@ -33,6 +46,7 @@ ProcessState &SimulatedPlatform::Machine::Current() {
 
 ProcessState &SimulatedPlatform::Machine::AddProcess(DWORD id, std::u16string imagePath) {
     ProcessState &process = processes[id];
+    DropImage(process);
     process = ProcessState{};
     process.id = id;
     process.imagePath = std::move(imagePath);
@@ -46,12 +60,12 @@ DWORD SimulatedPlatform::Machine::NewProcessId() {
 }
 
 void SimulatedPlatform::Machine::InstallProgram(const WinPath &path, DWORD processId) {
-    const auto folder = MakeDirectories(path.Parent());
+    const auto folder = files.MakeDirectories(path.Parent());
     if (!folder || path.IsRoot()) return;
-    auto node = Lookup(path);
+    auto node = files.Lookup(path);
     if (node && node->directory) return;
     if (!node) {
-        node = CreateFileNode(*folder, path.parts.back());
+        node = files.CreateFileNode(*folder, path.parts.back());
         node->contents = kProgramMarker;
         node->attributes = FILE_ATTRIBUTE_ARCHIVE;
     }
@@ -59,9 +73,12 @@ void SimulatedPlatform::Machine::InstallProgram(const WinPath &path, DWORD proce
     programContents = node->contents;
     // The run being replaced was never started by anyone: it just goes.
     const auto previous = processes.find(currentProcessId);
-    if (previous != processes.end() && !previous->second.record) processes.erase(previous);
+    if (previous != processes.end() && !previous->second.record) {
+        DropImage(previous->second);
+        processes.erase(previous);
+    }
     ProcessState &process = AddProcess(processId, programPath);
-    process.image = node;
+    HoldImage(process, node);
     process.program = true;
     process.hasRun = true;
     currentProcessId = processId;
@@ -78,18 +95,18 @@ bool SimulatedPlatform::Machine::FindExecutable(std::u16string_view name, WinPat
     for (const auto &candidate : names) {
         std::vector<WinPath> places;
         if (HasDirectory(candidate)) {
-            if (auto path = Resolve(candidate)) places.push_back(*path);
+            if (auto path = files.Resolve(candidate)) places.push_back(*path);
         } else {
             // A bare name: the program's folder, the current folder, the
             // system folder, the Windows folder.
-            if (auto own = Resolve(processes.at(currentProcessId).imagePath))
+            if (auto own = files.Resolve(processes.at(currentProcessId).imagePath))
                 places.push_back(own->Parent().Child(candidate));
-            places.push_back(currentDirectory.Child(candidate));
-            places.push_back(windowsDirectory.Child(u"system32").Child(candidate));
-            places.push_back(windowsDirectory.Child(candidate));
+            places.push_back(files.CurrentDirectory().Child(candidate));
+            places.push_back(files.WindowsDirectory().Child(u"system32").Child(candidate));
+            places.push_back(files.WindowsDirectory().Child(candidate));
         }
         for (const auto &place : places) {
-            const auto node = Lookup(place);
+            const auto node = files.Lookup(place);
             if (node && !node->directory) {
                 image = place;
                 return true;
@@ -115,10 +132,11 @@ void SimulatedPlatform::Machine::EndProcess(ProcessState &process, DWORD exitCod
         records[*process.record].running = false;
         records[*process.record].exitCode = exitCode;
     }
+    // The image is let go before the handles close, as the process is gone
+    // by then; a file marked for deletion goes once the last of them closes.
+    const std::shared_ptr<FsNode> image = DropImage(process);
     ReleaseHandlesOf(process.id);
-    const std::shared_ptr<FsNode> image = std::move(process.image);
-    process.image.reset();
-    RemoveIfReleased(image);
+    files.RemoveIfReleased(image);
 }
 
 ProcessState *SimulatedPlatform::Machine::NextProgramToRun() {
@@ -148,16 +166,16 @@ BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t
     WinPath image;
     if (applicationName != nullptr) {
         // A named application is taken as it stands: no search, no ".exe".
-        const Machine::Place place = m.Locate(applicationName);
+        const FileSystem::Place place = m.files.Locate(applicationName);
         if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
         if (!place.node || place.node->directory) return m.FailWith(ERROR_FILE_NOT_FOUND);
         image = place.path;
     } else if (const DWORD error = m.ImageFromCommandLine(commandLine, image)) {
         return m.FailWith(error);
     }
-    const auto node = m.Lookup(image);
+    const auto node = m.files.Lookup(image);
     if (node->deletePending) return m.FailWith(ERROR_ACCESS_DENIED);
-    if (const DWORD error = m.SharingCheck(*node, kImageAccess, kImageShare))
+    if (const DWORD error = m.files.SharingCheck(*node, kImageAccess, kImageShare))
         return m.FailWith(error);
 
     ProcessRecord record;
@@ -172,7 +190,7 @@ BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t
     process.record = m.records.size();
     process.program = node->contents == m.programContents;
     if (process.program) {
-        process.image = node;
+        HoldImage(process, node);
     } else {
         // Any other executable has done its work by the time anyone looks.
         const auto tool = m.toolExitCodes.find(FoldedName(record.imagePath));
@@ -246,7 +264,8 @@ void SimulatedPlatform::ExitProcess(UINT exitCode) {
 }
 
 void SimulatedPlatform::SetProgram(std::u16string_view modulePath, DWORD processId) {
-    if (const auto path = machine_->Resolve(modulePath)) machine_->InstallProgram(*path, processId);
+    if (const auto path = machine_->files.Resolve(modulePath))
+        machine_->InstallProgram(*path, processId);
 }
 
 std::u16string SimulatedPlatform::ProgramPath() const {
@@ -258,7 +277,7 @@ std::string SimulatedPlatform::ProgramContents() const {
 }
 
 void SimulatedPlatform::SetToolExitCode(std::u16string_view imagePath, DWORD exitCode) {
-    if (const auto path = machine_->Resolve(imagePath))
+    if (const auto path = machine_->files.Resolve(imagePath))
         machine_->toolExitCodes[FoldedName(path->Text())] = exitCode;
 }
 

@@ -23,14 +23,7 @@ SimulatedPlatform::Machine::Machine() {
         ->SetValue(u"Class", RegValue{REG_SZ, {'N', 0, 'e', 0, 't', 0, 0, 0}});
     registry.MakeKey(u"HKCU\\Software");
 
-    windowsDirectory = *ResolveWinPath(u"C:\\Windows", WinPath{});
-    tempDirectory = *ResolveWinPath(u"C:\\Users\\user\\AppData\\Local\\Temp", WinPath{});
-    currentDirectory = *ResolveWinPath(u"C:\\setup", WinPath{});
-    MakeDirectories(windowsDirectory.Child(u"system32"));
-    MakeDirectories(windowsDirectory.Child(u"INF"));
-    MakeDirectories(tempDirectory);
-    MakeDirectories(currentDirectory);
-    InstallProgram(currentDirectory.Child(u"cvlsetup.exe"), 1000);
+    InstallProgram(files.CurrentDirectory().Child(u"cvlsetup.exe"), 1000);
 }
 
 BOOL SimulatedPlatform::Machine::FailWith(DWORD error) {
@@ -39,14 +32,11 @@ BOOL SimulatedPlatform::Machine::FailWith(DWORD error) {
 }
 
 void SimulatedPlatform::Machine::Close(const void *handle) {
-    const auto object = handles.Remove(handle);
-    if (!object) return;
-    if (const auto *file = std::get_if<FileObject>(&*object)) RemoveIfReleased(file->node);
+    if (const auto object = handles.Remove(handle)) files.Closed(*object);
 }
 
 void SimulatedPlatform::Machine::ReleaseHandlesOf(DWORD processId) {
-    for (const HandleObject &object : handles.RemoveOwnedBy(processId))
-        if (const auto *file = std::get_if<FileObject>(&object)) RemoveIfReleased(file->node);
+    for (const HandleObject &object : handles.RemoveOwnedBy(processId)) files.Closed(object);
 }
 
 SimulatedPlatform::SimulatedPlatform() : machine_(std::make_unique<Machine>()) {}
