@@ -48,7 +48,7 @@ DWORD SimulatedPlatform::GetModuleFileNameW(char16_t *buffer, DWORD size) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetModuleFileNameW))
         return m.Fail(*error, DWORD{0});
-    const std::u16string &path = m.Current().imagePath;
+    const std::u16string &path = m.processes.Current().imagePath;
     if (size == 0 || buffer == nullptr) return m.Fail(ERROR_INSUFFICIENT_BUFFER, DWORD{0});
     if (path.size() < size) return CopyOut(path, buffer, size);
     // Too small: cut and terminated, and the size of the buffer comes back.

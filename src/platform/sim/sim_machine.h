@@ -18,28 +18,11 @@
 #include "platform/sim/sim_handle_table.h"
 #include "platform/sim/sim_inf_file.h"
 #include "platform/sim/sim_paths.h"
+#include "platform/sim/sim_process_table.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
-
-// --- Processes --------------------------------------------------------------
-
-struct ProcessState {
-    DWORD id = 0;
-    std::u16string imagePath;
-    std::u16string commandLine;
-    // Held while the process runs: the file cannot be deleted meanwhile.
-    std::shared_ptr<FsNode> image;
-    bool running = true;
-    DWORD exitCode = STILL_ACTIVE;
-    // A copy of the program: it runs the program's entry when its turn comes.
-    bool program = false;
-    bool hasRun = false;
-    // Known from outside this run; its object stays reachable by id.
-    bool external = false;
-    std::optional<std::size_t> record;  // index in Machine::records
-};
 
 // --- Devices ----------------------------------------------------------------
 
@@ -69,16 +52,6 @@ struct SimulatedPlatform::Machine {
     DWORD lastError = ERROR_SUCCESS;
     VersionReport version;
 
-    // Processes.
-    std::u16string programPath;
-    std::string programContents;
-    std::map<DWORD, ProcessState> processes;
-    std::vector<ProcessRecord> records;
-    DWORD currentProcessId = 0;
-    std::optional<UINT> exitProcessCode;
-    std::map<std::u16string, DWORD> toolExitCodes;  // by folded full path
-    std::vector<WaitRecord> waits;
-
     // Message box, clock, device tree.
     int messageBoxAnswer = IDOK;
     std::vector<MessageBoxRecord> messageBoxes;
@@ -103,6 +76,7 @@ struct SimulatedPlatform::Machine {
     LocalMemory memory;
     Registry registry{handles, version};
     FileSystem files{handles};
+    ProcessTable processes{files, handles};
 
     // --- Faults, last error, handles (simulated_platform.cpp) ----------------
     // Counts the call and answers the injected error when a rule fires.
@@ -116,20 +90,6 @@ struct SimulatedPlatform::Machine {
     }
     // Closes one handle with the effects of closing it (delete-on-close).
     void Close(const void *handle);
-    void ReleaseHandlesOf(DWORD processId);
-
-    // --- Processes (sim_processes.cpp) -----------------------------------------
-    ProcessState &Current();
-    // Makes `path` the program (creating it when missing) and its first run.
-    void InstallProgram(const WinPath &path, DWORD processId);
-    ProcessState &AddProcess(DWORD id, std::u16string imagePath);
-    DWORD NewProcessId();
-    // The image a command line starts, resolved the way CreateProcessW does.
-    DWORD ImageFromCommandLine(std::u16string_view commandLine, WinPath &image) const;
-    bool FindExecutable(std::u16string_view name, WinPath &image) const;
-    void EndProcess(ProcessState &process, DWORD exitCode);
-    ProcessState *NextProgramToRun();
-    bool HeldByAnyHandle(DWORD processId) const;
 
     // --- Devices (sim_device_seeding.cpp) --------------------------------------
     DEVINST DevInstOf(std::u16string_view instanceId);

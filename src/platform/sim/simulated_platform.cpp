@@ -22,8 +22,6 @@ SimulatedPlatform::Machine::Machine() {
             u"08002be10318}")
         ->SetValue(u"Class", RegValue{REG_SZ, {'N', 0, 'e', 0, 't', 0, 0, 0}});
     registry.MakeKey(u"HKCU\\Software");
-
-    InstallProgram(files.CurrentDirectory().Child(u"cvlsetup.exe"), 1000);
 }
 
 BOOL SimulatedPlatform::Machine::FailWith(DWORD error) {
@@ -33,10 +31,6 @@ BOOL SimulatedPlatform::Machine::FailWith(DWORD error) {
 
 void SimulatedPlatform::Machine::Close(const void *handle) {
     if (const auto object = handles.Remove(handle)) files.Closed(*object);
-}
-
-void SimulatedPlatform::Machine::ReleaseHandlesOf(DWORD processId) {
-    for (const HandleObject &object : handles.RemoveOwnedBy(processId)) files.Closed(object);
 }
 
 SimulatedPlatform::SimulatedPlatform() : machine_(std::make_unique<Machine>()) {}
