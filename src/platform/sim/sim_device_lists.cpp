@@ -44,8 +44,8 @@ HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const ch
                 const auto deviceClass = classText ? ParseGuid(*classText) : std::nullopt;
                 if (!(flags & DIGCF_ALLCLASSES) && !(deviceClass && *deviceClass == *classGuid))
                     continue;
-                const DEVINST devInst = m.DevInstOf(instanceId);
-                if ((flags & DIGCF_PRESENT) && m.PresentNode(devInst) == nullptr) continue;
+                const DEVINST devInst = m.devices.DevInstOf(instanceId);
+                if ((flags & DIGCF_PRESENT) && m.devices.PresentNode(devInst) == nullptr) continue;
                 list.members.push_back(
                     DeviceListMember{devInst, instanceId, deviceClass.value_or(Guid{}), {}});
             }

@@ -58,7 +58,7 @@ BOOL SimulatedPlatform::SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const D
     if (auto error = m.Injected(PlatformOperation::SetupDiGetDeviceRegistryPropertyW))
         return m.FailWith(*error);
     DeviceListMember *member = nullptr;
-    if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
+    if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
     const char16_t *valueName = PropertyValueName(property);
     if (valueName == nullptr) return m.FailWith(ERROR_INVALID_REG_PROPERTY);
     if (buffer == nullptr && bufferSize != 0) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -82,7 +82,7 @@ BOOL SimulatedPlatform::SetupDiGetDeviceInstanceIdW(HDEVINFO list, const DevInfo
     if (auto error = m.Injected(PlatformOperation::SetupDiGetDeviceInstanceIdW))
         return m.FailWith(*error);
     DeviceListMember *member = nullptr;
-    if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
+    if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
     if (buffer == nullptr && bufferSize != 0) return m.FailWith(ERROR_INVALID_PARAMETER);
     const auto size = static_cast<DWORD>(member->instanceId.size() + 1);
     if (requiredSize != nullptr) *requiredSize = size;
@@ -101,7 +101,8 @@ HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *d
     if (auto error = m.Injected(PlatformOperation::SetupDiOpenDevRegKey))
         return m.Fail(*error, invalidKey);
     DeviceListMember *member = nullptr;
-    if (const DWORD error = m.MemberOf(list, data, member)) return m.Fail(error, invalidKey);
+    if (const DWORD error = m.devices.MemberOf(list, data, member))
+        return m.Fail(error, invalidKey);
     if (!KnownScope(scope) || (keyType != DIREG_DEV && keyType != DIREG_DRV))
         return m.Fail(ERROR_INVALID_FLAGS, invalidKey);
     const std::u16string instanceKey = EnumKeyPath(member->instanceId);
@@ -129,7 +130,7 @@ BOOL SimulatedPlatform::SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData 
     if (auto error = m.Injected(PlatformOperation::SetupDiDeleteDevRegKey))
         return m.FailWith(*error);
     DeviceListMember *member = nullptr;
-    if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
+    if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
     if (!KnownScope(scope) ||
         (keyType != DIREG_DEV && keyType != DIREG_DRV && keyType != DIREG_BOTH))
         return m.FailWith(ERROR_INVALID_FLAGS);

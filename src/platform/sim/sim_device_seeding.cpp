@@ -6,38 +6,6 @@
 
 namespace cvl::sim {
 
-DEVINST SimulatedPlatform::Machine::DevInstOf(std::u16string_view instanceId) {
-    const auto [found, added] = devInsts.emplace(FoldedName(instanceId), nextDevInst);
-    if (added) ++nextDevInst;
-    return found->second;
-}
-
-DeviceNode *SimulatedPlatform::Machine::PresentNode(DEVINST devInst) {
-    const auto found = nodes.find(devInst);
-    if (found == nodes.end()) return nullptr;
-    if (!registry.FindKey(EnumKeyPath(found->second.instanceId))) return nullptr;
-    return &found->second;
-}
-
-DWORD SimulatedPlatform::Machine::MemberOf(HDEVINFO list, const DevInfoData *data,
-                                           DeviceListMember *&member) {
-    DeviceListObject *devices = handles.As<DeviceListObject>(list);
-    if (devices == nullptr) return ERROR_INVALID_HANDLE;
-    // Reserved carries the member's place in its list, as the system keeps
-    // a pointer to its own record there.
-    if (data == nullptr || data->Reserved == 0 || data->Reserved > devices->members.size())
-        return ERROR_INVALID_PARAMETER;
-    member = &devices->members[data->Reserved - 1];
-    if (member->devInst != data->DevInst) return ERROR_INVALID_PARAMETER;
-    return ERROR_SUCCESS;
-}
-
-void SimulatedPlatform::Machine::Record(std::string event, std::u16string_view instanceId) {
-    event += ' ';
-    event += ToUtf8(instanceId);
-    timeline.push_back(std::move(event));
-}
-
 std::u16string SimulatedPlatform::AddDevice(const DeviceSpec &device) {
     Machine &m = *machine_;
     const std::u16string instanceKey = EnumKeyPath(device.instanceId);
@@ -62,13 +30,13 @@ std::u16string SimulatedPlatform::AddDevice(const DeviceSpec &device) {
         }
     }
 
-    const DEVINST devInst = m.DevInstOf(device.instanceId);
+    const DEVINST devInst = m.devices.DevInstOf(device.instanceId);
     if (device.present) {
-        m.nodes[devInst] =
-            DeviceNode{device.instanceId, device.started && !device.disabled, device.disableable,
-                       device.hiddenFromDeviceManager, device.disabled};
+        m.devices.SetNode(devInst, DeviceNode{device.instanceId, device.started && !device.disabled,
+                                              device.disableable, device.hiddenFromDeviceManager,
+                                              device.disabled});
     } else {
-        m.nodes.erase(devInst);
+        m.devices.RemoveNode(devInst);
     }
     return driverKey;
 }
@@ -77,18 +45,17 @@ std::optional<DeviceNodeState> SimulatedPlatform::DeviceState(
     std::u16string_view instanceId) const {
     const Machine &m = *machine_;
     if (!RegKeyExists(EnumKeyPath(instanceId))) return std::nullopt;
-    const auto devInst = m.devInsts.find(FoldedName(instanceId));
-    const auto node = devInst == m.devInsts.end() ? m.nodes.end() : m.nodes.find(devInst->second);
-    if (node == m.nodes.end()) return DeviceNodeState{};
-    return DeviceNodeState{true, node->second.started, node->second.disabled};
+    const DeviceNode *node = m.devices.NodeOf(instanceId);
+    if (node == nullptr) return DeviceNodeState{};
+    return DeviceNodeState{true, node->started, node->disabled};
 }
 
 std::vector<std::string> SimulatedPlatform::Timeline() const {
-    return machine_->timeline;
+    return machine_->devices.Timeline();
 }
 
 std::vector<std::string> SimulatedPlatform::ClassInstallerCalls() const {
-    return machine_->classInstallerCalls;
+    return machine_->devices.ClassInstallerCalls();
 }
 
 void SimulatedPlatform::SetWow64(bool wow64) {

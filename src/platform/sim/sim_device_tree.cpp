@@ -31,8 +31,8 @@ CONFIGRET SimulatedPlatform::CM_Get_DevNode_Status(ULONG *status, ULONG *problem
         *problem = 0;
         return CR_SUCCESS;
     }
-    const DeviceNode *node = m.PresentNode(devInst);
-    if (node == nullptr) return devInst < m.nextDevInst ? CR_NO_SUCH_DEVNODE : CR_INVALID_DEVNODE;
+    const DeviceNode *node = m.devices.PresentNode(devInst);
+    if (node == nullptr) return m.devices.Issued(devInst) ? CR_NO_SUCH_DEVNODE : CR_INVALID_DEVNODE;
     ULONG flags = DN_NT_ENUMERATOR | DN_NT_DRIVER;
     if (node->started) flags |= DN_STARTED | DN_DRIVER_LOADED;
     if (node->disableable) flags |= DN_DISABLEABLE;
@@ -50,7 +50,7 @@ CONFIGRET SimulatedPlatform::CM_Connect_MachineW(const char16_t *machineName, HM
     // Only the local machine can be reached.
     if (machineName != nullptr && *machineName != u'\0') return CR_MACHINE_UNAVAILABLE;
     *machine = m.handles.Add(MachineConnectionObject{});
-    m.deviceTreeCalls.push_back("connect");
+    m.devices.RecordTreeCall("connect");
     return CR_SUCCESS;
 }
 
@@ -67,12 +67,12 @@ CONFIGRET SimulatedPlatform::CM_Locate_DevNode_ExW(DEVINST *devInst, const char1
     } else {
         // A device that is not present is found only when phantoms are asked for.
         if (!RegKeyExists(EnumKeyPath(deviceId))) return CR_NO_SUCH_DEVNODE;
-        const DEVINST found = m.DevInstOf(deviceId);
-        if (!(flags & CM_LOCATE_DEVNODE_PHANTOM) && m.PresentNode(found) == nullptr)
+        const DEVINST found = m.devices.DevInstOf(deviceId);
+        if (!(flags & CM_LOCATE_DEVNODE_PHANTOM) && m.devices.PresentNode(found) == nullptr)
             return CR_NO_SUCH_DEVNODE;
         *devInst = found;
     }
-    m.deviceTreeCalls.push_back("locate");
+    m.devices.RecordTreeCall("locate");
     return CR_SUCCESS;
 }
 
@@ -82,9 +82,10 @@ CONFIGRET SimulatedPlatform::CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG fl
     if (auto error = m.Injected(PlatformOperation::CM_Reenumerate_DevNode_Ex)) return *error;
     if (machine != nullptr && m.handles.As<MachineConnectionObject>(machine) == nullptr)
         return CR_INVALID_POINTER;
-    if (devInst != kRootDevInst && m.PresentNode(devInst) == nullptr) return CR_INVALID_DEVNODE;
-    m.deviceTreeCalls.push_back("reenumerate:" + std::to_string(flags));
-    m.timeline.push_back("reenumerate");
+    if (devInst != kRootDevInst && m.devices.PresentNode(devInst) == nullptr)
+        return CR_INVALID_DEVNODE;
+    m.devices.RecordTreeCall("reenumerate:" + std::to_string(flags));
+    m.devices.Record("reenumerate");
     return CR_SUCCESS;
 }
 
@@ -94,12 +95,12 @@ CONFIGRET SimulatedPlatform::CM_Disconnect_Machine(HMACHINE machine) {
     if (machine == nullptr) return CR_SUCCESS;
     if (m.handles.As<MachineConnectionObject>(machine) == nullptr) return CR_INVALID_POINTER;
     m.Close(machine);
-    m.deviceTreeCalls.push_back("disconnect");
+    m.devices.RecordTreeCall("disconnect");
     return CR_SUCCESS;
 }
 
 const std::vector<std::string> &SimulatedPlatform::DeviceTreeCalls() const {
-    return machine_->deviceTreeCalls;
+    return machine_->devices.TreeCalls();
 }
 
 }  // namespace cvl::sim

@@ -81,7 +81,7 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
                 for (const auto &instance : device->subkeys) {
                     const std::u16string id =
                         bus->name + u"\\" + device->name + u"\\" + instance->name;
-                    if (m.PresentNode(m.DevInstOf(id)) != nullptr &&
+                    if (m.devices.PresentNode(m.devices.DevInstOf(id)) != nullptr &&
                         CarriesId(*this, EnumKeyPath(id), hardwareId))
                         devices.push_back(id);
                 }
@@ -159,9 +159,10 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
 
         // The device restarts with its new driver; one that was disabled
         // stays so.
-        if (DeviceNode *node = m.PresentNode(m.DevInstOf(id)); node != nullptr && !node->disabled)
+        if (DeviceNode *node = m.devices.PresentNode(m.devices.DevInstOf(id));
+            node != nullptr && !node->disabled)
             node->started = true;
-        m.Record("update " + ToUtf8(id), fullInfPath);
+        m.devices.Record("update " + ToUtf8(id), fullInfPath);
     }
     m.lastError = ERROR_SUCCESS;
     return TRUE;

@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/sim/sim_device_tree.h"
 #include "platform/sim/sim_file_system.h"
 #include "platform/sim/sim_handle_table.h"
 #include "platform/sim/sim_inf_file.h"
@@ -23,20 +24,6 @@
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
-
-// --- Devices ----------------------------------------------------------------
-
-// What the device tree knows of a device and the registry does not.
-struct DeviceNode {
-    std::u16string instanceId;
-    bool started = false;
-    bool disableable = false;
-    bool hiddenFromDeviceManager = false;
-    bool disabled = false;
-};
-
-// The problem code of a device disabled on request.
-inline constexpr ULONG CM_PROB_DISABLED = 22;
 
 // --- Faults -----------------------------------------------------------------
 
@@ -57,15 +44,6 @@ struct SimulatedPlatform::Machine {
     std::vector<MessageBoxRecord> messageBoxes;
     DWORD ticks = 0;
     std::vector<DWORD> sleeps;
-    std::vector<std::string> deviceTreeCalls;
-
-    // Devices. A device instance has one DEVINST for the life of the
-    // machine; it has a node only while present.
-    std::map<std::u16string, DEVINST> devInsts;  // by folded instance id
-    DEVINST nextDevInst = 2;
-    std::map<DEVINST, DeviceNode> nodes;
-    std::vector<std::string> timeline;
-    std::vector<std::string> classInstallerCalls;
     bool wow64 = false;
 
     // Faults and call counts.
@@ -77,6 +55,7 @@ struct SimulatedPlatform::Machine {
     Registry registry{handles, version};
     FileSystem files{handles};
     ProcessTable processes{files, handles};
+    DeviceTree devices{registry, handles};
 
     // --- Faults, last error, handles (simulated_platform.cpp) ----------------
     // Counts the call and answers the injected error when a rule fires.
@@ -90,17 +69,6 @@ struct SimulatedPlatform::Machine {
     }
     // Closes one handle with the effects of closing it (delete-on-close).
     void Close(const void *handle);
-
-    // --- Devices (sim_device_seeding.cpp) --------------------------------------
-    DEVINST DevInstOf(std::u16string_view instanceId);
-    // The node of a device that is present: it has a node and its instance
-    // key still exists.
-    DeviceNode *PresentNode(DEVINST devInst);
-    void Record(std::string event, std::u16string_view instanceId);
-    // The member of a list that a DevInfoData names: ERROR_INVALID_HANDLE
-    // for a handle that is no list, ERROR_INVALID_PARAMETER for element
-    // data that names none of its members.
-    DWORD MemberOf(HDEVINFO list, const DevInfoData *data, DeviceListMember *&member);
 
     // --- INF files (sim_inf.cpp) ---------------------------------------------------
     InfDirIds DirIds() const;

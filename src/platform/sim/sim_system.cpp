@@ -86,7 +86,7 @@ void SimulatedPlatform::Sleep(DWORD milliseconds) {
     machine_->Injected(PlatformOperation::Sleep);
     machine_->ticks += milliseconds;
     machine_->sleeps.push_back(milliseconds);
-    machine_->timeline.push_back("sleep " + std::to_string(milliseconds));
+    machine_->devices.Record("sleep " + std::to_string(milliseconds));
 }
 
 DWORD SimulatedPlatform::GetTickCount() {
