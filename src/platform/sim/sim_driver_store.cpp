@@ -25,9 +25,8 @@ std::optional<std::u16string> CatalogName(const InfFile &inf) {
 
 }  // namespace
 
-SimulatedPlatform::Machine::Publication SimulatedPlatform::Machine::PublishInf(
-    const FileSystem::Place &source, DWORD mediaType, const char16_t *mediaLocation,
-    DWORD copyStyle) {
+DriverStore::Publication DriverStore::Publish(const FileSystem::Place &source, DWORD mediaType,
+                                              const char16_t *mediaLocation, DWORD copyStyle) {
     Publication result;
     const InfParse parse = ReadInf(*source.node, INF_STYLE_WIN4);
     if (parse.error) {
@@ -35,14 +34,14 @@ SimulatedPlatform::Machine::Publication SimulatedPlatform::Machine::PublishInf(
         return result;
     }
     if (const auto catalog = CatalogName(parse.file)) {
-        const auto beside = files.Lookup(source.path.Parent().Child(*catalog));
+        const auto beside = files_.Lookup(source.path.Parent().Child(*catalog));
         if (!beside || beside->directory) {
             result.error = ERROR_FILE_NOT_FOUND;
             return result;
         }
     }
-    const WinPath infFolder = files.WindowsDirectory().Child(u"INF");
-    const auto folder = files.MakeDirectories(infFolder);
+    const WinPath infFolder = InfFolder();
+    const auto folder = files_.MakeDirectories(infFolder);
     if (!folder) {
         result.error = ERROR_PATH_NOT_FOUND;
         return result;
@@ -65,14 +64,14 @@ SimulatedPlatform::Machine::Publication SimulatedPlatform::Machine::PublishInf(
         ++number;
     const std::u16string stem = u"oem" + Widen(std::to_string(number));
     result.published = stem + u".inf";
-    files.CreateFileNode(*folder, result.published)->contents = source.node->contents;
+    files_.CreateFileNode(*folder, result.published)->contents = source.node->contents;
     std::u16string origin;
     if (mediaType == SPOST_PATH)
         origin =
             mediaLocation != nullptr ? std::u16string(mediaLocation) : source.path.Parent().Text();
     else if (mediaType == SPOST_URL && mediaLocation != nullptr)
         origin = mediaLocation;
-    files.CreateFileNode(*folder, stem + u".PNF")->contents =
+    files_.CreateFileNode(*folder, stem + u".PNF")->contents =
         std::string(kPnfMarker) + "\r\nSource=" + ToUtf8(origin) + "\r\n";
     return result;
 }
@@ -89,12 +88,11 @@ BOOL SimulatedPlatform::SetupCopyOEMInfW(const char16_t *sourceInf, const char16
     const FileSystem::Place source = m.files.Locate(sourceInf);
     if (!IsFullWinPath(sourceInf) || !source.node || source.node->directory)
         return m.FailWith(ERROR_FILE_NOT_FOUND);
-    const Machine::Publication publication =
-        m.PublishInf(source, mediaType, mediaLocation, copyStyle);
+    const DriverStore::Publication publication =
+        m.store.Publish(source, mediaType, mediaLocation, copyStyle);
     if (publication.published.empty()) return m.FailWith(publication.error);
     // The name is given back even when an existing copy stops the call.
-    const std::u16string path =
-        m.files.WindowsDirectory().Child(u"INF").Child(publication.published).Text();
+    const std::u16string path = m.store.InfFolder().Child(publication.published).Text();
     if (requiredSize != nullptr) *requiredSize = static_cast<DWORD>(path.size() + 1);
     if (destination != nullptr) {
         if (destinationSize <= path.size()) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);

@@ -71,7 +71,7 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     const FileSystem::Place inf = m.files.Locate(fullInfPath);
     if (!IsFullWinPath(fullInfPath) || !inf.node || inf.node->directory)
         return m.FailWith(ERROR_FILE_NOT_FOUND);
-    const InfParse parse = m.ReadInf(*inf.node, INF_STYLE_WIN4);
+    const InfParse parse = m.store.ReadInf(*inf.node, INF_STYLE_WIN4);
     if (parse.error) return m.FailWith(parse.error);
 
     std::vector<std::u16string> devices;
@@ -105,11 +105,11 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     }
     if (updates.empty()) return m.FailWith(ERROR_NO_MORE_ITEMS);
 
-    const Machine::Publication publication = m.PublishInf(inf, SPOST_PATH, nullptr, 0);
+    const DriverStore::Publication publication = m.store.Publish(inf, SPOST_PATH, nullptr, 0);
     if (publication.published.empty()) return m.FailWith(publication.error);
     const std::u16string section = driver->installSection + driver->sectionExt;
     if (!(flags & INSTALLFLAG_READONLY))
-        CopyDriverFiles(*this, parse.file, section, inf.path.Parent().Text(), m.DirIds());
+        CopyDriverFiles(*this, parse.file, section, inf.path.Parent().Text(), m.store.DirIds());
     const auto service = InstallServices(*this, parse.file, section);
     const auto infClass = parse.file.Field(u"Version", u"Class", 1);
     for (const auto &id : updates) {

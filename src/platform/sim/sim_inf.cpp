@@ -1,6 +1,7 @@
 // INF reading. Each open INF holds the file as it was read when opened;
 // lines are addressed by section and line index, as INFCONTEXT does.
 #include "common/text.h"
+#include "platform/sim/sim_driver_store.h"
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
@@ -22,21 +23,29 @@ DWORD CopyOut(std::u16string_view text, char16_t *buffer, DWORD bufferSize, DWOR
 
 }  // namespace
 
-InfDirIds SimulatedPlatform::Machine::DirIds() const {
-    const WinPath system = files.WindowsDirectory().Child(u"system32");
-    return {{10, files.WindowsDirectory().Text()},
-            {11, system.Text()},
-            {12, system.Child(u"drivers").Text()},
-            {17, files.WindowsDirectory().Child(u"INF").Text()},
-            {18, files.WindowsDirectory().Child(u"Help").Text()},
-            {20, files.WindowsDirectory().Child(u"Fonts").Text()},
-            {24, WinPath{files.WindowsDirectory().drive, {}}.Text()}};
+DriverStore::DriverStore(FileSystem &files, const HandleTable &handles)
+    : files_(files), handles_(handles) {}
+
+WinPath DriverStore::InfFolder() const {
+    return files_.WindowsDirectory().Child(u"INF");
 }
 
-DWORD SimulatedPlatform::Machine::InfLineAt(const InfContext *context, const InfSection *&section,
-                                            const InfLine *&line) {
+InfDirIds DriverStore::DirIds() const {
+    const WinPath &windowsDirectory = files_.WindowsDirectory();
+    const WinPath system = windowsDirectory.Child(u"system32");
+    return {{10, windowsDirectory.Text()},
+            {11, system.Text()},
+            {12, system.Child(u"drivers").Text()},
+            {17, windowsDirectory.Child(u"INF").Text()},
+            {18, windowsDirectory.Child(u"Help").Text()},
+            {20, windowsDirectory.Child(u"Fonts").Text()},
+            {24, WinPath{windowsDirectory.drive, {}}.Text()}};
+}
+
+DWORD DriverStore::InfLineAt(const InfContext *context, const InfSection *&section,
+                             const InfLine *&line) const {
     if (context == nullptr) return ERROR_INVALID_PARAMETER;
-    const InfObject *inf = handles.As<InfObject>(context->CurrentInf);
+    const InfObject *inf = handles_.As<InfObject>(context->CurrentInf);
     if (inf == nullptr) return ERROR_INVALID_HANDLE;
     const auto &sections = inf->file->sections;
     if (context->Section >= sections.size() ||
@@ -47,7 +56,7 @@ DWORD SimulatedPlatform::Machine::InfLineAt(const InfContext *context, const Inf
     return ERROR_SUCCESS;
 }
 
-InfParse SimulatedPlatform::Machine::ReadInf(const FsNode &file, DWORD infStyle) const {
+InfParse DriverStore::ReadInf(const FsNode &file, DWORD infStyle) const {
     InfParse parse = ParseInf(file.contents, DirIds());
     if (parse.error) return parse;
     // A Windows-4 INF names its signature in [Version]; anything else
@@ -68,13 +77,13 @@ HINF SimulatedPlatform::SetupOpenInfFileW(const char16_t *fileName, const char16
     // A name without a folder is looked for in the system's INF folder.
     const std::u16string_view name(fileName);
     const std::u16string path = name.find_first_of(u"\\/:") == std::u16string_view::npos
-                                    ? m.files.WindowsDirectory().Child(u"INF").Child(name).Text()
+                                    ? m.store.InfFolder().Child(name).Text()
                                     : std::u16string(name);
     const FileSystem::Place place = m.files.Locate(path.c_str());
     if (place.error != ERROR_SUCCESS) return m.Fail(place.error, InvalidHandleValue());
     if (!place.node || place.node->directory)
         return m.Fail(ERROR_FILE_NOT_FOUND, InvalidHandleValue());
-    InfParse parse = m.ReadInf(*place.node, infStyle);
+    InfParse parse = m.store.ReadInf(*place.node, infStyle);
     if (parse.error) {
         if (errorLine != nullptr) *errorLine = parse.errorLine;
         return m.Fail(parse.error, InvalidHandleValue());
@@ -124,7 +133,7 @@ BOOL SimulatedPlatform::SetupFindNextLine(const InfContext *contextIn, InfContex
     if (auto error = m.Injected(PlatformOperation::SetupFindNextLine)) return m.FailWith(*error);
     const InfSection *section = nullptr;
     const InfLine *line = nullptr;
-    if (const DWORD error = m.InfLineAt(contextIn, section, line)) return m.FailWith(error);
+    if (const DWORD error = m.store.InfLineAt(contextIn, section, line)) return m.FailWith(error);
     if (contextOut == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     if (contextIn->Line + 1 >= section->lines.size()) return m.FailWith(ERROR_LINE_NOT_FOUND);
     *contextOut = *contextIn;
@@ -140,7 +149,7 @@ BOOL SimulatedPlatform::SetupGetStringFieldW(const InfContext *context, DWORD fi
     if (auto error = m.Injected(PlatformOperation::SetupGetStringFieldW)) return m.FailWith(*error);
     const InfSection *section = nullptr;
     const InfLine *line = nullptr;
-    if (const DWORD error = m.InfLineAt(context, section, line)) return m.FailWith(error);
+    if (const DWORD error = m.store.InfLineAt(context, section, line)) return m.FailWith(error);
     // Field 0 is the key; a line of several fields without '=' has none.
     const std::u16string *field = nullptr;
     if (fieldIndex == 0) {
@@ -164,7 +173,7 @@ BOOL SimulatedPlatform::SetupGetInfFileListW(const char16_t *directory, DWORD in
         return m.FailWith(ERROR_INVALID_PARAMETER);
     const std::u16string folderPath = directory != nullptr && *directory != u'\0'
                                           ? std::u16string(directory)
-                                          : m.files.WindowsDirectory().Child(u"INF").Text();
+                                          : m.store.InfFolder().Text();
     const auto resolved = m.files.Resolve(folderPath);
     const auto folder = resolved ? m.files.Lookup(*resolved) : nullptr;
     if (!folder || !folder->directory) return m.FailWith(ERROR_PATH_NOT_FOUND);
@@ -173,7 +182,7 @@ BOOL SimulatedPlatform::SetupGetInfFileListW(const char16_t *directory, DWORD in
     std::u16string list;
     for (const auto &[folded, child] : folder->children) {
         if (child->directory || !WildcardMatch(u"*.inf", child->name)) continue;
-        if (m.ReadInf(*child, infStyle).error) continue;
+        if (m.store.ReadInf(*child, infStyle).error) continue;
         list += child->name;
         list.push_back(u'\0');
     }

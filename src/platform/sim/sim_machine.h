@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/sim/sim_device_tree.h"
+#include "platform/sim/sim_driver_store.h"
 #include "platform/sim/sim_file_system.h"
 #include "platform/sim/sim_handle_table.h"
 #include "platform/sim/sim_inf_file.h"
@@ -56,6 +57,7 @@ struct SimulatedPlatform::Machine {
     FileSystem files{handles};
     ProcessTable processes{files, handles};
     DeviceTree devices{registry, handles};
+    DriverStore store{files, handles};
 
     // --- Faults, last error, handles (simulated_platform.cpp) ----------------
     // Counts the call and answers the injected error when a rule fires.
@@ -69,26 +71,6 @@ struct SimulatedPlatform::Machine {
     }
     // Closes one handle with the effects of closing it (delete-on-close).
     void Close(const void *handle);
-
-    // --- INF files (sim_inf.cpp) ---------------------------------------------------
-    InfDirIds DirIds() const;
-    // Reads an INF file of the given style; `error` is what SetupOpenInfFileW
-    // would report.
-    InfParse ReadInf(const FsNode &file, DWORD infStyle) const;
-    // The section and line an INF context names, or the error of one that
-    // names none.
-    DWORD InfLineAt(const InfContext *context, const InfSection *&section, const InfLine *&line);
-
-    // --- Driver store (sim_driver_store.cpp) -------------------------------------
-    // Publishes an INF in the store, or finds it there already; `published`
-    // is its name in the INF folder ("oem3.inf").
-    struct Publication {
-        DWORD error = ERROR_SUCCESS;
-        std::u16string published;
-        bool existed = false;
-    };
-    Publication PublishInf(const FileSystem::Place &source, DWORD mediaType,
-                           const char16_t *mediaLocation, DWORD copyStyle);
 };
 
 }  // namespace cvl::sim
