@@ -59,7 +59,7 @@ std::vector<std::string> SimulatedPlatform::ClassInstallerCalls() const {
 }
 
 void SimulatedPlatform::SetWow64(bool wow64) {
-    machine_->wow64 = wow64;
+    machine_->system.SetWow64(wow64);
 }
 
 }  // namespace cvl::sim

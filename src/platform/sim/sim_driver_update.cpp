@@ -64,7 +64,7 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     if (auto error = m.Injected(PlatformOperation::UpdateDriverForPlugAndPlayDevicesW))
         return m.FailWith(*error);
     // A 32-bit program cannot install drivers on 64-bit Windows.
-    if (m.wow64) return m.FailWith(ERROR_IN_WOW64);
+    if (m.system.Wow64()) return m.FailWith(ERROR_IN_WOW64);
     if (flags & ~kKnownInstallFlags) return m.FailWith(ERROR_INVALID_FLAGS);
     if (hardwareId == nullptr || *hardwareId == u'\0' || fullInfPath == nullptr)
         return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -88,7 +88,7 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     if (devices.empty()) return m.FailWith(ERROR_NO_SUCH_DEVINST);
     // The documentation names no error for an INF without a driver for the
     // id; Windows has selected no driver then.
-    const auto driver = FindDriver(parse.file, hardwareId, m.version);
+    const auto driver = FindDriver(parse.file, hardwareId, m.system.Version());
     if (!driver) return m.FailWith(ERROR_NO_DRIVER_SELECTED);
     const DriverVer driverVer = ReadDriverVer(parse.file);
     const DriverRank offered = RankOf(driverVer.date, driverVer.version);

@@ -1,65 +1,53 @@
-// The state behind SimulatedPlatform: what a Windows machine stores, in the
-// shape Windows stores it, and the bookkeeping of the handles that the
-// running program holds. Only the files of platform/sim/ see it.
+// The parts behind SimulatedPlatform, each with its own state: the system
+// report, clock and message box; the handle table and local memory; the
+// registry; the file system; the processes; the device tree; the driver
+// store. A part that needs another is given it when it is made, and only
+// that one. The platform's calls go through the faults and the last error
+// kept here. Only the files of platform/sim/ see it.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <optional>
-#include <string>
-#include <string_view>
-#include <utility>
-#include <variant>
 #include <vector>
 
 #include "platform/sim/sim_device_tree.h"
 #include "platform/sim/sim_driver_store.h"
 #include "platform/sim/sim_file_system.h"
 #include "platform/sim/sim_handle_table.h"
-#include "platform/sim/sim_inf_file.h"
-#include "platform/sim/sim_paths.h"
 #include "platform/sim/sim_process_table.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_system_state.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
-
-// --- Faults -----------------------------------------------------------------
 
 struct FaultState {
     FaultRule rule;
     std::uint32_t seen = 0;
 };
 
-// The machine and what the current run holds of it.
 struct SimulatedPlatform::Machine {
+    // A fresh machine's keys: SOFTWARE, the Enum, Services and network
+    // class keys, and the user's Software key.
     Machine();
 
     DWORD lastError = ERROR_SUCCESS;
-    VersionReport version;
-
-    // Message box, clock, device tree.
-    int messageBoxAnswer = IDOK;
-    std::vector<MessageBoxRecord> messageBoxes;
-    DWORD ticks = 0;
-    std::vector<DWORD> sleeps;
-    bool wow64 = false;
 
     // Faults and call counts.
     std::vector<FaultState> faults;
     std::array<std::uint32_t, kPlatformOperationCount> callCounts{};
 
+    // In the order they are made: each part is made after those it uses.
+    SystemState system;
     HandleTable handles;
     LocalMemory memory;
-    Registry registry{handles, version};
+    Registry registry{handles, system.Version()};
     FileSystem files{handles};
     ProcessTable processes{files, handles};
     DeviceTree devices{registry, handles};
     DriverStore store{files, handles};
 
-    // --- Faults, last error, handles (simulated_platform.cpp) ----------------
     // Counts the call and answers the injected error when a rule fires.
     std::optional<DWORD> Injected(PlatformOperation operation);
     BOOL FailWith(DWORD error);

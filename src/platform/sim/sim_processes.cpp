@@ -64,7 +64,7 @@ DWORD SimulatedPlatform::WaitForSingleObject(HANDLE handle, DWORD milliseconds) 
         m.processes.RecordWait(WaitRecord{process.id, milliseconds, WAIT_FAILED});
         return m.Fail(ERROR_POSSIBLE_DEADLOCK, WAIT_FAILED);
     }
-    m.ticks += milliseconds;
+    m.system.Advance(milliseconds);
     m.processes.RecordWait(WaitRecord{process.id, milliseconds, WAIT_TIMEOUT});
     return WAIT_TIMEOUT;
 }

@@ -98,9 +98,9 @@ BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *co
             dependencyBytes += static_cast<DWORD>((name.size() + 1) * sizeof(char16_t));
     }
     // A 32-bit program gets the 32-bit record, with 4-byte pointers.
-    const DWORD needed = (m.wow64 ? kConfigRecord32 : kConfigRecord64) + StringBytes(imagePath) +
-                         StringBytes(GetRegString(key, u"Group")) + dependencyBytes +
-                         StringBytes(GetRegString(key, u"ObjectName")) +
+    const DWORD needed = (m.system.Wow64() ? kConfigRecord32 : kConfigRecord64) +
+                         StringBytes(imagePath) + StringBytes(GetRegString(key, u"Group")) +
+                         dependencyBytes + StringBytes(GetRegString(key, u"ObjectName")) +
                          StringBytes(GetRegString(key, u"DisplayName"));
     *bytesNeeded = needed;
     if (config == nullptr || bufferSize < needed) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);

@@ -31,17 +31,18 @@ bool KnowsExtendedRecord(const VersionReport &version) {
 
 void SimulatedPlatform::SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build,
                                    std::u16string servicePack) {
-    machine_->version = VersionReport{platformId, major, minor, build, std::move(servicePack)};
+    machine_->system.SetVersion(
+        VersionReport{platformId, major, minor, build, std::move(servicePack)});
 }
 
 VersionReport SimulatedPlatform::Version() const {
-    return machine_->version;
+    return machine_->system.Version();
 }
 
 BOOL SimulatedPlatform::GetVersionExW(OsVersionInfoEx &info) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetVersionExW)) return m.FailWith(*error);
-    const VersionReport &version = m.version;
+    const VersionReport &version = m.system.Version();
     const DWORD size = info.dwOSVersionInfoSize;
     const bool extended = size == kOsVersionInfoExSize && KnowsExtendedRecord(version);
     if (size != kOsVersionInfoSize && !extended) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);
@@ -69,41 +70,39 @@ BOOL SimulatedPlatform::GetVersionExW(OsVersionInfoEx &info) {
 int SimulatedPlatform::MessageBoxW(const char16_t *text, const char16_t *caption, UINT type) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::MessageBoxW)) return m.Fail(*error, 0);
-    m.messageBoxes.push_back(
+    return m.system.ShowMessageBox(
         MessageBoxRecord{text != nullptr ? text : u"", caption != nullptr ? caption : u"", type});
-    return m.messageBoxAnswer;
 }
 
 void SimulatedPlatform::SetMessageBoxAnswer(int answer) {
-    machine_->messageBoxAnswer = answer;
+    machine_->system.SetMessageBoxAnswer(answer);
 }
 
 const std::vector<MessageBoxRecord> &SimulatedPlatform::MessageBoxes() const {
-    return machine_->messageBoxes;
+    return machine_->system.MessageBoxes();
 }
 
 void SimulatedPlatform::Sleep(DWORD milliseconds) {
     machine_->Injected(PlatformOperation::Sleep);
-    machine_->ticks += milliseconds;
-    machine_->sleeps.push_back(milliseconds);
+    machine_->system.Sleep(milliseconds);
     machine_->devices.Record("sleep " + std::to_string(milliseconds));
 }
 
 DWORD SimulatedPlatform::GetTickCount() {
     machine_->Injected(PlatformOperation::GetTickCount);
-    return machine_->ticks;
+    return machine_->system.Ticks();
 }
 
 DWORD SimulatedPlatform::Now() const {
-    return machine_->ticks;
+    return machine_->system.Ticks();
 }
 
 void SimulatedPlatform::SetTickCount(DWORD ticks) {
-    machine_->ticks = ticks;
+    machine_->system.SetTicks(ticks);
 }
 
 const std::vector<DWORD> &SimulatedPlatform::Sleeps() const {
-    return machine_->sleeps;
+    return machine_->system.Sleeps();
 }
 
 HLOCAL SimulatedPlatform::LocalAlloc(UINT flags, std::size_t bytes) {

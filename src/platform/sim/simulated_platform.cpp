@@ -1,5 +1,6 @@
 #include "platform/sim/simulated_platform.h"
 
+#include "platform/sim/sim_device_registry.h"
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
@@ -16,10 +17,7 @@ SimulatedPlatform::Machine::Machine() {
     registry.MakeKey(u"HKLM\\SOFTWARE");
     registry.MakeKey(u"HKLM\\SYSTEM\\CurrentControlSet\\Enum");
     registry.MakeKey(u"HKLM\\SYSTEM\\CurrentControlSet\\Services");
-    registry
-        .MakeKey(
-            u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e972-e325-11ce-bfc1-"
-            u"08002be10318}")
+    registry.MakeKey(DriverKeyPath(kNetClassGuidText))
         ->SetValue(u"Class", RegValue{REG_SZ, {'N', 0, 'e', 0, 't', 0, 0, 0}});
     registry.MakeKey(u"HKCU\\Software");
 }
