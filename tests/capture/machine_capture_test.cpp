@@ -20,7 +20,7 @@ class SimulatedFiles final : public FileReader {
 public:
     explicit SimulatedFiles(const SimulatedPlatform &machine) : machine_(machine) {}
     std::optional<std::string> ReadWholeFile(std::u16string_view path) override {
-        return machine_.ReadFileContents(path);
+        return machine_.Setup().ReadFileContents(path);
     }
 
 private:

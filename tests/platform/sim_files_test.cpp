@@ -80,8 +80,8 @@ TEST_F(FilesContract, DirectoryQueriesFollowTheSizeProtocol) {
 TEST_F(FilesContract, PathsResolveTheWayWin32ResolvesThem) {
     // Absolute, root-relative, relative, doubled separators, "." and "..",
     // forward slashes and any case all reach the same file.
-    sim.AddFile(u"C:\\InstallLog.txt", "root");
-    sim.AddFile(u"C:\\setup\\pkg\\net.inf", "inf");
+    sim.Setup().AddFile(u"C:\\InstallLog.txt", "root");
+    sim.Setup().AddFile(u"C:\\setup\\pkg\\net.inf", "inf");
     const struct {
         const char16_t *path;
         const char *contents;
@@ -117,8 +117,9 @@ TEST_F(FilesContract, TheRunningProgramsImageIsInUse) {
     EXPECT_EQ(platform.GetLastError(), ERROR_SHARING_VIOLATION);
     EXPECT_TRUE(platform.CopyFileW(u"C:\\setup\\cvlsetup.exe",
                                    u"C:\\Users\\user\\AppData\\Local\\Temp\\0123456789.exe", TRUE));
-    EXPECT_EQ(sim.ReadFileContents(u"C:\\Users\\user\\AppData\\Local\\Temp\\0123456789.exe"),
-              sim.ProgramContents());
+    EXPECT_EQ(
+        sim.Setup().ReadFileContents(u"C:\\Users\\user\\AppData\\Local\\Temp\\0123456789.exe"),
+        sim.Setup().ProgramContents());
 }
 
 TEST_F(FilesContract, SearchesMatchWildcardsInTheLastName) {
@@ -126,7 +127,7 @@ TEST_F(FilesContract, SearchesMatchWildcardsInTheLastName) {
     // case, "." and ".." first in a folder that is not a root, then
     // ERROR_NO_MORE_FILES.
     for (const char16_t *name : {u"oem1.inf", u"OEM12.INF", u"oem1.pnf", u"net.inf", u"oemx"})
-        sim.AddFile(std::u16string(u"C:\\Windows\\INF\\") + name, "x");
+        sim.Setup().AddFile(std::u16string(u"C:\\Windows\\INF\\") + name, "x");
     using Names = std::vector<std::u16string>;
     const struct {
         const char16_t *pattern;
@@ -150,7 +151,7 @@ TEST_F(FilesContract, SearchesMatchWildcardsInTheLastName) {
     EXPECT_EQ(platform.GetLastError(), ERROR_PATH_NOT_FOUND);
     EXPECT_FALSE(platform.FindClose(InvalidHandleValue()));
     EXPECT_EQ(platform.GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(FilesContract, LocalMemoryIsZeroedOnlyWhenAskedAndFreedOnce) {
@@ -159,11 +160,11 @@ TEST_F(FilesContract, LocalMemoryIsZeroedOnlyWhenAskedAndFreedOnce) {
     auto *block = static_cast<unsigned char *>(platform.LocalAlloc(LPTR, 16));
     ASSERT_NE(block, nullptr);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(block[i], 0);
-    EXPECT_EQ(sim.OutstandingAllocations(), 1u);
+    EXPECT_EQ(sim.Setup().OutstandingAllocations(), 1u);
     EXPECT_EQ(platform.LocalFree(block), nullptr);
     EXPECT_EQ(platform.LocalFree(block), block);
     EXPECT_EQ(platform.GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(sim.OutstandingAllocations(), 0u);
+    EXPECT_EQ(sim.Setup().OutstandingAllocations(), 0u);
     sim.Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
     EXPECT_EQ(platform.LocalAlloc(LPTR, 16), nullptr);
     EXPECT_EQ(platform.GetLastError(), ERROR_NOT_ENOUGH_MEMORY);

@@ -16,7 +16,7 @@ constexpr char kHeader[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n";
 class InfContract : public ::testing::Test {
 protected:
     HINF Open(const std::string &contents, UINT *errorLine = nullptr) {
-        sim.AddFile(u"C:\\pkg\\test.inf", contents);
+        sim.Setup().AddFile(u"C:\\pkg\\test.inf", contents);
         return platform.SetupOpenInfFileW(u"C:\\pkg\\test.inf", nullptr, INF_STYLE_WIN4, errorLine);
     }
     SimulatedPlatform sim;
@@ -64,7 +64,7 @@ TEST_F(InfContract, EachInfCallCanBeMadeToFail) {
     }
     EXPECT_EQ(context.Line, 0u);
     platform.SetupCloseInfFile(inf);
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 }  // namespace

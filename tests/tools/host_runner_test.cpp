@@ -117,7 +117,7 @@ TEST(HostRunner, RunsTheProgramOnTheDemoMachineAndSavesTheResult) {
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, direct, error)) << error;
     const DWORD directCode = RunInstaller(direct, u"/rp");
-    const auto directLog = direct.ReadFileContents(u"C:\\setup\\InstallLog.txt");
+    const auto directLog = direct.Setup().ReadFileContents(u"C:\\setup\\InstallLog.txt");
     ASSERT_TRUE(directLog.has_value());
 
     EXPECT_EQ(result.status, static_cast<int>(directCode)) << result.err;
@@ -217,9 +217,9 @@ TEST(HostRunner, FindsTheWindows98LogAtTheDriveRoot) {
 // never a log an earlier run left behind.
 TEST(HostRunner, ReportsTheLogTheRunWroteAndNoOther) {
     SimulatedPlatform machine;
-    machine.SetProgram(u"C:\\setup\\cvlsetup.exe");
-    machine.SetCurrentDirectory(u"C:\\setup");
-    machine.AddFile(u"C:\\setup\\InstallLog.txt", "an earlier run\r\n");
+    machine.Setup().SetProgram(u"C:\\setup\\cvlsetup.exe");
+    machine.Setup().SetCurrentDirectory(u"C:\\setup");
+    machine.Setup().AddFile(u"C:\\setup\\InstallLog.txt", "an earlier run\r\n");
     MachineRunReport report;
     std::string error;
 

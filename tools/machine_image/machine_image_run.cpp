@@ -15,7 +15,7 @@ namespace {
 // is the last file of either name that the run opened for writing.
 std::optional<std::u16string> InstallLogWritten(const SimulatedPlatform &machine,
                                                 std::size_t opensBefore) {
-    const std::vector<std::u16string> &opened = machine.FilesOpenedForWriting();
+    const std::vector<std::u16string> &opened = machine.Setup().FilesOpenedForWriting();
     for (std::size_t index = opened.size(); index > opensBefore; --index) {
         const std::u16string &path = opened[index - 1];
         const std::u16string name = FoldedName(path.substr(path.rfind(u'\\') + 1));
@@ -47,27 +47,27 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
     report = MachineRunReport{};
     MachineSnapshot before;
     if (!TakeSnapshot(machine, before, error)) return false;
-    const DWORD startTicks = machine.Now();
-    const std::size_t sleepsBefore = machine.Sleeps().size();
-    const std::size_t boxesBefore = machine.MessageBoxes().size();
-    const std::size_t processesBefore = machine.Processes().size();
-    const std::size_t timelineBefore = machine.Timeline().size();
-    const std::size_t opensBefore = machine.FilesOpenedForWriting().size();
+    const DWORD startTicks = machine.Setup().Now();
+    const std::size_t sleepsBefore = machine.Setup().Sleeps().size();
+    const std::size_t boxesBefore = machine.Setup().MessageBoxes().size();
+    const std::size_t processesBefore = machine.Setup().Processes().size();
+    const std::size_t timelineBefore = machine.Setup().Timeline().size();
+    const std::size_t opensBefore = machine.Setup().FilesOpenedForWriting().size();
 
     DWORD exitCode = entry(machine, std::u16string(commandTail));
     // A process that ends itself ends with the code it gave ExitProcess.
-    if (const auto ended = machine.ExitProcessCode()) exitCode = *ended;
-    machine.FinishRunAndStartChildren(exitCode, entry);
+    if (const auto ended = machine.Setup().ExitProcessCode()) exitCode = *ended;
+    machine.Setup().FinishRunAndStartChildren(exitCode, entry);
 
     report.exitCode = exitCode;
-    report.virtualMilliseconds = machine.Now() - startTicks;
-    report.sleeps = Since(machine.Sleeps(), sleepsBefore);
-    report.messageBoxes = Since(machine.MessageBoxes(), boxesBefore);
-    report.processes = Since(machine.Processes(), processesBefore);
-    report.timeline = Since(machine.Timeline(), timelineBefore);
+    report.virtualMilliseconds = machine.Setup().Now() - startTicks;
+    report.sleeps = Since(machine.Setup().Sleeps(), sleepsBefore);
+    report.messageBoxes = Since(machine.Setup().MessageBoxes(), boxesBefore);
+    report.processes = Since(machine.Setup().Processes(), processesBefore);
+    report.timeline = Since(machine.Setup().Timeline(), timelineBefore);
     if (const auto logPath = InstallLogWritten(machine, opensBefore)) {
         report.logPath = *logPath;
-        report.installLog = machine.ReadFileContents(*logPath);
+        report.installLog = machine.Setup().ReadFileContents(*logPath);
     }
 
     MachineSnapshot after;

@@ -53,7 +53,8 @@ std::u16string DriverKeyNumber(int number) {
 
 }  // namespace
 
-std::u16string NextDriverKeyName(const SimulatedPlatform &machine, std::u16string_view classGuid) {
+std::u16string NextDriverKeyName(const SimulatedMachineSetup &machine,
+                                 std::u16string_view classGuid) {
     // The subkeys come sorted and four-digit numbers sort by value, so one
     // pass finds the lowest free number.
     int number = 0;
@@ -66,7 +67,7 @@ std::u16string NextDriverKeyName(const SimulatedPlatform &machine, std::u16strin
     return candidate;
 }
 
-std::u16string LinkNewDriverKey(SimulatedPlatform &machine, std::u16string_view instanceId,
+std::u16string LinkNewDriverKey(SimulatedMachineSetup &machine, std::u16string_view instanceId,
                                 std::u16string_view classGuid, std::u16string_view keyName) {
     const std::u16string driverValue =
         std::u16string(classGuid) + u"\\" +

@@ -27,12 +27,13 @@ std::vector<std::u16string> MultiStrings(const std::optional<RegValue> &value);
 std::u16string GuidText(const Guid &guid);
 
 // The first four-digit name not yet used below a class key: "0000", "0001"...
-std::u16string NextDriverKeyName(const SimulatedPlatform &machine, std::u16string_view classGuid);
+std::u16string NextDriverKeyName(const SimulatedMachineSetup &machine,
+                                 std::u16string_view classGuid);
 
 // Makes the class key and links the instance to a driver key below it,
 // named `keyName` or, when that is empty, the first free number; returns the
 // driver key's path.
-std::u16string LinkNewDriverKey(SimulatedPlatform &machine, std::u16string_view instanceId,
+std::u16string LinkNewDriverKey(SimulatedMachineSetup &machine, std::u16string_view instanceId,
                                 std::u16string_view classGuid, std::u16string_view keyName = {});
 
 }  // namespace cvl::sim

@@ -6,8 +6,8 @@
 
 namespace cvl::sim {
 
-std::u16string SimulatedPlatform::AddDevice(const DeviceSpec &device) {
-    Machine &m = *machine_;
+std::u16string SimulatedMachineSetup::AddDevice(const DeviceSpec &device) {
+    SimulatedPlatform::Machine &m = *platform_.machine_;
     const std::u16string instanceKey = EnumKeyPath(device.instanceId);
     CreateRegKey(instanceKey);
     if (!device.hardwareIds.empty())
@@ -41,25 +41,25 @@ std::u16string SimulatedPlatform::AddDevice(const DeviceSpec &device) {
     return driverKey;
 }
 
-std::optional<DeviceNodeState> SimulatedPlatform::DeviceState(
+std::optional<DeviceNodeState> SimulatedMachineSetup::DeviceState(
     std::u16string_view instanceId) const {
-    const Machine &m = *machine_;
+    const SimulatedPlatform::Machine &m = *platform_.machine_;
     if (!RegKeyExists(EnumKeyPath(instanceId))) return std::nullopt;
     const DeviceNode *node = m.devices.NodeOf(instanceId);
     if (node == nullptr) return DeviceNodeState{};
     return DeviceNodeState{true, node->started, node->disabled};
 }
 
-std::vector<std::string> SimulatedPlatform::Timeline() const {
-    return machine_->devices.Timeline();
+std::vector<std::string> SimulatedMachineSetup::Timeline() const {
+    return platform_.machine_->devices.Timeline();
 }
 
-std::vector<std::string> SimulatedPlatform::ClassInstallerCalls() const {
-    return machine_->devices.ClassInstallerCalls();
+std::vector<std::string> SimulatedMachineSetup::ClassInstallerCalls() const {
+    return platform_.machine_->devices.ClassInstallerCalls();
 }
 
-void SimulatedPlatform::SetWow64(bool wow64) {
-    machine_->system.SetWow64(wow64);
+void SimulatedMachineSetup::SetWow64(bool wow64) {
+    platform_.machine_->system.SetWow64(wow64);
 }
 
 }  // namespace cvl::sim

@@ -66,7 +66,7 @@ CONFIGRET SimulatedPlatform::CM_Locate_DevNode_ExW(DEVINST *devInst, const char1
         *devInst = kRootDevInst;
     } else {
         // A device that is not present is found only when phantoms are asked for.
-        if (!RegKeyExists(EnumKeyPath(deviceId))) return CR_NO_SUCH_DEVNODE;
+        if (!setup_.RegKeyExists(EnumKeyPath(deviceId))) return CR_NO_SUCH_DEVNODE;
         const DEVINST found = m.devices.DevInstOf(deviceId);
         if (!(flags & CM_LOCATE_DEVNODE_PHANTOM) && m.devices.PresentNode(found) == nullptr)
             return CR_NO_SUCH_DEVNODE;
@@ -99,8 +99,8 @@ CONFIGRET SimulatedPlatform::CM_Disconnect_Machine(HMACHINE machine) {
     return CR_SUCCESS;
 }
 
-const std::vector<std::string> &SimulatedPlatform::DeviceTreeCalls() const {
-    return machine_->devices.TreeCalls();
+const std::vector<std::string> &SimulatedMachineSetup::DeviceTreeCalls() const {
+    return platform_.machine_->devices.TreeCalls();
 }
 
 }  // namespace cvl::sim

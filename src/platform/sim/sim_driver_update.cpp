@@ -19,7 +19,7 @@ constexpr DWORD INSTALLFLAG_NONINTERACTIVE = 0x4;
 constexpr DWORD kKnownInstallFlags =
     INSTALLFLAG_FORCE | INSTALLFLAG_READONLY | INSTALLFLAG_NONINTERACTIVE;
 
-bool CarriesId(const SimulatedPlatform &machine, const std::u16string &instanceKey,
+bool CarriesId(const SimulatedMachineSetup &machine, const std::u16string &instanceKey,
                std::u16string_view hardwareId) {
     for (const char16_t *list : {u"HardwareID", u"CompatibleIDs"})
         for (const auto &id : MultiStrings(machine.GetRegValue(instanceKey, list)))
@@ -47,7 +47,7 @@ std::u16string NetCfgInstanceIdFor(std::u16string_view instanceId) {
 
 // The class the INF installs into: its ClassGUID, written as class keys
 // are named; the device's own class when the INF names none.
-std::u16string InstallClass(const InfFile &inf, const SimulatedPlatform &machine,
+std::u16string InstallClass(const InfFile &inf, const SimulatedMachineSetup &machine,
                             const std::u16string &instanceKey) {
     if (const auto text = inf.Field(u"Version", u"ClassGUID", 1))
         if (const auto guid = ParseGuid(*text)) return GuidText(*guid);
@@ -82,7 +82,7 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
                     const std::u16string id =
                         bus->name + u"\\" + device->name + u"\\" + instance->name;
                     if (m.devices.PresentNode(m.devices.DevInstOf(id)) != nullptr &&
-                        CarriesId(*this, EnumKeyPath(id), hardwareId))
+                        CarriesId(setup_, EnumKeyPath(id), hardwareId))
                         devices.push_back(id);
                 }
     if (devices.empty()) return m.FailWith(ERROR_NO_SUCH_DEVINST);
@@ -96,11 +96,12 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     // Without force only devices whose driver is older take the new one.
     std::vector<std::u16string> updates;
     for (const auto &id : devices) {
-        const auto current = GetRegString(EnumKeyPath(id), u"Driver");
+        const auto current = setup_.GetRegString(EnumKeyPath(id), u"Driver");
         const std::u16string driverKey = current ? DriverKeyPath(*current) : u"";
         const bool older =
-            !current || RankOf(GetRegString(driverKey, u"DriverDate").value_or(u""),
-                               GetRegString(driverKey, u"DriverVersion").value_or(u"")) < offered;
+            !current ||
+            RankOf(setup_.GetRegString(driverKey, u"DriverDate").value_or(u""),
+                   setup_.GetRegString(driverKey, u"DriverVersion").value_or(u"")) < offered;
         if ((flags & INSTALLFLAG_FORCE) || older) updates.push_back(id);
     }
     if (updates.empty()) return m.FailWith(ERROR_NO_MORE_ITEMS);
@@ -109,53 +110,53 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     if (publication.published.empty()) return m.FailWith(publication.error);
     const std::u16string section = driver->installSection + driver->sectionExt;
     if (!(flags & INSTALLFLAG_READONLY))
-        CopyDriverFiles(*this, parse.file, section, inf.path.Parent().Text(), m.store.DirIds());
-    const auto service = InstallServices(*this, parse.file, section);
+        CopyDriverFiles(setup_, parse.file, section, inf.path.Parent().Text(), m.store.DirIds());
+    const auto service = InstallServices(setup_, parse.file, section);
     const auto infClass = parse.file.Field(u"Version", u"Class", 1);
     for (const auto &id : updates) {
         const std::u16string instanceKey = EnumKeyPath(id);
-        const std::u16string classGuid = InstallClass(parse.file, *this, instanceKey);
+        const std::u16string classGuid = InstallClass(parse.file, setup_, instanceKey);
         // A driver key of another class gives way to one of the new class.
         std::u16string driverKey;
-        if (const auto current = GetRegString(instanceKey, u"Driver")) {
+        if (const auto current = setup_.GetRegString(instanceKey, u"Driver")) {
             const bool sameClass =
                 EqualsFoldAZ(current->substr(0, current->find(u'\\')), classGuid);
-            if (sameClass && RegKeyExists(DriverKeyPath(*current))) {
+            if (sameClass && setup_.RegKeyExists(DriverKeyPath(*current))) {
                 driverKey = DriverKeyPath(*current);
             } else {
-                DeleteRegTree(DriverKeyPath(*current));
+                setup_.DeleteRegTree(DriverKeyPath(*current));
             }
         }
         const std::u16string classKey = DriverKeyPath(classGuid);
-        if (infClass && !GetRegString(classKey, u"Class"))
-            SetRegString(classKey, u"Class", *infClass);
-        if (driverKey.empty()) driverKey = LinkNewDriverKey(*this, id, classGuid);
+        if (infClass && !setup_.GetRegString(classKey, u"Class"))
+            setup_.SetRegString(classKey, u"Class", *infClass);
+        if (driverKey.empty()) driverKey = LinkNewDriverKey(setup_, id, classGuid);
 
-        SetRegString(instanceKey, u"ClassGUID", classGuid);
-        if (infClass) SetRegString(instanceKey, u"Class", *infClass);
-        SetRegString(instanceKey, u"DeviceDesc", driver->description);
-        SetRegString(instanceKey, u"Mfg", driver->manufacturer);
-        if (service) SetRegString(instanceKey, u"Service", *service);
+        setup_.SetRegString(instanceKey, u"ClassGUID", classGuid);
+        if (infClass) setup_.SetRegString(instanceKey, u"Class", *infClass);
+        setup_.SetRegString(instanceKey, u"DeviceDesc", driver->description);
+        setup_.SetRegString(instanceKey, u"Mfg", driver->manufacturer);
+        if (service) setup_.SetRegString(instanceKey, u"Service", *service);
 
-        SetRegString(driverKey, u"DriverDate", driverVer.date);
-        SetRegString(driverKey, u"DriverVersion", driverVer.version);
-        SetRegString(driverKey, u"InfPath", publication.published);
-        SetRegString(driverKey, u"InfSection", driver->installSection);
+        setup_.SetRegString(driverKey, u"DriverDate", driverVer.date);
+        setup_.SetRegString(driverKey, u"DriverVersion", driverVer.version);
+        setup_.SetRegString(driverKey, u"InfPath", publication.published);
+        setup_.SetRegString(driverKey, u"InfSection", driver->installSection);
         if (!driver->sectionExt.empty())
-            SetRegString(driverKey, u"InfSectionExt", driver->sectionExt);
-        SetRegString(driverKey, u"ProviderName",
-                     parse.file.Field(u"Version", u"Provider", 1).value_or(u""));
-        SetRegString(driverKey, u"MatchingDeviceId", driver->matchingId);
-        SetRegString(driverKey, u"DriverDesc", driver->description);
+            setup_.SetRegString(driverKey, u"InfSectionExt", driver->sectionExt);
+        setup_.SetRegString(driverKey, u"ProviderName",
+                            parse.file.Field(u"Version", u"Provider", 1).value_or(u""));
+        setup_.SetRegString(driverKey, u"MatchingDeviceId", driver->matchingId);
+        setup_.SetRegString(driverKey, u"DriverDesc", driver->description);
         // Network adapters also get their component id and, once, the
         // GUID that names their connection.
         if (EqualsFoldAZ(classGuid, kNetClassGuidText)) {
-            SetRegString(driverKey, u"ComponentId", driver->matchingId);
-            if (!GetRegString(driverKey, u"NetCfgInstanceId"))
-                SetRegString(driverKey, u"NetCfgInstanceId", NetCfgInstanceIdFor(id));
+            setup_.SetRegString(driverKey, u"ComponentId", driver->matchingId);
+            if (!setup_.GetRegString(driverKey, u"NetCfgInstanceId"))
+                setup_.SetRegString(driverKey, u"NetCfgInstanceId", NetCfgInstanceIdFor(id));
         }
-        ApplyAddReg(*this, parse.file, section, driverKey);
-        ApplyAddReg(*this, parse.file, section + u".HW", instanceKey + u"\\Device Parameters");
+        ApplyAddReg(setup_, parse.file, section, driverKey);
+        ApplyAddReg(setup_, parse.file, section + u".HW", instanceKey + u"\\Device Parameters");
 
         // The device restarts with its new driver; one that was disabled
         // stays so.

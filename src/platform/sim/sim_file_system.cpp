@@ -255,83 +255,84 @@ std::map<std::u16string, std::string> FileSystem::AllFiles() const {
     return files;
 }
 
-bool SimulatedPlatform::AddFile(std::u16string_view path, std::string contents, DWORD attributes) {
-    return machine_->files.AddFile(path, std::move(contents), attributes);
+bool SimulatedMachineSetup::AddFile(std::u16string_view path, std::string contents,
+                                    DWORD attributes) {
+    return platform_.machine_->files.AddFile(path, std::move(contents), attributes);
 }
 
-bool SimulatedPlatform::AddDirectory(std::u16string_view path) {
-    const auto resolved = machine_->files.Resolve(path);
-    return resolved && machine_->files.MakeDirectories(*resolved) != nullptr;
+bool SimulatedMachineSetup::AddDirectory(std::u16string_view path) {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    return resolved && platform_.machine_->files.MakeDirectories(*resolved) != nullptr;
 }
 
-bool SimulatedPlatform::AddDirectorySpelledAs(std::u16string_view path) {
-    return machine_->files.AddDirectorySpelledAs(path);
+bool SimulatedMachineSetup::AddDirectorySpelledAs(std::u16string_view path) {
+    return platform_.machine_->files.AddDirectorySpelledAs(path);
 }
 
-bool SimulatedPlatform::RemoveFile(std::u16string_view path) {
-    const auto resolved = machine_->files.Resolve(path);
-    const auto node = resolved ? machine_->files.Lookup(*resolved) : nullptr;
+bool SimulatedMachineSetup::RemoveFile(std::u16string_view path) {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    const auto node = resolved ? platform_.machine_->files.Lookup(*resolved) : nullptr;
     if (!node || node->directory) return false;
-    machine_->files.Unlink(*node);
+    platform_.machine_->files.Unlink(*node);
     return true;
 }
 
-bool SimulatedPlatform::FileExists(std::u16string_view path) const {
-    const auto resolved = machine_->files.Resolve(path);
-    const auto node = resolved ? machine_->files.Lookup(*resolved) : nullptr;
+bool SimulatedMachineSetup::FileExists(std::u16string_view path) const {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    const auto node = resolved ? platform_.machine_->files.Lookup(*resolved) : nullptr;
     return node && !node->directory;
 }
 
-bool SimulatedPlatform::DirectoryExists(std::u16string_view path) const {
-    const auto resolved = machine_->files.Resolve(path);
-    const auto node = resolved ? machine_->files.Lookup(*resolved) : nullptr;
+bool SimulatedMachineSetup::DirectoryExists(std::u16string_view path) const {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    const auto node = resolved ? platform_.machine_->files.Lookup(*resolved) : nullptr;
     return node && node->directory;
 }
 
-std::optional<std::string> SimulatedPlatform::ReadFileContents(std::u16string_view path) const {
-    const auto resolved = machine_->files.Resolve(path);
-    const auto node = resolved ? machine_->files.Lookup(*resolved) : nullptr;
+std::optional<std::string> SimulatedMachineSetup::ReadFileContents(std::u16string_view path) const {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    const auto node = resolved ? platform_.machine_->files.Lookup(*resolved) : nullptr;
     if (!node || node->directory) return std::nullopt;
     return node->contents;
 }
 
-std::optional<DWORD> SimulatedPlatform::FileAttributes(std::u16string_view path) const {
-    const auto resolved = machine_->files.Resolve(path);
-    const auto node = resolved ? machine_->files.Lookup(*resolved) : nullptr;
+std::optional<DWORD> SimulatedMachineSetup::FileAttributes(std::u16string_view path) const {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    const auto node = resolved ? platform_.machine_->files.Lookup(*resolved) : nullptr;
     if (!node) return std::nullopt;
     return ReportedAttributes(*node);
 }
 
-const std::vector<std::u16string> &SimulatedPlatform::FilesOpenedForWriting() const {
-    return machine_->files.OpenedForWriting();
+const std::vector<std::u16string> &SimulatedMachineSetup::FilesOpenedForWriting() const {
+    return platform_.machine_->files.OpenedForWriting();
 }
 
-std::map<std::u16string, std::string> SimulatedPlatform::AllFiles() const {
-    return machine_->files.AllFiles();
+std::map<std::u16string, std::string> SimulatedMachineSetup::AllFiles() const {
+    return platform_.machine_->files.AllFiles();
 }
 
-void SimulatedPlatform::SetCurrentDirectory(std::u16string_view path) {
-    machine_->files.SetCurrentDirectory(path);
+void SimulatedMachineSetup::SetCurrentDirectory(std::u16string_view path) {
+    platform_.machine_->files.SetCurrentDirectory(path);
 }
 
-void SimulatedPlatform::SetWindowsDirectory(std::u16string_view path) {
-    machine_->files.SetWindowsDirectory(path);
+void SimulatedMachineSetup::SetWindowsDirectory(std::u16string_view path) {
+    platform_.machine_->files.SetWindowsDirectory(path);
 }
 
-void SimulatedPlatform::SetTempPath(std::u16string_view path) {
-    machine_->files.SetTempDirectory(path);
+void SimulatedMachineSetup::SetTempPath(std::u16string_view path) {
+    platform_.machine_->files.SetTempDirectory(path);
 }
 
-std::u16string SimulatedPlatform::CurrentDirectory() const {
-    return machine_->files.CurrentDirectory().Text();
+std::u16string SimulatedMachineSetup::CurrentDirectory() const {
+    return platform_.machine_->files.CurrentDirectory().Text();
 }
 
-std::u16string SimulatedPlatform::WindowsDirectory() const {
-    return machine_->files.WindowsDirectory().Text();
+std::u16string SimulatedMachineSetup::WindowsDirectory() const {
+    return platform_.machine_->files.WindowsDirectory().Text();
 }
 
-std::u16string SimulatedPlatform::TempPath() const {
-    std::u16string text = machine_->files.TempDirectory().Text();
+std::u16string SimulatedMachineSetup::TempPath() const {
+    std::u16string text = platform_.machine_->files.TempDirectory().Text();
     if (text.back() != u'\\') text += u'\\';
     return text;
 }

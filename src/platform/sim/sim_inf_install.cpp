@@ -88,7 +88,7 @@ std::optional<std::u16string> ModelsSection(const InfLine &manufacturer,
     return best;
 }
 
-void AddRegLine(SimulatedPlatform &machine, const InfLine &line, std::u16string_view hkrPath) {
+void AddRegLine(SimulatedMachineSetup &machine, const InfLine &line, std::u16string_view hkrPath) {
     const auto &f = line.fields;
     if (f.empty() || !EqualsFoldAZ(f[0], u"HKR")) return;
     std::u16string key(hkrPath);
@@ -147,7 +147,8 @@ std::vector<std::u16string> DirectiveValues(const InfFile &inf, std::u16string_v
     return values;
 }
 
-std::u16string ServiceImagePath(const SimulatedPlatform &machine, const std::u16string &binary) {
+std::u16string ServiceImagePath(const SimulatedMachineSetup &machine,
+                                const std::u16string &binary) {
     const std::u16string windows = machine.WindowsDirectory() + u"\\";
     if (binary.size() > windows.size() &&
         EqualsFoldAZ(std::u16string_view(binary).substr(0, windows.size()), windows))
@@ -167,7 +168,7 @@ std::optional<std::u16string> DestinationFolder(const InfFile &inf, std::u16stri
     return path;
 }
 
-void CopyOne(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view packageFolder,
+void CopyOne(SimulatedMachineSetup &machine, const InfFile &inf, std::u16string_view packageFolder,
              const std::u16string &folder, const std::u16string &target,
              const std::u16string &sourceName) {
     std::u16string source(packageFolder);
@@ -246,14 +247,14 @@ DriverRank RankOf(std::u16string_view date, std::u16string_view version) {
     return rank;
 }
 
-void ApplyAddReg(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view section,
+void ApplyAddReg(SimulatedMachineSetup &machine, const InfFile &inf, std::u16string_view section,
                  std::u16string_view hkrPath) {
     for (const auto &name : DirectiveValues(inf, section, u"AddReg"))
         if (const InfSection *addReg = inf.Section(name))
             for (const auto &line : addReg->lines) AddRegLine(machine, line, hkrPath);
 }
 
-std::optional<std::u16string> InstallServices(SimulatedPlatform &machine, const InfFile &inf,
+std::optional<std::u16string> InstallServices(SimulatedMachineSetup &machine, const InfFile &inf,
                                               std::u16string_view section) {
     std::optional<std::u16string> associated;
     const InfSection *services = inf.Section(std::u16string(section) + u".Services");
@@ -278,8 +279,9 @@ std::optional<std::u16string> InstallServices(SimulatedPlatform &machine, const 
     return associated;
 }
 
-void CopyDriverFiles(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view section,
-                     std::u16string_view packageFolder, const InfDirIds &dirIds) {
+void CopyDriverFiles(SimulatedMachineSetup &machine, const InfFile &inf,
+                     std::u16string_view section, std::u16string_view packageFolder,
+                     const InfDirIds &dirIds) {
     for (const auto &list : DirectiveValues(inf, section, u"CopyFiles")) {
         if (list.front() == u'@') {
             if (const auto folder = DestinationFolder(inf, u"DefaultDestDir", dirIds))

@@ -41,18 +41,19 @@ DriverRank RankOf(std::u16string_view date, std::u16string_view version);
 
 // The AddReg sections of an install section, with HKR meaning `hkrPath`.
 // Lines of other roots are not applied.
-void ApplyAddReg(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view section,
+void ApplyAddReg(SimulatedMachineSetup &machine, const InfFile &inf, std::u16string_view section,
                  std::u16string_view hkrPath);
 
 // The services of the section's ".Services" part; the name of the one
 // marked as the device's function driver, if any.
-std::optional<std::u16string> InstallServices(SimulatedPlatform &machine, const InfFile &inf,
+std::optional<std::u16string> InstallServices(SimulatedMachineSetup &machine, const InfFile &inf,
                                               std::u16string_view section);
 
 // Copies the files of the section's CopyFiles lists from the INF's folder
 // to their destination folders. A file missing from the package is passed
 // over.
-void CopyDriverFiles(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view section,
-                     std::u16string_view packageFolder, const InfDirIds &dirIds);
+void CopyDriverFiles(SimulatedMachineSetup &machine, const InfFile &inf,
+                     std::u16string_view section, std::u16string_view packageFolder,
+                     const InfDirIds &dirIds);
 
 }  // namespace cvl::sim

@@ -104,30 +104,30 @@ void SimulatedPlatform::ExitProcess(UINT exitCode) {
     machine_->processes.SetExitProcessCode(exitCode);
 }
 
-void SimulatedPlatform::SetProgram(std::u16string_view modulePath, DWORD processId) {
-    if (const auto path = machine_->files.Resolve(modulePath))
-        machine_->processes.InstallProgram(*path, processId);
+void SimulatedMachineSetup::SetProgram(std::u16string_view modulePath, DWORD processId) {
+    if (const auto path = platform_.machine_->files.Resolve(modulePath))
+        platform_.machine_->processes.InstallProgram(*path, processId);
 }
 
-std::u16string SimulatedPlatform::ProgramPath() const {
-    return machine_->processes.ProgramPath();
+std::u16string SimulatedMachineSetup::ProgramPath() const {
+    return platform_.machine_->processes.ProgramPath();
 }
 
-std::string SimulatedPlatform::ProgramContents() const {
-    return machine_->processes.ProgramContents();
+std::string SimulatedMachineSetup::ProgramContents() const {
+    return platform_.machine_->processes.ProgramContents();
 }
 
-void SimulatedPlatform::SetToolExitCode(std::u16string_view imagePath, DWORD exitCode) {
-    if (const auto path = machine_->files.Resolve(imagePath))
-        machine_->processes.SetToolExitCode(*path, exitCode);
+void SimulatedMachineSetup::SetToolExitCode(std::u16string_view imagePath, DWORD exitCode) {
+    if (const auto path = platform_.machine_->files.Resolve(imagePath))
+        platform_.machine_->processes.SetToolExitCode(*path, exitCode);
 }
 
-const std::vector<ProcessRecord> &SimulatedPlatform::Processes() const {
-    return machine_->processes.Records();
+const std::vector<ProcessRecord> &SimulatedMachineSetup::Processes() const {
+    return platform_.machine_->processes.Records();
 }
 
-void SimulatedPlatform::FinishRunAndStartChildren(DWORD exitCode, const ProgramEntry &entry) {
-    Machine &m = *machine_;
+void SimulatedMachineSetup::FinishRunAndStartChildren(DWORD exitCode, const ProgramEntry &entry) {
+    SimulatedPlatform::Machine &m = *platform_.machine_;
     ProcessState &finished = m.processes.Current();
     if (finished.running)
         m.processes.End(finished, m.processes.ExitProcessCode().value_or(exitCode));
@@ -137,31 +137,31 @@ void SimulatedPlatform::FinishRunAndStartChildren(DWORD exitCode, const ProgramE
         next->hasRun = true;
         m.processes.MakeCurrent(*next);
         const DWORD code =
-            entry ? entry(*this, std::u16string(CommandTailOf(next->commandLine))) : 0;
+            entry ? entry(platform_, std::u16string(CommandTailOf(next->commandLine))) : 0;
         m.processes.End(*next, m.processes.ExitProcessCode().value_or(code));
     }
 }
 
-void SimulatedPlatform::AddForeignProcess(DWORD processId, bool running) {
-    machine_->processes.AddForeign(processId, running);
+void SimulatedMachineSetup::AddForeignProcess(DWORD processId, bool running) {
+    platform_.machine_->processes.AddForeign(processId, running);
 }
 
-std::optional<UINT> SimulatedPlatform::ExitProcessCode() const {
-    return machine_->processes.ExitProcessCode();
+std::optional<UINT> SimulatedMachineSetup::ExitProcessCode() const {
+    return platform_.machine_->processes.ExitProcessCode();
 }
 
-DWORD SimulatedPlatform::CurrentProcessId() const {
-    return machine_->processes.CurrentId();
+DWORD SimulatedMachineSetup::CurrentProcessId() const {
+    return platform_.machine_->processes.CurrentId();
 }
 
-std::optional<DWORD> SimulatedPlatform::ExitCodeOf(DWORD processId) const {
-    const ProcessState *found = machine_->processes.Find(processId);
+std::optional<DWORD> SimulatedMachineSetup::ExitCodeOf(DWORD processId) const {
+    const ProcessState *found = platform_.machine_->processes.Find(processId);
     if (found == nullptr) return std::nullopt;
     return found->running ? STILL_ACTIVE : found->exitCode;
 }
 
-const std::vector<WaitRecord> &SimulatedPlatform::Waits() const {
-    return machine_->processes.Waits();
+const std::vector<WaitRecord> &SimulatedMachineSetup::Waits() const {
+    return platform_.machine_->processes.Waits();
 }
 
 }  // namespace cvl::sim

@@ -207,23 +207,23 @@ bool Registry::DeleteTree(RegKeyNode &key) {
     return true;
 }
 
-bool SimulatedPlatform::SetRegValue(std::u16string_view keyPath, std::u16string_view name,
-                                    DWORD type, std::vector<BYTE> data) {
-    const auto key = machine_->registry.MakeKey(keyPath);
+bool SimulatedMachineSetup::SetRegValue(std::u16string_view keyPath, std::u16string_view name,
+                                        DWORD type, std::vector<BYTE> data) {
+    const auto key = platform_.machine_->registry.MakeKey(keyPath);
     if (!key) return false;
     key->SetValue(name, RegValue{type, std::move(data)});
     return true;
 }
 
-bool SimulatedPlatform::SetRegString(std::u16string_view keyPath, std::u16string_view name,
-                                     std::u16string_view text, DWORD type) {
+bool SimulatedMachineSetup::SetRegString(std::u16string_view keyPath, std::u16string_view name,
+                                         std::u16string_view text, DWORD type) {
     std::vector<BYTE> bytes = TextBytes(text);
     AppendZero(bytes);
     return SetRegValue(keyPath, name, type, std::move(bytes));
 }
 
-bool SimulatedPlatform::SetRegMultiString(std::u16string_view keyPath, std::u16string_view name,
-                                          const std::vector<std::u16string> &texts) {
+bool SimulatedMachineSetup::SetRegMultiString(std::u16string_view keyPath, std::u16string_view name,
+                                              const std::vector<std::u16string> &texts) {
     std::vector<BYTE> bytes;
     for (const auto &text : texts) {
         const std::vector<BYTE> one = TextBytes(text);
@@ -234,42 +234,42 @@ bool SimulatedPlatform::SetRegMultiString(std::u16string_view keyPath, std::u16s
     return SetRegValue(keyPath, name, REG_MULTI_SZ, std::move(bytes));
 }
 
-bool SimulatedPlatform::SetRegDword(std::u16string_view keyPath, std::u16string_view name,
-                                    DWORD value) {
+bool SimulatedMachineSetup::SetRegDword(std::u16string_view keyPath, std::u16string_view name,
+                                        DWORD value) {
     std::vector<BYTE> bytes(4);
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(value >> (8 * i));
     return SetRegValue(keyPath, name, REG_DWORD, std::move(bytes));
 }
 
-bool SimulatedPlatform::DeleteRegValue(std::u16string_view keyPath, std::u16string_view name) {
-    const auto key = machine_->registry.FindKey(keyPath);
+bool SimulatedMachineSetup::DeleteRegValue(std::u16string_view keyPath, std::u16string_view name) {
+    const auto key = platform_.machine_->registry.FindKey(keyPath);
     return key && key->RemoveValue(name);
 }
 
-bool SimulatedPlatform::CreateRegKey(std::u16string_view keyPath) {
-    return machine_->registry.MakeKey(keyPath) != nullptr;
+bool SimulatedMachineSetup::CreateRegKey(std::u16string_view keyPath) {
+    return platform_.machine_->registry.MakeKey(keyPath) != nullptr;
 }
 
-bool SimulatedPlatform::DeleteRegTree(std::u16string_view keyPath) {
-    const auto key = machine_->registry.FindKey(keyPath);
-    return key && machine_->registry.DeleteTree(*key);
+bool SimulatedMachineSetup::DeleteRegTree(std::u16string_view keyPath) {
+    const auto key = platform_.machine_->registry.FindKey(keyPath);
+    return key && platform_.machine_->registry.DeleteTree(*key);
 }
 
-bool SimulatedPlatform::RegKeyExists(std::u16string_view keyPath) const {
-    return machine_->registry.FindKey(keyPath) != nullptr;
+bool SimulatedMachineSetup::RegKeyExists(std::u16string_view keyPath) const {
+    return platform_.machine_->registry.FindKey(keyPath) != nullptr;
 }
 
-std::optional<RegValue> SimulatedPlatform::GetRegValue(std::u16string_view keyPath,
-                                                       std::u16string_view name) const {
-    const auto key = machine_->registry.FindKey(keyPath);
+std::optional<RegValue> SimulatedMachineSetup::GetRegValue(std::u16string_view keyPath,
+                                                           std::u16string_view name) const {
+    const auto key = platform_.machine_->registry.FindKey(keyPath);
     if (!key) return std::nullopt;
     const RegValue *value = key->Value(name);
     if (value == nullptr) return std::nullopt;
     return *value;
 }
 
-std::optional<std::u16string> SimulatedPlatform::GetRegString(std::u16string_view keyPath,
-                                                              std::u16string_view name) const {
+std::optional<std::u16string> SimulatedMachineSetup::GetRegString(std::u16string_view keyPath,
+                                                                  std::u16string_view name) const {
     const auto value = GetRegValue(keyPath, name);
     if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) return std::nullopt;
     std::u16string text;
@@ -281,8 +281,8 @@ std::optional<std::u16string> SimulatedPlatform::GetRegString(std::u16string_vie
     return text;
 }
 
-std::optional<DWORD> SimulatedPlatform::GetRegDword(std::u16string_view keyPath,
-                                                    std::u16string_view name) const {
+std::optional<DWORD> SimulatedMachineSetup::GetRegDword(std::u16string_view keyPath,
+                                                        std::u16string_view name) const {
     const auto value = GetRegValue(keyPath, name);
     if (!value || value->type != REG_DWORD || value->data.size() < 4) return std::nullopt;
     DWORD result = 0;
@@ -290,16 +290,17 @@ std::optional<DWORD> SimulatedPlatform::GetRegDword(std::u16string_view keyPath,
     return result;
 }
 
-std::vector<std::u16string> SimulatedPlatform::RegSubkeyNames(std::u16string_view keyPath) const {
+std::vector<std::u16string> SimulatedMachineSetup::RegSubkeyNames(
+    std::u16string_view keyPath) const {
     std::vector<std::u16string> names;
-    if (const auto key = machine_->registry.FindKey(keyPath))
+    if (const auto key = platform_.machine_->registry.FindKey(keyPath))
         for (const auto &subkey : key->subkeys) names.push_back(subkey->name);
     return names;
 }
 
-std::vector<std::pair<std::u16string, RegValue>> SimulatedPlatform::RegValues(
+std::vector<std::pair<std::u16string, RegValue>> SimulatedMachineSetup::RegValues(
     std::u16string_view keyPath) const {
-    if (const auto key = machine_->registry.FindKey(keyPath)) return key->values;
+    if (const auto key = platform_.machine_->registry.FindKey(keyPath)) return key->values;
     return {};
 }
 

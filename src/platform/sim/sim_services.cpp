@@ -41,8 +41,8 @@ void StoreText(char16_t (&slot)[N], std::u16string_view text) {
 
 }  // namespace
 
-void SimulatedPlatform::AddService(std::u16string_view name, std::u16string_view imagePath,
-                                   DWORD type, DWORD start) {
+void SimulatedMachineSetup::AddService(std::u16string_view name, std::u16string_view imagePath,
+                                       DWORD type, DWORD start) {
     const std::u16string key = ServiceKey(name);
     SetRegString(key, u"ImagePath", imagePath, REG_EXPAND_SZ);
     SetRegDword(key, u"Type", type);
@@ -72,7 +72,7 @@ SC_HANDLE SimulatedPlatform::OpenServiceW(SC_HANDLE manager, const char16_t *ser
     if (serviceName == nullptr) return m.Fail(RPC_X_NULL_REF_POINTER, SC_HANDLE{nullptr});
     // A service is a key under Services with its type.
     const std::u16string key = ServiceKey(serviceName);
-    if (*serviceName == u'\0' || !GetRegDword(key, u"Type"))
+    if (*serviceName == u'\0' || !setup_.GetRegDword(key, u"Type"))
         return m.Fail(ERROR_SERVICE_DOES_NOT_EXIST, SC_HANDLE{nullptr});
     return static_cast<SC_HANDLE>(m.handles.Add(ServiceObject{serviceName, access}));
 }
@@ -87,10 +87,10 @@ BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *co
     if (bytesNeeded == nullptr) return m.FailWith(RPC_X_NULL_REF_POINTER);
     if (bufferSize > kMaxConfigBuffer) return m.FailWith(ERROR_INVALID_PARAMETER);
     const std::u16string key = ServiceKey(object->name);
-    if (!GetRegDword(key, u"Type")) return m.FailWith(ERROR_SERVICE_DOES_NOT_EXIST);
+    if (!setup_.GetRegDword(key, u"Type")) return m.FailWith(ERROR_SERVICE_DOES_NOT_EXIST);
 
-    const auto imagePath = GetRegString(key, u"ImagePath");
-    const auto dependencies = MultiStrings(GetRegValue(key, u"DependOnService"));
+    const auto imagePath = setup_.GetRegString(key, u"ImagePath");
+    const auto dependencies = MultiStrings(setup_.GetRegValue(key, u"DependOnService"));
     DWORD dependencyBytes = 2 * sizeof(char16_t);
     if (!dependencies.empty()) {
         dependencyBytes = sizeof(char16_t);
@@ -99,14 +99,14 @@ BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *co
     }
     // A 32-bit program gets the 32-bit record, with 4-byte pointers.
     const DWORD needed = (m.system.Wow64() ? kConfigRecord32 : kConfigRecord64) +
-                         StringBytes(imagePath) + StringBytes(GetRegString(key, u"Group")) +
-                         dependencyBytes + StringBytes(GetRegString(key, u"ObjectName")) +
-                         StringBytes(GetRegString(key, u"DisplayName"));
+                         StringBytes(imagePath) + StringBytes(setup_.GetRegString(key, u"Group")) +
+                         dependencyBytes + StringBytes(setup_.GetRegString(key, u"ObjectName")) +
+                         StringBytes(setup_.GetRegString(key, u"DisplayName"));
     *bytesNeeded = needed;
     if (config == nullptr || bufferSize < needed) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);
-    config->dwServiceType = GetRegDword(key, u"Type").value_or(0);
-    config->dwStartType = GetRegDword(key, u"Start").value_or(SERVICE_DEMAND_START);
-    config->dwErrorControl = GetRegDword(key, u"ErrorControl").value_or(0);
+    config->dwServiceType = setup_.GetRegDword(key, u"Type").value_or(0);
+    config->dwStartType = setup_.GetRegDword(key, u"Start").value_or(SERVICE_DEMAND_START);
+    config->dwErrorControl = setup_.GetRegDword(key, u"ErrorControl").value_or(0);
     StoreText(config->lpBinaryPathName, imagePath.value_or(u""));
     m.lastError = ERROR_SUCCESS;
     return TRUE;

@@ -29,14 +29,14 @@ bool KnowsExtendedRecord(const VersionReport &version) {
 
 }  // namespace
 
-void SimulatedPlatform::SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build,
-                                   std::u16string servicePack) {
-    machine_->system.SetVersion(
+void SimulatedMachineSetup::SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build,
+                                       std::u16string servicePack) {
+    platform_.machine_->system.SetVersion(
         VersionReport{platformId, major, minor, build, std::move(servicePack)});
 }
 
-VersionReport SimulatedPlatform::Version() const {
-    return machine_->system.Version();
+VersionReport SimulatedMachineSetup::Version() const {
+    return platform_.machine_->system.Version();
 }
 
 BOOL SimulatedPlatform::GetVersionExW(OsVersionInfoEx &info) {
@@ -74,12 +74,12 @@ int SimulatedPlatform::MessageBoxW(const char16_t *text, const char16_t *caption
         MessageBoxRecord{text != nullptr ? text : u"", caption != nullptr ? caption : u"", type});
 }
 
-void SimulatedPlatform::SetMessageBoxAnswer(int answer) {
-    machine_->system.SetMessageBoxAnswer(answer);
+void SimulatedMachineSetup::SetMessageBoxAnswer(int answer) {
+    platform_.machine_->system.SetMessageBoxAnswer(answer);
 }
 
-const std::vector<MessageBoxRecord> &SimulatedPlatform::MessageBoxes() const {
-    return machine_->system.MessageBoxes();
+const std::vector<MessageBoxRecord> &SimulatedMachineSetup::MessageBoxes() const {
+    return platform_.machine_->system.MessageBoxes();
 }
 
 void SimulatedPlatform::Sleep(DWORD milliseconds) {
@@ -93,16 +93,16 @@ DWORD SimulatedPlatform::GetTickCount() {
     return machine_->system.Ticks();
 }
 
-DWORD SimulatedPlatform::Now() const {
-    return machine_->system.Ticks();
+DWORD SimulatedMachineSetup::Now() const {
+    return platform_.machine_->system.Ticks();
 }
 
-void SimulatedPlatform::SetTickCount(DWORD ticks) {
-    machine_->system.SetTicks(ticks);
+void SimulatedMachineSetup::SetTickCount(DWORD ticks) {
+    platform_.machine_->system.SetTicks(ticks);
 }
 
-const std::vector<DWORD> &SimulatedPlatform::Sleeps() const {
-    return machine_->system.Sleeps();
+const std::vector<DWORD> &SimulatedMachineSetup::Sleeps() const {
+    return platform_.machine_->system.Sleeps();
 }
 
 HLOCAL SimulatedPlatform::LocalAlloc(UINT flags, std::size_t bytes) {

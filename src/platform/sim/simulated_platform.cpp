@@ -35,16 +35,16 @@ SimulatedPlatform::SimulatedPlatform() : machine_(std::make_unique<Machine>()) {
 
 SimulatedPlatform::~SimulatedPlatform() = default;
 
-std::size_t SimulatedPlatform::OpenHandleCount() const {
-    return machine_->handles.Count();
+std::size_t SimulatedMachineSetup::OpenHandleCount() const {
+    return platform_.machine_->handles.Count();
 }
 
-std::size_t SimulatedPlatform::OpenHandleCount(HandleKind kind) const {
-    return machine_->handles.Count(kind);
+std::size_t SimulatedMachineSetup::OpenHandleCount(HandleKind kind) const {
+    return platform_.machine_->handles.Count(kind);
 }
 
-std::size_t SimulatedPlatform::OutstandingAllocations() const {
-    return machine_->memory.Count();
+std::size_t SimulatedMachineSetup::OutstandingAllocations() const {
+    return platform_.machine_->memory.Count();
 }
 
 DWORD SimulatedPlatform::GetLastError() {

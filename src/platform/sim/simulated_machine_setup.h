@@ -1,0 +1,180 @@
+// The simulated machine as a test or a tool sees it from outside: helpers
+// that seed it (versions, keys, files, devices, services, processes) and
+// that read back what a run did (timelines, records, open handles). They
+// stand apart from the platform's calls, which the logic makes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/sim/simulated_machine_types.h"
+
+namespace cvl::sim {
+
+class SimulatedPlatform;
+
+class SimulatedMachineSetup {
+public:
+    explicit SimulatedMachineSetup(SimulatedPlatform &platform) : platform_(platform) {}
+    SimulatedMachineSetup(const SimulatedMachineSetup &) = delete;
+    SimulatedMachineSetup &operator=(const SimulatedMachineSetup &) = delete;
+
+    // Version report.
+    void SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build = 0,
+                    std::u16string servicePack = u"");
+
+    VersionReport Version() const;
+
+    // Registry paths are "HKLM\\Software\\X" or "HKCU\\..." (also the long
+    // hive names). Keys are created with every missing parent. The setters
+    // answer false when the path names no hive.
+    bool SetRegValue(std::u16string_view keyPath, std::u16string_view name, DWORD type,
+                     std::vector<BYTE> data);
+    // Stores the text with its terminating zero.
+    bool SetRegString(std::u16string_view keyPath, std::u16string_view name,
+                      std::u16string_view text, DWORD type = REG_SZ);
+    // Stores each text with its zero, and the zero that ends the list.
+    bool SetRegMultiString(std::u16string_view keyPath, std::u16string_view name,
+                           const std::vector<std::u16string> &texts);
+    bool SetRegDword(std::u16string_view keyPath, std::u16string_view name, DWORD value);
+    bool CreateRegKey(std::u16string_view keyPath);
+    // False when there is no such key or value.
+    bool DeleteRegValue(std::u16string_view keyPath, std::u16string_view name);
+    // Removes a key with everything below it (open handles to it then see
+    // ERROR_KEY_DELETED). False when there is no such key.
+    bool DeleteRegTree(std::u16string_view keyPath);
+    bool RegKeyExists(std::u16string_view keyPath) const;
+    // The subkey names and the values of a key, in enumeration order.
+    std::vector<std::u16string> RegSubkeyNames(std::u16string_view keyPath) const;
+    std::vector<std::pair<std::u16string, RegValue>> RegValues(std::u16string_view keyPath) const;
+    std::optional<RegValue> GetRegValue(std::u16string_view keyPath,
+                                        std::u16string_view name) const;
+    // The string held by a REG_SZ/REG_EXPAND_SZ value, up to its first zero.
+    std::optional<std::u16string> GetRegString(std::u16string_view keyPath,
+                                               std::u16string_view name) const;
+    std::optional<DWORD> GetRegDword(std::u16string_view keyPath, std::u16string_view name) const;
+
+    // Files: Windows paths ("C:\\setup\\cvlsetup.exe"); drive letters fold
+    // case, as do all names. Parents are created as needed. False when the
+    // path is not an absolute one or a directory stands in the way.
+    bool AddFile(std::u16string_view path, std::string contents,
+                 DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
+    bool AddDirectory(std::u16string_view path);
+    // Makes the folders of `path` and gives those that were there already
+    // the spelling `path` has: a disk keeps one spelling of a name, and a
+    // machine image's disk is the machine's, over the folders a fresh
+    // machine starts with.
+    bool AddDirectorySpelledAs(std::u16string_view path);
+    // Removes a file at once, whatever holds it. False when there is none.
+    bool RemoveFile(std::u16string_view path);
+    bool FileExists(std::u16string_view path) const;
+    bool DirectoryExists(std::u16string_view path) const;
+    std::optional<std::string> ReadFileContents(std::u16string_view path) const;
+    std::optional<DWORD> FileAttributes(std::u16string_view path) const;
+    // Every file, as full paths with their contents, in a stable order.
+    std::map<std::u16string, std::string> AllFiles() const;
+
+    // The full path of every file opened for writing, in the order of the
+    // opens, as the caller spelled the name; a run's report finds the files
+    // the run wrote here.
+    const std::vector<std::u16string> &FilesOpenedForWriting() const;
+
+    // Each directory is created when missing.
+    void SetCurrentDirectory(std::u16string_view path);
+    void SetWindowsDirectory(std::u16string_view path);  // system dir is <windows>\system32
+    void SetTempPath(std::u16string_view path);          // kept with its trailing backslash
+    std::u16string CurrentDirectory() const;
+    std::u16string WindowsDirectory() const;
+    std::u16string TempPath() const;
+    // The program that runs first: its path and its id. The file is created
+    // with marker contents when missing; whatever it holds is from then on
+    // "the program": a started copy of it runs the program again.
+    void SetProgram(std::u16string_view modulePath, DWORD processId = 1000);
+    std::u16string ProgramPath() const;
+    std::string ProgramContents() const;
+
+    // Processes.
+    // What a started executable that is not a copy of the program does:
+    // it ends at once with this exit code. Other executables that exist end
+    // at once with 0; missing ones fail to start with ERROR_FILE_NOT_FOUND.
+    void SetToolExitCode(std::u16string_view imagePath, DWORD exitCode);
+    // Every process started through CreateProcessW, in order.
+    const std::vector<ProcessRecord> &Processes() const;
+    // Ends the process that is running now with its exit code (the one it
+    // gave ExitProcess, if any), releases its handles (delete-on-close
+    // happens then), and runs every started process whose image holds the
+    // program's contents, one after the other in the order they were
+    // started, through `entry`, each with its own id and module path and
+    // the command tail the program's entry receives; processes those start
+    // run in turn. A chain of more than 64 program runs is cut there.
+    void FinishRunAndStartChildren(DWORD exitCode, const ProgramEntry &entry);
+    // Makes a process id known as ended or still running, for tests of
+    // waiting on another process.
+    void AddForeignProcess(DWORD processId, bool running);
+    // The exit code given to ExitProcess by the current run, if any.
+    std::optional<UINT> ExitProcessCode() const;
+    DWORD CurrentProcessId() const;
+    // STILL_ACTIVE while the process runs; none for an unknown id.
+    std::optional<DWORD> ExitCodeOf(DWORD processId) const;
+    // The waits on processes that timed out or failed, in order.
+    const std::vector<WaitRecord> &Waits() const;
+
+    // Message box.
+    void SetMessageBoxAnswer(int answer);
+    const std::vector<MessageBoxRecord> &MessageBoxes() const;
+
+    // Virtual clock.
+    DWORD Now() const;
+    void SetTickCount(DWORD ticks);
+    const std::vector<DWORD> &Sleeps() const;
+
+    // Devices. The registry holds what Windows stores of a device (the
+    // Enum key, the class key and the driver key) and stays the source of
+    // truth for ids and driver keys; the machine adds the runtime node.
+    // Adds the device as Windows stores it and returns the driver key's
+    // path ("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{...}\\0000"),
+    // or u"" without one.
+    std::u16string AddDevice(const DeviceSpec &device);
+    // Nothing once the device was removed (or never existed).
+    std::optional<DeviceNodeState> DeviceState(std::u16string_view instanceId) const;
+    // Everything that changed the machine's devices, and every sleep, in
+    // order: "sleep 1000", "disable <instance id>", "enable <instance id>",
+    // "remove <instance id>", "update <instance id> <inf path>",
+    // "reenumerate".
+    std::vector<std::string> Timeline() const;
+    // The class-installer requests made, in order, whether or not they
+    // changed anything: "DIF_PROPERTYCHANGE DICS_DISABLE <instance id>",
+    // "DIF_PROPERTYCHANGE DICS_ENABLE <instance id>",
+    // "DIF_REMOVE <instance id>".
+    std::vector<std::string> ClassInstallerCalls() const;
+    // A 32-bit program on 64-bit Windows: driver updates fail with
+    // ERROR_IN_WOW64.
+    void SetWow64(bool wow64);
+
+    // Services, stored under HKLM\\SYSTEM\\CurrentControlSet\\Services\\<name>.
+    void AddService(std::u16string_view name, std::u16string_view imagePath, DWORD type = 1,
+                    DWORD start = 3);
+
+    // The CM rescan calls that were accepted, in order ("connect",
+    // "locate", "reenumerate:<flags>", "disconnect").
+    const std::vector<std::string> &DeviceTreeCalls() const;
+
+    // Handles still open (keys, files, finds, processes and threads, device
+    // lists, INF files, service handles, machine connections); a test
+    // checks that an operation released everything it opened.
+    std::size_t OpenHandleCount() const;
+    std::size_t OpenHandleCount(HandleKind kind) const;
+    // LocalAlloc blocks not yet given back with LocalFree.
+    std::size_t OutstandingAllocations() const;
+
+private:
+    SimulatedPlatform &platform_;
+};
+
+}  // namespace cvl::sim
