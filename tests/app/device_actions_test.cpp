@@ -125,7 +125,7 @@ TEST_F(DeviceActionsTest, NicIdMarkersOfDisableAndEnable) {
 }
 
 TEST_F(DeviceActionsTest, AnUnwritableMarkerStillEndsWithZero) {
-    machine.Fail(Op::CreateFileW, ERROR_ACCESS_DENIED, 2);  // the log opens first
+    machine.Setup().Fail(Op::CreateFileW, ERROR_ACCESS_DENIED, 2);  // the log opens first
     EXPECT_EQ(RunTail(machine, u"/dnicdrv /nicid {x}"), 0u);
     EXPECT_FALSE(machine.Setup().FileExists(u"C:\\setup\\Completed.txt"));
 }
@@ -167,7 +167,7 @@ TEST_F(DeviceActionsTest, PresenceAnswerIsNotWrittenWhenItsKeysCannotBeOpened) {
     for (const Case &c : {Case{Op::RegOpenKeyExW, 0}, Case{Op::RegCreateKeyExW, 2}}) {
         sim::SimulatedPlatform fresh;
         fresh.Setup().CreateRegKey(u"HKLM\\Software");
-        fresh.Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
+        fresh.Setup().Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
         EXPECT_EQ(RunTail(fresh, u"/chknicexist /vistab703"), 0u) << c.operation;
         EXPECT_FALSE(fresh.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup\\VISTA_B703"))
             << c.operation;

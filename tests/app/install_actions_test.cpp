@@ -124,7 +124,7 @@ TEST(RecordVersionActionTest, HasNoLineRetryOrEnableOfItsOwn) {
     const Lines log = LogLines(*LogOf(machine));
     EXPECT_EQ(log.front(), "The file path...");
     EXPECT_TRUE(machine.Setup().Sleeps().empty());
-    EXPECT_EQ(machine.CallCount(Op::SetupDiGetClassDevsW), 0u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::SetupDiGetClassDevsW), 0u);
 }
 
 void SeedPolicy(sim::SimulatedPlatform &machine) {
@@ -182,7 +182,7 @@ TEST(SigningPolicyTest, IsRestoredAfterASuccessfulAndAFailedInstall) {
         EXPECT_EQ(RunTail(machine, c.tail), c.exitCode);
         ExpectOriginalPolicy(machine);
         // Relaxed and put back: two writes for each value.
-        EXPECT_EQ(machine.CallCount(Op::RegSetValueExW) >= 4, true);
+        EXPECT_EQ(machine.Setup().CallCount(Op::RegSetValueExW) >= 4, true);
     }
 }
 

@@ -105,7 +105,7 @@ TEST(OsDetectTest, InjectedFailuresOfTheVersionReport) {
         SCOPED_TRACE(c.failingCall);
         sim::SimulatedPlatform platform;
         platform.Setup().SetVersion(kNt, 6, 0);
-        platform.Fail(Op::GetVersionExW, ERROR_INVALID_PARAMETER, c.failingCall);
+        platform.Setup().Fail(Op::GetVersionExW, ERROR_INVALID_PARAMETER, c.failingCall);
         EXPECT_EQ(DetectOsKind(platform), c.kind);
     }
 }

@@ -92,7 +92,7 @@ TEST_F(RunInstallerTest, ABoxThatCannotBeShownIsNoCancel) {
     // Only Cancel stops the run; a failed box goes on as OK does.
     sim::SimulatedPlatform answeredOk;
     const DWORD okCode = RunTail(answeredOk, u"/uninstaller /dbgmsg");
-    machine.Fail(Op::MessageBoxW, ERROR_INVALID_WINDOW_HANDLE);
+    machine.Setup().Fail(Op::MessageBoxW, ERROR_INVALID_WINDOW_HANDLE);
     EXPECT_EQ(RunTail(machine, u"/uninstaller /dbgmsg"), okCode);
     EXPECT_EQ(LogOf(machine), LogOf(answeredOk));
     EXPECT_NE(okCode, 0u);

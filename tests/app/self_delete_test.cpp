@@ -89,7 +89,7 @@ TEST_F(SelfDeleteTest, FirstStageFailuresLeaveTheProgramAndNoCopy) {
         SCOPED_TRACE(operation);
         sim::SimulatedPlatform fresh;
         fresh.Setup().SetTempPath(kTempDir);
-        fresh.Fail(operation, ERROR_ACCESS_DENIED);
+        fresh.Setup().Fail(operation, ERROR_ACCESS_DENIED);
         SelfDelete(fresh, firstStage);
         fresh.Setup().FinishRunAndStartChildren(
             0, [](Platform &p, std::u16string tail) { return RunInstaller(p, tail); });

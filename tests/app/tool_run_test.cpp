@@ -66,7 +66,7 @@ TEST_F(PnputilActionTest, CommandLineMustFitTwoHundredSixtyCharacters) {
 TEST_F(PnputilActionTest, AnUnreadableWindowsDirectoryStartsNothing) {
     machine.Setup().AddFile(kPnputil, "tool");
     machine.Setup().SetToolExitCode(kPnputil, 4);
-    machine.Fail(Op::GetWindowsDirectoryW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::GetWindowsDirectoryW, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunTail(machine, u"/rp"), 0u);
     EXPECT_TRUE(machine.Setup().Processes().empty());
     EXPECT_EQ(LogOf(machine), ToUtf8(kCouldNotExecute) + "\r\nExit code: = 0\r\n");
@@ -94,7 +94,7 @@ TEST(RunProcessAndWaitTest, ReturnsTheToolsExitCodeAndZeroWhenItDoesNotStart) {
     std::u16string missing = u"C:\\t\\none.exe ";
     EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\none.exe", missing), 0u);
     // An exit code that cannot be read counts as 0; the handles still go.
-    machine.Fail(Op::GetExitCodeProcess, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::GetExitCodeProcess, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\tool.exe", command), 0u);
     EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
@@ -116,7 +116,7 @@ TEST(MarkCompatibilityPersistedTest, SetsAndOverwritesTheValueForTheFullPath) {
 TEST(MarkCompatibilityPersistedTest, FailuresWriteNothing) {
     for (Op operation : {Op::GetModuleFileNameW, Op::RegCreateKeyExW}) {
         sim::SimulatedPlatform machine;
-        machine.Fail(operation, ERROR_ACCESS_DENIED);
+        machine.Setup().Fail(operation, ERROR_ACCESS_DENIED);
         MarkCompatibilityPersisted(machine);
         EXPECT_FALSE(machine.Setup().GetRegValue(kPersistedKey, test::kProgramPath)) << operation;
     }
@@ -149,11 +149,11 @@ TEST(RescanTest, FailuresAreIgnoredAndAFailedConnectionIsNotDisconnected) {
           Case{Op::CM_Locate_DevNode_ExW, {"connect", "disconnect"}},
           Case{Op::CM_Reenumerate_DevNode_Ex, {"connect", "locate", "disconnect"}}}) {
         sim::SimulatedPlatform machine;
-        machine.Fail(c.operation, CR_FAILURE);
+        machine.Setup().Fail(c.operation, CR_FAILURE);
         EXPECT_FALSE(RescanHardware(machine)) << c.operation;
         EXPECT_EQ(machine.Setup().DeviceTreeCalls(), c.calls) << c.operation;
         sim::SimulatedPlatform run;
-        run.Fail(c.operation, CR_FAILURE);
+        run.Setup().Fail(c.operation, CR_FAILURE);
         EXPECT_EQ(RunTail(run, u"/hwscan"), 0u);
         EXPECT_EQ(run.Setup().Sleeps(), std::vector<DWORD>{3000});
     }

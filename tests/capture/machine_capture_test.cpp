@@ -134,7 +134,7 @@ TEST(MachineCapture, KeepsDeviceStatesServicesAndPublishedInfs) {
 TEST(MachineCapture, AKeyThatCannotBeReadIsNamedAndTheRestIsCaptured) {
     SimulatedPlatform machine;
     LoadDemo(machine);
-    machine.Fail(sim::Op::RegEnumValueW, ERROR_ACCESS_DENIED, 3);
+    machine.Setup().Fail(sim::Op::RegEnumValueW, ERROR_ACCESS_DENIED, 3);
     ScratchFolder scratch;
     const CapturedMachine captured = CaptureInto(machine, scratch.path() / "image");
     ASSERT_EQ(captured.problems.size(), 1u);

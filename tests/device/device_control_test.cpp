@@ -131,7 +131,7 @@ TEST_F(DeviceControlTest, AFailedRequestDoesNotStopTheWalk) {
     auto second = PciAdapter(u"B705", u"2");
     machine.Setup().AddDevice(first);
     machine.Setup().AddDevice(second);
-    machine.Fail(Op::SetupDiSetClassInstallParamsW, ERROR_INVALID_PARAMETER, 1);
+    machine.Setup().Fail(Op::SetupDiSetClassInstallParamsW, ERROR_INVALID_PARAMETER, 1);
     SetFamilyAdaptersState(machine, state, FamilyPcie, AdapterSwitch::Off);
     EXPECT_EQ(machine.Setup().Timeline(),
               std::vector<std::string>{"disable " + Utf8(second.instanceId)});
@@ -140,7 +140,7 @@ TEST_F(DeviceControlTest, AFailedRequestDoesNotStopTheWalk) {
 
 TEST_F(DeviceControlTest, AFailedDeviceListSwitchesNothing) {
     machine.Setup().AddDevice(PciAdapter(u"B702"));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
     SetFamilyAdaptersState(machine, state, FamilyPcie, AdapterSwitch::Off);
     SetAdapterStateById(machine, state, u"x", AdapterSwitch::Off);
     EXPECT_TRUE(machine.Setup().ClassInstallerCalls().empty());

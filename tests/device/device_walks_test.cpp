@@ -74,11 +74,11 @@ TEST(HardwareIdWalkTest, FailuresSkipTheDeviceOrTheWalk) {
     sim::SimulatedPlatform machine;
     machine.Setup().AddDevice(Device(u"ROOT\\A\\0000", {u"A1"}));
     machine.Setup().AddDevice(Device(u"ROOT\\B\\0000", {u"B1"}));
-    machine.Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
+    machine.Setup().Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
     Recorder recorder;
     EXPECT_TRUE(ForEachPresentDevice(machine, recorder));
     EXPECT_EQ(recorder.seen, (std::vector<std::string>{"B1", "|"}));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
     Recorder none;
     EXPECT_FALSE(ForEachPresentDevice(machine, none));
     EXPECT_TRUE(none.seen.empty());
@@ -146,12 +146,12 @@ TEST(NetworkAdapterWalkTest, UnreadableNodesAndKeysArePassedOver) {
     machine.Setup().AddDevice(noKey);
     machine.Setup().AddDevice(PciAdapter(u"B702", u"2"));
     machine.Setup().AddDevice(PciAdapter(u"B705", u"3"));
-    machine.Fail(Op::CM_Get_DevNode_Status, CR_FAILURE, 2);
+    machine.Setup().Fail(Op::CM_Get_DevNode_Status, CR_FAILURE, 2);
     AdapterRecorder recorder(machine);
     ForEachNetworkAdapter(machine, AdapterFilter::AnyState, recorder);
     EXPECT_EQ(recorder.keysNotOpened, 1);
     EXPECT_EQ(recorder.matched, std::vector<std::string>{"pci\\ven_1f3a&dev_b705&subsys_00011043"});
-    machine.Fail(Op::SetupDiClassGuidsFromNameW, ERROR_INVALID_PARAMETER);
+    machine.Setup().Fail(Op::SetupDiClassGuidsFromNameW, ERROR_INVALID_PARAMETER);
     AdapterRecorder none(machine);
     EXPECT_FALSE(ForEachNetworkAdapter(machine, AdapterFilter::AnyState, none));
     EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);

@@ -158,7 +158,7 @@ TEST_F(PresenceCheckTest, AFailedSecondStageListAnswersAbsent) {
     auto driverless = PciAdapter(u"B707");
     driverless.withDriverKey = false;
     machine.Setup().AddDevice(driverless);
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER, 2);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER, 2);
     EXPECT_FALSE(ChkNicExist(machine, state, query));
     EXPECT_EQ(machine.Setup().OpenHandleCount(), 1u);  // only the log
 }

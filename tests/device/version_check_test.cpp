@@ -161,7 +161,7 @@ TEST_F(VersionCheckTest, AFailedWriteStopsAfterThatAdapter) {
     const std::u16string first = machine.Setup().AddDevice(PciAdapter(u"B702", u"1"));
     const std::u16string second = machine.Setup().AddDevice(PciAdapter(u"B705", u"2"));
     AddParameter(u"wol_setting", u"wol_none");
-    machine.Fail(Op::RegSetValueExW, ERROR_ACCESS_DENIED, 1);
+    machine.Setup().Fail(Op::RegSetValueExW, ERROR_ACCESS_DENIED, 1);
     EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     EXPECT_FALSE(machine.Setup().GetRegValue(first, u"PnPCapabilities"));
     EXPECT_FALSE(machine.Setup().GetRegValue(second, u"PnPCapabilities"));
@@ -177,7 +177,7 @@ TEST_F(VersionCheckTest, UnreadableDriverKeysAreSkippedAndAFailedListIsZero) {
     machine.Setup().AddDevice(noVersion);
     AddParameter(u"wol_setting", u"wol_none");
     EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
     EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB701, keepNewerDriver),
               InstallNeed::NoAdapter);

@@ -156,7 +156,7 @@ TEST_F(PackageInfTest, LocateFailuresKeepWhatThePackageHad) {
     EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), PackageLocation::NotFound);
     EXPECT_EQ(state.PackageInfPath, u"C:\\setup\\Netcvle.inf");
     EXPECT_EQ(package.InfPath, u"earlier");
-    machine.Fail(Op::GetModuleFileNameW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::GetModuleFileNameW, ERROR_ACCESS_DENIED);
     EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), PackageLocation::NotFound);
 }
 

@@ -111,7 +111,7 @@ TEST_F(FamilyInstallTest, RecordVersionOnlyWritesTheVersion) {
     EXPECT_EQ(machine.Setup().RegSubkeyNames(u"HKLM\\Software\\CVLSetup"),
               (std::vector<std::u16string>{u"VISTA_B762"}));
     EXPECT_TRUE(machine.Setup().Timeline().empty());
-    EXPECT_EQ(machine.CallCount(Op::SetupCopyOEMInfW), 0u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::SetupCopyOEMInfW), 0u);
     EXPECT_EQ(LogLines(*LogOf(machine)), (Lines{"The file path...", "C:\\setup\\pkg",
                                                 "C:\\setup\\pkg\\netcvx64.inf", "Exit code: = 0"}));
 }
@@ -139,7 +139,7 @@ TEST_F(FamilyInstallTest, AMissingOrUnnamedInfEndsWithNine) {
             << ToUtf8(c.tail);
         EXPECT_FALSE(fresh.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup"));
         EXPECT_FALSE(fresh.Setup().RegKeyExists(u"HKLM\\Software\\Corvane"));
-        EXPECT_EQ(fresh.CallCount(Op::SetupAddToSourceListW), 0u);
+        EXPECT_EQ(fresh.Setup().CallCount(Op::SetupAddToSourceListW), 0u);
         EXPECT_TRUE(fresh.Setup().Timeline().empty());
     }
 }
@@ -163,7 +163,7 @@ TEST_F(FamilyInstallTest, TheRequirementCheckDecidesWhetherToGoOn) {
         EXPECT_EQ(RunTail(fresh, Tail(c.tail)), c.exitCode) << ToUtf8(c.tail);
         // The INF is in the store whatever the check said.
         EXPECT_EQ(fresh.Setup().GetRegString(kB701Key, u"InfName"), u"C:\\Windows\\INF\\oem0.inf");
-        EXPECT_EQ(fresh.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW) > 0, c.updated)
+        EXPECT_EQ(fresh.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW) > 0, c.updated)
             << ToUtf8(c.tail);
         // The status key only follows the updates.
         EXPECT_EQ(fresh.Setup().RegKeyExists(kNetworkStatus), c.updated) << ToUtf8(c.tail);
@@ -198,7 +198,7 @@ TEST_F(FamilyInstallTest, EachUpdateErrorHasItsLine) {
           Case{ERROR_NO_ASSOCIATED_SERVICE, {"Unknown error", "ErrorCode = -536870375"}}}) {
         sim::SimulatedPlatform fresh;
         AddPackage(fresh);
-        fresh.Fail(Op::UpdateDriverForPlugAndPlayDevicesW, c.error);
+        fresh.Setup().Fail(Op::UpdateDriverForPlugAndPlayDevicesW, c.error);
         EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab703 /ncfi")), 0u);
         Lines expected = {"Installing  = 'PCI\\VEN_1F3A&DEV_B703&CC_0200'"};
         expected.insert(expected.end(), c.lines.begin(), c.lines.end());
@@ -235,7 +235,7 @@ TEST_F(FamilyInstallTest, OemIdsOfTheB703FamilyAreListedAndUpdated) {
     const auto b701Apply = std::find(b701Log.begin(), b701Log.end(), "Apply VISTA B701 driver...");
     ASSERT_NE(b701Apply, b701Log.end());
     EXPECT_EQ(*(b701Apply - 1), "C:\\setup\\pkg\\netcvx64.inf");
-    EXPECT_EQ(b701.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
+    EXPECT_EQ(b701.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
 }
 
 TEST_F(FamilyInstallTest, TheFirstFamilyFlagWinsAndUsbFamiliesIgnoreOemIds) {
@@ -258,7 +258,7 @@ TEST_F(FamilyInstallTest, TheFirstFamilyFlagWinsAndUsbFamiliesIgnoreOemIds) {
         EXPECT_EQ(
             RunTail(fresh, Tail(std::u16string(u"/i /ncfi /oemvid 1f3a /oempid b701 ") + c.flag)),
             0u);
-        EXPECT_EQ(fresh.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), c.updates)
+        EXPECT_EQ(fresh.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), c.updates)
             << ToUtf8(c.flag);
         EXPECT_FALSE(fresh.Setup().RegKeyExists(kNetworkStatus));
         if (c.statusKey != nullptr) {
@@ -286,12 +286,12 @@ TEST_F(FamilyInstallTest, TheRetryCopyFollowsTheLastCopy) {
     for (const Case &c : {Case{1, false, true, 2}, Case{2, true, false, 3}}) {
         sim::SimulatedPlatform fresh;
         AddPackage(fresh);
-        fresh.Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED, c.failingCopy);
+        fresh.Setup().Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED, c.failingCopy);
         EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab701 /vdevq2dp /ncfi")), 0u);
         EXPECT_EQ(fresh.Setup().RegValues(kB701Key).size() == 2, c.mainRecorded) << c.failingCopy;
         EXPECT_EQ(fresh.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup\\VDEV_Q2DP"),
                   c.vdevRecorded);
-        EXPECT_EQ(fresh.CallCount(Op::SetupCopyOEMInfW), c.copies);
+        EXPECT_EQ(fresh.Setup().CallCount(Op::SetupCopyOEMInfW), c.copies);
         // The three virtual functions are updated with their own INF.
         const Lines log = LogLines(*LogOf(fresh));
         EXPECT_NE(
@@ -311,7 +311,7 @@ TEST_F(FamilyInstallTest, WindowsMeRegistersItsOwnSetupFolderAndSkipsTheCheck) {
     EXPECT_EQ(machine.Setup().GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B760", u"SourcePath"),
               u"C:\\Windows\\OPTIONS\\INSTALL");
     // No requirement check: the adapter on the package version is updated.
-    EXPECT_EQ(machine.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
     EXPECT_EQ(machine.Setup().DeviceTreeCalls(),
               (Lines{"connect", "locate", "reenumerate:1", "disconnect"}));
 }
@@ -335,15 +335,15 @@ TEST_F(FamilyInstallTest, Windows98LetsTheSystemFindTheB760Adapter) {
     EXPECT_EQ(machine.Setup().GetRegDword(sysDm, u"SearchFlags"), 0x00010008u);
     EXPECT_EQ(ValueNames(machine, u"HKLM\\Software\\CVLSetup\\VISTA_B760"),
               (std::vector<std::u16string>{u"InfName"}));
-    EXPECT_EQ(machine.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 0u);
-    EXPECT_EQ(machine.CallCount(Op::SetupAddToSourceListW), 0u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 0u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::SetupAddToSourceListW), 0u);
     EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\Corvane"));
 }
 
 TEST_F(FamilyInstallTest, Windows98PreparationLogsWhatItCouldNotDo) {
     machine.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-    machine.Fail(Op::RegOpenKeyExW, ERROR_ACCESS_DENIED);
-    machine.Fail(Op::RegCreateKeyExW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::RegOpenKeyExW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::RegCreateKeyExW, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab760")), 0u);
     const Lines log = LogLines(*machine.Setup().ReadFileContents(u"C:\\INST.TXT"));
     EXPECT_EQ(Lines(log.begin() + 4, log.begin() + 7),
@@ -369,7 +369,7 @@ TEST_F(FamilyInstallTest, PlatformFailures) {
           Case{Op::SetupOpenInfFileW, 0, 0, true}}) {
         sim::SimulatedPlatform fresh;
         AddPackage(fresh);
-        fresh.Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
+        fresh.Setup().Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
         EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab703 /ncfi")), c.exitCode) << c.operation;
         EXPECT_EQ(fresh.Setup().RegKeyExists(kNetworkStatus), c.statusWritten) << c.operation;
         EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u) << c.operation;
@@ -378,9 +378,9 @@ TEST_F(FamilyInstallTest, PlatformFailures) {
     // Registry writes that fail leave the flow going.
     sim::SimulatedPlatform registry;
     AddPackage(registry);
-    registry.Fail(Op::RegSetValueExW, ERROR_ACCESS_DENIED);
+    registry.Setup().Fail(Op::RegSetValueExW, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunTail(registry, Tail(u"/i /vistab703 /ncfi")), 0u);
-    EXPECT_EQ(registry.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
+    EXPECT_EQ(registry.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
 }
 
 }  // namespace

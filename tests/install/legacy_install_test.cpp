@@ -75,7 +75,7 @@ TEST(LegacyInstallTest, OnlyWindows2000AndXpReenumerateBeforeTheUpdate) {
         machine.Setup().SetVersion(c.platformId, c.major, c.minor);
         AddDefaultPackages(machine);
         EXPECT_EQ(RunTail(machine, u"/i /b701"), 0u);
-        EXPECT_EQ(machine.CallCount(Op::CM_Reenumerate_DevNode_Ex) == 1, c.reenumerates)
+        EXPECT_EQ(machine.Setup().CallCount(Op::CM_Reenumerate_DevNode_Ex) == 1, c.reenumerates)
             << c.major << "." << c.minor;
         // Every generation registers the package folder.
         EXPECT_EQ(machine.Setup().GetRegString(kPciKey, u"SourcePath"), u"C:\\setup\\");
@@ -103,8 +103,8 @@ TEST(LegacyInstallTest, B701WinsAndNoAdapterMeansNoCard) {
     EXPECT_TRUE(machine.Setup().RegKeyExists(kNetworkStatus));
     // No virtual-device copy with "/b701", but its functions are updated.
     EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup\\VDEV_Q2DP"));
-    EXPECT_EQ(machine.CallCount(Op::SetupCopyOEMInfW), 1u);
-    EXPECT_EQ(machine.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 3u + 3u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::SetupCopyOEMInfW), 1u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 3u + 3u);
     const Lines log = LogLines(*LogOf(machine));
     EXPECT_EQ(std::count(log.begin(), log.end(), "Found no devices, preinstalll driver ..."), 6);
 }
@@ -121,12 +121,12 @@ TEST(LegacyInstallTest, AnySuccessfulCopyStopsTheRetryCopy) {
         sim::SimulatedPlatform machine;
         AddDefaultPackages(machine);
         if (c.failingCopy != 0) {
-            machine.Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED, c.failingCopy);
+            machine.Setup().Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED, c.failingCopy);
         } else {
-            machine.Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED);
+            machine.Setup().Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED);
         }
         EXPECT_EQ(RunTail(machine, u"/i /b702 /vdevq2dp"), 0u);
-        EXPECT_EQ(machine.CallCount(Op::SetupCopyOEMInfW), c.copies) << c.failingCopy;
+        EXPECT_EQ(machine.Setup().CallCount(Op::SetupCopyOEMInfW), c.copies) << c.failingCopy;
         EXPECT_EQ(machine.Setup().GetRegString(kPcieKey, u"InfName").has_value(), c.mainRecorded)
             << c.failingCopy;
     }
@@ -138,7 +138,7 @@ TEST(LegacyInstallTest, RecordVersionAndAMissingPackage) {
     EXPECT_EQ(RunTail(machine, u"/q /b702"), 0u);
     EXPECT_EQ(ValueNames(machine, kPcieKey), (std::vector<std::u16string>{u"NewDrvVer"}));
     EXPECT_EQ(machine.Setup().GetRegString(kPcieKey, u"NewDrvVer"), test::kPackageVersion);
-    EXPECT_EQ(machine.CallCount(Op::SetupCopyOEMInfW), 0u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::SetupCopyOEMInfW), 0u);
 
     for (const char16_t *tail : {u"/q /b702", u"/i /b702"}) {
         sim::SimulatedPlatform empty;
@@ -159,7 +159,7 @@ TEST(LegacyInstallTest, PlatformFailures) {
           Case{Op::UpdateDriverForPlugAndPlayDevicesW, 0, 0}, Case{Op::RegCreateKeyExW, 0, 0}}) {
         sim::SimulatedPlatform machine;
         AddDefaultPackages(machine);
-        machine.Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
+        machine.Setup().Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
         EXPECT_EQ(RunTail(machine, u"/i /b702 /vdevq2dp"), c.exitCode) << c.operation;
         EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u) << c.operation;
         EXPECT_EQ(machine.Setup().OutstandingAllocations(), 0u) << c.operation;

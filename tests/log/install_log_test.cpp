@@ -79,7 +79,7 @@ TEST_F(InstallLogTest, WritersWithoutAnOpenLogDoNothing) {
 }
 
 TEST_F(InstallLogTest, UnreadableCurrentDirectoryFallsBackToTheRootOfC) {
-    machine.Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
     OpenInstallLog(log);
     LogLine(log, u"x");
     CloseInstallLog(log);
@@ -96,7 +96,7 @@ TEST_F(InstallLogTest, RootDirectoryGivesADoubledBackslashThatStillResolves) {
 }
 
 TEST_F(InstallLogTest, AFailedOpenLeavesTheRunWithoutALog) {
-    machine.Fail(Op::CreateFileW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::CreateFileW, ERROR_ACCESS_DENIED);
     OpenInstallLog(log);
     EXPECT_EQ(log.logFile, nullptr);
     LogLine(log, u"lost");

@@ -492,7 +492,7 @@ TEST_F(DeviceListsContract, EachDeviceCallCanBeMadeToFailWithoutChangingAnything
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.operation);
-        sim.Fail(c.operation, ERROR_GEN_FAILURE, 1);
+        sim.Setup().Fail(c.operation, ERROR_GEN_FAILURE, 1);
         EXPECT_TRUE(c.fails());
         EXPECT_EQ(platform.GetLastError(), ERROR_GEN_FAILURE);
     }
@@ -500,7 +500,7 @@ TEST_F(DeviceListsContract, EachDeviceCallCanBeMadeToFailWithoutChangingAnything
     EXPECT_TRUE(platform.SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, list, &data));
     EXPECT_TRUE(sim.Setup().DeviceState(spec.instanceId)->disabled);
     EXPECT_TRUE(sim.Setup().RegKeyExists(kEnum + spec.instanceId));
-    sim.Fail(Op::SetupDiDestroyDeviceInfoList, ERROR_GEN_FAILURE, 1);
+    sim.Setup().Fail(Op::SetupDiDestroyDeviceInfoList, ERROR_GEN_FAILURE, 1);
     EXPECT_FALSE(platform.SetupDiDestroyDeviceInfoList(list));
     EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
     EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);

@@ -58,7 +58,7 @@ TEST_F(DevicesContract, EachTreeCallCanBeMadeToFailAndIsThenNotRecorded) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.operation);
-        sim.Fail(c.operation, CR_ACCESS_DENIED, 1);
+        sim.Setup().Fail(c.operation, CR_ACCESS_DENIED, 1);
         EXPECT_EQ(c.call(), CR_ACCESS_DENIED);
     }
     EXPECT_TRUE(sim.Setup().DeviceTreeCalls().empty());

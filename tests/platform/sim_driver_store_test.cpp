@@ -135,7 +135,7 @@ TEST_F(DriverStoreContract, StoreCallsCanBeMadeToFailWithoutPublishingAnything) 
     };
     for (const auto &[operation, call] : cases) {
         SCOPED_TRACE(operation);
-        sim.Fail(operation, ERROR_ACCESS_DENIED, 1);
+        sim.Setup().Fail(operation, ERROR_ACCESS_DENIED, 1);
         EXPECT_FALSE(call());
         EXPECT_EQ(platform.GetLastError(), ERROR_ACCESS_DENIED);
     }
@@ -259,7 +259,7 @@ TEST_F(DriverStoreContract, FailedUpdatesReportTheDocumentedErrorAndChangeNothin
         {"the model is for 32-bit Windows only", nothing, u"PCI\\VEN_1F3A&DEV_B709&CC_0200", 0,
          kInf, ERROR_NO_DRIVER_SELECTED},
         {"injected",
-         [&] { sim.Fail(Op::UpdateDriverForPlugAndPlayDevicesW, ERROR_GEN_FAILURE, 1); },
+         [&] { sim.Setup().Fail(Op::UpdateDriverForPlugAndPlayDevicesW, ERROR_GEN_FAILURE, 1); },
          u"PCI\\VEN_1F3A&DEV_B702&CC_0200", INSTALLFLAG_FORCE, kInf, ERROR_GEN_FAILURE},
     };
     for (const auto &c : cases) {

@@ -71,7 +71,7 @@ TEST_F(FilesContract, DirectoryQueriesFollowTheSizeProtocol) {
         EXPECT_EQ(buffer[0], u'#');
         EXPECT_EQ(c.query(length + 1, buffer), length);
         EXPECT_EQ(std::u16string(buffer), c.expected);
-        sim.Fail(c.call, ERROR_GEN_FAILURE, 1);
+        sim.Setup().Fail(c.call, ERROR_GEN_FAILURE, 1);
         EXPECT_EQ(c.query(64, buffer), 0u);
         EXPECT_EQ(platform.GetLastError(), ERROR_GEN_FAILURE);
     }
@@ -165,7 +165,7 @@ TEST_F(FilesContract, LocalMemoryIsZeroedOnlyWhenAskedAndFreedOnce) {
     EXPECT_EQ(platform.LocalFree(block), block);
     EXPECT_EQ(platform.GetLastError(), ERROR_INVALID_HANDLE);
     EXPECT_EQ(sim.Setup().OutstandingAllocations(), 0u);
-    sim.Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
+    sim.Setup().Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
     EXPECT_EQ(platform.LocalAlloc(LPTR, 16), nullptr);
     EXPECT_EQ(platform.GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
 }

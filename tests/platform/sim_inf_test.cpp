@@ -58,7 +58,7 @@ TEST_F(InfContract, EachInfCallCanBeMadeToFail) {
     };
     for (const auto &[operation, fails] : cases) {
         SCOPED_TRACE(operation);
-        sim.Fail(operation, ERROR_NOT_ENOUGH_MEMORY, 1);
+        sim.Setup().Fail(operation, ERROR_NOT_ENOUGH_MEMORY, 1);
         EXPECT_TRUE(fails());
         EXPECT_EQ(platform.GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
     }

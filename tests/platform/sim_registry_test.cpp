@@ -193,7 +193,7 @@ TEST_F(RegistryContract, EveryRegistryCallCanBeMadeToFail) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.operation);
-        sim.Fail(c.operation, ERROR_GEN_FAILURE, 1);
+        sim.Setup().Fail(c.operation, ERROR_GEN_FAILURE, 1);
         EXPECT_EQ(c.call(), static_cast<LSTATUS>(ERROR_GEN_FAILURE));
     }
     EXPECT_FALSE(sim.Setup().RegKeyExists(u"HKLM\\SOFTWARE\\CVLSetup\\New"));

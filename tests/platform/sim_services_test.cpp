@@ -105,7 +105,7 @@ TEST_F(ServicesContract, EachServiceCallCanBeMadeToFail) {
     };
     for (const auto &[operation, fails] : cases) {
         SCOPED_TRACE(operation);
-        sim.Fail(operation, ERROR_ACCESS_DENIED, 1);
+        sim.Setup().Fail(operation, ERROR_ACCESS_DENIED, 1);
         EXPECT_TRUE(fails());
         EXPECT_EQ(platform.GetLastError(), ERROR_ACCESS_DENIED);
     }

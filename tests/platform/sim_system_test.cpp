@@ -71,34 +71,34 @@ TEST_F(SystemContract, FaultsFireOnTheChosenCallOnly) {
     // with a limited count stops after it.
     OsVersionInfoEx info = RecordOfSize(kOsVersionInfoExSize);
     ASSERT_TRUE(platform.GetVersionExW(info));
-    sim.Fail(Op::GetVersionExW, ERROR_GEN_FAILURE, 1);
+    sim.Setup().Fail(Op::GetVersionExW, ERROR_GEN_FAILURE, 1);
     EXPECT_FALSE(platform.GetVersionExW(info));
     EXPECT_EQ(platform.GetLastError(), ERROR_GEN_FAILURE);
     info = RecordOfSize(kOsVersionInfoSize);
     EXPECT_TRUE(platform.GetVersionExW(info));
 
-    sim.Fail(Op::MessageBoxW, ERROR_INVALID_WINDOW_HANDLE, 2);
+    sim.Setup().Fail(Op::MessageBoxW, ERROR_INVALID_WINDOW_HANDLE, 2);
     EXPECT_EQ(platform.MessageBoxW(u"a", u"", MB_OKCANCEL), IDOK);
     EXPECT_EQ(platform.MessageBoxW(u"b", u"", MB_OKCANCEL), 0);
     EXPECT_EQ(platform.MessageBoxW(u"c", u"", MB_OKCANCEL), IDOK);
 
-    sim.Fail(Op::GetTempPathW, ERROR_GEN_FAILURE);
+    sim.Setup().Fail(Op::GetTempPathW, ERROR_GEN_FAILURE);
     char16_t buffer[64];
     for (int i = 0; i < 3; ++i) EXPECT_EQ(platform.GetTempPathW(64, buffer), 0u);
-    sim.ClearFaults();
+    sim.Setup().ClearFaults();
     EXPECT_NE(platform.GetTempPathW(64, buffer), 0u);
 
     FaultRule twice;
     twice.operation = Op::DeleteFileW;
     twice.error = ERROR_ACCESS_DENIED;
     twice.remaining = 2;
-    sim.Fail(twice);
+    sim.Setup().Fail(twice);
     sim.Setup().AddFile(u"C:\\x.txt", "");
     EXPECT_FALSE(platform.DeleteFileW(u"C:\\x.txt"));
     EXPECT_FALSE(platform.DeleteFileW(u"C:\\x.txt"));
     EXPECT_TRUE(platform.DeleteFileW(u"C:\\x.txt"));
-    EXPECT_EQ(sim.CallCount(Op::DeleteFileW), 3u);
-    EXPECT_EQ(sim.CallCount(Op::GetVersionExW), 3u);
+    EXPECT_EQ(sim.Setup().CallCount(Op::DeleteFileW), 3u);
+    EXPECT_EQ(sim.Setup().CallCount(Op::GetVersionExW), 3u);
 }
 
 TEST(PlatformOperationNames, AReportedNameLeadsBackToItsOperationAndNoOtherNameDoes) {

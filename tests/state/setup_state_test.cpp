@@ -97,12 +97,12 @@ TEST_F(SetupStateTest, ReadFindsNothingForMissingKeysValuesOrTheVirtualDevice) {
 TEST_F(SetupStateTest, FailedRegistryCallsAreFalseAndLeakNothing) {
     for (Op operation : {Op::RegCreateKeyExW, Op::RegSetValueExW}) {
         sim::SimulatedPlatform fresh;
-        fresh.Fail(operation, ERROR_ACCESS_DENIED);
+        fresh.Setup().Fail(operation, ERROR_ACCESS_DENIED);
         EXPECT_FALSE(WriteSetupValue(fresh, u"NicExist", u"yes", FamilyVistaB701)) << operation;
         EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
     }
     machine.Setup().SetRegString(Sub(u"VISTA_B701"), u"InfName", u"x");
-    machine.Fail(Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 2);
+    machine.Setup().Fail(Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 2);
     BYTE data[64];
     DWORD size = sizeof(data);
     EXPECT_FALSE(ReadSetupValue(machine, u"InfName", data, size, FamilyVistaB701));
@@ -180,7 +180,7 @@ TEST_F(SetupStateTest, StatusKeysRecordTheInstallAndGoOnDelete) {
 }
 
 TEST_F(SetupStateTest, StatusWriteStopsWhenTheKeyCannotBeCreated) {
-    machine.Fail(Op::RegCreateKeyExW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::RegCreateKeyExW, ERROR_ACCESS_DENIED);
     SetNetworkStatus(machine, StatusWrite, OsNt6Later, u"1.0");
     EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\Corvane\\Network"));
 }

@@ -228,7 +228,7 @@ TEST(HostRunner, ReportsTheLogTheRunWroteAndNoOther) {
     EXPECT_EQ(report.installLog, std::nullopt);
 
     // The program's own fallback when the current directory cannot be read.
-    machine.Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
     ASSERT_TRUE(RunOnMachine(machine, u"/hwscan", kProgram, report, error)) << error;
     EXPECT_EQ(report.logPath, u"C:\\InstallLog.txt");
     ASSERT_TRUE(report.installLog.has_value());

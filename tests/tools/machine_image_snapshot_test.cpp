@@ -42,7 +42,7 @@ TEST(MachineSnapshot, ReadsKeysValuesFilesAndEmptyFolders) {
 TEST(MachineSnapshot, ReportsAFailingRegistryRead) {
     SimulatedPlatform machine;
     machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\A", u"x", u"y");
-    machine.Fail(Op::RegEnumValueW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::RegEnumValueW, ERROR_ACCESS_DENIED);
     MachineSnapshot snapshot;
     std::string error;
     EXPECT_FALSE(TakeSnapshot(machine, snapshot, error));

@@ -53,7 +53,7 @@ TEST_F(FamilyAdapterTest, OemIdsReplaceTheB701ListAndExtendTheOthers) {
 
 TEST_F(FamilyAdapterTest, AListThatCannotBeOpenedIsNoAnswer) {
     machine.Setup().AddDevice(PciAdapter(u"B701"));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_FALSE(IsFamilyAdapterInstalled(machine, state, FamilyPci));
     EXPECT_EQ(LookUpFamilyAdapter(machine, state, FamilyPci), FamilyAdapterUnknown);
 }
@@ -142,7 +142,7 @@ TEST_F(AdapterInfTest, AListThatCannotBeOpenedGivesZeroAndDeletesNothing) {
     options.b702 = true;
     AddInf(u"oem21.inf");
     WriteSetupValue(machine, u"InfName", u"oem21.inf", FamilyPcie);
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 0);
     EXPECT_TRUE(Has(u"oem21.inf"));
 }
@@ -212,7 +212,7 @@ TEST_F(AdapterInfTest, NoPathIsBuiltWithoutTheWindowsDirectory) {
     machine.Setup().AddDevice(WithInf(PciAdapter(u"B702"), u"oem3.inf"));
     machine.Setup().AddFile(u"C:\\INF\\oem3.inf", "x");
     AddInf(u"oem3.inf");
-    machine.Fail(Op::GetWindowsDirectoryW, ERROR_NOT_ENOUGH_MEMORY);
+    machine.Setup().Fail(Op::GetWindowsDirectoryW, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);
     EXPECT_TRUE(machine.Setup().FileExists(u"C:\\INF\\oem3.inf"));
     EXPECT_TRUE(Has(u"oem3.inf"));

@@ -139,7 +139,7 @@ TEST_F(B760RemovalTest, OtherFamiliesAndAMissingListFindNothing) {
     const auto adapter = B760();
     machine.Setup().AddDevice(adapter);
     EXPECT_FALSE(RemoveB760Adapter(machine, state, options, FamilyVistaB761, infBase, imagePath));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_FALSE(Remove());
     EXPECT_TRUE(Present(adapter));
     EXPECT_EQ(Log(), "");

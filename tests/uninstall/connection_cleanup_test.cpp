@@ -137,7 +137,7 @@ TEST_F(ConnectionCleanupTest, AClassKeyThatCannotBeReadEndsTheWalkWithFalse) {
     options.b702 = true;
     EXPECT_FALSE(CleanNetworkConnectionEntries(machine, options));  // no class key
     AddConnection(u"{1}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
-    machine.Fail({Op::RegEnumKeyExW, ERROR_ACCESS_DENIED, 1, 1});
+    machine.Setup().Fail({Op::RegEnumKeyExW, ERROR_ACCESS_DENIED, 1, 1});
     EXPECT_FALSE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_TRUE(HasConnection(u"{1}"));
     EXPECT_EQ(OpenHandles(), 0u);
@@ -147,7 +147,7 @@ TEST_F(ConnectionCleanupTest, AnUnreadableConnectionIsPassedOver) {
     AddConnection(u"{1}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
     AddConnection(u"{2}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\2");
     options.b702 = true;
-    machine.Fail({Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 1, 1});
+    machine.Setup().Fail({Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 1, 1});
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_TRUE(HasConnection(u"{1}"));
     EXPECT_FALSE(HasConnection(u"{2}"));
@@ -209,7 +209,7 @@ TEST_F(RegistryTreeTest, AKeyThatCannotGoStopsTheDescentWithFalse) {
     machine.Setup().CreateRegKey(u"HKLM\\Software\\T\\a\\b");
     machine.Setup().CreateRegKey(u"HKLM\\Software\\T\\c");
     HKEY parent = OpenParent(u"Software");
-    machine.Fail({Op::RegOpenKeyExW, ERROR_ACCESS_DENIED, 2, 1});  // T\a
+    machine.Setup().Fail({Op::RegOpenKeyExW, ERROR_ACCESS_DENIED, 2, 1});  // T\a
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(DeleteRegistryTree(machine, parent, u"T"));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Error opening key.\n");

@@ -71,7 +71,7 @@ TEST_F(FindExistingDeviceTest, AnEmptyMachineHasNothingToRemove) {
 
 TEST_F(FindExistingDeviceTest, AListThatCannotBeMadeGivesSixAndOneLine) {
     machine.Setup().AddDevice(PciAdapter(u"B702"));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(Find(kB702), FindDeviceListFailed);
     EXPECT_EQ(Log(), "FindExistingDevice() -> SetupDiGetClassDevs() fail\r\n");
     EXPECT_EQ(machine.Setup().Timeline(), std::vector<std::string>{});
@@ -86,7 +86,7 @@ TEST_F(FindExistingDeviceTest, AnUnexpectedPropertyErrorEndsTheWalkWithNinetyNin
     const auto third = PciAdapter(u"B702", u"3");
     for (const auto &spec : {first, second, third}) machine.Setup().AddDevice(spec);
     constexpr DWORD kError = 1117;  // ERROR_IO_DEVICE
-    machine.Fail({Op::SetupDiGetDeviceRegistryPropertyW, kError, 3, 1});
+    machine.Setup().Fail({Op::SetupDiGetDeviceRegistryPropertyW, kError, 3, 1});
     EXPECT_EQ(Find(kB702), FindDevicePropertyFailed);
     EXPECT_EQ(machine.GetLastError(), kError);
     EXPECT_TRUE(Gone(first));
@@ -119,7 +119,8 @@ TEST_F(FindExistingDeviceTest, OnlyTheOlderKindsDeleteTheDeviceKeysThemselves) {
         EXPECT_FALSE(fresh.Setup().DeviceState(adapter.instanceId));
         EXPECT_EQ(fresh.Setup().ClassInstallerCalls(),
                   std::vector<std::string>{"DIF_REMOVE " + ToUtf8(adapter.instanceId)});
-        EXPECT_EQ(fresh.CallCount(Op::SetupDiDeleteDevRegKey), IsNtFrom2000On(kind) ? 0u : 1u);
+        EXPECT_EQ(fresh.Setup().CallCount(Op::SetupDiDeleteDevRegKey),
+                  IsNtFrom2000On(kind) ? 0u : 1u);
     }
 }
 
@@ -130,11 +131,11 @@ TEST_F(FindExistingDeviceTest, AFailedRemovalIsLoggedAndTheOlderKindsStillDelete
     const std::u16string hardwareKey =
         u"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\" + adapter.instanceId + u"\\Device Parameters";
     machine.Setup().CreateRegKey(hardwareKey);
-    machine.Fail(Op::SetupDiCallClassInstaller, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::SetupDiCallClassInstaller, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Find(kB702), FindDeviceRemoved);
     EXPECT_FALSE(machine.Setup().RegKeyExists(driverKey));
     EXPECT_FALSE(machine.Setup().RegKeyExists(hardwareKey));
-    machine.Fail(Op::SetupDiDeleteDevRegKey, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::SetupDiDeleteDevRegKey, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Find(kB702), FindDeviceRemoved);
     const std::string found = ToUtf8(kFoundB702);
     const std::string removeFailed = "FindExistingDevice() -> SetupDiCallClassInstaller() fail\r\n";

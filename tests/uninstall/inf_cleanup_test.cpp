@@ -79,7 +79,7 @@ TEST_F(MakerInfScanTest, AFailingCallEndsOrSkipsTheScanQuietly) {
         SCOPED_TRACE(c.nth);
         sim::SimulatedPlatform fresh;
         fresh.Setup().AddFile(u"C:\\Windows\\INF\\netcv.inf", test::MakerInf(kB701Model));
-        fresh.Fail({c.operation, ERROR_NOT_ENOUGH_MEMORY, c.nth, 1});
+        fresh.Setup().Fail({c.operation, ERROR_NOT_ENOUGH_MEMORY, c.nth, 1});
         DeleteMakerInfFilesInAllInfDirs(fresh, FamilyPci);
         EXPECT_TRUE(fresh.Setup().FileExists(u"C:\\Windows\\INF\\netcv.inf"));
         EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
@@ -184,7 +184,7 @@ TEST_F(ServicePathTest, EachFailingCallGivesFalseAndReleasesWhatWasOpen) {
         SCOPED_TRACE(static_cast<int>(operation));
         sim::SimulatedPlatform fresh;
         fresh.Setup().AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
-        fresh.Fail(operation, ERROR_ACCESS_DENIED);
+        fresh.Setup().Fail(operation, ERROR_ACCESS_DENIED);
         std::u16string path;
         EXPECT_FALSE(GetServiceImagePath(fresh, u"USB-100", path));
         EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);

@@ -216,7 +216,7 @@ TEST_F(UninstallFlowTest, AnAdapterLeftKeepsTheDllsAndTheProgram) {
         fresh.Setup().AddDevice(PciAdapter(u"B702"));
         fresh.Setup().AddFile(u"C:\\Windows\\system32\\CVNUninst32.dll", "dll");
         fresh.Setup().AddFile(u"C:\\Windows\\system32\\CvNicProp32.dll", "dll");
-        fresh.Fail(c.operation, ERROR_ACCESS_DENIED);
+        fresh.Setup().Fail(c.operation, ERROR_ACCESS_DENIED);
         EXPECT_EQ(RunWithChildren(fresh, u"/uninstaller /s /b702"), 0u);
         EXPECT_TRUE(fresh.Setup().FileExists(u"C:\\Windows\\system32\\CVNUninst32.dll"));
         EXPECT_TRUE(fresh.Setup().FileExists(u"C:\\Windows\\system32\\CvNicProp32.dll"));
@@ -452,7 +452,7 @@ TEST_F(UninstallMemoryTest, AListOrPathThatCannotBeAllocatedEndsTheFlowWithTen) 
         InstallOptions selected;
         selected.*c.flag = true;
         selected.uninstallerMode = c.uninstallerMode;
-        fresh.Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY);
+        fresh.Setup().Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY);
         const ExitCode result = AnyPerFamilyFlag(selected)
                                     ? UninstallPerFamily(fresh, freshState, selected)
                                     : UninstallLegacyPciFamilies(fresh, freshState, selected);

@@ -383,7 +383,8 @@ void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &ma
     machine.Setup().SetMessageBoxAnswer(settings.messageBoxAnswer);
     for (const ToolExitCode &tool : settings.toolExitCodes)
         machine.Setup().SetToolExitCode(tool.imagePath, tool.exitCode);
-    for (const CallFault &fault : settings.faults) machine.Fail(fault.operation, fault.error);
+    for (const CallFault &fault : settings.faults)
+        machine.Setup().Fail(fault.operation, fault.error);
 }
 
 }  // namespace cvl::sim

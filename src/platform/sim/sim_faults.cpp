@@ -20,7 +20,7 @@ std::optional<DWORD> SimulatedPlatform::Machine::Injected(PlatformOperation oper
     return fired;
 }
 
-void SimulatedPlatform::Fail(PlatformOperation operation, DWORD error, std::uint32_t nth) {
+void SimulatedMachineSetup::Fail(PlatformOperation operation, DWORD error, std::uint32_t nth) {
     FaultRule rule;
     rule.operation = operation;
     rule.error = error;
@@ -28,16 +28,16 @@ void SimulatedPlatform::Fail(PlatformOperation operation, DWORD error, std::uint
     Fail(rule);
 }
 
-void SimulatedPlatform::Fail(FaultRule rule) {
-    machine_->faults.push_back(FaultState{rule, 0});
+void SimulatedMachineSetup::Fail(FaultRule rule) {
+    platform_.machine_->faults.push_back(FaultState{rule, 0});
 }
 
-void SimulatedPlatform::ClearFaults() {
-    machine_->faults.clear();
+void SimulatedMachineSetup::ClearFaults() {
+    platform_.machine_->faults.clear();
 }
 
-std::uint32_t SimulatedPlatform::CallCount(PlatformOperation operation) const {
-    return machine_->callCounts[static_cast<std::size_t>(operation)];
+std::uint32_t SimulatedMachineSetup::CallCount(PlatformOperation operation) const {
+    return platform_.machine_->callCounts[static_cast<std::size_t>(operation)];
 }
 
 }  // namespace cvl::sim

@@ -165,6 +165,13 @@ public:
     // "locate", "reenumerate:<flags>", "disconnect").
     const std::vector<std::string> &DeviceTreeCalls() const;
 
+    // Fault injection.
+    void Fail(PlatformOperation operation, DWORD error, std::uint32_t nth = 0);
+    void Fail(FaultRule rule);
+    void ClearFaults();
+    // How often an operation was called, failed or not.
+    std::uint32_t CallCount(PlatformOperation operation) const;
+
     // Handles still open (keys, files, finds, processes and threads, device
     // lists, INF files, service handles, machine connections); a test
     // checks that an operation released everything it opened.

@@ -22,13 +22,6 @@ public:
     SimulatedMachineSetup &Setup() { return setup_; }
     const SimulatedMachineSetup &Setup() const { return setup_; }
 
-    // Fault injection.
-    void Fail(PlatformOperation operation, DWORD error, std::uint32_t nth = 0);
-    void Fail(FaultRule rule);
-    void ClearFaults();
-    // How often an operation was called, failed or not.
-    std::uint32_t CallCount(PlatformOperation operation) const;
-
     // --- Platform ---------------------------------------------------------
 #define CVL_PLATFORM_OPERATION(Result, Name, Parameters) Result Name Parameters override;
 #include "platform/platform_operations.def"
