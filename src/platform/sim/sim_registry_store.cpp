@@ -1,4 +1,5 @@
-// The registry tree and the helpers that seed and read it from outside.
+// The registry part: the key tree, the hives, what a key handle leads to,
+// and the helpers that seed and read it from outside.
 #include <algorithm>
 
 #include "common/text.h"
@@ -23,9 +24,11 @@ void AppendZero(std::vector<BYTE> &bytes) {
     bytes.push_back(0);
 }
 
-}  // namespace
-
-namespace {
+constexpr REGSAM kMaximumAllowed = 0x02000000;
+constexpr REGSAM kGenericAll = 0x10000000;
+constexpr REGSAM kGenericRead = 0x80000000;
+constexpr REGSAM kGenericWrite = 0x40000000;
+constexpr REGSAM kGenericExecute = 0x20000000;
 
 constexpr char16_t UpperAZ(char16_t c) {
     return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
@@ -144,16 +147,6 @@ std::shared_ptr<RegKeyNode> Registry::MakeKey(std::u16string_view keyPath) {
     for (const auto &name : path->parts) key = key->AddSubkey(name);
     return key;
 }
-
-namespace {
-
-constexpr REGSAM kMaximumAllowed = 0x02000000;
-constexpr REGSAM kGenericAll = 0x10000000;
-constexpr REGSAM kGenericRead = 0x80000000;
-constexpr REGSAM kGenericWrite = 0x40000000;
-constexpr REGSAM kGenericExecute = 0x20000000;
-
-}  // namespace
 
 REGSAM Registry::GrantedKeyAccess(REGSAM requested) const {
     // The 9x family has no key security: every handle can do everything.
