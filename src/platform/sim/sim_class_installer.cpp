@@ -108,13 +108,13 @@ BOOL SimulatedPlatform::SetupDiCallClassInstaller(DWORD installFunction, HDEVINF
     if (installFunction == DIF_REMOVE) {
         m.devices.RecordClassInstallerCall("DIF_REMOVE " + idText);
         const std::u16string instanceKey = EnumKeyPath(id);
-        if (!setup_.RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
+        if (!m.registryPaths.RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
         // The software key goes whole, with whatever its driver kept below
         // it. (Wine leaves a driver key that has subkeys.)
-        if (const auto driver = setup_.GetRegString(instanceKey, u"Driver");
+        if (const auto driver = m.registryPaths.GetRegString(instanceKey, u"Driver");
             driver && !driver->empty())
-            setup_.DeleteRegTree(DriverKeyPath(*driver));
-        setup_.DeleteRegTree(instanceKey);
+            m.registryPaths.DeleteRegTree(DriverKeyPath(*driver));
+        m.registryPaths.DeleteRegTree(instanceKey);
         m.devices.RemoveNode(member->devInst);
         m.devices.Record("remove", id);
         m.lastError = ERROR_SUCCESS;
@@ -128,7 +128,7 @@ BOOL SimulatedPlatform::SetupDiCallClassInstaller(DWORD installFunction, HDEVINF
         (haveParams ? std::string(StateChangeName(params->StateChange)) + " " : std::string()) +
         idText);
     if (!haveParams) return m.FailWith(ERROR_NO_CLASSINSTALL_PARAMS);
-    if (!setup_.RegKeyExists(EnumKeyPath(id))) return m.FailWith(ERROR_NO_SUCH_DEVINST);
+    if (!m.registryPaths.RegKeyExists(EnumKeyPath(id))) return m.FailWith(ERROR_NO_SUCH_DEVINST);
     // A device that is not present keeps no running state to change.
     DeviceNode *node = m.devices.PresentNode(member->devInst);
     if (node != nullptr) {

@@ -40,7 +40,8 @@ HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const ch
             for (const auto &instance : device->subkeys) {
                 const std::u16string instanceId =
                     bus->name + u"\\" + device->name + u"\\" + instance->name;
-                const auto classText = setup_.GetRegString(EnumKeyPath(instanceId), u"ClassGUID");
+                const auto classText =
+                    m.registryPaths.GetRegString(EnumKeyPath(instanceId), u"ClassGUID");
                 const auto deviceClass = classText ? ParseGuid(*classText) : std::nullopt;
                 if (!(flags & DIGCF_ALLCLASSES) && !(deviceClass && *deviceClass == *classGuid))
                     continue;
@@ -63,9 +64,9 @@ BOOL SimulatedPlatform::SetupDiClassGuidsFromNameW(const char16_t *className, Gu
     if (className == nullptr || requiredSize == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     // A class is a key named by its GUID whose "Class" value names it.
     std::vector<Guid> matches;
-    for (const auto &keyName : setup_.RegSubkeyNames(kClassRoot)) {
+    for (const auto &keyName : m.registryPaths.RegSubkeyNames(kClassRoot)) {
         const auto guid = ParseGuid(keyName);
-        const auto name = setup_.GetRegString(DriverKeyPath(keyName), u"Class");
+        const auto name = m.registryPaths.GetRegString(DriverKeyPath(keyName), u"Class");
         if (guid && name && EqualsFoldAZ(*name, className)) matches.push_back(*guid);
     }
     *requiredSize = static_cast<DWORD>(matches.size());

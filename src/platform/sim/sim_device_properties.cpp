@@ -63,8 +63,8 @@ BOOL SimulatedPlatform::SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const D
     if (valueName == nullptr) return m.FailWith(ERROR_INVALID_REG_PROPERTY);
     if (buffer == nullptr && bufferSize != 0) return m.FailWith(ERROR_INVALID_PARAMETER);
     const std::u16string instanceKey = EnumKeyPath(member->instanceId);
-    if (!setup_.RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
-    const auto value = setup_.GetRegValue(instanceKey, valueName);
+    if (!m.registryPaths.RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
+    const auto value = m.registryPaths.GetRegValue(instanceKey, valueName);
     if (!value) return m.FailWith(ERROR_INVALID_DATA);
     const auto size = static_cast<DWORD>(value->data.size());
     if (regType != nullptr) *regType = value->type;
@@ -106,10 +106,11 @@ HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *d
     if (!KnownScope(scope) || (keyType != DIREG_DEV && keyType != DIREG_DRV))
         return m.Fail(ERROR_INVALID_FLAGS, invalidKey);
     const std::u16string instanceKey = EnumKeyPath(member->instanceId);
-    if (!setup_.RegKeyExists(instanceKey)) return m.Fail(ERROR_NO_SUCH_DEVINST, invalidKey);
+    if (!m.registryPaths.RegKeyExists(instanceKey))
+        return m.Fail(ERROR_NO_SUCH_DEVINST, invalidKey);
     std::u16string path = instanceKey + u"\\Device Parameters";
     if (keyType == DIREG_DRV) {
-        const auto driver = setup_.GetRegString(instanceKey, u"Driver");
+        const auto driver = m.registryPaths.GetRegString(instanceKey, u"Driver");
         if (!driver || driver->empty()) return m.Fail(ERROR_KEY_DOES_NOT_EXIST, invalidKey);
         path = DriverKeyPath(*driver);
     }
@@ -135,7 +136,7 @@ BOOL SimulatedPlatform::SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData 
         (keyType != DIREG_DEV && keyType != DIREG_DRV && keyType != DIREG_BOTH))
         return m.FailWith(ERROR_INVALID_FLAGS);
     const std::u16string instanceKey = EnumKeyPath(member->instanceId);
-    if (!setup_.RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
+    if (!m.registryPaths.RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
     const auto deleteKey = [&](const std::u16string &path) -> DWORD {
         const auto key = m.registry.FindKey(path);
         if (!key) return ERROR_KEY_DOES_NOT_EXIST;
@@ -145,7 +146,7 @@ BOOL SimulatedPlatform::SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData 
     DWORD softwareResult = ERROR_KEY_DOES_NOT_EXIST;
     if (keyType != DIREG_DRV) hardwareResult = deleteKey(instanceKey + u"\\Device Parameters");
     if (keyType != DIREG_DEV) {
-        const auto driver = setup_.GetRegString(instanceKey, u"Driver");
+        const auto driver = m.registryPaths.GetRegString(instanceKey, u"Driver");
         if (driver && !driver->empty()) softwareResult = deleteKey(DriverKeyPath(*driver));
         if (softwareResult == ERROR_SUCCESS)
             m.registry.FindKey(instanceKey)->RemoveValue(u"Driver");

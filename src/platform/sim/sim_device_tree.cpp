@@ -66,7 +66,7 @@ CONFIGRET SimulatedPlatform::CM_Locate_DevNode_ExW(DEVINST *devInst, const char1
         *devInst = kRootDevInst;
     } else {
         // A device that is not present is found only when phantoms are asked for.
-        if (!setup_.RegKeyExists(EnumKeyPath(deviceId))) return CR_NO_SUCH_DEVNODE;
+        if (!m.registryPaths.RegKeyExists(EnumKeyPath(deviceId))) return CR_NO_SUCH_DEVNODE;
         const DEVINST found = m.devices.DevInstOf(deviceId);
         if (!(flags & CM_LOCATE_DEVNODE_PHANTOM) && m.devices.PresentNode(found) == nullptr)
             return CR_NO_SUCH_DEVNODE;

@@ -125,14 +125,14 @@ BOOL SimulatedPlatform::SetupRemoveFromSourceListW(DWORD, const char16_t *source
 // The system's source list is a multi-string in the registry; a folder
 // stands in it once, whatever its spelling.
 void SimulatedPlatform::EditSourceList(std::u16string_view source, bool add) {
-    auto sources = MultiStrings(setup_.GetRegValue(kSetupKey, kSourcesValue));
+    auto sources = MultiStrings(machine_->registryPaths.GetRegValue(kSetupKey, kSourcesValue));
     const auto listed = [&](const auto &text) { return EqualsFoldAZ(text, source); };
     if (!add) {
         std::erase_if(sources, listed);
     } else if (std::none_of(sources.begin(), sources.end(), listed)) {
         sources.emplace_back(source);
     }
-    setup_.SetRegMultiString(kSetupKey, kSourcesValue, sources);
+    machine_->registryPaths.SetRegMultiString(kSetupKey, kSourcesValue, sources);
 }
 
 }  // namespace cvl::sim

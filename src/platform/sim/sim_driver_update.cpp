@@ -19,10 +19,10 @@ constexpr DWORD INSTALLFLAG_NONINTERACTIVE = 0x4;
 constexpr DWORD kKnownInstallFlags =
     INSTALLFLAG_FORCE | INSTALLFLAG_READONLY | INSTALLFLAG_NONINTERACTIVE;
 
-bool CarriesId(const SimulatedMachineSetup &machine, const std::u16string &instanceKey,
+bool CarriesId(const RegistryPaths &registry, const std::u16string &instanceKey,
                std::u16string_view hardwareId) {
     for (const char16_t *list : {u"HardwareID", u"CompatibleIDs"})
-        for (const auto &id : MultiStrings(machine.GetRegValue(instanceKey, list)))
+        for (const auto &id : MultiStrings(registry.GetRegValue(instanceKey, list)))
             if (EqualsFoldAZ(id, hardwareId)) return true;
     return false;
 }
@@ -47,11 +47,11 @@ std::u16string NetCfgInstanceIdFor(std::u16string_view instanceId) {
 
 // The class the INF installs into: its ClassGUID, written as class keys
 // are named; the device's own class when the INF names none.
-std::u16string InstallClass(const InfFile &inf, const SimulatedMachineSetup &machine,
+std::u16string InstallClass(const InfFile &inf, const RegistryPaths &registry,
                             const std::u16string &instanceKey) {
     if (const auto text = inf.Field(u"Version", u"ClassGUID", 1))
         if (const auto guid = ParseGuid(*text)) return GuidText(*guid);
-    return LoweredAZ(machine.GetRegString(instanceKey, u"ClassGUID").value_or(u""));
+    return LoweredAZ(registry.GetRegString(instanceKey, u"ClassGUID").value_or(u""));
 }
 
 }  // namespace
@@ -82,7 +82,7 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
                     const std::u16string id =
                         bus->name + u"\\" + device->name + u"\\" + instance->name;
                     if (m.devices.PresentNode(m.devices.DevInstOf(id)) != nullptr &&
-                        CarriesId(setup_, EnumKeyPath(id), hardwareId))
+                        CarriesId(m.registryPaths, EnumKeyPath(id), hardwareId))
                         devices.push_back(id);
                 }
     if (devices.empty()) return m.FailWith(ERROR_NO_SUCH_DEVINST);
@@ -96,12 +96,13 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     // Without force only devices whose driver is older take the new one.
     std::vector<std::u16string> updates;
     for (const auto &id : devices) {
-        const auto current = setup_.GetRegString(EnumKeyPath(id), u"Driver");
+        const auto current = m.registryPaths.GetRegString(EnumKeyPath(id), u"Driver");
         const std::u16string driverKey = current ? DriverKeyPath(*current) : u"";
         const bool older =
             !current ||
-            RankOf(setup_.GetRegString(driverKey, u"DriverDate").value_or(u""),
-                   setup_.GetRegString(driverKey, u"DriverVersion").value_or(u"")) < offered;
+            RankOf(m.registryPaths.GetRegString(driverKey, u"DriverDate").value_or(u""),
+                   m.registryPaths.GetRegString(driverKey, u"DriverVersion").value_or(u"")) <
+                offered;
         if ((flags & INSTALLFLAG_FORCE) || older) updates.push_back(id);
     }
     if (updates.empty()) return m.FailWith(ERROR_NO_MORE_ITEMS);
@@ -110,53 +111,55 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     if (publication.published.empty()) return m.FailWith(publication.error);
     const std::u16string section = driver->installSection + driver->sectionExt;
     if (!(flags & INSTALLFLAG_READONLY))
-        CopyDriverFiles(setup_, parse.file, section, inf.path.Parent().Text(), m.store.DirIds());
-    const auto service = InstallServices(setup_, parse.file, section);
+        CopyDriverFiles(m.files, parse.file, section, inf.path.Parent().Text(), m.store.DirIds());
+    const auto service = InstallServices(m.registryPaths, m.files, parse.file, section);
     const auto infClass = parse.file.Field(u"Version", u"Class", 1);
     for (const auto &id : updates) {
         const std::u16string instanceKey = EnumKeyPath(id);
-        const std::u16string classGuid = InstallClass(parse.file, setup_, instanceKey);
+        const std::u16string classGuid = InstallClass(parse.file, m.registryPaths, instanceKey);
         // A driver key of another class gives way to one of the new class.
         std::u16string driverKey;
-        if (const auto current = setup_.GetRegString(instanceKey, u"Driver")) {
+        if (const auto current = m.registryPaths.GetRegString(instanceKey, u"Driver")) {
             const bool sameClass =
                 EqualsFoldAZ(current->substr(0, current->find(u'\\')), classGuid);
-            if (sameClass && setup_.RegKeyExists(DriverKeyPath(*current))) {
+            if (sameClass && m.registryPaths.RegKeyExists(DriverKeyPath(*current))) {
                 driverKey = DriverKeyPath(*current);
             } else {
-                setup_.DeleteRegTree(DriverKeyPath(*current));
+                m.registryPaths.DeleteRegTree(DriverKeyPath(*current));
             }
         }
         const std::u16string classKey = DriverKeyPath(classGuid);
-        if (infClass && !setup_.GetRegString(classKey, u"Class"))
-            setup_.SetRegString(classKey, u"Class", *infClass);
-        if (driverKey.empty()) driverKey = LinkNewDriverKey(setup_, id, classGuid);
+        if (infClass && !m.registryPaths.GetRegString(classKey, u"Class"))
+            m.registryPaths.SetRegString(classKey, u"Class", *infClass);
+        if (driverKey.empty()) driverKey = LinkNewDriverKey(m.registryPaths, id, classGuid);
 
-        setup_.SetRegString(instanceKey, u"ClassGUID", classGuid);
-        if (infClass) setup_.SetRegString(instanceKey, u"Class", *infClass);
-        setup_.SetRegString(instanceKey, u"DeviceDesc", driver->description);
-        setup_.SetRegString(instanceKey, u"Mfg", driver->manufacturer);
-        if (service) setup_.SetRegString(instanceKey, u"Service", *service);
+        m.registryPaths.SetRegString(instanceKey, u"ClassGUID", classGuid);
+        if (infClass) m.registryPaths.SetRegString(instanceKey, u"Class", *infClass);
+        m.registryPaths.SetRegString(instanceKey, u"DeviceDesc", driver->description);
+        m.registryPaths.SetRegString(instanceKey, u"Mfg", driver->manufacturer);
+        if (service) m.registryPaths.SetRegString(instanceKey, u"Service", *service);
 
-        setup_.SetRegString(driverKey, u"DriverDate", driverVer.date);
-        setup_.SetRegString(driverKey, u"DriverVersion", driverVer.version);
-        setup_.SetRegString(driverKey, u"InfPath", publication.published);
-        setup_.SetRegString(driverKey, u"InfSection", driver->installSection);
+        m.registryPaths.SetRegString(driverKey, u"DriverDate", driverVer.date);
+        m.registryPaths.SetRegString(driverKey, u"DriverVersion", driverVer.version);
+        m.registryPaths.SetRegString(driverKey, u"InfPath", publication.published);
+        m.registryPaths.SetRegString(driverKey, u"InfSection", driver->installSection);
         if (!driver->sectionExt.empty())
-            setup_.SetRegString(driverKey, u"InfSectionExt", driver->sectionExt);
-        setup_.SetRegString(driverKey, u"ProviderName",
-                            parse.file.Field(u"Version", u"Provider", 1).value_or(u""));
-        setup_.SetRegString(driverKey, u"MatchingDeviceId", driver->matchingId);
-        setup_.SetRegString(driverKey, u"DriverDesc", driver->description);
+            m.registryPaths.SetRegString(driverKey, u"InfSectionExt", driver->sectionExt);
+        m.registryPaths.SetRegString(driverKey, u"ProviderName",
+                                     parse.file.Field(u"Version", u"Provider", 1).value_or(u""));
+        m.registryPaths.SetRegString(driverKey, u"MatchingDeviceId", driver->matchingId);
+        m.registryPaths.SetRegString(driverKey, u"DriverDesc", driver->description);
         // Network adapters also get their component id and, once, the
         // GUID that names their connection.
         if (EqualsFoldAZ(classGuid, kNetClassGuidText)) {
-            setup_.SetRegString(driverKey, u"ComponentId", driver->matchingId);
-            if (!setup_.GetRegString(driverKey, u"NetCfgInstanceId"))
-                setup_.SetRegString(driverKey, u"NetCfgInstanceId", NetCfgInstanceIdFor(id));
+            m.registryPaths.SetRegString(driverKey, u"ComponentId", driver->matchingId);
+            if (!m.registryPaths.GetRegString(driverKey, u"NetCfgInstanceId"))
+                m.registryPaths.SetRegString(driverKey, u"NetCfgInstanceId",
+                                             NetCfgInstanceIdFor(id));
         }
-        ApplyAddReg(setup_, parse.file, section, driverKey);
-        ApplyAddReg(setup_, parse.file, section + u".HW", instanceKey + u"\\Device Parameters");
+        ApplyAddReg(m.registryPaths, parse.file, section, driverKey);
+        ApplyAddReg(m.registryPaths, parse.file, section + u".HW",
+                    instanceKey + u"\\Device Parameters");
 
         // The device restarts with its new driver; one that was disabled
         // stays so.

@@ -249,6 +249,19 @@ bool FileSystem::AddDirectorySpelledAs(std::u16string_view path) {
     return true;
 }
 
+std::u16string FileSystem::TempPathText() const {
+    std::u16string text = tempDirectory_.Text();
+    if (text.back() != u'\\') text += u'\\';
+    return text;
+}
+
+std::optional<std::string> FileSystem::Contents(std::u16string_view path) const {
+    const auto resolved = Resolve(path);
+    const auto node = resolved ? Lookup(*resolved) : nullptr;
+    if (!node || node->directory) return std::nullopt;
+    return node->contents;
+}
+
 std::map<std::u16string, std::string> FileSystem::AllFiles() const {
     std::map<std::u16string, std::string> files;
     for (const auto &[letter, root] : drives_) CollectFiles(*root, root->name, files);
@@ -290,10 +303,7 @@ bool SimulatedMachineSetup::DirectoryExists(std::u16string_view path) const {
 }
 
 std::optional<std::string> SimulatedMachineSetup::ReadFileContents(std::u16string_view path) const {
-    const auto resolved = platform_.machine_->files.Resolve(path);
-    const auto node = resolved ? platform_.machine_->files.Lookup(*resolved) : nullptr;
-    if (!node || node->directory) return std::nullopt;
-    return node->contents;
+    return platform_.machine_->files.Contents(path);
 }
 
 std::optional<DWORD> SimulatedMachineSetup::FileAttributes(std::u16string_view path) const {
@@ -332,9 +342,7 @@ std::u16string SimulatedMachineSetup::WindowsDirectory() const {
 }
 
 std::u16string SimulatedMachineSetup::TempPath() const {
-    std::u16string text = platform_.machine_->files.TempDirectory().Text();
-    if (text.back() != u'\\') text += u'\\';
-    return text;
+    return platform_.machine_->files.TempPathText();
 }
 
 }  // namespace cvl::sim

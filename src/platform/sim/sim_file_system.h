@@ -48,6 +48,8 @@ public:
     const WinPath &WindowsDirectory() const { return windowsDirectory_; }
     const WinPath &TempDirectory() const { return tempDirectory_; }
     const WinPath &CurrentDirectory() const { return currentDirectory_; }
+    // The temporary folder as GetTempPathW gives it, with its backslash.
+    std::u16string TempPathText() const;
     // Each folder is made when missing; nothing changes for a path that
     // cannot be one.
     void SetWindowsDirectory(std::u16string_view path);
@@ -88,6 +90,8 @@ public:
     // Makes the folders of `path` and gives those that were there already
     // the spelling `path` has.
     bool AddDirectorySpelledAs(std::u16string_view path);
+    // What a file holds; nothing for a folder or a missing file.
+    std::optional<std::string> Contents(std::u16string_view path) const;
     // Every file, as full paths with their contents, in a stable order.
     std::map<std::u16string, std::string> AllFiles() const;
 

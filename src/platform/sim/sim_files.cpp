@@ -61,7 +61,7 @@ DWORD SimulatedPlatform::GetModuleFileNameW(char16_t *buffer, DWORD size) {
 DWORD SimulatedPlatform::GetTempPathW(DWORD size, char16_t *buffer) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetTempPathW)) return m.Fail(*error, DWORD{0});
-    return CopyOut(setup_.TempPath(), buffer, size);
+    return CopyOut(m.files.TempPathText(), buffer, size);
 }
 
 UINT SimulatedPlatform::GetWindowsDirectoryW(char16_t *buffer, UINT size) {

@@ -17,6 +17,7 @@
 #include "platform/sim/sim_handle_table.h"
 #include "platform/sim/sim_process_table.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_registry_paths.h"
 #include "platform/sim/sim_system_state.h"
 #include "platform/sim/simulated_platform.h"
 
@@ -43,6 +44,7 @@ struct SimulatedPlatform::Machine {
     HandleTable handles;
     LocalMemory memory;
     Registry registry{handles, system.Version()};
+    RegistryPaths registryPaths{registry};
     FileSystem files{handles};
     ProcessTable processes{files, handles};
     DeviceTree devices{registry, handles};

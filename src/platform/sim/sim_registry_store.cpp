@@ -5,6 +5,7 @@
 #include "common/text.h"
 
 #include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_registry_paths.h"
 
 namespace cvl::sim {
 namespace {
@@ -200,23 +201,23 @@ bool Registry::DeleteTree(RegKeyNode &key) {
     return true;
 }
 
-bool SimulatedMachineSetup::SetRegValue(std::u16string_view keyPath, std::u16string_view name,
-                                        DWORD type, std::vector<BYTE> data) {
-    const auto key = platform_.machine_->registry.MakeKey(keyPath);
+bool RegistryPaths::SetRegValue(std::u16string_view keyPath, std::u16string_view name, DWORD type,
+                                std::vector<BYTE> data) {
+    const auto key = registry_.MakeKey(keyPath);
     if (!key) return false;
     key->SetValue(name, RegValue{type, std::move(data)});
     return true;
 }
 
-bool SimulatedMachineSetup::SetRegString(std::u16string_view keyPath, std::u16string_view name,
-                                         std::u16string_view text, DWORD type) {
+bool RegistryPaths::SetRegString(std::u16string_view keyPath, std::u16string_view name,
+                                 std::u16string_view text, DWORD type) {
     std::vector<BYTE> bytes = TextBytes(text);
     AppendZero(bytes);
     return SetRegValue(keyPath, name, type, std::move(bytes));
 }
 
-bool SimulatedMachineSetup::SetRegMultiString(std::u16string_view keyPath, std::u16string_view name,
-                                              const std::vector<std::u16string> &texts) {
+bool RegistryPaths::SetRegMultiString(std::u16string_view keyPath, std::u16string_view name,
+                                      const std::vector<std::u16string> &texts) {
     std::vector<BYTE> bytes;
     for (const auto &text : texts) {
         const std::vector<BYTE> one = TextBytes(text);
@@ -227,42 +228,42 @@ bool SimulatedMachineSetup::SetRegMultiString(std::u16string_view keyPath, std::
     return SetRegValue(keyPath, name, REG_MULTI_SZ, std::move(bytes));
 }
 
-bool SimulatedMachineSetup::SetRegDword(std::u16string_view keyPath, std::u16string_view name,
-                                        DWORD value) {
+bool RegistryPaths::SetRegDword(std::u16string_view keyPath, std::u16string_view name,
+                                DWORD value) {
     std::vector<BYTE> bytes(4);
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(value >> (8 * i));
     return SetRegValue(keyPath, name, REG_DWORD, std::move(bytes));
 }
 
-bool SimulatedMachineSetup::DeleteRegValue(std::u16string_view keyPath, std::u16string_view name) {
-    const auto key = platform_.machine_->registry.FindKey(keyPath);
+bool RegistryPaths::DeleteRegValue(std::u16string_view keyPath, std::u16string_view name) {
+    const auto key = registry_.FindKey(keyPath);
     return key && key->RemoveValue(name);
 }
 
-bool SimulatedMachineSetup::CreateRegKey(std::u16string_view keyPath) {
-    return platform_.machine_->registry.MakeKey(keyPath) != nullptr;
+bool RegistryPaths::CreateRegKey(std::u16string_view keyPath) {
+    return registry_.MakeKey(keyPath) != nullptr;
 }
 
-bool SimulatedMachineSetup::DeleteRegTree(std::u16string_view keyPath) {
-    const auto key = platform_.machine_->registry.FindKey(keyPath);
-    return key && platform_.machine_->registry.DeleteTree(*key);
+bool RegistryPaths::DeleteRegTree(std::u16string_view keyPath) {
+    const auto key = registry_.FindKey(keyPath);
+    return key && registry_.DeleteTree(*key);
 }
 
-bool SimulatedMachineSetup::RegKeyExists(std::u16string_view keyPath) const {
-    return platform_.machine_->registry.FindKey(keyPath) != nullptr;
+bool RegistryPaths::RegKeyExists(std::u16string_view keyPath) const {
+    return registry_.FindKey(keyPath) != nullptr;
 }
 
-std::optional<RegValue> SimulatedMachineSetup::GetRegValue(std::u16string_view keyPath,
-                                                           std::u16string_view name) const {
-    const auto key = platform_.machine_->registry.FindKey(keyPath);
+std::optional<RegValue> RegistryPaths::GetRegValue(std::u16string_view keyPath,
+                                                   std::u16string_view name) const {
+    const auto key = registry_.FindKey(keyPath);
     if (!key) return std::nullopt;
     const RegValue *value = key->Value(name);
     if (value == nullptr) return std::nullopt;
     return *value;
 }
 
-std::optional<std::u16string> SimulatedMachineSetup::GetRegString(std::u16string_view keyPath,
-                                                                  std::u16string_view name) const {
+std::optional<std::u16string> RegistryPaths::GetRegString(std::u16string_view keyPath,
+                                                          std::u16string_view name) const {
     const auto value = GetRegValue(keyPath, name);
     if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) return std::nullopt;
     std::u16string text;
@@ -274,8 +275,8 @@ std::optional<std::u16string> SimulatedMachineSetup::GetRegString(std::u16string
     return text;
 }
 
-std::optional<DWORD> SimulatedMachineSetup::GetRegDword(std::u16string_view keyPath,
-                                                        std::u16string_view name) const {
+std::optional<DWORD> RegistryPaths::GetRegDword(std::u16string_view keyPath,
+                                                std::u16string_view name) const {
     const auto value = GetRegValue(keyPath, name);
     if (!value || value->type != REG_DWORD || value->data.size() < 4) return std::nullopt;
     DWORD result = 0;
@@ -283,17 +284,16 @@ std::optional<DWORD> SimulatedMachineSetup::GetRegDword(std::u16string_view keyP
     return result;
 }
 
-std::vector<std::u16string> SimulatedMachineSetup::RegSubkeyNames(
-    std::u16string_view keyPath) const {
+std::vector<std::u16string> RegistryPaths::RegSubkeyNames(std::u16string_view keyPath) const {
     std::vector<std::u16string> names;
-    if (const auto key = platform_.machine_->registry.FindKey(keyPath))
+    if (const auto key = registry_.FindKey(keyPath))
         for (const auto &subkey : key->subkeys) names.push_back(subkey->name);
     return names;
 }
 
-std::vector<std::pair<std::u16string, RegValue>> SimulatedMachineSetup::RegValues(
+std::vector<std::pair<std::u16string, RegValue>> RegistryPaths::RegValues(
     std::u16string_view keyPath) const {
-    if (const auto key = platform_.machine_->registry.FindKey(keyPath)) return key->values;
+    if (const auto key = registry_.FindKey(keyPath)) return key->values;
     return {};
 }
 

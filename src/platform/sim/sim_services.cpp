@@ -43,11 +43,7 @@ void StoreText(char16_t (&slot)[N], std::u16string_view text) {
 
 void SimulatedMachineSetup::AddService(std::u16string_view name, std::u16string_view imagePath,
                                        DWORD type, DWORD start) {
-    const std::u16string key = ServiceKey(name);
-    SetRegString(key, u"ImagePath", imagePath, REG_EXPAND_SZ);
-    SetRegDword(key, u"Type", type);
-    SetRegDword(key, u"Start", start);
-    SetRegDword(key, u"ErrorControl", 1);
+    AddServiceKey(*this, name, imagePath, type, start);
 }
 
 SC_HANDLE SimulatedPlatform::OpenSCManagerW(const char16_t *machineName,
@@ -72,7 +68,7 @@ SC_HANDLE SimulatedPlatform::OpenServiceW(SC_HANDLE manager, const char16_t *ser
     if (serviceName == nullptr) return m.Fail(RPC_X_NULL_REF_POINTER, SC_HANDLE{nullptr});
     // A service is a key under Services with its type.
     const std::u16string key = ServiceKey(serviceName);
-    if (*serviceName == u'\0' || !setup_.GetRegDword(key, u"Type"))
+    if (*serviceName == u'\0' || !m.registryPaths.GetRegDword(key, u"Type"))
         return m.Fail(ERROR_SERVICE_DOES_NOT_EXIST, SC_HANDLE{nullptr});
     return static_cast<SC_HANDLE>(m.handles.Add(ServiceObject{serviceName, access}));
 }
@@ -87,10 +83,10 @@ BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *co
     if (bytesNeeded == nullptr) return m.FailWith(RPC_X_NULL_REF_POINTER);
     if (bufferSize > kMaxConfigBuffer) return m.FailWith(ERROR_INVALID_PARAMETER);
     const std::u16string key = ServiceKey(object->name);
-    if (!setup_.GetRegDword(key, u"Type")) return m.FailWith(ERROR_SERVICE_DOES_NOT_EXIST);
+    if (!m.registryPaths.GetRegDword(key, u"Type")) return m.FailWith(ERROR_SERVICE_DOES_NOT_EXIST);
 
-    const auto imagePath = setup_.GetRegString(key, u"ImagePath");
-    const auto dependencies = MultiStrings(setup_.GetRegValue(key, u"DependOnService"));
+    const auto imagePath = m.registryPaths.GetRegString(key, u"ImagePath");
+    const auto dependencies = MultiStrings(m.registryPaths.GetRegValue(key, u"DependOnService"));
     DWORD dependencyBytes = 2 * sizeof(char16_t);
     if (!dependencies.empty()) {
         dependencyBytes = sizeof(char16_t);
@@ -98,15 +94,16 @@ BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *co
             dependencyBytes += static_cast<DWORD>((name.size() + 1) * sizeof(char16_t));
     }
     // A 32-bit program gets the 32-bit record, with 4-byte pointers.
-    const DWORD needed = (m.system.Wow64() ? kConfigRecord32 : kConfigRecord64) +
-                         StringBytes(imagePath) + StringBytes(setup_.GetRegString(key, u"Group")) +
-                         dependencyBytes + StringBytes(setup_.GetRegString(key, u"ObjectName")) +
-                         StringBytes(setup_.GetRegString(key, u"DisplayName"));
+    const DWORD needed =
+        (m.system.Wow64() ? kConfigRecord32 : kConfigRecord64) + StringBytes(imagePath) +
+        StringBytes(m.registryPaths.GetRegString(key, u"Group")) + dependencyBytes +
+        StringBytes(m.registryPaths.GetRegString(key, u"ObjectName")) +
+        StringBytes(m.registryPaths.GetRegString(key, u"DisplayName"));
     *bytesNeeded = needed;
     if (config == nullptr || bufferSize < needed) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);
-    config->dwServiceType = setup_.GetRegDword(key, u"Type").value_or(0);
-    config->dwStartType = setup_.GetRegDword(key, u"Start").value_or(SERVICE_DEMAND_START);
-    config->dwErrorControl = setup_.GetRegDword(key, u"ErrorControl").value_or(0);
+    config->dwServiceType = m.registryPaths.GetRegDword(key, u"Type").value_or(0);
+    config->dwStartType = m.registryPaths.GetRegDword(key, u"Start").value_or(SERVICE_DEMAND_START);
+    config->dwErrorControl = m.registryPaths.GetRegDword(key, u"ErrorControl").value_or(0);
     StoreText(config->lpBinaryPathName, imagePath.value_or(u""));
     m.lastError = ERROR_SUCCESS;
     return TRUE;

@@ -13,15 +13,19 @@
 #include <utility>
 #include <vector>
 
+#include "platform/sim/sim_registry_paths.h"
 #include "platform/sim/simulated_machine_types.h"
 
 namespace cvl::sim {
 
 class SimulatedPlatform;
 
-class SimulatedMachineSetup {
+// The registry helpers (SetRegString, GetRegDword, RegKeyExists ...) are
+// those of RegistryPaths.
+class SimulatedMachineSetup : public RegistryPaths {
 public:
-    explicit SimulatedMachineSetup(SimulatedPlatform &platform) : platform_(platform) {}
+    SimulatedMachineSetup(SimulatedPlatform &platform, Registry &registry)
+        : RegistryPaths(registry), platform_(platform) {}
     SimulatedMachineSetup(const SimulatedMachineSetup &) = delete;
     SimulatedMachineSetup &operator=(const SimulatedMachineSetup &) = delete;
 
@@ -30,35 +34,6 @@ public:
                     std::u16string servicePack = u"");
 
     VersionReport Version() const;
-
-    // Registry paths are "HKLM\\Software\\X" or "HKCU\\..." (also the long
-    // hive names). Keys are created with every missing parent. The setters
-    // answer false when the path names no hive.
-    bool SetRegValue(std::u16string_view keyPath, std::u16string_view name, DWORD type,
-                     std::vector<BYTE> data);
-    // Stores the text with its terminating zero.
-    bool SetRegString(std::u16string_view keyPath, std::u16string_view name,
-                      std::u16string_view text, DWORD type = REG_SZ);
-    // Stores each text with its zero, and the zero that ends the list.
-    bool SetRegMultiString(std::u16string_view keyPath, std::u16string_view name,
-                           const std::vector<std::u16string> &texts);
-    bool SetRegDword(std::u16string_view keyPath, std::u16string_view name, DWORD value);
-    bool CreateRegKey(std::u16string_view keyPath);
-    // False when there is no such key or value.
-    bool DeleteRegValue(std::u16string_view keyPath, std::u16string_view name);
-    // Removes a key with everything below it (open handles to it then see
-    // ERROR_KEY_DELETED). False when there is no such key.
-    bool DeleteRegTree(std::u16string_view keyPath);
-    bool RegKeyExists(std::u16string_view keyPath) const;
-    // The subkey names and the values of a key, in enumeration order.
-    std::vector<std::u16string> RegSubkeyNames(std::u16string_view keyPath) const;
-    std::vector<std::pair<std::u16string, RegValue>> RegValues(std::u16string_view keyPath) const;
-    std::optional<RegValue> GetRegValue(std::u16string_view keyPath,
-                                        std::u16string_view name) const;
-    // The string held by a REG_SZ/REG_EXPAND_SZ value, up to its first zero.
-    std::optional<std::u16string> GetRegString(std::u16string_view keyPath,
-                                               std::u16string_view name) const;
-    std::optional<DWORD> GetRegDword(std::u16string_view keyPath, std::u16string_view name) const;
 
     // Files: Windows paths ("C:\\setup\\cvlsetup.exe"); drive letters fold
     // case, as do all names. Parents are created as needed. False when the

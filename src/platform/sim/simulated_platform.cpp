@@ -31,7 +31,8 @@ void SimulatedPlatform::Machine::Close(const void *handle) {
     if (const auto object = handles.Remove(handle)) files.Closed(*object);
 }
 
-SimulatedPlatform::SimulatedPlatform() : machine_(std::make_unique<Machine>()) {}
+SimulatedPlatform::SimulatedPlatform()
+    : machine_(std::make_unique<Machine>()), setup_(*this, machine_->registry) {}
 
 SimulatedPlatform::~SimulatedPlatform() = default;
 

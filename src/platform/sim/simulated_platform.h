@@ -33,7 +33,7 @@ private:
 
     struct Machine;
     std::unique_ptr<Machine> machine_;
-    SimulatedMachineSetup setup_{*this};
+    SimulatedMachineSetup setup_;
 };
 
 }  // namespace cvl::sim
