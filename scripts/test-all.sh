@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the formatting check, the host
 # build with its tests, the same under the address and undefined-behaviour
-# sanitizers, both Windows builds with their layout checks, the release
-# package, and the 64-bit programs under Wine.
+# sanitizers, the fuzz targets for a short while, both Windows builds with
+# their layout checks, the release package, and both programs under Wine
+# (the 32-bit one where wine32 is installed), on every Windows generation
+# Wine reports to each.
 # Stops at the first step that fails and says which.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,8 +34,10 @@ step "dependencies" scripts/install-deps.sh
 step "formatting" scripts/check-format.sh
 step "host build and tests" build_and_test host
 step "sanitizer build and tests" build_and_test asan
-step "32-bit Windows build" build_and_test win32
-# The Wine scenarios run below on their own, where their lines are seen.
+step "fuzz targets, 30 s each" scripts/fuzz.sh --seconds 30
+# The Wine scenarios of both programs run below on their own, where their
+# lines are seen.
+step "32-bit Windows build" build_and_test win32 -E wine_end_to_end
 step "64-bit Windows build" build_and_test win64 -E wine_end_to_end
 step "PE layout of both programs" scripts/check-pe.sh
 step "release package" scripts/package.sh
@@ -41,6 +45,7 @@ step "release package contents" python3 tests/package/check_package.py
 step "Wine end-to-end tests" python3 tests/wine/run_wine_tests.py \
     --exe build-win64/cvlsetup.exe \
     --contract-tests build-win64/cvl_platform_contract_tests.exe \
+    --exe32 build-win32/cvlsetup.exe \
     --host-runner build/cvlsetup-host
 
 echo

@@ -64,7 +64,7 @@ void RegisterFamilySource(Platform &platform, RunState &state, const FamilyRow &
         const std::u16string optionsInstall = WindowsOptionsInstallPath(platform);
         LogLine(state.log, u"AddSrcList");
         LogLine(state.log, optionsInstall);
-        RegisterInstallSource(platform, optionsInstall, row.family);
+        if (!optionsInstall.empty()) RegisterInstallSource(platform, optionsInstall, row.family);
     } else if (SystemInstallsAdapter(row, state.osKind)) {
         PrepareWindows98Search(platform, state);
     } else {

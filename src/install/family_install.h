@@ -16,7 +16,7 @@ ExitCode InstallFamilyDriver(Platform &platform, RunState &state, const InstallO
                              UpdatedHardwareIds &updated);
 
 // "%windir%\OPTIONS\INSTALL", where Windows 98 and Me keep their setup files
-// (260 characters).
+// (260 characters); empty when the Windows folder cannot be read.
 std::u16string WindowsOptionsInstallPath(Platform &platform);
 
 // Windows 98 finds the B760 adapter's driver by itself once its old device

@@ -81,8 +81,10 @@ void PointSearchAtSetupFiles(Platform &platform, InstallLog &log,
 std::u16string WindowsOptionsInstallPath(Platform &platform) {
     char16_t windows[limits::kPathChars] = {};
     const UINT length = platform.GetWindowsDirectoryW(windows, limits::kPathChars);
-    std::u16string path(length < limits::kPathChars ? TextOf(windows, limits::kPathChars)
-                                                    : std::u16string_view());
+    // Without the Windows folder the path would be "\OPTIONS\INSTALL" on
+    // whatever drive is current: no folder at all is the truthful answer.
+    if (length == 0 || length >= limits::kPathChars) return {};
+    std::u16string path(TextOf(windows, limits::kPathChars));
     path += u"\\OPTIONS\\INSTALL";
     if (path.size() > limits::kPathChars - 1) path.resize(limits::kPathChars - 1);
     return path;
@@ -91,7 +93,8 @@ std::u16string WindowsOptionsInstallPath(Platform &platform) {
 void PrepareWindows98Search(Platform &platform, RunState &state) {
     ForgetOldB760Entry(platform, state.log);
     ClearSearchLocation(platform, state.log);
-    PointSearchAtSetupFiles(platform, state.log, WindowsOptionsInstallPath(platform));
+    const std::u16string optionsInstall = WindowsOptionsInstallPath(platform);
+    if (!optionsInstall.empty()) PointSearchAtSetupFiles(platform, state.log, optionsInstall);
 }
 
 }  // namespace cvl

@@ -4,6 +4,7 @@
 
 #include "app/run_installer.h"
 #include "capture/capture_folder.h"
+#include "capture/capture_testing.h"
 #include "common/text.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
@@ -14,23 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using sim::SimulatedPlatform;
+using test::LoadDemo;
 using test::ScratchFolder;
-
-class SimulatedFiles final : public FileReader {
-public:
-    explicit SimulatedFiles(const SimulatedPlatform &machine) : machine_(machine) {}
-    std::optional<std::string> ReadWholeFile(std::u16string_view path) override {
-        return machine_.Setup().ReadFileContents(path);
-    }
-
-private:
-    const SimulatedPlatform &machine_;
-};
-
-void LoadDemo(SimulatedPlatform &machine) {
-    std::string error;
-    ASSERT_TRUE(sim::LoadMachineImage(test::kDemoImage, machine, error)) << error;
-}
+using test::SimulatedFiles;
 
 // Captures `machine` into `folder` as the capture program does.
 CapturedMachine CaptureInto(SimulatedPlatform &machine, const fs::path &folder,
@@ -72,11 +59,16 @@ TEST(MachineCapture, ACommandLineRunsOnTheCaptureAsOnTheMachine) {
                                            u"/i /vistab701 /f drivers\\win7\\netcvl.inf",
                                            u"/denicdrv /vistab762",
                                            u"/chknicexist /vistab701",
-                                           u"/q /vistab701 /f drivers\\win7\\netcvl.inf"};
+                                           u"/q /vistab701 /f drivers\\win7\\netcvl.inf",
+                                           u"/u /vistab701",
+                                           u"/u /vistab762"};
     for (const std::u16string &commandLine : commandLines) {
         SCOPED_TRACE(ToUtf8(commandLine));
         SimulatedPlatform original;
         LoadDemo(original);
+        // The maker's DLLs, which the uninstall deletes.
+        for (const char16_t *dll : {u"CVNUninst64.dll", u"CvNicProp64.dll"})
+            original.Setup().AddFile(u"C:\\Windows\\system32\\" + std::u16string(dll), "dll");
         ScratchFolder scratch;
         const fs::path image = scratch.path() / "image";
         CaptureInto(original, image, {.withProgramFolder = true});

@@ -340,6 +340,30 @@ TEST_F(FamilyInstallTest, Windows98LetsTheSystemFindTheB760Adapter) {
     EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\Corvane"));
 }
 
+// Without the Windows folder, neither Windows 98's device search nor Windows
+// Me's source list is pointed at "\OPTIONS\INSTALL" of whatever drive is
+// current: the search stays as cleared, and no source is registered.
+TEST_F(FamilyInstallTest, AnUnreadableWindowsFolderNamesNoSetupFolder) {
+    const std::u16string sysDm = u"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SysDM";
+    for (const DWORD minor : {10u, 90u}) {
+        SCOPED_TRACE(minor);
+        sim::SimulatedPlatform fresh;
+        test::AddPackage(fresh);
+        fresh.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, minor);
+        fresh.Setup().AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100"));
+        fresh.Setup().SetRegDword(sysDm, u"SearchFlags", 3);
+        fresh.Setup().Fail(Op::GetWindowsDirectoryW, ERROR_NOT_ENOUGH_MEMORY);
+        EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab760")), 0u);
+        EXPECT_EQ(fresh.Setup().GetRegString(sysDm, u"SearchLocation").value_or(u"(none)"),
+                  minor == 10 ? u"" : u"(none)");
+        EXPECT_EQ(fresh.Setup().GetRegDword(sysDm, u"SearchFlags"), 3u);
+        EXPECT_FALSE(fresh.Setup().GetRegValue(
+            u"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", u"Installation Sources"));
+        EXPECT_FALSE(
+            fresh.Setup().GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B760", u"SourcePath"));
+    }
+}
+
 TEST_F(FamilyInstallTest, Windows98PreparationLogsWhatItCouldNotDo) {
     machine.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
     machine.Setup().Fail(Op::RegOpenKeyExW, ERROR_ACCESS_DENIED);

@@ -154,6 +154,45 @@ TEST_F(FilesContract, SearchesMatchWildcardsInTheLastName) {
     EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
+TEST_F(FilesContract, AThirtyTwoBitProgramOnSixtyFourBitWindowsIsRedirected) {
+    // The file-system redirector of WOW64: the system folder leads to
+    // SysWOW64 but for the subfolders both kinds of program share, and the
+    // "Sysnative" alias leads to the real system folder. A 64-bit program
+    // (and a 32-bit one on 32-bit Windows) sees the folders as they are and
+    // no Sysnative.
+    sim.Setup().AddFile(u"C:\\Windows\\system32\\cvl.dll", "64");
+    sim.Setup().AddFile(u"C:\\Windows\\SysWOW64\\cvl.dll", "32");
+    sim.Setup().AddFile(u"C:\\Windows\\system32\\drivers\\cvl.sys", "64");
+    sim.Setup().AddFile(u"C:\\Windows\\system32\\drivers\\etc\\hosts", "shared");
+    sim.Setup().AddFile(u"C:\\Windows\\system32\\spool\\cvl.dat", "shared");
+    const struct {
+        const char16_t *path;
+        bool seenNative, seenWow64;
+    } cases[] = {
+        {u"C:\\Windows\\system32\\cvl.dll", true, true},
+        {u"C:\\WINDOWS\\SYSTEM32\\drivers\\cvl.sys", true, false},
+        {u"C:\\Windows\\system32\\drivers\\etc\\hosts", true, true},
+        {u"C:\\Windows\\system32\\spool\\cvl.dat", true, true},
+        {u"C:\\Windows\\Sysnative\\cvl.dll", false, true},
+        {u"C:\\Windows\\sysnative\\drivers\\cvl.sys", false, true},
+    };
+    for (const bool wow64 : {false, true}) {
+        sim.Setup().SetWow64(wow64);
+        for (const auto &c : cases) {
+            SCOPED_TRACE(testing::PrintToString(std::u16string(c.path)) + (wow64 ? " WOW64" : ""));
+            const bool seen = platform.GetFileAttributesW(c.path) != INVALID_FILE_ATTRIBUTES;
+            EXPECT_EQ(seen, wow64 ? c.seenWow64 : c.seenNative);
+        }
+        EXPECT_EQ(Find(u"C:\\Windows\\Sysnative\\*.dll"),
+                  wow64 ? std::vector<std::u16string>{u"cvl.dll"} : std::vector<std::u16string>{});
+        EXPECT_TRUE(platform.DeleteFileW(u"C:\\Windows\\system32\\cvl.dll"));
+        EXPECT_EQ(sim.Setup().FileExists(u"C:\\Windows\\SysWOW64\\cvl.dll"), !wow64);
+        EXPECT_EQ(sim.Setup().FileExists(u"C:\\Windows\\system32\\cvl.dll"), wow64);
+        sim.Setup().AddFile(u"C:\\Windows\\system32\\cvl.dll", "64");
+        sim.Setup().AddFile(u"C:\\Windows\\SysWOW64\\cvl.dll", "32");
+    }
+}
+
 TEST_F(FilesContract, LocalMemoryIsZeroedOnlyWhenAskedAndFreedOnce) {
     // LocalAlloc(LPTR) zero-fills; LocalFree returns null, and on a block
     // it does not know returns the block with ERROR_INVALID_HANDLE.

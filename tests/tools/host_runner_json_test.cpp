@@ -9,6 +9,7 @@
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
 #include "machine_image/machine_image_runner.h"
+#include "tools/host_runner_testing.h"
 #include "tools/json_reader.h"
 #include "tools/machine_image_testing.h"
 
@@ -20,17 +21,8 @@ using test::JsonReader;
 using test::JsonValue;
 using test::ScratchFolder;
 
-struct CommandResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CommandResult RunCommand(const std::vector<std::string> &arguments, const ProgramEntry &program) {
-    std::ostringstream out, err;
-    const int status = RunHostCommand(arguments, program, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::CommandResult;
+using test::RunCommand;
 
 JsonValue ParsedOrFail(const std::string &document) {
     std::string error;
@@ -102,6 +94,7 @@ TEST(HostRunnerJson, SmallRunGivesExactlyThisDocument) {
         "    \"caf\xef\xbf\xbd\"\n"
         "  ]},\n"
         "  \"virtualMilliseconds\": 1000,\n"
+        "  \"platformCalls\": 5,\n"
         "  \"sleeps\": [\n    1000\n  ],\n"
         "  \"messageBoxes\": [\n"
         "    {\"text\": \"Remove \\\"it\\\"?\\n\xc3\xa9\", \"caption\": \"Setup\", \"type\": 1}\n"
@@ -150,9 +143,12 @@ TEST(HostRunnerJson, ReadsBackAsTheSameReportOnTheDemoMachine) {
     EXPECT_EQ(document["changes"].Texts(), expected.changes);
     EXPECT_EQ(document["savedTo"].text, saved.string());
     EXPECT_TRUE(fs::exists(saved / "registry.reg"));
-    const std::vector<std::string> sections = {"exitCode", "installLog",   "virtualMilliseconds",
-                                               "sleeps",   "messageBoxes", "processes",
-                                               "timeline", "changes",      "savedTo"};
+    EXPECT_EQ(document["platformCalls"].number, expected.platformCalls);
+    EXPECT_GT(expected.platformCalls, 0u);
+    const std::vector<std::string> sections = {"exitCode",      "installLog", "virtualMilliseconds",
+                                               "platformCalls", "sleeps",     "messageBoxes",
+                                               "processes",     "timeline",   "changes",
+                                               "savedTo"};
     std::vector<std::string> names;
     for (const auto &member : document.members) names.push_back(member.first);
     EXPECT_EQ(names, sections);

@@ -9,6 +9,7 @@
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
 #include "machine_image/machine_image_runner.h"
+#include "tools/host_runner_testing.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::sim {
@@ -17,33 +18,11 @@ namespace {
 namespace fs = std::filesystem;
 using test::ScratchFolder;
 
-const ProgramEntry kProgram = [](Platform &platform, std::u16string tail) {
-    return RunInstaller(platform, tail);
-};
-
-struct CommandResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CommandResult RunCommand(const std::vector<std::string> &arguments,
-                         const ProgramEntry &program = kProgram) {
-    std::ostringstream out, err;
-    const int status = RunHostCommand(arguments, program, out, err);
-    return {status, out.str(), err.str()};
-}
-
-bool Contains(const std::string &text, std::string_view part) {
-    return text.find(part) != std::string::npos;
-}
-
-// A copy of the demo machine that a test may change.
-fs::path CopyOfDemo(const ScratchFolder &scratch) {
-    const fs::path copy = scratch.path() / "demo";
-    fs::copy(test::kDemoImage, copy, fs::copy_options::recursive);
-    return copy;
-}
+using test::CommandResult;
+using test::Contains;
+using test::CopyOfDemo;
+using test::kProgram;
+using test::RunCommand;
 
 TEST(HostRunnerArguments, ReadsTheOptionsAndKeepsTheSwitchesAsTheyAre) {
     struct Case {

@@ -2,8 +2,9 @@
 holds Corvane adapters, their driver keys, published INF files and setup
 state; the host runner replays a cvlsetup command line against that image,
 and the same command line runs under Wine on the prefix. Both must end with
-the same exit code, log and device switches. The capture itself must leave
-the prefix exactly as it was.
+the same exit code, log and device switches, and make the same registry and
+file changes outside the device tree. The capture itself must leave the
+prefix exactly as it was.
 
 The node status comes from the test cfgmgr32.dll for both the capture and
 cvlsetup, as in the device scenarios: Wine's own reports 0 for every node."""
@@ -11,6 +12,7 @@ cvlsetup, as in the device scenarios: Wine's own reports 0 for every node."""
 import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -28,6 +30,22 @@ PUBLISHED_INF = r"C:\windows\inf\oem3.inf"
 # What a capture must not change: the registry cvlsetup works on, and every
 # file of C:.
 WATCHED_KEYS = [r"HKLM\System\CurrentControlSet", r"HKLM\Software", r"HKCU\Software"]
+# What a replay and a Wine run must change alike: cvlsetup's state, the
+# maker's settings, the Uninstall entries and the compatibility mark, and the
+# INF files of the driver store. Left out: the device tree, since under Wine
+# the test cfgmgr32.dll and newdev.dll record the switches and driver
+# updates instead of making them; and the installation-source list, which
+# Wine's SetupAddToSourceListW leaves alone (see install_scenarios).
+COMPARED_KEYS = [
+    r"HKLM\Software\CVLSetup", r"HKLM\Software\Corvane",
+    r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall",
+    r"HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Compatibility Assistant",
+]
+HIVES = {"hkey_local_machine": "hklm", "hkey_current_user": "hkcu"}
+# Wine publishes an INF under its own name, Windows and the simulated
+# machine as oemNN.inf: a value naming a file of the INF folder is compared
+# as such, and the folder's files by their contents.
+PUBLISHED_PATH = re.compile(r"^[a-z]:\\windows\\inf\\[^\\]+\.inf$", re.IGNORECASE)
 
 
 def windows_path_of_host(path):
@@ -78,6 +96,86 @@ def registry_differences(before, after):
     return lines[:12]
 
 
+def short_key(key):
+    """A key folded, with its hive as HKLM or HKCU."""
+    hive, _, rest = key.lower().partition("\\")
+    return HIVES.get(hive, hive) + ("\\" + rest if rest else "")
+
+
+def value_state(keys):
+    """{key\\name folded: (type, value)} of the compared keys' values in
+    parsed registry keys."""
+    roots = [short_key(root) for root in COMPARED_KEYS]
+    state = {}
+    for key, values in keys:
+        folded = short_key(key)
+        if any(folded == root or folded.startswith(root + "\\") for root in roots):
+            for name, (_, value_type, value) in values.items():
+                if isinstance(value, str) and PUBLISHED_PATH.match(value):
+                    value = "an INF of the driver store"
+                state[folded + "\\" + name] = (value_type, value)
+    return state
+
+
+def wine_value_state(prefix):
+    """The compared values of the prefix in the 64-bit view, the one the
+    64-bit cvlsetup.exe writes (`wine reg` is the 32-bit reg.exe where Wine's
+    32-bit part is installed); a missing key holds nothing."""
+    windows_path = r"C:\cvl-compare.reg"
+    host = prefix.host_path(windows_path)
+    keys = []
+    for root in COMPARED_KEYS:
+        result = prefix.wine("reg", "export", root, windows_path, "/y", "/reg:64")
+        if result.returncode == 0 and os.path.exists(host):
+            with open(host, "rb") as file:
+                keys += registry_file.parse(registry_file.decode(file.read()))
+        if os.path.exists(host):
+            os.remove(host)
+    return value_state(keys)
+
+
+def image_value_state(image):
+    with open(os.path.join(image, "registry.reg"), "rb") as file:
+        return value_state(registry_file.parse(registry_file.decode(file.read())))
+
+
+def published_infs(folder):
+    """{SHA-256: "INF"} of the .inf files of an INF folder, by contents
+    since the names differ (see PUBLISHED_PATH). The .PNF files are left
+    out: Wine's SetupCopyOEMInf writes none."""
+    infs = {}
+    if os.path.isdir(folder):
+        for name in os.listdir(folder):
+            path = os.path.join(folder, name)
+            if name.lower().endswith(".inf") and os.path.isfile(path):
+                with open(path, "rb") as file:
+                    infs[hashlib.sha256(file.read()).hexdigest()] = "INF"
+    return infs
+
+
+def image_inf_folder(image):
+    """The image's INF folder, whatever case the capture gave its names."""
+    folder = os.path.join(image, "drive_c")
+    for name in ("windows", "inf"):
+        entries = os.listdir(folder) if os.path.isdir(folder) else []
+        folder = os.path.join(folder, next((e for e in entries if e.lower() == name), name))
+    return folder
+
+
+def changes(before, after, other_before):
+    """{item: what it became, None when it went} of what differs from
+    `before` to `after`, leaving out what the other side already held at its
+    start (a value an earlier Wine run on the prefix wrote, such as the
+    compatibility mark, is no change there but is one in a replay that
+    starts from the capture)."""
+    changed = {}
+    for item in set(before) | set(after):
+        now = after.get(item)
+        if before.get(item) != now and other_before.get(item) != now:
+            changed[item] = now
+    return changed
+
+
 def publish_inf(prefix):
     """A published INF with its precompiled form, as the driver store keeps
     them; the adapter's driver key names it."""
@@ -90,12 +188,12 @@ def publish_inf(prefix):
         file.write(b"PNF\x01\x02")
 
 
-def replay(context, image, args):
+def replay(context, image, args, saved):
     """(exit code, log lines, device switches) of the host runner's run of
-    `args` against the captured image."""
-    result = subprocess.run([context.simulation.runner, "--machine", image, "--report", "json",
-                             "--", *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            timeout=60)
+    `args` against the captured image; the changed machine goes to `saved`."""
+    result = subprocess.run([context.simulation.runner, "--machine", image, "--save", saved,
+                             "--report", "json", "--", *args], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, timeout=60)
     if result.returncode >= 64:
         raise RuntimeError("cvlsetup-host ended with %d: %s" % (
             result.returncode, result.stderr.decode(errors="replace")))
@@ -122,7 +220,8 @@ def capture_and_replay(context):
     publish_inf(prefix)
     prefix.import_registry([(SETUP_STATE_KEY + r"\VISTA_B701", {"InfName": PUBLISHED_INF})])
     # The driver package beside the program, captured with /package.
-    for name in ("netcvl.inf", "cvlnet.cat", "cvle62x64.sys"):
+    driver_file = "cvle62x64.sys" if context.bits == 64 else "cvle62x86.sys"
+    for name in ("netcvl.inf", "cvlnet.cat", driver_file):
         target = prefix.host_path(APP_DIR + r"\drivers\win7")
         os.makedirs(target, exist_ok=True)
         shutil.copy(os.path.join(DRIVER_PACKAGE, name), target)
@@ -162,15 +261,33 @@ def capture_and_replay(context):
         # after switching it (a restart, or the per-family walk that checks
         # its work) is left to the host tests. The install and the uninstall
         # come last: they change what the others read.
-        for args in (["/chknicexist", "/vistab701"], ["/dnicdrv", "/b702"],
-                     ["/enicdrv", "/b702"], ["/q", "/vistab701", "/f", PACKAGE_INF],
-                     ["/i", "/vistab701", "/f", PACKAGE_INF], ["/u", "/vistab701", "/s"]):
+        captured_values = image_value_state(image)
+        captured_infs = published_infs(image_inf_folder(image))
+        wine_infs = prefix.host_path(r"C:\windows\inf")
+        for number, args in enumerate((
+                ["/chknicexist", "/vistab701"], ["/dnicdrv", "/b702"], ["/enicdrv", "/b702"],
+                ["/q", "/vistab701", "/f", PACKAGE_INF], ["/i", "/vistab701", "/f", PACKAGE_INF],
+                ["/u", "/vistab701", "/s"])):
+            values_before, infs_before = wine_value_state(prefix), published_infs(wine_infs)
             wine, _, _ = machine.run(args)
-            context.notes.append("%s: exit code %d, %d log lines, %d switches" % (
-                " ".join(args), wine.exit_code, len(log_lines(wine)), len(wine.switches)))
-            simulated = replay(context, image, args)
+            values_after, infs_after = wine_value_state(prefix), published_infs(wine_infs)
+            saved = os.path.join(work, "after-%d" % number)
+            simulated = replay(context, image, args, saved)
+            what = " ".join(args)
             context.expect_equal(simulated, (wine.exit_code, log_lines(wine), wine.switches),
-                                 "the capture's replay against Wine for " + " ".join(args))
+                                 "the capture's replay against Wine for " + what)
+            wine_values = changes(values_before, values_after, captured_values)
+            wine_files = changes(infs_before, infs_after, captured_infs)
+            context.notes.append(
+                "%s: exit code %d, %d log lines, %d switches, %d values and %d INF files changed"
+                % (what, wine.exit_code, len(log_lines(wine)), len(wine.switches),
+                   len(wine_values), len(wine_files)))
+            context.expect_equal(
+                changes(captured_values, image_value_state(saved), values_before), wine_values,
+                "the registry changes of the replay and of Wine for " + what)
+            context.expect_equal(
+                changes(captured_infs, published_infs(image_inf_folder(saved)), infs_before),
+                wine_files, "the INF files the replay and Wine change for " + what)
 
 
 def all_scenarios():

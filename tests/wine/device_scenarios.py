@@ -13,16 +13,18 @@ import shutil
 
 import devices as dev
 import registry_file
-from scenarios import APP_DIR, EXE, LOG_NAME
+from scenarios import APP_DIR, EXE
 
 RECORD_NAME = "class-install-params.txt"
+# The test cfgmgr32.dll's record of re-enumerations: REG_DWORD flags each.
+REENUMERATIONS_KEY = r"HKLM\Software\CvlWineTest\Reenumerations"
 MARKER_NAME = "Completed.txt"
 SETUP_STATE_KEY = r"HKLM\Software\CVLSetup"
 WINE_DEBUG_KEY = r"HKCU\Software\Wine\Debug"
 DIF_PROPERTYCHANGE = 0x12
 DICS_FLAG_CONFIGSPECIFIC = 2
 STATE_CHANGES = {1: "enable", 2: "disable"}
-PROPCHANGE_RECORD_SIZE = 20  # SP_PROPCHANGE_PARAMS on x64
+PROPCHANGE_RECORD_SIZE = 20  # SP_PROPCHANGE_PARAMS of either program
 
 # What a run leaves: the exit code, the install log, the adapters switched
 # (("disable", instance id) in order), the registry values asked for
@@ -63,6 +65,8 @@ def wine_value(prefix, key, name):
     value_type, text = found
     if value_type == registry_file.REG_DWORD:
         return value_type, int(text, 16)
+    if value_type == registry_file.REG_BINARY:
+        return value_type, bytes.fromhex(text)
     return value_type, text
 
 
@@ -78,12 +82,31 @@ class DeviceMachine:
         # Further test DLLs (names in context.test_dlls) loaded from C:\app.
         self.test_dlls = tuple(test_dlls)
         self._enum_export = None
+        # Keys planted besides the adapters, for the mirror machine too.
+        self.planted_keys = []
         self.prefix.import_registry(dev.prefix_keys(adapters) + [
             # The relay trace, when asked for, shows only these two calls.
             (WINE_DEBUG_KEY, {"RelayInclude": "setupapi.SetupDiSetClassInstallParamsW;"
                                               "setupapi.SetupDiCallClassInstaller"})])
         for name in (("cfgmgr32",) if serve_node_status else ()) + self.test_dlls:
             shutil.copy(context.test_dlls[name], self.prefix.host_path(APP_DIR))
+
+    def plant(self, keys):
+        """Enters (key, {name: value}) pairs on both machines."""
+        self.prefix.import_registry(keys)
+        self.planted_keys += keys
+
+    def numbered_records(self, key):
+        """The values "0001", "0002", ... a test DLL wrote under `key`, in
+        order, and the key deleted for the next run."""
+        keys = self.prefix.export_registry(key, missing_ok=True)
+        if keys:
+            self.prefix.reg_delete(key)
+        return [value for _, values in keys for _, (_, _, value) in sorted(values.items())]
+
+    def reenumerations(self):
+        """The flags of each re-enumeration since the last look."""
+        return self.numbered_records(REENUMERATIONS_KEY)
 
     def set_status(self, adapter, status):
         adapter.status = status
@@ -94,13 +117,7 @@ class DeviceMachine:
 
     def _take_file(self, name):
         """A file the run left in C:\\app, removed for the next run."""
-        path = self.app_file(name)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as file:
-            data = file.read()
-        os.remove(path)
-        return data
+        return self.context.take_file(APP_DIR + "\\" + name)
 
     def run(self, args, values=(), relay=False):
         """(outcome, the recorded requests, the relay trace's class-install
@@ -109,7 +126,7 @@ class DeviceMachine:
                                   native_dlls=(("cfgmgr32",) if self.served else ()) +
                                   self.test_dlls,
                                   debug="+relay" if relay else None)
-        log = self._take_file(LOG_NAME)
+        log = self.context.take_log(APP_DIR)
         records = parse_records((self._take_file(RECORD_NAME) or b"").decode("ascii"))
         switches = tuple((STATE_CHANGES.get(r["state"], "state %s" % r["state"]), r["instance"])
                          for r in records)
@@ -124,28 +141,30 @@ class DeviceMachine:
         """Runs `args` on the mirror machine, holding the files `contents`
         ((C: path, bytes)) and failing the calls `faults`, and expects its
         outcome to equal Wine's once both went through `normalise`. Returns
-        the simulated outcome and the updates the machine made, or None
-        without a simulation."""
+        the simulated outcome, the updates the machine made and how often it
+        re-enumerated the device tree, or None without a simulation."""
         simulation = self.context.simulation
         if not simulation:
             return None
         if self._enum_export is None:
             self._enum_export = self.prefix.export_registry(dev.ENUM_KEY)
         rows, registry = dev.machine_image(self._enum_export, self.adapters, self.served)
-        code, image = simulation.run(args, EXE, APP_DIR, devices=rows, registry=registry,
+        code, image = simulation.run(args, EXE, APP_DIR, devices=rows,
+                                     registry=registry + self.planted_keys,
                                      contents=contents, faults=faults)
         try:
-            simulated = DeviceOutcome(code & 0xFF, image.file_bytes(APP_DIR + "\\" + LOG_NAME),
+            simulated = DeviceOutcome(code & 0xFF, image.file_bytes(self.context.log_path(APP_DIR)),
                                       tuple(image.timeline),
                                       tuple(image.value(key, name) for key, name in values),
                                       image.file_bytes(APP_DIR + "\\" + MARKER_NAME))
             updates = list(image.updates)
+            reenumerations = image.reenumerations
         finally:
             image.close()
         normalise = normalise or (lambda outcome: outcome)
         self.context.expect_equal(normalise(simulated), normalise(wine),
                                   "the simulated machine against Wine for %s" % " ".join(args))
-        return simulated, updates
+        return simulated, updates, reenumerations
 
     def run_and_compare(self, args, values=(), relay=False):
         outcome, records, calls = self.run(args, values, relay)
@@ -251,7 +270,7 @@ def presence_check(context):
         context.expect(("bNicExist = TRUE" if answer == "yes" else "bNicExist = FALSE")
                        in log_lines(outcome), "the log's answer for " + what)
         # The next run must write its own answer.
-        machine.prefix.checked_wine("reg", "delete", key, "/f")
+        machine.prefix.reg_delete(key)
 
 
 def presence_of_driverless_b707(context):

@@ -52,6 +52,8 @@ PACKAGE_VERSION = "8.45.507.2016"  # DriverVer 8.045.0507.2016 without leading z
 
 UPDATE_KEY = r"HKLM\Software\CvlWineTest\UpdateDriver"
 UPDATE_CALLS_KEY = r"HKLM\Software\CvlWineTest\UpdateDriverCalls"
+# What the driver-signing policy was at each update call.
+POLICIES_KEY = r"HKLM\Software\CvlWineTest\SigningPolicyAtUpdate"
 SETUP_STATE_KEY = r"HKLM\Software\CVLSetup"
 STATUS_KEY = r"HKLM\Software\Corvane\Network"
 UPDATE_CALL = "UpdateDriverForPlugAndPlayDevicesW"
@@ -83,7 +85,8 @@ OEM_INF = re.compile(r"(?i)^c:\\windows\\inf\\oem\d+\.inf$")
 
 # A test package whose AddReg writes what Windows itself writes into the
 # driver key and Wine does not: the normalised DriverVersion and the
-# component id. Windows-4 style, one model, no files to copy.
+# component id. Windows-4 style, one model for either program, no files to
+# copy.
 ADDREG_INF = "\r\n".join([
     "[Version]",
     'Signature   = "$Windows NT$"',
@@ -94,9 +97,12 @@ ADDREG_INF = "\r\n".join([
     "CatalogFile = cvlwine.cat",
     "",
     "[Manufacturer]",
-    "%Corvane% = Corvane, NTamd64",
+    "%Corvane% = Corvane, NTamd64, NTx86",
     "",
     "[Corvane.NTamd64]",
+    r"%CvlB702.DeviceDesc% = CvlB702, PCI\VEN_1F3A&DEV_B702&CC_0200",
+    "",
+    "[Corvane.NTx86]",
     r"%CvlB702.DeviceDesc% = CvlB702, PCI\VEN_1F3A&DEV_B702&CC_0200",
     "",
     "[CvlB702]",
@@ -163,8 +169,10 @@ class InstallMachine(DeviceMachine):
     and `adapters`; the adapters' node status is served, and a switch the
     program asks for is carried out, as Windows would."""
 
-    def __init__(self, context, adapters, package):
-        super().__init__(context, adapters, serve_node_status=bool(adapters),
+    def __init__(self, context, adapters, package, serve_node_status=None):
+        if serve_node_status is None:
+            serve_node_status = bool(adapters)
+        super().__init__(context, adapters, serve_node_status=serve_node_status,
                          test_dlls=("newdev",))
         self.package = [(DRIVERS_DIR + "\\" + name, data) for name, data in package]
         for path, data in self.package:
@@ -182,8 +190,8 @@ class InstallMachine(DeviceMachine):
     def set_harness_ids(self, ids):
         """The ids the test newdev.dll hands on to Wine; none fails them all
         with "no such device"."""
-        self.prefix.checked_wine("reg", "add", UPDATE_KEY, "/v", "HarnessIds", "/t",
-                                 "REG_MULTI_SZ", "/d", "\\0".join(ids) if ids else "", "/f")
+        self.prefix.reg_add(UPDATE_KEY, "HarnessIds", "REG_MULTI_SZ",
+                            "\\0".join(ids) if ids else "")
 
     def set_failure(self, error):
         """Every update fails with `error`, on both machines."""
@@ -193,27 +201,26 @@ class InstallMachine(DeviceMachine):
     def update_calls(self):
         """(hardware id, INF path, flags, answer) of each update call since
         the last look."""
-        keys = self.prefix.export_registry(UPDATE_CALLS_KEY)
-        self.prefix.checked_wine("reg", "delete", UPDATE_CALLS_KEY, "/f")
         calls = []
-        for _, values in keys:
-            for _, (_, _, text) in sorted(values.items()):
-                hardware_id, inf, flags, answer = text.split("|")
-                calls.append((hardware_id, inf, int(flags), answer))
+        for text in self.numbered_records(UPDATE_CALLS_KEY):
+            hardware_id, inf, flags, answer = text.split("|")
+            calls.append((hardware_id, inf, int(flags), answer))
         return calls
+
+    def policies_at_updates(self):
+        """The signing policies in force at each update call since the last
+        look: "HKLM=<type>:<hex> HKCU=<type>:<hex>"."""
+        return self.numbered_records(POLICIES_KEY)
 
     def install(self, args, values=()):
         """(Wine's outcome, the update calls, the simulated outcome and its
         updates or None) of one run."""
         outcome, _, _ = self.run(args, values)
-        calls = self.update_calls() if self._has_calls() else []
+        calls = self.update_calls()
         faults = [(UPDATE_CALL, self.fail_with)] if self.fail_with is not None else []
         simulated = self.compare_with_simulation(args, outcome, values, contents=self.package,
                                                  faults=faults, normalise=published_as_one)
         return outcome, calls, simulated
-
-    def _has_calls(self):
-        return self.prefix.wine("reg", "query", UPDATE_CALLS_KEY).returncode == 0
 
     def refresh_driver_values(self, adapter):
         """Takes the adapter's driver key texts as Wine left them, so the
@@ -294,7 +301,7 @@ def reinstall_of_current_driver(context):
     context.expect_equal(adapter.driver_values.get("DriverVersion"), PACKAGE_VERSION,
                          "DriverVersion written by the INF")
     values = setup_values("VISTA_B701", "InfName") + STATUS_VALUES[:1]
-    machine.prefix.checked_wine("reg", "delete", STATUS_KEY, "/f")
+    machine.prefix.reg_delete(STATUS_KEY)
     second, calls, _ = machine.install(args, values)
     context.expect_equal(second.exit_code, 12, "the second install's exit code")
     context.expect_equal(calls, [], "the second install's updates")

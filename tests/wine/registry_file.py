@@ -31,11 +31,13 @@ def _hex(data):
 
 
 def format_value(name, value):
-    """One value line. `value` is a text (REG_SZ), a number (REG_DWORD) or a
-    list of texts (REG_MULTI_SZ)."""
-    if isinstance(value, bool) or not isinstance(value, (str, int, list, tuple)):
+    """One value line. `value` is a text (REG_SZ), a number (REG_DWORD), a
+    list of texts (REG_MULTI_SZ) or bytes (REG_BINARY)."""
+    if isinstance(value, bool) or not isinstance(value, (str, int, list, tuple, bytes)):
         raise TypeError("no registry type for %r" % (value,))
-    if isinstance(value, str):
+    if isinstance(value, bytes):
+        data = "hex:" + _hex(value)
+    elif isinstance(value, str):
         data = _quoted(value)
     elif isinstance(value, int):
         data = "dword:%08x" % value

@@ -8,11 +8,14 @@ import os
 import re
 import shutil
 
+import generations
+
 APP_DIR = r"C:\app"
 EXE = r"C:\app\cvlsetup.exe"
 CONTRACT_TESTS = r"C:\app\cvl_platform_contract_tests.exe"
 VICTIM_DIR = r"C:\victim"
 LOG_NAME = "InstallLog.txt"
+ROOT_LOG = r"C:\INST.TXT"  # the log on Windows 98, at the root of the current drive
 COMPAT_KEY = (r"HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags"
               r"\Compatibility Assistant\Persisted")
 NET_CLASS_GUID = "{4d36e972-e325-11ce-bfc1-08002be10318}"
@@ -26,11 +29,15 @@ Outcome = collections.namedtuple("Outcome", "exit_code log compat victims")
 
 
 class Context:
-    """A scenario's prefix, the optional simulation and the findings."""
+    """A scenario's prefix, the program's bits (32 or 64) and the Windows
+    generation Wine reports, the optional simulation and the findings."""
 
-    def __init__(self, prefix, simulation=None, test_dlls=None):
+    def __init__(self, prefix, simulation=None, test_dlls=None, bits=64,
+                 generation=generations.DEFAULT):
         self.prefix = prefix
         self.simulation = simulation
+        self.bits = bits
+        self.generation = generation
         # Test-only DLLs a scenario may put beside the program: name -> file.
         self.test_dlls = test_dlls or {}
         self.failures = []
@@ -44,6 +51,27 @@ class Context:
     def expect_equal(self, got, want, what):
         if got != want:
             self.failures.append("%s: expected %r, got %r" % (what, want, got))
+
+    def log_path(self, folder):
+        """Where a run from `folder` writes its install log."""
+        if self.generation.kind == generations.ROOT_LOG_KIND:
+            return ROOT_LOG
+        return folder + "\\" + LOG_NAME
+
+    def take_file(self, windows_path):
+        """The bytes of a file a run left, removed for the next run; None
+        without one."""
+        path = self.prefix.host_path(windows_path)
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as file:
+            data = file.read()
+        os.remove(path)
+        return data
+
+    def take_log(self, folder):
+        """The install log a run from `folder` wrote (see take_file)."""
+        return self.take_file(self.log_path(folder))
 
     def make_victims(self, names):
         folder = self.prefix.host_path(VICTIM_DIR)
@@ -59,11 +87,7 @@ class Context:
             self.make_victims(victims)
         folder = program.rpartition("\\")[0]
         code = self.prefix.wine(program, *args, cwd=self.prefix.host_path(folder)).returncode
-        log_path = os.path.join(self.prefix.host_path(folder), LOG_NAME)
-        log = None
-        if os.path.exists(log_path):
-            with open(log_path, "rb") as log_file:
-                log = log_file.read()
+        log = self.take_log(folder)
         value = self.prefix.reg_query(COMPAT_KEY, program)
         compat = int(value[1], 16) if value and value[0] == "REG_DWORD" else value
         left = None
@@ -79,7 +103,7 @@ class Context:
                                           files=[VICTIM_DIR + "\\" + v for v in victims],
                                           tools=tools)
         try:
-            simulated = Outcome(code & 0xFF, image.file_bytes(folder + "\\" + LOG_NAME),
+            simulated = Outcome(code & 0xFF, image.file_bytes(self.log_path(folder)),
                                 image.dword(COMPAT_KEY, program),
                                 frozenset(image.listing(VICTIM_DIR)) if victims else None)
         finally:
@@ -231,8 +255,8 @@ def failed_case_output(output):
 
 # Wine takes no class-install parameters, but its trace names the install
 # function of each request's header and the size of the record handed over:
-# SP_PROPCHANGE_PARAMS (20 bytes) and SP_REMOVEDEVICE_PARAMS (16 bytes) on
-# x64. Only the 64-bit program runs under Wine here.
+# SP_PROPCHANGE_PARAMS (20 bytes) and SP_REMOVEDEVICE_PARAMS (16 bytes), the
+# same for both programs: the records hold 32-bit fields only.
 DIF_PROPERTYCHANGE = 0x12
 DIF_REMOVE = 0x05
 EXPECTED_REQUESTS = [(DIF_PROPERTYCHANGE, 20), (DIF_REMOVE, 16)]

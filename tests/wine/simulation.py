@@ -19,10 +19,12 @@ DRIVER_TEXT = re.compile(r'(\S+?)="((?:[^"]|"")*)"')
 
 
 class Simulation:
-    """Runs cvlsetup-host on a fresh image a run."""
+    """Runs cvlsetup-host on a fresh image a run, on a machine that reports
+    `version` (a machine image's version line)."""
 
-    def __init__(self, runner):
+    def __init__(self, runner, version):
         self.runner = runner
+        self.version = version
 
     def run(self, args, program, current_dir, files=(), tools=(), devices=(), registry=(),
             contents=(), faults=()):
@@ -47,7 +49,7 @@ class Simulation:
             with open(host, "wb") as file:
                 file.write(data)
         settings = [
-            "version = NT 6.1.7601",
+            "version = " + self.version,
             "windows_dir = C:\\windows",
             "temp_dir = C:\\windows\\Temp\\",
             "current_dir = " + current_dir,
@@ -78,6 +80,8 @@ class SavedImage:
         # Wine the test DLLs record switches and updates in different places.
         self.timeline = []
         self.updates = []
+        # How many times the device tree was re-enumerated.
+        self.reenumerations = 0
         section = None
         for line in report.splitlines():
             if not line.startswith(" "):
@@ -87,7 +91,9 @@ class SavedImage:
                 if change == "update":
                     instance, _, inf = subject.partition(" ")
                     self.updates.append((instance.upper(), inf))
-                elif change not in ("sleep", "reenumerate"):
+                elif change == "reenumerate":
+                    self.reenumerations += 1
+                elif change != "sleep":
                     self.timeline.append((change, subject.upper()))
 
     def _host_path(self, path):

@@ -44,7 +44,7 @@ import time
 import devices as dev
 import registry_file
 from device_scenarios import DeviceMachine, log_lines, wine_value
-from scenarios import APP_DIR, EXE, LOG_NAME
+from scenarios import APP_DIR, EXE
 
 SETUP_STATE_KEY = r"HKLM\Software\CVLSetup"
 STATUS_KEY = r"HKLM\Software\Corvane"
@@ -56,8 +56,10 @@ INF_DIR = r"C:\windows\inf"
 SYSTEM_DIR = r"C:\windows\system32"
 UNINSTALL_DLLS = [SYSTEM_DIR + "\\" + name for name in ("CVNUninst32.dll", "CVNUninst64.dll")]
 PROPERTY_PAGE_DLLS = [SYSTEM_DIR + "\\" + name for name in ("CvNicProp32.dll", "CvNicProp64.dll")]
+# The network class key of Windows 95, 98 and Me.
+LEGACY_CLASS_KEY = r"HKLM\System\CurrentControlSet\Services\Class"
 # Registry trees read back after a run, once each.
-READ_BACK_ROOTS = [SETUP_STATE_KEY, STATUS_KEY, UNINSTALL_KEY, NETWORK_KEY]
+READ_BACK_ROOTS = [SETUP_STATE_KEY, STATUS_KEY, UNINSTALL_KEY, NETWORK_KEY, LEGACY_CLASS_KEY]
 # The description of an adapter of no family the scenarios uninstall.
 FOREIGN_DESCRIPTION = "Corvane CVLB703 Fast Ethernet NIC"
 SIMULATED_TEMP = r"C:\windows\Temp"  # the mirror machine's temp_dir
@@ -172,14 +174,10 @@ class UninstallMachine(DeviceMachine):
         deadline = time.monotonic() + SELF_DELETION_WAIT
         while self._new_temp_files(before) and time.monotonic() < deadline:
             time.sleep(0.02)
-        log_path = self.app_file(LOG_NAME)
-        log = None
-        if os.path.exists(log_path):
-            with open(log_path, "rb") as file:
-                log = file.read()
+        log = self.context.take_log(APP_DIR)
         keys = []
         for root in READ_BACK_ROOTS:
-            keys += self._export_if_there(root)
+            keys += self.prefix.export_registry(root, missing_ok=True)
         enum = registry_file.full_key(dev.ENUM_KEY).upper() + "\\"
         listed = {path.upper() for path, _ in self.prefix.export_registry(dev.ENUM_KEY)}
         adapters = tuple(plant.adapter.instance_id for plant in self.plants
@@ -207,17 +205,6 @@ class UninstallMachine(DeviceMachine):
                 state.append((item, file_exists(item)))
         return tuple(state)
 
-    def _export_if_there(self, key):
-        windows_path = r"C:\cvl-export.reg"
-        if self.prefix.wine("reg", "export", key, windows_path, "/y").returncode != 0:
-            return []
-        host = self.prefix.host_path(windows_path)
-        try:
-            with open(host, "rb") as file:
-                return registry_file.parse(registry_file.decode(file.read()))
-        finally:
-            os.remove(host)
-
     def _temp_folders(self):
         return glob.glob(os.path.join(self.prefix.root, "drive_c", "users", "*", "Temp"))
 
@@ -237,7 +224,7 @@ class UninstallMachine(DeviceMachine):
             keys = image.registry_keys()
             left = set(image.device_ids())
             simulated = UninstallOutcome(
-                code & 0xFF, image.file_bytes(APP_DIR + "\\" + LOG_NAME),
+                code & 0xFF, image.file_bytes(self.context.log_path(APP_DIR)),
                 tuple(plant.adapter.instance_id for plant in self.plants
                       if plant.adapter.instance_id.upper() in left),
                 self._planted_state(keys, lambda path: image.file_bytes(path) is not None),

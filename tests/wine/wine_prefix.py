@@ -12,6 +12,10 @@ NET_CLASS_KEY = (r"HKLM\System\CurrentControlSet\Control\Class"
                  r"\{4d36e972-e325-11ce-bfc1-08002be10318}")
 AEDEBUG_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
 WINE_DRIVERS_KEY = r"HKCU\Software\Wine\Drivers"
+# Its "Version" names the Windows version Wine reports to every program.
+WINE_VERSION_KEY = r"HKCU\Software\Wine"
+# The loader of 32-bit programs, from Debian's wine32.
+WINE32_LOADER = "/usr/lib/wine/wine"
 
 # A wine call that does not end within this time has hung.
 CALL_TIMEOUT = 120
@@ -29,7 +33,7 @@ def drive_c_path(root, windows_path):
     return os.path.join(root, "drive_c", *[part for part in rest.split("\\") if part])
 
 
-def wine_environment(prefix, trace):
+def wine_environment(prefix, trace, arch):
     env = dict(os.environ)
     # Without a display a message box returns at once instead of waiting.
     env.pop("DISPLAY", None)
@@ -37,16 +41,18 @@ def wine_environment(prefix, trace):
     env["WINEPREFIX"] = prefix
     env["WINEDEBUG"] = trace or "-all"
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
-    env["WINEARCH"] = "win64"
+    env["WINEARCH"] = arch
     return env
 
 
 class Prefix:
-    """One Wine prefix and its running server."""
+    """One Wine prefix and its running server. `arch` is "win64" or
+    "win32"."""
 
-    def __init__(self, root, trace=None):
+    def __init__(self, root, trace=None, arch="win64"):
         self.root = root
-        self.env = wine_environment(root, trace)
+        self.arch = arch
+        self.env = wine_environment(root, trace, arch)
 
     def host_path(self, windows_path):
         return drive_c_path(self.root, windows_path)
@@ -84,24 +90,39 @@ class Prefix:
                 " ".join(args), result.returncode, result.stderr.decode(errors="replace")))
         return result
 
+    def reg(self, *args, checked=False):
+        """Wine's reg.exe on the registry the program sees. With wine32
+        installed, `wine reg` (and `wine regedit`) is the 32-bit tool, which
+        reads and writes the 32-bit view of HKLM\\Software (Wow6432Node) in
+        a 64-bit prefix; the 64-bit program uses the 64-bit view."""
+        view = ["/reg:64"] if self.arch == "win64" else []
+        call = self.checked_wine if checked else self.wine
+        return call("reg", *args, *view)
+
     def reg_add(self, key, name, reg_type, data):
-        self.checked_wine("reg", "add", key, "/v", name, "/t", reg_type, "/d", data, "/f")
+        self.reg("add", key, "/v", name, "/t", reg_type, "/d", data, "/f", checked=True)
+
+    def reg_delete(self, key):
+        self.reg("delete", key, "/f", checked=True)
 
     def import_registry(self, keys):
-        """Loads (key, {name: value}) pairs with one regedit call."""
+        """Loads (key, {name: value}) pairs with one reg import call."""
         windows_path = r"C:\cvl-import.reg"
         host = self.host_path(windows_path)
         with open(host, "wb") as file:
             file.write(registry_file.encode(registry_file.registry_text(keys)))
         try:
-            self.checked_wine("regedit", "/S", windows_path)
+            self.reg("import", windows_path, checked=True)
         finally:
             os.remove(host)
 
-    def export_registry(self, key):
-        """The keys and values below `key`, parsed, in the registry's order."""
+    def export_registry(self, key, missing_ok=False):
+        """The keys and values below `key`, parsed, in the registry's order;
+        with `missing_ok`, none when `key` is not there."""
         windows_path = r"C:\cvl-export.reg"
-        self.checked_wine("reg", "export", key, windows_path, "/y")
+        exported = self.reg("export", key, windows_path, "/y", checked=not missing_ok)
+        if exported.returncode != 0:
+            return []
         host = self.host_path(windows_path)
         try:
             with open(host, "rb") as file:
@@ -111,7 +132,7 @@ class Prefix:
 
     def reg_query(self, key, name):
         """(type, data text) of a value, or None when it is not there."""
-        result = self.wine("reg", "query", key, "/v", name)
+        result = self.reg("query", key, "/v", name)
         if result.returncode != 0:
             return None
         for line in result.stdout.decode(errors="replace").splitlines():
@@ -136,9 +157,23 @@ class Prefix:
                        stderr=subprocess.DEVNULL, timeout=30)
 
 
-def build_template(root, trace=None):
-    """A booted prefix with what every scenario expects of the machine."""
-    template = Prefix(root, trace)
+def wine32_installed():
+    """Whether Wine can run 32-bit programs here."""
+    return os.path.isfile(WINE32_LOADER)
+
+
+def build_template(root, trace=None, arch="win64"):
+    """A booted prefix of `arch` with what every scenario expects of the
+    machine. A prefix left at `root` by an earlier suite run is used again
+    when it still starts programs, and made anew otherwise: a 64-bit prefix
+    made before wine32 was installed no longer loads kernel32.dll."""
+    template = Prefix(root, trace, arch)
+    if os.path.isdir(root):
+        problem = template_problem(template)
+        if problem is None:
+            return template
+        print("template prefix %s is stale (%s): making it anew" % (root, problem))
+        remove_prefix(template)
     booted = template.run(["wineboot", "-i"], timeout=300)
     if booted.returncode != 0:
         raise WineError("wineboot failed: " + booted.stderr.decode(errors="replace"))
@@ -147,14 +182,59 @@ def build_template(root, trace=None):
     # No crash dialogs, and no graphics driver for message boxes to wait on.
     template.reg_add(AEDEBUG_KEY, "Debugger", "REG_SZ", "")
     template.reg_add(WINE_DRIVERS_KEY, "Graphics", "REG_SZ", "none")
-    template.stop()
+    problem = template_problem(template)
+    if problem is not None:
+        raise WineError("the new %s prefix does not start programs: %s" % (arch, problem))
     return template
 
 
+def template_problem(template):
+    """Why a prefix cannot serve as a template, or None when it can: it must
+    be of the expected architecture, start a program, and hold the network
+    class name the scenarios rely on. Leaves the prefix's server stopped."""
+    try:
+        wrong_arch = (template.arch == "win32") != (
+            not os.path.isdir(os.path.join(template.root, "drive_c", "windows", "syswow64")))
+        if wrong_arch:
+            return "not a %s prefix" % template.arch
+        started = template.wine("cmd", "/c", "exit", "7")
+        if started.returncode != 7:
+            return "a program ended with %d: %s" % (
+                started.returncode, started.stderr.decode(errors="replace").strip()[-300:])
+        if template.reg_query(NET_CLASS_KEY, "Class") != ("REG_SZ", "Net"):
+            return "the network class key has no name"
+        return None
+    except WineError as error:
+        return str(error)
+    finally:
+        template.stop()
+
+
+# Wine's own program files in a prefix: most of its size (some 1.2 GB of a
+# 64-bit prefix with wine32). No scenario writes into them, so the copies
+# share them with the template through hard links.
+SHARED_FOLDERS = [os.path.join("drive_c", "windows", name)
+                  for name in ("system32", "syswow64", "winsxs")]
+
+
 def copy_prefix(template, root, trace=None):
-    # A hard-link copy would share files with the template; copy them.
-    subprocess.run(["cp", "-a", template.root, root], check=True)
-    prefix = Prefix(root, trace)
+    """A copy of the template. Everything but Wine's own program files is
+    copied: a shared file written in place (the registry files, a file a
+    scenario plants over) would change the template too."""
+    shutil.rmtree(root, ignore_errors=True)  # a failure kept by an earlier suite run
+    subprocess.run(["cp", "-al", template.root, root], check=True)
+    for folder, subfolders, names in os.walk(root):
+        relative = os.path.relpath(folder, root)
+        subfolders[:] = [name for name in subfolders
+                         if os.path.join(relative, name) not in SHARED_FOLDERS]
+        for name in names:
+            path = os.path.join(folder, name)
+            if os.path.islink(path):
+                continue
+            own = path + ".cvl-copy"
+            shutil.copy2(path, own)
+            os.replace(own, path)
+    prefix = Prefix(root, trace, template.arch)
     prefix.start_server()
     return prefix
 

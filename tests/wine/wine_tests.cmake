@@ -1,6 +1,7 @@
 # The Wine side of the tests of a Windows build: the contract cases of the
-# platform layer, and the end-to-end scenarios registered with CTest. Wine
-# runs only the 64-bit build here (Debian's wine64 has no 32-bit side).
+# platform layer, and the end-to-end scenarios registered with CTest. Each
+# build runs its own program's scenarios: the 64-bit one in a 64-bit prefix,
+# the 32-bit one in a 32-bit prefix (skipped where wine32 is not installed).
 
 # GoogleTest for the target, built from the sources Debian's googletest
 # package ships. Its own code is not held to our warning level.
@@ -51,15 +52,22 @@ endif()
 
 find_program(CVL_WINE wine)
 find_package(Python3 COMPONENTS Interpreter)
-if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CVL_WINE AND Python3_Interpreter_FOUND)
-    add_test(NAME wine_end_to_end
-        COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/run_wine_tests.py"
-                --exe $<TARGET_FILE:cvlsetup>
-                --contract-tests $<TARGET_FILE:cvl_platform_contract_tests>
-                --capture $<TARGET_FILE:cvlcapture>
-                --cfgmgr32 $<TARGET_FILE:cvl_test_cfgmgr32>
-                --newdev $<TARGET_FILE:cvl_test_newdev>)
-    set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+if(CVL_WINE AND Python3_Interpreter_FOUND)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        add_test(NAME wine_end_to_end
+            COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/run_wine_tests.py" --bits 64
+                    --exe $<TARGET_FILE:cvlsetup>
+                    --contract-tests $<TARGET_FILE:cvl_platform_contract_tests>
+                    --capture $<TARGET_FILE:cvlcapture>
+                    --cfgmgr32 $<TARGET_FILE:cvl_test_cfgmgr32>
+                    --newdev $<TARGET_FILE:cvl_test_newdev>)
+    else()
+        # The other programs and test DLLs are built beside cvlsetup.exe.
+        add_test(NAME wine_end_to_end
+            COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/run_wine_tests.py" --bits 32
+                    --exe32 $<TARGET_FILE:cvlsetup>)
+    endif()
+    set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 1200 SKIP_RETURN_CODE 77)
 endif()
 
 # The layout check must refuse a program that lacks what cvlsetup.exe has:

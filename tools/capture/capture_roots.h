@@ -39,16 +39,19 @@ inline constexpr std::array<std::u16string_view, 13> kCapturedRoots = {
 };
 
 // The published INF files with their precompiled forms, in the Windows
-// folder's INF folder, and the maker's DLLs in the system folder.
+// folder's INF folder, and the maker's DLLs in the system folder: the
+// uninstaller's and the property pages' (CVNUninst32.dll, CvNicProp64.dll,
+// ...), which the uninstall deletes.
 enum class FileBase { kWindows, kSystem };
 struct FilePattern {
     FileBase base;
     std::u16string_view pattern;
 };
-inline constexpr std::array<FilePattern, 3> kCapturedFiles = {{
+inline constexpr std::array<FilePattern, 4> kCapturedFiles = {{
     {FileBase::kWindows, u"INF\\oem*.inf"},
     {FileBase::kWindows, u"INF\\oem*.pnf"},
-    {FileBase::kSystem, u"cvl*.dll"},
+    {FileBase::kSystem, u"CVNUninst*.dll"},
+    {FileBase::kSystem, u"CvNicProp*.dll"},
 }};
 
 }  // namespace cvl::capture

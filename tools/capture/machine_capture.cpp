@@ -78,6 +78,12 @@ std::map<std::u16string, NodeState> PresentDevices(Platform &platform, CapturedM
     return present;
 }
 
+bool AllDeviceIds(const std::vector<std::u16string> &ids) {
+    for (const std::u16string &id : ids)
+        if (!sim::IsDeviceId(id)) return false;
+    return true;
+}
+
 void SetCondition(const NodeState &node, sim::DeviceRow &row) {
     if (node.status & DN_STARTED) {
         row.condition = sim::DeviceCondition::Started;
@@ -129,6 +135,14 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
                     sim::MultiStrings(ReadValue(platform, instanceKey, u"HardwareID"));
                 row.compatibleIds =
                     sim::MultiStrings(ReadValue(platform, instanceKey, u"CompatibleIDs"));
+                if (!AllDeviceIds(row.hardwareIds) || !AllDeviceIds(row.compatibleIds)) {
+                    machine.problems.push_back(
+                        {"device " + ToUtf8(row.instanceId),
+                         "a hardware or compatible id holds a blank, a comma or a control "
+                         "character and cannot be written as a device row; its keys are kept "
+                         "but the replay sees it as unplugged"});
+                    continue;
+                }
                 const std::u16string driver =
                     ReadText(platform, instanceKey, u"Driver").value_or(u"");
                 const std::size_t slash = driver.rfind(u'\\');
@@ -163,7 +177,14 @@ void CaptureServices(Platform &platform, std::vector<std::u16string> services,
         sim::ServiceRow row;
         row.name = name;
         const auto image = ReadText(platform, key, u"ImagePath");
-        if (!image || !sim::IsServiceName(name) || !sim::CanCarryServiceImage(*image)) continue;
+        if (!image) continue;
+        if (!sim::IsServiceName(name) || !sim::CanCarryServiceImage(*image)) {
+            machine.problems.push_back(
+                {"service " + ToUtf8(name),
+                 "its name or image path cannot be written as a service row; its key is kept "
+                 "but the replay has no such service"});
+            continue;
+        }
         row.imagePath = *image;
         row.type = ReadNumber(platform, key, u"Type").value_or(row.type);
         row.start = ReadNumber(platform, key, u"Start").value_or(row.start);
@@ -188,34 +209,55 @@ private:
     HANDLE handle_;
 };
 
-void CaptureFile(FileReader &reader, const std::u16string &path, DWORD attributes,
-                 CapturedMachine &machine) {
-    std::optional<std::string> contents = reader.ReadWholeFile(path);
+void CaptureFile(FileReader &reader, const std::u16string &readFrom,
+                 const std::u16string &recordedAs, DWORD attributes, CapturedMachine &machine) {
+    std::optional<std::string> contents = reader.ReadWholeFile(readFrom);
     if (!contents) {
-        machine.problems.push_back({"file " + ToUtf8(path), "cannot be read"});
+        machine.problems.push_back({"file " + ToUtf8(readFrom), "cannot be read"});
         return;
     }
     machine.files.push_back(
-        {path, std::move(*contents), (attributes & FILE_ATTRIBUTE_READONLY) != 0});
+        {recordedAs, std::move(*contents), (attributes & FILE_ATTRIBUTE_READONLY) != 0});
 }
+
+// Where a folder's files are read and the path they have in the image: the
+// same folder but for the system folder of a 32-bit capture on 64-bit
+// Windows.
+struct FolderView {
+    std::u16string readFrom;
+    std::u16string recordedAs;
+};
 
 // The files matching `pattern` in `folder`, and with `recurse` every file
 // below it.
-void CaptureFiles(Platform &platform, FileReader &reader, const std::u16string &folder,
+void CaptureFiles(Platform &platform, FileReader &reader, const FolderView &folder,
                   std::u16string_view pattern, bool recurse, CapturedMachine &machine) {
     FindData data{};
-    FindHandle find(platform, folder + u"\\" + std::u16string(pattern), data);
+    FindHandle find(platform, folder.readFrom + u"\\" + std::u16string(pattern), data);
     if (!find.ok()) return;
     do {
         const std::u16string name(TextOf(data.cFileName, std::size(data.cFileName)));
         if (name == u"." || name == u"..") continue;
-        const std::u16string path = folder + u"\\" + name;
+        const FolderView entry{folder.readFrom + u"\\" + name, folder.recordedAs + u"\\" + name};
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (recurse) CaptureFiles(platform, reader, path, u"*", true, machine);
+            if (recurse) CaptureFiles(platform, reader, entry, u"*", true, machine);
         } else {
-            CaptureFile(reader, path, data.dwFileAttributes, machine);
+            CaptureFile(reader, entry.readFrom, entry.recordedAs, data.dwFileAttributes, machine);
         }
     } while (platform.FindNextFileW(find.get(), &data));
+}
+
+// A 32-bit program on 64-bit Windows that opens the system folder reaches
+// SysWOW64, the 32-bit programs' copy, through the file-system redirector.
+// The machine's own system folder, the one the 64-bit cvlsetup works in, is
+// then reached through the Windows folder's "Sysnative" alias, which exists
+// for such a program only (Windows Vista and later).
+FolderView SystemFolderView(Platform &platform, const std::u16string &windowsDir,
+                            const std::u16string &systemDir) {
+    const std::u16string alias = windowsDir + u"\\Sysnative";
+    FindData data{};
+    const FindHandle probe(platform, alias + u"\\*", data);
+    return {probe.ok() ? alias : systemDir, systemDir};
 }
 
 }  // namespace
@@ -259,22 +301,26 @@ bool CaptureMachine(Platform &platform, FileReader &files, const CaptureOptions 
             services.push_back(name);
     CaptureServices(platform, std::move(services), machine);
 
+    const FolderView systemFolder = SystemFolderView(platform, *windowsDir, *systemDir);
     for (const FilePattern &pattern : kCapturedFiles) {
-        const std::u16string &base = pattern.base == FileBase::kWindows ? *windowsDir : *systemDir;
+        const FolderView base = pattern.base == FileBase::kWindows
+                                    ? FolderView{*windowsDir, *windowsDir}
+                                    : systemFolder;
         const std::u16string_view relative = pattern.pattern;
         const std::size_t slash = relative.rfind(u'\\');
-        const std::u16string folder =
-            slash == std::u16string_view::npos
-                ? base
-                : base + u"\\" + std::u16string(relative.substr(0, slash));
+        const std::u16string below = slash == std::u16string_view::npos
+                                         ? u""
+                                         : u"\\" + std::u16string(relative.substr(0, slash));
         const std::u16string_view name =
             slash == std::u16string_view::npos ? relative : relative.substr(slash + 1);
-        CaptureFiles(platform, files, folder, name, false, machine);
+        CaptureFiles(platform, files, {base.readFrom + below, base.recordedAs + below}, name, false,
+                     machine);
     }
+    const FolderView program{programFolder, programFolder};
     if (options.withProgramFolder) {
-        CaptureFiles(platform, files, programFolder, u"*", true, machine);
+        CaptureFiles(platform, files, program, u"*", true, machine);
     } else {
-        CaptureFiles(platform, files, programFolder, kCapturedProgramName, false, machine);
+        CaptureFiles(platform, files, program, kCapturedProgramName, false, machine);
     }
     // An image names the program it runs, and its file must be there; the
     // replay runs cvlsetup itself, so any content does when none was beside

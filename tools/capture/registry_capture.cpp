@@ -13,8 +13,28 @@ constexpr REGSAM kReadSam = KEY_READ | 0x0100;  // KEY_WOW64_64KEY
 constexpr DWORD kKeyNameCapacity = 256;
 constexpr DWORD kValueNameCapacity = 16384;
 
+// A name as a problem line shows it: a line break in it would break the
+// line, so control characters are written as \r, \n or \xNN.
 std::string Describe(std::u16string_view path) {
-    return ToUtf8(path);
+    std::u16string shown;
+    for (const char16_t c : path) {
+        if (c == u'\r') {
+            shown += u"\\r";
+        } else if (c == u'\n') {
+            shown += u"\\n";
+        } else if (c < 0x20) {
+            constexpr char16_t kDigits[] = u"0123456789abcdef";
+            shown += {u'\\', u'x', kDigits[c >> 4], kDigits[c & 0xF]};
+        } else {
+            shown.push_back(c);
+        }
+    }
+    return ToUtf8(shown);
+}
+
+std::u16string_view LastName(std::u16string_view path) {
+    const std::size_t slash = path.rfind(u'\\');
+    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
 }
 
 std::string ErrorText(LSTATUS status) {
@@ -112,6 +132,12 @@ bool IsPropertyStore(std::u16string_view path) {
 
 void CaptureKey(Platform &platform, const std::u16string &path, std::vector<sim::RegFileKey> &keys,
                 std::vector<CaptureProblem> &problems, int depth) {
+    if (!sim::CanNameInRegFile(LastName(path))) {
+        problems.push_back({"key " + Describe(path),
+                            "its name holds a line break, which a .reg file cannot hold; the key "
+                            "and the keys below it are left out"});
+        return;
+    }
     OpenKey key(platform, path);
     if (!key.ok() && key.status() == ERROR_ACCESS_DENIED && IsPropertyStore(path)) return;
     if (!key.ok()) {
@@ -128,6 +154,11 @@ void CaptureKey(Platform &platform, const std::u16string &path, std::vector<sim:
             problems.push_back(
                 {"values of " + Describe(path), "cannot be read: " + ErrorText(status)});
             break;
+        }
+        if (!sim::CanNameInRegFile(value.name)) {
+            problems.push_back({"value " + Describe(value.name) + " of " + Describe(path),
+                                "its name holds a line break, which a .reg file cannot hold"});
+            continue;
         }
         captured.values.push_back(std::move(value));
     }

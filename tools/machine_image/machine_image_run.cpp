@@ -43,7 +43,8 @@ std::string Quoted(std::u16string_view text) {
 }  // namespace
 
 bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
-                  const ProgramEntry &entry, MachineRunReport &report, std::string &error) {
+                  const ProgramEntry &entry, MachineRunReport &report, std::string &error,
+                  const RunFaults &faults) {
     report = MachineRunReport{};
     MachineSnapshot before;
     if (!TakeSnapshot(machine, before, error)) return false;
@@ -54,10 +55,20 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
     const std::size_t timelineBefore = machine.Setup().Timeline().size();
     const std::size_t opensBefore = machine.Setup().FilesOpenedForWriting().size();
 
+    // The snapshot reads the machine through its calls: the run's own
+    // count, and the faults, start here.
+    const std::uint64_t callsBefore = machine.Setup().PlatformCallCount();
+    for (const FaultRule &rule : faults.rules) machine.Setup().Fail(rule);
+    if (faults.stopAfter) machine.Setup().StopAfter(*faults.stopAfter, faults.interruption);
+
     DWORD exitCode = entry(machine, std::u16string(commandTail));
     // A process that ends itself ends with the code it gave ExitProcess.
     if (const auto ended = machine.Setup().ExitProcessCode()) exitCode = *ended;
-    machine.Setup().FinishRunAndStartChildren(exitCode, entry);
+    machine.Setup().FinishInterruptedRun(exitCode, entry);
+    report.platformCalls = machine.Setup().PlatformCallCount() - callsBefore;
+    if (faults.stopAfter && report.platformCalls > *faults.stopAfter)
+        report.platformCalls = *faults.stopAfter;
+    machine.Setup().ClearFaults();
 
     report.exitCode = exitCode;
     report.virtualMilliseconds = machine.Setup().Now() - startTicks;
@@ -105,6 +116,7 @@ std::string FormatRunReport(const MachineRunReport &report) {
         waits += ")";
     }
     text += waits + "\n";
+    text += "Platform calls: " + std::to_string(report.platformCalls) + "\n";
 
     std::vector<std::string> boxes;
     for (const MessageBoxRecord &box : report.messageBoxes)

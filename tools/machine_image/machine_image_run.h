@@ -4,6 +4,7 @@
 // waits in the order they happened, and what changed.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,18 @@ struct MachineRunReport {
     std::vector<ProcessRecord> processes;
     std::vector<std::string> timeline;  // as SimulatedMachineSetup::Timeline gives it
     std::vector<std::string> changes;   // as DiffSnapshots gives them
+    // The platform calls the run made (the started copies' included), up to
+    // an interruption.
+    std::uint64_t platformCalls = 0;
+};
+
+// What a run is made to meet: failing calls (each rule counts the calls of
+// its operation from the start of the run) and an interruption after a
+// number of calls.
+struct RunFaults {
+    std::vector<FaultRule> rules;
+    std::optional<std::uint64_t> stopAfter;
+    Interruption interruption = Interruption::kKill;
 };
 
 // Runs `entry` with `commandTail` as the program's first process, then ends
@@ -30,7 +43,8 @@ struct MachineRunReport {
 // stage, such as the self-deletion, happens there). `error` is set only when
 // the machine could not be read back.
 bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
-                  const ProgramEntry &entry, MachineRunReport &report, std::string &error);
+                  const ProgramEntry &entry, MachineRunReport &report, std::string &error,
+                  const RunFaults &faults = {});
 
 std::string FormatRunReport(const MachineRunReport &report);
 

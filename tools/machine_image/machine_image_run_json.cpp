@@ -54,6 +54,7 @@ std::string FormatRunReportJson(const MachineRunReport &report,
     text += Member("exitCode", number(report.exitCode));
     text += Member("installLog", InstallLogJson(report));
     text += Member("virtualMilliseconds", number(report.virtualMilliseconds));
+    text += Member("platformCalls", std::to_string(report.platformCalls));
     text += Member("sleeps", JsonArray(report.sleeps, number, "  "));
     text += Member("messageBoxes", JsonArray(report.messageBoxes, MessageBoxJson, "  "));
     text += Member("processes", JsonArray(report.processes, ProcessJson, "  "));

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "common/text.h"
+#include "machine_image/fault_spec.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
 #include "machine_image/machine_image_run_json.h"
@@ -65,6 +66,36 @@ bool TakeReportFormat(const std::vector<std::string> &arguments, std::size_t &in
     return true;
 }
 
+bool TakeFault(const std::vector<std::string> &arguments, std::size_t &index, RunFaults &faults,
+               std::string &error) {
+    if (++index >= arguments.size()) {
+        error = "--fail needs OPERATION[:N[:ERROR]]";
+        return false;
+    }
+    FaultRule rule;
+    if (!ParseFaultSpec(arguments[index], rule, error)) return false;
+    faults.rules.push_back(rule);
+    return true;
+}
+
+bool TakeStop(const std::vector<std::string> &arguments, std::size_t &index, RunFaults &faults,
+              std::string &error) {
+    const std::string &option = arguments[index];
+    if (faults.stopAfter) {
+        error = "--stop-after and --power-loss-after are given more than once";
+        return false;
+    }
+    std::uint64_t calls = 0;
+    if (++index >= arguments.size() || !ParseCallCount(arguments[index], calls)) {
+        error = option + " needs a number of calls from 1 on";
+        return false;
+    }
+    faults.stopAfter = calls;
+    faults.interruption =
+        option == "--power-loss-after" ? Interruption::kPowerLoss : Interruption::kKill;
+    return true;
+}
+
 int ExitStatusOf(DWORD exitCode) {
     return exitCode > 255 ? 255 : static_cast<int>(exitCode);
 }
@@ -85,6 +116,10 @@ bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArgum
             if (!TakeOptionValue(arguments, index, parsed.save, error)) return false;
         } else if (argument == "--report") {
             if (!TakeReportFormat(arguments, index, report, error)) return false;
+        } else if (argument == "--fail") {
+            if (!TakeFault(arguments, index, parsed.faults, error)) return false;
+        } else if (argument == "--stop-after" || argument == "--power-loss-after") {
+            if (!TakeStop(arguments, index, parsed.faults, error)) return false;
         } else if (argument == "--") {
             ++index;
             break;
@@ -131,7 +166,7 @@ int RunHostCommand(const std::vector<std::string> &arguments, const ProgramEntry
     }
 
     MachineRunReport report;
-    if (!RunOnMachine(machine, parsed.commandTail, program, report, error)) {
+    if (!RunOnMachine(machine, parsed.commandTail, program, report, error, parsed.faults)) {
         err << "cvlsetup-host: " << error << "\n";
         return kRunnerReadBackError;
     }

@@ -2,8 +2,14 @@
 // against a machine image folder, print what happened and what changed, and
 // optionally save the changed machine as a new image.
 //
-//   cvlsetup-host --machine DIR [--save OUT_DIR] [--report text|json] [--]
-//                 <cvlsetup switches...>
+//   cvlsetup-host --machine DIR [--save OUT_DIR] [--report text|json]
+//                 [--fail OPERATION[:N[:ERROR]]]... [--stop-after K |
+//                 --power-loss-after K] [--] <cvlsetup switches...>
+//
+// `--fail` makes the N-th call of a platform operation (every call without
+// N) fail with ERROR (fault_spec.h); `--stop-after K` kills the program after
+// K platform calls, `--power-loss-after K` cuts the power there. The report
+// says how many platform calls the run made.
 //
 // The report is text by default; `--report json` prints it as one JSON
 // document (machine_image_run_json.h) and nothing else on standard output.
@@ -20,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "machine_image/machine_image_run.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
@@ -30,7 +37,8 @@ inline constexpr int kRunnerReadBackError = 70;
 inline constexpr int kRunnerSaveError = 73;
 
 inline constexpr std::string_view kRunnerUsage =
-    "usage: cvlsetup-host --machine DIR [--save OUT_DIR] [--report text|json] [--] "
+    "usage: cvlsetup-host --machine DIR [--save OUT_DIR] [--report text|json] "
+    "[--fail OPERATION[:N[:ERROR]]]... [--stop-after K | --power-loss-after K] [--] "
     "<cvlsetup switches...>";
 
 enum class ReportFormat { kText, kJson };
@@ -40,6 +48,7 @@ struct RunnerArguments {
     std::optional<std::filesystem::path> save;
     ReportFormat report = ReportFormat::kText;
     std::u16string commandTail;  // the switches joined with single blanks
+    RunFaults faults;
 };
 
 // `arguments` leaves out the runner's own name.

@@ -265,10 +265,6 @@ constexpr std::u16string_view kLineEnd = u"\r\n";
 // own exports do, so that the files stay readable in any editor.
 constexpr std::size_t kWrapColumn = 76;
 
-bool HasLineBreak(std::u16string_view text) {
-    return text.find_first_of(u"\r\n") != std::u16string_view::npos;
-}
-
 std::u16string Quoted(std::u16string_view text) {
     std::u16string out = u"\"";
     for (const char16_t c : text) {
@@ -370,12 +366,16 @@ bool ParseRegFile(std::string_view bytes, std::vector<RegFileKey> &keys, RegFile
     return false;
 }
 
+bool CanNameInRegFile(std::u16string_view name) {
+    return name.find_first_of(u"\r\n") == std::u16string_view::npos;
+}
+
 bool FormatRegFile(const std::vector<RegFileKey> &keys, std::string &bytes, std::string &error) {
     std::u16string text(kHeader);
     text += kLineEnd;
     for (const RegFileKey &key : keys) {
         const auto longPath = LongKeyPath(key.path);
-        if (!longPath || HasLineBreak(key.path)) {
+        if (!longPath || !CanNameInRegFile(key.path)) {
             error = "the key \"" + ToUtf8(key.path) + "\" cannot be written to a .reg file";
             return false;
         }
@@ -383,7 +383,7 @@ bool FormatRegFile(const std::vector<RegFileKey> &keys, std::string &bytes, std:
         text += u"[" + *longPath + u"]";
         text += kLineEnd;
         for (const RegFileValue &value : key.values) {
-            if (HasLineBreak(value.name)) {
+            if (!CanNameInRegFile(value.name)) {
                 error = "the value \"" + ToUtf8(value.name) + "\" of \"" + ToUtf8(key.path) +
                         "\" has a line break in its name and cannot be written to a .reg file";
                 return false;

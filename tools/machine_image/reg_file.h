@@ -45,8 +45,12 @@ struct RegFileError {
 // Keys in the order of their first appearance.
 bool ParseRegFile(std::string_view bytes, std::vector<RegFileKey> &keys, RegFileError &error);
 
-// Fails only for names the format cannot carry (line breaks); `error` names
-// the key or value.
+// Whether a key or value name can stand in a .reg file: a line break
+// would end its line.
+bool CanNameInRegFile(std::u16string_view name);
+
+// Fails only for names the format cannot carry (see CanNameInRegFile);
+// `error` names the key or value.
 bool FormatRegFile(const std::vector<RegFileKey> &keys, std::string &bytes, std::string &error);
 
 bool SameRegValue(const RegValue &a, const RegValue &b);

@@ -1,12 +1,26 @@
-// Chosen failures of single calls, and the count of every call.
+// Chosen failures of single calls, the count of every call, and the stop of
+// an interrupted run.
 #include <cstddef>
 
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
+namespace {
+
+// What a call of a stopped machine answers: the device-tree calls speak in
+// CONFIGRET codes, every other call in Win32 errors.
+DWORD StoppedError(PlatformOperation operation) {
+    return PlatformOperationName(operation).starts_with("CM_") ? CR_FAILURE : ERROR_NOT_READY;
+}
+
+}  // namespace
 
 std::optional<DWORD> SimulatedPlatform::Machine::Injected(PlatformOperation operation) {
     ++callCounts[static_cast<std::size_t>(operation)];
+    ++budget.calls;
+    if (budget.tracing) budget.trace.push_back(operation);
+    BudgetChanged();
+    if (budget.Exhausted()) return StoppedError(operation);
     std::optional<DWORD> fired;
     for (auto &fault : faults) {
         if (fault.rule.operation != operation) continue;
@@ -38,6 +52,19 @@ void SimulatedMachineSetup::ClearFaults() {
 
 std::uint32_t SimulatedMachineSetup::CallCount(PlatformOperation operation) const {
     return platform_.machine_->callCounts[static_cast<std::size_t>(operation)];
+}
+
+std::uint64_t SimulatedMachineSetup::PlatformCallCount() const {
+    return platform_.machine_->budget.calls;
+}
+
+void SimulatedMachineSetup::TraceCalls() {
+    platform_.machine_->budget.tracing = true;
+    platform_.machine_->budget.trace.clear();
+}
+
+const std::vector<PlatformOperation> &SimulatedMachineSetup::CallTrace() const {
+    return platform_.machine_->budget.trace;
 }
 
 }  // namespace cvl::sim

@@ -37,6 +37,18 @@ bool SharingConflicts(DWORD accessA, DWORD shareA, DWORD accessB, DWORD shareB) 
            (b.write && !(shareA & FILE_SHARE_WRITE)) || (b.remove && !(shareA & FILE_SHARE_DELETE));
 }
 
+// The subfolders of the system folder that 32-bit and 64-bit programs share
+// on 64-bit Windows (Windows 7 and later): the file-system redirector leaves
+// them alone.
+bool SharedBySystemFolders(const std::vector<std::u16string> &below) {
+    if (below.empty()) return false;
+    const std::u16string first = FoldedName(below[0]);
+    for (const std::u16string_view shared :
+         {u"catroot", u"catroot2", u"driverstore", u"logfiles", u"spool"})
+        if (first == shared) return true;
+    return first == u"drivers" && below.size() > 1 && FoldedName(below[1]) == u"etc";
+}
+
 void CollectFiles(const FsNode &folder, const std::u16string &prefix,
                   std::map<std::u16string, std::string> &files) {
     for (const auto &[folded, child] : folder.children) {
@@ -56,8 +68,31 @@ DWORD ReportedAttributes(const FsNode &node) {
     return node.attributes == 0 ? FILE_ATTRIBUTE_NORMAL : node.attributes;
 }
 
+void ForgetPendingDelete(FsNode &node) {
+    node.deleteOnClose = false;
+    node.deletePending = false;
+}
+
 std::optional<WinPath> FileSystem::Resolve(std::u16string_view path) const {
     return ResolveWinPath(path, currentDirectory_);
+}
+
+WinPath FileSystem::AsProgramSees(WinPath path) const {
+    const std::size_t depth = windowsDirectory_.parts.size();
+    if (!system_.Wow64() || path.drive != windowsDirectory_.drive || path.parts.size() <= depth)
+        return path;
+    for (std::size_t index = 0; index < depth; ++index)
+        if (FoldedName(path.parts[index]) != FoldedName(windowsDirectory_.parts[index]))
+            return path;
+    std::u16string &folder = path.parts[depth];
+    const std::u16string folded = FoldedName(folder);
+    if (folded == u"sysnative") {
+        folder = u"system32";
+    } else if (folded == u"system32" &&
+               !SharedBySystemFolders({path.parts.begin() + depth + 1, path.parts.end()})) {
+        folder = u"SysWOW64";
+    }
+    return path;
 }
 
 std::shared_ptr<FsNode> FileSystem::Lookup(const WinPath &path) const {
@@ -102,7 +137,7 @@ FileSystem::Place FileSystem::Locate(const char16_t *path) const {
         place.error = ERROR_PATH_NOT_FOUND;
         return place;
     }
-    place.path = *resolved;
+    place.path = AsProgramSees(*resolved);
     if (HasInvalidNameCharacter(place.path)) {
         place.error = ERROR_INVALID_NAME;
         return place;
@@ -165,6 +200,10 @@ void FileSystem::Closed(const HandleObject &object) {
 
 void FileSystem::RemoveIfReleased(const std::shared_ptr<FsNode> &node) {
     if (!node || !(node->deleteOnClose || node->deletePending)) return;
+    if (powerLost_) {
+        ForgetPendingDelete(*node);
+        return;
+    }
     if (OpenFileHandles(*node) > 0 || node->runningImages > 0) return;
     Unlink(*node);
 }
@@ -194,7 +233,8 @@ DWORD FileSystem::CopyNode(const Place &source, const Place &target, bool failIf
     return ERROR_SUCCESS;
 }
 
-FileSystem::FileSystem(const HandleTable &handles) : handles_(handles) {
+FileSystem::FileSystem(const HandleTable &handles, const SystemState &system)
+    : handles_(handles), system_(system) {
     windowsDirectory_ = *ResolveWinPath(u"C:\\Windows", WinPath{});
     tempDirectory_ = *ResolveWinPath(u"C:\\Users\\user\\AppData\\Local\\Temp", WinPath{});
     currentDirectory_ = *ResolveWinPath(u"C:\\setup", WinPath{});
@@ -255,8 +295,10 @@ std::u16string FileSystem::TempPathText() const {
     return text;
 }
 
-std::optional<std::string> FileSystem::Contents(std::u16string_view path) const {
-    const auto resolved = Resolve(path);
+std::optional<std::string> FileSystem::Contents(std::u16string_view path,
+                                                bool asProgramSees) const {
+    auto resolved = Resolve(path);
+    if (resolved && asProgramSees) resolved = AsProgramSees(*resolved);
     const auto node = resolved ? Lookup(*resolved) : nullptr;
     if (!node || node->directory) return std::nullopt;
     return node->contents;
@@ -304,6 +346,11 @@ bool SimulatedMachineSetup::DirectoryExists(std::u16string_view path) const {
 
 std::optional<std::string> SimulatedMachineSetup::ReadFileContents(std::u16string_view path) const {
     return platform_.machine_->files.Contents(path);
+}
+
+std::optional<std::string> SimulatedMachineSetup::ReadFileAsProgram(
+    std::u16string_view path) const {
+    return platform_.machine_->files.Contents(path, true);
 }
 
 std::optional<DWORD> SimulatedMachineSetup::FileAttributes(std::u16string_view path) const {

@@ -13,6 +13,7 @@
 
 #include "platform/sim/sim_handle_table.h"
 #include "platform/sim/sim_paths.h"
+#include "platform/sim/sim_system_state.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
@@ -39,11 +40,16 @@ inline constexpr DWORD kImageShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
 // The attributes Windows reports for a node.
 DWORD ReportedAttributes(const FsNode &node);
 
+// A delete-on-close open or a pending delete lives in the handle, which a
+// power loss takes with it: the file stays.
+void ForgetPendingDelete(FsNode &node);
+
 class FileSystem {
 public:
     // A fresh machine's folders: C:\Windows with system32 and INF, the
-    // user's temporary folder, and C:\setup as the current folder.
-    explicit FileSystem(const HandleTable &handles);
+    // user's temporary folder, and C:\setup as the current folder. The
+    // system state says whether the program runs under WOW64.
+    FileSystem(const HandleTable &handles, const SystemState &system);
 
     const WinPath &WindowsDirectory() const { return windowsDirectory_; }
     const WinPath &TempDirectory() const { return tempDirectory_; }
@@ -57,6 +63,10 @@ public:
     void SetCurrentDirectory(std::u16string_view path);
 
     std::optional<WinPath> Resolve(std::u16string_view path) const;
+    // The path a file call of the running program reaches: on a WOW64
+    // machine the system folder leads to SysWOW64, and the "Sysnative"
+    // alias, which only such a program sees, to the real system folder.
+    WinPath AsProgramSees(WinPath path) const;
     std::shared_ptr<FsNode> Lookup(const WinPath &path) const;
     std::shared_ptr<FsNode> MakeDirectories(const WinPath &path);
     // Where a path leads: the folder that holds it and the node, if any;
@@ -74,6 +84,8 @@ public:
     DWORD SharingCheck(const FsNode &node, DWORD access, DWORD share) const;
     // Removes a file marked for deletion once nothing holds it any more.
     void RemoveIfReleased(const std::shared_ptr<FsNode> &node);
+    // Once the power is lost, a release forgets the delete instead.
+    void SetPowerLost(bool lost) { powerLost_ = lost; }
     // What closing a handle does to the files: a file marked for deletion
     // goes with the last handle on it.
     void Closed(const HandleObject &object);
@@ -90,8 +102,9 @@ public:
     // Makes the folders of `path` and gives those that were there already
     // the spelling `path` has.
     bool AddDirectorySpelledAs(std::u16string_view path);
-    // What a file holds; nothing for a folder or a missing file.
-    std::optional<std::string> Contents(std::u16string_view path) const;
+    // What a file holds; nothing for a folder or a missing file. With
+    // `asProgramSees`, the file the running program reaches at `path`.
+    std::optional<std::string> Contents(std::u16string_view path, bool asProgramSees = false) const;
     // Every file, as full paths with their contents, in a stable order.
     std::map<std::u16string, std::string> AllFiles() const;
 
@@ -99,6 +112,8 @@ private:
     std::size_t OpenFileHandles(const FsNode &node) const;
 
     const HandleTable &handles_;
+    const SystemState &system_;
+    bool powerLost_ = false;
     std::map<char16_t, std::shared_ptr<FsNode>> drives_;  // by upper-case letter
     WinPath windowsDirectory_;
     WinPath tempDirectory_;

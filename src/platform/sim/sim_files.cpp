@@ -223,8 +223,9 @@ HANDLE SimulatedPlatform::FindFirstFileW(const char16_t *pattern, FindData *data
         namePattern = text.substr(2);
     }
     if (namePattern.empty()) return fail(ERROR_FILE_NOT_FOUND);
-    const auto folderPath = folderText.empty() ? std::optional<WinPath>(m.files.CurrentDirectory())
-                                               : m.files.Resolve(folderText);
+    auto folderPath = folderText.empty() ? std::optional<WinPath>(m.files.CurrentDirectory())
+                                         : m.files.Resolve(folderText);
+    if (folderPath) folderPath = m.files.AsProgramSees(*folderPath);
     const auto folder = folderPath ? m.files.Lookup(*folderPath) : nullptr;
     if (!folder || !folder->directory) return fail(ERROR_PATH_NOT_FOUND);
 

@@ -39,6 +39,13 @@ std::vector<HandleObject> HandleTable::RemoveOwnedBy(DWORD processId) {
     return removed;
 }
 
+std::vector<HandleObject> HandleTable::RemoveAll() {
+    std::vector<HandleObject> removed;
+    for (auto &[value, entry] : handles_) removed.push_back(std::move(entry.object));
+    handles_.clear();
+    return removed;
+}
+
 std::size_t HandleTable::Count(HandleKind kind) const {
     return static_cast<std::size_t>(
         std::count_if(handles_.begin(), handles_.end(), [kind](const auto &entry) {

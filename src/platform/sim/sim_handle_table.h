@@ -109,6 +109,8 @@ public:
     // Takes a handle out of the table and gives its object back.
     std::optional<HandleObject> Remove(const void *handle);
     std::vector<HandleObject> RemoveOwnedBy(DWORD processId);
+    // Every handle of every process, as a power loss takes them.
+    std::vector<HandleObject> RemoveAll();
 
     // Calls `visit` with every open object of kind T.
     template <typename T, typename Visit>
@@ -136,6 +138,8 @@ public:
     void *Allocate(UINT flags, std::size_t bytes);
     // False for an address that is no live block.
     bool Free(void *address);
+    // Whatever the program had not given back goes with its process.
+    void Clear() { blocks_.clear(); }
     std::size_t Count() const { return blocks_.size(); }
 
 private:

@@ -15,6 +15,7 @@
 #include "platform/sim/sim_driver_store.h"
 #include "platform/sim/sim_file_system.h"
 #include "platform/sim/sim_handle_table.h"
+#include "platform/sim/sim_interruption.h"
 #include "platform/sim/sim_process_table.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_registry_paths.h"
@@ -38,6 +39,7 @@ struct SimulatedPlatform::Machine {
     // Faults and call counts.
     std::vector<FaultState> faults;
     std::array<std::uint32_t, kPlatformOperationCount> callCounts{};
+    CallBudget budget;
 
     // In the order they are made: each part is made after those it uses.
     SystemState system;
@@ -45,13 +47,17 @@ struct SimulatedPlatform::Machine {
     LocalMemory memory;
     Registry registry{handles, system.Version()};
     RegistryPaths registryPaths{registry};
-    FileSystem files{handles};
+    FileSystem files{handles, system};
     ProcessTable processes{files, handles};
     DeviceTree devices{registry, handles};
     DriverStore store{files, handles};
 
-    // Counts the call and answers the injected error when a rule fires.
+    // Counts the call and answers the injected error when a rule fires, or
+    // the stopped machine's error once the budget is spent.
     std::optional<DWORD> Injected(PlatformOperation operation);
+    // Tells the file system whether the power is gone, after the budget
+    // changed: past a power loss no pending delete takes effect.
+    void BudgetChanged() { files.SetPowerLost(budget.PowerLost()); }
     BOOL FailWith(DWORD error);
     // Sets the last error and answers a call's failure result.
     template <typename T>

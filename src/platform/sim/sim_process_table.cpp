@@ -138,18 +138,31 @@ DWORD ProcessTable::ImageFromCommandLine(std::u16string_view commandLine, WinPat
     return ERROR_FILE_NOT_FOUND;
 }
 
-void ProcessTable::End(ProcessState &process, DWORD exitCode) {
+void ProcessTable::MarkEnded(ProcessState &process, DWORD exitCode) {
     process.running = false;
     process.exitCode = exitCode;
     if (process.record) {
         records_[*process.record].running = false;
         records_[*process.record].exitCode = exitCode;
     }
+}
+
+void ProcessTable::End(ProcessState &process, DWORD exitCode) {
+    MarkEnded(process, exitCode);
     // The image is let go before the handles close, as the process is gone
     // by then; a file marked for deletion goes once the last of them closes.
     const std::shared_ptr<FsNode> image = DropImage(process);
     for (const HandleObject &object : handles_.RemoveOwnedBy(process.id)) files_.Closed(object);
     files_.RemoveIfReleased(image);
+}
+
+void ProcessTable::LosePower(DWORD exitCode) {
+    for (auto &[id, process] : processes_) {
+        if (const auto image = DropImage(process)) ForgetPendingDelete(*image);
+        process.hasRun = true;
+        if (!process.running || process.external) continue;
+        MarkEnded(process, exitCode);
+    }
 }
 
 ProcessState *ProcessTable::NextProgramToRun() {

@@ -59,6 +59,10 @@ public:
     void AddForeign(DWORD processId, bool running);
     // Ends a process: its image is let go and its handles close.
     void End(ProcessState &process, DWORD exitCode);
+    // A power loss: every image is let go without the file's pending delete,
+    // no started copy runs any more, and every process that ran ends with
+    // `exitCode`; nothing is closed, as nothing runs to close it.
+    void LosePower(DWORD exitCode);
     // The next started copy of the program that has not run yet, in the
     // order they were started.
     ProcessState *NextProgramToRun();
@@ -76,6 +80,8 @@ public:
 
 private:
     ProcessState &Add(DWORD id, std::u16string imagePath);
+    // The process and its record show it ended with `exitCode`.
+    void MarkEnded(ProcessState &process, DWORD exitCode);
     DWORD NewProcessId() const;
     bool FindExecutable(std::u16string_view name, WinPath &image) const;
 

@@ -133,7 +133,7 @@ void SimulatedMachineSetup::FinishRunAndStartChildren(DWORD exitCode, const Prog
         m.processes.End(finished, m.processes.ExitProcessCode().value_or(exitCode));
     for (int run = 0; run < kMaxProgramRuns; ++run) {
         ProcessState *next = m.processes.NextProgramToRun();
-        if (next == nullptr) return;
+        if (next == nullptr || m.budget.PowerLost()) return;
         next->hasRun = true;
         m.processes.MakeCurrent(*next);
         const DWORD code =

@@ -51,6 +51,9 @@ public:
     bool FileExists(std::u16string_view path) const;
     bool DirectoryExists(std::u16string_view path) const;
     std::optional<std::string> ReadFileContents(std::u16string_view path) const;
+    // The contents the running program reads at `path`: through the WOW64
+    // redirector when SetWow64 is on.
+    std::optional<std::string> ReadFileAsProgram(std::u16string_view path) const;
     std::optional<DWORD> FileAttributes(std::u16string_view path) const;
     // Every file, as full paths with their contents, in a stable order.
     std::map<std::u16string, std::string> AllFiles() const;
@@ -129,7 +132,9 @@ public:
     // "DIF_REMOVE <instance id>".
     std::vector<std::string> ClassInstallerCalls() const;
     // A 32-bit program on 64-bit Windows: driver updates fail with
-    // ERROR_IN_WOW64.
+    // ERROR_IN_WOW64, and the file calls see "<windows>\\system32" as
+    // "<windows>\\SysWOW64" and "<windows>\\Sysnative" as the real system32
+    // (the seeding and reading helpers here always see the real folders).
     void SetWow64(bool wow64);
 
     // Services, stored under HKLM\\SYSTEM\\CurrentControlSet\\Services\\<name>.
@@ -146,6 +151,31 @@ public:
     void ClearFaults();
     // How often an operation was called, failed or not.
     std::uint32_t CallCount(PlatformOperation operation) const;
+    // Every call of every operation so far.
+    std::uint64_t PlatformCallCount() const;
+    // Records the operation of every call from now on, in order.
+    void TraceCalls();
+    const std::vector<PlatformOperation> &CallTrace() const;
+
+    // Interruption. After `calls` more calls the machine stops: every later
+    // call fails without changing anything (the registry calls with
+    // ERROR_NOT_READY, the CM calls with CR_FAILURE, the others with
+    // ERROR_NOT_READY as their last error; calls that cannot fail just
+    // return), so the program runs out against a dead machine.
+    // A killed process has its handles closed with their effects (a file
+    // opened delete-on-close goes) and the copies of the program it started
+    // before it was killed still run. A power loss ends everything: handles
+    // and memory vanish without their effects (a delete-on-close or pending
+    // delete is forgotten and the file stays) and no started process runs.
+    void StopAfter(std::uint64_t calls, Interruption how);
+    bool Stopped() const;
+    // Ends the run after the program has returned `exitCode`: normally when
+    // the stop was not reached (it may still come in a started copy), else
+    // the way the interruption ends it. The machine then runs again.
+    void FinishInterruptedRun(DWORD exitCode, const ProgramEntry &entry);
+    // The program starts again as a new process, as after a restart, a
+    // minute later on the clock; its file is made again when it was deleted.
+    void StartProgramAgain();
 
     // Handles still open (keys, files, finds, processes and threads, device
     // lists, INF files, service handles, machine connections); a test

@@ -51,6 +51,7 @@ struct VersionReport {
 };
 
 // Error codes the machine reports that the logic never names.
+inline constexpr DWORD ERROR_NOT_READY = 21;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_BAD_PATHNAME = 161;
 inline constexpr DWORD ERROR_BADKEY = 1010;
@@ -111,6 +112,9 @@ struct FaultRule {
     std::uint32_t nth = 0;
     std::uint32_t remaining = 0xFFFFFFFFu;  // how many more times it fires
 };
+
+// How a run is cut short (see SimulatedMachineSetup::StopAfter).
+enum class Interruption { kKill, kPowerLoss };
 
 // Fault rules and call counts name operations as values: `Op::RegCreateKeyExW`.
 using Op = PlatformOperation;

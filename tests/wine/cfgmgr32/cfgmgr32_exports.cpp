@@ -2,12 +2,15 @@
 // when a test run sets WINEDLLOVERRIDES=cfgmgr32=n,b. Wine answers every node
 // status with 0 and refuses the rescan calls; here each device gets the
 // status flags the test wrote for its instance id, and the rescan calls
-// succeed. It exports exactly what cvlsetup.exe imports from cfgmgr32.dll.
+// succeed; each re-enumeration is recorded, since Wine keeps no trace of it.
+// It exports exactly what cvlsetup.exe imports from cfgmgr32.dll.
 #define CMAPI __declspec(dllexport)
 
 #include <windows.h>
 
 #include <cfgmgr32.h>
+
+#include <cwchar>
 
 #include "class_install_recorder.h"
 
@@ -15,6 +18,8 @@ namespace {
 
 // REG_DWORD values named by device instance id: the DN_* flags of that node.
 constexpr wchar_t kStatusKey[] = L"Software\\CvlWineTest\\DevNodeStatus";
+// Each re-enumeration as a REG_DWORD value "0001", "0002", ...: its flags.
+constexpr wchar_t kReenumerationsKey[] = L"Software\\CvlWineTest\\Reenumerations";
 
 using GetDeviceIdFunction = CONFIGRET(WINAPI *)(DEVINST, PWSTR, ULONG, ULONG);
 
@@ -40,6 +45,20 @@ ULONG StatusOf(const wchar_t *instanceId) {
                      &size) != ERROR_SUCCESS)
         return 0;
     return status;
+}
+
+void RecordReenumeration(DWORD flags) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kReenumerationsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    DWORD count = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                     nullptr, nullptr, nullptr);
+    wchar_t name[16] = {};
+    swprintf(name, 16, L"%04lu", static_cast<unsigned long>(count + 1));
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&flags), sizeof(flags));
+    RegCloseKey(key);
 }
 
 // Any non-null value: the caller only hands it back.
@@ -79,7 +98,8 @@ CONFIGRET WINAPI CM_Locate_DevNode_ExW(PDEVINST node, DEVINSTID_W, ULONG, HMACHI
     return CR_SUCCESS;
 }
 
-CONFIGRET WINAPI CM_Reenumerate_DevNode_Ex(DEVINST, ULONG, HMACHINE) {
+CONFIGRET WINAPI CM_Reenumerate_DevNode_Ex(DEVINST, ULONG flags, HMACHINE) {
+    RecordReenumeration(flags);
     return CR_SUCCESS;
 }
 

@@ -5,7 +5,8 @@
 // to Wine's function (so the INF's AddReg values are written), and every
 // other id fails with ERROR_NO_SUCH_DEVINST, as Windows answers an id no
 // present device carries. A test can also make every call fail with a chosen
-// last error.
+// last error. With each call the driver-signing policy in force at that
+// moment is recorded too, so a test can see what an install relaxed.
 #include <windows.h>
 
 #include <cwchar>
@@ -19,6 +20,11 @@ namespace {
 constexpr wchar_t kAnswerKey[] = L"Software\\CvlWineTest\\UpdateDriver";
 // Each call as a REG_SZ value "0001", "0002", ...: "id|INF path|flags|answer".
 constexpr wchar_t kCallsKey[] = L"Software\\CvlWineTest\\UpdateDriverCalls";
+// For each call, under the same value name: the "Policy" values of the
+// machine and of the user, "HKLM=<type>:<hex bytes> HKCU=<type>:<hex bytes>",
+// "none" for a value that is not there.
+constexpr wchar_t kPoliciesKey[] = L"Software\\CvlWineTest\\SigningPolicyAtUpdate";
+constexpr wchar_t kPolicyKey[] = L"Software\\Microsoft\\Driver Signing";
 
 constexpr DWORD kNoSuchDevinst = 0xE000020B;
 
@@ -57,22 +63,53 @@ bool IsHarnessId(const wchar_t *hardwareId) {
     return false;
 }
 
-void Record(const wchar_t *hardwareId, const wchar_t *infPath, DWORD flags, const wchar_t *answer) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCallsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+// "<type>:<hex bytes>" of one hive's policy value, or "none".
+void DescribePolicy(HKEY hive, wchar_t *text, size_t capacity) {
+    BYTE data[16] = {};
+    DWORD type = REG_NONE;
+    DWORD size = sizeof(data);
+    if (RegGetValueW(hive, kPolicyKey, L"Policy", RRF_RT_ANY, &type, data, &size) !=
+        ERROR_SUCCESS) {
+        swprintf(text, capacity, L"none");
         return;
-    DWORD count = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
-                     nullptr, nullptr, nullptr);
+    }
+    int written = swprintf(text, capacity, L"%lu:", static_cast<unsigned long>(type));
+    for (DWORD i = 0; i < size && written > 0 && static_cast<size_t>(written) + 3 < capacity; ++i)
+        written += swprintf(text + written, capacity - written, L"%02x", data[i]);
+}
+
+// Writes `line` as the next numbered value under `keyName`; the number is
+// the one the caller gives, or the next free one when `number` is 0.
+DWORD AppendNumbered(const wchar_t *keyName, DWORD number, const wchar_t *line) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return 0;
+    if (number == 0) {
+        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &number,
+                         nullptr, nullptr, nullptr, nullptr);
+        ++number;
+    }
     wchar_t name[16] = {};
-    swprintf(name, 16, L"%04lu", static_cast<unsigned long>(count + 1));
-    wchar_t line[2048] = {};
-    swprintf(line, 2048, L"%ls|%ls|%lu|%ls", hardwareId ? hardwareId : L"(null)",
-             infPath ? infPath : L"(null)", static_cast<unsigned long>(flags), answer);
+    swprintf(name, 16, L"%04lu", static_cast<unsigned long>(number));
     RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(line),
                    static_cast<DWORD>((lstrlenW(line) + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
+    return number;
+}
+
+void Record(const wchar_t *hardwareId, const wchar_t *infPath, DWORD flags, const wchar_t *answer) {
+    wchar_t line[2048] = {};
+    swprintf(line, 2048, L"%ls|%ls|%lu|%ls", hardwareId ? hardwareId : L"(null)",
+             infPath ? infPath : L"(null)", static_cast<unsigned long>(flags), answer);
+    const DWORD number = AppendNumbered(kCallsKey, 0, line);
+    if (number == 0) return;
+    wchar_t machine[64] = {};
+    wchar_t user[64] = {};
+    DescribePolicy(HKEY_LOCAL_MACHINE, machine, 64);
+    DescribePolicy(HKEY_CURRENT_USER, user, 64);
+    swprintf(line, 2048, L"HKLM=%ls HKCU=%ls", machine, user);
+    AppendNumbered(kPoliciesKey, number, line);
 }
 
 }  // namespace
