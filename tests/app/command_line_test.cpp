@@ -443,7 +443,7 @@ TEST_F(CommandLineTest, BetaDriverTakesEffectOnlyOnSomeGenerations) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << c.platformId << " " << c.major << "." << c.minor);
-        platform.SetVersion(c.platformId, c.major, c.minor);
+        platform.Setup().SetVersion(c.platformId, c.major, c.minor);
         EXPECT_TRUE(Parse("/i /betadrv"));
         EXPECT_EQ(options.betaDriver, c.betaDriver);
     }

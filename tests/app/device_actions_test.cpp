@@ -59,10 +59,10 @@ TEST_P(SwitchTableTest, RunsTheFirstMatchingRowWithItsWaits) {
     const SwitchCase &c = GetParam();
     sim::SimulatedPlatform machine;
     for (std::u16string_view device : {u"B702", u"B701", u"B703"})
-        machine.AddDevice(PciAdapter(device, device));
-    machine.AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100"));
+        machine.Setup().AddDevice(PciAdapter(device, device));
+    machine.Setup().AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100"));
     EXPECT_EQ(RunTail(machine, c.tail), 0u);
-    EXPECT_EQ(machine.Timeline(), Expand(c.timeline)) << Utf8(c.tail);
+    EXPECT_EQ(machine.Setup().Timeline(), Expand(c.timeline)) << Utf8(c.tail);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -100,13 +100,15 @@ TEST_F(DeviceActionsTest, LegacyRowsLogTheirLineForAllThreeActions) {
 
 TEST_F(DeviceActionsTest, NicIdRestartsOneAdapterWithoutAPauseAndWritesCompleted) {
     auto adapter = PciAdapter(u"B702", u"5");
-    machine.AddDevice(adapter);
-    machine.AddDevice(PciAdapter(u"B705", u"6"));
+    machine.Setup().AddDevice(adapter);
+    machine.Setup().AddDevice(PciAdapter(u"B705", u"6"));
     const std::u16string id = test::DriverString(adapter, u"NetCfgInstanceId");
     EXPECT_EQ(RunTail(machine, u"/denicdrv /b702 /nicid " + id), 0u);
-    EXPECT_EQ(machine.Timeline(), (std::vector<std::string>{"disable " + Utf8(adapter.instanceId),
-                                                            "enable " + Utf8(adapter.instanceId)}));
-    EXPECT_EQ(machine.ReadFileContents(u"C:\\setup\\Completed.txt"), "Disabled and enabled NIC");
+    EXPECT_EQ(machine.Setup().Timeline(),
+              (std::vector<std::string>{"disable " + Utf8(adapter.instanceId),
+                                        "enable " + Utf8(adapter.instanceId)}));
+    EXPECT_EQ(machine.Setup().ReadFileContents(u"C:\\setup\\Completed.txt"),
+              "Disabled and enabled NIC");
 }
 
 TEST_F(DeviceActionsTest, NicIdMarkersOfDisableAndEnable) {
@@ -116,39 +118,42 @@ TEST_F(DeviceActionsTest, NicIdMarkersOfDisableAndEnable) {
     };
     for (const Case &c : {Case{u"/dnicdrv", "Disabled NIC"}, Case{u"/enicdrv", "Enabled NIC"}}) {
         sim::SimulatedPlatform fresh;
-        fresh.AddFile(u"C:\\setup\\Completed.txt", "an older and longer marker");
+        fresh.Setup().AddFile(u"C:\\setup\\Completed.txt", "an older and longer marker");
         EXPECT_EQ(RunTail(fresh, std::u16string(c.action) + u" /nicid {nothing}"), 0u);
-        EXPECT_EQ(fresh.ReadFileContents(u"C:\\setup\\Completed.txt"), c.marker);
+        EXPECT_EQ(fresh.Setup().ReadFileContents(u"C:\\setup\\Completed.txt"), c.marker);
     }
 }
 
 TEST_F(DeviceActionsTest, AnUnwritableMarkerStillEndsWithZero) {
-    machine.Fail(Op::CreateFileW, ERROR_ACCESS_DENIED, 2);  // the log opens first
+    machine.Setup().Fail(Op::CreateFileW, ERROR_ACCESS_DENIED, 2);  // the log opens first
     EXPECT_EQ(RunTail(machine, u"/dnicdrv /nicid {x}"), 0u);
-    EXPECT_FALSE(machine.FileExists(u"C:\\setup\\Completed.txt"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\setup\\Completed.txt"));
 }
 
 TEST_F(DeviceActionsTest, PresenceCheckRecordsTheAnswerUnderTheFirstFamily) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RunTail(machine,
                       u"/chknicexist /vistab760 /vistab701 /chkvid 1f3a /chkpid b701 /chksvid 0000 "
                       u"/chkssid 0000"),
               0u);
-    EXPECT_EQ(machine.GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B701", u"NicExist"), u"yes");
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\CVLSetup\\VISTA_B760"));
+    EXPECT_EQ(machine.Setup().GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B701", u"NicExist"),
+              u"yes");
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup\\VISTA_B760"));
     const std::string log = *LogOf(machine);
     EXPECT_NE(log.find("bNicExist = TRUE\r\nExit code: = 0\r\n"), std::string::npos) << log;
 
     sim::SimulatedPlatform absent;
-    absent.CreateRegKey(u"HKLM\\Software");
+    absent.Setup().CreateRegKey(u"HKLM\\Software");
     EXPECT_EQ(RunTail(absent, u"/chknicexist /vistab760 /vistab703"), 0u);
-    EXPECT_EQ(absent.GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B703", u"NicExist"), u"no");
+    EXPECT_EQ(absent.Setup().GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B703", u"NicExist"),
+              u"no");
     EXPECT_EQ(LogOf(absent), "bNicExist = FALSE\r\nExit code: = 0\r\n");
 
     sim::SimulatedPlatform b760;
-    b760.CreateRegKey(u"HKLM\\Software");
+    b760.Setup().CreateRegKey(u"HKLM\\Software");
     RunTail(b760, u"/chknicexist /vistab760");
-    EXPECT_EQ(b760.GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B760", u"NicExist"), u"no");
+    EXPECT_EQ(b760.Setup().GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B760", u"NicExist"),
+              u"no");
 }
 
 TEST_F(DeviceActionsTest, PresenceAnswerIsNotWrittenWhenItsKeysCannotBeOpened) {
@@ -161,66 +166,68 @@ TEST_F(DeviceActionsTest, PresenceAnswerIsNotWrittenWhenItsKeysCannotBeOpened) {
     };
     for (const Case &c : {Case{Op::RegOpenKeyExW, 0}, Case{Op::RegCreateKeyExW, 2}}) {
         sim::SimulatedPlatform fresh;
-        fresh.CreateRegKey(u"HKLM\\Software");
-        fresh.Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
+        fresh.Setup().CreateRegKey(u"HKLM\\Software");
+        fresh.Setup().Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
         EXPECT_EQ(RunTail(fresh, u"/chknicexist /vistab703"), 0u) << c.operation;
-        EXPECT_FALSE(fresh.RegKeyExists(u"HKLM\\Software\\CVLSetup\\VISTA_B703")) << c.operation;
+        EXPECT_FALSE(fresh.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup\\VISTA_B703"))
+            << c.operation;
         EXPECT_EQ(LogOf(fresh), "bNicExist = FALSE\r\nExit code: = 0\r\n");
-        EXPECT_EQ(fresh.OpenHandleCount(), 0u);
+        EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
     }
 }
 
 TEST_F(DeviceActionsTest, PresenceCheckWithoutItsFamiliesDoesNothing) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RunTail(machine, u"/chknicexist /vistab762 /b702"), 0u);
     EXPECT_EQ(LogOf(machine), "Exit code: = 0\r\n");
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\CVLSetup"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup"));
 }
 
 TEST_F(DeviceActionsTest, DeviceQueryAnswersWithTheExitCodeOnly) {
     auto adapter = PciAdapter(u"B702");
     adapter.withDriverKey = false;
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     EXPECT_EQ(RunTail(machine, u"/qdev 1f3a b702 6"), 0u);
     sim::SimulatedPlatform other;
-    other.AddDevice(adapter);
+    other.Setup().AddDevice(adapter);
     EXPECT_EQ(RunTail(other, u"/qdev 1f3a b702 07"), 11u);
-    EXPECT_FALSE(other.RegKeyExists(u"HKLM\\Software\\CVLSetup"));
+    EXPECT_FALSE(other.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup"));
 }
 
 TEST_F(DeviceActionsTest, SetParametersWritesRetriesAndRestartsEachFamily) {
-    const std::u16string key = machine.AddDevice(PciAdapter(u"B702"));
+    const std::u16string key = machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RunTail(machine, u"/setwolreg /vistab701 /spn wol_setting /spv wol_mag_only"), 0u);
-    EXPECT_EQ(machine.GetRegDword(key, u"PnPCapabilities"), 0x120u);
+    EXPECT_EQ(machine.Setup().GetRegDword(key, u"PnPCapabilities"), 0x120u);
     const std::string id = Utf8(PciAdapter(u"B702").instanceId);
-    EXPECT_EQ(machine.Timeline(),
+    EXPECT_EQ(machine.Setup().Timeline(),
               (std::vector<std::string>{"sleep 1000", "sleep 1000", "disable " + id, "sleep 1000",
                                         "enable " + id}));
 }
 
 TEST_F(DeviceActionsTest, SetParametersWithoutParametersDoesNothing) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RunTail(machine, u"/setwolreg /vistab701"), 0u);
-    EXPECT_TRUE(machine.Timeline().empty());
+    EXPECT_TRUE(machine.Setup().Timeline().empty());
 }
 
 TEST_F(DeviceActionsTest, AFamilyWhoseParametersFailIsNotHiddenByALaterOne) {
     // "on" is no number for the B701 family's DWORD value, so that family
     // fails every pass; the later B762 family takes it as text. Each pass
     // fails, so all ten passes run before the restarts.
-    machine.SetRegDword(machine.AddDevice(PciAdapter(u"B702")), u"JumboFrame", 1);
-    const std::u16string usbKey = machine.AddDevice(UsbAdapter(u"0C7E", u"B762", u"3000"));
-    machine.SetRegString(usbKey, u"JumboFrame", u"off");
+    machine.Setup().SetRegDword(machine.Setup().AddDevice(PciAdapter(u"B702")), u"JumboFrame", 1);
+    const std::u16string usbKey = machine.Setup().AddDevice(UsbAdapter(u"0C7E", u"B762", u"3000"));
+    machine.Setup().SetRegString(usbKey, u"JumboFrame", u"off");
     RunTail(machine, u"/setwolreg /vistab701 /vistab762 /spn JumboFrame /spv on");
-    EXPECT_EQ(machine.GetRegString(usbKey, u"JumboFrame"), u"on");
+    EXPECT_EQ(machine.Setup().GetRegString(usbKey, u"JumboFrame"), u"on");
     std::size_t failedPasses = 0;
-    for (const std::string &event : machine.Timeline()) failedPasses += event == "sleep 2000";
+    for (const std::string &event : machine.Setup().Timeline())
+        failedPasses += event == "sleep 2000";
     EXPECT_EQ(failedPasses, 10u);
 }
 
 TEST_F(DeviceActionsTest, SetParametersWithoutAFamilyKeepsFailingAllTenPasses) {
     RunTail(machine, u"/setwolreg /spn wol_setting /spv wol_none");
-    EXPECT_EQ(machine.Sleeps(), std::vector<DWORD>(10, 2000));
+    EXPECT_EQ(machine.Setup().Sleeps(), std::vector<DWORD>(10, 2000));
 }
 
 }  // namespace

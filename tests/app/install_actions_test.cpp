@@ -36,32 +36,32 @@ TEST(InstallActionTest, ParametersAreRetriedUntilEveryFamilyTakesThem) {
     std::erase(models, u"PCI\\VEN_1F3A&DEV_B705&CC_0200");
     sim::SimulatedPlatform machine;
     AddPackage(machine, models);
-    machine.AddDevice(PciAdapter(u"B705"));
-    const std::u16string key = machine.AddDevice(PciAdapter(u"B702", u"2"));
+    machine.Setup().AddDevice(PciAdapter(u"B705"));
+    const std::u16string key = machine.Setup().AddDevice(PciAdapter(u"B702", u"2"));
     EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab701 /vistab703 /spn wol_setting /spv wol_none")),
               0u);
     std::vector<DWORD> expected = {3000};  // the B702 update
     const std::vector<DWORD> retries = Repeated(2000, 10);
     expected.insert(expected.end(), retries.begin(), retries.end());
     expected.push_back(2000);  // after the re-enable
-    EXPECT_EQ(machine.Sleeps(), expected);
+    EXPECT_EQ(machine.Setup().Sleeps(), expected);
 
     // Once every family takes them: one pass, then 1000 ms.
     sim::SimulatedPlatform ready;
     AddPackage(ready);
-    const std::u16string readyKey = ready.AddDevice(PciAdapter(u"B702"));
+    const std::u16string readyKey = ready.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RunTail(ready, Tail(u"/i /vistab701 /vistab703 /spn wol_setting /spv wol_none")), 0u);
-    EXPECT_EQ(ready.Sleeps(), (std::vector<DWORD>{3000, 1000, 2000}));
-    EXPECT_EQ(ready.GetRegDword(readyKey, u"PnPCapabilities"), 56u);
+    EXPECT_EQ(ready.Setup().Sleeps(), (std::vector<DWORD>{3000, 1000, 2000}));
+    EXPECT_EQ(ready.Setup().GetRegDword(readyKey, u"PnPCapabilities"), 56u);
 }
 
 TEST(InstallActionTest, LegacyParametersUseTheLegacyFamilies) {
     sim::SimulatedPlatform machine;
-    machine.AddFile(u"C:\\setup\\Netcvlx.inf", test::PackageInfText(test::AllTestModels()));
-    const std::u16string key = machine.AddDevice(PciAdapter(u"B703"));
+    machine.Setup().AddFile(u"C:\\setup\\Netcvlx.inf", test::PackageInfText(test::AllTestModels()));
+    const std::u16string key = machine.Setup().AddDevice(PciAdapter(u"B703"));
     EXPECT_EQ(RunTail(machine, u"/i /b701 /b703 /spn wol_setting /spv wol_mag_only"), 0u);
-    EXPECT_EQ(machine.GetRegDword(key, u"PnPCapabilities"), 0x120u);
-    EXPECT_EQ(machine.Sleeps(), (std::vector<DWORD>{3000, 1000, 2000}));
+    EXPECT_EQ(machine.Setup().GetRegDword(key, u"PnPCapabilities"), 0x120u);
+    EXPECT_EQ(machine.Setup().Sleeps(), (std::vector<DWORD>{3000, 1000, 2000}));
 }
 
 // Every adapter an update switched off is on again when the install ends,
@@ -77,15 +77,15 @@ TEST_P(ReenableTest, UpdatedAdaptersAreOnAgain) {
     const ReenableCase &c = GetParam();
     sim::SimulatedPlatform machine;
     AddPackage(machine);
-    machine.AddFile(u"C:\\setup\\Netcvle.inf", test::PackageInfText(test::AllTestModels()));
-    machine.AddFile(u"C:\\setup\\Netcvlx.inf", test::PackageInfText(test::AllTestModels()));
-    for (const sim::DeviceSpec &adapter : c.adapters) machine.AddDevice(adapter);
+    machine.Setup().AddFile(u"C:\\setup\\Netcvle.inf", test::PackageInfText(test::AllTestModels()));
+    machine.Setup().AddFile(u"C:\\setup\\Netcvlx.inf", test::PackageInfText(test::AllTestModels()));
+    for (const sim::DeviceSpec &adapter : c.adapters) machine.Setup().AddDevice(adapter);
     EXPECT_EQ(RunTail(machine, c.tail), 0u);
     for (const sim::DeviceSpec &adapter : c.adapters) {
-        const auto state = machine.DeviceState(adapter.instanceId);
+        const auto state = machine.Setup().DeviceState(adapter.instanceId);
         ASSERT_TRUE(state.has_value());
         EXPECT_TRUE(state->started) << ToUtf8(adapter.instanceId);
-        const Lines timeline = machine.Timeline();
+        const Lines timeline = machine.Setup().Timeline();
         EXPECT_NE(
             std::find(timeline.begin(), timeline.end(), "disable " + ToUtf8(adapter.instanceId)),
             timeline.end());
@@ -109,9 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(InstallActionTest, AFailedFlowNeitherRetriesNorEnables) {
     sim::SimulatedPlatform machine;
     AddPackage(machine);
-    machine.AddDevice(PciAdapter(u"B702", u"1", test::kPackageVersion));
+    machine.Setup().AddDevice(PciAdapter(u"B702", u"1", test::kPackageVersion));
     EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab701 /spn wol_setting /spv wol_none")), 12u);
-    EXPECT_TRUE(machine.Sleeps().empty());
+    EXPECT_TRUE(machine.Setup().Sleeps().empty());
     const Lines log = LogLines(*LogOf(machine));
     EXPECT_EQ(std::find(log.begin(), log.end(), "Enable updated adapters..."), log.end());
 }
@@ -119,27 +119,27 @@ TEST(InstallActionTest, AFailedFlowNeitherRetriesNorEnables) {
 TEST(RecordVersionActionTest, HasNoLineRetryOrEnableOfItsOwn) {
     sim::SimulatedPlatform machine;
     AddPackage(machine);
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RunTail(machine, Tail(u"/q /vistab701 /betadrv /spn wol_setting /spv wol_none")), 0u);
     const Lines log = LogLines(*LogOf(machine));
     EXPECT_EQ(log.front(), "The file path...");
-    EXPECT_TRUE(machine.Sleeps().empty());
-    EXPECT_EQ(machine.CallCount(Op::SetupDiGetClassDevsW), 0u);
+    EXPECT_TRUE(machine.Setup().Sleeps().empty());
+    EXPECT_EQ(machine.Setup().CallCount(Op::SetupDiGetClassDevsW), 0u);
 }
 
 void SeedPolicy(sim::SimulatedPlatform &machine) {
-    machine.SetVersion(VER_PLATFORM_WIN32_NT, 5, 1, 2600, u"Service Pack 3");
-    machine.SetRegValue(kMachinePolicy, u"Policy", REG_BINARY, {0x01});
-    machine.SetRegDword(kUserPolicy, u"Policy", 2);
+    machine.Setup().SetVersion(VER_PLATFORM_WIN32_NT, 5, 1, 2600, u"Service Pack 3");
+    machine.Setup().SetRegValue(kMachinePolicy, u"Policy", REG_BINARY, {0x01});
+    machine.Setup().SetRegDword(kUserPolicy, u"Policy", 2);
 }
 
 void ExpectOriginalPolicy(const sim::SimulatedPlatform &machine) {
-    const auto machinePolicy = machine.GetRegValue(kMachinePolicy, u"Policy");
+    const auto machinePolicy = machine.Setup().GetRegValue(kMachinePolicy, u"Policy");
     ASSERT_TRUE(machinePolicy.has_value());
     EXPECT_EQ(machinePolicy->type, REG_BINARY);
     EXPECT_EQ(machinePolicy->data, (std::vector<BYTE>{0x01}));
-    EXPECT_EQ(machine.GetRegValue(kUserPolicy, u"Policy")->type, REG_DWORD);
-    EXPECT_EQ(machine.GetRegDword(kUserPolicy, u"Policy"), 2u);
+    EXPECT_EQ(machine.Setup().GetRegValue(kUserPolicy, u"Policy")->type, REG_DWORD);
+    EXPECT_EQ(machine.Setup().GetRegDword(kUserPolicy, u"Policy"), 2u);
 }
 
 TEST(SigningPolicyTest, RelaxesBothValuesAndRestoresThemExactly) {
@@ -147,22 +147,25 @@ TEST(SigningPolicyTest, RelaxesBothValuesAndRestoresThemExactly) {
     SeedPolicy(machine);
     SigningPolicyGuard guard(machine);
     EXPECT_TRUE(guard.Relax());
-    EXPECT_EQ(machine.GetRegValue(kMachinePolicy, u"Policy")->data, (std::vector<BYTE>{0x00}));
-    EXPECT_EQ(machine.GetRegDword(kUserPolicy, u"Policy"), 0u);
+    EXPECT_EQ(machine.Setup().GetRegValue(kMachinePolicy, u"Policy")->data,
+              (std::vector<BYTE>{0x00}));
+    EXPECT_EQ(machine.Setup().GetRegDword(kUserPolicy, u"Policy"), 0u);
     guard.Restore();
     ExpectOriginalPolicy(machine);
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST(SigningPolicyTest, AValueThatCannotBeReadIsNotTouched) {
     sim::SimulatedPlatform machine;
     SeedPolicy(machine);
-    machine.DeleteRegValue(kUserPolicy, u"Policy");
-    machine.SetRegValue(kMachinePolicy, u"Policy", REG_BINARY, std::vector<BYTE>(200, 0x02));
+    machine.Setup().DeleteRegValue(kUserPolicy, u"Policy");
+    machine.Setup().SetRegValue(kMachinePolicy, u"Policy", REG_BINARY,
+                                std::vector<BYTE>(200, 0x02));
     SigningPolicyGuard guard(machine);
     EXPECT_FALSE(guard.Relax());
-    EXPECT_FALSE(machine.GetRegValue(kUserPolicy, u"Policy").has_value());
-    EXPECT_EQ(machine.GetRegValue(kMachinePolicy, u"Policy")->data, std::vector<BYTE>(200, 0x02));
+    EXPECT_FALSE(machine.Setup().GetRegValue(kUserPolicy, u"Policy").has_value());
+    EXPECT_EQ(machine.Setup().GetRegValue(kMachinePolicy, u"Policy")->data,
+              std::vector<BYTE>(200, 0x02));
 }
 
 TEST(SigningPolicyTest, IsRestoredAfterASuccessfulAndAFailedInstall) {
@@ -175,11 +178,11 @@ TEST(SigningPolicyTest, IsRestoredAfterASuccessfulAndAFailedInstall) {
         sim::SimulatedPlatform machine;
         SeedPolicy(machine);
         AddPackage(machine);
-        machine.AddDevice(PciAdapter(u"B702"));
+        machine.Setup().AddDevice(PciAdapter(u"B702"));
         EXPECT_EQ(RunTail(machine, c.tail), c.exitCode);
         ExpectOriginalPolicy(machine);
         // Relaxed and put back: two writes for each value.
-        EXPECT_EQ(machine.CallCount(Op::RegSetValueExW) >= 4, true);
+        EXPECT_EQ(machine.Setup().CallCount(Op::RegSetValueExW) >= 4, true);
     }
 }
 

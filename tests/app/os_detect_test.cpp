@@ -47,7 +47,7 @@ TEST(OsDetectTest, ReportedVersionsMapToTheirGeneration) {
     sim::SimulatedPlatform platform;
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << c.platformId << " " << c.major << "." << c.minor);
-        platform.SetVersion(c.platformId, c.major, c.minor);
+        platform.Setup().SetVersion(c.platformId, c.major, c.minor);
         EXPECT_EQ(DetectOsKind(platform), c.kind);
         EXPECT_EQ(OsKindFromVersion(c.platformId, c.major, c.minor), c.kind);
     }
@@ -79,7 +79,7 @@ public:
 
 TEST(OsDetectTest, AsksForTheExtendedRecordFirst) {
     RecordingPlatform platform;
-    platform.SetVersion(kNt, 5, 1);
+    platform.Setup().SetVersion(kNt, 5, 1);
     EXPECT_EQ(DetectOsKind(platform), OsNt5Later);
     EXPECT_EQ(platform.sizes, std::vector<DWORD>{kOsVersionInfoExSize});
     EXPECT_EQ(platform.zeroedOnEntry, std::vector<bool>{true});
@@ -88,7 +88,7 @@ TEST(OsDetectTest, AsksForTheExtendedRecordFirst) {
 TEST(OsDetectTest, FallsBackToThePlainRecordOnAZeroedRecord) {
     RecordingPlatform platform;
     platform.scribbleAndFailFirst = true;
-    platform.SetVersion(k9x, 4, 10);
+    platform.Setup().SetVersion(k9x, 4, 10);
     EXPECT_EQ(DetectOsKind(platform), Os9x98);
     EXPECT_EQ(platform.sizes, (std::vector<DWORD>{kOsVersionInfoExSize, kOsVersionInfoSize}));
     EXPECT_EQ(platform.zeroedOnEntry, (std::vector<bool>{true, true}));
@@ -104,8 +104,8 @@ TEST(OsDetectTest, InjectedFailuresOfTheVersionReport) {
     for (const Case c : {Case{1, OsNt60}, Case{2, OsNt60}, Case{0, OsUnsupported}}) {
         SCOPED_TRACE(c.failingCall);
         sim::SimulatedPlatform platform;
-        platform.SetVersion(kNt, 6, 0);
-        platform.Fail(Op::GetVersionExW, ERROR_INVALID_PARAMETER, c.failingCall);
+        platform.Setup().SetVersion(kNt, 6, 0);
+        platform.Setup().Fail(Op::GetVersionExW, ERROR_INVALID_PARAMETER, c.failingCall);
         EXPECT_EQ(DetectOsKind(platform), c.kind);
     }
 }

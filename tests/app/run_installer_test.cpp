@@ -23,10 +23,10 @@ protected:
 };
 
 TEST_F(RunInstallerTest, UnsupportedSystemEndsWithOneAndWritesNothing) {
-    machine.SetVersion(VER_PLATFORM_WIN32_NT, 10, 0);
+    machine.Setup().SetVersion(VER_PLATFORM_WIN32_NT, 10, 0);
     EXPECT_EQ(RunTail(machine, u"/hwscan"), 1u);
     EXPECT_FALSE(LogOf(machine));
-    EXPECT_FALSE(machine.GetRegDword(kPersistedKey, test::kProgramPath));
+    EXPECT_FALSE(machine.Setup().GetRegDword(kPersistedKey, test::kProgramPath));
 }
 
 TEST_F(RunInstallerTest, EmptyOrRejectedCommandLineEndsWithTwoAndWritesNothing) {
@@ -36,8 +36,8 @@ TEST_F(RunInstallerTest, EmptyOrRejectedCommandLineEndsWithTwoAndWritesNothing) 
         sim::SimulatedPlatform fresh;
         EXPECT_EQ(RunTail(fresh, tail), 2u);
         EXPECT_FALSE(LogOf(fresh));
-        EXPECT_FALSE(fresh.GetRegDword(kPersistedKey, test::kProgramPath));
-        EXPECT_TRUE(fresh.MessageBoxes().empty());
+        EXPECT_FALSE(fresh.Setup().GetRegDword(kPersistedKey, test::kProgramPath));
+        EXPECT_TRUE(fresh.Setup().MessageBoxes().empty());
     }
 }
 
@@ -67,21 +67,21 @@ TEST_F(RunInstallerTest, CompatibilityValueIsWrittenOnlyOnWindows7AndLater) {
           Case{VER_PLATFORM_WIN32_WINDOWS, 4, 90, false}}) {
         SCOPED_TRACE(testing::Message() << c.platformId << " " << c.major << "." << c.minor);
         sim::SimulatedPlatform fresh;
-        fresh.SetVersion(c.platformId, c.major, c.minor);
+        fresh.Setup().SetVersion(c.platformId, c.major, c.minor);
         EXPECT_EQ(RunTail(fresh, u"/hwscan"), 0u);
-        const auto value = fresh.GetRegValue(kPersistedKey, test::kProgramPath);
+        const auto value = fresh.Setup().GetRegValue(kPersistedKey, test::kProgramPath);
         EXPECT_EQ(value.has_value(), c.written);
         if (value) {
-            EXPECT_EQ(fresh.GetRegDword(kPersistedKey, test::kProgramPath), 1u);
+            EXPECT_EQ(fresh.Setup().GetRegDword(kPersistedKey, test::kProgramPath), 1u);
         }
     }
 }
 
 TEST_F(RunInstallerTest, UninstallerAsksFirstAndCancelEndsWithZeroAndNoLog) {
-    machine.SetMessageBoxAnswer(IDCANCEL);
+    machine.Setup().SetMessageBoxAnswer(IDCANCEL);
     EXPECT_EQ(RunTail(machine, u"/uninstaller /dbgmsg"), 0u);
-    ASSERT_EQ(machine.MessageBoxes().size(), 1u);
-    const auto &box = machine.MessageBoxes()[0];
+    ASSERT_EQ(machine.Setup().MessageBoxes().size(), 1u);
+    const auto &box = machine.Setup().MessageBoxes()[0];
     EXPECT_EQ(box.text, u"Do You Want To Remove Corvane Ethernet Controller Driver?");
     EXPECT_EQ(box.caption, u"");
     EXPECT_EQ(box.type, MB_OKCANCEL | MB_ICONEXCLAMATION);
@@ -92,16 +92,16 @@ TEST_F(RunInstallerTest, ABoxThatCannotBeShownIsNoCancel) {
     // Only Cancel stops the run; a failed box goes on as OK does.
     sim::SimulatedPlatform answeredOk;
     const DWORD okCode = RunTail(answeredOk, u"/uninstaller /dbgmsg");
-    machine.Fail(Op::MessageBoxW, ERROR_INVALID_WINDOW_HANDLE);
+    machine.Setup().Fail(Op::MessageBoxW, ERROR_INVALID_WINDOW_HANDLE);
     EXPECT_EQ(RunTail(machine, u"/uninstaller /dbgmsg"), okCode);
     EXPECT_EQ(LogOf(machine), LogOf(answeredOk));
     EXPECT_NE(okCode, 0u);
 }
 
 TEST_F(RunInstallerTest, SilentUninstallerShowsNoBox) {
-    machine.SetMessageBoxAnswer(IDCANCEL);
+    machine.Setup().SetMessageBoxAnswer(IDCANCEL);
     RunTail(machine, u"/uninstaller /s");
-    EXPECT_TRUE(machine.MessageBoxes().empty());
+    EXPECT_TRUE(machine.Setup().MessageBoxes().empty());
 }
 
 TEST_F(RunInstallerTest, UninstallerIsUnloggedUnlessDebugMessagesAreAsked) {
@@ -114,7 +114,7 @@ TEST_F(RunInstallerTest, UninstallerIsUnloggedUnlessDebugMessagesAreAsked) {
 }
 
 TEST_F(RunInstallerTest, Windows98WritesItsLogAtTheRootOfTheCurrentDrive) {
-    machine.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222);
+    machine.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222);
     EXPECT_EQ(RunTail(machine, u"/vistab701"), 3u);
     EXPECT_EQ(LogOf(machine, u"C:\\INST.TXT"), "Exit code: = 3\r\n");
     EXPECT_FALSE(LogOf(machine));
@@ -123,7 +123,7 @@ TEST_F(RunInstallerTest, Windows98WritesItsLogAtTheRootOfTheCurrentDrive) {
 TEST_F(RunInstallerTest, OtherSystemsWriteInstallLogInTheCurrentDirectory) {
     for (DWORD minor : {0u, 90u}) {
         sim::SimulatedPlatform fresh;
-        fresh.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, minor);
+        fresh.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, minor);
         RunTail(fresh, u"/vistab701");
         EXPECT_EQ(LogOf(fresh), "Exit code: = 3\r\n");
         EXPECT_FALSE(LogOf(fresh, u"C:\\INST.TXT"));
@@ -138,7 +138,7 @@ TEST_F(RunInstallerTest, ASecondRunLeavesOnlyItsOwnLines) {
 
 TEST_F(RunInstallerTest, RunReleasesEveryHandleItOpened) {
     RunTail(machine, u"/hwscan");
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ constexpr char16_t kTempDir[] = u"C:\\Users\\user\\AppData\\Local\\Temp\\";
 std::vector<std::u16string> FilesIn(const sim::SimulatedPlatform &machine,
                                     std::u16string_view dir) {
     std::vector<std::u16string> names;
-    for (const auto &[path, contents] : machine.AllFiles()) {
+    for (const auto &[path, contents] : machine.Setup().AllFiles()) {
         if (path.size() > dir.size() &&
             EqualsFoldAZ(std::u16string_view(path).substr(0, dir.size()), dir) &&
             path.find(u'\\', dir.size()) == std::u16string::npos)
@@ -38,49 +38,49 @@ protected:
     sim::SimulatedPlatform machine;
     InstallOptions firstStage;  // no "/selfdel" values: the first stage
 
-    void SetUp() override { machine.SetTempPath(kTempDir); }
+    void SetUp() override { machine.Setup().SetTempPath(kTempDir); }
 };
 
 TEST_F(SelfDeleteTest, FirstStageStartsACopyThatDeletesTheProgramAfterItEnds) {
     SelfDelete(machine, firstStage);
-    ASSERT_EQ(machine.Processes().size(), 1u);
-    const sim::ProcessRecord &child = machine.Processes()[0];
+    ASSERT_EQ(machine.Setup().Processes().size(), 1u);
+    const sim::ProcessRecord &child = machine.Setup().Processes()[0];
     EXPECT_TRUE(IsTenDigitsDotExe(child.imagePath.substr(std::u16string_view(kTempDir).size())))
         << ToUtf8(child.imagePath);
     EXPECT_EQ(child.applicationName, child.imagePath);
     EXPECT_EQ(child.commandLine, child.imagePath + u" /selfdel 1000 C:\\setup\\cvlsetup.exe");
-    EXPECT_EQ(machine.Sleeps(), std::vector<DWORD>{100});
-    EXPECT_TRUE(machine.FileExists(kProgramPath));  // still running
+    EXPECT_EQ(machine.Setup().Sleeps(), std::vector<DWORD>{100});
+    EXPECT_TRUE(machine.Setup().FileExists(kProgramPath));  // still running
 
-    machine.FinishRunAndStartChildren(
+    machine.Setup().FinishRunAndStartChildren(
         0, [](Platform &p, std::u16string tail) { return RunInstaller(p, tail); });
-    EXPECT_FALSE(machine.FileExists(kProgramPath));
+    EXPECT_FALSE(machine.Setup().FileExists(kProgramPath));
     EXPECT_TRUE(FilesIn(machine, kTempDir).empty()) << "the copy removes itself on close";
-    EXPECT_EQ(machine.Processes()[0].exitCode, 0u);
-    EXPECT_FALSE(machine.FileExists(test::kLogPath)) << "the second stage runs unlogged";
+    EXPECT_EQ(machine.Setup().Processes()[0].exitCode, 0u);
+    EXPECT_FALSE(machine.Setup().FileExists(test::kLogPath)) << "the second stage runs unlogged";
 }
 
 TEST_F(SelfDeleteTest, CopyNameIsTenDigitsAndDependsOnlyOnTheTick) {
-    machine.SetTickCount(123456);
+    machine.Setup().SetTickCount(123456);
     std::u16string copy1, own1;
     ASSERT_TRUE(CopySelfToTemp(machine, copy1, own1));
     EXPECT_EQ(own1, kProgramPath);
-    machine.SetTickCount(123456);
+    machine.Setup().SetTickCount(123456);
     std::u16string copy2, own2;
     EXPECT_FALSE(CopySelfToTemp(machine, copy2, own2)) << "same tick, same name, target exists";
     EXPECT_EQ(copy1, copy2);
-    machine.SetTickCount(123457);
+    machine.Setup().SetTickCount(123457);
     std::u16string copy3, own3;
     EXPECT_TRUE(CopySelfToTemp(machine, copy3, own3));
     EXPECT_NE(copy1, copy3);
 }
 
 TEST_F(SelfDeleteTest, TwoFirstStagesInOneTickLeaveOneCopyAndStartOneChild) {
-    machine.SetTickCount(5000);
+    machine.Setup().SetTickCount(5000);
     SelfDelete(machine, firstStage);
-    machine.SetTickCount(5000);
+    machine.Setup().SetTickCount(5000);
     SelfDelete(machine, firstStage);
-    EXPECT_EQ(machine.Processes().size(), 1u);
+    EXPECT_EQ(machine.Setup().Processes().size(), 1u);
 }
 
 TEST_F(SelfDeleteTest, FirstStageFailuresLeaveTheProgramAndNoCopy) {
@@ -88,14 +88,14 @@ TEST_F(SelfDeleteTest, FirstStageFailuresLeaveTheProgramAndNoCopy) {
                          Op::CreateProcessW}) {
         SCOPED_TRACE(operation);
         sim::SimulatedPlatform fresh;
-        fresh.SetTempPath(kTempDir);
-        fresh.Fail(operation, ERROR_ACCESS_DENIED);
+        fresh.Setup().SetTempPath(kTempDir);
+        fresh.Setup().Fail(operation, ERROR_ACCESS_DENIED);
         SelfDelete(fresh, firstStage);
-        fresh.FinishRunAndStartChildren(
+        fresh.Setup().FinishRunAndStartChildren(
             0, [](Platform &p, std::u16string tail) { return RunInstaller(p, tail); });
-        EXPECT_TRUE(fresh.FileExists(kProgramPath));
+        EXPECT_TRUE(fresh.Setup().FileExists(kProgramPath));
         EXPECT_TRUE(FilesIn(fresh, kTempDir).empty());
-        EXPECT_EQ(fresh.OpenHandleCount(), 0u);
+        EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
     }
 }
 
@@ -104,9 +104,9 @@ TEST_F(SelfDeleteTest, PathsThatDoNotFitTheirBuffersStopTheFirstStage) {
     const std::u16string dir = u"C:\\" + std::u16string(80, u'd') + u"\\";
     for (std::size_t nameLength : {15u, 16u}) {
         sim::SimulatedPlatform fresh;
-        fresh.SetTempPath(kTempDir);
+        fresh.Setup().SetTempPath(kTempDir);
         const std::u16string own = dir + std::u16string(nameLength - 4, u'p') + u".exe";
-        fresh.SetProgram(own);
+        fresh.Setup().SetProgram(own);
         std::u16string copy, ownRead;
         EXPECT_EQ(CopySelfToTemp(fresh, copy, ownRead), own.size() < 100) << own.size();
     }
@@ -115,7 +115,7 @@ TEST_F(SelfDeleteTest, PathsThatDoNotFitTheirBuffersStopTheFirstStage) {
         sim::SimulatedPlatform fresh;
         const std::u16string temp = u"C:\\" + std::u16string(tempLength - 4, u't') + u"\\";
         ASSERT_EQ(temp.size(), tempLength);
-        fresh.SetTempPath(temp);
+        fresh.Setup().SetTempPath(temp);
         std::u16string copy, own;
         EXPECT_EQ(CopySelfToTemp(fresh, copy, own), tempLength + 15 <= 100) << tempLength;
     }
@@ -126,7 +126,7 @@ TEST_F(SelfDeleteTest, CommandLineOfTwoHundredCharactersIsNotStarted) {
     for (std::size_t ownLength : {150u, 160u}) {
         sim::SimulatedPlatform fresh;
         const std::u16string own = u"C:\\" + std::u16string(ownLength - 7, u'o') + u".exe";
-        fresh.AddFile(copy, "copy");
+        fresh.Setup().AddFile(copy, "copy");
         const bool started = LaunchSelfDeleter(fresh, copy, own);
         const std::size_t commandLength = copy.size() + 14 + own.size();  // " /selfdel 1000 "
         EXPECT_EQ(started, commandLength <= 199) << commandLength;
@@ -134,31 +134,32 @@ TEST_F(SelfDeleteTest, CommandLineOfTwoHundredCharactersIsNotStarted) {
 }
 
 TEST_F(SelfDeleteTest, BlanksInTheProgramPathAreCarriedWholeAndNeverCutShort) {
-    machine.SetProgram(u"C:\\Program Files\\Corvane\\cvl setup.exe");
-    machine.AddFile(u"C:\\Program Files\\Corvane\\cvl", "a file the cut path would name");
-    machine.AddFile(u"C:\\Program.exe", "a program the cut path would start");
+    machine.Setup().SetProgram(u"C:\\Program Files\\Corvane\\cvl setup.exe");
+    machine.Setup().AddFile(u"C:\\Program Files\\Corvane\\cvl", "a file the cut path would name");
+    machine.Setup().AddFile(u"C:\\Program.exe", "a program the cut path would start");
     SelfDelete(machine, firstStage);
-    ASSERT_EQ(machine.Processes().size(), 1u);
-    EXPECT_NE(machine.Processes()[0].commandLine.find(u"C:\\Program?Files\\Corvane\\cvl?setup.exe"),
+    ASSERT_EQ(machine.Setup().Processes().size(), 1u);
+    EXPECT_NE(machine.Setup().Processes()[0].commandLine.find(
+                  u"C:\\Program?Files\\Corvane\\cvl?setup.exe"),
               std::u16string::npos);
-    machine.FinishRunAndStartChildren(
+    machine.Setup().FinishRunAndStartChildren(
         0, [](Platform &p, std::u16string tail) { return RunInstaller(p, tail); });
-    EXPECT_FALSE(machine.FileExists(u"C:\\Program Files\\Corvane\\cvl setup.exe"));
-    EXPECT_TRUE(machine.FileExists(u"C:\\Program Files\\Corvane\\cvl"));
-    EXPECT_TRUE(machine.FileExists(u"C:\\Program.exe"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\Program Files\\Corvane\\cvl setup.exe"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\Program Files\\Corvane\\cvl"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\Program.exe"));
 }
 
 TEST_F(SelfDeleteTest, ATemporaryDirectoryWithBlanksIsQuotedAndNamedOnItsOwn) {
-    machine.SetTempPath(u"C:\\Documents and Settings\\user\\Local Settings\\Temp\\");
-    machine.AddFile(u"C:\\Documents.exe", "not the copy");
+    machine.Setup().SetTempPath(u"C:\\Documents and Settings\\user\\Local Settings\\Temp\\");
+    machine.Setup().AddFile(u"C:\\Documents.exe", "not the copy");
     SelfDelete(machine, firstStage);
-    ASSERT_EQ(machine.Processes().size(), 1u);
-    const auto &child = machine.Processes()[0];
+    ASSERT_EQ(machine.Setup().Processes().size(), 1u);
+    const auto &child = machine.Setup().Processes()[0];
     EXPECT_EQ(child.commandLine.substr(0, 1), u"\"");
     EXPECT_EQ(child.imagePath, child.applicationName);
-    machine.FinishRunAndStartChildren(
+    machine.Setup().FinishRunAndStartChildren(
         0, [](Platform &p, std::u16string tail) { return RunInstaller(p, tail); });
-    EXPECT_FALSE(machine.FileExists(kProgramPath));
+    EXPECT_FALSE(machine.Setup().FileExists(kProgramPath));
 }
 
 class SecondStageTest : public SelfDeleteTest {
@@ -167,46 +168,46 @@ protected:
 };
 
 TEST_F(SecondStageTest, EndedProcessIsWaitedForThenTheNamedFileAloneIsDeleted) {
-    machine.AddForeignProcess(4242, false);
-    machine.AddFile(u"C:\\victim\\target.exe", "x");
-    machine.AddFile(u"C:\\victim\\target.exe.bak", "y");
+    machine.Setup().AddForeignProcess(4242, false);
+    machine.Setup().AddFile(u"C:\\victim\\target.exe", "x");
+    machine.Setup().AddFile(u"C:\\victim\\target.exe.bak", "y");
     EXPECT_EQ(RunSecondStage(u"/selfdel 4242 C:\\victim\\target.exe"), 0u);
-    EXPECT_EQ(machine.ExitProcessCode(), 0u);
-    EXPECT_EQ(machine.Sleeps(), std::vector<DWORD>{1000});
-    EXPECT_FALSE(machine.FileExists(u"C:\\victim\\target.exe"));
-    EXPECT_TRUE(machine.FileExists(u"C:\\victim\\target.exe.bak"));
+    EXPECT_EQ(machine.Setup().ExitProcessCode(), 0u);
+    EXPECT_EQ(machine.Setup().Sleeps(), std::vector<DWORD>{1000});
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\victim\\target.exe"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\victim\\target.exe.bak"));
     EXPECT_FALSE(test::LogOf(machine));
 }
 
 TEST_F(SecondStageTest, ARunningParentIsWaitedForTwoSecondsAndItsFileStays) {
-    machine.AddForeignProcess(4242, true);
-    machine.AddFile(u"C:\\victim\\target.exe", "x");
-    const DWORD before = machine.Now();
+    machine.Setup().AddForeignProcess(4242, true);
+    machine.Setup().AddFile(u"C:\\victim\\target.exe", "x");
+    const DWORD before = machine.Setup().Now();
     RunSecondStage(u"/selfdel 4242 C:\\victim\\target.exe");
-    EXPECT_EQ(machine.Now() - before, 3000u);
+    EXPECT_EQ(machine.Setup().Now() - before, 3000u);
     // A foreign process does not hold this file, so the delete goes through;
     // the program's own running image is what would stop it.
-    EXPECT_FALSE(machine.FileExists(u"C:\\victim\\target.exe"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\victim\\target.exe"));
 }
 
 TEST_F(SecondStageTest, AProcessIdThatIsNoNumberDeletesNothing) {
-    machine.AddFile(u"C:\\victim\\target.exe", "x");
+    machine.Setup().AddFile(u"C:\\victim\\target.exe", "x");
     for (const char16_t *tail :
          {u"/selfdel abc C:\\victim\\target.exe", u"/selfdel 0 C:\\victim\\target.exe"}) {
         EXPECT_EQ(RunSecondStage(tail), 0u);
-        EXPECT_TRUE(machine.FileExists(u"C:\\victim\\target.exe"));
+        EXPECT_TRUE(machine.Setup().FileExists(u"C:\\victim\\target.exe"));
     }
-    EXPECT_TRUE(machine.Sleeps().empty());
+    EXPECT_TRUE(machine.Setup().Sleeps().empty());
 }
 
 TEST_F(SecondStageTest, AnUnknownProcessStillLeadsToTheDeletion) {
-    machine.AddFile(u"C:\\victim\\target.exe", "x");
+    machine.Setup().AddFile(u"C:\\victim\\target.exe", "x");
     RunSecondStage(u"/selfdel 777 C:\\victim\\target.exe");
-    EXPECT_FALSE(machine.FileExists(u"C:\\victim\\target.exe"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\victim\\target.exe"));
 }
 
 TEST_F(SecondStageTest, DebugMessagesBringTheLogBackWithItsLine) {
-    machine.AddFile(u"C:\\victim\\target.exe", "x");
+    machine.Setup().AddFile(u"C:\\victim\\target.exe", "x");
     RunSecondStage(u"/selfdel 777 C:\\victim\\target.exe /dbgmsg");
     EXPECT_EQ(test::LogOf(machine), "Self Deleting...\r\n")
         << "the process ends before the exit code";

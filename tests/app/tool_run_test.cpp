@@ -22,22 +22,22 @@ protected:
 };
 
 TEST_F(PnputilActionTest, ToolEndingWithNonZeroIsNotReported) {
-    machine.AddFile(kPnputil, "tool");
-    machine.SetToolExitCode(kPnputil, 5);
+    machine.Setup().AddFile(kPnputil, "tool");
+    machine.Setup().SetToolExitCode(kPnputil, 5);
     EXPECT_EQ(RunTail(machine, u"/rp"), 0u);
     EXPECT_EQ(LogOf(machine), "Exit code: = 0\r\n");
-    ASSERT_EQ(machine.Processes().size(), 1u);
-    const auto &tool = machine.Processes()[0];
+    ASSERT_EQ(machine.Setup().Processes().size(), 1u);
+    const auto &tool = machine.Setup().Processes()[0];
     EXPECT_EQ(tool.applicationName, kPnputil);
     EXPECT_EQ(tool.commandLine, std::u16string(kPnputil) + u" ");
     EXPECT_EQ(tool.startupInfo.dwFlags, STARTF_USESHOWWINDOW);
     EXPECT_EQ(tool.startupInfo.wShowWindow, SW_HIDE);
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(PnputilActionTest, ToolEndingWithZeroAndToolNotStartedLogTheSameLine) {
-    machine.AddFile(kPnputil, "tool");
-    machine.SetToolExitCode(kPnputil, 0);
+    machine.Setup().AddFile(kPnputil, "tool");
+    machine.Setup().SetToolExitCode(kPnputil, 0);
     EXPECT_EQ(RunTail(machine, u"/rp"), 0u);
     const auto endedWithZero = LogOf(machine);
 
@@ -53,50 +53,50 @@ TEST_F(PnputilActionTest, CommandLineMustFitTwoHundredSixtyCharacters) {
     for (std::size_t length : {237u, 238u}) {
         sim::SimulatedPlatform fresh;
         const std::u16string windows = u"C:\\" + std::u16string(length - 3, u'w');
-        fresh.SetWindowsDirectory(windows);
-        fresh.AddFile(windows + u"\\system32\\pnputil.exe", "tool");
-        fresh.SetToolExitCode(windows + u"\\system32\\pnputil.exe", 7);
+        fresh.Setup().SetWindowsDirectory(windows);
+        fresh.Setup().AddFile(windows + u"\\system32\\pnputil.exe", "tool");
+        fresh.Setup().SetToolExitCode(windows + u"\\system32\\pnputil.exe", 7);
         EXPECT_EQ(RunTail(fresh, u"/rp"), 0u);
         const bool fits = length + 22 < 260;
-        EXPECT_EQ(fresh.Processes().size(), fits ? 1u : 0u) << length;
+        EXPECT_EQ(fresh.Setup().Processes().size(), fits ? 1u : 0u) << length;
         EXPECT_EQ(LogOf(fresh)->find("Could not execute") != std::string::npos, !fits);
     }
 }
 
 TEST_F(PnputilActionTest, AnUnreadableWindowsDirectoryStartsNothing) {
-    machine.AddFile(kPnputil, "tool");
-    machine.SetToolExitCode(kPnputil, 4);
-    machine.Fail(Op::GetWindowsDirectoryW, ERROR_ACCESS_DENIED);
+    machine.Setup().AddFile(kPnputil, "tool");
+    machine.Setup().SetToolExitCode(kPnputil, 4);
+    machine.Setup().Fail(Op::GetWindowsDirectoryW, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunTail(machine, u"/rp"), 0u);
-    EXPECT_TRUE(machine.Processes().empty());
+    EXPECT_TRUE(machine.Setup().Processes().empty());
     EXPECT_EQ(LogOf(machine), ToUtf8(kCouldNotExecute) + "\r\nExit code: = 0\r\n");
 }
 
 TEST_F(PnputilActionTest, ABlankInTheWindowsDirectoryCannotStartAnotherProgram) {
-    machine.SetWindowsDirectory(u"C:\\Win Dir");
+    machine.Setup().SetWindowsDirectory(u"C:\\Win Dir");
     const std::u16string tool = u"C:\\Win Dir\\system32\\pnputil.exe";
-    machine.AddFile(tool, "tool");
-    machine.SetToolExitCode(tool, 3);
-    machine.AddFile(u"C:\\Win.exe", "planted");
-    machine.SetToolExitCode(u"C:\\Win.exe", 9);
+    machine.Setup().AddFile(tool, "tool");
+    machine.Setup().SetToolExitCode(tool, 3);
+    machine.Setup().AddFile(u"C:\\Win.exe", "planted");
+    machine.Setup().SetToolExitCode(u"C:\\Win.exe", 9);
     EXPECT_EQ(RunTail(machine, u"/rp"), 0u);
-    ASSERT_EQ(machine.Processes().size(), 1u);
-    EXPECT_EQ(machine.Processes()[0].imagePath, tool);
-    EXPECT_EQ(machine.Processes()[0].commandLine, u"\"" + tool + u"\" ");
+    ASSERT_EQ(machine.Setup().Processes().size(), 1u);
+    EXPECT_EQ(machine.Setup().Processes()[0].imagePath, tool);
+    EXPECT_EQ(machine.Setup().Processes()[0].commandLine, u"\"" + tool + u"\" ");
 }
 
 TEST(RunProcessAndWaitTest, ReturnsTheToolsExitCodeAndZeroWhenItDoesNotStart) {
     sim::SimulatedPlatform machine;
-    machine.AddFile(u"C:\\t\\tool.exe", "tool");
-    machine.SetToolExitCode(u"C:\\t\\tool.exe", 0xC0000005u);
+    machine.Setup().AddFile(u"C:\\t\\tool.exe", "tool");
+    machine.Setup().SetToolExitCode(u"C:\\t\\tool.exe", 0xC0000005u);
     std::u16string command = u"C:\\t\\tool.exe ";
     EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\tool.exe", command), 0xC0000005u);
     std::u16string missing = u"C:\\t\\none.exe ";
     EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\none.exe", missing), 0u);
     // An exit code that cannot be read counts as 0; the handles still go.
-    machine.Fail(Op::GetExitCodeProcess, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::GetExitCodeProcess, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunProcessAndWait(machine, u"C:\\t\\tool.exe", command), 0u);
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 constexpr char16_t kPersistedKey[] =
@@ -106,36 +106,36 @@ constexpr char16_t kPersistedKey[] =
 TEST(MarkCompatibilityPersistedTest, SetsAndOverwritesTheValueForTheFullPath) {
     sim::SimulatedPlatform machine;
     MarkCompatibilityPersisted(machine);
-    machine.SetRegDword(kPersistedKey, test::kProgramPath, 7);
+    machine.Setup().SetRegDword(kPersistedKey, test::kProgramPath, 7);
     MarkCompatibilityPersisted(machine);
-    EXPECT_EQ(machine.GetRegValue(kPersistedKey, test::kProgramPath)->type, REG_DWORD);
-    EXPECT_EQ(machine.GetRegDword(kPersistedKey, test::kProgramPath), 1u);
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().GetRegValue(kPersistedKey, test::kProgramPath)->type, REG_DWORD);
+    EXPECT_EQ(machine.Setup().GetRegDword(kPersistedKey, test::kProgramPath), 1u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST(MarkCompatibilityPersistedTest, FailuresWriteNothing) {
     for (Op operation : {Op::GetModuleFileNameW, Op::RegCreateKeyExW}) {
         sim::SimulatedPlatform machine;
-        machine.Fail(operation, ERROR_ACCESS_DENIED);
+        machine.Setup().Fail(operation, ERROR_ACCESS_DENIED);
         MarkCompatibilityPersisted(machine);
-        EXPECT_FALSE(machine.GetRegValue(kPersistedKey, test::kProgramPath)) << operation;
+        EXPECT_FALSE(machine.Setup().GetRegValue(kPersistedKey, test::kProgramPath)) << operation;
     }
 }
 
 TEST(MarkCompatibilityPersistedTest, AProgramPathTooLongForItsBufferIsNotCutIntoAnotherName) {
     sim::SimulatedPlatform machine;
     const std::u16string longPath = u"C:\\" + std::u16string(520, u'x') + u".exe";
-    machine.SetProgram(longPath);
+    machine.Setup().SetProgram(longPath);
     MarkCompatibilityPersisted(machine);
-    EXPECT_FALSE(machine.RegKeyExists(kPersistedKey));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(kPersistedKey));
 }
 
 TEST(RescanTest, ReenumeratesTheRootSynchronouslyAndWaitsThreeSeconds) {
     sim::SimulatedPlatform machine;
     EXPECT_EQ(RunTail(machine, u"/hwscan"), 0u);
-    EXPECT_EQ(machine.DeviceTreeCalls(),
+    EXPECT_EQ(machine.Setup().DeviceTreeCalls(),
               (std::vector<std::string>{"connect", "locate", "reenumerate:1", "disconnect"}));
-    EXPECT_EQ(machine.Sleeps(), std::vector<DWORD>{3000});
+    EXPECT_EQ(machine.Setup().Sleeps(), std::vector<DWORD>{3000});
     EXPECT_EQ(LogOf(machine), "Scan Hardware Change...\r\nExit code: = 0\r\n");
 }
 
@@ -149,13 +149,13 @@ TEST(RescanTest, FailuresAreIgnoredAndAFailedConnectionIsNotDisconnected) {
           Case{Op::CM_Locate_DevNode_ExW, {"connect", "disconnect"}},
           Case{Op::CM_Reenumerate_DevNode_Ex, {"connect", "locate", "disconnect"}}}) {
         sim::SimulatedPlatform machine;
-        machine.Fail(c.operation, CR_FAILURE);
+        machine.Setup().Fail(c.operation, CR_FAILURE);
         EXPECT_FALSE(RescanHardware(machine)) << c.operation;
-        EXPECT_EQ(machine.DeviceTreeCalls(), c.calls) << c.operation;
+        EXPECT_EQ(machine.Setup().DeviceTreeCalls(), c.calls) << c.operation;
         sim::SimulatedPlatform run;
-        run.Fail(c.operation, CR_FAILURE);
+        run.Setup().Fail(c.operation, CR_FAILURE);
         EXPECT_EQ(RunTail(run, u"/hwscan"), 0u);
-        EXPECT_EQ(run.Sleeps(), std::vector<DWORD>{3000});
+        EXPECT_EQ(run.Setup().Sleeps(), std::vector<DWORD>{3000});
     }
     sim::SimulatedPlatform machine;
     EXPECT_TRUE(RescanHardware(machine));

@@ -121,12 +121,12 @@ TEST(CaptureCommand, NothingUsableEndsWithThreeAndNoImage) {
     const Case cases[] = {
         {"no version report",
          [](SimulatedPlatform &machine) {
-             machine.Fail(sim::Op::GetVersionExW, ERROR_ACCESS_DENIED);
+             machine.Setup().Fail(sim::Op::GetVersionExW, ERROR_ACCESS_DENIED);
          },
          "image", "the version report cannot be read (error 5)"},
         {"no Windows folder",
          [](SimulatedPlatform &machine) {
-             machine.Fail(sim::Op::GetWindowsDirectoryW, ERROR_NOT_ENOUGH_MEMORY);
+             machine.Setup().Fail(sim::Op::GetWindowsDirectoryW, ERROR_NOT_ENOUGH_MEMORY);
          },
          "image", "cannot be read"},
         {"a folder that cannot be made", [](SimulatedPlatform &) {}, "file/image", "cannot make"},
@@ -162,11 +162,13 @@ TEST(CaptureCommand, AnItemTheImageCannotHoldIsLeftOutAlone) {
     };
     const Case cases[] = {
         {"value name with a line break",
-         [&](SimulatedPlatform &machine) { machine.SetRegString(setupKey, u"Line\nBreak", u"x"); },
+         [&](SimulatedPlatform &machine) {
+             machine.Setup().SetRegString(setupKey, u"Line\nBreak", u"x");
+         },
          "cvlcapture: left out value Line\\nBreak of HKLM\\Software\\CVLSetup\\VISTA_B701: "},
         {"key name with a line break",
          [&](SimulatedPlatform &machine) {
-             machine.SetRegString(makerKey + u"\\Bad\r\nKey\\Below", u"Value", u"x");
+             machine.Setup().SetRegString(makerKey + u"\\Bad\r\nKey\\Below", u"Value", u"x");
          },
          "cvlcapture: left out key HKLM\\Software\\Corvane\\Bad\\r\\nKey: "},
         {"a hardware id with a blank",
@@ -174,12 +176,12 @@ TEST(CaptureCommand, AnItemTheImageCannotHoldIsLeftOutAlone) {
              sim::DeviceSpec device;
              device.instanceId = u"PCI\\VEN_1F3A&DEV_B701\\3&11583659&0&C8";
              device.hardwareIds = {u"PCI\\VEN_1F3A&DEV_B701 REV_01"};
-             machine.AddDevice(device);
+             machine.Setup().AddDevice(device);
          },
          "cvlcapture: left out device PCI\\VEN_1F3A&DEV_B701\\3&11583659&0&C8: "},
         {"a service image path with a line break",
          [](SimulatedPlatform &machine) {
-             machine.AddService(u"cvlbroken", u"system32\\DRIVERS\\cvl\nbroken.sys");
+             machine.Setup().AddService(u"cvlbroken", u"system32\\DRIVERS\\cvl\nbroken.sys");
          },
          "cvlcapture: left out service cvlbroken: "},
     };
@@ -187,8 +189,8 @@ TEST(CaptureCommand, AnItemTheImageCannotHoldIsLeftOutAlone) {
         SCOPED_TRACE(std::string(c.name));
         SimulatedPlatform machine;
         LoadDemo(machine);
-        machine.SetRegString(setupKey, u"InfName", u"C:\\Windows\\INF\\oem3.inf");
-        machine.SetRegString(makerKey + u"\\Network", u"version", u"8.45.507.2016");
+        machine.Setup().SetRegString(setupKey, u"InfName", u"C:\\Windows\\INF\\oem3.inf");
+        machine.Setup().SetRegString(makerKey + u"\\Network", u"version", u"8.45.507.2016");
         c.add(machine);
         ScratchFolder scratch;
         const fs::path image = scratch.path() / "image";
@@ -202,10 +204,11 @@ TEST(CaptureCommand, AnItemTheImageCannotHoldIsLeftOutAlone) {
         sim::MachineSettings settings;
         std::string error;
         ASSERT_TRUE(sim::LoadMachineImage(image, loaded, settings, error)) << error;
-        EXPECT_EQ(loaded.GetRegString(setupKey, u"InfName"), u"C:\\Windows\\INF\\oem3.inf");
-        EXPECT_EQ(loaded.GetRegString(makerKey + u"\\Network", u"version"), u"8.45.507.2016");
-        EXPECT_EQ(loaded.RegValues(setupKey).size(), 1u);
-        EXPECT_EQ(loaded.RegSubkeyNames(makerKey), std::vector<std::u16string>{u"Network"});
+        EXPECT_EQ(loaded.Setup().GetRegString(setupKey, u"InfName"), u"C:\\Windows\\INF\\oem3.inf");
+        EXPECT_EQ(loaded.Setup().GetRegString(makerKey + u"\\Network", u"version"),
+                  u"8.45.507.2016");
+        EXPECT_EQ(loaded.Setup().RegValues(setupKey).size(), 1u);
+        EXPECT_EQ(loaded.Setup().RegSubkeyNames(makerKey), std::vector<std::u16string>{u"Network"});
         EXPECT_EQ(settings.devices.size(), 3u);
         EXPECT_EQ(settings.services.size(), 2u);
     }
@@ -220,10 +223,10 @@ TEST(CaptureCommand, TheMakersDllsComeFromTheNativeSystemFolder) {
         SCOPED_TRACE(wow64 ? "32-bit capture on 64-bit Windows" : "64-bit capture");
         SimulatedPlatform machine;
         LoadDemo(machine);
-        machine.AddFile(u"C:\\Windows\\system32\\CvNicProp64.dll", "64-bit property pages");
-        machine.AddFile(u"C:\\Windows\\system32\\CVNUninst64.dll", "64-bit uninstaller");
-        machine.AddFile(u"C:\\Windows\\SysWOW64\\CvNicProp32.dll", "32-bit property pages");
-        machine.SetWow64(wow64);
+        machine.Setup().AddFile(u"C:\\Windows\\system32\\CvNicProp64.dll", "64-bit property pages");
+        machine.Setup().AddFile(u"C:\\Windows\\system32\\CVNUninst64.dll", "64-bit uninstaller");
+        machine.Setup().AddFile(u"C:\\Windows\\SysWOW64\\CvNicProp32.dll", "32-bit property pages");
+        machine.Setup().SetWow64(wow64);
         ScratchFolder scratch;
         const fs::path image = scratch.path() / "image";
         const Outcome outcome = RunCaptureOn(machine, {Named(image)});

@@ -19,7 +19,7 @@ class SimulatedFiles final : public capture::FileReader {
 public:
     explicit SimulatedFiles(const sim::SimulatedPlatform &machine) : machine_(machine) {}
     std::optional<std::string> ReadWholeFile(std::u16string_view path) override {
-        return machine_.ReadFileAsProgram(path);
+        return machine_.Setup().ReadFileAsProgram(path);
     }
 
 private:

@@ -68,7 +68,7 @@ TEST(MachineCapture, ACommandLineRunsOnTheCaptureAsOnTheMachine) {
         LoadDemo(original);
         // The maker's DLLs, which the uninstall deletes.
         for (const char16_t *dll : {u"CVNUninst64.dll", u"CvNicProp64.dll"})
-            original.AddFile(u"C:\\Windows\\system32\\" + std::u16string(dll), "dll");
+            original.Setup().AddFile(u"C:\\Windows\\system32\\" + std::u16string(dll), "dll");
         ScratchFolder scratch;
         const fs::path image = scratch.path() / "image";
         CaptureInto(original, image, {.withProgramFolder = true});
@@ -126,7 +126,7 @@ TEST(MachineCapture, KeepsDeviceStatesServicesAndPublishedInfs) {
 TEST(MachineCapture, AKeyThatCannotBeReadIsNamedAndTheRestIsCaptured) {
     SimulatedPlatform machine;
     LoadDemo(machine);
-    machine.Fail(sim::Op::RegEnumValueW, ERROR_ACCESS_DENIED, 3);
+    machine.Setup().Fail(sim::Op::RegEnumValueW, ERROR_ACCESS_DENIED, 3);
     ScratchFolder scratch;
     const CapturedMachine captured = CaptureInto(machine, scratch.path() / "image");
     ASSERT_EQ(captured.problems.size(), 1u);

@@ -44,45 +44,45 @@ sim::DeviceSpec Device(std::u16string_view instance, std::vector<std::u16string>
 
 TEST(HardwareIdWalkTest, OffersEveryStringOfEveryPresentDeviceInOrder) {
     sim::SimulatedPlatform machine;
-    machine.AddDevice(Device(u"ROOT\\A\\0000", {u"A1", u"A2"}));
-    machine.AddDevice(Device(u"ROOT\\NOIDS\\0000", {}));
+    machine.Setup().AddDevice(Device(u"ROOT\\A\\0000", {u"A1", u"A2"}));
+    machine.Setup().AddDevice(Device(u"ROOT\\NOIDS\\0000", {}));
     auto absent = Device(u"ROOT\\GONE\\0000", {u"G1"});
     absent.present = false;
-    machine.AddDevice(absent);
-    machine.AddDevice(Device(u"ROOT\\B\\0000", {std::u16string(300, u'b')}));
+    machine.Setup().AddDevice(absent);
+    machine.Setup().AddDevice(Device(u"ROOT\\B\\0000", {std::u16string(300, u'b')}));
     Recorder recorder;
     EXPECT_TRUE(ForEachPresentDevice(machine, recorder));
     EXPECT_EQ(recorder.seen,
               (std::vector<std::string>{"A1", "A2", "|", std::string(300, 'b'), "|"}));
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
-    EXPECT_EQ(machine.OutstandingAllocations(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OutstandingAllocations(), 0u);
 }
 
 TEST(HardwareIdWalkTest, TheVisitorEndsStringsOrTheWalk) {
     sim::SimulatedPlatform machine;
-    machine.AddDevice(Device(u"ROOT\\A\\0000", {u"A1", u"A2"}));
-    machine.AddDevice(Device(u"ROOT\\B\\0000", {u"B1"}));
+    machine.Setup().AddDevice(Device(u"ROOT\\A\\0000", {u"A1", u"A2"}));
+    machine.Setup().AddDevice(Device(u"ROOT\\B\\0000", {u"B1"}));
     Recorder firstOnly;
     firstOnly.stringsPerDevice = 1;
     firstOnly.devicesBeforeEnd = 1;
     ForEachPresentDevice(machine, firstOnly);
     EXPECT_EQ(firstOnly.seen, (std::vector<std::string>{"A1", "|"}));
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST(HardwareIdWalkTest, FailuresSkipTheDeviceOrTheWalk) {
     sim::SimulatedPlatform machine;
-    machine.AddDevice(Device(u"ROOT\\A\\0000", {u"A1"}));
-    machine.AddDevice(Device(u"ROOT\\B\\0000", {u"B1"}));
-    machine.Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
+    machine.Setup().AddDevice(Device(u"ROOT\\A\\0000", {u"A1"}));
+    machine.Setup().AddDevice(Device(u"ROOT\\B\\0000", {u"B1"}));
+    machine.Setup().Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
     Recorder recorder;
     EXPECT_TRUE(ForEachPresentDevice(machine, recorder));
     EXPECT_EQ(recorder.seen, (std::vector<std::string>{"B1", "|"}));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
     Recorder none;
     EXPECT_FALSE(ForEachPresentDevice(machine, none));
     EXPECT_TRUE(none.seen.empty());
-    EXPECT_EQ(machine.OutstandingAllocations(), 0u);
+    EXPECT_EQ(machine.Setup().OutstandingAllocations(), 0u);
 }
 
 class AdapterRecorder : public NetworkAdapterVisitor {
@@ -120,7 +120,8 @@ TEST(NetworkAdapterWalkTest, StatusFiltersOfTheThreeDirections) {
     auto otherClass = PciAdapter(u"B705", u"5");
     otherClass.className = u"System";
     otherClass.classGuid = u"{4d36e97d-e325-11ce-bfc1-08002be10318}";
-    for (auto *spec : {&started, &stopped, &fixed, &hidden, &otherClass}) machine.AddDevice(*spec);
+    for (auto *spec : {&started, &stopped, &fixed, &hidden, &otherClass})
+        machine.Setup().AddDevice(*spec);
     struct Case {
         AdapterFilter filter;
         std::vector<std::string> matched;
@@ -135,33 +136,33 @@ TEST(NetworkAdapterWalkTest, StatusFiltersOfTheThreeDirections) {
         EXPECT_TRUE(ForEachNetworkAdapter(machine, c.filter, recorder));
         EXPECT_EQ(recorder.matched, c.matched);
     }
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST(NetworkAdapterWalkTest, UnreadableNodesAndKeysArePassedOver) {
     sim::SimulatedPlatform machine;
     auto noKey = PciAdapter(u"B701", u"1");
     noKey.withDriverKey = false;
-    machine.AddDevice(noKey);
-    machine.AddDevice(PciAdapter(u"B702", u"2"));
-    machine.AddDevice(PciAdapter(u"B705", u"3"));
-    machine.Fail(Op::CM_Get_DevNode_Status, CR_FAILURE, 2);
+    machine.Setup().AddDevice(noKey);
+    machine.Setup().AddDevice(PciAdapter(u"B702", u"2"));
+    machine.Setup().AddDevice(PciAdapter(u"B705", u"3"));
+    machine.Setup().Fail(Op::CM_Get_DevNode_Status, CR_FAILURE, 2);
     AdapterRecorder recorder(machine);
     ForEachNetworkAdapter(machine, AdapterFilter::AnyState, recorder);
     EXPECT_EQ(recorder.keysNotOpened, 1);
     EXPECT_EQ(recorder.matched, std::vector<std::string>{"pci\\ven_1f3a&dev_b705&subsys_00011043"});
-    machine.Fail(Op::SetupDiClassGuidsFromNameW, ERROR_INVALID_PARAMETER);
+    machine.Setup().Fail(Op::SetupDiClassGuidsFromNameW, ERROR_INVALID_PARAMETER);
     AdapterRecorder none(machine);
     EXPECT_FALSE(ForEachNetworkAdapter(machine, AdapterFilter::AnyState, none));
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST(NetworkAdapterWalkTest, ComponentIdIsReadWithinItsBufferAndLowerCased) {
     sim::SimulatedPlatform machine;
     auto adapter = PciAdapter(u"B702");
-    const std::u16string key = machine.AddDevice(adapter);
+    const std::u16string key = machine.Setup().AddDevice(adapter);
     // 300 characters do not fit the 518-byte buffer: the read fails.
-    machine.SetRegString(key, u"ComponentId", std::u16string(300, u'X'));
+    machine.Setup().SetRegString(key, u"ComponentId", std::u16string(300, u'X'));
     AdapterRecorder tooLong(machine);
     ForEachNetworkAdapter(machine, AdapterFilter::AnyState, tooLong);
     EXPECT_TRUE(tooLong.matched.empty());
@@ -172,7 +173,7 @@ TEST(NetworkAdapterWalkTest, ComponentIdIsReadWithinItsBufferAndLowerCased) {
         bytes.push_back(static_cast<BYTE>(c));
         bytes.push_back(0);
     }
-    machine.SetRegValue(key, u"ComponentId", REG_SZ, bytes);
+    machine.Setup().SetRegValue(key, u"ComponentId", REG_SZ, bytes);
     AdapterRecorder unterminated(machine);
     ForEachNetworkAdapter(machine, AdapterFilter::AnyState, unterminated);
     EXPECT_EQ(unterminated.matched, std::vector<std::string>{"pci\\ven_1f3a&dev_b702"});

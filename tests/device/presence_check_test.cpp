@@ -40,12 +40,12 @@ protected:
     }
     std::string Log() {
         CloseInstallLog(state.log);
-        return machine.ReadFileContents(test::kLogPath).value_or("");
+        return machine.Setup().ReadFileContents(test::kLogPath).value_or("");
     }
 };
 
 TEST_F(PresenceCheckTest, AGenericIdAcceptsAnyGenericAdapter) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     AskFor(u"1F3A", u"B701", u"0000", u"0000");
     EXPECT_TRUE(ChkNicExist(machine, state, query));
     EXPECT_EQ(Log(),
@@ -65,20 +65,21 @@ TEST_F(PresenceCheckTest, AGenericIdComparesTheFirst21CharactersOfTheComponentId
         sim::SimulatedPlatform fresh;
         RunState freshState(fresh);
         ResetCommandLineLists(freshState);
-        fresh.AddDevice(PciAdapter(c.device));
+        fresh.Setup().AddDevice(PciAdapter(c.device));
         StoreInSlot(freshState.ids.CheckHardwareIds[0], u"PCI\\VEN_1F3A&DEV_B706&SUBSYS_00000000");
         freshState.ids.checkCount = 1;
         OpenInstallLog(freshState.log);
         EXPECT_EQ(ChkNicExist(fresh, freshState, query), c.found) << ToUtf8(c.device);
         CloseInstallLog(freshState.log);
         const std::string cut = "S1 = 'pci\\ven_1f3a&dev_" + LoweredUtf8(c.device) + "'\r\n";
-        EXPECT_NE(fresh.ReadFileContents(test::kLogPath).value_or("").find(cut), std::string::npos)
+        EXPECT_NE(fresh.Setup().ReadFileContents(test::kLogPath).value_or("").find(cut),
+                  std::string::npos)
             << ToUtf8(c.device);
     }
 }
 
 TEST_F(PresenceCheckTest, AnExactIdMatchesTheWholeComponentIdInAnyCase) {
-    machine.AddDevice(PciAdapter(u"B707"));  // ComponentId ...&subsys_00011043
+    machine.Setup().AddDevice(PciAdapter(u"B707"));  // ComponentId ...&subsys_00011043
     AskFor(u"1F3A", u"B707", u"1043", u"0001");
     EXPECT_TRUE(ChkNicExist(machine, state, query));
     EXPECT_EQ(SlotText(state.ids.CheckHardwareIds[0]), u"pci\\ven_1f3a&dev_b707&subsys_00011043");
@@ -87,7 +88,7 @@ TEST_F(PresenceCheckTest, AnExactIdMatchesTheWholeComponentIdInAnyCase) {
 TEST_F(PresenceCheckTest, AStoppedAdapterCountsButAHiddenOneDoesNot) {
     auto stopped = PciAdapter(u"B705", u"1");
     stopped.started = false;
-    machine.AddDevice(stopped);
+    machine.Setup().AddDevice(stopped);
     AskFor(u"1F3A", u"B705", u"1043", u"0001");
     EXPECT_TRUE(ChkNicExist(machine, state, query));
 
@@ -97,16 +98,16 @@ TEST_F(PresenceCheckTest, AStoppedAdapterCountsButAHiddenOneDoesNot) {
     otherState.ids = state.ids;
     auto hidden = PciAdapter(u"B705");
     hidden.hiddenFromDeviceManager = true;
-    other.AddDevice(hidden);
+    other.Setup().AddDevice(hidden);
     EXPECT_FALSE(ChkNicExist(other, otherState, query));
 }
 
 TEST_F(PresenceCheckTest, WithoutCheckIdsOnlyTheSecondStageCanFind) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_FALSE(ChkNicExist(machine, state, query));
     auto driverless = PciAdapter(u"B707", u"2");
     driverless.withDriverKey = false;
-    machine.AddDevice(driverless);
+    machine.Setup().AddDevice(driverless);
     EXPECT_TRUE(ChkNicExist(machine, state, query));
 }
 
@@ -117,7 +118,7 @@ TEST_F(PresenceCheckTest, ADriverlessB707OrB709IsFoundWhateverWasAskedFor) {
         ResetCommandLineLists(freshState);
         auto driverless = PciAdapter(device);
         driverless.withDriverKey = false;
-        fresh.AddDevice(driverless);
+        fresh.Setup().AddDevice(driverless);
         EXPECT_TRUE(ChkNicExist(fresh, freshState, query)) << ToUtf8(device);
     }
 }
@@ -128,7 +129,7 @@ TEST_F(PresenceCheckTest, PartnerBoardsAreFoundByTheirWholeIdWithoutALogLine) {
     board.hardwareIds = {u"PCI\\VEN_1432&DEV_9230&SUBSYS_14320105&REV_01",
                          u"PCI\\VEN_1432&DEV_9230&SUBSYS_14320105"};
     board.withDriverKey = false;
-    machine.AddDevice(board);
+    machine.Setup().AddDevice(board);
     EXPECT_TRUE(ChkNicExist(machine, state, query));
     EXPECT_EQ(Log(),
               "pci\\ven_1432&dev_9230&subsys_14320105&rev_01\r\npci\\ven_1432&dev_9230&subsys_"
@@ -139,7 +140,7 @@ TEST_F(PresenceCheckTest, DeviceQueryComparesVendorDeviceAndRevision) {
     query = PresenceQuery::QueryDeviceId;
     auto adapter = PciAdapter(u"B702");
     adapter.withDriverKey = false;
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     struct Case {
         std::u16string_view id;
         bool found;
@@ -156,10 +157,10 @@ TEST_F(PresenceCheckTest, DeviceQueryComparesVendorDeviceAndRevision) {
 TEST_F(PresenceCheckTest, AFailedSecondStageListAnswersAbsent) {
     auto driverless = PciAdapter(u"B707");
     driverless.withDriverKey = false;
-    machine.AddDevice(driverless);
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER, 2);
+    machine.Setup().AddDevice(driverless);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER, 2);
     EXPECT_FALSE(ChkNicExist(machine, state, query));
-    EXPECT_EQ(machine.OpenHandleCount(), 1u);  // only the log
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 1u);  // only the log
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ protected:
     }
     std::string Log() {
         CloseInstallLog(state.log);
-        return machine.ReadFileContents(test::kLogPath).value_or("");
+        return machine.Setup().ReadFileContents(test::kLogPath).value_or("");
     }
 };
 
@@ -74,29 +74,29 @@ TEST_F(VersionCheckTest, NoAdapterMeansSuccessAndNothingWritten) {
 }
 
 TEST_F(VersionCheckTest, WakeOnLanIsWrittenIntoAnAdapterRunningThePackage) {
-    driverKey = machine.AddDevice(PciAdapter(u"B702"));
+    driverKey = machine.Setup().AddDevice(PciAdapter(u"B702"));
     AddParameter(u"wol_setting", u"WOL_NONE");
     AddParameter(u"wol_setting", u"wol_everything");
     EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyVistaB701, targets));
-    EXPECT_EQ(machine.GetRegDword(driverKey, u"PnPCapabilities"), 56u);
+    EXPECT_EQ(machine.Setup().GetRegDword(driverKey, u"PnPCapabilities"), 56u);
     EXPECT_EQ(Log(), "Driver Ver = '8.45.507.2016'\r\nDest Driver Ver = '8.45.507.2016'\r\n");
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(VersionCheckTest, AnotherVersionFailsExceptInTheSetParametersAction) {
-    driverKey = machine.AddDevice(PciAdapter(u"B702", u"1", u"10.013.1115.2016"));
+    driverKey = machine.Setup().AddDevice(PciAdapter(u"B702", u"1", u"10.013.1115.2016"));
     state.PackageDriverVersion = u"10.13.1115.2016";
     AddParameter(u"wol_setting", u"wol_mag_only");
     EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyVistaB701, targets));
-    EXPECT_FALSE(machine.GetRegValue(driverKey, u"PnPCapabilities"));
+    EXPECT_FALSE(machine.Setup().GetRegValue(driverKey, u"PnPCapabilities"));
     targets = ParameterTargets::AnyVersion;
     EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyVistaB701, targets));
-    EXPECT_EQ(machine.GetRegDword(driverKey, u"PnPCapabilities"), 0x120u);
-    EXPECT_EQ(machine.OpenHandleCount(), 1u);  // the log
+    EXPECT_EQ(machine.Setup().GetRegDword(driverKey, u"PnPCapabilities"), 0x120u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 1u);  // the log
 }
 
 TEST_F(VersionCheckTest, VersionsDifferingOnlyInLetterCaseAreEqual) {
-    machine.AddDevice(PciAdapter(u"B702", u"1", u"1.0.0.A"));
+    machine.Setup().AddDevice(PciAdapter(u"B702", u"1", u"1.0.0.A"));
     state.PackageDriverVersion = u"1.0.0.a";
     AddParameter(u"wol_setting", u"wol_none");
     EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyVistaB701, targets));
@@ -105,20 +105,20 @@ TEST_F(VersionCheckTest, VersionsDifferingOnlyInLetterCaseAreEqual) {
 }
 
 TEST_F(VersionCheckTest, TextAndNumberParametersOnlyReplaceExistingValues) {
-    driverKey = machine.AddDevice(PciAdapter(u"B702"));
-    machine.SetRegString(driverKey, u"SpeedDuplex", u"0");
-    machine.SetRegDword(driverKey, u"JumboFrame", 1);
-    machine.SetRegString(driverKey, u"FlowControl", u"3");
+    driverKey = machine.Setup().AddDevice(PciAdapter(u"B702"));
+    machine.Setup().SetRegString(driverKey, u"SpeedDuplex", u"0");
+    machine.Setup().SetRegDword(driverKey, u"JumboFrame", 1);
+    machine.Setup().SetRegString(driverKey, u"FlowControl", u"3");
     AddParameter(u"SpeedDuplex", u"100");
     AddParameter(u"JumboFrame", u"ff", kParameterKindHexNumber);
     AddParameter(u"NotThere", u"1");
     AddParameter(u"FlowControl", u"1a", kParameterKindHexNumber);
     EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
-    EXPECT_EQ(machine.GetRegString(driverKey, u"SpeedDuplex"), u"100");
-    EXPECT_EQ(machine.GetRegDword(driverKey, u"JumboFrame"), 255u);
-    EXPECT_FALSE(machine.GetRegValue(driverKey, u"NotThere"));
+    EXPECT_EQ(machine.Setup().GetRegString(driverKey, u"SpeedDuplex"), u"100");
+    EXPECT_EQ(machine.Setup().GetRegDword(driverKey, u"JumboFrame"), 255u);
+    EXPECT_FALSE(machine.Setup().GetRegValue(driverKey, u"NotThere"));
     // A hexadecimal parameter keeps the existing value's type and size.
-    const auto flow = machine.GetRegValue(driverKey, u"FlowControl");
+    const auto flow = machine.Setup().GetRegValue(driverKey, u"FlowControl");
     EXPECT_EQ(flow->type, REG_SZ);
     EXPECT_EQ(flow->data, (std::vector<BYTE>{0x1a, 0, 0, 0}));
     EXPECT_EQ(Log(),
@@ -127,64 +127,64 @@ TEST_F(VersionCheckTest, TextAndNumberParametersOnlyReplaceExistingValues) {
 }
 
 TEST_F(VersionCheckTest, AnUnparsableHexValueIsAFailedWriteAndOtherEntriesStillGo) {
-    driverKey = machine.AddDevice(PciAdapter(u"B702"));
-    machine.SetRegDword(driverKey, u"JumboFrame", 1);
+    driverKey = machine.Setup().AddDevice(PciAdapter(u"B702"));
+    machine.Setup().SetRegDword(driverKey, u"JumboFrame", 1);
     AddParameter(u"JumboFrame", u"zz", kParameterKindHexNumber);
     AddParameter(u"wol_setting", u"wol_none");
     EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
-    EXPECT_EQ(machine.GetRegDword(driverKey, u"JumboFrame"), 1u);
-    EXPECT_EQ(machine.GetRegDword(driverKey, u"PnPCapabilities"), 56u);
+    EXPECT_EQ(machine.Setup().GetRegDword(driverKey, u"JumboFrame"), 1u);
+    EXPECT_EQ(machine.Setup().GetRegDword(driverKey, u"PnPCapabilities"), 56u);
 }
 
 TEST_F(VersionCheckTest, ALargeExistingValueIsNotFilledFromBeyondTheNumber) {
-    driverKey = machine.AddDevice(PciAdapter(u"B702"));
-    machine.SetRegValue(driverKey, u"Mask", REG_BINARY, std::vector<BYTE>(12, 0xEE));
+    driverKey = machine.Setup().AddDevice(PciAdapter(u"B702"));
+    machine.Setup().SetRegValue(driverKey, u"Mask", REG_BINARY, std::vector<BYTE>(12, 0xEE));
     AddParameter(u"Mask", u"12345678", kParameterKindHexNumber);
     EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
-    EXPECT_EQ(machine.GetRegValue(driverKey, u"Mask")->data,
+    EXPECT_EQ(machine.Setup().GetRegValue(driverKey, u"Mask")->data,
               (std::vector<BYTE>{0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(VersionCheckTest, TextForANumberValueIsStoredAsTheNumberItMeans) {
-    driverKey = machine.AddDevice(PciAdapter(u"B702"));
-    machine.SetRegDword(driverKey, u"OptimalPerf", 0);
-    machine.SetRegDword(driverKey, u"Other", 5);
+    driverKey = machine.Setup().AddDevice(PciAdapter(u"B702"));
+    machine.Setup().SetRegDword(driverKey, u"OptimalPerf", 0);
+    machine.Setup().SetRegDword(driverKey, u"Other", 5);
     AddParameter(u"OptimalPerf", u"1");
     EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
-    EXPECT_EQ(machine.GetRegDword(driverKey, u"OptimalPerf"), 1u);
+    EXPECT_EQ(machine.Setup().GetRegDword(driverKey, u"OptimalPerf"), 1u);
     AddParameter(u"Other", u"fast");
     EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
-    EXPECT_EQ(machine.GetRegDword(driverKey, u"Other"), 5u);
+    EXPECT_EQ(machine.Setup().GetRegDword(driverKey, u"Other"), 5u);
 }
 
 TEST_F(VersionCheckTest, AFailedWriteStopsAfterThatAdapter) {
-    const std::u16string first = machine.AddDevice(PciAdapter(u"B702", u"1"));
-    const std::u16string second = machine.AddDevice(PciAdapter(u"B705", u"2"));
+    const std::u16string first = machine.Setup().AddDevice(PciAdapter(u"B702", u"1"));
+    const std::u16string second = machine.Setup().AddDevice(PciAdapter(u"B705", u"2"));
     AddParameter(u"wol_setting", u"wol_none");
-    machine.Fail(Op::RegSetValueExW, ERROR_ACCESS_DENIED, 1);
+    machine.Setup().Fail(Op::RegSetValueExW, ERROR_ACCESS_DENIED, 1);
     EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
-    EXPECT_FALSE(machine.GetRegValue(first, u"PnPCapabilities"));
-    EXPECT_FALSE(machine.GetRegValue(second, u"PnPCapabilities"));
-    EXPECT_EQ(machine.OpenHandleCount(), 1u);
+    EXPECT_FALSE(machine.Setup().GetRegValue(first, u"PnPCapabilities"));
+    EXPECT_FALSE(machine.Setup().GetRegValue(second, u"PnPCapabilities"));
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 1u);
 }
 
 TEST_F(VersionCheckTest, UnreadableDriverKeysAreSkippedAndAFailedListIsZero) {
     auto noKey = PciAdapter(u"B702", u"1");
     noKey.withDriverKey = false;
-    machine.AddDevice(noKey);
+    machine.Setup().AddDevice(noKey);
     auto noVersion = PciAdapter(u"B705", u"2");
     noVersion.driverStrings.erase(noVersion.driverStrings.begin() + 1);
-    machine.AddDevice(noVersion);
+    machine.Setup().AddDevice(noVersion);
     AddParameter(u"wol_setting", u"wol_none");
     EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_INVALID_PARAMETER);
     EXPECT_FALSE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB701, keepNewerDriver),
               InstallNeed::NoAdapter);
 }
 
 TEST_F(VersionCheckTest, UsbAndB703MatchesAreLogged) {
-    machine.AddDevice(UsbAdapter(u"0C7E", u"B762", u"3000", u"8.45.507.2016"));
+    machine.Setup().AddDevice(UsbAdapter(u"0C7E", u"B762", u"3000", u"8.45.507.2016"));
     AddParameter(u"wol_setting", u"wol_none");
     EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyVistaB762, targets));
     EXPECT_EQ(
@@ -207,16 +207,16 @@ TEST_F(VersionCheckTest, InstallNeedFollowsVersionsAndKeepNewDriver) {
         sim::SimulatedPlatform fresh;
         RunState freshState(fresh);
         ResetCommandLineLists(freshState);
-        fresh.AddDevice(PciAdapter(u"B702", u"1", c.adapter));
+        fresh.Setup().AddDevice(PciAdapter(u"B702", u"1", c.adapter));
         freshState.PackageDriverVersion = std::u16string(c.package);
         EXPECT_EQ(CheckDriverInstallNeeded(fresh, freshState, FamilyVistaB701, c.keep), c.need)
             << ToUtf8(c.adapter) << " " << ToUtf8(c.package) << " " << c.keep;
-        EXPECT_EQ(fresh.OpenHandleCount(), 0u);
+        EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
     }
 }
 
 TEST_F(VersionCheckTest, FamiliesWithoutAnInstallCheckFindNoAdapter) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     for (DeviceFamily family :
          {FamilyPcie, FamilyPci, FamilyVdevQ2dp, static_cast<DeviceFamily>(0)})
         EXPECT_EQ(CheckDriverInstallNeeded(machine, state, family, keepNewerDriver),
@@ -226,13 +226,13 @@ TEST_F(VersionCheckTest, FamiliesWithoutAnInstallCheckFindNoAdapter) {
 TEST_F(VersionCheckTest, InstallNeedWithAnUnopenableDriverKeyAsksForTheInstall) {
     auto adapter = PciAdapter(u"B703");
     adapter.withDriverKey = false;
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB703, keepNewerDriver),
               InstallNeed::Needed);
 }
 
 TEST_F(VersionCheckTest, InstallNeedLogsEveryUsbComparison) {
-    machine.AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100", u"8.45.507.2016"));
+    machine.Setup().AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100", u"8.45.507.2016"));
     EXPECT_EQ(CheckDriverInstallNeeded(machine, state, FamilyVistaB760, keepNewerDriver),
               InstallNeed::NotNeeded);
     EXPECT_EQ(Log(),

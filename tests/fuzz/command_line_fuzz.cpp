@@ -32,7 +32,7 @@ void ParseOnce(const std::uint8_t *data, std::size_t size) {
     cvl::sim::SimulatedPlatform platform;
     if (size > 0) {
         const std::uint8_t pick = data[0];
-        platform.SetVersion(pick & 0x3, (pick >> 2) & 0x7, (pick >> 5) * 5);
+        platform.Setup().SetVersion(pick & 0x3, (pick >> 2) & 0x7, (pick >> 5) * 5);
         ++data;
         --size;
     }

@@ -38,7 +38,7 @@ void WalkSection(cvl::Platform &platform, cvl::HINF inf, const char16_t *section
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     cvl::sim::SimulatedPlatform machine;
-    machine.AddFile(kInfPath, std::string(reinterpret_cast<const char *>(data), size));
+    machine.Setup().AddFile(kInfPath, std::string(reinterpret_cast<const char *>(data), size));
 
     cvl::UINT errorLine = 0;
     cvl::HINF inf = machine.SetupOpenInfFileW(kInfPath, nullptr, cvl::INF_STYLE_WIN4, &errorLine);
@@ -55,6 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (version.size() > 255) std::abort();
     for (std::size_t i = 1; i + 1 < version.size(); ++i)
         if (version[i - 1] == u'.' && version[i] == u'0' && version[i + 1] != u'.') std::abort();
-    if (machine.OpenHandleCount() != 0) std::abort();
+    if (machine.Setup().OpenHandleCount() != 0) std::abort();
     return 0;
 }

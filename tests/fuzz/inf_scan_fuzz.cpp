@@ -48,19 +48,20 @@ Layout LayoutOf(std::uint8_t pick) {
 // What must outlive every scan: the system's own INF for the same chip, a
 // published INF of another vendor, and files that are no INF at all.
 void AddBystanders(cvl::sim::SimulatedPlatform &machine) {
-    machine.AddFile(u"C:\\Windows\\INF\\oem1.inf",
-                    "[Version]\r\nSignature=\"$WINDOWS NT$\"\r\n[Manufacturer]\r\n%Msft%=Models\r\n"
-                    "[Models]\r\n%Desc%=Install, PCI\\VEN_1F3A&DEV_B701\r\n[Strings]\r\n"
-                    "Msft=\"Microsoft\"\r\nDesc=\"Adapter\"\r\n");
-    machine.AddFile(u"C:\\Windows\\INF\\oem1.PNF", "pnf");
-    machine.AddFile(
+    machine.Setup().AddFile(
+        u"C:\\Windows\\INF\\oem1.inf",
+        "[Version]\r\nSignature=\"$WINDOWS NT$\"\r\n[Manufacturer]\r\n%Msft%=Models\r\n"
+        "[Models]\r\n%Desc%=Install, PCI\\VEN_1F3A&DEV_B701\r\n[Strings]\r\n"
+        "Msft=\"Microsoft\"\r\nDesc=\"Adapter\"\r\n");
+    machine.Setup().AddFile(u"C:\\Windows\\INF\\oem1.PNF", "pnf");
+    machine.Setup().AddFile(
         u"C:\\Windows\\INF\\netother.inf",
         "[Version]\r\nSignature=\"$WINDOWS NT$\"\r\n[Manufacturer]\r\n%Maker%=Models\r\n"
         "[Models]\r\n%Desc%=Install, PCI\\VEN_8086&DEV_100E\r\n[Strings]\r\n"
         "Maker=\"Other\"\r\nDesc=\"Adapter\"\r\n");
-    machine.AddFile(u"C:\\Windows\\INF\\netother.PNF", "pnf");
-    machine.AddFile(u"C:\\Windows\\win.ini", "[windows]\r\n");
-    machine.AddFile(u"C:\\Windows\\system32\\drivers\\cvlb701.sys", "driver");
+    machine.Setup().AddFile(u"C:\\Windows\\INF\\netother.PNF", "pnf");
+    machine.Setup().AddFile(u"C:\\Windows\\win.ini", "[windows]\r\n");
+    machine.Setup().AddFile(u"C:\\Windows\\system32\\drivers\\cvlb701.sys", "driver");
 }
 
 }  // namespace
@@ -74,17 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     AddBystanders(machine);
     const std::u16string infPath = layout.folder + layout.name;
     const std::u16string pnfPath = infPath.substr(0, infPath.rfind(u'.')) + u".PNF";
-    machine.AddFile(infPath, inf);
-    if (layout.withPnf) machine.AddFile(pnfPath, "pnf");
-    std::map<std::u16string, std::string> before = machine.AllFiles();
+    machine.Setup().AddFile(infPath, inf);
+    if (layout.withPnf) machine.Setup().AddFile(pnfPath, "pnf");
+    std::map<std::u16string, std::string> before = machine.Setup().AllFiles();
 
     cvl::DeleteMakerInfFilesInAllInfDirs(machine, layout.family);
-    Require(machine.OpenHandleCount() == 0 && machine.OutstandingAllocations() == 0);
+    Require(machine.Setup().OpenHandleCount() == 0 &&
+            machine.Setup().OutstandingAllocations() == 0);
 
-    std::map<std::u16string, std::string> after = machine.AllFiles();
-    const bool infGone = !machine.FileExists(infPath);
+    std::map<std::u16string, std::string> after = machine.Setup().AllFiles();
+    const bool infGone = !machine.Setup().FileExists(infPath);
     Require(!infGone || layout.scanned);
-    if (layout.withPnf) Require(machine.FileExists(pnfPath) != infGone);
+    if (layout.withPnf) Require(machine.Setup().FileExists(pnfPath) != infGone);
     for (const std::u16string &path : {infPath, pnfPath}) {
         before.erase(path);
         after.erase(path);
@@ -92,9 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Require(before == after);
 
     if (!infGone && layout.folder == u"C:\\Windows\\INF\\") {
-        machine.SetVersion(cvl::VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+        machine.Setup().SetVersion(cvl::VER_PLATFORM_WIN32_WINDOWS, 4, 10);
         cvl::MayDeleteAdapterInf(machine, cvl::Os9x98, layout.name);
-        Require(machine.OpenHandleCount() == 0 && machine.OutstandingAllocations() == 0);
+        Require(machine.Setup().OpenHandleCount() == 0 &&
+                machine.Setup().OutstandingAllocations() == 0);
     }
     return 0;
 }

@@ -73,7 +73,9 @@ protected:
     RunState state{machine};
 
     void SetUp() override { OpenInstallLog(state.log); }
-    void AddInf(std::u16string_view path, const std::string &text) { machine.AddFile(path, text); }
+    void AddInf(std::u16string_view path, const std::string &text) {
+        machine.Setup().AddFile(path, text);
+    }
     std::u16string VersionOf(const std::string &infText) {
         AddInf(u"C:\\setup\\net.inf", infText);
         state.PackageInfPath = u"C:\\setup\\net.inf";
@@ -87,7 +89,7 @@ TEST_F(PackageInfTest, ReadsTheVersionFieldOfDriverVerWithoutLeadingZeros) {
     EXPECT_EQ(VersionOf(std::string(kSignature) +
                         "Class=Net\r\nDriverVer=05/07/2016,8.045.0507.2016\r\n"),
               u"8.45.507.2016");
-    EXPECT_EQ(machine.OpenHandleCount(), 1u);  // the log only
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 1u);  // the log only
 }
 
 TEST_F(PackageInfTest, OnlyTheSecondToTwentiethLinesOfTheSectionAreLookedAt) {
@@ -137,7 +139,7 @@ TEST_F(PackageInfTest, LocateChoosesTheInfNameAndReadsItsVersion) {
     EXPECT_EQ(package.InfPath, u"C:\\setup\\Netcvlx.inf");
     EXPECT_EQ(state.PackageDriverVersion, u"7.0.0.0");
     CloseInstallLog(state.log);
-    EXPECT_EQ(machine.ReadFileContents(test::kLogPath),
+    EXPECT_EQ(machine.Setup().ReadFileContents(test::kLogPath),
               "The file path...\r\nC:\\setup\\drv\r\nC:\\setup\\drv\\net.inf\r\n"
               "The file path...\r\nC:\\setup\\\r\nC:\\setup\\Netcvlx.inf\r\n");
     FreeDriverPackage(package);
@@ -154,7 +156,7 @@ TEST_F(PackageInfTest, LocateFailuresKeepWhatThePackageHad) {
     EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), PackageLocation::NotFound);
     EXPECT_EQ(state.PackageInfPath, u"C:\\setup\\Netcvle.inf");
     EXPECT_EQ(package.InfPath, u"earlier");
-    machine.Fail(Op::GetModuleFileNameW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::GetModuleFileNameW, ERROR_ACCESS_DENIED);
     EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), PackageLocation::NotFound);
 }
 

@@ -33,7 +33,7 @@ protected:
 // recorded and the adapter switched off and on again.
 TEST_F(FamilyInstallTest, InstallsRecordsAndSwitchesTheAdapterBackOn) {
     const sim::DeviceSpec adapter = PciAdapter(u"B702");
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab701")), 0u);
 
     const Lines expected = {"Starting Install...",
@@ -58,25 +58,25 @@ TEST_F(FamilyInstallTest, InstallsRecordsAndSwitchesTheAdapterBackOn) {
     // Source first, then the copied INF; the status key in its own order.
     EXPECT_EQ(ValueNames(machine, kB701Key),
               (std::vector<std::u16string>{u"SourcePath", u"InfName"}));
-    EXPECT_EQ(machine.GetRegString(kB701Key, u"SourcePath"), u"C:\\setup\\pkg");
-    EXPECT_EQ(machine.GetRegString(kB701Key, u"InfName"), u"C:\\Windows\\INF\\oem0.inf");
+    EXPECT_EQ(machine.Setup().GetRegString(kB701Key, u"SourcePath"), u"C:\\setup\\pkg");
+    EXPECT_EQ(machine.Setup().GetRegString(kB701Key, u"InfName"), u"C:\\Windows\\INF\\oem0.inf");
     EXPECT_EQ(ValueNames(machine, kNetworkStatus),
               (std::vector<std::u16string>{u"install", u"reboot", u"version"}));
-    EXPECT_EQ(machine.GetRegString(kNetworkStatus, u"install"), u"success");
-    EXPECT_EQ(machine.GetRegString(kNetworkStatus, u"reboot"), u"no");
-    EXPECT_EQ(machine.GetRegString(kNetworkStatus, u"version"), test::kPackageVersion);
+    EXPECT_EQ(machine.Setup().GetRegString(kNetworkStatus, u"install"), u"success");
+    EXPECT_EQ(machine.Setup().GetRegString(kNetworkStatus, u"reboot"), u"no");
+    EXPECT_EQ(machine.Setup().GetRegString(kNetworkStatus, u"version"), test::kPackageVersion);
 
     const std::string id = ToUtf8(adapter.instanceId);
-    EXPECT_EQ(machine.Timeline(),
+    EXPECT_EQ(machine.Setup().Timeline(),
               (Lines{"reenumerate", "update " + id + " C:\\setup\\pkg\\netcvx64.inf",
                      "disable " + id, "sleep 3000", "enable " + id, "sleep 2000"}));
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
-    EXPECT_EQ(machine.OutstandingAllocations(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OutstandingAllocations(), 0u);
 }
 
 TEST_F(FamilyInstallTest, PathsFollowTheInfOption) {
-    machine.AddFile(u"C:\\setup\\netcvx64.inf", test::PackageInfText({}));
-    machine.AddFile(u"C:\\setup\\win7\\x64\\netcvx64.inf", test::PackageInfText({}));
+    machine.Setup().AddFile(u"C:\\setup\\netcvx64.inf", test::PackageInfText({}));
+    machine.Setup().AddFile(u"C:\\setup\\win7\\x64\\netcvx64.inf", test::PackageInfText({}));
     struct Case {
         const char16_t *option;
         const char16_t *sourceDir;
@@ -86,8 +86,8 @@ TEST_F(FamilyInstallTest, PathsFollowTheInfOption) {
                           Case{u"win7\\x64\\netcvx64.inf", u"C:\\setup\\win7\\x64",
                                "C:\\setup\\win7\\x64\\netcvx64.inf"}}) {
         sim::SimulatedPlatform fresh;
-        fresh.AddFile(u"C:\\setup\\netcvx64.inf", test::PackageInfText({}));
-        fresh.AddFile(u"C:\\setup\\win7\\x64\\netcvx64.inf", test::PackageInfText({}));
+        fresh.Setup().AddFile(u"C:\\setup\\netcvx64.inf", test::PackageInfText({}));
+        fresh.Setup().AddFile(u"C:\\setup\\win7\\x64\\netcvx64.inf", test::PackageInfText({}));
         EXPECT_EQ(RunTail(fresh, u"/i /vistab701 /vdevq2dp /ncfi /f " + std::u16string(c.option)),
                   0u);
         const Lines log = LogLines(*LogOf(fresh));
@@ -97,21 +97,21 @@ TEST_F(FamilyInstallTest, PathsFollowTheInfOption) {
         const std::string vdev =
             std::string(c.infPath).substr(0, std::string(c.infPath).rfind('\\'));
         EXPECT_EQ(log[4], vdev + "\\Cvlhvdev.inf");
-        EXPECT_EQ(fresh.GetRegString(kB701Key, u"SourcePath"), c.sourceDir);
+        EXPECT_EQ(fresh.Setup().GetRegString(kB701Key, u"SourcePath"), c.sourceDir);
     }
 }
 
 TEST_F(FamilyInstallTest, RecordVersionOnlyWritesTheVersion) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RunTail(machine, Tail(u"/q /vistab762")), 0u);
     EXPECT_EQ(ValueNames(machine, u"HKLM\\Software\\CVLSetup\\VISTA_B762"),
               (std::vector<std::u16string>{u"NewDrvVer"}));
-    EXPECT_EQ(machine.GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B762", u"NewDrvVer"),
+    EXPECT_EQ(machine.Setup().GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B762", u"NewDrvVer"),
               test::kPackageVersion);
-    EXPECT_EQ(machine.RegSubkeyNames(u"HKLM\\Software\\CVLSetup"),
+    EXPECT_EQ(machine.Setup().RegSubkeyNames(u"HKLM\\Software\\CVLSetup"),
               (std::vector<std::u16string>{u"VISTA_B762"}));
-    EXPECT_TRUE(machine.Timeline().empty());
-    EXPECT_EQ(machine.CallCount(Op::SetupCopyOEMInfW), 0u);
+    EXPECT_TRUE(machine.Setup().Timeline().empty());
+    EXPECT_EQ(machine.Setup().CallCount(Op::SetupCopyOEMInfW), 0u);
     EXPECT_EQ(LogLines(*LogOf(machine)), (Lines{"The file path...", "C:\\setup\\pkg",
                                                 "C:\\setup\\pkg\\netcvx64.inf", "Exit code: = 0"}));
 }
@@ -130,17 +130,17 @@ TEST_F(FamilyInstallTest, AMissingOrUnnamedInfEndsWithNine) {
                           Case{u"/q /vistab761", {"C:\\setup\\", "C:\\setup\\"}}}) {
         sim::SimulatedPlatform fresh;
         AddPackage(fresh);
-        fresh.AddDevice(PciAdapter(u"B703"));
-        const auto before = fresh.RegValues(u"HKLM\\Software");
+        fresh.Setup().AddDevice(PciAdapter(u"B703"));
+        const auto before = fresh.Setup().RegValues(u"HKLM\\Software");
         EXPECT_EQ(RunTail(fresh, c.tail), 9u) << ToUtf8(c.tail);
         Lines log = LogLines(*LogOf(fresh));
         if (!log.empty() && log.front() == "Starting Install...") log.erase(log.begin());
         EXPECT_EQ(log, (Lines{"The file path...", c.paths[0], c.paths[1], "Exit code: = 9"}))
             << ToUtf8(c.tail);
-        EXPECT_FALSE(fresh.RegKeyExists(u"HKLM\\Software\\CVLSetup"));
-        EXPECT_FALSE(fresh.RegKeyExists(u"HKLM\\Software\\Corvane"));
-        EXPECT_EQ(fresh.CallCount(Op::SetupAddToSourceListW), 0u);
-        EXPECT_TRUE(fresh.Timeline().empty());
+        EXPECT_FALSE(fresh.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup"));
+        EXPECT_FALSE(fresh.Setup().RegKeyExists(u"HKLM\\Software\\Corvane"));
+        EXPECT_EQ(fresh.Setup().CallCount(Op::SetupAddToSourceListW), 0u);
+        EXPECT_TRUE(fresh.Setup().Timeline().empty());
     }
 }
 
@@ -158,14 +158,15 @@ TEST_F(FamilyInstallTest, TheRequirementCheckDecidesWhetherToGoOn) {
           Case{u"/i /vistab701", u"10.0.0.0", 0, true}}) {
         sim::SimulatedPlatform fresh;
         AddPackage(fresh);
-        if (!c.adapterVersion.empty()) fresh.AddDevice(PciAdapter(u"B701", u"1", c.adapterVersion));
+        if (!c.adapterVersion.empty())
+            fresh.Setup().AddDevice(PciAdapter(u"B701", u"1", c.adapterVersion));
         EXPECT_EQ(RunTail(fresh, Tail(c.tail)), c.exitCode) << ToUtf8(c.tail);
         // The INF is in the store whatever the check said.
-        EXPECT_EQ(fresh.GetRegString(kB701Key, u"InfName"), u"C:\\Windows\\INF\\oem0.inf");
-        EXPECT_EQ(fresh.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW) > 0, c.updated)
+        EXPECT_EQ(fresh.Setup().GetRegString(kB701Key, u"InfName"), u"C:\\Windows\\INF\\oem0.inf");
+        EXPECT_EQ(fresh.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW) > 0, c.updated)
             << ToUtf8(c.tail);
         // The status key only follows the updates.
-        EXPECT_EQ(fresh.RegKeyExists(kNetworkStatus), c.updated) << ToUtf8(c.tail);
+        EXPECT_EQ(fresh.Setup().RegKeyExists(kNetworkStatus), c.updated) << ToUtf8(c.tail);
     }
 }
 
@@ -174,9 +175,9 @@ TEST_F(FamilyInstallTest, TheRequirementCheckDecidesWhetherToGoOn) {
 // run again finds the adapter current.
 TEST_F(FamilyInstallTest, TheSameInstallAgainFindsTheAdapterCurrent) {
     sim::SimulatedPlatform fresh;
-    fresh.AddFile(test::kPackageInf,
-                  test::PackageInfText(test::AllTestModels(), "05/07/2016,8.045.0507.2016"));
-    fresh.AddDevice(PciAdapter(u"B702", u"1", u"8.44.101.2015"));
+    fresh.Setup().AddFile(test::kPackageInf, test::PackageInfText(test::AllTestModels(),
+                                                                  "05/07/2016,8.045.0507.2016"));
+    fresh.Setup().AddDevice(PciAdapter(u"B702", u"1", u"8.44.101.2015"));
     ASSERT_EQ(RunTail(fresh, Tail(u"/i /vistab701")), 0u);
     EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab701")), 12u);
     const Lines log = LogLines(*LogOf(fresh));
@@ -197,7 +198,7 @@ TEST_F(FamilyInstallTest, EachUpdateErrorHasItsLine) {
           Case{ERROR_NO_ASSOCIATED_SERVICE, {"Unknown error", "ErrorCode = -536870375"}}}) {
         sim::SimulatedPlatform fresh;
         AddPackage(fresh);
-        fresh.Fail(Op::UpdateDriverForPlugAndPlayDevicesW, c.error);
+        fresh.Setup().Fail(Op::UpdateDriverForPlugAndPlayDevicesW, c.error);
         EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab703 /ncfi")), 0u);
         Lines expected = {"Installing  = 'PCI\\VEN_1F3A&DEV_B703&CC_0200'"};
         expected.insert(expected.end(), c.lines.begin(), c.lines.end());
@@ -206,8 +207,8 @@ TEST_F(FamilyInstallTest, EachUpdateErrorHasItsLine) {
         ASSERT_NE(at, log.end());
         EXPECT_EQ(Lines(at, at + static_cast<long>(expected.size())), expected) << c.error;
         // A failed update neither waits nor changes the result or the status.
-        EXPECT_TRUE(fresh.RegKeyExists(kNetworkStatus));
-        EXPECT_EQ(fresh.Sleeps(), (std::vector<DWORD>{2000}));
+        EXPECT_TRUE(fresh.Setup().RegKeyExists(kNetworkStatus));
+        EXPECT_EQ(fresh.Setup().Sleeps(), (std::vector<DWORD>{2000}));
     }
 }
 
@@ -234,14 +235,14 @@ TEST_F(FamilyInstallTest, OemIdsOfTheB703FamilyAreListedAndUpdated) {
     const auto b701Apply = std::find(b701Log.begin(), b701Log.end(), "Apply VISTA B701 driver...");
     ASSERT_NE(b701Apply, b701Log.end());
     EXPECT_EQ(*(b701Apply - 1), "C:\\setup\\pkg\\netcvx64.inf");
-    EXPECT_EQ(b701.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
+    EXPECT_EQ(b701.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
 }
 
 TEST_F(FamilyInstallTest, TheFirstFamilyFlagWinsAndUsbFamiliesIgnoreOemIds) {
     EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab761 /vistab701 /ncfi")), 0u);
-    EXPECT_TRUE(machine.RegKeyExists(kB701Key));
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\CVLSetup\\VISTA_B761"));
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\Corvane\\USBFENetwork"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(kB701Key));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup\\VISTA_B761"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\Corvane\\USBFENetwork"));
 
     struct Case {
         const char16_t *flag;
@@ -257,21 +258,21 @@ TEST_F(FamilyInstallTest, TheFirstFamilyFlagWinsAndUsbFamiliesIgnoreOemIds) {
         EXPECT_EQ(
             RunTail(fresh, Tail(std::u16string(u"/i /ncfi /oemvid 1f3a /oempid b701 ") + c.flag)),
             0u);
-        EXPECT_EQ(fresh.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), c.updates)
+        EXPECT_EQ(fresh.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), c.updates)
             << ToUtf8(c.flag);
-        EXPECT_FALSE(fresh.RegKeyExists(kNetworkStatus));
+        EXPECT_FALSE(fresh.Setup().RegKeyExists(kNetworkStatus));
         if (c.statusKey != nullptr) {
-            EXPECT_EQ(fresh.GetRegString(c.statusKey, u"install"), u"success");
+            EXPECT_EQ(fresh.Setup().GetRegString(c.statusKey, u"install"), u"success");
         } else {
-            EXPECT_FALSE(fresh.RegKeyExists(u"HKLM\\Software\\Corvane"));
+            EXPECT_FALSE(fresh.Setup().RegKeyExists(u"HKLM\\Software\\Corvane"));
         }
     }
 }
 
 TEST_F(FamilyInstallTest, TheB760FamilyAsksForAnAsynchronousLookAtTheEnd) {
     EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab760 /ncfi")), 0u);
-    EXPECT_EQ(machine.DeviceTreeCalls(), (Lines{"connect", "locate", "reenumerate:1", "disconnect",
-                                                "locate", "reenumerate:0"}));
+    EXPECT_EQ(machine.Setup().DeviceTreeCalls(), (Lines{"connect", "locate", "reenumerate:1",
+                                                        "disconnect", "locate", "reenumerate:0"}));
 }
 
 // The virtual-device copy decides whether the main INF is copied again.
@@ -285,11 +286,12 @@ TEST_F(FamilyInstallTest, TheRetryCopyFollowsTheLastCopy) {
     for (const Case &c : {Case{1, false, true, 2}, Case{2, true, false, 3}}) {
         sim::SimulatedPlatform fresh;
         AddPackage(fresh);
-        fresh.Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED, c.failingCopy);
+        fresh.Setup().Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED, c.failingCopy);
         EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab701 /vdevq2dp /ncfi")), 0u);
-        EXPECT_EQ(fresh.RegValues(kB701Key).size() == 2, c.mainRecorded) << c.failingCopy;
-        EXPECT_EQ(fresh.RegKeyExists(u"HKLM\\Software\\CVLSetup\\VDEV_Q2DP"), c.vdevRecorded);
-        EXPECT_EQ(fresh.CallCount(Op::SetupCopyOEMInfW), c.copies);
+        EXPECT_EQ(fresh.Setup().RegValues(kB701Key).size() == 2, c.mainRecorded) << c.failingCopy;
+        EXPECT_EQ(fresh.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup\\VDEV_Q2DP"),
+                  c.vdevRecorded);
+        EXPECT_EQ(fresh.Setup().CallCount(Op::SetupCopyOEMInfW), c.copies);
         // The three virtual functions are updated with their own INF.
         const Lines log = LogLines(*LogOf(fresh));
         EXPECT_NE(
@@ -299,42 +301,43 @@ TEST_F(FamilyInstallTest, TheRetryCopyFollowsTheLastCopy) {
 }
 
 TEST_F(FamilyInstallTest, WindowsMeRegistersItsOwnSetupFolderAndSkipsTheCheck) {
-    machine.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 90);
-    machine.AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100", test::kPackageVersion));
+    machine.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 90);
+    machine.Setup().AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100", test::kPackageVersion));
     EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab760")), 0u);
     const Lines log = LogLines(*LogOf(machine));
     ASSERT_GE(log.size(), 7u);
     EXPECT_EQ(Lines(log.begin() + 4, log.begin() + 7),
               (Lines{"AddSrcList", "C:\\Windows\\OPTIONS\\INSTALL", "Apply VISTA B760 driver..."}));
-    EXPECT_EQ(machine.GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B760", u"SourcePath"),
+    EXPECT_EQ(machine.Setup().GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B760", u"SourcePath"),
               u"C:\\Windows\\OPTIONS\\INSTALL");
     // No requirement check: the adapter on the package version is updated.
-    EXPECT_EQ(machine.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
-    EXPECT_EQ(machine.DeviceTreeCalls(),
+    EXPECT_EQ(machine.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
+    EXPECT_EQ(machine.Setup().DeviceTreeCalls(),
               (Lines{"connect", "locate", "reenumerate:1", "disconnect"}));
 }
 
 TEST_F(FamilyInstallTest, Windows98LetsTheSystemFindTheB760Adapter) {
-    machine.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-    machine.CreateRegKey(u"HKLM\\Enum\\USB\\VID_0C7E&PID_B760\\0001");
+    machine.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    machine.Setup().CreateRegKey(u"HKLM\\Enum\\USB\\VID_0C7E&PID_B760\\0001");
     const std::u16string sysDm = u"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SysDM";
-    machine.SetRegDword(sysDm, u"SearchFlags", 0x00010003);
+    machine.Setup().SetRegDword(sysDm, u"SearchFlags", 0x00010003);
     EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab760 /ncfi")), 0u);
 
-    const Lines log = LogLines(*machine.ReadFileContents(u"C:\\INST.TXT"));
+    const Lines log = LogLines(*machine.Setup().ReadFileContents(u"C:\\INST.TXT"));
     EXPECT_EQ(log, (Lines{"Starting Install...", "The file path...", "C:\\setup\\pkg",
                           "C:\\setup\\pkg\\netcvx64.inf", "OPEN ENUM USB SUCCESSFULLY",
                           "DEL RET = 0", "Create Key Succ", "Open Key Succ", "Query Key Succ",
                           "Set Key Succ", "Query Key Succ", "Set Key Succ",
                           "Apply VISTA B760 driver...", "Copy INF success ...", "Exit code: = 0"}));
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Enum\\USB\\VID_0C7E&PID_B760"));
-    EXPECT_EQ(machine.GetRegString(sysDm, u"SearchLocation"), u"C:\\Windows\\OPTIONS\\INSTALL");
-    EXPECT_EQ(machine.GetRegDword(sysDm, u"SearchFlags"), 0x00010008u);
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Enum\\USB\\VID_0C7E&PID_B760"));
+    EXPECT_EQ(machine.Setup().GetRegString(sysDm, u"SearchLocation"),
+              u"C:\\Windows\\OPTIONS\\INSTALL");
+    EXPECT_EQ(machine.Setup().GetRegDword(sysDm, u"SearchFlags"), 0x00010008u);
     EXPECT_EQ(ValueNames(machine, u"HKLM\\Software\\CVLSetup\\VISTA_B760"),
               (std::vector<std::u16string>{u"InfName"}));
-    EXPECT_EQ(machine.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 0u);
-    EXPECT_EQ(machine.CallCount(Op::SetupAddToSourceListW), 0u);
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\Corvane"));
+    EXPECT_EQ(machine.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 0u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::SetupAddToSourceListW), 0u);
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\Corvane"));
 }
 
 // Without the Windows folder, neither Windows 98's device search nor Windows
@@ -346,26 +349,27 @@ TEST_F(FamilyInstallTest, AnUnreadableWindowsFolderNamesNoSetupFolder) {
         SCOPED_TRACE(minor);
         sim::SimulatedPlatform fresh;
         test::AddPackage(fresh);
-        fresh.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, minor);
-        fresh.AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100"));
-        fresh.SetRegDword(sysDm, u"SearchFlags", 3);
-        fresh.Fail(Op::GetWindowsDirectoryW, ERROR_NOT_ENOUGH_MEMORY);
+        fresh.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, minor);
+        fresh.Setup().AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100"));
+        fresh.Setup().SetRegDword(sysDm, u"SearchFlags", 3);
+        fresh.Setup().Fail(Op::GetWindowsDirectoryW, ERROR_NOT_ENOUGH_MEMORY);
         EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab760")), 0u);
-        EXPECT_EQ(fresh.GetRegString(sysDm, u"SearchLocation").value_or(u"(none)"),
+        EXPECT_EQ(fresh.Setup().GetRegString(sysDm, u"SearchLocation").value_or(u"(none)"),
                   minor == 10 ? u"" : u"(none)");
-        EXPECT_EQ(fresh.GetRegDword(sysDm, u"SearchFlags"), 3u);
-        EXPECT_FALSE(fresh.GetRegValue(u"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup",
-                                       u"Installation Sources"));
-        EXPECT_FALSE(fresh.GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B760", u"SourcePath"));
+        EXPECT_EQ(fresh.Setup().GetRegDword(sysDm, u"SearchFlags"), 3u);
+        EXPECT_FALSE(fresh.Setup().GetRegValue(
+            u"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", u"Installation Sources"));
+        EXPECT_FALSE(
+            fresh.Setup().GetRegString(u"HKLM\\Software\\CVLSetup\\VISTA_B760", u"SourcePath"));
     }
 }
 
 TEST_F(FamilyInstallTest, Windows98PreparationLogsWhatItCouldNotDo) {
-    machine.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-    machine.Fail(Op::RegOpenKeyExW, ERROR_ACCESS_DENIED);
-    machine.Fail(Op::RegCreateKeyExW, ERROR_ACCESS_DENIED);
+    machine.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    machine.Setup().Fail(Op::RegOpenKeyExW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::RegCreateKeyExW, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab760")), 0u);
-    const Lines log = LogLines(*machine.ReadFileContents(u"C:\\INST.TXT"));
+    const Lines log = LogLines(*machine.Setup().ReadFileContents(u"C:\\INST.TXT"));
     EXPECT_EQ(Lines(log.begin() + 4, log.begin() + 7),
               (Lines{"OPEN ENUM USB FAIL", "Create Key Failed", "Apply VISTA B760 driver..."}));
 }
@@ -389,18 +393,18 @@ TEST_F(FamilyInstallTest, PlatformFailures) {
           Case{Op::SetupOpenInfFileW, 0, 0, true}}) {
         sim::SimulatedPlatform fresh;
         AddPackage(fresh);
-        fresh.Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
+        fresh.Setup().Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
         EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab703 /ncfi")), c.exitCode) << c.operation;
-        EXPECT_EQ(fresh.RegKeyExists(kNetworkStatus), c.statusWritten) << c.operation;
-        EXPECT_EQ(fresh.OpenHandleCount(), 0u) << c.operation;
-        EXPECT_EQ(fresh.OutstandingAllocations(), 0u) << c.operation;
+        EXPECT_EQ(fresh.Setup().RegKeyExists(kNetworkStatus), c.statusWritten) << c.operation;
+        EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u) << c.operation;
+        EXPECT_EQ(fresh.Setup().OutstandingAllocations(), 0u) << c.operation;
     }
     // Registry writes that fail leave the flow going.
     sim::SimulatedPlatform registry;
     AddPackage(registry);
-    registry.Fail(Op::RegSetValueExW, ERROR_ACCESS_DENIED);
+    registry.Setup().Fail(Op::RegSetValueExW, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunTail(registry, Tail(u"/i /vistab703 /ncfi")), 0u);
-    EXPECT_EQ(registry.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
+    EXPECT_EQ(registry.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 1u);
 }
 
 }  // namespace

@@ -24,16 +24,17 @@ constexpr char16_t kNetworkStatus[] = u"HKLM\\Software\\Corvane\\Network";
 
 // The default package names of the two families, beside the program.
 void AddDefaultPackages(sim::SimulatedPlatform &machine) {
-    machine.AddFile(u"C:\\setup\\Netcvle.inf", test::PackageInfText(test::AllTestModels()));
-    machine.AddFile(u"C:\\setup\\Netcvlx.inf", test::PackageInfText(test::AllTestModels()));
-    machine.AddFile(u"C:\\setup\\Cvlhvdev.inf", test::PackageInfText(test::AllTestModels()));
+    machine.Setup().AddFile(u"C:\\setup\\Netcvle.inf", test::PackageInfText(test::AllTestModels()));
+    machine.Setup().AddFile(u"C:\\setup\\Netcvlx.inf", test::PackageInfText(test::AllTestModels()));
+    machine.Setup().AddFile(u"C:\\setup\\Cvlhvdev.inf",
+                            test::PackageInfText(test::AllTestModels()));
 }
 
 TEST(LegacyInstallTest, InstallsThePcieFamilyAndRecordsTheCard) {
     sim::SimulatedPlatform machine;
     AddDefaultPackages(machine);
     const sim::DeviceSpec adapter = PciAdapter(u"B702");
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     EXPECT_EQ(RunTail(machine, u"/i /b702"), 0u);
 
     const Lines log = LogLines(*LogOf(machine));
@@ -48,16 +49,16 @@ TEST(LegacyInstallTest, InstallsThePcieFamilyAndRecordsTheCard) {
     EXPECT_EQ(Lines(log.begin(), log.begin() + head.size()), head);
     EXPECT_EQ(ValueNames(machine, kPcieKey),
               (std::vector<std::u16string>{u"SourcePath", u"InfName", u"CardFound"}));
-    EXPECT_EQ(machine.GetRegString(kPcieKey, u"SourcePath"), u"C:\\setup\\");
-    EXPECT_EQ(machine.GetRegString(kPcieKey, u"CardFound"), u"TRUE");
-    EXPECT_EQ(machine.GetRegString(kNetworkStatus, u"version"), test::kPackageVersion);
+    EXPECT_EQ(machine.Setup().GetRegString(kPcieKey, u"SourcePath"), u"C:\\setup\\");
+    EXPECT_EQ(machine.Setup().GetRegString(kPcieKey, u"CardFound"), u"TRUE");
+    EXPECT_EQ(machine.Setup().GetRegString(kNetworkStatus, u"version"), test::kPackageVersion);
     // Windows 7 is not asked to look at the device tree again first.
     const std::string id = ToUtf8(adapter.instanceId);
-    EXPECT_EQ(machine.Timeline(),
+    EXPECT_EQ(machine.Setup().Timeline(),
               (Lines{"update " + id + " C:\\setup\\Netcvle.inf", "disable " + id, "sleep 3000",
                      "enable " + id, "sleep 2000"}));
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
-    EXPECT_EQ(machine.OutstandingAllocations(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OutstandingAllocations(), 0u);
 }
 
 TEST(LegacyInstallTest, OnlyWindows2000AndXpReenumerateBeforeTheUpdate) {
@@ -71,13 +72,13 @@ TEST(LegacyInstallTest, OnlyWindows2000AndXpReenumerateBeforeTheUpdate) {
           Case{VER_PLATFORM_WIN32_NT, 4, 0, false},
           Case{VER_PLATFORM_WIN32_WINDOWS, 4, 90, false}}) {
         sim::SimulatedPlatform machine;
-        machine.SetVersion(c.platformId, c.major, c.minor);
+        machine.Setup().SetVersion(c.platformId, c.major, c.minor);
         AddDefaultPackages(machine);
         EXPECT_EQ(RunTail(machine, u"/i /b701"), 0u);
-        EXPECT_EQ(machine.CallCount(Op::CM_Reenumerate_DevNode_Ex) == 1, c.reenumerates)
+        EXPECT_EQ(machine.Setup().CallCount(Op::CM_Reenumerate_DevNode_Ex) == 1, c.reenumerates)
             << c.major << "." << c.minor;
         // Every generation registers the package folder.
-        EXPECT_EQ(machine.GetRegString(kPciKey, u"SourcePath"), u"C:\\setup\\");
+        EXPECT_EQ(machine.Setup().GetRegString(kPciKey, u"SourcePath"), u"C:\\setup\\");
     }
 }
 
@@ -85,11 +86,11 @@ TEST(LegacyInstallTest, WithoutALegacyFamilyNothingHappens) {
     for (const char16_t *tail : {u"/i", u"/i /b703", u"/q"}) {
         sim::SimulatedPlatform machine;
         AddDefaultPackages(machine);
-        machine.AddDevice(PciAdapter(u"B701"));
+        machine.Setup().AddDevice(PciAdapter(u"B701"));
         EXPECT_EQ(RunTail(machine, tail), 8u) << ToUtf8(tail);
-        EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\CVLSetup"));
+        EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup"));
         // Neither the parameter retry nor the re-enable follows.
-        EXPECT_TRUE(machine.Timeline().empty()) << ToUtf8(tail);
+        EXPECT_TRUE(machine.Setup().Timeline().empty()) << ToUtf8(tail);
     }
 }
 
@@ -97,13 +98,13 @@ TEST(LegacyInstallTest, B701WinsAndNoAdapterMeansNoCard) {
     sim::SimulatedPlatform machine;
     AddDefaultPackages(machine);
     EXPECT_EQ(RunTail(machine, u"/i /b702 /b701 /vdevq2dp"), 0u);
-    EXPECT_FALSE(machine.RegKeyExists(kPcieKey));
-    EXPECT_EQ(machine.GetRegString(kPciKey, u"CardFound"), u"FALSE");
-    EXPECT_TRUE(machine.RegKeyExists(kNetworkStatus));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(kPcieKey));
+    EXPECT_EQ(machine.Setup().GetRegString(kPciKey, u"CardFound"), u"FALSE");
+    EXPECT_TRUE(machine.Setup().RegKeyExists(kNetworkStatus));
     // No virtual-device copy with "/b701", but its functions are updated.
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\CVLSetup\\VDEV_Q2DP"));
-    EXPECT_EQ(machine.CallCount(Op::SetupCopyOEMInfW), 1u);
-    EXPECT_EQ(machine.CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 3u + 3u);
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup\\VDEV_Q2DP"));
+    EXPECT_EQ(machine.Setup().CallCount(Op::SetupCopyOEMInfW), 1u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 3u + 3u);
     const Lines log = LogLines(*LogOf(machine));
     EXPECT_EQ(std::count(log.begin(), log.end(), "Found no devices, preinstalll driver ..."), 6);
 }
@@ -120,13 +121,13 @@ TEST(LegacyInstallTest, AnySuccessfulCopyStopsTheRetryCopy) {
         sim::SimulatedPlatform machine;
         AddDefaultPackages(machine);
         if (c.failingCopy != 0) {
-            machine.Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED, c.failingCopy);
+            machine.Setup().Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED, c.failingCopy);
         } else {
-            machine.Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED);
+            machine.Setup().Fail(Op::SetupCopyOEMInfW, ERROR_ACCESS_DENIED);
         }
         EXPECT_EQ(RunTail(machine, u"/i /b702 /vdevq2dp"), 0u);
-        EXPECT_EQ(machine.CallCount(Op::SetupCopyOEMInfW), c.copies) << c.failingCopy;
-        EXPECT_EQ(machine.GetRegString(kPcieKey, u"InfName").has_value(), c.mainRecorded)
+        EXPECT_EQ(machine.Setup().CallCount(Op::SetupCopyOEMInfW), c.copies) << c.failingCopy;
+        EXPECT_EQ(machine.Setup().GetRegString(kPcieKey, u"InfName").has_value(), c.mainRecorded)
             << c.failingCopy;
     }
 }
@@ -136,13 +137,13 @@ TEST(LegacyInstallTest, RecordVersionAndAMissingPackage) {
     AddDefaultPackages(machine);
     EXPECT_EQ(RunTail(machine, u"/q /b702"), 0u);
     EXPECT_EQ(ValueNames(machine, kPcieKey), (std::vector<std::u16string>{u"NewDrvVer"}));
-    EXPECT_EQ(machine.GetRegString(kPcieKey, u"NewDrvVer"), test::kPackageVersion);
-    EXPECT_EQ(machine.CallCount(Op::SetupCopyOEMInfW), 0u);
+    EXPECT_EQ(machine.Setup().GetRegString(kPcieKey, u"NewDrvVer"), test::kPackageVersion);
+    EXPECT_EQ(machine.Setup().CallCount(Op::SetupCopyOEMInfW), 0u);
 
     for (const char16_t *tail : {u"/q /b702", u"/i /b702"}) {
         sim::SimulatedPlatform empty;
         EXPECT_EQ(RunTail(empty, tail), 9u);
-        EXPECT_FALSE(empty.RegKeyExists(u"HKLM\\Software\\CVLSetup"));
+        EXPECT_FALSE(empty.Setup().RegKeyExists(u"HKLM\\Software\\CVLSetup"));
     }
 }
 
@@ -158,10 +159,10 @@ TEST(LegacyInstallTest, PlatformFailures) {
           Case{Op::UpdateDriverForPlugAndPlayDevicesW, 0, 0}, Case{Op::RegCreateKeyExW, 0, 0}}) {
         sim::SimulatedPlatform machine;
         AddDefaultPackages(machine);
-        machine.Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
+        machine.Setup().Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);
         EXPECT_EQ(RunTail(machine, u"/i /b702 /vdevq2dp"), c.exitCode) << c.operation;
-        EXPECT_EQ(machine.OpenHandleCount(), 0u) << c.operation;
-        EXPECT_EQ(machine.OutstandingAllocations(), 0u) << c.operation;
+        EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u) << c.operation;
+        EXPECT_EQ(machine.Setup().OutstandingAllocations(), 0u) << c.operation;
     }
 }
 

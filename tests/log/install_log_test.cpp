@@ -17,7 +17,7 @@ protected:
     InstallLog log{machine};
 
     std::string Contents(std::u16string_view path = u"C:\\setup\\InstallLog.txt") {
-        return machine.ReadFileContents(path).value_or("<missing>");
+        return machine.Setup().ReadFileContents(path).value_or("<missing>");
     }
 };
 
@@ -54,7 +54,7 @@ TEST_F(InstallLogTest, CharactersAreWrittenOneByteEachAndUnconvertibleOnesAsQues
 }
 
 TEST_F(InstallLogTest, SuppressedLogIsNeverCreatedAndLeavesAnOldLogAlone) {
-    machine.AddFile(u"C:\\setup\\InstallLog.txt", "earlier run\r\n");
+    machine.Setup().AddFile(u"C:\\setup\\InstallLog.txt", "earlier run\r\n");
     log.logSuppressed = true;
     OpenInstallLog(log);
     LogLine(log, u"must not appear");
@@ -63,7 +63,7 @@ TEST_F(InstallLogTest, SuppressedLogIsNeverCreatedAndLeavesAnOldLogAlone) {
 }
 
 TEST_F(InstallLogTest, OpeningTruncatesTheLogOfAnEarlierRun) {
-    machine.AddFile(u"C:\\setup\\InstallLog.txt", "earlier run with a long line\r\n");
+    machine.Setup().AddFile(u"C:\\setup\\InstallLog.txt", "earlier run with a long line\r\n");
     OpenInstallLog(log);
     LogLine(log, u"new");
     CloseInstallLog(log);
@@ -75,11 +75,11 @@ TEST_F(InstallLogTest, WritersWithoutAnOpenLogDoNothing) {
     LogNumber(log, u"n", 1);
     LogText(log, u"t", u"x");
     LogFlag(log, true);
-    EXPECT_FALSE(machine.FileExists(u"C:\\setup\\InstallLog.txt"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\setup\\InstallLog.txt"));
 }
 
 TEST_F(InstallLogTest, UnreadableCurrentDirectoryFallsBackToTheRootOfC) {
-    machine.Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
     OpenInstallLog(log);
     LogLine(log, u"x");
     CloseInstallLog(log);
@@ -87,8 +87,8 @@ TEST_F(InstallLogTest, UnreadableCurrentDirectoryFallsBackToTheRootOfC) {
 }
 
 TEST_F(InstallLogTest, RootDirectoryGivesADoubledBackslashThatStillResolves) {
-    machine.SetCurrentDirectory(u"D:\\");
-    machine.AddDirectory(u"D:\\");
+    machine.Setup().SetCurrentDirectory(u"D:\\");
+    machine.Setup().AddDirectory(u"D:\\");
     OpenInstallLog(log);
     LogLine(log, u"y");
     CloseInstallLog(log);
@@ -96,11 +96,11 @@ TEST_F(InstallLogTest, RootDirectoryGivesADoubledBackslashThatStillResolves) {
 }
 
 TEST_F(InstallLogTest, AFailedOpenLeavesTheRunWithoutALog) {
-    machine.Fail(Op::CreateFileW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::CreateFileW, ERROR_ACCESS_DENIED);
     OpenInstallLog(log);
     EXPECT_EQ(log.logFile, nullptr);
     LogLine(log, u"lost");
-    EXPECT_FALSE(machine.FileExists(u"C:\\setup\\InstallLog.txt"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\setup\\InstallLog.txt"));
 }
 
 TEST_F(InstallLogTest, WritingTheLogKeepsTheLastErrorTheLogicReads) {
@@ -118,7 +118,7 @@ TEST_F(InstallLogTest, OpeningTwiceKeepsTheFirstHandle) {
     OpenInstallLog(log);
     EXPECT_EQ(log.logFile, first);
     CloseInstallLog(log);
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 }  // namespace

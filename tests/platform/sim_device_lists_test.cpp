@@ -52,7 +52,7 @@ protected:
     }
     // Seeds the devices and lists the present network adapters.
     HDEVINFO PresentAdapters(const std::vector<DeviceSpec> &specs) {
-        for (const auto &spec : specs) sim.AddDevice(spec);
+        for (const auto &spec : specs) sim.Setup().AddDevice(spec);
         return platform.SetupDiGetClassDevsW(&kNetClass, nullptr, DIGCF_PRESENT);
     }
     bool SetChange(HDEVINFO list, const DevInfoData &data, DWORD stateChange) {
@@ -68,45 +68,46 @@ protected:
 TEST_F(DeviceListsContract, SeededDevicesAreStoredAsWindowsStoresThem) {
     // The instance key holds the id lists, the class and the Driver link to
     // a driver key numbered from 0000 under the class key.
-    const std::u16string first = sim.AddDevice(Adapter(u"B702"));
-    const std::u16string second = sim.AddDevice(Adapter(u"B701"));
+    const std::u16string first = sim.Setup().AddDevice(Adapter(u"B702"));
+    const std::u16string second = sim.Setup().AddDevice(Adapter(u"B701"));
     const std::u16string classKey =
         std::u16string(u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\") + kNetClassGuidText;
     EXPECT_EQ(first, classKey + u"\\0000");
     EXPECT_EQ(second, classKey + u"\\0001");
     const std::u16string instance = kEnum + Adapter(u"B701").instanceId;
-    EXPECT_EQ(sim.GetRegString(instance, u"Driver"), std::u16string(kNetClassGuidText) + u"\\0001");
-    EXPECT_EQ(sim.GetRegValue(instance, u"HardwareID")->type, REG_MULTI_SZ);
-    EXPECT_EQ(sim.GetRegString(instance, u"Class"), u"Net");
-    EXPECT_EQ(sim.GetRegString(second, u"ComponentId"), u"pci\\ven_1f3a&dev_B701");
+    EXPECT_EQ(sim.Setup().GetRegString(instance, u"Driver"),
+              std::u16string(kNetClassGuidText) + u"\\0001");
+    EXPECT_EQ(sim.Setup().GetRegValue(instance, u"HardwareID")->type, REG_MULTI_SZ);
+    EXPECT_EQ(sim.Setup().GetRegString(instance, u"Class"), u"Net");
+    EXPECT_EQ(sim.Setup().GetRegString(second, u"ComponentId"), u"pci\\ven_1f3a&dev_B701");
 
     DeviceSpec bare = Adapter(u"B703");
     bare.hardwareIds.clear();
     bare.withDriverKey = false;
-    EXPECT_EQ(sim.AddDevice(bare), u"");
-    EXPECT_FALSE(sim.GetRegValue(kEnum + bare.instanceId, u"HardwareID"));
-    EXPECT_FALSE(sim.GetRegValue(kEnum + bare.instanceId, u"Driver"));
-    EXPECT_EQ(sim.DeviceState(bare.instanceId)->started, true);
+    EXPECT_EQ(sim.Setup().AddDevice(bare), u"");
+    EXPECT_FALSE(sim.Setup().GetRegValue(kEnum + bare.instanceId, u"HardwareID"));
+    EXPECT_FALSE(sim.Setup().GetRegValue(kEnum + bare.instanceId, u"Driver"));
+    EXPECT_EQ(sim.Setup().DeviceState(bare.instanceId)->started, true);
 }
 
 TEST_F(DeviceListsContract, ListsSelectByClassPresenceAndEnumerator) {
     // DIGCF_PRESENT keeps devices with a node; DIGCF_ALLCLASSES ignores the
     // class; a null class needs DIGCF_ALLCLASSES; members come in the order
     // of the Enum tree walk (each level sorted), not the order of seeding.
-    sim.AddDevice(Adapter(u"B702"));
+    sim.Setup().AddDevice(Adapter(u"B702"));
     DeviceSpec absent = Adapter(u"B701");
     absent.present = false;
-    sim.AddDevice(absent);
+    sim.Setup().AddDevice(absent);
     DeviceSpec system = Adapter(u"B70A");
     system.className = u"System";
     system.classGuid = kSystemClassText;
-    sim.AddDevice(system);
-    sim.AddDevice(Adapter(u"B760", u"USB"));
+    sim.Setup().AddDevice(system);
+    sim.Setup().AddDevice(Adapter(u"B760", u"USB"));
     // An instance key written without the machine's help has no node.
-    sim.SetRegMultiString(std::u16string(kEnum) + u"PCI\\VEN_1F3A&DEV_B709\\1", u"HardwareID",
-                          {u"PCI\\VEN_1F3A&DEV_B709&X"});
-    sim.SetRegString(std::u16string(kEnum) + u"PCI\\VEN_1F3A&DEV_B709\\1", u"ClassGUID",
-                     kNetClassGuidText);
+    sim.Setup().SetRegMultiString(std::u16string(kEnum) + u"PCI\\VEN_1F3A&DEV_B709\\1",
+                                  u"HardwareID", {u"PCI\\VEN_1F3A&DEV_B709&X"});
+    sim.Setup().SetRegString(std::u16string(kEnum) + u"PCI\\VEN_1F3A&DEV_B709\\1", u"ClassGUID",
+                             kNetClassGuidText);
 
     struct Case {
         const Guid *classGuid;
@@ -148,11 +149,11 @@ TEST_F(DeviceListsContract, ListsSelectByClassPresenceAndEnumerator) {
     }
     EXPECT_EQ(platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_PRESENT), InvalidHandleValue());
     EXPECT_EQ(platform.GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(DeviceListsContract, MembersCarryTheirClassAndNodeAndEndWithNoMoreItems) {
-    sim.AddDevice(Adapter(u"B702"));
+    sim.Setup().AddDevice(Adapter(u"B702"));
     HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, DIGCF_PRESENT);
     const DevInfoData data = Member(list, 0);
     EXPECT_TRUE(data.ClassGuid == kNetClass);
@@ -179,8 +180,8 @@ TEST_F(DeviceListsContract, PropertiesFollowTheSizeQueryProtocol) {
     // what is read, also when written directly.
     DeviceSpec spec = Adapter(u"B702");
     spec.compatibleIds.clear();
-    sim.AddDevice(spec);
-    sim.SetRegString(kEnum + spec.instanceId, u"Service", u"cvlnet");
+    sim.Setup().AddDevice(spec);
+    sim.Setup().SetRegString(kEnum + spec.instanceId, u"Service", u"cvlnet");
     HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, DIGCF_PRESENT);
     const DevInfoData data = Member(list, 0);
 
@@ -245,7 +246,7 @@ TEST_F(DeviceListsContract, DriverKeysOpenWithTheAccessAskedAndAreRefusedWhenMis
               ERROR_SUCCESS);
     EXPECT_EQ(std::u16string(value), u"pci\\ven_1f3a&dev_B702");
     EXPECT_EQ(platform.RegSetValueExW(key, u"X", REG_SZ, nullptr, 0), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(sim.OpenHandleCount(), 2u);  // the list and the key
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 2u);  // the list and the key
     EXPECT_EQ(platform.RegCloseKey(key), ERROR_SUCCESS);
 
     struct Case {
@@ -267,36 +268,36 @@ TEST_F(DeviceListsContract, DriverKeysOpenWithTheAccessAskedAndAreRefusedWhenMis
                   invalid);
         EXPECT_EQ(platform.GetLastError(), c.error);
     }
-    sim.CreateRegKey(kEnum + Adapter(u"B702").instanceId + u"\\Device Parameters");
+    sim.Setup().CreateRegKey(kEnum + Adapter(u"B702").instanceId + u"\\Device Parameters");
     key = platform.SetupDiOpenDevRegKey(list, &driven, DICS_FLAG_CONFIGSPECIFIC, 0, DIREG_DEV,
                                         KEY_ALL_ACCESS);
     EXPECT_NE(key, invalid);
     platform.RegCloseKey(key);
-    sim.DeleteRegTree(std::u16string(u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\") +
-                      kNetClassGuidText + u"\\0000");
+    sim.Setup().DeleteRegTree(std::u16string(u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\") +
+                              kNetClassGuidText + u"\\0000");
     EXPECT_EQ(
         platform.SetupDiOpenDevRegKey(list, &driven, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ),
         invalid);
     EXPECT_EQ(platform.GetLastError(), ERROR_KEY_DOES_NOT_EXIST);
     platform.SetupDiDestroyDeviceInfoList(list);
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(DeviceListsContract, DeletingADriverKeyFollowsRegDeleteKey) {
     // On NT a driver key with subkeys stays (ERROR_ACCESS_DENIED); the 9x
     // family removes the tree. A deleted key takes its Driver link along.
-    const std::u16string driverKey = sim.AddDevice(Adapter(u"B702"));
-    sim.CreateRegKey(driverKey + u"\\Ndi\\params");
+    const std::u16string driverKey = sim.Setup().AddDevice(Adapter(u"B702"));
+    sim.Setup().CreateRegKey(driverKey + u"\\Ndi\\params");
     HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, DIGCF_PRESENT);
     const DevInfoData data = Member(list, 0);
     EXPECT_FALSE(platform.SetupDiDeleteDevRegKey(list, &data, DICS_FLAG_GLOBAL, 0, DIREG_DRV));
     EXPECT_EQ(platform.GetLastError(), ERROR_ACCESS_DENIED);
-    EXPECT_TRUE(sim.RegKeyExists(driverKey));
+    EXPECT_TRUE(sim.Setup().RegKeyExists(driverKey));
 
-    sim.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    sim.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
     EXPECT_TRUE(platform.SetupDiDeleteDevRegKey(list, &data, DICS_FLAG_GLOBAL, 0, DIREG_DRV));
-    EXPECT_FALSE(sim.RegKeyExists(driverKey));
-    EXPECT_FALSE(sim.GetRegValue(kEnum + Adapter(u"B702").instanceId, u"Driver"));
+    EXPECT_FALSE(sim.Setup().RegKeyExists(driverKey));
+    EXPECT_FALSE(sim.Setup().GetRegValue(kEnum + Adapter(u"B702").instanceId, u"Driver"));
     EXPECT_FALSE(platform.SetupDiDeleteDevRegKey(list, &data, DICS_FLAG_GLOBAL, 0, DIREG_DRV));
     EXPECT_EQ(platform.GetLastError(), ERROR_KEY_DOES_NOT_EXIST);
     platform.SetupDiDestroyDeviceInfoList(list);
@@ -306,16 +307,16 @@ TEST_F(DeviceListsContract, DeletingBothKeysTakesTheHardwareAndTheSoftwareKey) {
     // DIREG_BOTH deletes "Device Parameters" and the driver key; it fails
     // only when neither was there.
     const DeviceSpec spec = Adapter(u"B702");
-    const std::u16string driverKey = sim.AddDevice(spec);
+    const std::u16string driverKey = sim.Setup().AddDevice(spec);
     const std::u16string hardwareKey = kEnum + spec.instanceId + u"\\Device Parameters";
-    sim.SetRegDword(hardwareKey, u"WakeOn", 1);
+    sim.Setup().SetRegDword(hardwareKey, u"WakeOn", 1);
     HDEVINFO list = platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES);
     const DevInfoData data = Member(list, 0);
     EXPECT_TRUE(platform.SetupDiDeleteDevRegKey(list, &data, DICS_FLAG_CONFIGSPECIFIC, 0xFFFFFFFF,
                                                 DIREG_BOTH));
-    EXPECT_FALSE(sim.RegKeyExists(hardwareKey));
-    EXPECT_FALSE(sim.RegKeyExists(driverKey));
-    EXPECT_TRUE(sim.RegKeyExists(kEnum + spec.instanceId));
+    EXPECT_FALSE(sim.Setup().RegKeyExists(hardwareKey));
+    EXPECT_FALSE(sim.Setup().RegKeyExists(driverKey));
+    EXPECT_TRUE(sim.Setup().RegKeyExists(kEnum + spec.instanceId));
     EXPECT_FALSE(platform.SetupDiDeleteDevRegKey(list, &data, DICS_FLAG_CONFIGSPECIFIC, 0xFFFFFFFF,
                                                  DIREG_BOTH));
     EXPECT_EQ(platform.GetLastError(), ERROR_KEY_DOES_NOT_EXIST);
@@ -346,7 +347,7 @@ TEST_F(DeviceListsContract, PropertyChangesSwitchNodesOffAndOn) {
     ASSERT_EQ(platform.CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0), CR_SUCCESS);
     EXPECT_EQ(status & (DN_STARTED | DN_HAS_PROBLEM), DN_HAS_PROBLEM);
     EXPECT_EQ(problem, 22u);
-    EXPECT_TRUE(sim.DeviceState(spec.instanceId)->disabled);
+    EXPECT_TRUE(sim.Setup().DeviceState(spec.instanceId)->disabled);
 
     // Parameters belong to the member they were set on.
     EXPECT_FALSE(platform.SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, list, &other));
@@ -361,8 +362,8 @@ TEST_F(DeviceListsContract, PropertyChangesSwitchNodesOffAndOn) {
     EXPECT_EQ(status & (DN_STARTED | DN_HAS_PROBLEM), DN_STARTED);
     EXPECT_EQ(problem, 0u);
 
-    EXPECT_EQ(sim.Timeline(), (std::vector<std::string>{"disable " + id, "enable " + id}));
-    EXPECT_EQ(sim.ClassInstallerCalls(),
+    EXPECT_EQ(sim.Setup().Timeline(), (std::vector<std::string>{"disable " + id, "enable " + id}));
+    EXPECT_EQ(sim.Setup().ClassInstallerCalls(),
               (std::vector<std::string>{"DIF_PROPERTYCHANGE " + id,
                                         "DIF_PROPERTYCHANGE DICS_DISABLE " + id,
                                         "DIF_PROPERTYCHANGE DICS_DISABLE " + id,
@@ -378,18 +379,18 @@ TEST_F(DeviceListsContract, RemovalTakesTheDeviceAndItsKeysButNotOlderListsPlace
     // made before keeps the member at its index, and calls about it then
     // fail with ERROR_NO_SUCH_DEVINST; later lists no longer hold it.
     const DeviceSpec spec = Adapter(u"B702");
-    const std::u16string driverKey = sim.AddDevice(spec);
-    sim.CreateRegKey(driverKey + u"\\Ndi\\params");
-    sim.AddDevice(Adapter(u"B701"));
+    const std::u16string driverKey = sim.Setup().AddDevice(spec);
+    sim.Setup().CreateRegKey(driverKey + u"\\Ndi\\params");
+    sim.Setup().AddDevice(Adapter(u"B701"));
     HDEVINFO before = platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES);
     HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, DIGCF_PRESENT);
     // B701 sorts before B702 in the Enum tree.
     const DevInfoData data = Member(list, 1);
     ASSERT_TRUE(platform.SetupDiCallClassInstaller(DIF_REMOVE, list, &data));
 
-    EXPECT_FALSE(sim.RegKeyExists(kEnum + spec.instanceId));
-    EXPECT_FALSE(sim.RegKeyExists(driverKey));
-    EXPECT_FALSE(sim.DeviceState(spec.instanceId));
+    EXPECT_FALSE(sim.Setup().RegKeyExists(kEnum + spec.instanceId));
+    EXPECT_FALSE(sim.Setup().RegKeyExists(driverKey));
+    EXPECT_FALSE(sim.Setup().DeviceState(spec.instanceId));
     const DevInfoData stale = Member(before, 1);
     EXPECT_EQ(stale.DevInst, data.DevInst);
     EXPECT_FALSE(platform.SetupDiGetDeviceRegistryPropertyW(before, &stale, SPDRP_HARDWAREID,
@@ -406,8 +407,8 @@ TEST_F(DeviceListsContract, RemovalTakesTheDeviceAndItsKeysButNotOlderListsPlace
     EXPECT_EQ(FirstIds(after),
               (std::vector<std::u16string>{u"PCI\\VEN_1F3A&DEV_B701&SUBSYS_00011043"}));
     const std::string id = "PCI\\VEN_1F3A&DEV_B702\\4&1f3a&0&00E4";
-    EXPECT_EQ(sim.Timeline(), (std::vector<std::string>{"remove " + id}));
-    EXPECT_EQ(sim.ClassInstallerCalls(),
+    EXPECT_EQ(sim.Setup().Timeline(), (std::vector<std::string>{"remove " + id}));
+    EXPECT_EQ(sim.Setup().ClassInstallerCalls(),
               (std::vector<std::string>{"DIF_REMOVE " + id, "DIF_REMOVE " + id}));
     for (HDEVINFO each : {before, list, after}) platform.SetupDiDestroyDeviceInfoList(each);
 }
@@ -418,10 +419,10 @@ TEST_F(DeviceListsContract, NodeStatusReportsSeededFlagsAndAbsentDevices) {
     DeviceSpec hidden = Adapter(u"B702");
     hidden.hiddenFromDeviceManager = true;
     hidden.started = false;
-    sim.AddDevice(hidden);
+    sim.Setup().AddDevice(hidden);
     DeviceSpec absent = Adapter(u"B701");
     absent.present = false;
-    sim.AddDevice(absent);
+    sim.Setup().AddDevice(absent);
     HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, 0);
     // B701 sorts before B702 in the Enum tree.
     const DevInfoData shown = Member(list, 1);
@@ -433,7 +434,7 @@ TEST_F(DeviceListsContract, NodeStatusReportsSeededFlagsAndAbsentDevices) {
     EXPECT_EQ(platform.CM_Get_DevNode_Status(&status, &problem, gone.DevInst, 0),
               CR_NO_SUCH_DEVNODE);
     EXPECT_EQ(platform.CM_Get_DevNode_Status(&status, &problem, 0x7777, 0), CR_INVALID_DEVNODE);
-    EXPECT_EQ(sim.DeviceState(absent.instanceId)->present, false);
+    EXPECT_EQ(sim.Setup().DeviceState(absent.instanceId)->present, false);
     platform.SetupDiDestroyDeviceInfoList(list);
 }
 
@@ -445,14 +446,14 @@ TEST_F(DeviceListsContract, SleepsAndRescansJoinTheTimeline) {
     EXPECT_EQ(platform.CM_Reenumerate_DevNode_Ex(root, CM_REENUMERATE_SYNCHRONOUS, nullptr),
               CR_SUCCESS);
     platform.Sleep(3000);
-    EXPECT_EQ(sim.Timeline(),
+    EXPECT_EQ(sim.Setup().Timeline(),
               (std::vector<std::string>{"sleep 1000", "reenumerate", "sleep 3000"}));
-    EXPECT_EQ(sim.Sleeps(), (std::vector<DWORD>{1000, 3000}));
+    EXPECT_EQ(sim.Setup().Sleeps(), (std::vector<DWORD>{1000, 3000}));
 }
 
 TEST_F(DeviceListsContract, EachDeviceCallCanBeMadeToFailWithoutChangingAnything) {
     const DeviceSpec spec = Adapter(u"B702");
-    sim.AddDevice(spec);
+    sim.Setup().AddDevice(spec);
     HDEVINFO list = platform.SetupDiGetClassDevsW(&kNetClass, nullptr, DIGCF_PRESENT);
     const DevInfoData data = Member(list, 0);
     ASSERT_TRUE(SetChange(list, data, DICS_DISABLE));
@@ -491,18 +492,18 @@ TEST_F(DeviceListsContract, EachDeviceCallCanBeMadeToFailWithoutChangingAnything
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.operation);
-        sim.Fail(c.operation, ERROR_GEN_FAILURE, 1);
+        sim.Setup().Fail(c.operation, ERROR_GEN_FAILURE, 1);
         EXPECT_TRUE(c.fails());
         EXPECT_EQ(platform.GetLastError(), ERROR_GEN_FAILURE);
     }
     // The parameters set before the failing call are still the ones used.
     EXPECT_TRUE(platform.SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, list, &data));
-    EXPECT_TRUE(sim.DeviceState(spec.instanceId)->disabled);
-    EXPECT_TRUE(sim.RegKeyExists(kEnum + spec.instanceId));
-    sim.Fail(Op::SetupDiDestroyDeviceInfoList, ERROR_GEN_FAILURE, 1);
+    EXPECT_TRUE(sim.Setup().DeviceState(spec.instanceId)->disabled);
+    EXPECT_TRUE(sim.Setup().RegKeyExists(kEnum + spec.instanceId));
+    sim.Setup().Fail(Op::SetupDiDestroyDeviceInfoList, ERROR_GEN_FAILURE, 1);
     EXPECT_FALSE(platform.SetupDiDestroyDeviceInfoList(list));
     EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 }  // namespace
@@ -519,7 +520,7 @@ TEST(DeviceSeedingContract, ADeviceSeededDisabledReportsProblem22AndNoSwitching)
     spec.instanceId = u"PCI\\VEN_1F3A&DEV_B702\\4&1f3a&0&00E4";
     spec.hardwareIds = {u"PCI\\VEN_1F3A&DEV_B702&CC_0200"};
     spec.disabled = true;
-    sim.AddDevice(spec);
+    sim.Setup().AddDevice(spec);
     DEVINST devInst = 0;
     ASSERT_EQ(sim.CM_Locate_DevNode_ExW(&devInst, spec.instanceId.c_str(), 0, nullptr), CR_SUCCESS);
     ULONG status = 0;
@@ -527,9 +528,9 @@ TEST(DeviceSeedingContract, ADeviceSeededDisabledReportsProblem22AndNoSwitching)
     ASSERT_EQ(sim.CM_Get_DevNode_Status(&status, &problem, devInst, 0), CR_SUCCESS);
     EXPECT_EQ(status & (DN_STARTED | 0x400u), 0x400u);
     EXPECT_EQ(problem, 22u);
-    EXPECT_TRUE(sim.DeviceState(spec.instanceId)->disabled);
-    EXPECT_TRUE(sim.Timeline().empty());
-    EXPECT_TRUE(sim.ClassInstallerCalls().empty());
+    EXPECT_TRUE(sim.Setup().DeviceState(spec.instanceId)->disabled);
+    EXPECT_TRUE(sim.Setup().Timeline().empty());
+    EXPECT_TRUE(sim.Setup().ClassInstallerCalls().empty());
 }
 
 }  // namespace

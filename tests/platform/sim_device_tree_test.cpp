@@ -31,7 +31,7 @@ TEST_F(DevicesContract, RescanningTheRootIsRecordedCallByCall) {
               CR_SUCCESS);
     EXPECT_EQ(platform.CM_Reenumerate_DevNode_Ex(root + 100, 0, machine), CR_INVALID_DEVNODE);
     EXPECT_EQ(platform.CM_Disconnect_Machine(machine), CR_SUCCESS);
-    EXPECT_EQ(sim.DeviceTreeCalls(),
+    EXPECT_EQ(sim.Setup().DeviceTreeCalls(),
               (std::vector<std::string>{"connect", "locate", "reenumerate:1", "disconnect"}));
     EXPECT_EQ(platform.CM_Connect_MachineW(u"\\\\far", &machine), CR_MACHINE_UNAVAILABLE);
 }
@@ -58,11 +58,11 @@ TEST_F(DevicesContract, EachTreeCallCanBeMadeToFailAndIsThenNotRecorded) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.operation);
-        sim.Fail(c.operation, CR_ACCESS_DENIED, 1);
+        sim.Setup().Fail(c.operation, CR_ACCESS_DENIED, 1);
         EXPECT_EQ(c.call(), CR_ACCESS_DENIED);
     }
-    EXPECT_TRUE(sim.DeviceTreeCalls().empty());
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_TRUE(sim.Setup().DeviceTreeCalls().empty());
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(DevicesContract, DeviceNodesAreLocatedByInstanceIdWhilePresent) {
@@ -71,11 +71,11 @@ TEST_F(DevicesContract, DeviceNodesAreLocatedByInstanceIdWhilePresent) {
     DeviceSpec absent;
     absent.instanceId = u"USB\\VID_0C7E&PID_B760\\00E04C680001";
     absent.present = false;
-    sim.AddDevice(absent);
+    sim.Setup().AddDevice(absent);
     DeviceSpec present = absent;
     present.instanceId = u"PCI\\VEN_1F3A&DEV_B702\\3&1";
     present.present = true;
-    sim.AddDevice(present);
+    sim.Setup().AddDevice(present);
     DEVINST found = 0;
     EXPECT_EQ(platform.CM_Locate_DevNode_ExW(&found, u"pci\\ven_1f3a&dev_b702\\3&1", 0, nullptr),
               CR_SUCCESS);

@@ -62,16 +62,16 @@ DeviceSpec Adapter(std::u16string_view device, std::u16string_view instance = u"
 class DriverStoreContract : public ::testing::Test {
 protected:
     DriverStoreContract() {
-        sim.AddFile(kInf, kPackageInf);
-        sim.AddFile(u"C:\\pkg\\netcvl.cat", "catalog");
-        sim.AddFile(u"C:\\pkg\\cvlnet.sys", "driver image");
+        sim.Setup().AddFile(kInf, kPackageInf);
+        sim.Setup().AddFile(u"C:\\pkg\\netcvl.cat", "catalog");
+        sim.Setup().AddFile(u"C:\\pkg\\cvlnet.sys", "driver image");
     }
     BOOL Update(const char16_t *id, DWORD flags = INSTALLFLAG_FORCE, const char16_t *inf = kInf) {
         return platform.UpdateDriverForPlugAndPlayDevicesW(id, inf, flags, nullptr);
     }
     std::u16string DriverKeyOf(const DeviceSpec &spec) {
         return u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\" +
-               sim.GetRegString(kEnum + spec.instanceId, u"Driver").value_or(u"?");
+               sim.Setup().GetRegString(kEnum + spec.instanceId, u"Driver").value_or(u"?");
     }
 
     SimulatedPlatform sim;
@@ -83,15 +83,15 @@ TEST_F(DriverStoreContract, PublishingAnInfNamesItOemNInTheInfFolder) {
     // PNF, which keeps the SPOST_PATH location; an identical INF gets its
     // published name again (ERROR_FILE_EXISTS under SP_COPY_NOOVERWRITE);
     // the destination follows the size protocol in characters.
-    sim.AddFile(u"C:\\Windows\\INF\\oem0.inf", "taken");
+    sim.Setup().AddFile(u"C:\\Windows\\INF\\oem0.inf", "taken");
     char16_t destination[260];
     DWORD required = 0;
     ASSERT_TRUE(
         platform.SetupCopyOEMInfW(kInf, u"C:\\pkg", SPOST_PATH, 0, destination, 260, &required));
     EXPECT_EQ(std::u16string(destination), u"C:\\Windows\\INF\\oem1.inf");
     EXPECT_EQ(required, 24u);
-    EXPECT_EQ(sim.ReadFileContents(u"C:\\Windows\\INF\\oem1.inf"), kPackageInf);
-    EXPECT_NE(sim.ReadFileContents(u"C:\\Windows\\INF\\oem1.pnf")->find("C:\\pkg"),
+    EXPECT_EQ(sim.Setup().ReadFileContents(u"C:\\Windows\\INF\\oem1.inf"), kPackageInf);
+    EXPECT_NE(sim.Setup().ReadFileContents(u"C:\\Windows\\INF\\oem1.pnf")->find("C:\\pkg"),
               std::string::npos);
     ASSERT_TRUE(platform.SetupCopyOEMInfW(kInf, nullptr, SPOST_PATH, 0, nullptr, 0, &required));
     EXPECT_EQ(required, 24u);
@@ -102,7 +102,7 @@ TEST_F(DriverStoreContract, PublishingAnInfNamesItOemNInTheInfFolder) {
     EXPECT_FALSE(
         platform.SetupCopyOEMInfW(kInf, nullptr, SPOST_PATH, 0, destination, 23, &required));
     EXPECT_EQ(platform.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_FALSE(sim.FileExists(u"C:\\Windows\\INF\\oem2.inf"));
+    EXPECT_FALSE(sim.Setup().FileExists(u"C:\\Windows\\INF\\oem2.inf"));
 }
 
 TEST_F(DriverStoreContract, SourceFoldersAreListedOnceAndRemoved) {
@@ -113,11 +113,12 @@ TEST_F(DriverStoreContract, SourceFoldersAreListedOnceAndRemoved) {
     EXPECT_TRUE(platform.SetupAddToSourceListW(SRCLIST_SYSIFADMIN, u"D:\\other"));
     const BYTE both[] = {'C',  0, ':', 0, '\\', 0, 'p', 0, 'k', 0, 'g', 0, 0, 0, 'D', 0, ':', 0,
                          '\\', 0, 'o', 0, 't',  0, 'h', 0, 'e', 0, 'r', 0, 0, 0, 0,   0};
-    EXPECT_EQ(sim.GetRegValue(kSetupKey, u"Installation Sources")->data,
+    EXPECT_EQ(sim.Setup().GetRegValue(kSetupKey, u"Installation Sources")->data,
               std::vector<BYTE>(both, both + sizeof both));
     EXPECT_TRUE(platform.SetupRemoveFromSourceListW(SRCLIST_SYSIFADMIN, u"D:\\OTHER"));
     EXPECT_TRUE(platform.SetupRemoveFromSourceListW(SRCLIST_SYSIFADMIN, u"c:\\pkg"));
-    EXPECT_EQ(sim.GetRegValue(kSetupKey, u"Installation Sources")->data, (std::vector<BYTE>{0, 0}));
+    EXPECT_EQ(sim.Setup().GetRegValue(kSetupKey, u"Installation Sources")->data,
+              (std::vector<BYTE>{0, 0}));
 }
 
 TEST_F(DriverStoreContract, StoreCallsCanBeMadeToFailWithoutPublishingAnything) {
@@ -134,12 +135,12 @@ TEST_F(DriverStoreContract, StoreCallsCanBeMadeToFailWithoutPublishingAnything) 
     };
     for (const auto &[operation, call] : cases) {
         SCOPED_TRACE(operation);
-        sim.Fail(operation, ERROR_ACCESS_DENIED, 1);
+        sim.Setup().Fail(operation, ERROR_ACCESS_DENIED, 1);
         EXPECT_FALSE(call());
         EXPECT_EQ(platform.GetLastError(), ERROR_ACCESS_DENIED);
     }
-    EXPECT_FALSE(sim.FileExists(u"C:\\Windows\\INF\\oem0.inf"));
-    EXPECT_FALSE(sim.GetRegValue(kSetupKey, u"Installation Sources"));
+    EXPECT_FALSE(sim.Setup().FileExists(u"C:\\Windows\\INF\\oem0.inf"));
+    EXPECT_FALSE(sim.Setup().GetRegValue(kSetupKey, u"Installation Sources"));
 }
 
 TEST_F(DriverStoreContract, AnUpdateInstallsTheDriverAsTheInfDescribesIt) {
@@ -147,7 +148,7 @@ TEST_F(DriverStoreContract, AnUpdateInstallsTheDriverAsTheInfDescribesIt) {
     // the driver key names the INF, section, version and provider and gets
     // the HKR entries; the service is made and the device runs.
     const DeviceSpec spec = Adapter(u"B702");
-    sim.AddDevice(spec);
+    sim.Setup().AddDevice(spec);
     BOOL reboot = TRUE;
     ASSERT_TRUE(platform.UpdateDriverForPlugAndPlayDevicesW(u"pci\\ven_1f3a&dev_b702&cc_0200", kInf,
                                                             INSTALLFLAG_FORCE, &reboot));
@@ -171,36 +172,38 @@ TEST_F(DriverStoreContract, AnUpdateInstallsTheDriverAsTheInfDescribesIt) {
         const auto slash = path.rfind(u'\\');
         const std::u16string subkey =
             slash == std::u16string::npos ? u"" : u"\\" + path.substr(0, slash);
-        EXPECT_EQ(sim.GetRegString(key + subkey, path.substr(slash + 1)), expected)
+        EXPECT_EQ(sim.Setup().GetRegString(key + subkey, path.substr(slash + 1)), expected)
             << std::string(path.begin(), path.end());
     }
-    EXPECT_EQ(sim.GetRegDword(key, u"PnPCapabilities"), 0x20u);
-    EXPECT_EQ(sim.GetRegValue(key, u"Patterns")->type, REG_MULTI_SZ);
-    EXPECT_EQ(sim.GetRegValue(key, u"LogPath")->type, REG_EXPAND_SZ);
-    EXPECT_EQ(sim.GetRegString(key, u"LogPath"), u"%SystemRoot%\\cvl");
-    const auto connection = sim.GetRegString(key, u"NetCfgInstanceId");
+    EXPECT_EQ(sim.Setup().GetRegDword(key, u"PnPCapabilities"), 0x20u);
+    EXPECT_EQ(sim.Setup().GetRegValue(key, u"Patterns")->type, REG_MULTI_SZ);
+    EXPECT_EQ(sim.Setup().GetRegValue(key, u"LogPath")->type, REG_EXPAND_SZ);
+    EXPECT_EQ(sim.Setup().GetRegString(key, u"LogPath"), u"%SystemRoot%\\cvl");
+    const auto connection = sim.Setup().GetRegString(key, u"NetCfgInstanceId");
     ASSERT_TRUE(connection);
     EXPECT_EQ(connection->size(), 38u);
     EXPECT_EQ(connection->front(), u'{');
 
-    EXPECT_EQ(sim.GetRegString(kEnum + spec.instanceId, u"Service"), u"cvlnet");
-    EXPECT_EQ(sim.GetRegString(u"HKLM\\SYSTEM\\CurrentControlSet\\Services\\cvlnet", u"ImagePath"),
+    EXPECT_EQ(sim.Setup().GetRegString(kEnum + spec.instanceId, u"Service"), u"cvlnet");
+    EXPECT_EQ(sim.Setup().GetRegString(u"HKLM\\SYSTEM\\CurrentControlSet\\Services\\cvlnet",
+                                       u"ImagePath"),
               u"\\SystemRoot\\system32\\drivers\\cvlnet.sys");
-    EXPECT_EQ(sim.ReadFileContents(u"C:\\Windows\\system32\\drivers\\cvlnet.sys"), "driver image");
-    EXPECT_EQ(sim.ReadFileContents(u"C:\\Windows\\INF\\oem0.inf"), kPackageInf);
-    EXPECT_TRUE(sim.DeviceState(spec.instanceId)->started);
+    EXPECT_EQ(sim.Setup().ReadFileContents(u"C:\\Windows\\system32\\drivers\\cvlnet.sys"),
+              "driver image");
+    EXPECT_EQ(sim.Setup().ReadFileContents(u"C:\\Windows\\INF\\oem0.inf"), kPackageInf);
+    EXPECT_TRUE(sim.Setup().DeviceState(spec.instanceId)->started);
     EXPECT_EQ(
-        sim.Timeline(),
+        sim.Setup().Timeline(),
         (std::vector<std::string>{
             "update PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043\\4&1f3a&0&1 C:\\pkg\\netcvl.inf"}));
 
     // A second install reuses the key and keeps the connection's GUID.
-    sim.SetRegString(key, u"DriverVersion", u"1.0");
+    sim.Setup().SetRegString(key, u"DriverVersion", u"1.0");
     ASSERT_TRUE(Update(u"PCI\\VEN_1F3A&DEV_B702&CC_0200"));
     EXPECT_EQ(DriverKeyOf(spec), key);
-    EXPECT_EQ(sim.GetRegString(key, u"NetCfgInstanceId"), connection);
-    EXPECT_EQ(sim.GetRegString(key, u"DriverVersion"), u"8.45.507.2016");
-    EXPECT_FALSE(sim.FileExists(u"C:\\Windows\\INF\\oem1.inf"));
+    EXPECT_EQ(sim.Setup().GetRegString(key, u"NetCfgInstanceId"), connection);
+    EXPECT_EQ(sim.Setup().GetRegString(key, u"DriverVersion"), u"8.45.507.2016");
+    EXPECT_FALSE(sim.Setup().FileExists(u"C:\\Windows\\INF\\oem1.inf"));
 }
 
 TEST_F(DriverStoreContract, EveryPresentDeviceWithTheIdIsUpdatedAlsoByCompatibleId) {
@@ -211,24 +214,24 @@ TEST_F(DriverStoreContract, EveryPresentDeviceWithTheIdIsUpdatedAlsoByCompatible
     second.hardwareIds = {u"PCI\\VEN_1F3A&DEV_B705&SUBSYS_12345678"};
     DeviceSpec absent = Adapter(u"B705", u"3");
     absent.present = false;
-    for (const auto &spec : {first, second, absent}) sim.AddDevice(spec);
+    for (const auto &spec : {first, second, absent}) sim.Setup().AddDevice(spec);
     ASSERT_TRUE(Update(u"PCI\\VEN_1F3A&DEV_B705"));
     EXPECT_NE(DriverKeyOf(first), DriverKeyOf(second));
-    EXPECT_EQ(sim.GetRegString(DriverKeyOf(second), u"MatchingDeviceId"),
+    EXPECT_EQ(sim.Setup().GetRegString(DriverKeyOf(second), u"MatchingDeviceId"),
               u"pci\\ven_1f3a&dev_b705");
-    EXPECT_FALSE(sim.GetRegValue(kEnum + absent.instanceId, u"Driver"));
-    EXPECT_EQ(sim.Timeline().size(), 2u);
-    EXPECT_NE(sim.GetRegString(DriverKeyOf(first), u"NetCfgInstanceId"),
-              sim.GetRegString(DriverKeyOf(second), u"NetCfgInstanceId"));
+    EXPECT_FALSE(sim.Setup().GetRegValue(kEnum + absent.instanceId, u"Driver"));
+    EXPECT_EQ(sim.Setup().Timeline().size(), 2u);
+    EXPECT_NE(sim.Setup().GetRegString(DriverKeyOf(first), u"NetCfgInstanceId"),
+              sim.Setup().GetRegString(DriverKeyOf(second), u"NetCfgInstanceId"));
 }
 
 TEST_F(DriverStoreContract, FailedUpdatesReportTheDocumentedErrorAndChangeNothing) {
-    sim.AddDevice(Adapter(u"B702"));
-    sim.AddDevice(Adapter(u"B709"));
-    sim.AddDevice(Adapter(u"B701"));
+    sim.Setup().AddDevice(Adapter(u"B702"));
+    sim.Setup().AddDevice(Adapter(u"B709"));
+    sim.Setup().AddDevice(Adapter(u"B701"));
     DeviceSpec absent = Adapter(u"B705");
     absent.present = false;
-    sim.AddDevice(absent);
+    sim.Setup().AddDevice(absent);
     struct Case {
         const char *what;
         std::function<void()> arrange;
@@ -239,10 +242,10 @@ TEST_F(DriverStoreContract, FailedUpdatesReportTheDocumentedErrorAndChangeNothin
     };
     const auto nothing = [] {};
     const std::vector<Case> cases = {
-        {"32-bit program on 64-bit Windows", [&] { sim.SetWow64(true); },
+        {"32-bit program on 64-bit Windows", [&] { sim.Setup().SetWow64(true); },
          u"PCI\\VEN_1F3A&DEV_B702&CC_0200", INSTALLFLAG_FORCE, kInf, ERROR_IN_WOW64},
-        {"unknown flag", [&] { sim.SetWow64(false); }, u"PCI\\VEN_1F3A&DEV_B702&CC_0200", 0x8, kInf,
-         ERROR_INVALID_FLAGS},
+        {"unknown flag", [&] { sim.Setup().SetWow64(false); }, u"PCI\\VEN_1F3A&DEV_B702&CC_0200",
+         0x8, kInf, ERROR_INVALID_FLAGS},
         {"missing INF", nothing, u"PCI\\VEN_1F3A&DEV_B702&CC_0200", 0, u"C:\\pkg\\no.inf",
          ERROR_FILE_NOT_FOUND},
         {"relative INF path", nothing, u"PCI\\VEN_1F3A&DEV_B702&CC_0200", 0, u"netcvl.inf",
@@ -256,7 +259,7 @@ TEST_F(DriverStoreContract, FailedUpdatesReportTheDocumentedErrorAndChangeNothin
         {"the model is for 32-bit Windows only", nothing, u"PCI\\VEN_1F3A&DEV_B709&CC_0200", 0,
          kInf, ERROR_NO_DRIVER_SELECTED},
         {"injected",
-         [&] { sim.Fail(Op::UpdateDriverForPlugAndPlayDevicesW, ERROR_GEN_FAILURE, 1); },
+         [&] { sim.Setup().Fail(Op::UpdateDriverForPlugAndPlayDevicesW, ERROR_GEN_FAILURE, 1); },
          u"PCI\\VEN_1F3A&DEV_B702&CC_0200", INSTALLFLAG_FORCE, kInf, ERROR_GEN_FAILURE},
     };
     for (const auto &c : cases) {
@@ -267,22 +270,22 @@ TEST_F(DriverStoreContract, FailedUpdatesReportTheDocumentedErrorAndChangeNothin
         EXPECT_EQ(platform.GetLastError(), c.error);
         EXPECT_FALSE(reboot);
     }
-    EXPECT_FALSE(sim.FileExists(u"C:\\Windows\\INF\\oem0.inf"));
-    EXPECT_FALSE(sim.GetRegValue(kEnum + Adapter(u"B702").instanceId, u"Driver"));
-    EXPECT_TRUE(sim.Timeline().empty());
+    EXPECT_FALSE(sim.Setup().FileExists(u"C:\\Windows\\INF\\oem0.inf"));
+    EXPECT_FALSE(sim.Setup().GetRegValue(kEnum + Adapter(u"B702").instanceId, u"Driver"));
+    EXPECT_TRUE(sim.Setup().Timeline().empty());
 }
 
 TEST_F(DriverStoreContract, WithoutForceOnlyANewerDriverReplacesTheInstalledOne) {
     // ERROR_NO_MORE_ITEMS: the INF's driver is not better than the one the
     // device runs and INSTALLFLAG_FORCE was not given.
     const DeviceSpec spec = Adapter(u"B702");
-    sim.AddDevice(spec);
+    sim.Setup().AddDevice(spec);
     ASSERT_TRUE(Update(u"PCI\\VEN_1F3A&DEV_B702&CC_0200", 0));
     EXPECT_FALSE(Update(u"PCI\\VEN_1F3A&DEV_B702&CC_0200", 0x4 /*INSTALLFLAG_NONINTERACTIVE*/));
     EXPECT_EQ(platform.GetLastError(), ERROR_NO_MORE_ITEMS);
-    sim.SetRegString(DriverKeyOf(spec), u"DriverDate", u"1-2-2015");
+    sim.Setup().SetRegString(DriverKeyOf(spec), u"DriverDate", u"1-2-2015");
     EXPECT_TRUE(Update(u"PCI\\VEN_1F3A&DEV_B702&CC_0200", 0));
-    EXPECT_EQ(sim.GetRegString(DriverKeyOf(spec), u"DriverDate"), u"5-7-2016");
+    EXPECT_EQ(sim.Setup().GetRegString(DriverKeyOf(spec), u"DriverDate"), u"5-7-2016");
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST_F(FilesContract, DirectoryQueriesFollowTheSizeProtocol) {
         EXPECT_EQ(buffer[0], u'#');
         EXPECT_EQ(c.query(length + 1, buffer), length);
         EXPECT_EQ(std::u16string(buffer), c.expected);
-        sim.Fail(c.call, ERROR_GEN_FAILURE, 1);
+        sim.Setup().Fail(c.call, ERROR_GEN_FAILURE, 1);
         EXPECT_EQ(c.query(64, buffer), 0u);
         EXPECT_EQ(platform.GetLastError(), ERROR_GEN_FAILURE);
     }
@@ -80,8 +80,8 @@ TEST_F(FilesContract, DirectoryQueriesFollowTheSizeProtocol) {
 TEST_F(FilesContract, PathsResolveTheWayWin32ResolvesThem) {
     // Absolute, root-relative, relative, doubled separators, "." and "..",
     // forward slashes and any case all reach the same file.
-    sim.AddFile(u"C:\\InstallLog.txt", "root");
-    sim.AddFile(u"C:\\setup\\pkg\\net.inf", "inf");
+    sim.Setup().AddFile(u"C:\\InstallLog.txt", "root");
+    sim.Setup().AddFile(u"C:\\setup\\pkg\\net.inf", "inf");
     const struct {
         const char16_t *path;
         const char *contents;
@@ -117,8 +117,9 @@ TEST_F(FilesContract, TheRunningProgramsImageIsInUse) {
     EXPECT_EQ(platform.GetLastError(), ERROR_SHARING_VIOLATION);
     EXPECT_TRUE(platform.CopyFileW(u"C:\\setup\\cvlsetup.exe",
                                    u"C:\\Users\\user\\AppData\\Local\\Temp\\0123456789.exe", TRUE));
-    EXPECT_EQ(sim.ReadFileContents(u"C:\\Users\\user\\AppData\\Local\\Temp\\0123456789.exe"),
-              sim.ProgramContents());
+    EXPECT_EQ(
+        sim.Setup().ReadFileContents(u"C:\\Users\\user\\AppData\\Local\\Temp\\0123456789.exe"),
+        sim.Setup().ProgramContents());
 }
 
 TEST_F(FilesContract, SearchesMatchWildcardsInTheLastName) {
@@ -126,7 +127,7 @@ TEST_F(FilesContract, SearchesMatchWildcardsInTheLastName) {
     // case, "." and ".." first in a folder that is not a root, then
     // ERROR_NO_MORE_FILES.
     for (const char16_t *name : {u"oem1.inf", u"OEM12.INF", u"oem1.pnf", u"net.inf", u"oemx"})
-        sim.AddFile(std::u16string(u"C:\\Windows\\INF\\") + name, "x");
+        sim.Setup().AddFile(std::u16string(u"C:\\Windows\\INF\\") + name, "x");
     using Names = std::vector<std::u16string>;
     const struct {
         const char16_t *pattern;
@@ -150,7 +151,7 @@ TEST_F(FilesContract, SearchesMatchWildcardsInTheLastName) {
     EXPECT_EQ(platform.GetLastError(), ERROR_PATH_NOT_FOUND);
     EXPECT_FALSE(platform.FindClose(InvalidHandleValue()));
     EXPECT_EQ(platform.GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(FilesContract, AThirtyTwoBitProgramOnSixtyFourBitWindowsIsRedirected) {
@@ -159,11 +160,11 @@ TEST_F(FilesContract, AThirtyTwoBitProgramOnSixtyFourBitWindowsIsRedirected) {
     // "Sysnative" alias leads to the real system folder. A 64-bit program
     // (and a 32-bit one on 32-bit Windows) sees the folders as they are and
     // no Sysnative.
-    sim.AddFile(u"C:\\Windows\\system32\\cvl.dll", "64");
-    sim.AddFile(u"C:\\Windows\\SysWOW64\\cvl.dll", "32");
-    sim.AddFile(u"C:\\Windows\\system32\\drivers\\cvl.sys", "64");
-    sim.AddFile(u"C:\\Windows\\system32\\drivers\\etc\\hosts", "shared");
-    sim.AddFile(u"C:\\Windows\\system32\\spool\\cvl.dat", "shared");
+    sim.Setup().AddFile(u"C:\\Windows\\system32\\cvl.dll", "64");
+    sim.Setup().AddFile(u"C:\\Windows\\SysWOW64\\cvl.dll", "32");
+    sim.Setup().AddFile(u"C:\\Windows\\system32\\drivers\\cvl.sys", "64");
+    sim.Setup().AddFile(u"C:\\Windows\\system32\\drivers\\etc\\hosts", "shared");
+    sim.Setup().AddFile(u"C:\\Windows\\system32\\spool\\cvl.dat", "shared");
     const struct {
         const char16_t *path;
         bool seenNative, seenWow64;
@@ -176,7 +177,7 @@ TEST_F(FilesContract, AThirtyTwoBitProgramOnSixtyFourBitWindowsIsRedirected) {
         {u"C:\\Windows\\sysnative\\drivers\\cvl.sys", false, true},
     };
     for (const bool wow64 : {false, true}) {
-        sim.SetWow64(wow64);
+        sim.Setup().SetWow64(wow64);
         for (const auto &c : cases) {
             SCOPED_TRACE(testing::PrintToString(std::u16string(c.path)) + (wow64 ? " WOW64" : ""));
             const bool seen = platform.GetFileAttributesW(c.path) != INVALID_FILE_ATTRIBUTES;
@@ -185,10 +186,10 @@ TEST_F(FilesContract, AThirtyTwoBitProgramOnSixtyFourBitWindowsIsRedirected) {
         EXPECT_EQ(Find(u"C:\\Windows\\Sysnative\\*.dll"),
                   wow64 ? std::vector<std::u16string>{u"cvl.dll"} : std::vector<std::u16string>{});
         EXPECT_TRUE(platform.DeleteFileW(u"C:\\Windows\\system32\\cvl.dll"));
-        EXPECT_EQ(sim.FileExists(u"C:\\Windows\\SysWOW64\\cvl.dll"), !wow64);
-        EXPECT_EQ(sim.FileExists(u"C:\\Windows\\system32\\cvl.dll"), wow64);
-        sim.AddFile(u"C:\\Windows\\system32\\cvl.dll", "64");
-        sim.AddFile(u"C:\\Windows\\SysWOW64\\cvl.dll", "32");
+        EXPECT_EQ(sim.Setup().FileExists(u"C:\\Windows\\SysWOW64\\cvl.dll"), !wow64);
+        EXPECT_EQ(sim.Setup().FileExists(u"C:\\Windows\\system32\\cvl.dll"), wow64);
+        sim.Setup().AddFile(u"C:\\Windows\\system32\\cvl.dll", "64");
+        sim.Setup().AddFile(u"C:\\Windows\\SysWOW64\\cvl.dll", "32");
     }
 }
 
@@ -198,12 +199,12 @@ TEST_F(FilesContract, LocalMemoryIsZeroedOnlyWhenAskedAndFreedOnce) {
     auto *block = static_cast<unsigned char *>(platform.LocalAlloc(LPTR, 16));
     ASSERT_NE(block, nullptr);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(block[i], 0);
-    EXPECT_EQ(sim.OutstandingAllocations(), 1u);
+    EXPECT_EQ(sim.Setup().OutstandingAllocations(), 1u);
     EXPECT_EQ(platform.LocalFree(block), nullptr);
     EXPECT_EQ(platform.LocalFree(block), block);
     EXPECT_EQ(platform.GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(sim.OutstandingAllocations(), 0u);
-    sim.Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
+    EXPECT_EQ(sim.Setup().OutstandingAllocations(), 0u);
+    sim.Setup().Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
     EXPECT_EQ(platform.LocalAlloc(LPTR, 16), nullptr);
     EXPECT_EQ(platform.GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
 }

@@ -16,7 +16,7 @@ constexpr char kHeader[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n";
 class InfContract : public ::testing::Test {
 protected:
     HINF Open(const std::string &contents, UINT *errorLine = nullptr) {
-        sim.AddFile(u"C:\\pkg\\test.inf", contents);
+        sim.Setup().AddFile(u"C:\\pkg\\test.inf", contents);
         return platform.SetupOpenInfFileW(u"C:\\pkg\\test.inf", nullptr, INF_STYLE_WIN4, errorLine);
     }
     SimulatedPlatform sim;
@@ -58,13 +58,13 @@ TEST_F(InfContract, EachInfCallCanBeMadeToFail) {
     };
     for (const auto &[operation, fails] : cases) {
         SCOPED_TRACE(operation);
-        sim.Fail(operation, ERROR_NOT_ENOUGH_MEMORY, 1);
+        sim.Setup().Fail(operation, ERROR_NOT_ENOUGH_MEMORY, 1);
         EXPECT_TRUE(fails());
         EXPECT_EQ(platform.GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
     }
     EXPECT_EQ(context.Line, 0u);
     platform.SetupCloseInfFile(inf);
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 }  // namespace

@@ -39,9 +39,9 @@ protected:
     }
 
     void Run(std::optional<std::uint64_t> stopAfter, Interruption how) {
-        if (stopAfter) machine.StopAfter(*stopAfter, how);
+        if (stopAfter) machine.Setup().StopAfter(*stopAfter, how);
         const DWORD code = FirstStage(machine);
-        machine.FinishInterruptedRun(code, [this](Platform &, std::u16string tail) {
+        machine.Setup().FinishInterruptedRun(code, [this](Platform &, std::u16string tail) {
             secondStages.push_back(tail);
             return DWORD{0};
         });
@@ -52,57 +52,57 @@ protected:
 };
 
 TEST_F(InterruptedRun, AStoppedMachineRefusesEveryLaterCallAndChangesNothing) {
-    machine.StopAfter(1, Interruption::kKill);
+    machine.Setup().StopAfter(1, Interruption::kKill);
     HKEY key = nullptr;
     EXPECT_EQ(machine.RegCreateKeyExW(HKeyLocalMachine(), u"SOFTWARE\\First", 0, KEY_ALL_ACCESS,
                                       &key, nullptr),
               ERROR_SUCCESS);
-    EXPECT_FALSE(machine.Stopped());
+    EXPECT_FALSE(machine.Setup().Stopped());
     EXPECT_EQ(machine.RegSetValueExW(key, u"v", REG_SZ, nullptr, 0), ERROR_NOT_READY);
-    EXPECT_TRUE(machine.Stopped());
+    EXPECT_TRUE(machine.Setup().Stopped());
 
     EXPECT_FALSE(machine.CopyFileW(u"C:\\setup\\cvlsetup.exe", kCopy, TRUE));
     EXPECT_EQ(machine.GetLastError(), ERROR_NOT_READY);
     HMACHINE connection = nullptr;
     EXPECT_EQ(machine.CM_Connect_MachineW(nullptr, &connection), CR_FAILURE);
-    EXPECT_FALSE(machine.FileExists(kCopy));
-    EXPECT_TRUE(machine.RegValues(u"HKLM\\SOFTWARE\\First").empty());
-    EXPECT_EQ(machine.PlatformCallCount(), 4u);
+    EXPECT_FALSE(machine.Setup().FileExists(kCopy));
+    EXPECT_TRUE(machine.Setup().RegValues(u"HKLM\\SOFTWARE\\First").empty());
+    EXPECT_EQ(machine.Setup().PlatformCallCount(), 4u);
 }
 
 TEST_F(InterruptedRun, AKilledProcessLosesItsDeleteOnCloseFileAndItsCopyRuns) {
     // Cut after the start of the copy (copy, open, start): the key is never
     // written, the held copy is closed and so deleted, the copy still runs.
     Run(3, Interruption::kKill);
-    EXPECT_FALSE(machine.FileExists(kCopy));
+    EXPECT_FALSE(machine.Setup().FileExists(kCopy));
     EXPECT_EQ(secondStages, (std::vector<std::u16string>{u"/second"}));
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\SOFTWARE\\Written"));
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\SOFTWARE\\Written"));
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(InterruptedRun, APowerLossKeepsTheFileAndRunsNothingMore) {
     Run(3, Interruption::kPowerLoss);
-    EXPECT_TRUE(machine.FileExists(kCopy));
+    EXPECT_TRUE(machine.Setup().FileExists(kCopy));
     EXPECT_TRUE(secondStages.empty());
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 
     // The delete-on-close went with the power: the next start closes a
     // handle to the copy without deleting it, and runs normally.
-    machine.StartProgramAgain();
+    machine.Setup().StartProgramAgain();
     const HANDLE again = machine.CreateFileW(kCopy, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
                                              FILE_ATTRIBUTE_NORMAL);
     ASSERT_NE(again, InvalidHandleValue());
     machine.CloseHandle(again);
-    EXPECT_TRUE(machine.FileExists(kCopy));
+    EXPECT_TRUE(machine.Setup().FileExists(kCopy));
     Run(std::nullopt, Interruption::kKill);
-    EXPECT_TRUE(machine.RegKeyExists(u"HKLM\\SOFTWARE\\Written"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(u"HKLM\\SOFTWARE\\Written"));
 }
 
 TEST_F(InterruptedRun, AStopAfterTheLastCallChangesNothingInTheRun) {
     Run(100, Interruption::kPowerLoss);
-    EXPECT_FALSE(machine.FileExists(kCopy));
+    EXPECT_FALSE(machine.Setup().FileExists(kCopy));
     EXPECT_EQ(secondStages, (std::vector<std::u16string>{u"/second"}));
-    EXPECT_TRUE(machine.RegKeyExists(u"HKLM\\SOFTWARE\\Written"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(u"HKLM\\SOFTWARE\\Written"));
 }
 
 }  // namespace

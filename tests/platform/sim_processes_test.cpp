@@ -90,7 +90,7 @@ TEST_F(ProcessesContract, CommandLinesResolveTheirExecutableTheWayCreateProcessD
     for (const auto &c : cases) {
         SCOPED_TRACE(c.rule);
         SimulatedPlatform machine;
-        for (const char16_t *file : c.files) machine.AddFile(file, "tool");
+        for (const char16_t *file : c.files) machine.Setup().AddFile(file, "tool");
         std::u16string commandLine(c.commandLine);
         StartupInfo startup{68, 0, 0};
         ProcessInformation info{};
@@ -101,8 +101,8 @@ TEST_F(ProcessesContract, CommandLinesResolveTheirExecutableTheWayCreateProcessD
             EXPECT_EQ(machine.GetLastError(), ERROR_FILE_NOT_FOUND);
             continue;
         }
-        EXPECT_EQ(machine.Processes().back().imagePath, c.image);
-        EXPECT_EQ(machine.Processes().back().commandLine, c.commandLine);
+        EXPECT_EQ(machine.Setup().Processes().back().imagePath, c.image);
+        EXPECT_EQ(machine.Setup().Processes().back().commandLine, c.commandLine);
         machine.CloseHandle(info.hProcess);
         machine.CloseHandle(info.hThread);
     }
@@ -111,9 +111,9 @@ TEST_F(ProcessesContract, CommandLinesResolveTheirExecutableTheWayCreateProcessD
 TEST_F(ProcessesContract, OtherExecutablesEndAtOnceWithTheirExitCode) {
     // A tool runs to its end before anyone waits: the wait is signalled at
     // once and the exit code is the tool's (0 for an unknown one).
-    sim.AddFile(u"C:\\Windows\\system32\\pnputil.exe", "tool");
-    sim.AddFile(u"C:\\other.exe", "other");
-    sim.SetToolExitCode(u"C:\\Windows\\system32\\pnputil.exe", 3010);
+    sim.Setup().AddFile(u"C:\\Windows\\system32\\pnputil.exe", "tool");
+    sim.Setup().AddFile(u"C:\\other.exe", "other");
+    sim.Setup().SetToolExitCode(u"C:\\Windows\\system32\\pnputil.exe", 3010);
     struct Case {
         const char16_t *commandLine;
         DWORD exitCode;
@@ -130,17 +130,17 @@ TEST_F(ProcessesContract, OtherExecutablesEndAtOnceWithTheirExitCode) {
         EXPECT_EQ(code, c.exitCode);
         platform.CloseHandle(process);
     }
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(ProcessesContract, AStartedProgramCopyRunsOnlyAfterItsParent) {
     // A copy of the program keeps running while its parent runs: waits time
     // out on the virtual clock, an unlimited wait could never end, and the
     // exit code reads STILL_ACTIVE.
-    sim.AddFile(std::u16string(kTemp) + u"1.exe", sim.ProgramContents());
+    sim.Setup().AddFile(std::u16string(kTemp) + u"1.exe", sim.Setup().ProgramContents());
     HANDLE process = nullptr;
     ASSERT_TRUE(Start(nullptr, std::u16string(kTemp) + u"1.exe /selfdel 1000 x", &process));
-    EXPECT_TRUE(sim.Processes().back().running);
+    EXPECT_TRUE(sim.Setup().Processes().back().running);
     const DWORD before = platform.GetTickCount();
     EXPECT_EQ(platform.WaitForSingleObject(process, 2000), WAIT_TIMEOUT);
     EXPECT_EQ(platform.GetTickCount(), before + 2000);
@@ -149,8 +149,8 @@ TEST_F(ProcessesContract, AStartedProgramCopyRunsOnlyAfterItsParent) {
     DWORD code = 0;
     EXPECT_TRUE(platform.GetExitCodeProcess(process, &code));
     EXPECT_EQ(code, STILL_ACTIVE);
-    ASSERT_EQ(sim.Waits().size(), 2u);
-    EXPECT_EQ(sim.Waits()[0].milliseconds, 2000u);
+    ASSERT_EQ(sim.Setup().Waits().size(), 2u);
+    EXPECT_EQ(sim.Setup().Waits()[0].milliseconds, 2000u);
     platform.CloseHandle(process);
 }
 
@@ -168,12 +168,12 @@ TEST_F(ProcessesContract, TheTwoStageSelfDeletionWorksAsOnWindows) {
     ASSERT_TRUE(Start(nullptr, copy + u" /selfdel 1000 C:\\setup\\cvlsetup.exe"));
     platform.CloseHandle(held);
     // The copy is the image of a process that has not ended yet.
-    EXPECT_TRUE(sim.FileExists(copy));
+    EXPECT_TRUE(sim.Setup().FileExists(copy));
 
     std::vector<std::u16string> tails;
-    sim.FinishRunAndStartChildren(0, [&](Platform &child, std::u16string tail) -> DWORD {
+    sim.Setup().FinishRunAndStartChildren(0, [&](Platform &child, std::u16string tail) -> DWORD {
         tails.push_back(tail);
-        EXPECT_EQ(child.GetCurrentProcessId(), sim.Processes().front().processId);
+        EXPECT_EQ(child.GetCurrentProcessId(), sim.Setup().Processes().front().processId);
         char16_t module[128];
         child.GetModuleFileNameW(module, 128);
         EXPECT_EQ(std::u16string(module), copy);
@@ -185,27 +185,27 @@ TEST_F(ProcessesContract, TheTwoStageSelfDeletionWorksAsOnWindows) {
     });
     ASSERT_EQ(tails.size(), 1u);
     EXPECT_EQ(tails[0], u"/selfdel 1000 C:\\setup\\cvlsetup.exe");
-    EXPECT_EQ(sim.ExitCodeOf(1000), 0u);
+    EXPECT_EQ(sim.Setup().ExitCodeOf(1000), 0u);
     // ExitProcess's code wins over what the entry returned.
-    EXPECT_EQ(sim.Processes().front().exitCode, 0u);
-    EXPECT_FALSE(sim.Processes().front().running);
-    EXPECT_FALSE(sim.FileExists(u"C:\\setup\\cvlsetup.exe"));
-    EXPECT_FALSE(sim.FileExists(copy));
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().Processes().front().exitCode, 0u);
+    EXPECT_FALSE(sim.Setup().Processes().front().running);
+    EXPECT_FALSE(sim.Setup().FileExists(u"C:\\setup\\cvlsetup.exe"));
+    EXPECT_FALSE(sim.Setup().FileExists(copy));
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(ProcessesContract, FinishingARunReleasesWhatItHeldAndPassesTheTail) {
     // Handles left open by a run are closed when it ends; each started copy
     // gets the text after its own name, quoted or not, without the blanks
     // that follow it, and its children run after it.
-    sim.AddFile(u"C:\\setup\\copy one.exe", sim.ProgramContents());
+    sim.Setup().AddFile(u"C:\\setup\\copy one.exe", sim.Setup().ProgramContents());
     HKEY key = nullptr;
     platform.RegOpenKeyExW(HKeyLocalMachine(), u"SOFTWARE", 0, KEY_READ, &key);
     platform.CreateFileW(u"C:\\setup\\left.txt", GENERIC_WRITE, 0, CREATE_ALWAYS,
                          FILE_FLAG_DELETE_ON_CLOSE);
     ASSERT_TRUE(Start(u"C:\\setup\\copy one.exe", u"\"C:\\setup\\copy one.exe\"   /first"));
     std::vector<std::u16string> tails;
-    sim.FinishRunAndStartChildren(5, [&](Platform &, std::u16string tail) -> DWORD {
+    sim.Setup().FinishRunAndStartChildren(5, [&](Platform &, std::u16string tail) -> DWORD {
         tails.push_back(tail);
         if (tails.size() == 1) {
             EXPECT_TRUE(Start(nullptr, u"C:\\setup\\cvlsetup.exe \t/second"));
@@ -213,23 +213,23 @@ TEST_F(ProcessesContract, FinishingARunReleasesWhatItHeldAndPassesTheTail) {
         return static_cast<DWORD>(tails.size());
     });
     EXPECT_EQ(tails, (std::vector<std::u16string>{u"/first", u"/second"}));
-    EXPECT_EQ(sim.ExitCodeOf(1000), 5u);
-    EXPECT_EQ(sim.Processes()[0].exitCode, 1u);
-    EXPECT_EQ(sim.Processes()[1].exitCode, 2u);
-    EXPECT_FALSE(sim.FileExists(u"C:\\setup\\left.txt"));
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().ExitCodeOf(1000), 5u);
+    EXPECT_EQ(sim.Setup().Processes()[0].exitCode, 1u);
+    EXPECT_EQ(sim.Setup().Processes()[1].exitCode, 2u);
+    EXPECT_FALSE(sim.Setup().FileExists(u"C:\\setup\\left.txt"));
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(ProcessesContract, TheStartIsRecordedAsPassed) {
     // The record keeps the application name, the command line and the
     // start-up information exactly as the caller gave them.
-    sim.AddFile(u"C:\\Windows\\system32\\pnputil.exe", "tool");
+    sim.Setup().AddFile(u"C:\\Windows\\system32\\pnputil.exe", "tool");
     StartupInfo startup{68, STARTF_USESHOWWINDOW, SW_HIDE};
     ProcessInformation info{};
     std::u16string commandLine = u"C:\\Windows\\system32\\pnputil.exe ";
     ASSERT_TRUE(platform.CreateProcessW(u"C:\\Windows\\system32\\pnputil.exe", commandLine.data(),
                                         FALSE, 0, &startup, &info));
-    const ProcessRecord &record = sim.Processes().back();
+    const ProcessRecord &record = sim.Setup().Processes().back();
     EXPECT_EQ(record.processId, info.dwProcessId);
     EXPECT_EQ(record.applicationName, u"C:\\Windows\\system32\\pnputil.exe");
     EXPECT_EQ(record.commandLine, commandLine);
@@ -237,7 +237,7 @@ TEST_F(ProcessesContract, TheStartIsRecordedAsPassed) {
     EXPECT_EQ(record.startupInfo.dwFlags, STARTF_USESHOWWINDOW);
     EXPECT_EQ(record.startupInfo.wShowWindow, SW_HIDE);
     EXPECT_NE(info.dwProcessId, platform.GetCurrentProcessId());
-    EXPECT_EQ(sim.OpenHandleCount(), 2u);  // the process and its thread
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 2u);  // the process and its thread
     platform.CloseHandle(info.hProcess);
     platform.CloseHandle(info.hThread);
 }

@@ -46,10 +46,11 @@ TEST_F(RegistryContract, DeletingAKeyWithSubkeysDependsOnTheSystemFamily) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.family);
         SimulatedPlatform machine;
-        machine.SetVersion(c.platformId, 4, 10);
-        machine.CreateRegKey(u"HKLM\\SOFTWARE\\CVLSetup\\PCIE\\Deep");
+        machine.Setup().SetVersion(c.platformId, 4, 10);
+        machine.Setup().CreateRegKey(u"HKLM\\SOFTWARE\\CVLSetup\\PCIE\\Deep");
         EXPECT_EQ(machine.RegDeleteKeyW(HKeyLocalMachine(), u"SOFTWARE\\CVLSetup"), c.status);
-        EXPECT_EQ(machine.RegKeyExists(u"HKLM\\SOFTWARE\\CVLSetup\\PCIE\\Deep"), c.treeLeft);
+        EXPECT_EQ(machine.Setup().RegKeyExists(u"HKLM\\SOFTWARE\\CVLSetup\\PCIE\\Deep"),
+                  c.treeLeft);
         // A leaf goes on both.
         EXPECT_EQ(machine.RegDeleteKeyW(HKeyLocalMachine(), u"SOFTWARE\\CVLSetup\\PCIE\\Deep"),
                   c.treeLeft ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
@@ -61,8 +62,8 @@ TEST_F(RegistryContract, EnumerationIsByIndexInWindowsOrder) {
     // ERROR_NO_MORE_ITEMS: subkeys sorted by their upper-cased names, values
     // in the order they were written; keys seeded through the helpers too.
     for (const char16_t *name : {u"Zeta", u"alpha", u"Mid"}) {
-        sim.CreateRegKey(std::u16string(kSeedKey) + u"\\" + name);
-        sim.SetRegDword(kSeedKey, name, 7);
+        sim.Setup().CreateRegKey(std::u16string(kSeedKey) + u"\\" + name);
+        sim.Setup().SetRegDword(kSeedKey, name, 7);
     }
     HKEY key = Open(kKey, KEY_READ);
     const std::vector<std::u16string> keys = contract::SubkeyNames(platform, key);
@@ -83,15 +84,15 @@ TEST_F(RegistryContract, NamesStayFoundThroughDeletionsAndRewrites) {
         std::u16string name = u"Value";
         for (const char c : std::to_string((i * 7) % 40)) name += static_cast<char16_t>(c);
         written.push_back(name);
-        sim.CreateRegKey(parent + u"\\" + name);
-        sim.SetRegDword(parent, name, static_cast<DWORD>(i));
+        sim.Setup().CreateRegKey(parent + u"\\" + name);
+        sim.Setup().SetRegDword(parent, name, static_cast<DWORD>(i));
     }
     for (int i = 5; i < 40; i += 3) {
-        ASSERT_TRUE(sim.DeleteRegValue(parent, written[i]));
-        ASSERT_TRUE(sim.DeleteRegTree(parent + u"\\" + written[i]));
+        ASSERT_TRUE(sim.Setup().DeleteRegValue(parent, written[i]));
+        ASSERT_TRUE(sim.Setup().DeleteRegTree(parent + u"\\" + written[i]));
     }
-    ASSERT_TRUE(sim.SetRegDword(parent, written[8], 800));  // deleted above: now last
-    ASSERT_TRUE(sim.CreateRegKey(parent + u"\\" + written[8]));
+    ASSERT_TRUE(sim.Setup().SetRegDword(parent, written[8], 800));  // deleted above: now last
+    ASSERT_TRUE(sim.Setup().CreateRegKey(parent + u"\\" + written[8]));
 
     std::vector<std::u16string> expectedValues;
     for (int i = 0; i < 40; ++i) {
@@ -99,21 +100,21 @@ TEST_F(RegistryContract, NamesStayFoundThroughDeletionsAndRewrites) {
         const std::u16string lower = u"vALUE" + written[i].substr(5);
         SCOPED_TRACE(i);
         if (i == 8) {
-            EXPECT_EQ(sim.GetRegDword(parent, lower), 800u);
+            EXPECT_EQ(sim.Setup().GetRegDword(parent, lower), 800u);
         } else if (deleted) {
-            EXPECT_FALSE(sim.GetRegDword(parent, lower));
-            EXPECT_FALSE(sim.RegKeyExists(parent + u"\\" + lower));
+            EXPECT_FALSE(sim.Setup().GetRegDword(parent, lower));
+            EXPECT_FALSE(sim.Setup().RegKeyExists(parent + u"\\" + lower));
         } else {
-            EXPECT_EQ(sim.GetRegDword(parent, lower), static_cast<DWORD>(i));
-            EXPECT_TRUE(sim.RegKeyExists(parent + u"\\" + lower));
+            EXPECT_EQ(sim.Setup().GetRegDword(parent, lower), static_cast<DWORD>(i));
+            EXPECT_TRUE(sim.Setup().RegKeyExists(parent + u"\\" + lower));
             expectedValues.push_back(written[i]);
         }
     }
     expectedValues.push_back(written[8]);
     std::vector<std::u16string> values;
-    for (const auto &[name, value] : sim.RegValues(parent)) values.push_back(name);
+    for (const auto &[name, value] : sim.Setup().RegValues(parent)) values.push_back(name);
     EXPECT_EQ(values, expectedValues);
-    const std::vector<std::u16string> keys = sim.RegSubkeyNames(parent);
+    const std::vector<std::u16string> keys = sim.Setup().RegSubkeyNames(parent);
     EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
     EXPECT_EQ(keys.size(), expectedValues.size());
 }
@@ -121,9 +122,9 @@ TEST_F(RegistryContract, NamesStayFoundThroughDeletionsAndRewrites) {
 TEST_F(RegistryContract, The9xFamilyHasNoKeySecurity) {
     // Windows 9x lets a handle opened for reading write; NT refuses it (a
     // contract case).
-    sim.CreateRegKey(kSeedKey);
+    sim.Setup().CreateRegKey(kSeedKey);
     const DWORD one = 1;
-    sim.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    sim.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
     HKEY key = Open(kKey, KEY_READ);
     EXPECT_EQ(
         platform.RegSetValueExW(key, u"X", REG_DWORD, reinterpret_cast<const BYTE *>(&one), 4),
@@ -144,19 +145,19 @@ TEST_F(RegistryContract, SeedingAcceptsBothSpellingsOfEachHive) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::u16string(c.path)));
-        ASSERT_TRUE(sim.SetRegDword(c.path, u"V", 5));
+        ASSERT_TRUE(sim.Setup().SetRegDword(c.path, u"V", 5));
         const std::u16string subKey(
             std::u16string_view(c.path).substr(std::u16string_view(c.path).find(u'\\') + 1));
         HKEY key = nullptr;
         ASSERT_EQ(platform.RegOpenKeyExW(c.root, subKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
         platform.RegCloseKey(key);
     }
-    EXPECT_FALSE(sim.SetRegDword(u"HKU\\S5", u"V", 5));
+    EXPECT_FALSE(sim.Setup().SetRegDword(u"HKU\\S5", u"V", 5));
 }
 
 TEST_F(RegistryContract, EveryRegistryCallCanBeMadeToFail) {
     // A fault makes the call return the chosen code and change nothing.
-    sim.CreateRegKey(kSeedKey);
+    sim.Setup().CreateRegKey(kSeedKey);
     HKEY key = Open(kKey);
     const DWORD one = 1;
     char16_t name[16];
@@ -192,11 +193,11 @@ TEST_F(RegistryContract, EveryRegistryCallCanBeMadeToFail) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.operation);
-        sim.Fail(c.operation, ERROR_GEN_FAILURE, 1);
+        sim.Setup().Fail(c.operation, ERROR_GEN_FAILURE, 1);
         EXPECT_EQ(c.call(), static_cast<LSTATUS>(ERROR_GEN_FAILURE));
     }
-    EXPECT_FALSE(sim.RegKeyExists(u"HKLM\\SOFTWARE\\CVLSetup\\New"));
-    EXPECT_FALSE(sim.GetRegValue(kSeedKey, u"V").has_value());
+    EXPECT_FALSE(sim.Setup().RegKeyExists(u"HKLM\\SOFTWARE\\CVLSetup\\New"));
+    EXPECT_FALSE(sim.Setup().GetRegValue(kSeedKey, u"V").has_value());
     EXPECT_EQ(platform.RegCloseKey(key), ERROR_SUCCESS);
 }
 

@@ -31,7 +31,7 @@ TEST_F(ServicesContract, ConfigurationFollowsTheByteSizeProtocol) {
     // Too small a buffer: ERROR_INSUFFICIENT_BUFFER and the bytes of the
     // whole record with its strings (an absent string still takes an
     // empty one's room); enough: the type, start and image path.
-    sim.AddService(u"USB-100", kImage);
+    sim.Setup().AddService(u"USB-100", kImage);
     SC_HANDLE manager = nullptr;
     SC_HANDLE service = OpenService(u"usb-100", manager);
     ASSERT_NE(service, nullptr);
@@ -50,12 +50,12 @@ TEST_F(ServicesContract, ConfigurationFollowsTheByteSizeProtocol) {
     EXPECT_EQ(config.dwStartType, 3u);
 
     // A 32-bit program reads the record with 4-byte pointers.
-    sim.SetWow64(true);
+    sim.Setup().SetWow64(true);
     EXPECT_FALSE(platform.QueryServiceConfigW(service, nullptr, 0, &needed));
     EXPECT_EQ(needed, 36 + strings);
     EXPECT_TRUE(platform.CloseServiceHandle(service));
     EXPECT_TRUE(platform.CloseServiceHandle(manager));
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(ServicesContract, ServicesAreTheRegistryKeysWithAType) {
@@ -63,10 +63,11 @@ TEST_F(ServicesContract, ServicesAreTheRegistryKeysWithAType) {
     // service; a handle without SERVICE_QUERY_CONFIG cannot read the
     // configuration; only the local machine answers.
     const std::u16string key = u"HKLM\\SYSTEM\\CurrentControlSet\\Services\\USB-PGx64";
-    sim.SetRegString(key, u"ImagePath", u"\\SystemRoot\\system32\\DRIVERS\\cvlpg.sys",
-                     REG_EXPAND_SZ);
-    sim.SetRegDword(key, u"Type", 1);
-    sim.SetRegString(u"HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters", u"X", u"1");
+    sim.Setup().SetRegString(key, u"ImagePath", u"\\SystemRoot\\system32\\DRIVERS\\cvlpg.sys",
+                             REG_EXPAND_SZ);
+    sim.Setup().SetRegDword(key, u"Type", 1);
+    sim.Setup().SetRegString(u"HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters", u"X",
+                             u"1");
     SC_HANDLE manager = nullptr;
     EXPECT_EQ(OpenService(u"Tcpip", manager), nullptr);
     EXPECT_EQ(platform.GetLastError(), ERROR_SERVICE_DOES_NOT_EXIST);
@@ -87,7 +88,7 @@ TEST_F(ServicesContract, ServicesAreTheRegistryKeysWithAType) {
 }
 
 TEST_F(ServicesContract, EachServiceCallCanBeMadeToFail) {
-    sim.AddService(u"USB-100", kImage);
+    sim.Setup().AddService(u"USB-100", kImage);
     SC_HANDLE manager = nullptr;
     SC_HANDLE service = OpenService(u"USB-100", manager);
     DWORD needed = 0;
@@ -104,14 +105,14 @@ TEST_F(ServicesContract, EachServiceCallCanBeMadeToFail) {
     };
     for (const auto &[operation, fails] : cases) {
         SCOPED_TRACE(operation);
-        sim.Fail(operation, ERROR_ACCESS_DENIED, 1);
+        sim.Setup().Fail(operation, ERROR_ACCESS_DENIED, 1);
         EXPECT_TRUE(fails());
         EXPECT_EQ(platform.GetLastError(), ERROR_ACCESS_DENIED);
     }
     EXPECT_EQ(needed, 0u);
     EXPECT_TRUE(platform.CloseServiceHandle(service));
     EXPECT_TRUE(platform.CloseServiceHandle(manager));
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
 }
 
 }  // namespace

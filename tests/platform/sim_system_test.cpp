@@ -54,7 +54,7 @@ TEST_F(SystemContract, OlderSystemsKnowOnlyThePlainRecord) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.system);
-        sim.SetVersion(c.platformId, c.major, c.minor, c.build, c.servicePack);
+        sim.Setup().SetVersion(c.platformId, c.major, c.minor, c.build, c.servicePack);
         OsVersionInfoEx info = RecordOfSize(kOsVersionInfoExSize);
         EXPECT_EQ(platform.GetVersionExW(info) != FALSE, c.extended);
         info = RecordOfSize(kOsVersionInfoSize);
@@ -71,34 +71,34 @@ TEST_F(SystemContract, FaultsFireOnTheChosenCallOnly) {
     // with a limited count stops after it.
     OsVersionInfoEx info = RecordOfSize(kOsVersionInfoExSize);
     ASSERT_TRUE(platform.GetVersionExW(info));
-    sim.Fail(Op::GetVersionExW, ERROR_GEN_FAILURE, 1);
+    sim.Setup().Fail(Op::GetVersionExW, ERROR_GEN_FAILURE, 1);
     EXPECT_FALSE(platform.GetVersionExW(info));
     EXPECT_EQ(platform.GetLastError(), ERROR_GEN_FAILURE);
     info = RecordOfSize(kOsVersionInfoSize);
     EXPECT_TRUE(platform.GetVersionExW(info));
 
-    sim.Fail(Op::MessageBoxW, ERROR_INVALID_WINDOW_HANDLE, 2);
+    sim.Setup().Fail(Op::MessageBoxW, ERROR_INVALID_WINDOW_HANDLE, 2);
     EXPECT_EQ(platform.MessageBoxW(u"a", u"", MB_OKCANCEL), IDOK);
     EXPECT_EQ(platform.MessageBoxW(u"b", u"", MB_OKCANCEL), 0);
     EXPECT_EQ(platform.MessageBoxW(u"c", u"", MB_OKCANCEL), IDOK);
 
-    sim.Fail(Op::GetTempPathW, ERROR_GEN_FAILURE);
+    sim.Setup().Fail(Op::GetTempPathW, ERROR_GEN_FAILURE);
     char16_t buffer[64];
     for (int i = 0; i < 3; ++i) EXPECT_EQ(platform.GetTempPathW(64, buffer), 0u);
-    sim.ClearFaults();
+    sim.Setup().ClearFaults();
     EXPECT_NE(platform.GetTempPathW(64, buffer), 0u);
 
     FaultRule twice;
     twice.operation = Op::DeleteFileW;
     twice.error = ERROR_ACCESS_DENIED;
     twice.remaining = 2;
-    sim.Fail(twice);
-    sim.AddFile(u"C:\\x.txt", "");
+    sim.Setup().Fail(twice);
+    sim.Setup().AddFile(u"C:\\x.txt", "");
     EXPECT_FALSE(platform.DeleteFileW(u"C:\\x.txt"));
     EXPECT_FALSE(platform.DeleteFileW(u"C:\\x.txt"));
     EXPECT_TRUE(platform.DeleteFileW(u"C:\\x.txt"));
-    EXPECT_EQ(sim.CallCount(Op::DeleteFileW), 3u);
-    EXPECT_EQ(sim.CallCount(Op::GetVersionExW), 3u);
+    EXPECT_EQ(sim.Setup().CallCount(Op::DeleteFileW), 3u);
+    EXPECT_EQ(sim.Setup().CallCount(Op::GetVersionExW), 3u);
 }
 
 TEST(PlatformOperationNames, AReportedNameLeadsBackToItsOperationAndNoOtherNameDoes) {
@@ -112,24 +112,24 @@ TEST(PlatformOperationNames, AReportedNameLeadsBackToItsOperationAndNoOtherNameD
 }
 
 TEST_F(SystemContract, TheMessageBoxAnswersAsSetAndRemembersWhatItShowed) {
-    sim.SetMessageBoxAnswer(IDCANCEL);
+    sim.Setup().SetMessageBoxAnswer(IDCANCEL);
     EXPECT_EQ(
         platform.MessageBoxW(u"Do You Want To Remove?", u"", MB_OKCANCEL | MB_ICONEXCLAMATION),
         IDCANCEL);
-    ASSERT_EQ(sim.MessageBoxes().size(), 1u);
-    EXPECT_EQ(sim.MessageBoxes()[0].text, u"Do You Want To Remove?");
-    EXPECT_EQ(sim.MessageBoxes()[0].caption, u"");
-    EXPECT_EQ(sim.MessageBoxes()[0].type, MB_OKCANCEL | MB_ICONEXCLAMATION);
+    ASSERT_EQ(sim.Setup().MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim.Setup().MessageBoxes()[0].text, u"Do You Want To Remove?");
+    EXPECT_EQ(sim.Setup().MessageBoxes()[0].caption, u"");
+    EXPECT_EQ(sim.Setup().MessageBoxes()[0].type, MB_OKCANCEL | MB_ICONEXCLAMATION);
 }
 
 TEST_F(SystemContract, SleepingMovesOnlyTheVirtualClock) {
     // Sleep advances GetTickCount by exactly its time; the count wraps as a
     // DWORD does.
-    sim.SetTickCount(0xFFFFFF00u);
+    sim.Setup().SetTickCount(0xFFFFFF00u);
     platform.Sleep(1000);
     platform.Sleep(3000);
     EXPECT_EQ(platform.GetTickCount(), 0xFFFFFF00u + 4000u);
-    EXPECT_EQ(sim.Sleeps(), (std::vector<DWORD>{1000, 3000}));
+    EXPECT_EQ(sim.Setup().Sleeps(), (std::vector<DWORD>{1000, 3000}));
 }
 
 TEST_F(SystemContract, EveryKindOfHandleCountsUntilItIsReleased) {
@@ -145,11 +145,11 @@ TEST_F(SystemContract, EveryKindOfHandleCountsUntilItIsReleased) {
     HMACHINE machine = nullptr;
     platform.CM_Connect_MachineW(nullptr, &machine);
     SC_HANDLE manager = platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    EXPECT_EQ(sim.OpenHandleCount(), 6u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 6u);
 
     EXPECT_FALSE(platform.CloseHandle(find));  // a search closes with FindClose
     EXPECT_EQ(platform.RegCloseKey(static_cast<HKEY>(file)), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(sim.OpenHandleCount(), 6u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 6u);
 
     EXPECT_EQ(platform.RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_TRUE(platform.CloseHandle(file));
@@ -157,7 +157,42 @@ TEST_F(SystemContract, EveryKindOfHandleCountsUntilItIsReleased) {
     EXPECT_TRUE(platform.SetupDiDestroyDeviceInfoList(list));
     EXPECT_EQ(platform.CM_Disconnect_Machine(machine), CR_SUCCESS);
     EXPECT_TRUE(platform.CloseServiceHandle(manager));
-    EXPECT_EQ(sim.OpenHandleCount(), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 0u);
+}
+
+TEST_F(SystemContract, OpenHandlesAreCountedByKind) {
+    // Two keys, a file, a device list and a service manager: each kind
+    // counts its own, and closing the file changes only the file count.
+    HKEY first = nullptr;
+    HKEY second = nullptr;
+    platform.RegCreateKeyExW(HKeyCurrentUser(), u"Software\\A", 0, KEY_ALL_ACCESS, &first, nullptr);
+    platform.RegOpenKeyExW(HKeyCurrentUser(), u"Software", 0, KEY_READ, &second);
+    HANDLE file = platform.CreateFileW(u"C:\\k.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
+    HDEVINFO list = platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES);
+    SC_HANDLE manager = platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const struct {
+        HandleKind kind;
+        std::size_t open;
+    } expected[] = {{HandleKind::Key, 2},
+                    {HandleKind::File, 1},
+                    {HandleKind::Find, 0},
+                    {HandleKind::Process, 0},
+                    {HandleKind::DeviceList, 1},
+                    {HandleKind::Inf, 0},
+                    {HandleKind::ServiceManager, 1},
+                    {HandleKind::Service, 0},
+                    {HandleKind::MachineConnection, 0}};
+    for (const auto &row : expected)
+        EXPECT_EQ(sim.Setup().OpenHandleCount(row.kind), row.open) << static_cast<int>(row.kind);
+
+    ASSERT_TRUE(platform.CloseHandle(file));
+    EXPECT_EQ(sim.Setup().OpenHandleCount(HandleKind::File), 0u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(HandleKind::Key), 2u);
+    EXPECT_EQ(sim.Setup().OpenHandleCount(), 4u);
+    platform.RegCloseKey(first);
+    platform.RegCloseKey(second);
+    platform.SetupDiDestroyDeviceInfoList(list);
+    platform.CloseServiceHandle(manager);
 }
 
 }  // namespace

@@ -26,12 +26,12 @@ protected:
 
 TEST_F(SetupStateTest, WriteCreatesTheKeysAndStoresTextWithItsTerminator) {
     ASSERT_TRUE(WriteSetupValue(machine, u"NewDrvVer", u"10.13.1115.2016", FamilyVistaB762));
-    const auto value = machine.GetRegValue(Sub(u"VISTA_B762"), u"NewDrvVer");
+    const auto value = machine.Setup().GetRegValue(Sub(u"VISTA_B762"), u"NewDrvVer");
     ASSERT_TRUE(value);
     EXPECT_EQ(value->type, REG_SZ);
     EXPECT_EQ(value->data.size(), (15u + 1) * 2);
-    EXPECT_EQ(machine.GetRegString(Sub(u"VISTA_B762"), u"NewDrvVer"), u"10.13.1115.2016");
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().GetRegString(Sub(u"VISTA_B762"), u"NewDrvVer"), u"10.13.1115.2016");
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(SetupStateTest, EveryFamilyHasItsSubkey) {
@@ -49,7 +49,7 @@ TEST_F(SetupStateTest, EveryFamilyHasItsSubkey) {
                 {FamilyVistaB76x, u"VISTA_B76x"}};
     for (const auto &row : rows) {
         ASSERT_TRUE(WriteSetupValue(machine, u"InfName", u"x", row.family));
-        EXPECT_TRUE(machine.RegKeyExists(Sub(row.subkey))) << ToUtf8(row.subkey);
+        EXPECT_TRUE(machine.Setup().RegKeyExists(Sub(row.subkey))) << ToUtf8(row.subkey);
     }
     for (int code : {0, 10, 255}) {
         const auto family = static_cast<DeviceFamily>(code);
@@ -59,23 +59,24 @@ TEST_F(SetupStateTest, EveryFamilyHasItsSubkey) {
         EXPECT_FALSE(ReadSetupValue(machine, u"InfName", data, size, family));
         EXPECT_EQ(size, 0u);
     }
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(SetupStateTest, ReadReportsStoredOrNeededSize) {
-    machine.SetRegString(Sub(u"VISTA_B701"), u"InfName", std::u16string(599, u'x'));  // 1200 bytes
+    machine.Setup().SetRegString(Sub(u"VISTA_B701"), u"InfName",
+                                 std::u16string(599, u'x'));  // 1200 bytes
     std::vector<BYTE> buffer(1024, 0xAB);
     DWORD size = 1024;
     EXPECT_FALSE(ReadSetupValue(machine, u"InfName", buffer.data(), size, FamilyVistaB701));
     EXPECT_EQ(size, 1200u);
     EXPECT_EQ(buffer, std::vector<BYTE>(1024, 0xAB));
 
-    machine.SetRegString(Sub(u"VISTA_B701"), u"SourcePath", u"C:\\pkg");
+    machine.Setup().SetRegString(Sub(u"VISTA_B701"), u"SourcePath", u"C:\\pkg");
     size = 1024;
     EXPECT_TRUE(ReadSetupValue(machine, u"SourcePath", buffer.data(), size, FamilyVistaB701));
     EXPECT_EQ(size, 14u);
     EXPECT_EQ(buffer[0], 'C');
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(SetupStateTest, ReadFindsNothingForMissingKeysValuesOrTheVirtualDevice) {
@@ -83,11 +84,11 @@ TEST_F(SetupStateTest, ReadFindsNothingForMissingKeysValuesOrTheVirtualDevice) {
     DWORD size = sizeof(data);
     EXPECT_FALSE(ReadSetupValue(machine, u"InfName", data, size, FamilyVistaB701));
     EXPECT_EQ(size, 0u);
-    machine.SetRegString(Sub(u"VDEV_Q2DP"), u"InfName", u"C:\\Windows\\INF\\oem3.inf");
+    machine.Setup().SetRegString(Sub(u"VDEV_Q2DP"), u"InfName", u"C:\\Windows\\INF\\oem3.inf");
     size = sizeof(data);
     EXPECT_FALSE(ReadSetupValue(machine, u"InfName", data, size, FamilyVdevQ2dp));
     EXPECT_EQ(size, 0u);
-    machine.CreateRegKey(Sub(u"VISTA_B701"));
+    machine.Setup().CreateRegKey(Sub(u"VISTA_B701"));
     size = sizeof(data);
     EXPECT_FALSE(ReadSetupValue(machine, u"Missing", data, size, FamilyVistaB701));
     EXPECT_EQ(size, 0u);
@@ -96,29 +97,29 @@ TEST_F(SetupStateTest, ReadFindsNothingForMissingKeysValuesOrTheVirtualDevice) {
 TEST_F(SetupStateTest, FailedRegistryCallsAreFalseAndLeakNothing) {
     for (Op operation : {Op::RegCreateKeyExW, Op::RegSetValueExW}) {
         sim::SimulatedPlatform fresh;
-        fresh.Fail(operation, ERROR_ACCESS_DENIED);
+        fresh.Setup().Fail(operation, ERROR_ACCESS_DENIED);
         EXPECT_FALSE(WriteSetupValue(fresh, u"NicExist", u"yes", FamilyVistaB701)) << operation;
-        EXPECT_EQ(fresh.OpenHandleCount(), 0u);
+        EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
     }
-    machine.SetRegString(Sub(u"VISTA_B701"), u"InfName", u"x");
-    machine.Fail(Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 2);
+    machine.Setup().SetRegString(Sub(u"VISTA_B701"), u"InfName", u"x");
+    machine.Setup().Fail(Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 2);
     BYTE data[64];
     DWORD size = sizeof(data);
     EXPECT_FALSE(ReadSetupValue(machine, u"InfName", data, size, FamilyVistaB701));
     EXPECT_EQ(size, 0u);
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(SetupStateTest, DeletingTheLastFamilyRemovesCVLSetup) {
     WriteSetupValue(machine, u"InfName", u"a", FamilyVistaB701);
     WriteSetupValue(machine, u"InfName", u"b", FamilyVistaB760);
     DeleteSetupFamily(machine, FamilyVistaB701);
-    EXPECT_FALSE(machine.RegKeyExists(Sub(u"VISTA_B701")));
-    EXPECT_TRUE(machine.RegKeyExists(kSetup));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(Sub(u"VISTA_B701")));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(kSetup));
     DeleteSetupFamily(machine, FamilyVistaB760);
-    EXPECT_FALSE(machine.RegKeyExists(kSetup));
-    EXPECT_TRUE(machine.RegKeyExists(u"HKLM\\Software"));
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_FALSE(machine.Setup().RegKeyExists(kSetup));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(u"HKLM\\Software"));
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(SetupStateTest, PciStateSurvivesTheLastPerFamilyDeletionOnEverySystem) {
@@ -128,28 +129,28 @@ TEST_F(SetupStateTest, PciStateSurvivesTheLastPerFamilyDeletionOnEverySystem) {
     for (const Case &c :
          {Case{VER_PLATFORM_WIN32_NT, 6, 1}, Case{VER_PLATFORM_WIN32_WINDOWS, 4, 10}}) {
         sim::SimulatedPlatform fresh;
-        fresh.SetVersion(c.platformId, c.major, c.minor);
+        fresh.Setup().SetVersion(c.platformId, c.major, c.minor);
         WriteSetupValue(fresh, u"InfName", u"v", FamilyVistaB760);
         WriteSetupValue(fresh, u"CardFound", u"TRUE", FamilyPcie);
         DeleteSetupFamily(fresh, FamilyVistaB760);
-        EXPECT_FALSE(fresh.RegKeyExists(Sub(u"VISTA_B760")));
-        EXPECT_EQ(fresh.GetRegString(Sub(u"PCIE"), u"CardFound"), u"TRUE") << c.platformId;
+        EXPECT_FALSE(fresh.Setup().RegKeyExists(Sub(u"VISTA_B760")));
+        EXPECT_EQ(fresh.Setup().GetRegString(Sub(u"PCIE"), u"CardFound"), u"TRUE") << c.platformId;
         DeleteSetupFamily(fresh, FamilyPcie);
-        EXPECT_FALSE(fresh.RegKeyExists(kSetup)) << c.platformId;
+        EXPECT_FALSE(fresh.Setup().RegKeyExists(kSetup)) << c.platformId;
     }
 }
 
 TEST_F(SetupStateTest, OtherCodesDeleteNoFamilyButStillTidyAnEmptyKey) {
     WriteSetupValue(machine, u"InfName", u"v", FamilyVistaB701);
     DeleteSetupFamily(machine, static_cast<DeviceFamily>(0));
-    EXPECT_TRUE(machine.RegKeyExists(Sub(u"VISTA_B701")));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(Sub(u"VISTA_B701")));
     sim::SimulatedPlatform empty;
-    empty.CreateRegKey(kSetup);
+    empty.Setup().CreateRegKey(kSetup);
     DeleteSetupFamily(empty, static_cast<DeviceFamily>(42));
-    EXPECT_FALSE(empty.RegKeyExists(kSetup));
+    EXPECT_FALSE(empty.Setup().RegKeyExists(kSetup));
     sim::SimulatedPlatform none;
     DeleteSetupFamily(none, FamilyVistaB701);
-    EXPECT_FALSE(none.RegKeyExists(kSetup));
+    EXPECT_FALSE(none.Setup().RegKeyExists(kSetup));
 }
 
 TEST_F(SetupStateTest, StatusKeysRecordTheInstallAndGoOnDelete) {
@@ -167,21 +168,21 @@ TEST_F(SetupStateTest, StatusKeysRecordTheInstallAndGoOnDelete) {
               std::pair{Os9x98, u"yes"}, std::pair{Os9x95, u"no"}}) {
             sim::SimulatedPlatform fresh;
             c.operation(fresh, StatusWrite, osKind, u"8.45.507.2016");
-            EXPECT_EQ(fresh.GetRegString(c.key, u"install"), u"success");
-            EXPECT_EQ(fresh.GetRegString(c.key, u"reboot"), reboot);
-            EXPECT_EQ(fresh.GetRegString(c.key, u"version"), u"8.45.507.2016");
+            EXPECT_EQ(fresh.Setup().GetRegString(c.key, u"install"), u"success");
+            EXPECT_EQ(fresh.Setup().GetRegString(c.key, u"reboot"), reboot);
+            EXPECT_EQ(fresh.Setup().GetRegString(c.key, u"version"), u"8.45.507.2016");
             c.operation(fresh, StatusDelete, osKind, u"");
-            EXPECT_FALSE(fresh.RegKeyExists(c.key));
-            EXPECT_TRUE(fresh.RegKeyExists(u"HKLM\\Software\\Corvane"));
-            EXPECT_EQ(fresh.OpenHandleCount(), 0u);
+            EXPECT_FALSE(fresh.Setup().RegKeyExists(c.key));
+            EXPECT_TRUE(fresh.Setup().RegKeyExists(u"HKLM\\Software\\Corvane"));
+            EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
         }
     }
 }
 
 TEST_F(SetupStateTest, StatusWriteStopsWhenTheKeyCannotBeCreated) {
-    machine.Fail(Op::RegCreateKeyExW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::RegCreateKeyExW, ERROR_ACCESS_DENIED);
     SetNetworkStatus(machine, StatusWrite, OsNt6Later, u"1.0");
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\Corvane\\Network"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\Corvane\\Network"));
 }
 
 }  // namespace

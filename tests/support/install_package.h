@@ -46,8 +46,8 @@ inline std::vector<std::u16string> AllTestModels() {
 
 inline void AddPackage(sim::SimulatedPlatform &machine,
                        const std::vector<std::u16string> &ids = AllTestModels()) {
-    machine.AddFile(kPackageInf, PackageInfText(ids));
-    machine.AddFile(kVdevInf, PackageInfText(ids));
+    machine.Setup().AddFile(kPackageInf, PackageInfText(ids));
+    machine.Setup().AddFile(kVdevInf, PackageInfText(ids));
 }
 
 // A command line with the package option after `switches`.
@@ -59,7 +59,7 @@ inline std::u16string Tail(std::u16string_view switches) {
 inline std::vector<std::u16string> ValueNames(const sim::SimulatedPlatform &machine,
                                               std::u16string_view key) {
     std::vector<std::u16string> names;
-    for (const auto &[name, value] : machine.RegValues(key)) names.push_back(name);
+    for (const auto &[name, value] : machine.Setup().RegValues(key)) names.push_back(name);
     return names;
 }
 

@@ -25,15 +25,16 @@ inline DWORD RunTail(sim::SimulatedPlatform &machine, std::u16string_view tail) 
 // own command line, as the system would once this process has ended.
 inline DWORD RunWithChildren(sim::SimulatedPlatform &machine, std::u16string_view tail) {
     const DWORD code = RunInstaller(machine, tail);
-    machine.FinishRunAndStartChildren(code, [](Platform &platform, std::u16string commandTail) {
-        return RunInstaller(platform, commandTail);
-    });
+    machine.Setup().FinishRunAndStartChildren(code,
+                                              [](Platform &platform, std::u16string commandTail) {
+                                                  return RunInstaller(platform, commandTail);
+                                              });
     return code;
 }
 
 inline std::optional<std::string> LogOf(const sim::SimulatedPlatform &machine,
                                         std::u16string_view path = kLogPath) {
-    return machine.ReadFileContents(path);
+    return machine.Setup().ReadFileContents(path);
 }
 
 }  // namespace cvl::test

@@ -30,7 +30,7 @@ TEST_P(InterruptedRuns, ConvergeOnASecondWholeRun) {
             stop.stopAfter = k;
             stop.interruption = how;
             RunOn(*seeded.machine, seeded.before, scenario.tail, stop);
-            seeded.machine->StartProgramAgain();
+            seeded.machine->Setup().StartProgramAgain();
             const SweepRun second = RunOn(*seeded.machine, seeded.before, scenario.tail);
             runs += 2;
             const std::vector<std::string> differences =

@@ -71,30 +71,30 @@ inline std::vector<std::string> WithoutInstallLog(const std::vector<std::string>
 inline SweepRun RunOn(sim::SimulatedPlatform &machine, const sim::MachineSnapshot &before,
                       std::u16string_view tail, const SweepFault &fault = {}) {
     SweepRun run;
-    const std::size_t opensBefore = machine.FilesOpenedForWriting().size();
-    machine.TraceCalls();
-    if (fault.rule) machine.Fail(*fault.rule);
-    if (fault.stopAfter) machine.StopAfter(*fault.stopAfter, fault.interruption);
+    const std::size_t opensBefore = machine.Setup().FilesOpenedForWriting().size();
+    machine.Setup().TraceCalls();
+    if (fault.rule) machine.Setup().Fail(*fault.rule);
+    if (fault.stopAfter) machine.Setup().StopAfter(*fault.stopAfter, fault.interruption);
     const auto noteHeld = [&run, &machine] {
-        run.heldHandles = std::max(run.heldHandles, machine.OpenHandleCount());
-        run.heldBlocks = std::max(run.heldBlocks, machine.OutstandingAllocations());
+        run.heldHandles = std::max(run.heldHandles, machine.Setup().OpenHandleCount());
+        run.heldBlocks = std::max(run.heldBlocks, machine.Setup().OutstandingAllocations());
     };
     DWORD code = RunInstaller(machine, tail);
-    if (const auto ended = machine.ExitProcessCode()) code = *ended;
+    if (const auto ended = machine.Setup().ExitProcessCode()) code = *ended;
     noteHeld();
     const sim::ProgramEntry child = [&noteHeld](Platform &platform, std::u16string childTail) {
         const DWORD childCode = RunInstaller(platform, childTail);
         noteHeld();
         return childCode;
     };
-    machine.FinishInterruptedRun(code, child);
-    machine.ClearFaults();
+    machine.Setup().FinishInterruptedRun(code, child);
+    machine.Setup().ClearFaults();
     run.exitCode = code;
-    run.trace = machine.CallTrace();
+    run.trace = machine.Setup().CallTrace();
 
-    const auto &opened = machine.FilesOpenedForWriting();
+    const auto &opened = machine.Setup().FilesOpenedForWriting();
     for (std::size_t index = opensBefore; index < opened.size(); ++index)
-        if (IsInstallLog(opened[index])) run.log = machine.ReadFileContents(opened[index]);
+        if (IsInstallLog(opened[index])) run.log = machine.Setup().ReadFileContents(opened[index]);
 
     std::string error;
     EXPECT_TRUE(sim::TakeSnapshot(machine, run.after, error)) << error;

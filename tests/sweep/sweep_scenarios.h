@@ -61,15 +61,15 @@ inline constexpr char16_t kConnectionsKey[] =
 // product's to change.
 inline void AddAdapter(sim::SimulatedPlatform &machine, OwnedThings &owned,
                        const sim::DeviceSpec &spec) {
-    const std::u16string driverKey = machine.AddDevice(spec);
+    const std::u16string driverKey = machine.Setup().AddDevice(spec);
     owned.devices.push_back(spec.instanceId);
     owned.places.push_back(u"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\" + spec.instanceId + u"*");
     if (!driverKey.empty()) owned.places.push_back(driverKey + u"*");
     const std::u16string guid = DriverString(spec, u"NetCfgInstanceId");
     if (!guid.empty()) {
         owned.places.push_back(kConnectionsKey + guid + u"*");
-        machine.SetRegString(kConnectionsKey + guid + u"\\Connection", u"PnpInstanceID",
-                             spec.instanceId);
+        machine.Setup().SetRegString(kConnectionsKey + guid + u"\\Connection", u"PnpInstanceID",
+                                     spec.instanceId);
     }
 }
 
@@ -85,24 +85,25 @@ inline void AddOtherMakersThings(sim::SimulatedPlatform &machine) {
                            {u"DriverVersion", u"12.6.47.1"},
                            {u"NetCfgInstanceId", u"{11111111-2222-4333-8444-555555555555}"},
                            {u"InfPath", u"oem1.inf"}};
-    machine.AddDevice(other);
-    machine.SetRegString(
+    machine.Setup().AddDevice(other);
+    machine.Setup().SetRegString(
         std::u16string(kConnectionsKey) + u"{11111111-2222-4333-8444-555555555555}\\Connection",
         u"PnpInstanceID", other.instanceId);
-    machine.AddFile(u"C:\\Windows\\INF\\oem1.inf", MakerInf("PCI\\VEN_8086&DEV_10D3", "Contoso"));
-    machine.AddFile(u"C:\\Windows\\INF\\oem1.PNF", "pnf");
-    machine.SetRegString(
+    machine.Setup().AddFile(u"C:\\Windows\\INF\\oem1.inf",
+                            MakerInf("PCI\\VEN_8086&DEV_10D3", "Contoso"));
+    machine.Setup().AddFile(u"C:\\Windows\\INF\\oem1.PNF", "pnf");
+    machine.Setup().SetRegString(
         u"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ContosoNet",
         u"DisplayName", u"Contoso network driver");
-    machine.AddFile(u"C:\\Windows\\system32\\drivers\\e1c62x64.sys", "sys");
-    machine.AddFile(u"C:\\Windows\\system32\\netcfgx.dll", "dll");
-    machine.AddFile(u"C:\\Windows\\system32\\pnputil.exe", "tool");
+    machine.Setup().AddFile(u"C:\\Windows\\system32\\drivers\\e1c62x64.sys", "sys");
+    machine.Setup().AddFile(u"C:\\Windows\\system32\\netcfgx.dll", "dll");
+    machine.Setup().AddFile(u"C:\\Windows\\system32\\pnputil.exe", "tool");
 }
 
 // The maker's INF files already on the machine (and the PNF beside each)
 // are the product's.
 inline void OwnMakersInfs(const sim::SimulatedPlatform &machine, OwnedThings &owned) {
-    for (const auto &[path, contents] : machine.AllFiles()) {
+    for (const auto &[path, contents] : machine.Setup().AllFiles()) {
         const std::u16string folded = sim::FoldedName(path);
         if (!folded.ends_with(u".inf") || folded.find(u"\\inf\\") == std::u16string::npos) continue;
         if (contents.find("Corvane") == std::string::npos) continue;
@@ -113,10 +114,11 @@ inline void OwnMakersInfs(const sim::SimulatedPlatform &machine, OwnedThings &ow
 
 inline DWORD RunWholly(sim::SimulatedPlatform &machine, std::u16string_view tail) {
     DWORD code = RunInstaller(machine, tail);
-    if (const auto ended = machine.ExitProcessCode()) code = *ended;
-    machine.FinishRunAndStartChildren(code, [](Platform &platform, std::u16string childTail) {
-        return RunInstaller(platform, childTail);
-    });
+    if (const auto ended = machine.Setup().ExitProcessCode()) code = *ended;
+    machine.Setup().FinishRunAndStartChildren(code,
+                                              [](Platform &platform, std::u16string childTail) {
+                                                  return RunInstaller(platform, childTail);
+                                              });
     return code;
 }
 
@@ -139,7 +141,7 @@ inline std::function<void(sim::SimulatedPlatform &, OwnedThings &)> Machine(
         if (extra) extra(machine, owned);
         if (!before.empty()) {
             RunWholly(machine, before);
-            machine.StartProgramAgain();
+            machine.Setup().StartProgramAgain();
         }
         OwnMakersInfs(machine, owned);
     };
@@ -160,22 +162,23 @@ inline sim::DeviceSpec B760Adapter() {
 // The B760 as an earlier install left it: its published INF, its service
 // and driver file, its records.
 inline void B760Leftovers(sim::SimulatedPlatform &machine, OwnedThings &owned) {
-    machine.AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
-    machine.AddFile(u"C:\\Windows\\system32\\DRIVERS\\CVLB760.sys", "sys");
+    machine.Setup().AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
+    machine.Setup().AddFile(u"C:\\Windows\\system32\\DRIVERS\\CVLB760.sys", "sys");
     owned.places.push_back(u"C:\\Windows\\system32\\DRIVERS\\CVLB760.sys");
-    machine.AddFile(u"C:\\Windows\\INF\\oem12.inf", MakerInf("USB\\VID_0C7E&PID_B760&REV_0100"));
-    machine.AddFile(u"C:\\Windows\\INF\\oem12.PNF", "pnf");
+    machine.Setup().AddFile(u"C:\\Windows\\INF\\oem12.inf",
+                            MakerInf("USB\\VID_0C7E&PID_B760&REV_0100"));
+    machine.Setup().AddFile(u"C:\\Windows\\INF\\oem12.PNF", "pnf");
     WriteSetupValue(machine, u"InfName", u"C:\\Windows\\INF\\oem12.inf", FamilyVistaB760);
     WriteSetupValue(machine, u"SourcePath", u"C:\\setup\\pkg", FamilyVistaB760);
     machine.SetupAddToSourceListW(SRCLIST_SYSIFADMIN, u"C:\\setup\\pkg");
-    machine.SetRegString(u"HKLM\\Software\\Corvane\\USBFENetwork", u"install", u"success");
+    machine.Setup().SetRegString(u"HKLM\\Software\\Corvane\\USBFENetwork", u"install", u"success");
 }
 
 inline void MakersDlls(sim::SimulatedPlatform &machine, OwnedThings &) {
     for (const char16_t *dll :
          {u"CVNUninst32.dll", u"CVNUninst64.dll", u"CvNicProp32.dll", u"CvNicProp64.dll"})
-        machine.AddFile(kSystem32 + std::u16string(dll), "dll");
-    machine.SetRegString(
+        machine.Setup().AddFile(kSystem32 + std::u16string(dll), "dll");
+    machine.Setup().SetRegString(
         u"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\CVNUninstVista01",
         u"DisplayName", u"Corvane Ethernet Controller Driver");
 }
@@ -183,8 +186,9 @@ inline void MakersDlls(sim::SimulatedPlatform &machine, OwnedThings &) {
 // The driver-signing policy that warns before an unsigned driver, for the
 // machine and the user.
 inline void SigningPolicyWarns(sim::SimulatedPlatform &machine, OwnedThings &) {
-    machine.SetRegValue(u"HKLM\\SOFTWARE\\Microsoft\\Driver Signing", u"Policy", REG_BINARY, {1});
-    machine.SetRegDword(u"HKCU\\Software\\Microsoft\\Driver Signing", u"Policy", 1);
+    machine.Setup().SetRegValue(u"HKLM\\SOFTWARE\\Microsoft\\Driver Signing", u"Policy", REG_BINARY,
+                                {1});
+    machine.Setup().SetRegDword(u"HKCU\\Software\\Microsoft\\Driver Signing", u"Policy", 1);
 }
 
 inline std::vector<Scenario> SweepScenarios() {
@@ -254,8 +258,8 @@ inline std::vector<Scenario> SweepScenarios() {
         {"SelfDeletionSecondStage",
          Machine(OsNt6Later, {}, u"",
                  [](sim::SimulatedPlatform &machine, OwnedThings &owned) {
-                     machine.AddFile(u"C:\\setup\\old\\cvlsetup.exe", "old program");
-                     machine.AddForeignProcess(2000, false);
+                     machine.Setup().AddFile(u"C:\\setup\\old\\cvlsetup.exe", "old program");
+                     machine.Setup().AddForeignProcess(2000, false);
                      owned.places.push_back(u"C:\\setup\\old\\cvlsetup.exe");
                  }),
          u"/selfdel 2000 C:\\setup\\old\\cvlsetup.exe", 0, other},

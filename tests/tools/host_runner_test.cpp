@@ -96,7 +96,7 @@ TEST(HostRunner, RunsTheProgramOnTheDemoMachineAndSavesTheResult) {
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, direct, error)) << error;
     const DWORD directCode = RunInstaller(direct, u"/rp");
-    const auto directLog = direct.ReadFileContents(u"C:\\setup\\InstallLog.txt");
+    const auto directLog = direct.Setup().ReadFileContents(u"C:\\setup\\InstallLog.txt");
     ASSERT_TRUE(directLog.has_value());
 
     EXPECT_EQ(result.status, static_cast<int>(directCode)) << result.err;
@@ -196,9 +196,9 @@ TEST(HostRunner, FindsTheWindows98LogAtTheDriveRoot) {
 // never a log an earlier run left behind.
 TEST(HostRunner, ReportsTheLogTheRunWroteAndNoOther) {
     SimulatedPlatform machine;
-    machine.SetProgram(u"C:\\setup\\cvlsetup.exe");
-    machine.SetCurrentDirectory(u"C:\\setup");
-    machine.AddFile(u"C:\\setup\\InstallLog.txt", "an earlier run\r\n");
+    machine.Setup().SetProgram(u"C:\\setup\\cvlsetup.exe");
+    machine.Setup().SetCurrentDirectory(u"C:\\setup");
+    machine.Setup().AddFile(u"C:\\setup\\InstallLog.txt", "an earlier run\r\n");
     MachineRunReport report;
     std::string error;
 
@@ -207,7 +207,7 @@ TEST(HostRunner, ReportsTheLogTheRunWroteAndNoOther) {
     EXPECT_EQ(report.installLog, std::nullopt);
 
     // The program's own fallback when the current directory cannot be read.
-    machine.Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
     ASSERT_TRUE(RunOnMachine(machine, u"/hwscan", kProgram, report, error)) << error;
     EXPECT_EQ(report.logPath, u"C:\\InstallLog.txt");
     ASSERT_TRUE(report.installLog.has_value());

@@ -155,20 +155,22 @@ TEST(MachineImageDevices, LoadSeedsTheRowsWithTheirDriverKeysAndSavesThemBackThe
     ASSERT_TRUE(LoadMachineImage(WriteDeviceImage(scratch), machine, settings, error)) << error;
 
     const std::u16string enumKey = u"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\";
-    EXPECT_EQ(machine.GetRegString(enumKey + u"PCI\\VEN_1F3A&DEV_B702\\3&11&0&E4", u"Driver"),
-              u"{4d36e972-e325-11ce-bfc1-08002be10318}\\0005");
-    EXPECT_EQ(machine.GetRegString(std::u16string(kClassKey) + u"\\0005", u"DriverDesc"),
+    EXPECT_EQ(
+        machine.Setup().GetRegString(enumKey + u"PCI\\VEN_1F3A&DEV_B702\\3&11&0&E4", u"Driver"),
+        u"{4d36e972-e325-11ce-bfc1-08002be10318}\\0005");
+    EXPECT_EQ(machine.Setup().GetRegString(std::u16string(kClassKey) + u"\\0005", u"DriverDesc"),
               u"Corvane \"A\"");
-    EXPECT_EQ(machine.GetRegDword(std::u16string(kClassKey) + u"\\0005", u"BusType"), 5u);
-    EXPECT_EQ(machine.GetRegString(std::u16string(kClassKey) + u"\\0000", u"DriverDesc"), u"Older");
-    const auto disabled = machine.DeviceState(u"PCI\\VEN_1F3A&DEV_B701\\3&11&0&E0");
+    EXPECT_EQ(machine.Setup().GetRegDword(std::u16string(kClassKey) + u"\\0005", u"BusType"), 5u);
+    EXPECT_EQ(machine.Setup().GetRegString(std::u16string(kClassKey) + u"\\0000", u"DriverDesc"),
+              u"Older");
+    const auto disabled = machine.Setup().DeviceState(u"PCI\\VEN_1F3A&DEV_B701\\3&11&0&E0");
     ASSERT_TRUE(disabled.has_value());
     EXPECT_TRUE(disabled->present && disabled->disabled && !disabled->started);
     // Loading switched nothing: the disabled device came that way.
-    EXPECT_TRUE(machine.Timeline().empty());
-    EXPECT_TRUE(machine.ClassInstallerCalls().empty());
-    EXPECT_TRUE(machine.DeviceTreeCalls().empty());
-    EXPECT_FALSE(machine.DeviceState(u"PCI\\VEN_1F3A&DEV_B705\\3&11&0&E8")->present);
+    EXPECT_TRUE(machine.Setup().Timeline().empty());
+    EXPECT_TRUE(machine.Setup().ClassInstallerCalls().empty());
+    EXPECT_TRUE(machine.Setup().DeviceTreeCalls().empty());
+    EXPECT_FALSE(machine.Setup().DeviceState(u"PCI\\VEN_1F3A&DEV_B705\\3&11&0&E8")->present);
 
     // Saved and loaded again, and saved once more: the same machine, the
     // same rows, the same files.
@@ -273,8 +275,8 @@ TEST(MachineImageDevices, SavingRefusesAMachineTheRowsCouldNotGiveBack) {
     ASSERT_TRUE(LoadMachineImage(test::kDemoImage, machine, settings, error)) << error;
     const std::u16string instanceKey =
         u"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\" + std::u16string(kDemoUsb);
-    machine.DeleteRegTree(instanceKey);
-    machine.CreateRegKey(instanceKey);  // the key without a ClassGUID
+    machine.Setup().DeleteRegTree(instanceKey);
+    machine.Setup().CreateRegKey(instanceKey);  // the key without a ClassGUID
 
     EXPECT_FALSE(SaveMachineImage(machine, settings, scratch.path() / "saved", error));
     EXPECT_TRUE(Contains(error, "would bring back HKLM\\SYSTEM\\CurrentControlSet\\Enum\\" +

@@ -185,7 +185,7 @@ TEST(MachineSettings, SeedTheMachineThroughWhatItReports) {
         "message_box_answer = cancel\n"
         "tool_exit_code = C:\\WINNT\\system32\\pnputil.exe 5\n");
     SimulatedPlatform machine;
-    machine.AddFile(u"C:\\Disk\\cvlsetup.exe", "program");
+    machine.Setup().AddFile(u"C:\\Disk\\cvlsetup.exe", "program");
     ApplyMachineSettings(settings, machine);
 
     const OsVersionInfoEx version = test::ReportedVersion(machine);
@@ -201,11 +201,11 @@ TEST(MachineSettings, SeedTheMachineThroughWhatItReports) {
     EXPECT_EQ(TextOf(buffer, machine.GetCurrentDirectoryW(260, buffer)), u"C:\\Disk");
     EXPECT_EQ(TextOf(buffer, machine.GetModuleFileNameW(buffer, 260)), u"C:\\Disk\\cvlsetup.exe");
     EXPECT_EQ(machine.GetCurrentProcessId(), 2024u);
-    EXPECT_TRUE(machine.DirectoryExists(u"C:\\Temp"));
-    EXPECT_TRUE(machine.DirectoryExists(u"C:\\WINNT\\system32"));
+    EXPECT_TRUE(machine.Setup().DirectoryExists(u"C:\\Temp"));
+    EXPECT_TRUE(machine.Setup().DirectoryExists(u"C:\\WINNT\\system32"));
     EXPECT_EQ(machine.MessageBoxW(u"?", u"", MB_OKCANCEL), IDCANCEL);
 
-    machine.AddFile(u"C:\\WINNT\\system32\\pnputil.exe", "tool");
+    machine.Setup().AddFile(u"C:\\WINNT\\system32\\pnputil.exe", "tool");
     char16_t commandLine[] = u"C:\\WINNT\\system32\\pnputil.exe";
     StartupInfo startup{};
     ProcessInformation process{};
@@ -224,8 +224,8 @@ TEST(MachineSettings, AFaultFailsEveryCallOfItsOperation) {
     auto settings = ParseOrFail(std::string(test::kSmallSettings) +
                                 "fault = UpdateDriverForPlugAndPlayDevicesW 0\n");
     SimulatedPlatform machine;
-    machine.AddFile(u"C:\\setup\\cvlsetup.exe", "program");
-    machine.AddFile(u"C:\\setup\\x.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n");
+    machine.Setup().AddFile(u"C:\\setup\\cvlsetup.exe", "program");
+    machine.Setup().AddFile(u"C:\\setup\\x.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n");
     ApplyMachineSettings(settings, machine);
     for (int call = 0; call < 2; ++call) {
         machine.SetLastError(0xDEAD);

@@ -14,10 +14,10 @@ using test::SnapshotOf;
 
 TEST(MachineSnapshot, ReadsKeysValuesFilesAndEmptyFolders) {
     SimulatedPlatform machine;
-    machine.SetRegString(u"HKLM\\SOFTWARE\\Maker", u"Name", u"value");
-    machine.SetRegDword(u"HKCU\\Software\\Maker\\Deeper", u"", 7);
-    machine.AddFile(u"C:\\data\\file.bin", std::string("a\0b", 3), FILE_ATTRIBUTE_READONLY);
-    machine.AddDirectory(u"D:\\Empty\\Inner");
+    machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Maker", u"Name", u"value");
+    machine.Setup().SetRegDword(u"HKCU\\Software\\Maker\\Deeper", u"", 7);
+    machine.Setup().AddFile(u"C:\\data\\file.bin", std::string("a\0b", 3), FILE_ATTRIBUTE_READONLY);
+    machine.Setup().AddDirectory(u"D:\\Empty\\Inner");
     const MachineSnapshot snapshot = SnapshotOf(machine);
 
     ASSERT_TRUE(snapshot.keys.contains(u"hklm\\software\\maker"));
@@ -34,50 +34,50 @@ TEST(MachineSnapshot, ReadsKeysValuesFilesAndEmptyFolders) {
     EXPECT_TRUE(snapshot.files.at(u"c:\\data\\file.bin").attributes & FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(snapshot.directories.contains(u"c:\\data"));
     // Folders of other drives show only when a file lives there.
-    machine.AddFile(u"D:\\note.txt", "n");
+    machine.Setup().AddFile(u"D:\\note.txt", "n");
     EXPECT_TRUE(SnapshotOf(machine).directories.contains(u"d:\\empty\\inner"));
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST(MachineSnapshot, ReportsAFailingRegistryRead) {
     SimulatedPlatform machine;
-    machine.SetRegString(u"HKLM\\SOFTWARE\\A", u"x", u"y");
-    machine.Fail(Op::RegEnumValueW, ERROR_ACCESS_DENIED);
+    machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\A", u"x", u"y");
+    machine.Setup().Fail(Op::RegEnumValueW, ERROR_ACCESS_DENIED);
     MachineSnapshot snapshot;
     std::string error;
     EXPECT_FALSE(TakeSnapshot(machine, snapshot, error));
     EXPECT_NE(error.find("RegEnumValueW"), std::string::npos) << error;
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST(MachineSnapshotDiff, ListsEveryKindOfChangeInPathOrder) {
     SimulatedPlatform machine;
-    machine.SetRegString(u"HKLM\\SOFTWARE\\Kept", u"Changed", u"old");
-    machine.SetRegString(u"HKLM\\SOFTWARE\\Kept", u"Retyped", u"1");
-    machine.SetRegDword(u"HKLM\\SOFTWARE\\Kept", u"Same", 1);
-    machine.SetRegString(u"HKLM\\SOFTWARE\\Kept", u"Gone", u"bye");
-    machine.SetRegString(u"HKLM\\SOFTWARE\\Removed", u"", u"default");
-    machine.AddFile(u"C:\\keep.txt", "same");
-    machine.AddFile(u"C:\\edit.txt", "short");
-    machine.AddFile(u"C:\\lock.txt", "x");
-    machine.AddFile(u"C:\\gone.txt", "x");
+    machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Kept", u"Changed", u"old");
+    machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Kept", u"Retyped", u"1");
+    machine.Setup().SetRegDword(u"HKLM\\SOFTWARE\\Kept", u"Same", 1);
+    machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Kept", u"Gone", u"bye");
+    machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Removed", u"", u"default");
+    machine.Setup().AddFile(u"C:\\keep.txt", "same");
+    machine.Setup().AddFile(u"C:\\edit.txt", "short");
+    machine.Setup().AddFile(u"C:\\lock.txt", "x");
+    machine.Setup().AddFile(u"C:\\gone.txt", "x");
     const MachineSnapshot before = SnapshotOf(machine);
 
-    machine.SetRegString(u"HKLM\\SOFTWARE\\Kept", u"Changed", u"new");
-    machine.SetRegDword(u"HKLM\\SOFTWARE\\Kept", u"Retyped", 1);
-    machine.SetRegDword(u"HKLM\\SOFTWARE\\Kept", u"Same", 1);
-    machine.SetRegMultiString(u"HKLM\\SOFTWARE\\Kept", u"Added", {u"a", u"b"});
+    machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Kept", u"Changed", u"new");
+    machine.Setup().SetRegDword(u"HKLM\\SOFTWARE\\Kept", u"Retyped", 1);
+    machine.Setup().SetRegDword(u"HKLM\\SOFTWARE\\Kept", u"Same", 1);
+    machine.Setup().SetRegMultiString(u"HKLM\\SOFTWARE\\Kept", u"Added", {u"a", u"b"});
     HKEY key = nullptr;
     ASSERT_EQ(machine.RegOpenKeyExW(HKeyLocalMachine(), u"SOFTWARE\\Kept", 0, KEY_ALL_ACCESS, &key),
               ERROR_SUCCESS);
     ASSERT_EQ(machine.RegDeleteValueW(key, u"Gone"), ERROR_SUCCESS);
     machine.RegCloseKey(key);
-    ASSERT_TRUE(machine.DeleteRegTree(u"HKLM\\SOFTWARE\\Removed"));
-    machine.SetRegValue(u"HKCU\\Software\\New", u"Blob", REG_BINARY, {0xde, 0xad});
-    machine.AddFile(u"C:\\edit.txt", "much longer");
+    ASSERT_TRUE(machine.Setup().DeleteRegTree(u"HKLM\\SOFTWARE\\Removed"));
+    machine.Setup().SetRegValue(u"HKCU\\Software\\New", u"Blob", REG_BINARY, {0xde, 0xad});
+    machine.Setup().AddFile(u"C:\\edit.txt", "much longer");
     ASSERT_TRUE(machine.SetFileAttributesW(u"C:\\lock.txt", FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(machine.RemoveFile(u"C:\\gone.txt"));
-    machine.AddFile(u"C:\\new\\made.txt", "12345");
+    ASSERT_TRUE(machine.Setup().RemoveFile(u"C:\\gone.txt"));
+    machine.Setup().AddFile(u"C:\\new\\made.txt", "12345");
 
     const std::vector<std::string> expected = {
         "+ key HKCU\\Software\\New",
@@ -98,14 +98,14 @@ TEST(MachineSnapshotDiff, ListsEveryKindOfChangeInPathOrder) {
 
 TEST(MachineSnapshotDiff, SameMachineHasNoChanges) {
     SimulatedPlatform machine;
-    machine.SetRegString(u"HKLM\\SOFTWARE\\A", u"x", u"y");
-    machine.AddFile(u"C:\\a.txt", "a");
+    machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\A", u"x", u"y");
+    machine.Setup().AddFile(u"C:\\a.txt", "a");
     const MachineSnapshot first = SnapshotOf(machine);
     const MachineSnapshot second = SnapshotOf(machine);
     EXPECT_TRUE(DiffSnapshots(first, second).empty());
     EXPECT_TRUE(SameSnapshot(first, second));
     // A folder is no change to list, but it is part of the machine.
-    machine.AddDirectory(u"C:\\empty");
+    machine.Setup().AddDirectory(u"C:\\empty");
     const MachineSnapshot withFolder = SnapshotOf(machine);
     EXPECT_TRUE(DiffSnapshots(first, withFolder).empty());
     EXPECT_FALSE(SameSnapshot(first, withFolder));

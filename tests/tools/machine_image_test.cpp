@@ -25,16 +25,16 @@ TEST(MachineImage, LoadsTheDemoMachine) {
     EXPECT_EQ(version.dwPlatformId, VER_PLATFORM_WIN32_NT);
     EXPECT_EQ(version.dwMajorVersion, 6u);
     EXPECT_EQ(version.dwMinorVersion, 1u);
-    EXPECT_EQ(machine.GetRegString(u"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                                   u"ProductName"),
+    EXPECT_EQ(machine.Setup().GetRegString(u"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                           u"ProductName"),
               u"Windows 7 Professional");
-    EXPECT_EQ(machine.GetRegString(u"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                                   u"CurrentVersion"),
+    EXPECT_EQ(machine.Setup().GetRegString(u"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                           u"CurrentVersion"),
               u"6.1");
-    EXPECT_TRUE(machine.RegKeyExists(u"HKCU\\Software"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(u"HKCU\\Software"));
     char16_t module[260];
     EXPECT_EQ(TextOf(module, machine.GetModuleFileNameW(module, 260)), u"C:\\setup\\cvlsetup.exe");
-    EXPECT_TRUE(machine.FileExists(u"C:\\Windows\\system32\\pnputil.exe"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\Windows\\system32\\pnputil.exe"));
     ASSERT_EQ(settings.toolExitCodes.size(), 1u);
     EXPECT_EQ(settings.toolExitCodes[0].exitCode, 0u);
 }
@@ -46,15 +46,16 @@ TEST(MachineImage, SavedMachineLoadsBackTheSame) {
     std::string error;
     ASSERT_TRUE(LoadMachineImage(test::kDemoImage, machine, settings, error)) << error;
     // What a run may leave behind, in every form the image has to carry.
-    machine.SetRegValue(u"HKLM\\SOFTWARE\\Maker\\Odd", u"line\u00e9", REG_SZ,
-                        {0x61, 0, 0x0d, 0, 0x0a, 0, 0, 0});
-    machine.SetRegValue(u"HKLM\\SOFTWARE\\Maker\\Odd", u"", REG_BINARY, std::vector<BYTE>(100, 9));
-    machine.SetRegValue(u"HKLM", u"AtTheRoot", REG_DWORD, {1, 2, 3});
-    machine.CreateRegKey(u"HKCU\\Software\\Empty Key");
-    machine.AddFile(u"C:\\Windows\\INF\\oem0.inf", std::string("[Version]\r\n\0\xff", 13),
-                    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
-    machine.AddDirectory(u"C:\\Program Files\\Empty Folder");
-    machine.AddFile(u"D:\\other drive.txt", "d");
+    machine.Setup().SetRegValue(u"HKLM\\SOFTWARE\\Maker\\Odd", u"line\u00e9", REG_SZ,
+                                {0x61, 0, 0x0d, 0, 0x0a, 0, 0, 0});
+    machine.Setup().SetRegValue(u"HKLM\\SOFTWARE\\Maker\\Odd", u"", REG_BINARY,
+                                std::vector<BYTE>(100, 9));
+    machine.Setup().SetRegValue(u"HKLM", u"AtTheRoot", REG_DWORD, {1, 2, 3});
+    machine.Setup().CreateRegKey(u"HKCU\\Software\\Empty Key");
+    machine.Setup().AddFile(u"C:\\Windows\\INF\\oem0.inf", std::string("[Version]\r\n\0\xff", 13),
+                            FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    machine.Setup().AddDirectory(u"C:\\Program Files\\Empty Folder");
+    machine.Setup().AddFile(u"D:\\other drive.txt", "d");
 
     const fs::path saved = scratch.path() / "saved";
     ASSERT_TRUE(SaveMachineImage(machine, settings, saved, error)) << error;
@@ -67,7 +68,7 @@ TEST(MachineImage, SavedMachineLoadsBackTheSame) {
     EXPECT_TRUE(SameSnapshot(original, copy));
     for (const std::string &change : DiffSnapshots(original, copy)) ADD_FAILURE() << change;
     EXPECT_EQ(reloadedSettings, settings);
-    EXPECT_TRUE(reloaded.DirectoryExists(u"C:\\Program Files\\Empty Folder"));
+    EXPECT_TRUE(reloaded.Setup().DirectoryExists(u"C:\\Program Files\\Empty Folder"));
     EXPECT_TRUE(test::ReadHostFile(saved / "registry.reg").starts_with("\xFF\xFE"));
     // Nothing but the image is left beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 1);
@@ -81,11 +82,11 @@ TEST(MachineImage, SavingAgainReplacesTheWholeImage) {
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, machine, settings, error)) << error;
-    machine.AddFile(u"C:\\temporary.txt", "t");
+    machine.Setup().AddFile(u"C:\\temporary.txt", "t");
     ASSERT_TRUE(SaveMachineImage(machine, settings, output, error)) << error;
     ASSERT_TRUE(fs::exists(output / "drive_c" / "temporary.txt"));
 
-    ASSERT_TRUE(machine.RemoveFile(u"C:\\temporary.txt"));
+    ASSERT_TRUE(machine.Setup().RemoveFile(u"C:\\temporary.txt"));
     settings.processId = 77;
     ASSERT_TRUE(SaveMachineImage(machine, settings, output, error)) << error;
     EXPECT_FALSE(fs::exists(output / "drive_c" / "temporary.txt"));
@@ -105,9 +106,9 @@ TEST(MachineImage, ReadOnlyFollowsTheWritePermission) {
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, machine, settings, error)) << error;
-    EXPECT_EQ(machine.FileAttributes(u"C:\\locked.txt"),
+    EXPECT_EQ(machine.Setup().FileAttributes(u"C:\\locked.txt"),
               FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
-    EXPECT_EQ(machine.FileAttributes(u"C:\\setup\\cvlsetup.exe"), FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(machine.Setup().FileAttributes(u"C:\\setup\\cvlsetup.exe"), FILE_ATTRIBUTE_ARCHIVE);
 
     ASSERT_TRUE(SaveMachineImage(machine, settings, scratch.path() / "output", error)) << error;
     const auto written = [&](const char *name) {
@@ -137,7 +138,7 @@ TEST(MachineImage, TheImageSpellsTheFoldersTheFreshMachineHas) {
     EXPECT_TRUE(fs::exists(drive / "windows/SYSTEM32/drivers/cvl.sys"));
     EXPECT_FALSE(fs::exists(drive / "Windows"));
     // The machine still finds them whatever the case of the names asked for.
-    EXPECT_TRUE(machine.FileExists(u"C:\\WINDOWS\\INF\\OEM1.INF"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\WINDOWS\\INF\\OEM1.INF"));
 }
 
 struct BrokenImage {
@@ -182,8 +183,8 @@ TEST(MachineImage, AnImageWithAMistakeChangesNothing) {
         c.spoil(image);
 
         SimulatedPlatform machine;
-        machine.SetRegString(u"HKLM\\SOFTWARE\\Before", u"x", u"y");
-        machine.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222);
+        machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Before", u"x", u"y");
+        machine.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222);
         const MachineSnapshot before = SnapshotOf(machine);
         std::string error;
         EXPECT_FALSE(LoadMachineImage(image, machine, error));

@@ -23,28 +23,28 @@ class FamilyAdapterTest : public test::UninstallFixture {};
 TEST_F(FamilyAdapterTest, OnlyTheFirstMatchingDeviceDecides) {
     auto driverless = PciAdapter(u"B701", u"1");
     driverless.withDriverKey = false;
-    machine.AddDevice(driverless);
-    machine.AddDevice(PciAdapter(u"B704", u"2"));
+    machine.Setup().AddDevice(driverless);
+    machine.Setup().AddDevice(PciAdapter(u"B704", u"2"));
     EXPECT_FALSE(IsFamilyAdapterInstalled(machine, state, FamilyPci));
     EXPECT_EQ(LookUpFamilyAdapter(machine, state, FamilyPci), FamilyAdapterAbsent);
     EXPECT_TRUE(IsFamilyAdapterInstalled(machine, state, FamilyPcie) == false);
 
     sim::SimulatedPlatform other;
     RunState otherState{other};
-    other.AddDevice(PciAdapter(u"B704", u"2"));
+    other.Setup().AddDevice(PciAdapter(u"B704", u"2"));
     EXPECT_TRUE(IsFamilyAdapterInstalled(other, otherState, FamilyPci));
-    EXPECT_EQ(other.OpenHandleCount(), 0u);
+    EXPECT_EQ(other.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(FamilyAdapterTest, TheUsbFamiliesAnswerThroughTheB760List) {
-    machine.AddDevice(UsbAdapter(u"0C7E", u"B761", u"0100"));
+    machine.Setup().AddDevice(UsbAdapter(u"0C7E", u"B761", u"0100"));
     EXPECT_FALSE(IsFamilyAdapterInstalled(machine, state, FamilyVistaB761));
-    machine.AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100"));
+    machine.Setup().AddDevice(UsbAdapter(u"0C7E", u"B760", u"0100"));
     EXPECT_TRUE(IsFamilyAdapterInstalled(machine, state, FamilyVistaB761));
 }
 
 TEST_F(FamilyAdapterTest, OemIdsReplaceTheB701ListAndExtendTheOthers) {
-    machine.AddDevice(PciAdapter(u"B701"));
+    machine.Setup().AddDevice(PciAdapter(u"B701"));
     state.ids.oemCount = 1;
     StoreInSlot(state.ids.OemHardwareIds[0], u"PCI\\VEN_1F3A&DEV_C001&CC_0200");
     EXPECT_FALSE(IsFamilyAdapterInstalled(machine, state, FamilyVistaB701));
@@ -52,8 +52,8 @@ TEST_F(FamilyAdapterTest, OemIdsReplaceTheB701ListAndExtendTheOthers) {
 }
 
 TEST_F(FamilyAdapterTest, AListThatCannotBeOpenedIsNoAnswer) {
-    machine.AddDevice(PciAdapter(u"B701"));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
+    machine.Setup().AddDevice(PciAdapter(u"B701"));
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_FALSE(IsFamilyAdapterInstalled(machine, state, FamilyPci));
     EXPECT_EQ(LookUpFamilyAdapter(machine, state, FamilyPci), FamilyAdapterUnknown);
 }
@@ -61,22 +61,22 @@ TEST_F(FamilyAdapterTest, AListThatCannotBeOpenedIsNoAnswer) {
 class AdapterInfTest : public test::UninstallFixture {
 protected:
     void AddInf(std::u16string_view name, const std::string &contents = "x") {
-        machine.AddFile(Inf(name), contents);
+        machine.Setup().AddFile(Inf(name), contents);
         const std::u16string pnf = std::u16string(name.substr(0, name.find(u'.'))) + u".PNF";
-        machine.AddFile(Inf(pnf), "pnf");
+        machine.Setup().AddFile(Inf(pnf), "pnf");
     }
-    bool Has(std::u16string_view name) { return machine.FileExists(Inf(name)); }
+    bool Has(std::u16string_view name) { return machine.Setup().FileExists(Inf(name)); }
 };
 
 TEST_F(AdapterInfTest, EveryMatchingAdapterLosesItsInfAndPnf) {
     // "/vistab701 /vdevq2dp": a B701 adapter and a management function.
     options.vistaB701 = true;
     options.vdevQ2dp = true;
-    machine.AddDevice(WithInf(PciAdapter(u"B701", u"1"), u"oem3.inf"));
+    machine.Setup().AddDevice(WithInf(PciAdapter(u"B701", u"1"), u"oem3.inf"));
     auto management = WithInf(PciAdapter(u"B70A", u"2"), u"oem4.inf");
     management.hardwareIds.push_back(u"PCI\\VEN_1F3A&DEV_B70A&CC_0700");
-    machine.AddDevice(management);
-    machine.AddDevice(WithInf(PciAdapter(u"B703", u"3"), u"oem5.inf"));
+    machine.Setup().AddDevice(management);
+    machine.Setup().AddDevice(WithInf(PciAdapter(u"B703", u"3"), u"oem5.inf"));
     for (auto name : {u"oem3.inf", u"oem4.inf", u"oem5.inf"}) AddInf(name);
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);
     EXPECT_FALSE(Has(u"oem3.inf"));
@@ -91,7 +91,7 @@ TEST_F(AdapterInfTest, TheFirstSelectedFamilyAloneDecidesTheListAndTheRecord) {
     // B701 adapter present the B701 record stands in.
     options.vistaB701 = true;
     options.vistaB760 = true;
-    machine.AddDevice(WithInf(UsbAdapter(u"0C7E", u"B760", u"0100"), u"oem6.inf"));
+    machine.Setup().AddDevice(WithInf(UsbAdapter(u"0C7E", u"B760", u"0100"), u"oem6.inf"));
     AddInf(u"oem6.inf");
     AddInf(u"oem12.inf");
     AddInf(u"oem13.inf");
@@ -115,7 +115,7 @@ TEST_F(AdapterInfTest, ARecordWithoutABackslashIsTakenWhole) {
 
 TEST_F(AdapterInfTest, WithoutARecordOrAFamilyNothingIsDeleted) {
     AddInf(u"oem3.inf");
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);  // no family switch
     options.b701 = true;
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);  // no "InfName"
@@ -127,7 +127,7 @@ TEST_F(AdapterInfTest, AnAdapterWhoseInfPathCannotBeReadStillCountsAsFound) {
     options.vistaB703 = true;
     auto adapter = PciAdapter(u"B703");
     adapter.driverStrings.pop_back();  // no InfPath
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     AddInf(u"oem9.inf");
     WriteSetupValue(machine, u"InfName", u"oem9.inf", FamilyVistaB703);
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);
@@ -142,7 +142,7 @@ TEST_F(AdapterInfTest, AListThatCannotBeOpenedGivesZeroAndDeletesNothing) {
     options.b702 = true;
     AddInf(u"oem21.inf");
     WriteSetupValue(machine, u"InfName", u"oem21.inf", FamilyPcie);
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 0);
     EXPECT_TRUE(Has(u"oem21.inf"));
 }
@@ -176,12 +176,12 @@ TEST_F(AdapterInfTest, ASystemInfStaysOnEveryKind) {
         RunState freshState{fresh};
         freshState.osKind = c.kind;
         test::SetOsKind(fresh, c.kind);
-        fresh.AddDevice(WithInf(PciAdapter(u"B702"), c.infPath));
-        fresh.AddFile(Inf(c.infPath), c.contents);
+        fresh.Setup().AddDevice(WithInf(PciAdapter(u"B702"), c.infPath));
+        fresh.Setup().AddFile(Inf(c.infPath), c.contents);
         InstallOptions b702;
         b702.b702 = true;
         EXPECT_EQ(RemoveAdapterInfFiles(fresh, freshState, b702), 1);
-        EXPECT_EQ(!fresh.FileExists(Inf(c.infPath)), c.deleted);
+        EXPECT_EQ(!fresh.Setup().FileExists(Inf(c.infPath)), c.deleted);
     }
 }
 
@@ -190,17 +190,17 @@ TEST_F(AdapterInfTest, ARecordedNameThatLeavesTheInfFolderIsRefused) {
     UseOsKind(OsNt4);  // no oemNN.inf rule here: only the name check guards
     options.b702 = true;
     const std::string maker = test::MakerInf("PCI\\VEN_1F3A&DEV_B702&CC_0200");
-    machine.AddFile(u"C:\\Windows\\netcv.inf", maker);
-    machine.AddFile(u"C:\\netcv.inf", maker);
+    machine.Setup().AddFile(u"C:\\Windows\\netcv.inf", maker);
+    machine.Setup().AddFile(u"C:\\netcv.inf", maker);
     for (const char16_t *recorded : {u"../netcv.inf", u"INF/../../netcv.inf", u"C:netcv.inf"}) {
         SCOPED_TRACE(ToUtf8(recorded));
         WriteSetupValue(machine, u"InfName", recorded, FamilyPcie);
         EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);
     }
-    EXPECT_TRUE(machine.FileExists(u"C:\\Windows\\netcv.inf"));
-    EXPECT_TRUE(machine.FileExists(u"C:\\netcv.inf"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\Windows\\netcv.inf"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\netcv.inf"));
     // The same name inside the INF folder goes.
-    machine.AddFile(Inf(u"netcv.inf"), maker);
+    machine.Setup().AddFile(Inf(u"netcv.inf"), maker);
     WriteSetupValue(machine, u"InfName", u"C:\\Windows\\INF\\netcv.inf", FamilyPcie);
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);
     EXPECT_FALSE(Has(u"netcv.inf"));
@@ -209,12 +209,12 @@ TEST_F(AdapterInfTest, ARecordedNameThatLeavesTheInfFolderIsRefused) {
 TEST_F(AdapterInfTest, NoPathIsBuiltWithoutTheWindowsDirectory) {
     // Without it the path would start at "\INF\" of the current drive.
     options.b702 = true;
-    machine.AddDevice(WithInf(PciAdapter(u"B702"), u"oem3.inf"));
-    machine.AddFile(u"C:\\INF\\oem3.inf", "x");
+    machine.Setup().AddDevice(WithInf(PciAdapter(u"B702"), u"oem3.inf"));
+    machine.Setup().AddFile(u"C:\\INF\\oem3.inf", "x");
     AddInf(u"oem3.inf");
-    machine.Fail(Op::GetWindowsDirectoryW, ERROR_NOT_ENOUGH_MEMORY);
+    machine.Setup().Fail(Op::GetWindowsDirectoryW, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);
-    EXPECT_TRUE(machine.FileExists(u"C:\\INF\\oem3.inf"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\INF\\oem3.inf"));
     EXPECT_TRUE(Has(u"oem3.inf"));
 }
 

@@ -26,7 +26,7 @@ protected:
         return RemoveB760Adapter(machine, state, options, FamilyVistaB760, infBase, imagePath);
     }
     bool Present(const sim::DeviceSpec &spec) {
-        return machine.DeviceState(spec.instanceId).has_value();
+        return machine.Setup().DeviceState(spec.instanceId).has_value();
     }
     std::u16string infBase;
     std::u16string imagePath;
@@ -34,29 +34,29 @@ protected:
 
 TEST_F(B760RemovalTest, AnOemInstalledAdapterWithItsServiceIsRemoved) {
     const auto adapter = B760();
-    machine.AddDevice(adapter);
-    machine.AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
+    machine.Setup().AddDevice(adapter);
+    machine.Setup().AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
     options.x86 = true;
     EXPECT_TRUE(Remove());
     EXPECT_EQ(infBase, u"oem12");
     EXPECT_EQ(imagePath, u"system32\\DRIVERS\\CVLB760.sys");
     EXPECT_FALSE(Present(adapter));
     EXPECT_EQ(Log(), kIdLines);
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(B760RemovalTest, WithoutAnArchitectureSwitchNoServiceIsAskedFor) {
     const auto adapter = B760();
-    machine.AddDevice(adapter);
-    machine.AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
+    machine.Setup().AddDevice(adapter);
+    machine.Setup().AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
     EXPECT_FALSE(Remove());
     EXPECT_TRUE(Present(adapter));
     EXPECT_EQ(Log(), std::string(kIdLines) + "get service failed\r\n");
 }
 
 TEST_F(B760RemovalTest, TheX64LookupsReplaceTheX86Ones) {
-    machine.AddDevice(B760());
-    machine.AddService(u"USB-PGx64", u"system32\\DRIVERS\\CVLPG64.sys");
+    machine.Setup().AddDevice(B760());
+    machine.Setup().AddService(u"USB-PGx64", u"system32\\DRIVERS\\CVLPG64.sys");
     options.x86 = true;
     options.x64 = true;
     EXPECT_TRUE(Remove());
@@ -64,19 +64,19 @@ TEST_F(B760RemovalTest, TheX64LookupsReplaceTheX86Ones) {
 
     sim::SimulatedPlatform other;
     RunState otherState{other};
-    other.AddDevice(B760());
-    other.AddService(u"USB-PG", u"system32\\DRIVERS\\CVLPG.sys");
+    other.Setup().AddDevice(B760());
+    other.Setup().AddService(u"USB-PG", u"system32\\DRIVERS\\CVLPG.sys");
     std::u16string base;
     std::u16string path;
     EXPECT_FALSE(RemoveB760Adapter(other, otherState, options, FamilyVistaB760, base, path));
-    EXPECT_EQ(other.ClassInstallerCalls(), std::vector<std::string>{});
+    EXPECT_EQ(other.Setup().ClassInstallerCalls(), std::vector<std::string>{});
 }
 
 TEST_F(B760RemovalTest, AnUnpluggedAdapterIsFoundToo) {
     auto adapter = B760();
     adapter.present = false;
-    machine.AddDevice(adapter);
-    machine.AddService(u"USB-100x64", u"system32\\DRIVERS\\CVLB760.sys");
+    machine.Setup().AddDevice(adapter);
+    machine.Setup().AddService(u"USB-100x64", u"system32\\DRIVERS\\CVLB760.sys");
     options.x64 = true;
     EXPECT_TRUE(Remove());
     EXPECT_FALSE(Present(adapter));
@@ -92,21 +92,21 @@ TEST_F(B760RemovalTest, AnInfThatIsNoOemCopyKeepsTheAdapter) {
         SCOPED_TRACE(ToUtf8(c.infPath));
         sim::SimulatedPlatform fresh;
         RunState freshState{fresh};
-        fresh.AddDevice(B760(c.infPath));
+        fresh.Setup().AddDevice(B760(c.infPath));
         std::u16string base;
         std::u16string path;
         OpenInstallLog(freshState.log);
         EXPECT_FALSE(RemoveB760Adapter(fresh, freshState, options, FamilyVistaB760, base, path));
         CloseInstallLog(freshState.log);
-        EXPECT_EQ(fresh.ReadFileContents(test::kLogPath), std::string(kIdLines) + c.log);
-        EXPECT_EQ(fresh.ClassInstallerCalls(), std::vector<std::string>{});
+        EXPECT_EQ(fresh.Setup().ReadFileContents(test::kLogPath), std::string(kIdLines) + c.log);
+        EXPECT_EQ(fresh.Setup().ClassInstallerCalls(), std::vector<std::string>{});
     }
 }
 
 TEST_F(B760RemovalTest, AMissingDriverKeyOrInfPathIsLogged) {
     auto driverless = B760();
     driverless.withDriverKey = false;
-    machine.AddDevice(driverless);
+    machine.Setup().AddDevice(driverless);
     EXPECT_FALSE(Remove());
     EXPECT_EQ(Log(), std::string(kIdLines) + "Could not open reg\r\n");
 
@@ -114,22 +114,22 @@ TEST_F(B760RemovalTest, AMissingDriverKeyOrInfPathIsLogged) {
     RunState otherState{other};
     auto noInf = B760();
     noInf.driverStrings.pop_back();
-    other.AddDevice(noInf);
+    other.Setup().AddDevice(noInf);
     OpenInstallLog(otherState.log);
     std::u16string base;
     std::u16string path;
     EXPECT_FALSE(RemoveB760Adapter(other, otherState, options, FamilyVistaB760, base, path));
     CloseInstallLog(otherState.log);
-    EXPECT_EQ(other.ReadFileContents(test::kLogPath),
+    EXPECT_EQ(other.Setup().ReadFileContents(test::kLogPath),
               std::string(kIdLines) + "read reg failed\r\n");
 }
 
 TEST_F(B760RemovalTest, WindowsMeRemovesTheAdapterButDeliversNothing) {
     UseOsKind(Os9xMe);
     const auto adapter = B760();
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     options.x86 = true;
-    machine.AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
+    machine.Setup().AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
     EXPECT_FALSE(Remove());
     EXPECT_FALSE(Present(adapter));
     EXPECT_EQ(infBase, u"");
@@ -137,9 +137,9 @@ TEST_F(B760RemovalTest, WindowsMeRemovesTheAdapterButDeliversNothing) {
 
 TEST_F(B760RemovalTest, OtherFamiliesAndAMissingListFindNothing) {
     const auto adapter = B760();
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     EXPECT_FALSE(RemoveB760Adapter(machine, state, options, FamilyVistaB761, infBase, imagePath));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_FALSE(Remove());
     EXPECT_TRUE(Present(adapter));
     EXPECT_EQ(Log(), "");

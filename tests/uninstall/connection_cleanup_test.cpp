@@ -17,15 +17,17 @@ class ConnectionCleanupTest : public test::UninstallFixture {
 protected:
     void AddConnection(std::u16string_view guid, std::u16string_view pnpInstanceId) {
         const std::u16string key = kClass + u"\\" + std::u16string(guid) + u"\\Connection";
-        machine.SetRegString(key, u"PnpInstanceID", pnpInstanceId);
-        machine.SetRegString(key, u"Name", u"Local Area Connection");
+        machine.Setup().SetRegString(key, u"PnpInstanceID", pnpInstanceId);
+        machine.Setup().SetRegString(key, u"Name", u"Local Area Connection");
     }
     bool HasConnection(std::u16string_view guid) {
-        return machine.RegKeyExists(kClass + u"\\" + std::u16string(guid));
+        return machine.Setup().RegKeyExists(kClass + u"\\" + std::u16string(guid));
     }
-    void AddDescription(std::u16string_view name) { machine.SetRegDword(kDescriptions, name, 1); }
+    void AddDescription(std::u16string_view name) {
+        machine.Setup().SetRegDword(kDescriptions, name, 1);
+    }
     bool HasDescription(std::u16string_view name) {
-        return machine.GetRegValue(kDescriptions, name).has_value();
+        return machine.Setup().GetRegValue(kDescriptions, name).has_value();
     }
 };
 
@@ -40,13 +42,13 @@ TEST_F(ConnectionCleanupTest, AConnectionGoesWhenItsIdBeginsWithAPrefixOfASelect
           Case{&InstallOptions::vdevQ2dp, false}}) {
         sim::SimulatedPlatform fresh;
         const std::u16string key = kClass + u"\\{1}\\Connection";
-        fresh.SetRegString(key, u"PnpInstanceID",
-                           u"PCI\\VEN_1F3A&DEV_B708&SUBSYS_00011F3A\\4&1a2b&0&00E0");
+        fresh.Setup().SetRegString(key, u"PnpInstanceID",
+                                   u"PCI\\VEN_1F3A&DEV_B708&SUBSYS_00011F3A\\4&1a2b&0&00E0");
         InstallOptions selected;
         selected.*c.flag = true;
         EXPECT_TRUE(CleanNetworkConnectionEntries(fresh, selected));
-        EXPECT_EQ(!fresh.RegKeyExists(kClass + u"\\{1}"), c.deleted);
-        EXPECT_EQ(fresh.OpenHandleCount(), 0u);
+        EXPECT_EQ(!fresh.Setup().RegKeyExists(kClass + u"\\{1}"), c.deleted);
+        EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
     }
 }
 
@@ -55,7 +57,7 @@ TEST_F(ConnectionCleanupTest, ConsecutiveConnectionsOfTheSelectionAreAllDeleted)
     AddConnection(u"{2}", u"usb\\vid_0c7e&pid_b761\\0002");
     AddConnection(u"{3}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
     AddConnection(u"{4}", u"USB\\VID_2E61&PID_0761\\0003");
-    machine.CreateRegKey(kClass + u"\\{5}");  // no Connection subkey
+    machine.Setup().CreateRegKey(kClass + u"\\{5}");  // no Connection subkey
     options.vistaB761 = true;
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_FALSE(HasConnection(u"{1}"));
@@ -135,7 +137,7 @@ TEST_F(ConnectionCleanupTest, AClassKeyThatCannotBeReadEndsTheWalkWithFalse) {
     options.b702 = true;
     EXPECT_FALSE(CleanNetworkConnectionEntries(machine, options));  // no class key
     AddConnection(u"{1}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
-    machine.Fail({Op::RegEnumKeyExW, ERROR_ACCESS_DENIED, 1, 1});
+    machine.Setup().Fail({Op::RegEnumKeyExW, ERROR_ACCESS_DENIED, 1, 1});
     EXPECT_FALSE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_TRUE(HasConnection(u"{1}"));
     EXPECT_EQ(OpenHandles(), 0u);
@@ -145,7 +147,7 @@ TEST_F(ConnectionCleanupTest, AnUnreadableConnectionIsPassedOver) {
     AddConnection(u"{1}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
     AddConnection(u"{2}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\2");
     options.b702 = true;
-    machine.Fail({Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 1, 1});
+    machine.Setup().Fail({Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 1, 1});
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_TRUE(HasConnection(u"{1}"));
     EXPECT_FALSE(HasConnection(u"{2}"));
@@ -156,16 +158,16 @@ class LegacyNetClassTest : public test::UninstallFixture {};
 TEST_F(LegacyNetClassTest, TheB760EntriesOfTheFirstNineGo) {
     UseOsKind(Os9x98);
     const std::u16string net = u"HKLM\\System\\CurrentControlSet\\Services\\Class\\Net\\";
-    machine.SetRegString(net + u"0000", u"DriverDesc", u"Dial-Up Adapter");
-    machine.SetRegString(net + u"0003", u"DriverDesc",
-                         u"CORVANE CVLB760 USB 10/100 Fast Ethernet Adapter");
-    machine.CreateRegKey(net + u"0003\\Ndi");
-    machine.SetRegString(net + u"0009", u"DriverDesc",
-                         u"Corvane CVLB760 USB 10/100 Fast Ethernet Adapter");
+    machine.Setup().SetRegString(net + u"0000", u"DriverDesc", u"Dial-Up Adapter");
+    machine.Setup().SetRegString(net + u"0003", u"DriverDesc",
+                                 u"CORVANE CVLB760 USB 10/100 Fast Ethernet Adapter");
+    machine.Setup().CreateRegKey(net + u"0003\\Ndi");
+    machine.Setup().SetRegString(net + u"0009", u"DriverDesc",
+                                 u"Corvane CVLB760 USB 10/100 Fast Ethernet Adapter");
     CleanLegacyNetClassEntries(machine, state);
-    EXPECT_TRUE(machine.RegKeyExists(net + u"0000"));
-    EXPECT_FALSE(machine.RegKeyExists(net + u"0003"));
-    EXPECT_TRUE(machine.RegKeyExists(net + u"0009"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(net + u"0000"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(net + u"0003"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(net + u"0009"));
     EXPECT_EQ(Log(), "OPEN NET SUCC\r\nOPEN NET SERIAL SUCC\r\nOPEN NET SERIAL SUCC\r\n");
 }
 
@@ -186,33 +188,33 @@ protected:
 };
 
 TEST_F(RegistryTreeTest, AWholeTreeGoesOnTheNtFamily) {
-    machine.CreateRegKey(u"HKLM\\Software\\T\\a\\b\\c");
-    machine.CreateRegKey(u"HKLM\\Software\\T\\a\\d");
-    machine.CreateRegKey(u"HKLM\\Software\\T\\e");
-    machine.CreateRegKey(u"HKLM\\Software\\U");
+    machine.Setup().CreateRegKey(u"HKLM\\Software\\T\\a\\b\\c");
+    machine.Setup().CreateRegKey(u"HKLM\\Software\\T\\a\\d");
+    machine.Setup().CreateRegKey(u"HKLM\\Software\\T\\e");
+    machine.Setup().CreateRegKey(u"HKLM\\Software\\U");
     HKEY parent = OpenParent(u"Software");
     EXPECT_TRUE(DeleteRegistryTree(machine, parent, u"T"));
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\T"));
-    EXPECT_TRUE(machine.RegKeyExists(u"HKLM\\Software\\U"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\T"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(u"HKLM\\Software\\U"));
     ::testing::internal::CaptureStdout();
     EXPECT_TRUE(DeleteRegistryTree(machine, parent, u"T"));  // gone already
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Key not found.\n");
     EXPECT_TRUE(DeleteRegistryTree(machine, parent, u"U\\"));
-    EXPECT_FALSE(machine.RegKeyExists(u"HKLM\\Software\\U"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\U"));
     machine.RegCloseKey(parent);
     EXPECT_EQ(OpenHandles(), 0u);
 }
 
 TEST_F(RegistryTreeTest, AKeyThatCannotGoStopsTheDescentWithFalse) {
-    machine.CreateRegKey(u"HKLM\\Software\\T\\a\\b");
-    machine.CreateRegKey(u"HKLM\\Software\\T\\c");
+    machine.Setup().CreateRegKey(u"HKLM\\Software\\T\\a\\b");
+    machine.Setup().CreateRegKey(u"HKLM\\Software\\T\\c");
     HKEY parent = OpenParent(u"Software");
-    machine.Fail({Op::RegOpenKeyExW, ERROR_ACCESS_DENIED, 2, 1});  // T\a
+    machine.Setup().Fail({Op::RegOpenKeyExW, ERROR_ACCESS_DENIED, 2, 1});  // T\a
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(DeleteRegistryTree(machine, parent, u"T"));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Error opening key.\n");
-    EXPECT_TRUE(machine.RegKeyExists(u"HKLM\\Software\\T\\a\\b"));
-    EXPECT_TRUE(machine.RegKeyExists(u"HKLM\\Software\\T\\c"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(u"HKLM\\Software\\T\\a\\b"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(u"HKLM\\Software\\T\\c"));
     machine.RegCloseKey(parent);
     EXPECT_EQ(OpenHandles(), 0u);
 }
@@ -222,10 +224,10 @@ TEST_F(RegistryTreeTest, APathThatDoesNotFitIsNeverCountedAsDeleted) {
     // would not be found, count as deleted, and be read again for ever.
     std::u16string path = u"HKLM\\Software\\T";
     for (int level = 0; level < 4; ++level) path += u"\\" + std::u16string(200, u'k');
-    machine.CreateRegKey(path);
+    machine.Setup().CreateRegKey(path);
     HKEY parent = OpenParent(u"Software");
     EXPECT_FALSE(DeleteRegistryTree(machine, parent, u"T"));
-    EXPECT_TRUE(machine.RegKeyExists(u"HKLM\\Software\\T"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(u"HKLM\\Software\\T"));
     EXPECT_FALSE(DeleteRegistryTree(machine, parent, std::u16string(520, u'x')));
     machine.RegCloseKey(parent);
 }

@@ -20,7 +20,7 @@ protected:
     FindDeviceResult Find(std::u16string_view id) {
         return FindExistingDevice(machine, state.log, id, state.osKind);
     }
-    bool Gone(const sim::DeviceSpec &spec) { return !machine.DeviceState(spec.instanceId); }
+    bool Gone(const sim::DeviceSpec &spec) { return !machine.Setup().DeviceState(spec.instanceId); }
 };
 
 TEST_F(FindExistingDeviceTest, EveryDeviceWithTheIdGoesEachWithItsFoundLines) {
@@ -32,7 +32,8 @@ TEST_F(FindExistingDeviceTest, EveryDeviceWithTheIdGoesEachWithItsFoundLines) {
     auto compatibleOnly = PciAdapter(u"B705", u"3");
     compatibleOnly.compatibleIds.push_back(kB702);
     const auto other = PciAdapter(u"B701", u"4");
-    for (const auto &spec : {first, unplugged, compatibleOnly, other}) machine.AddDevice(spec);
+    for (const auto &spec : {first, unplugged, compatibleOnly, other})
+        machine.Setup().AddDevice(spec);
 
     EXPECT_EQ(Find(kB702), FindDeviceRemoved);
     EXPECT_TRUE(Gone(first));
@@ -41,20 +42,20 @@ TEST_F(FindExistingDeviceTest, EveryDeviceWithTheIdGoesEachWithItsFoundLines) {
     EXPECT_FALSE(Gone(other));
     const std::string found = ToUtf8(kFoundB702);
     EXPECT_EQ(Log(), found + found + found);
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(FindExistingDeviceTest, AnUnpluggedUsbAdapterIsRemoved) {
     auto usb = UsbAdapter(u"0C7E", u"B762", u"3000");
     usb.present = false;
-    machine.AddDevice(usb);
+    machine.Setup().AddDevice(usb);
     EXPECT_EQ(Find(u"usb\\vid_0c7e&pid_b762&rev_3000"), FindDeviceRemoved);
     EXPECT_TRUE(Gone(usb));
 }
 
 TEST_F(FindExistingDeviceTest, IdsFoldCaseButAPrefixNeverMatches) {
     const auto adapter = PciAdapter(u"B701");
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     EXPECT_EQ(Find(u"PCI\\VEN_1F3A&DEV_B70"), FindDeviceNotFound);
     EXPECT_EQ(Find(u"PCI\\VEN_1F3A&DEV_B701&CC_02000"), FindDeviceNotFound);
     EXPECT_FALSE(Gone(adapter));
@@ -69,11 +70,11 @@ TEST_F(FindExistingDeviceTest, AnEmptyMachineHasNothingToRemove) {
 }
 
 TEST_F(FindExistingDeviceTest, AListThatCannotBeMadeGivesSixAndOneLine) {
-    machine.AddDevice(PciAdapter(u"B702"));
-    machine.Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
+    machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(Find(kB702), FindDeviceListFailed);
     EXPECT_EQ(Log(), "FindExistingDevice() -> SetupDiGetClassDevs() fail\r\n");
-    EXPECT_EQ(machine.Timeline(), std::vector<std::string>{});
+    EXPECT_EQ(machine.Setup().Timeline(), std::vector<std::string>{});
 }
 
 TEST_F(FindExistingDeviceTest, AnUnexpectedPropertyErrorEndsTheWalkWithNinetyNine) {
@@ -83,9 +84,9 @@ TEST_F(FindExistingDeviceTest, AnUnexpectedPropertyErrorEndsTheWalkWithNinetyNin
     const auto first = PciAdapter(u"B702", u"1");
     const auto second = PciAdapter(u"B702", u"2");
     const auto third = PciAdapter(u"B702", u"3");
-    for (const auto &spec : {first, second, third}) machine.AddDevice(spec);
+    for (const auto &spec : {first, second, third}) machine.Setup().AddDevice(spec);
     constexpr DWORD kError = 1117;  // ERROR_IO_DEVICE
-    machine.Fail({Op::SetupDiGetDeviceRegistryPropertyW, kError, 3, 1});
+    machine.Setup().Fail({Op::SetupDiGetDeviceRegistryPropertyW, kError, 3, 1});
     EXPECT_EQ(Find(kB702), FindDevicePropertyFailed);
     EXPECT_EQ(machine.GetLastError(), kError);
     EXPECT_TRUE(Gone(first));
@@ -93,15 +94,15 @@ TEST_F(FindExistingDeviceTest, AnUnexpectedPropertyErrorEndsTheWalkWithNinetyNin
     EXPECT_EQ(Log(), ToUtf8(kFoundB702) +
                          "FindExistingDevice() -> SetupDiGetDeviceRegistryProperty(): "
                          "unknown error\r\n");
-    EXPECT_EQ(machine.OpenHandleCount(), 0u);
+    EXPECT_EQ(machine.Setup().OpenHandleCount(), 0u);
 }
 
 TEST_F(FindExistingDeviceTest, AMissingIdListIsPassedOver) {
     auto bare = PciAdapter(u"B709", u"1");
     bare.hardwareIds.clear();
-    machine.AddDevice(bare);
+    machine.Setup().AddDevice(bare);
     const auto adapter = PciAdapter(u"B702", u"2");
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     EXPECT_EQ(Find(kB702), FindDeviceRemoved);
     EXPECT_TRUE(Gone(adapter));
     EXPECT_FALSE(Gone(bare));
@@ -113,27 +114,28 @@ TEST_F(FindExistingDeviceTest, OnlyTheOlderKindsDeleteTheDeviceKeysThemselves) {
         sim::SimulatedPlatform fresh;
         test::SetOsKind(fresh, kind);
         const auto adapter = PciAdapter(u"B702");
-        fresh.AddDevice(adapter);
+        fresh.Setup().AddDevice(adapter);
         EXPECT_EQ(FindExistingDevice(fresh, state.log, kB702, kind), FindDeviceRemoved);
-        EXPECT_FALSE(fresh.DeviceState(adapter.instanceId));
-        EXPECT_EQ(fresh.ClassInstallerCalls(),
+        EXPECT_FALSE(fresh.Setup().DeviceState(adapter.instanceId));
+        EXPECT_EQ(fresh.Setup().ClassInstallerCalls(),
                   std::vector<std::string>{"DIF_REMOVE " + ToUtf8(adapter.instanceId)});
-        EXPECT_EQ(fresh.CallCount(Op::SetupDiDeleteDevRegKey), IsNtFrom2000On(kind) ? 0u : 1u);
+        EXPECT_EQ(fresh.Setup().CallCount(Op::SetupDiDeleteDevRegKey),
+                  IsNtFrom2000On(kind) ? 0u : 1u);
     }
 }
 
 TEST_F(FindExistingDeviceTest, AFailedRemovalIsLoggedAndTheOlderKindsStillDeleteBothKeys) {
     UseOsKind(OsNt4);
     const auto adapter = PciAdapter(u"B702");
-    const std::u16string driverKey = machine.AddDevice(adapter);
+    const std::u16string driverKey = machine.Setup().AddDevice(adapter);
     const std::u16string hardwareKey =
         u"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\" + adapter.instanceId + u"\\Device Parameters";
-    machine.CreateRegKey(hardwareKey);
-    machine.Fail(Op::SetupDiCallClassInstaller, ERROR_ACCESS_DENIED);
+    machine.Setup().CreateRegKey(hardwareKey);
+    machine.Setup().Fail(Op::SetupDiCallClassInstaller, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Find(kB702), FindDeviceRemoved);
-    EXPECT_FALSE(machine.RegKeyExists(driverKey));
-    EXPECT_FALSE(machine.RegKeyExists(hardwareKey));
-    machine.Fail(Op::SetupDiDeleteDevRegKey, ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(machine.Setup().RegKeyExists(driverKey));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(hardwareKey));
+    machine.Setup().Fail(Op::SetupDiDeleteDevRegKey, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Find(kB702), FindDeviceRemoved);
     const std::string found = ToUtf8(kFoundB702);
     const std::string removeFailed = "FindExistingDevice() -> SetupDiCallClassInstaller() fail\r\n";

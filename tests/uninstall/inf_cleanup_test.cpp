@@ -44,26 +44,26 @@ TEST_F(MakerInfScanTest, OnlyTheMakersInfOfTheFamilyGoesWithItsPnf) {
         sim::SimulatedPlatform fresh;
         const std::u16string inf = test::kInfDir + std::u16string(c.name);
         const std::u16string pnf = inf.substr(0, inf.find(u'.')) + u".PNF";
-        fresh.AddFile(inf, c.contents);
-        fresh.AddFile(pnf, "pnf");
+        fresh.Setup().AddFile(inf, c.contents);
+        fresh.Setup().AddFile(pnf, "pnf");
         DeleteMakerInfFiles(fresh, test::kInfDir, c.family);
-        EXPECT_EQ(!fresh.FileExists(inf), c.deleted);
-        EXPECT_EQ(!fresh.FileExists(pnf), c.deleted);
-        EXPECT_EQ(fresh.OpenHandleCount(), 0u);
-        EXPECT_EQ(fresh.OutstandingAllocations(), 0u);
+        EXPECT_EQ(!fresh.Setup().FileExists(inf), c.deleted);
+        EXPECT_EQ(!fresh.Setup().FileExists(pnf), c.deleted);
+        EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
+        EXPECT_EQ(fresh.Setup().OutstandingAllocations(), 0u);
     }
 }
 
 TEST_F(MakerInfScanTest, AllThreeInfFoldersAreScanned) {
     for (const char16_t *folder : {u"INF\\", u"INF\\OTHER\\", u"INF\\INTERNET\\"})
-        machine.AddFile(u"C:\\Windows\\" + std::u16string(folder) + u"netcv.inf",
-                        test::MakerInf(kB701Model));
-    machine.AddFile(u"C:\\Windows\\INF\\SUB\\netcv.inf", test::MakerInf(kB701Model));
+        machine.Setup().AddFile(u"C:\\Windows\\" + std::u16string(folder) + u"netcv.inf",
+                                test::MakerInf(kB701Model));
+    machine.Setup().AddFile(u"C:\\Windows\\INF\\SUB\\netcv.inf", test::MakerInf(kB701Model));
     DeleteMakerInfFilesInAllInfDirs(machine, FamilyPci);
-    EXPECT_FALSE(machine.FileExists(u"C:\\Windows\\INF\\netcv.inf"));
-    EXPECT_FALSE(machine.FileExists(u"C:\\Windows\\INF\\OTHER\\netcv.inf"));
-    EXPECT_FALSE(machine.FileExists(u"C:\\Windows\\INF\\INTERNET\\netcv.inf"));
-    EXPECT_TRUE(machine.FileExists(u"C:\\Windows\\INF\\SUB\\netcv.inf"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\Windows\\INF\\netcv.inf"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\Windows\\INF\\OTHER\\netcv.inf"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\Windows\\INF\\INTERNET\\netcv.inf"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\Windows\\INF\\SUB\\netcv.inf"));
 }
 
 TEST_F(MakerInfScanTest, AFailingCallEndsOrSkipsTheScanQuietly) {
@@ -78,59 +78,59 @@ TEST_F(MakerInfScanTest, AFailingCallEndsOrSkipsTheScanQuietly) {
         SCOPED_TRACE(static_cast<int>(c.operation));
         SCOPED_TRACE(c.nth);
         sim::SimulatedPlatform fresh;
-        fresh.AddFile(u"C:\\Windows\\INF\\netcv.inf", test::MakerInf(kB701Model));
-        fresh.Fail({c.operation, ERROR_NOT_ENOUGH_MEMORY, c.nth, 1});
+        fresh.Setup().AddFile(u"C:\\Windows\\INF\\netcv.inf", test::MakerInf(kB701Model));
+        fresh.Setup().Fail({c.operation, ERROR_NOT_ENOUGH_MEMORY, c.nth, 1});
         DeleteMakerInfFilesInAllInfDirs(fresh, FamilyPci);
-        EXPECT_TRUE(fresh.FileExists(u"C:\\Windows\\INF\\netcv.inf"));
-        EXPECT_EQ(fresh.OpenHandleCount(), 0u);
-        EXPECT_EQ(fresh.OutstandingAllocations(), 0u);
+        EXPECT_TRUE(fresh.Setup().FileExists(u"C:\\Windows\\INF\\netcv.inf"));
+        EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
+        EXPECT_EQ(fresh.Setup().OutstandingAllocations(), 0u);
     }
 }
 
 class FileCleanupTest : public test::UninstallFixture {};
 
 TEST_F(FileCleanupTest, DeleteInfAndPnfTakesOnlyABareName) {
-    machine.AddFile(Inf(u"oem3.inf"), "x");
-    machine.AddFile(Inf(u"oem3.PNF"), "x", FILE_ATTRIBUTE_READONLY);
-    machine.AddFile(u"C:\\Windows\\win.ini", "x");
-    machine.AddFile(u"C:\\Windows\\win.PNF", "x");
+    machine.Setup().AddFile(Inf(u"oem3.inf"), "x");
+    machine.Setup().AddFile(Inf(u"oem3.PNF"), "x", FILE_ATTRIBUTE_READONLY);
+    machine.Setup().AddFile(u"C:\\Windows\\win.ini", "x");
+    machine.Setup().AddFile(u"C:\\Windows\\win.PNF", "x");
     for (const char16_t *name : {u"..\\win.ini", u"../win.ini", u"C:win.ini", u"", u".."})
         DeleteInfAndPnf(machine, name);
-    EXPECT_TRUE(machine.FileExists(u"C:\\Windows\\win.ini"));
-    EXPECT_TRUE(machine.FileExists(u"C:\\Windows\\win.PNF"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\Windows\\win.ini"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\Windows\\win.PNF"));
     DeleteInfAndPnf(machine, u"oem3.inf");
-    EXPECT_FALSE(machine.FileExists(Inf(u"oem3.inf")));
-    EXPECT_FALSE(machine.FileExists(Inf(u"oem3.PNF")));  // read-only, reset first
+    EXPECT_FALSE(machine.Setup().FileExists(Inf(u"oem3.inf")));
+    EXPECT_FALSE(machine.Setup().FileExists(Inf(u"oem3.PNF")));  // read-only, reset first
 }
 
 TEST_F(FileCleanupTest, TheDllsGoFromTheSystemDirectory) {
     for (const char16_t *dll :
          {u"CVNUninst32.dll", u"CVNUninst64.dll", u"CvNicProp32.dll", u"CvNicProp64.dll"})
-        machine.AddFile(test::kSystem32 + std::u16string(dll), "dll");
+        machine.Setup().AddFile(test::kSystem32 + std::u16string(dll), "dll");
     DeleteUninstallDlls(machine);
-    EXPECT_FALSE(machine.FileExists(u"C:\\Windows\\system32\\CVNUninst32.dll"));
-    EXPECT_FALSE(machine.FileExists(u"C:\\Windows\\system32\\CVNUninst64.dll"));
-    EXPECT_TRUE(machine.FileExists(u"C:\\Windows\\system32\\CvNicProp32.dll"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\Windows\\system32\\CVNUninst32.dll"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\Windows\\system32\\CVNUninst64.dll"));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\Windows\\system32\\CvNicProp32.dll"));
     DeletePropertyPageDlls(machine);
-    EXPECT_FALSE(machine.FileExists(u"C:\\Windows\\system32\\CvNicProp32.dll"));
-    EXPECT_FALSE(machine.FileExists(u"C:\\Windows\\system32\\CvNicProp64.dll"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\Windows\\system32\\CvNicProp32.dll"));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\Windows\\system32\\CvNicProp64.dll"));
 }
 
 TEST_F(FileCleanupTest, TheDriverPackageGoesWhenEachPartIsWhatItShouldBe) {
     const std::u16string driver = u"C:\\Windows\\system32\\DRIVERS\\CVLB760.sys";
-    machine.AddFile(Inf(u"oem12.inf"), "x");
-    machine.AddFile(Inf(u"oem12.pnf"), "x");
-    machine.AddFile(driver, "sys");
+    machine.Setup().AddFile(Inf(u"oem12.inf"), "x");
+    machine.Setup().AddFile(Inf(u"oem12.pnf"), "x");
+    machine.Setup().AddFile(driver, "sys");
     DeleteDriverPackageFiles(machine, OsNt6Later, u"oem12", u"system32\\DRIVERS\\CVLB760.sys");
-    EXPECT_FALSE(machine.FileExists(Inf(u"oem12.inf")));
-    EXPECT_FALSE(machine.FileExists(Inf(u"oem12.pnf")));
-    EXPECT_FALSE(machine.FileExists(driver));
+    EXPECT_FALSE(machine.Setup().FileExists(Inf(u"oem12.inf")));
+    EXPECT_FALSE(machine.Setup().FileExists(Inf(u"oem12.pnf")));
+    EXPECT_FALSE(machine.Setup().FileExists(driver));
 
-    machine.AddFile(Inf(u"usbcv.inf"), "x");
-    machine.AddFile(u"C:\\Windows\\system32\\hal.dll", "x");
+    machine.Setup().AddFile(Inf(u"usbcv.inf"), "x");
+    machine.Setup().AddFile(u"C:\\Windows\\system32\\hal.dll", "x");
     DeleteDriverPackageFiles(machine, OsNt6Later, u"usbcv", u"system32\\hal.dll");
-    EXPECT_TRUE(machine.FileExists(Inf(u"usbcv.inf")));
-    EXPECT_TRUE(machine.FileExists(u"C:\\Windows\\system32\\hal.dll"));
+    EXPECT_TRUE(machine.Setup().FileExists(Inf(u"usbcv.inf")));
+    EXPECT_TRUE(machine.Setup().FileExists(u"C:\\Windows\\system32\\hal.dll"));
 }
 
 TEST(DriverFilePathTest, OnlyASysFileOfTheDriversFolderIsADriverFile) {
@@ -166,8 +166,8 @@ TEST(DriverFilePathTest, OnlyASysFileOfTheDriversFolderIsADriverFile) {
 class ServicePathTest : public test::UninstallFixture {};
 
 TEST_F(ServicePathTest, TheImagePathOfAServiceIsReturnedUnderTwoHundredSixtyCharacters) {
-    machine.AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
-    machine.AddService(u"USB-PG", u"system32\\" + std::u16string(250, u'x') + u".sys");
+    machine.Setup().AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
+    machine.Setup().AddService(u"USB-PG", u"system32\\" + std::u16string(250, u'x') + u".sys");
     std::u16string path = u"unchanged";
     EXPECT_TRUE(GetServiceImagePath(machine, u"USB-100", path));
     EXPECT_EQ(path, u"system32\\DRIVERS\\CVLB760.sys");
@@ -183,12 +183,12 @@ TEST_F(ServicePathTest, EachFailingCallGivesFalseAndReleasesWhatWasOpen) {
          {Op::OpenSCManagerW, Op::OpenServiceW, Op::LocalAlloc, Op::QueryServiceConfigW}) {
         SCOPED_TRACE(static_cast<int>(operation));
         sim::SimulatedPlatform fresh;
-        fresh.AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
-        fresh.Fail(operation, ERROR_ACCESS_DENIED);
+        fresh.Setup().AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
+        fresh.Setup().Fail(operation, ERROR_ACCESS_DENIED);
         std::u16string path;
         EXPECT_FALSE(GetServiceImagePath(fresh, u"USB-100", path));
-        EXPECT_EQ(fresh.OpenHandleCount(), 0u);
-        EXPECT_EQ(fresh.OutstandingAllocations(), 0u);
+        EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
+        EXPECT_EQ(fresh.Setup().OutstandingAllocations(), 0u);
     }
 }
 

@@ -44,7 +44,7 @@ inline void SetOsKind(sim::SimulatedPlatform &machine, OsKind kind) {
         {VER_PLATFORM_WIN32_WINDOWS, 4, 0},
     };
     const Version &v = kVersions[static_cast<int>(kind)];
-    machine.SetVersion(v.platformId, v.major, v.minor);
+    machine.Setup().SetVersion(v.platformId, v.major, v.minor);
     EXPECT_EQ(OsKindFromVersion(v.platformId, v.major, v.minor), kind);
 }
 
@@ -66,10 +66,10 @@ inline std::map<std::u16string, std::string> RegistryDump(const sim::SimulatedPl
                                                           const std::u16string &key = u"HKLM") {
     std::map<std::u16string, std::string> dump;
     dump[key] = "";
-    for (const auto &[name, value] : machine.RegValues(key))
+    for (const auto &[name, value] : machine.Setup().RegValues(key))
         dump[key + u":" + name] =
             std::to_string(value.type) + ":" + std::string(value.data.begin(), value.data.end());
-    for (const auto &subkey : machine.RegSubkeyNames(key)) {
+    for (const auto &subkey : machine.Setup().RegSubkeyNames(key)) {
         auto below = RegistryDump(machine, key + u"\\" + subkey);
         dump.insert(below.begin(), below.end());
     }
@@ -89,11 +89,11 @@ protected:
     }
     std::string Log() {
         CloseInstallLog(state.log);
-        return machine.ReadFileContents(kLogPath).value_or("");
+        return machine.Setup().ReadFileContents(kLogPath).value_or("");
     }
     // Handles the steps left open: the run's own log is not one of them.
     std::size_t OpenHandles() const {
-        return machine.OpenHandleCount() - (state.log.logFile != nullptr ? 1 : 0);
+        return machine.Setup().OpenHandleCount() - (state.log.logFile != nullptr ? 1 : 0);
     }
     std::u16string Inf(std::u16string_view name) { return kInfDir + std::u16string(name); }
 

@@ -42,32 +42,32 @@ class UninstallFlowTest : public ::testing::Test {
 protected:
     void Os(OsKind kind) { test::SetOsKind(machine, kind); }
     void AddInf(std::u16string_view name, const std::string &contents) {
-        machine.AddFile(test::kInfDir + std::u16string(name), contents);
-        machine.AddFile(test::kInfDir + std::u16string(name.substr(0, name.find(u'.'))) + u".PNF",
-                        "pnf");
+        machine.Setup().AddFile(test::kInfDir + std::u16string(name), contents);
+        machine.Setup().AddFile(
+            test::kInfDir + std::u16string(name.substr(0, name.find(u'.'))) + u".PNF", "pnf");
     }
     bool HasInf(std::u16string_view name) {
-        return machine.FileExists(test::kInfDir + std::u16string(name));
+        return machine.Setup().FileExists(test::kInfDir + std::u16string(name));
     }
     bool HasDevice(const sim::DeviceSpec &spec) {
-        return machine.DeviceState(spec.instanceId).has_value();
+        return machine.Setup().DeviceState(spec.instanceId).has_value();
     }
     void AddDlls() {
         for (const char16_t *dll :
              {u"CVNUninst32.dll", u"CVNUninst64.dll", u"CvNicProp32.dll", u"CvNicProp64.dll"})
-            machine.AddFile(test::kSystem32 + std::u16string(dll), "dll");
+            machine.Setup().AddFile(test::kSystem32 + std::u16string(dll), "dll");
     }
     bool HasDll(std::u16string_view name) {
-        return machine.FileExists(test::kSystem32 + std::u16string(name));
+        return machine.Setup().FileExists(test::kSystem32 + std::u16string(name));
     }
     void AddStatus(std::u16string_view name) {
-        machine.SetRegString(kStatus + std::u16string(name), u"install", u"success");
+        machine.Setup().SetRegString(kStatus + std::u16string(name), u"install", u"success");
     }
     void AddSource(std::u16string_view folder) {
         machine.SetupAddToSourceListW(SRCLIST_SYSIFADMIN, std::u16string(folder).c_str());
     }
     bool SourceListed(std::u16string_view folder) {
-        const auto value = machine.GetRegValue(kSources, u"Installation Sources");
+        const auto value = machine.Setup().GetRegValue(kSources, u"Installation Sources");
         if (!value) return false;
         const std::u16string wanted = std::u16string(folder) + u'\0';
         std::u16string all(value->data.size() / 2, u'\0');
@@ -76,13 +76,13 @@ protected:
         return all.find(wanted) != std::u16string::npos;
     }
     void AddConnection(std::u16string_view guid, std::u16string_view pnpInstanceId) {
-        machine.SetRegString(
+        machine.Setup().SetRegString(
             std::u16string(test::kNetworkClass) + u"\\" + std::u16string(guid) + u"\\Connection",
             u"PnpInstanceID", pnpInstanceId);
     }
     bool HasConnection(std::u16string_view guid) {
-        return machine.RegKeyExists(std::u16string(test::kNetworkClass) + u"\\" +
-                                    std::u16string(guid));
+        return machine.Setup().RegKeyExists(std::u16string(test::kNetworkClass) + u"\\" +
+                                            std::u16string(guid));
     }
 
     sim::SimulatedPlatform machine;
@@ -91,7 +91,7 @@ protected:
 // --- The legacy flow --------------------------------------------------------
 
 TEST_F(UninstallFlowTest, WithoutAFamilyThereIsNothingToRemove) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RunTail(machine, u"/u"), 8u);
     EXPECT_EQ(LogOf(machine), "Starting Uninstall...\r\nExit code: = 8\r\n");
     EXPECT_TRUE(HasDevice(PciAdapter(u"B702")));
@@ -106,40 +106,40 @@ TEST_F(UninstallFlowTest, TheLegacyFlowCleansTheInfFilesTheWayEachKindNeeds) {
         test::SetOsKind(fresh, kind);
         const auto adapter = Adapter(PciAdapter(u"B702"), u"oem3.inf");
         const auto unplugged = Adapter(PciAdapter(u"B706", u"2"), u"oem3.inf", false);
-        fresh.AddDevice(adapter);
-        fresh.AddDevice(unplugged);
+        fresh.Setup().AddDevice(adapter);
+        fresh.Setup().AddDevice(unplugged);
         const std::string maker = test::MakerInf("PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043");
-        fresh.AddFile(u"C:\\Windows\\INF\\oem3.inf", maker);
-        fresh.AddFile(u"C:\\Windows\\INF\\netcvx.inf", maker);
+        fresh.Setup().AddFile(u"C:\\Windows\\INF\\oem3.inf", maker);
+        fresh.Setup().AddFile(u"C:\\Windows\\INF\\netcvx.inf", maker);
         WriteSetupValue(fresh, u"SourcePath", u"C:\\setup", FamilyPcie);
         fresh.SetupAddToSourceListW(SRCLIST_SYSIFADMIN, u"C:\\setup");
-        fresh.SetRegString(kStatus + u"Network", u"install", u"success");
+        fresh.Setup().SetRegString(kStatus + u"Network", u"install", u"success");
 
         EXPECT_EQ(RunTail(fresh, u"/u /b702"), 0u);
-        EXPECT_FALSE(fresh.DeviceState(adapter.instanceId));
-        EXPECT_FALSE(fresh.DeviceState(unplugged.instanceId));
-        EXPECT_FALSE(fresh.FileExists(u"C:\\Windows\\INF\\oem3.inf"));
-        EXPECT_EQ(fresh.FileExists(u"C:\\Windows\\INF\\netcvx.inf"), IsNtFrom2000On(kind));
-        EXPECT_FALSE(fresh.RegKeyExists(kSetup + u"\\PCIE"));
-        EXPECT_FALSE(fresh.RegKeyExists(kStatus + u"Network"));
-        EXPECT_TRUE(fresh.RegKeyExists(u"HKLM\\Software\\Corvane"));
-        EXPECT_EQ(fresh.GetRegValue(kSources, u"Installation Sources")->data.size(), 2u);
+        EXPECT_FALSE(fresh.Setup().DeviceState(adapter.instanceId));
+        EXPECT_FALSE(fresh.Setup().DeviceState(unplugged.instanceId));
+        EXPECT_FALSE(fresh.Setup().FileExists(u"C:\\Windows\\INF\\oem3.inf"));
+        EXPECT_EQ(fresh.Setup().FileExists(u"C:\\Windows\\INF\\netcvx.inf"), IsNtFrom2000On(kind));
+        EXPECT_FALSE(fresh.Setup().RegKeyExists(kSetup + u"\\PCIE"));
+        EXPECT_FALSE(fresh.Setup().RegKeyExists(kStatus + u"Network"));
+        EXPECT_TRUE(fresh.Setup().RegKeyExists(u"HKLM\\Software\\Corvane"));
+        EXPECT_EQ(fresh.Setup().GetRegValue(kSources, u"Installation Sources")->data.size(), 2u);
     }
 }
 
 TEST_F(UninstallFlowTest, TheUninstallerLeavesTheLegacyRecordsAndDeletesItsEntries) {
     Os(OsNt4);
-    machine.AddDevice(PciAdapter(u"B701"));
+    machine.Setup().AddDevice(PciAdapter(u"B701"));
     AddInf(u"netcvx.inf", test::MakerInf("PCI\\VEN_1F3A&DEV_B701"));
     WriteSetupValue(machine, u"SourcePath", u"C:\\setup", FamilyPci);
     AddSource(u"C:\\setup");
     for (const char16_t *entry : {u"CVNUninstXPPCI", u"CVNUninstXPPCIE", u"CVNUninstVista01"})
-        machine.SetRegString(kUninstall + entry, u"DisplayName", u"Corvane");
+        machine.Setup().SetRegString(kUninstall + entry, u"DisplayName", u"Corvane");
     EXPECT_EQ(RunTail(machine, u"/uninstaller /s /b701"), 0u);
-    EXPECT_FALSE(machine.RegKeyExists(kUninstall + u"CVNUninstXPPCI"));
-    EXPECT_TRUE(machine.RegKeyExists(kUninstall + u"CVNUninstXPPCIE"));
-    EXPECT_TRUE(machine.RegKeyExists(kUninstall + u"CVNUninstVista01"));
-    EXPECT_TRUE(machine.RegKeyExists(kSetup + u"\\PCI"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(kUninstall + u"CVNUninstXPPCI"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(kUninstall + u"CVNUninstXPPCIE"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(kUninstall + u"CVNUninstVista01"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(kSetup + u"\\PCI"));
     EXPECT_TRUE(SourceListed(u"C:\\setup"));
     EXPECT_TRUE(HasInf(u"netcvx.inf"));  // no scan of the INF folders
     EXPECT_FALSE(HasDevice(PciAdapter(u"B701")));
@@ -150,7 +150,8 @@ TEST_F(UninstallFlowTest, OemIdsReplaceTheFamilyIdsAndTheManagementFunctionsGoTo
     const auto familyAdapter = PciAdapter(u"B702");
     auto oemAdapter = PciAdapter(u"C001", u"2");
     const auto management = ManagementFunction(true);
-    for (const auto &spec : {familyAdapter, oemAdapter, management}) machine.AddDevice(spec);
+    for (const auto &spec : {familyAdapter, oemAdapter, management})
+        machine.Setup().AddDevice(spec);
     EXPECT_EQ(RunTail(machine, u"/u /b702 /oemvid 1F3A /oempid C001"), 0u);
     EXPECT_TRUE(HasDevice(familyAdapter));
     EXPECT_FALSE(HasDevice(oemAdapter));
@@ -163,27 +164,27 @@ TEST_F(UninstallFlowTest, OemIdsReplaceTheFamilyIdsAndTheManagementFunctionsGoTo
 TEST_F(UninstallFlowTest, TheVirtualFunctionsAreNotRemovedOnTheOlderKinds) {
     Os(OsNt4);
     const auto management = ManagementFunction(true);
-    machine.AddDevice(management);
+    machine.Setup().AddDevice(management);
     EXPECT_EQ(RunTail(machine, u"/u /b702 /vdevq2dp"), 0u);
     EXPECT_TRUE(HasDevice(management));
 }
 
 TEST_F(UninstallFlowTest, CancellingTheConfirmationChangesNothing) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     AddDlls();
-    machine.SetMessageBoxAnswer(IDCANCEL);
-    const auto files = machine.AllFiles();
+    machine.Setup().SetMessageBoxAnswer(IDCANCEL);
+    const auto files = machine.Setup().AllFiles();
     EXPECT_EQ(RunWithChildren(machine, u"/uninstaller /b702"), 0u);
-    EXPECT_EQ(machine.MessageBoxes().size(), 1u);
+    EXPECT_EQ(machine.Setup().MessageBoxes().size(), 1u);
     EXPECT_TRUE(HasDevice(PciAdapter(u"B702")));
-    EXPECT_EQ(machine.AllFiles(), files);
+    EXPECT_EQ(machine.Setup().AllFiles(), files);
 }
 
 TEST_F(UninstallFlowTest, AnyPerFamilySwitchChoosesThePerFamilyFlow) {
     const auto b702 = PciAdapter(u"B702");
     const auto b762 = UsbAdapter(u"0C7E", u"B762", u"3000");
-    machine.AddDevice(b702);
-    machine.AddDevice(b762);
+    machine.Setup().AddDevice(b702);
+    machine.Setup().AddDevice(b762);
     EXPECT_EQ(RunTail(machine, u"/u /b702 /vistab762"), 0u);
     EXPECT_TRUE(HasDevice(b702));
     EXPECT_FALSE(HasDevice(b762));
@@ -193,14 +194,14 @@ TEST_F(UninstallFlowTest, AnyPerFamilySwitchChoosesThePerFamilyFlow) {
 // --- The remaining-adapter test and the self-deletion ----------------------
 
 TEST_F(UninstallFlowTest, WhenNoAdapterIsLeftTheUninstallerDeletesTheDllsAndItself) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     AddDlls();
     EXPECT_EQ(RunWithChildren(machine, u"/uninstaller /s /b702"), 0u);
     for (const char16_t *dll :
          {u"CVNUninst32.dll", u"CVNUninst64.dll", u"CvNicProp32.dll", u"CvNicProp64.dll"})
         EXPECT_FALSE(HasDll(dll)) << ToUtf8(dll);
-    ASSERT_EQ(machine.Processes().size(), 1u);
-    EXPECT_FALSE(machine.FileExists(test::kProgramPath));
+    ASSERT_EQ(machine.Setup().Processes().size(), 1u);
+    EXPECT_FALSE(machine.Setup().FileExists(test::kProgramPath));
 }
 
 TEST_F(UninstallFlowTest, AnAdapterLeftKeepsTheDllsAndTheProgram) {
@@ -212,25 +213,25 @@ TEST_F(UninstallFlowTest, AnAdapterLeftKeepsTheDllsAndTheProgram) {
                           Case{"no device list can be opened", Op::SetupDiGetClassDevsW}}) {
         SCOPED_TRACE(c.what);
         sim::SimulatedPlatform fresh;
-        fresh.AddDevice(PciAdapter(u"B702"));
-        fresh.AddFile(u"C:\\Windows\\system32\\CVNUninst32.dll", "dll");
-        fresh.AddFile(u"C:\\Windows\\system32\\CvNicProp32.dll", "dll");
-        fresh.Fail(c.operation, ERROR_ACCESS_DENIED);
+        fresh.Setup().AddDevice(PciAdapter(u"B702"));
+        fresh.Setup().AddFile(u"C:\\Windows\\system32\\CVNUninst32.dll", "dll");
+        fresh.Setup().AddFile(u"C:\\Windows\\system32\\CvNicProp32.dll", "dll");
+        fresh.Setup().Fail(c.operation, ERROR_ACCESS_DENIED);
         EXPECT_EQ(RunWithChildren(fresh, u"/uninstaller /s /b702"), 0u);
-        EXPECT_TRUE(fresh.FileExists(u"C:\\Windows\\system32\\CVNUninst32.dll"));
-        EXPECT_TRUE(fresh.FileExists(u"C:\\Windows\\system32\\CvNicProp32.dll"));
-        EXPECT_TRUE(fresh.Processes().empty());
-        EXPECT_TRUE(fresh.FileExists(test::kProgramPath));
+        EXPECT_TRUE(fresh.Setup().FileExists(u"C:\\Windows\\system32\\CVNUninst32.dll"));
+        EXPECT_TRUE(fresh.Setup().FileExists(u"C:\\Windows\\system32\\CvNicProp32.dll"));
+        EXPECT_TRUE(fresh.Setup().Processes().empty());
+        EXPECT_TRUE(fresh.Setup().FileExists(test::kProgramPath));
     }
 }
 
 TEST_F(UninstallFlowTest, AnInteractiveUninstallNeverDeletesTheProgram) {
-    machine.AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
     AddDlls();
     EXPECT_EQ(RunWithChildren(machine, u"/u /b702"), 0u);
     EXPECT_FALSE(HasDll(u"CVNUninst32.dll"));
-    EXPECT_TRUE(machine.Processes().empty());
-    EXPECT_TRUE(machine.FileExists(test::kProgramPath));
+    EXPECT_TRUE(machine.Setup().Processes().empty());
+    EXPECT_TRUE(machine.Setup().FileExists(test::kProgramPath));
 }
 
 // --- The per-family flow: PCI branch ----------------------------------------
@@ -238,15 +239,15 @@ TEST_F(UninstallFlowTest, AnInteractiveUninstallNeverDeletesTheProgram) {
 TEST_F(UninstallFlowTest, B701OnXpOnlyDeletesTheEntryAndTheInf) {
     Os(OsNt5Later);
     const auto adapter = Adapter(PciAdapter(u"B701"), u"oem7.inf");
-    machine.AddDevice(adapter);
+    machine.Setup().AddDevice(adapter);
     AddInf(u"oem7.inf", "x");
     WriteSetupValue(machine, u"SourcePath", u"C:\\setup", FamilyVistaB701);
-    machine.SetRegString(kUninstall + u"CVNUninstVista01", u"DisplayName", u"Corvane");
+    machine.Setup().SetRegString(kUninstall + u"CVNUninstVista01", u"DisplayName", u"Corvane");
     EXPECT_EQ(RunTail(machine, u"/uninstaller /s /dbgmsg /vistab701"), 0u);
-    EXPECT_FALSE(machine.RegKeyExists(kUninstall + u"CVNUninstVista01"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(kUninstall + u"CVNUninstVista01"));
     EXPECT_FALSE(HasInf(u"oem7.inf"));
     EXPECT_TRUE(HasDevice(adapter));
-    EXPECT_TRUE(machine.RegKeyExists(kSetup + u"\\VISTA_B701"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(kSetup + u"\\VISTA_B701"));
     EXPECT_EQ(LogOf(machine),
               "Starting Uninstall...\r\nInfPath = 'oem7.inf'\r\nExit code: = 0\r\n");
 }
@@ -254,32 +255,32 @@ TEST_F(UninstallFlowTest, B701OnXpOnlyDeletesTheEntryAndTheInf) {
 TEST_F(UninstallFlowTest, WithB701AndB761OnWindows7OnlyThePciBranchRuns) {
     const auto b701 = PciAdapter(u"B701");
     const auto b761 = UsbAdapter(u"0C7E", u"B761", u"0100");
-    machine.AddDevice(b701);
-    machine.AddDevice(b761);
+    machine.Setup().AddDevice(b701);
+    machine.Setup().AddDevice(b761);
     AddStatus(u"Network");
     AddStatus(u"USBFENetwork");
     EXPECT_EQ(RunTail(machine, u"/u /vistab701 /vistab761"), 0u);
     EXPECT_FALSE(HasDevice(b701));
     EXPECT_TRUE(HasDevice(b761));
-    EXPECT_FALSE(machine.RegKeyExists(kStatus + u"Network"));
-    EXPECT_TRUE(machine.RegKeyExists(kStatus + u"USBFENetwork"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(kStatus + u"Network"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(kStatus + u"USBFENetwork"));
 }
 
 TEST_F(UninstallFlowTest, WithB701AndB761OnXpTheB761BranchDeletesTheB701Record) {
     Os(OsNt5Later);
     const auto b701 = PciAdapter(u"B701");
     const auto b761 = UsbAdapter(u"0C7E", u"B761", u"0100");
-    machine.AddDevice(b701);
-    machine.AddDevice(b761);
+    machine.Setup().AddDevice(b701);
+    machine.Setup().AddDevice(b761);
     WriteSetupValue(machine, u"InfName", u"x", FamilyVistaB701);
     WriteSetupValue(machine, u"InfName", u"x", FamilyVistaB761);
     AddStatus(u"USBFENetwork");
     EXPECT_EQ(RunTail(machine, u"/u /vistab701 /vistab761"), 0u);
     EXPECT_TRUE(HasDevice(b701));
     EXPECT_FALSE(HasDevice(b761));
-    EXPECT_FALSE(machine.RegKeyExists(kSetup + u"\\VISTA_B701"));
-    EXPECT_TRUE(machine.RegKeyExists(kSetup + u"\\VISTA_B761"));
-    EXPECT_FALSE(machine.RegKeyExists(kStatus + u"USBFENetwork"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(kSetup + u"\\VISTA_B701"));
+    EXPECT_TRUE(machine.Setup().RegKeyExists(kSetup + u"\\VISTA_B761"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(kStatus + u"USBFENetwork"));
 }
 
 TEST_F(UninstallFlowTest, ThePciBranchRunsOnTheNt6GenerationOnly) {
@@ -288,9 +289,9 @@ TEST_F(UninstallFlowTest, ThePciBranchRunsOnTheNt6GenerationOnly) {
         sim::SimulatedPlatform fresh;
         test::SetOsKind(fresh, kind);
         const auto adapter = PciAdapter(u"B703");
-        fresh.AddDevice(adapter);
+        fresh.Setup().AddDevice(adapter);
         EXPECT_EQ(RunTail(fresh, u"/u /vistab703"), 0u);
-        EXPECT_EQ(fresh.DeviceState(adapter.instanceId).has_value(),
+        EXPECT_EQ(fresh.Setup().DeviceState(adapter.instanceId).has_value(),
                   kind != OsNt6Later && kind != OsNt60);
     }
 }
@@ -316,33 +317,33 @@ TEST_F(UninstallFlowTest, TheUsbFamiliesRemoveTheirAdaptersAndTheirStatusKey) {
             test::SetOsKind(fresh, kind);
             auto unplugged = c.adapter;
             unplugged.present = false;
-            fresh.AddDevice(unplugged);
-            fresh.SetRegString(kStatus + c.status, u"install", u"success");
+            fresh.Setup().AddDevice(unplugged);
+            fresh.Setup().SetRegString(kStatus + c.status, u"install", u"success");
             WriteSetupValue(fresh, u"InfName", u"x", FamilyVistaB762);
-            fresh.SetRegString(kSetup + u"\\" + c.record, u"InfName", u"x");
-            fresh.AddFile(u"C:\\Windows\\system32\\CvNicProp64.dll", "dll");
+            fresh.Setup().SetRegString(kSetup + u"\\" + c.record, u"InfName", u"x");
+            fresh.Setup().AddFile(u"C:\\Windows\\system32\\CvNicProp64.dll", "dll");
             EXPECT_EQ(RunTail(fresh, c.tail), 0u);
-            EXPECT_FALSE(fresh.DeviceState(unplugged.instanceId));
-            EXPECT_FALSE(fresh.RegKeyExists(kStatus + c.status));
-            EXPECT_FALSE(fresh.RegKeyExists(kSetup + u"\\" + c.record));
-            EXPECT_FALSE(fresh.FileExists(u"C:\\Windows\\system32\\CvNicProp64.dll"));
+            EXPECT_FALSE(fresh.Setup().DeviceState(unplugged.instanceId));
+            EXPECT_FALSE(fresh.Setup().RegKeyExists(kStatus + c.status));
+            EXPECT_FALSE(fresh.Setup().RegKeyExists(kSetup + u"\\" + c.record));
+            EXPECT_FALSE(fresh.Setup().FileExists(u"C:\\Windows\\system32\\CvNicProp64.dll"));
         }
     }
 }
 
 TEST_F(UninstallFlowTest, B760OnWindows7TakesTheAdapterItsInfAndItsDriverFile) {
     auto adapter = Adapter(UsbAdapter(u"0C7E", u"B760", u"0100"), u"oem12.inf");
-    machine.AddDevice(adapter);
-    machine.AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
-    machine.AddFile(kDriverFile, "sys");
+    machine.Setup().AddDevice(adapter);
+    machine.Setup().AddService(u"USB-100", u"system32\\DRIVERS\\CVLB760.sys");
+    machine.Setup().AddFile(kDriverFile, "sys");
     AddInf(u"oem12.inf", "x");
     WriteSetupValue(machine, u"InfName", u"C:\\Windows\\INF\\oem12.inf", FamilyVistaB760);
     EXPECT_EQ(RunTail(machine, u"/u /vistab760 /x86"), 0u);
     EXPECT_FALSE(HasDevice(adapter));
     EXPECT_FALSE(HasInf(u"oem12.inf"));
     EXPECT_FALSE(HasInf(u"oem12.PNF"));
-    EXPECT_FALSE(machine.FileExists(kDriverFile));
-    EXPECT_FALSE(machine.RegKeyExists(kSetup));
+    EXPECT_FALSE(machine.Setup().FileExists(kDriverFile));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(kSetup));
     const std::string log = *LogOf(machine);
     EXPECT_NE(log.find("Found..\r\n"), std::string::npos);
     EXPECT_NE(log.find("oem12\r\nsystem32\\DRIVERS\\CVLB760.sys\r\n"), std::string::npos);
@@ -350,29 +351,29 @@ TEST_F(UninstallFlowTest, B760OnWindows7TakesTheAdapterItsInfAndItsDriverFile) {
 
 TEST_F(UninstallFlowTest, B760WithoutAServiceLeavesTheAdapterAndItsDriverFile) {
     auto adapter = Adapter(UsbAdapter(u"0C7E", u"B760", u"0100"), u"oem12.inf");
-    machine.AddDevice(adapter);
-    machine.AddFile(kDriverFile, "sys");
+    machine.Setup().AddDevice(adapter);
+    machine.Setup().AddFile(kDriverFile, "sys");
     EXPECT_EQ(RunTail(machine, u"/u /vistab760"), 0u);
     EXPECT_TRUE(HasDevice(adapter));
-    EXPECT_TRUE(machine.FileExists(kDriverFile));
+    EXPECT_TRUE(machine.Setup().FileExists(kDriverFile));
 }
 
 TEST_F(UninstallFlowTest, B760OnWindows98DeletesTheDriverFileAndTheLegacyEntries) {
     Os(Os9x98);
     const auto adapter = UsbAdapter(u"0C7E", u"B760", u"0100");
-    machine.AddDevice(adapter);
-    machine.AddFile(u"C:\\Windows\\SYSTEM\\CVLB760.SYS", "sys");
+    machine.Setup().AddDevice(adapter);
+    machine.Setup().AddFile(u"C:\\Windows\\SYSTEM\\CVLB760.SYS", "sys");
     WriteSetupValue(machine, u"SourcePath", u"C:\\setup", FamilyVistaB760);
     AddSource(u"C:\\setup");
     const std::u16string legacy = u"HKLM\\System\\CurrentControlSet\\Services\\Class\\Net\\0001";
-    machine.SetRegString(legacy, u"DriverDesc",
-                         u"Corvane CVLB760 USB 10/100 Fast Ethernet Adapter");
+    machine.Setup().SetRegString(legacy, u"DriverDesc",
+                                 u"Corvane CVLB760 USB 10/100 Fast Ethernet Adapter");
     EXPECT_EQ(RunTail(machine, u"/u /vistab760"), 0u);
-    EXPECT_FALSE(machine.FileExists(u"C:\\Windows\\SYSTEM\\CVLB760.SYS"));
-    EXPECT_FALSE(machine.RegKeyExists(legacy));
+    EXPECT_FALSE(machine.Setup().FileExists(u"C:\\Windows\\SYSTEM\\CVLB760.SYS"));
+    EXPECT_FALSE(machine.Setup().RegKeyExists(legacy));
     EXPECT_TRUE(HasDevice(adapter));
     EXPECT_TRUE(SourceListed(u"C:\\setup"));
-    EXPECT_EQ(machine.ReadFileContents(u"C:\\INST.TXT"),
+    EXPECT_EQ(machine.Setup().ReadFileContents(u"C:\\INST.TXT"),
               "Starting Uninstall...\r\nFound 1 adapter... CHK_DRV_SET_PARA\r\n"
               "STRING :  = 'USB\\VID_0C7E&PID_B760&REV_0100'\r\nInfPath = 'oem5.inf'\r\n"
               "C:\\Windows\\SYSTEM\\CVLB760.SYS\r\nOPEN NET SUCC\r\n"
@@ -398,24 +399,24 @@ TEST_F(UninstallFlowTest, B760OnWindowsMeDeletesTheRecordedInfOnlyInTheInfFolder
         sim::SimulatedPlatform fresh;
         test::SetOsKind(fresh, Os9xMe);
         const auto adapter = UsbAdapter(u"0C7E", u"B760", u"0100");
-        fresh.AddDevice(adapter);
+        fresh.Setup().AddDevice(adapter);
         WriteSetupValue(fresh, u"SourcePath", u"C:\\setup", FamilyVistaB760);
         fresh.SetupAddToSourceListW(SRCLIST_SYSIFADMIN, u"C:\\setup");
         WriteSetupValue(fresh, u"InfName", c.recorded, FamilyVistaB760);
         const std::u16string recorded = c.recorded;
         const bool full = recorded.find(u'\\') != std::u16string::npos;
-        if (full) fresh.AddFile(recorded, "x");
-        if (c.pnf) fresh.AddFile(c.pnf, "x");
+        if (full) fresh.Setup().AddFile(recorded, "x");
+        if (c.pnf) fresh.Setup().AddFile(c.pnf, "x");
         EXPECT_EQ(RunTail(fresh, u"/u /vistab760"), 0u);
-        EXPECT_FALSE(fresh.DeviceState(adapter.instanceId));
-        EXPECT_EQ(fresh.GetRegValue(kSources, u"Installation Sources")->data.size(), 2u);
+        EXPECT_FALSE(fresh.Setup().DeviceState(adapter.instanceId));
+        EXPECT_EQ(fresh.Setup().GetRegValue(kSources, u"Installation Sources")->data.size(), 2u);
         if (full) {
-            EXPECT_EQ(!fresh.FileExists(recorded), c.deleted);
+            EXPECT_EQ(!fresh.Setup().FileExists(recorded), c.deleted);
         }
         if (c.pnf) {
-            EXPECT_EQ(!fresh.FileExists(c.pnf), c.deleted);
+            EXPECT_EQ(!fresh.Setup().FileExists(c.pnf), c.deleted);
         }
-        const std::string log = *fresh.ReadFileContents(test::kLogPath);
+        const std::string log = *fresh.Setup().ReadFileContents(test::kLogPath);
         EXPECT_NE(log.find(ToUtf8(recorded) + "\r\n"), std::string::npos);
         if (c.pnf) {
             EXPECT_NE(log.find(ToUtf8(c.pnf) + "\r\n"), std::string::npos);
@@ -447,17 +448,17 @@ TEST_F(UninstallMemoryTest, AListOrPathThatCannotBeAllocatedEndsTheFlowWithTen) 
         freshState.osKind = c.kind;
         test::SetOsKind(fresh, c.kind);
         const auto adapter = PciAdapter(u"B702");
-        fresh.AddDevice(adapter);
+        fresh.Setup().AddDevice(adapter);
         InstallOptions selected;
         selected.*c.flag = true;
         selected.uninstallerMode = c.uninstallerMode;
-        fresh.Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY);
+        fresh.Setup().Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY);
         const ExitCode result = AnyPerFamilyFlag(selected)
                                     ? UninstallPerFamily(fresh, freshState, selected)
                                     : UninstallLegacyPciFamilies(fresh, freshState, selected);
         EXPECT_EQ(result, ExitCode::OutOfMemory);
-        EXPECT_TRUE(fresh.DeviceState(adapter.instanceId));
-        EXPECT_EQ(fresh.OutstandingAllocations(), 0u);
+        EXPECT_TRUE(fresh.Setup().DeviceState(adapter.instanceId));
+        EXPECT_EQ(fresh.Setup().OutstandingAllocations(), 0u);
     }
 }
 

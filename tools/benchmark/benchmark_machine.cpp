@@ -100,14 +100,14 @@ bool BuildBenchmarkMachine(const std::filesystem::path &baseImage, std::size_t d
             const std::u16string classKey = sim::DriverKeyPath(row.classGuid) + u"\\";
             do {
                 row.driverKey = Formatted("%04zu", nextKey++);
-            } while (machine.RegKeyExists(classKey + *row.driverKey));
+            } while (machine.Setup().RegKeyExists(classKey + *row.driverKey));
             if (nextKey > 10000) {
                 error = "more network adapters than a class key has driver key names";
                 return false;
             }
         }
         sim::DeviceSpec spec = sim::SpecOf(row);
-        machine.AddDevice(spec);
+        machine.Setup().AddDevice(spec);
         settings.devices.push_back(std::move(row));
     }
     return true;

@@ -31,7 +31,7 @@ CallGroup GroupOf(PlatformOperation operation) {
 CallCounts CountsOf(const sim::SimulatedPlatform &machine) {
     CallCounts counts{};
     for (std::size_t index = 0; index < kPlatformOperationCount; ++index)
-        counts[index] = machine.CallCount(static_cast<PlatformOperation>(index));
+        counts[index] = machine.Setup().CallCount(static_cast<PlatformOperation>(index));
     return counts;
 }
 

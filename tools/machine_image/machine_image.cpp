@@ -91,15 +91,15 @@ bool ReadImage(const fs::path &dir, ImageContents &image, std::string &error) {
 // in a device's keys is in the registry file and wins.
 void SeedMachine(const ImageContents &image, SimulatedPlatform &machine) {
     for (const std::u16string &folder : image.drives.directories)
-        machine.AddDirectorySpelledAs(folder);
+        machine.Setup().AddDirectorySpelledAs(folder);
     for (const DriveFile &file : image.drives.files)
-        machine.AddFile(file.path, file.contents, file.attributes);
+        machine.Setup().AddFile(file.path, file.contents, file.attributes);
     SeedDevicesAndServices(image.settings, machine);
     for (const RegFileKey &key : image.registry) {
         // A bare hive root exists on every machine; only its values are set.
-        if (key.path.find(u'\\') != std::u16string::npos) machine.CreateRegKey(key.path);
+        if (key.path.find(u'\\') != std::u16string::npos) machine.Setup().CreateRegKey(key.path);
         for (const RegFileValue &value : key.values)
-            machine.SetRegValue(key.path, value.name, value.value.type, value.value.data);
+            machine.Setup().SetRegValue(key.path, value.name, value.value.type, value.value.data);
     }
     ApplyMachineSettings(image.settings, machine);
 }

@@ -10,10 +10,10 @@ void SeedDevicesAndServices(const MachineSettings &settings, SimulatedPlatform &
         spec.disabled = row.condition == DeviceCondition::Disabled;
         // The driver key keeps the name the device had (SpecOf), which
         // other keys and a run's log refer to.
-        machine.AddDevice(spec);
+        machine.Setup().AddDevice(spec);
     }
     for (const ServiceRow &row : settings.services)
-        machine.AddService(row.name, row.imagePath, row.type, row.start);
+        machine.Setup().AddService(row.name, row.imagePath, row.type, row.start);
 }
 
 }  // namespace cvl::sim

@@ -15,7 +15,7 @@ namespace {
 // is the last file of either name that the run opened for writing.
 std::optional<std::u16string> InstallLogWritten(const SimulatedPlatform &machine,
                                                 std::size_t opensBefore) {
-    const std::vector<std::u16string> &opened = machine.FilesOpenedForWriting();
+    const std::vector<std::u16string> &opened = machine.Setup().FilesOpenedForWriting();
     for (std::size_t index = opened.size(); index > opensBefore; --index) {
         const std::u16string &path = opened[index - 1];
         const std::u16string name = FoldedName(path.substr(path.rfind(u'\\') + 1));
@@ -48,37 +48,37 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
     report = MachineRunReport{};
     MachineSnapshot before;
     if (!TakeSnapshot(machine, before, error)) return false;
-    const DWORD startTicks = machine.Now();
-    const std::size_t sleepsBefore = machine.Sleeps().size();
-    const std::size_t boxesBefore = machine.MessageBoxes().size();
-    const std::size_t processesBefore = machine.Processes().size();
-    const std::size_t timelineBefore = machine.Timeline().size();
-    const std::size_t opensBefore = machine.FilesOpenedForWriting().size();
+    const DWORD startTicks = machine.Setup().Now();
+    const std::size_t sleepsBefore = machine.Setup().Sleeps().size();
+    const std::size_t boxesBefore = machine.Setup().MessageBoxes().size();
+    const std::size_t processesBefore = machine.Setup().Processes().size();
+    const std::size_t timelineBefore = machine.Setup().Timeline().size();
+    const std::size_t opensBefore = machine.Setup().FilesOpenedForWriting().size();
 
     // The snapshot reads the machine through its calls: the run's own
     // count, and the faults, start here.
-    const std::uint64_t callsBefore = machine.PlatformCallCount();
-    for (const FaultRule &rule : faults.rules) machine.Fail(rule);
-    if (faults.stopAfter) machine.StopAfter(*faults.stopAfter, faults.interruption);
+    const std::uint64_t callsBefore = machine.Setup().PlatformCallCount();
+    for (const FaultRule &rule : faults.rules) machine.Setup().Fail(rule);
+    if (faults.stopAfter) machine.Setup().StopAfter(*faults.stopAfter, faults.interruption);
 
     DWORD exitCode = entry(machine, std::u16string(commandTail));
     // A process that ends itself ends with the code it gave ExitProcess.
-    if (const auto ended = machine.ExitProcessCode()) exitCode = *ended;
-    machine.FinishInterruptedRun(exitCode, entry);
-    report.platformCalls = machine.PlatformCallCount() - callsBefore;
+    if (const auto ended = machine.Setup().ExitProcessCode()) exitCode = *ended;
+    machine.Setup().FinishInterruptedRun(exitCode, entry);
+    report.platformCalls = machine.Setup().PlatformCallCount() - callsBefore;
     if (faults.stopAfter && report.platformCalls > *faults.stopAfter)
         report.platformCalls = *faults.stopAfter;
-    machine.ClearFaults();
+    machine.Setup().ClearFaults();
 
     report.exitCode = exitCode;
-    report.virtualMilliseconds = machine.Now() - startTicks;
-    report.sleeps = Since(machine.Sleeps(), sleepsBefore);
-    report.messageBoxes = Since(machine.MessageBoxes(), boxesBefore);
-    report.processes = Since(machine.Processes(), processesBefore);
-    report.timeline = Since(machine.Timeline(), timelineBefore);
+    report.virtualMilliseconds = machine.Setup().Now() - startTicks;
+    report.sleeps = Since(machine.Setup().Sleeps(), sleepsBefore);
+    report.messageBoxes = Since(machine.Setup().MessageBoxes(), boxesBefore);
+    report.processes = Since(machine.Setup().Processes(), processesBefore);
+    report.timeline = Since(machine.Setup().Timeline(), timelineBefore);
     if (const auto logPath = InstallLogWritten(machine, opensBefore)) {
         report.logPath = *logPath;
-        report.installLog = machine.ReadFileContents(*logPath);
+        report.installLog = machine.Setup().ReadFileContents(*logPath);
     }
 
     MachineSnapshot after;

@@ -22,7 +22,7 @@ struct MachineRunReport {
     std::vector<DWORD> sleeps;
     std::vector<MessageBoxRecord> messageBoxes;
     std::vector<ProcessRecord> processes;
-    std::vector<std::string> timeline;  // as SimulatedPlatform::Timeline gives it
+    std::vector<std::string> timeline;  // as SimulatedMachineSetup::Timeline gives it
     std::vector<std::string> changes;   // as DiffSnapshots gives them
     // The platform calls the run made (the started copies' included), up to
     // an interruption.

@@ -104,7 +104,7 @@ void ReadDevices(const SimulatedPlatform &machine, MachineSnapshot &snapshot) {
         if (!folded.starts_with(enumPrefix)) continue;
         const std::u16string instanceId = key.path.substr(enumPrefix.size());
         if (std::count(instanceId.begin(), instanceId.end(), u'\\') != 2) continue;
-        if (const auto state = machine.DeviceState(instanceId))
+        if (const auto state = machine.Setup().DeviceState(instanceId))
             snapshot.devices[folded.substr(enumPrefix.size())] = {instanceId, *state};
     }
 }
@@ -323,12 +323,12 @@ bool TakeSnapshot(SimulatedPlatform &machine, MachineSnapshot &snapshot, std::st
     if (!registry.ReadTree(HKeyCurrentUser(), u"HKCU")) return false;
 
     std::set<char16_t> drives = {u'C'};
-    for (auto &[path, contents] : machine.AllFiles()) {
+    for (auto &[path, contents] : machine.Setup().AllFiles()) {
         const std::u16string folded = LoweredAZ(path);
         if (folded[0] >= u'a' && folded[0] <= u'z')
             drives.insert(static_cast<char16_t>(folded[0] - u'a' + u'A'));
         snapshot.files[folded] = {path, std::move(contents),
-                                  machine.FileAttributes(path).value_or(0)};
+                                  machine.Setup().FileAttributes(path).value_or(0)};
     }
     for (const char16_t drive : drives)
         ReadFolders(machine, std::u16string(1, drive) + u":", snapshot);

@@ -74,7 +74,7 @@ BOOL SimulatedPlatform::SetupDiSetClassInstallParamsW(HDEVINFO list, const DevIn
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetupDiSetClassInstallParamsW))
         return m.FailWith(*error);
-    DeviceListObject *devices = m.HandleAs<DeviceListObject>(list);
+    DeviceListObject *devices = m.handles.As<DeviceListObject>(list);
     if (devices == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (params != nullptr && !ValidParams(*params)) return m.FailWith(ERROR_INVALID_PARAMETER);
     // No parameters clear those set before.
@@ -84,7 +84,7 @@ BOOL SimulatedPlatform::SetupDiSetClassInstallParamsW(HDEVINFO list, const DevIn
         devices->installParams = stored;
     } else {
         DeviceListMember *member = nullptr;
-        if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
+        if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
         member->installParams = stored;
     }
     m.lastError = ERROR_SUCCESS;
@@ -96,44 +96,45 @@ BOOL SimulatedPlatform::SetupDiCallClassInstaller(DWORD installFunction, HDEVINF
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetupDiCallClassInstaller))
         return m.FailWith(*error);
-    if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
+    if (m.handles.As<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (installFunction != DIF_PROPERTYCHANGE && installFunction != DIF_REMOVE)
         return m.FailWith(ERROR_DI_DO_DEFAULT);
     if (data == nullptr) return m.FailWith(ERROR_NO_DEVICE_SELECTED);
     DeviceListMember *member = nullptr;
-    if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
+    if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
     const std::u16string id = member->instanceId;
     const std::string idText = ToUtf8(id);
 
     if (installFunction == DIF_REMOVE) {
-        m.classInstallerCalls.push_back("DIF_REMOVE " + idText);
+        m.devices.RecordClassInstallerCall("DIF_REMOVE " + idText);
         const std::u16string instanceKey = EnumKeyPath(id);
-        if (!RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
+        if (!m.registryPaths.RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
         // The software key goes whole, with whatever its driver kept below
         // it. (Wine leaves a driver key that has subkeys.)
-        if (const auto driver = GetRegString(instanceKey, u"Driver"); driver && !driver->empty())
-            DeleteRegTree(DriverKeyPath(*driver));
-        DeleteRegTree(instanceKey);
-        m.nodes.erase(member->devInst);
-        m.Record("remove", id);
+        if (const auto driver = m.registryPaths.GetRegString(instanceKey, u"Driver");
+            driver && !driver->empty())
+            m.registryPaths.DeleteRegTree(DriverKeyPath(*driver));
+        m.registryPaths.DeleteRegTree(instanceKey);
+        m.devices.RemoveNode(member->devInst);
+        m.devices.Record("remove", id);
         m.lastError = ERROR_SUCCESS;
         return TRUE;
     }
 
     const auto &params = member->installParams;
     const bool haveParams = params && params->InstallFunction == DIF_PROPERTYCHANGE;
-    m.classInstallerCalls.push_back(
+    m.devices.RecordClassInstallerCall(
         "DIF_PROPERTYCHANGE " +
         (haveParams ? std::string(StateChangeName(params->StateChange)) + " " : std::string()) +
         idText);
     if (!haveParams) return m.FailWith(ERROR_NO_CLASSINSTALL_PARAMS);
-    if (!RegKeyExists(EnumKeyPath(id))) return m.FailWith(ERROR_NO_SUCH_DEVINST);
+    if (!m.registryPaths.RegKeyExists(EnumKeyPath(id))) return m.FailWith(ERROR_NO_SUCH_DEVINST);
     // A device that is not present keeps no running state to change.
-    DeviceNode *node = m.PresentNode(member->devInst);
+    DeviceNode *node = m.devices.PresentNode(member->devInst);
     if (node != nullptr) {
         if (params->StateChange == DICS_DISABLE && !node->disableable)
             return m.FailWith(ERROR_NOT_DISABLEABLE);
-        if (auto event = ChangeState(*node, params->StateChange)) m.Record(*event, id);
+        if (auto event = ChangeState(*node, params->StateChange)) m.devices.Record(*event, id);
     }
     m.lastError = ERROR_SUCCESS;
     return TRUE;

@@ -28,10 +28,10 @@ HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const ch
     if ((classGuid == nullptr && !(flags & DIGCF_ALLCLASSES)) || (flags & ~kKnownListFlags))
         return m.Fail(ERROR_INVALID_PARAMETER, InvalidHandleValue());
     DeviceListObject list;
-    const auto enumRoot = m.FindKey(kEnumRoot);
+    const auto enumRoot = m.registry.FindKey(kEnumRoot);
     if (!enumRoot || (flags & DIGCF_DEVICEINTERFACE)) {
         m.lastError = ERROR_SUCCESS;
-        return m.AddHandle(std::move(list));
+        return m.handles.Add(std::move(list));
     }
     for (const auto &bus : enumRoot->subkeys) {
         if (enumerator != nullptr && *enumerator != u'\0' && !EqualsFoldAZ(bus->name, enumerator))
@@ -40,19 +40,20 @@ HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const ch
             for (const auto &instance : device->subkeys) {
                 const std::u16string instanceId =
                     bus->name + u"\\" + device->name + u"\\" + instance->name;
-                const auto classText = GetRegString(EnumKeyPath(instanceId), u"ClassGUID");
+                const auto classText =
+                    m.registryPaths.GetRegString(EnumKeyPath(instanceId), u"ClassGUID");
                 const auto deviceClass = classText ? ParseGuid(*classText) : std::nullopt;
                 if (!(flags & DIGCF_ALLCLASSES) && !(deviceClass && *deviceClass == *classGuid))
                     continue;
-                const DEVINST devInst = m.DevInstOf(instanceId);
-                if ((flags & DIGCF_PRESENT) && m.PresentNode(devInst) == nullptr) continue;
+                const DEVINST devInst = m.devices.DevInstOf(instanceId);
+                if ((flags & DIGCF_PRESENT) && m.devices.PresentNode(devInst) == nullptr) continue;
                 list.members.push_back(
                     DeviceListMember{devInst, instanceId, deviceClass.value_or(Guid{}), {}});
             }
         }
     }
     m.lastError = ERROR_SUCCESS;
-    return m.AddHandle(std::move(list));
+    return m.handles.Add(std::move(list));
 }
 
 BOOL SimulatedPlatform::SetupDiClassGuidsFromNameW(const char16_t *className, Guid *guidList,
@@ -63,9 +64,9 @@ BOOL SimulatedPlatform::SetupDiClassGuidsFromNameW(const char16_t *className, Gu
     if (className == nullptr || requiredSize == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     // A class is a key named by its GUID whose "Class" value names it.
     std::vector<Guid> matches;
-    for (const auto &keyName : RegSubkeyNames(kClassRoot)) {
+    for (const auto &keyName : m.registryPaths.RegSubkeyNames(kClassRoot)) {
         const auto guid = ParseGuid(keyName);
-        const auto name = GetRegString(DriverKeyPath(keyName), u"Class");
+        const auto name = m.registryPaths.GetRegString(DriverKeyPath(keyName), u"Class");
         if (guid && name && EqualsFoldAZ(*name, className)) matches.push_back(*guid);
     }
     *requiredSize = static_cast<DWORD>(matches.size());
@@ -80,7 +81,7 @@ BOOL SimulatedPlatform::SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInf
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetupDiEnumDeviceInfo))
         return m.FailWith(*error);
-    const DeviceListObject *devices = m.HandleAs<DeviceListObject>(list);
+    const DeviceListObject *devices = m.handles.As<DeviceListObject>(list);
     if (devices == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     if (index >= devices->members.size()) return m.FailWith(ERROR_NO_MORE_ITEMS);
@@ -96,8 +97,8 @@ BOOL SimulatedPlatform::SetupDiDestroyDeviceInfoList(HDEVINFO list) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetupDiDestroyDeviceInfoList))
         return m.FailWith(*error);
-    if (m.HandleAs<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(list));
+    if (m.handles.As<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
+    m.Close(list);
     return TRUE;
 }
 

@@ -58,13 +58,13 @@ BOOL SimulatedPlatform::SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const D
     if (auto error = m.Injected(PlatformOperation::SetupDiGetDeviceRegistryPropertyW))
         return m.FailWith(*error);
     DeviceListMember *member = nullptr;
-    if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
+    if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
     const char16_t *valueName = PropertyValueName(property);
     if (valueName == nullptr) return m.FailWith(ERROR_INVALID_REG_PROPERTY);
     if (buffer == nullptr && bufferSize != 0) return m.FailWith(ERROR_INVALID_PARAMETER);
     const std::u16string instanceKey = EnumKeyPath(member->instanceId);
-    if (!RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
-    const auto value = GetRegValue(instanceKey, valueName);
+    if (!m.registryPaths.RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
+    const auto value = m.registryPaths.GetRegValue(instanceKey, valueName);
     if (!value) return m.FailWith(ERROR_INVALID_DATA);
     const auto size = static_cast<DWORD>(value->data.size());
     if (regType != nullptr) *regType = value->type;
@@ -82,7 +82,7 @@ BOOL SimulatedPlatform::SetupDiGetDeviceInstanceIdW(HDEVINFO list, const DevInfo
     if (auto error = m.Injected(PlatformOperation::SetupDiGetDeviceInstanceIdW))
         return m.FailWith(*error);
     DeviceListMember *member = nullptr;
-    if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
+    if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
     if (buffer == nullptr && bufferSize != 0) return m.FailWith(ERROR_INVALID_PARAMETER);
     const auto size = static_cast<DWORD>(member->instanceId.size() + 1);
     if (requiredSize != nullptr) *requiredSize = size;
@@ -101,24 +101,26 @@ HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *d
     if (auto error = m.Injected(PlatformOperation::SetupDiOpenDevRegKey))
         return m.Fail(*error, invalidKey);
     DeviceListMember *member = nullptr;
-    if (const DWORD error = m.MemberOf(list, data, member)) return m.Fail(error, invalidKey);
+    if (const DWORD error = m.devices.MemberOf(list, data, member))
+        return m.Fail(error, invalidKey);
     if (!KnownScope(scope) || (keyType != DIREG_DEV && keyType != DIREG_DRV))
         return m.Fail(ERROR_INVALID_FLAGS, invalidKey);
     const std::u16string instanceKey = EnumKeyPath(member->instanceId);
-    if (!RegKeyExists(instanceKey)) return m.Fail(ERROR_NO_SUCH_DEVINST, invalidKey);
+    if (!m.registryPaths.RegKeyExists(instanceKey))
+        return m.Fail(ERROR_NO_SUCH_DEVINST, invalidKey);
     std::u16string path = instanceKey + u"\\Device Parameters";
     if (keyType == DIREG_DRV) {
-        const auto driver = GetRegString(instanceKey, u"Driver");
+        const auto driver = m.registryPaths.GetRegString(instanceKey, u"Driver");
         if (!driver || driver->empty()) return m.Fail(ERROR_KEY_DOES_NOT_EXIST, invalidKey);
         path = DriverKeyPath(*driver);
     }
     // Windows does not make the key when it opens one: it stays missing
     // until something creates it.
-    const auto key = m.FindKey(path);
+    const auto key = m.registry.FindKey(path);
     if (!key) return m.Fail(ERROR_KEY_DOES_NOT_EXIST, invalidKey);
     if (sam == 0) return m.Fail(ERROR_INVALID_DATA, invalidKey);
     m.lastError = ERROR_SUCCESS;
-    return static_cast<HKEY>(m.AddHandle(KeyObject{key, m.GrantedKeyAccess(sam)}));
+    return m.registry.OpenHandle(key, sam);
 }
 
 // The driver key goes as RegDeleteKeyW takes it: on the NT family not
@@ -129,26 +131,25 @@ BOOL SimulatedPlatform::SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData 
     if (auto error = m.Injected(PlatformOperation::SetupDiDeleteDevRegKey))
         return m.FailWith(*error);
     DeviceListMember *member = nullptr;
-    if (const DWORD error = m.MemberOf(list, data, member)) return m.FailWith(error);
+    if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
     if (!KnownScope(scope) ||
         (keyType != DIREG_DEV && keyType != DIREG_DRV && keyType != DIREG_BOTH))
         return m.FailWith(ERROR_INVALID_FLAGS);
     const std::u16string instanceKey = EnumKeyPath(member->instanceId);
-    if (!RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
+    if (!m.registryPaths.RegKeyExists(instanceKey)) return m.FailWith(ERROR_NO_SUCH_DEVINST);
     const auto deleteKey = [&](const std::u16string &path) -> DWORD {
-        const auto key = m.FindKey(path);
+        const auto key = m.registry.FindKey(path);
         if (!key) return ERROR_KEY_DOES_NOT_EXIST;
-        if (!m.NineXFamily() && !key->subkeys.empty()) return ERROR_ACCESS_DENIED;
-        DeleteRegTree(path);
-        return ERROR_SUCCESS;
+        return static_cast<DWORD>(m.registry.DeleteKey(*key));
     };
     DWORD hardwareResult = ERROR_KEY_DOES_NOT_EXIST;
     DWORD softwareResult = ERROR_KEY_DOES_NOT_EXIST;
     if (keyType != DIREG_DRV) hardwareResult = deleteKey(instanceKey + u"\\Device Parameters");
     if (keyType != DIREG_DEV) {
-        const auto driver = GetRegString(instanceKey, u"Driver");
+        const auto driver = m.registryPaths.GetRegString(instanceKey, u"Driver");
         if (driver && !driver->empty()) softwareResult = deleteKey(DriverKeyPath(*driver));
-        if (softwareResult == ERROR_SUCCESS) m.FindKey(instanceKey)->RemoveValue(u"Driver");
+        if (softwareResult == ERROR_SUCCESS)
+            m.registry.FindKey(instanceKey)->RemoveValue(u"Driver");
     }
     const DWORD result = keyType == DIREG_DEV   ? hardwareResult
                          : keyType == DIREG_DRV ? softwareResult

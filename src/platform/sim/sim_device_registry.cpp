@@ -53,12 +53,12 @@ std::u16string DriverKeyNumber(int number) {
 
 }  // namespace
 
-std::u16string NextDriverKeyName(const SimulatedPlatform &machine, std::u16string_view classGuid) {
+std::u16string NextDriverKeyName(const RegistryPaths &registry, std::u16string_view classGuid) {
     // The subkeys come sorted and four-digit numbers sort by value, so one
     // pass finds the lowest free number.
     int number = 0;
     std::u16string candidate = DriverKeyNumber(number);
-    for (const auto &existing : machine.RegSubkeyNames(DriverKeyPath(classGuid))) {
+    for (const auto &existing : registry.RegSubkeyNames(DriverKeyPath(classGuid))) {
         if (existing != candidate) continue;
         if (++number == 10000) return u"";
         candidate = DriverKeyNumber(number);
@@ -66,15 +66,24 @@ std::u16string NextDriverKeyName(const SimulatedPlatform &machine, std::u16strin
     return candidate;
 }
 
-std::u16string LinkNewDriverKey(SimulatedPlatform &machine, std::u16string_view instanceId,
+std::u16string LinkNewDriverKey(RegistryPaths &registry, std::u16string_view instanceId,
                                 std::u16string_view classGuid, std::u16string_view keyName) {
     const std::u16string driverValue =
         std::u16string(classGuid) + u"\\" +
-        (keyName.empty() ? NextDriverKeyName(machine, classGuid) : std::u16string(keyName));
+        (keyName.empty() ? NextDriverKeyName(registry, classGuid) : std::u16string(keyName));
     const std::u16string path = DriverKeyPath(driverValue);
-    machine.CreateRegKey(path);
-    machine.SetRegString(EnumKeyPath(instanceId), u"Driver", driverValue);
+    registry.CreateRegKey(path);
+    registry.SetRegString(EnumKeyPath(instanceId), u"Driver", driverValue);
     return path;
+}
+
+void AddServiceKey(RegistryPaths &registry, std::u16string_view name, std::u16string_view imagePath,
+                   DWORD type, DWORD start) {
+    const std::u16string key = std::u16string(kServicesRoot) + u"\\" + std::u16string(name);
+    registry.SetRegString(key, u"ImagePath", imagePath, REG_EXPAND_SZ);
+    registry.SetRegDword(key, u"Type", type);
+    registry.SetRegDword(key, u"Start", start);
+    registry.SetRegDword(key, u"ErrorControl", 1);
 }
 
 }  // namespace cvl::sim

@@ -6,40 +6,8 @@
 
 namespace cvl::sim {
 
-DEVINST SimulatedPlatform::Machine::DevInstOf(std::u16string_view instanceId) {
-    const auto [found, added] = devInsts.emplace(FoldedName(instanceId), nextDevInst);
-    if (added) ++nextDevInst;
-    return found->second;
-}
-
-DeviceNode *SimulatedPlatform::Machine::PresentNode(DEVINST devInst) {
-    const auto found = nodes.find(devInst);
-    if (found == nodes.end()) return nullptr;
-    if (!FindKey(EnumKeyPath(found->second.instanceId))) return nullptr;
-    return &found->second;
-}
-
-DWORD SimulatedPlatform::Machine::MemberOf(HDEVINFO list, const DevInfoData *data,
-                                           DeviceListMember *&member) {
-    DeviceListObject *devices = HandleAs<DeviceListObject>(list);
-    if (devices == nullptr) return ERROR_INVALID_HANDLE;
-    // Reserved carries the member's place in its list, as the system keeps
-    // a pointer to its own record there.
-    if (data == nullptr || data->Reserved == 0 || data->Reserved > devices->members.size())
-        return ERROR_INVALID_PARAMETER;
-    member = &devices->members[data->Reserved - 1];
-    if (member->devInst != data->DevInst) return ERROR_INVALID_PARAMETER;
-    return ERROR_SUCCESS;
-}
-
-void SimulatedPlatform::Machine::Record(std::string event, std::u16string_view instanceId) {
-    event += ' ';
-    event += ToUtf8(instanceId);
-    timeline.push_back(std::move(event));
-}
-
-std::u16string SimulatedPlatform::AddDevice(const DeviceSpec &device) {
-    Machine &m = *machine_;
+std::u16string SimulatedMachineSetup::AddDevice(const DeviceSpec &device) {
+    SimulatedPlatform::Machine &m = *platform_.machine_;
     const std::u16string instanceKey = EnumKeyPath(device.instanceId);
     CreateRegKey(instanceKey);
     if (!device.hardwareIds.empty())
@@ -62,37 +30,36 @@ std::u16string SimulatedPlatform::AddDevice(const DeviceSpec &device) {
         }
     }
 
-    const DEVINST devInst = m.DevInstOf(device.instanceId);
+    const DEVINST devInst = m.devices.DevInstOf(device.instanceId);
     if (device.present) {
-        m.nodes[devInst] =
-            DeviceNode{device.instanceId, device.started && !device.disabled, device.disableable,
-                       device.hiddenFromDeviceManager, device.disabled};
+        m.devices.SetNode(devInst, DeviceNode{device.instanceId, device.started && !device.disabled,
+                                              device.disableable, device.hiddenFromDeviceManager,
+                                              device.disabled});
     } else {
-        m.nodes.erase(devInst);
+        m.devices.RemoveNode(devInst);
     }
     return driverKey;
 }
 
-std::optional<DeviceNodeState> SimulatedPlatform::DeviceState(
+std::optional<DeviceNodeState> SimulatedMachineSetup::DeviceState(
     std::u16string_view instanceId) const {
-    const Machine &m = *machine_;
+    const SimulatedPlatform::Machine &m = *platform_.machine_;
     if (!RegKeyExists(EnumKeyPath(instanceId))) return std::nullopt;
-    const auto devInst = m.devInsts.find(FoldedName(instanceId));
-    const auto node = devInst == m.devInsts.end() ? m.nodes.end() : m.nodes.find(devInst->second);
-    if (node == m.nodes.end()) return DeviceNodeState{};
-    return DeviceNodeState{true, node->second.started, node->second.disabled};
+    const DeviceNode *node = m.devices.NodeOf(instanceId);
+    if (node == nullptr) return DeviceNodeState{};
+    return DeviceNodeState{true, node->started, node->disabled};
 }
 
-std::vector<std::string> SimulatedPlatform::Timeline() const {
-    return machine_->timeline;
+std::vector<std::string> SimulatedMachineSetup::Timeline() const {
+    return platform_.machine_->devices.Timeline();
 }
 
-std::vector<std::string> SimulatedPlatform::ClassInstallerCalls() const {
-    return machine_->classInstallerCalls;
+std::vector<std::string> SimulatedMachineSetup::ClassInstallerCalls() const {
+    return platform_.machine_->devices.ClassInstallerCalls();
 }
 
-void SimulatedPlatform::SetWow64(bool wow64) {
-    machine_->wow64 = wow64;
+void SimulatedMachineSetup::SetWow64(bool wow64) {
+    platform_.machine_->system.SetWow64(wow64);
 }
 
 }  // namespace cvl::sim

@@ -31,8 +31,8 @@ CONFIGRET SimulatedPlatform::CM_Get_DevNode_Status(ULONG *status, ULONG *problem
         *problem = 0;
         return CR_SUCCESS;
     }
-    const DeviceNode *node = m.PresentNode(devInst);
-    if (node == nullptr) return devInst < m.nextDevInst ? CR_NO_SUCH_DEVNODE : CR_INVALID_DEVNODE;
+    const DeviceNode *node = m.devices.PresentNode(devInst);
+    if (node == nullptr) return m.devices.Issued(devInst) ? CR_NO_SUCH_DEVNODE : CR_INVALID_DEVNODE;
     ULONG flags = DN_NT_ENUMERATOR | DN_NT_DRIVER;
     if (node->started) flags |= DN_STARTED | DN_DRIVER_LOADED;
     if (node->disableable) flags |= DN_DISABLEABLE;
@@ -49,8 +49,8 @@ CONFIGRET SimulatedPlatform::CM_Connect_MachineW(const char16_t *machineName, HM
     if (machine == nullptr) return CR_INVALID_POINTER;
     // Only the local machine can be reached.
     if (machineName != nullptr && *machineName != u'\0') return CR_MACHINE_UNAVAILABLE;
-    *machine = m.AddHandle(MachineConnectionObject{});
-    m.deviceTreeCalls.push_back("connect");
+    *machine = m.handles.Add(MachineConnectionObject{});
+    m.devices.RecordTreeCall("connect");
     return CR_SUCCESS;
 }
 
@@ -60,19 +60,19 @@ CONFIGRET SimulatedPlatform::CM_Locate_DevNode_ExW(DEVINST *devInst, const char1
     if (auto error = m.Injected(PlatformOperation::CM_Locate_DevNode_ExW)) return *error;
     if (devInst == nullptr) return CR_INVALID_POINTER;
     // No machine handle means the local machine.
-    if (machine != nullptr && m.HandleAs<MachineConnectionObject>(machine) == nullptr)
+    if (machine != nullptr && m.handles.As<MachineConnectionObject>(machine) == nullptr)
         return CR_INVALID_POINTER;
     if (IsRootDeviceId(deviceId)) {
         *devInst = kRootDevInst;
     } else {
         // A device that is not present is found only when phantoms are asked for.
-        if (!RegKeyExists(EnumKeyPath(deviceId))) return CR_NO_SUCH_DEVNODE;
-        const DEVINST found = m.DevInstOf(deviceId);
-        if (!(flags & CM_LOCATE_DEVNODE_PHANTOM) && m.PresentNode(found) == nullptr)
+        if (!m.registryPaths.RegKeyExists(EnumKeyPath(deviceId))) return CR_NO_SUCH_DEVNODE;
+        const DEVINST found = m.devices.DevInstOf(deviceId);
+        if (!(flags & CM_LOCATE_DEVNODE_PHANTOM) && m.devices.PresentNode(found) == nullptr)
             return CR_NO_SUCH_DEVNODE;
         *devInst = found;
     }
-    m.deviceTreeCalls.push_back("locate");
+    m.devices.RecordTreeCall("locate");
     return CR_SUCCESS;
 }
 
@@ -80,11 +80,12 @@ CONFIGRET SimulatedPlatform::CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG fl
                                                        HMACHINE machine) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::CM_Reenumerate_DevNode_Ex)) return *error;
-    if (machine != nullptr && m.HandleAs<MachineConnectionObject>(machine) == nullptr)
+    if (machine != nullptr && m.handles.As<MachineConnectionObject>(machine) == nullptr)
         return CR_INVALID_POINTER;
-    if (devInst != kRootDevInst && m.PresentNode(devInst) == nullptr) return CR_INVALID_DEVNODE;
-    m.deviceTreeCalls.push_back("reenumerate:" + std::to_string(flags));
-    m.timeline.push_back("reenumerate");
+    if (devInst != kRootDevInst && m.devices.PresentNode(devInst) == nullptr)
+        return CR_INVALID_DEVNODE;
+    m.devices.RecordTreeCall("reenumerate:" + std::to_string(flags));
+    m.devices.Record("reenumerate");
     return CR_SUCCESS;
 }
 
@@ -92,14 +93,14 @@ CONFIGRET SimulatedPlatform::CM_Disconnect_Machine(HMACHINE machine) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::CM_Disconnect_Machine)) return *error;
     if (machine == nullptr) return CR_SUCCESS;
-    if (m.HandleAs<MachineConnectionObject>(machine) == nullptr) return CR_INVALID_POINTER;
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(machine));
-    m.deviceTreeCalls.push_back("disconnect");
+    if (m.handles.As<MachineConnectionObject>(machine) == nullptr) return CR_INVALID_POINTER;
+    m.Close(machine);
+    m.devices.RecordTreeCall("disconnect");
     return CR_SUCCESS;
 }
 
-const std::vector<std::string> &SimulatedPlatform::DeviceTreeCalls() const {
-    return machine_->deviceTreeCalls;
+const std::vector<std::string> &SimulatedMachineSetup::DeviceTreeCalls() const {
+    return platform_.machine_->devices.TreeCalls();
 }
 
 }  // namespace cvl::sim

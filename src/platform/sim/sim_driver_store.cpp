@@ -25,8 +25,8 @@ std::optional<std::u16string> CatalogName(const InfFile &inf) {
 
 }  // namespace
 
-SimulatedPlatform::Machine::Publication SimulatedPlatform::Machine::PublishInf(
-    const Place &source, DWORD mediaType, const char16_t *mediaLocation, DWORD copyStyle) {
+DriverStore::Publication DriverStore::Publish(const FileSystem::Place &source, DWORD mediaType,
+                                              const char16_t *mediaLocation, DWORD copyStyle) {
     Publication result;
     const InfParse parse = ReadInf(*source.node, INF_STYLE_WIN4);
     if (parse.error) {
@@ -34,14 +34,14 @@ SimulatedPlatform::Machine::Publication SimulatedPlatform::Machine::PublishInf(
         return result;
     }
     if (const auto catalog = CatalogName(parse.file)) {
-        const auto beside = Lookup(source.path.Parent().Child(*catalog));
+        const auto beside = files_.Lookup(source.path.Parent().Child(*catalog));
         if (!beside || beside->directory) {
             result.error = ERROR_FILE_NOT_FOUND;
             return result;
         }
     }
-    const WinPath infFolder = windowsDirectory.Child(u"INF");
-    const auto folder = MakeDirectories(infFolder);
+    const WinPath infFolder = InfFolder();
+    const auto folder = files_.MakeDirectories(infFolder);
     if (!folder) {
         result.error = ERROR_PATH_NOT_FOUND;
         return result;
@@ -64,14 +64,14 @@ SimulatedPlatform::Machine::Publication SimulatedPlatform::Machine::PublishInf(
         ++number;
     const std::u16string stem = u"oem" + Widen(std::to_string(number));
     result.published = stem + u".inf";
-    CreateFileNode(*folder, result.published)->contents = source.node->contents;
+    files_.CreateFileNode(*folder, result.published)->contents = source.node->contents;
     std::u16string origin;
     if (mediaType == SPOST_PATH)
         origin =
             mediaLocation != nullptr ? std::u16string(mediaLocation) : source.path.Parent().Text();
     else if (mediaType == SPOST_URL && mediaLocation != nullptr)
         origin = mediaLocation;
-    CreateFileNode(*folder, stem + u".PNF")->contents =
+    files_.CreateFileNode(*folder, stem + u".PNF")->contents =
         std::string(kPnfMarker) + "\r\nSource=" + ToUtf8(origin) + "\r\n";
     return result;
 }
@@ -85,15 +85,14 @@ BOOL SimulatedPlatform::SetupCopyOEMInfW(const char16_t *sourceInf, const char16
         (destination == nullptr && destinationSize != 0))
         return m.FailWith(ERROR_INVALID_PARAMETER);
     // Only a full path names the source; anything else is not found.
-    const Machine::Place source = m.Locate(sourceInf);
+    const FileSystem::Place source = m.files.Locate(sourceInf);
     if (!IsFullWinPath(sourceInf) || !source.node || source.node->directory)
         return m.FailWith(ERROR_FILE_NOT_FOUND);
-    const Machine::Publication publication =
-        m.PublishInf(source, mediaType, mediaLocation, copyStyle);
+    const DriverStore::Publication publication =
+        m.store.Publish(source, mediaType, mediaLocation, copyStyle);
     if (publication.published.empty()) return m.FailWith(publication.error);
     // The name is given back even when an existing copy stops the call.
-    const std::u16string path =
-        m.windowsDirectory.Child(u"INF").Child(publication.published).Text();
+    const std::u16string path = m.store.InfFolder().Child(publication.published).Text();
     if (requiredSize != nullptr) *requiredSize = static_cast<DWORD>(path.size() + 1);
     if (destination != nullptr) {
         if (destinationSize <= path.size()) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);
@@ -126,14 +125,14 @@ BOOL SimulatedPlatform::SetupRemoveFromSourceListW(DWORD, const char16_t *source
 // The system's source list is a multi-string in the registry; a folder
 // stands in it once, whatever its spelling.
 void SimulatedPlatform::EditSourceList(std::u16string_view source, bool add) {
-    auto sources = MultiStrings(GetRegValue(kSetupKey, kSourcesValue));
+    auto sources = MultiStrings(machine_->registryPaths.GetRegValue(kSetupKey, kSourcesValue));
     const auto listed = [&](const auto &text) { return EqualsFoldAZ(text, source); };
     if (!add) {
         std::erase_if(sources, listed);
     } else if (std::none_of(sources.begin(), sources.end(), listed)) {
         sources.emplace_back(source);
     }
-    SetRegMultiString(kSetupKey, kSourcesValue, sources);
+    machine_->registryPaths.SetRegMultiString(kSetupKey, kSourcesValue, sources);
 }
 
 }  // namespace cvl::sim

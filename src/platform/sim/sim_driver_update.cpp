@@ -19,10 +19,10 @@ constexpr DWORD INSTALLFLAG_NONINTERACTIVE = 0x4;
 constexpr DWORD kKnownInstallFlags =
     INSTALLFLAG_FORCE | INSTALLFLAG_READONLY | INSTALLFLAG_NONINTERACTIVE;
 
-bool CarriesId(const SimulatedPlatform &machine, const std::u16string &instanceKey,
+bool CarriesId(const RegistryPaths &registry, const std::u16string &instanceKey,
                std::u16string_view hardwareId) {
     for (const char16_t *list : {u"HardwareID", u"CompatibleIDs"})
-        for (const auto &id : MultiStrings(machine.GetRegValue(instanceKey, list)))
+        for (const auto &id : MultiStrings(registry.GetRegValue(instanceKey, list)))
             if (EqualsFoldAZ(id, hardwareId)) return true;
     return false;
 }
@@ -47,11 +47,11 @@ std::u16string NetCfgInstanceIdFor(std::u16string_view instanceId) {
 
 // The class the INF installs into: its ClassGUID, written as class keys
 // are named; the device's own class when the INF names none.
-std::u16string InstallClass(const InfFile &inf, const SimulatedPlatform &machine,
+std::u16string InstallClass(const InfFile &inf, const RegistryPaths &registry,
                             const std::u16string &instanceKey) {
     if (const auto text = inf.Field(u"Version", u"ClassGUID", 1))
         if (const auto guid = ParseGuid(*text)) return GuidText(*guid);
-    return LoweredAZ(machine.GetRegString(instanceKey, u"ClassGUID").value_or(u""));
+    return LoweredAZ(registry.GetRegString(instanceKey, u"ClassGUID").value_or(u""));
 }
 
 }  // namespace
@@ -64,31 +64,31 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     if (auto error = m.Injected(PlatformOperation::UpdateDriverForPlugAndPlayDevicesW))
         return m.FailWith(*error);
     // A 32-bit program cannot install drivers on 64-bit Windows.
-    if (m.wow64) return m.FailWith(ERROR_IN_WOW64);
+    if (m.system.Wow64()) return m.FailWith(ERROR_IN_WOW64);
     if (flags & ~kKnownInstallFlags) return m.FailWith(ERROR_INVALID_FLAGS);
     if (hardwareId == nullptr || *hardwareId == u'\0' || fullInfPath == nullptr)
         return m.FailWith(ERROR_INVALID_PARAMETER);
-    const Machine::Place inf = m.Locate(fullInfPath);
+    const FileSystem::Place inf = m.files.Locate(fullInfPath);
     if (!IsFullWinPath(fullInfPath) || !inf.node || inf.node->directory)
         return m.FailWith(ERROR_FILE_NOT_FOUND);
-    const InfParse parse = m.ReadInf(*inf.node, INF_STYLE_WIN4);
+    const InfParse parse = m.store.ReadInf(*inf.node, INF_STYLE_WIN4);
     if (parse.error) return m.FailWith(parse.error);
 
     std::vector<std::u16string> devices;
-    if (const auto enumRoot = m.FindKey(kEnumRoot))
+    if (const auto enumRoot = m.registry.FindKey(kEnumRoot))
         for (const auto &bus : enumRoot->subkeys)
             for (const auto &device : bus->subkeys)
                 for (const auto &instance : device->subkeys) {
                     const std::u16string id =
                         bus->name + u"\\" + device->name + u"\\" + instance->name;
-                    if (m.PresentNode(m.DevInstOf(id)) != nullptr &&
-                        CarriesId(*this, EnumKeyPath(id), hardwareId))
+                    if (m.devices.PresentNode(m.devices.DevInstOf(id)) != nullptr &&
+                        CarriesId(m.registryPaths, EnumKeyPath(id), hardwareId))
                         devices.push_back(id);
                 }
     if (devices.empty()) return m.FailWith(ERROR_NO_SUCH_DEVINST);
     // The documentation names no error for an INF without a driver for the
     // id; Windows has selected no driver then.
-    const auto driver = FindDriver(parse.file, hardwareId, m.version);
+    const auto driver = FindDriver(parse.file, hardwareId, m.system.Version());
     if (!driver) return m.FailWith(ERROR_NO_DRIVER_SELECTED);
     const DriverVer driverVer = ReadDriverVer(parse.file);
     const DriverRank offered = RankOf(driverVer.date, driverVer.version);
@@ -96,72 +96,77 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
     // Without force only devices whose driver is older take the new one.
     std::vector<std::u16string> updates;
     for (const auto &id : devices) {
-        const auto current = GetRegString(EnumKeyPath(id), u"Driver");
+        const auto current = m.registryPaths.GetRegString(EnumKeyPath(id), u"Driver");
         const std::u16string driverKey = current ? DriverKeyPath(*current) : u"";
         const bool older =
-            !current || RankOf(GetRegString(driverKey, u"DriverDate").value_or(u""),
-                               GetRegString(driverKey, u"DriverVersion").value_or(u"")) < offered;
+            !current ||
+            RankOf(m.registryPaths.GetRegString(driverKey, u"DriverDate").value_or(u""),
+                   m.registryPaths.GetRegString(driverKey, u"DriverVersion").value_or(u"")) <
+                offered;
         if ((flags & INSTALLFLAG_FORCE) || older) updates.push_back(id);
     }
     if (updates.empty()) return m.FailWith(ERROR_NO_MORE_ITEMS);
 
-    const Machine::Publication publication = m.PublishInf(inf, SPOST_PATH, nullptr, 0);
+    const DriverStore::Publication publication = m.store.Publish(inf, SPOST_PATH, nullptr, 0);
     if (publication.published.empty()) return m.FailWith(publication.error);
     const std::u16string section = driver->installSection + driver->sectionExt;
     if (!(flags & INSTALLFLAG_READONLY))
-        CopyDriverFiles(*this, parse.file, section, inf.path.Parent().Text(), m.DirIds());
-    const auto service = InstallServices(*this, parse.file, section);
+        CopyDriverFiles(m.files, parse.file, section, inf.path.Parent().Text(), m.store.DirIds());
+    const auto service = InstallServices(m.registryPaths, m.files, parse.file, section);
     const auto infClass = parse.file.Field(u"Version", u"Class", 1);
     for (const auto &id : updates) {
         const std::u16string instanceKey = EnumKeyPath(id);
-        const std::u16string classGuid = InstallClass(parse.file, *this, instanceKey);
+        const std::u16string classGuid = InstallClass(parse.file, m.registryPaths, instanceKey);
         // A driver key of another class gives way to one of the new class.
         std::u16string driverKey;
-        if (const auto current = GetRegString(instanceKey, u"Driver")) {
+        if (const auto current = m.registryPaths.GetRegString(instanceKey, u"Driver")) {
             const bool sameClass =
                 EqualsFoldAZ(current->substr(0, current->find(u'\\')), classGuid);
-            if (sameClass && RegKeyExists(DriverKeyPath(*current))) {
+            if (sameClass && m.registryPaths.RegKeyExists(DriverKeyPath(*current))) {
                 driverKey = DriverKeyPath(*current);
             } else {
-                DeleteRegTree(DriverKeyPath(*current));
+                m.registryPaths.DeleteRegTree(DriverKeyPath(*current));
             }
         }
         const std::u16string classKey = DriverKeyPath(classGuid);
-        if (infClass && !GetRegString(classKey, u"Class"))
-            SetRegString(classKey, u"Class", *infClass);
-        if (driverKey.empty()) driverKey = LinkNewDriverKey(*this, id, classGuid);
+        if (infClass && !m.registryPaths.GetRegString(classKey, u"Class"))
+            m.registryPaths.SetRegString(classKey, u"Class", *infClass);
+        if (driverKey.empty()) driverKey = LinkNewDriverKey(m.registryPaths, id, classGuid);
 
-        SetRegString(instanceKey, u"ClassGUID", classGuid);
-        if (infClass) SetRegString(instanceKey, u"Class", *infClass);
-        SetRegString(instanceKey, u"DeviceDesc", driver->description);
-        SetRegString(instanceKey, u"Mfg", driver->manufacturer);
-        if (service) SetRegString(instanceKey, u"Service", *service);
+        m.registryPaths.SetRegString(instanceKey, u"ClassGUID", classGuid);
+        if (infClass) m.registryPaths.SetRegString(instanceKey, u"Class", *infClass);
+        m.registryPaths.SetRegString(instanceKey, u"DeviceDesc", driver->description);
+        m.registryPaths.SetRegString(instanceKey, u"Mfg", driver->manufacturer);
+        if (service) m.registryPaths.SetRegString(instanceKey, u"Service", *service);
 
-        SetRegString(driverKey, u"DriverDate", driverVer.date);
-        SetRegString(driverKey, u"DriverVersion", driverVer.version);
-        SetRegString(driverKey, u"InfPath", publication.published);
-        SetRegString(driverKey, u"InfSection", driver->installSection);
+        m.registryPaths.SetRegString(driverKey, u"DriverDate", driverVer.date);
+        m.registryPaths.SetRegString(driverKey, u"DriverVersion", driverVer.version);
+        m.registryPaths.SetRegString(driverKey, u"InfPath", publication.published);
+        m.registryPaths.SetRegString(driverKey, u"InfSection", driver->installSection);
         if (!driver->sectionExt.empty())
-            SetRegString(driverKey, u"InfSectionExt", driver->sectionExt);
-        SetRegString(driverKey, u"ProviderName",
-                     parse.file.Field(u"Version", u"Provider", 1).value_or(u""));
-        SetRegString(driverKey, u"MatchingDeviceId", driver->matchingId);
-        SetRegString(driverKey, u"DriverDesc", driver->description);
+            m.registryPaths.SetRegString(driverKey, u"InfSectionExt", driver->sectionExt);
+        m.registryPaths.SetRegString(driverKey, u"ProviderName",
+                                     parse.file.Field(u"Version", u"Provider", 1).value_or(u""));
+        m.registryPaths.SetRegString(driverKey, u"MatchingDeviceId", driver->matchingId);
+        m.registryPaths.SetRegString(driverKey, u"DriverDesc", driver->description);
         // Network adapters also get their component id and, once, the
         // GUID that names their connection.
         if (EqualsFoldAZ(classGuid, kNetClassGuidText)) {
-            SetRegString(driverKey, u"ComponentId", driver->matchingId);
-            if (!GetRegString(driverKey, u"NetCfgInstanceId"))
-                SetRegString(driverKey, u"NetCfgInstanceId", NetCfgInstanceIdFor(id));
+            m.registryPaths.SetRegString(driverKey, u"ComponentId", driver->matchingId);
+            if (!m.registryPaths.GetRegString(driverKey, u"NetCfgInstanceId"))
+                m.registryPaths.SetRegString(driverKey, u"NetCfgInstanceId",
+                                             NetCfgInstanceIdFor(id));
         }
-        ApplyAddReg(*this, parse.file, section, driverKey);
-        ApplyAddReg(*this, parse.file, section + u".HW", instanceKey + u"\\Device Parameters");
+        ApplyAddReg(m.registryPaths, parse.file, section, driverKey);
+        ApplyAddReg(m.registryPaths, parse.file, section + u".HW",
+                    instanceKey + u"\\Device Parameters");
 
         // The device restarts with its new driver; one that was disabled
         // stays so.
-        if (DeviceNode *node = m.PresentNode(m.DevInstOf(id)); node != nullptr && !node->disabled)
+        if (DeviceNode *node = m.devices.PresentNode(m.devices.DevInstOf(id));
+            node != nullptr && !node->disabled)
             node->started = true;
-        m.Record("update " + ToUtf8(id), fullInfPath);
+        m.devices.Record("update " + ToUtf8(id), fullInfPath);
     }
     m.lastError = ERROR_SUCCESS;
     return TRUE;

@@ -19,6 +19,7 @@ std::optional<DWORD> SimulatedPlatform::Machine::Injected(PlatformOperation oper
     ++callCounts[static_cast<std::size_t>(operation)];
     ++budget.calls;
     if (budget.tracing) budget.trace.push_back(operation);
+    BudgetChanged();
     if (budget.Exhausted()) return StoppedError(operation);
     std::optional<DWORD> fired;
     for (auto &fault : faults) {
@@ -33,7 +34,7 @@ std::optional<DWORD> SimulatedPlatform::Machine::Injected(PlatformOperation oper
     return fired;
 }
 
-void SimulatedPlatform::Fail(PlatformOperation operation, DWORD error, std::uint32_t nth) {
+void SimulatedMachineSetup::Fail(PlatformOperation operation, DWORD error, std::uint32_t nth) {
     FaultRule rule;
     rule.operation = operation;
     rule.error = error;
@@ -41,29 +42,29 @@ void SimulatedPlatform::Fail(PlatformOperation operation, DWORD error, std::uint
     Fail(rule);
 }
 
-void SimulatedPlatform::Fail(FaultRule rule) {
-    machine_->faults.push_back(FaultState{rule, 0});
+void SimulatedMachineSetup::Fail(FaultRule rule) {
+    platform_.machine_->faults.push_back(FaultState{rule, 0});
 }
 
-void SimulatedPlatform::ClearFaults() {
-    machine_->faults.clear();
+void SimulatedMachineSetup::ClearFaults() {
+    platform_.machine_->faults.clear();
 }
 
-std::uint32_t SimulatedPlatform::CallCount(PlatformOperation operation) const {
-    return machine_->callCounts[static_cast<std::size_t>(operation)];
+std::uint32_t SimulatedMachineSetup::CallCount(PlatformOperation operation) const {
+    return platform_.machine_->callCounts[static_cast<std::size_t>(operation)];
 }
 
-std::uint64_t SimulatedPlatform::PlatformCallCount() const {
-    return machine_->budget.calls;
+std::uint64_t SimulatedMachineSetup::PlatformCallCount() const {
+    return platform_.machine_->budget.calls;
 }
 
-void SimulatedPlatform::TraceCalls() {
-    machine_->budget.tracing = true;
-    machine_->budget.trace.clear();
+void SimulatedMachineSetup::TraceCalls() {
+    platform_.machine_->budget.tracing = true;
+    platform_.machine_->budget.trace.clear();
 }
 
-const std::vector<PlatformOperation> &SimulatedPlatform::CallTrace() const {
-    return machine_->budget.trace;
+const std::vector<PlatformOperation> &SimulatedMachineSetup::CallTrace() const {
+    return platform_.machine_->budget.trace;
 }
 
 }  // namespace cvl::sim

@@ -1,5 +1,7 @@
 // The drives, folders and files of the machine, who holds them, and the
 // helpers that seed and read them from outside.
+#include "platform/sim/sim_file_system.h"
+
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
@@ -66,15 +68,22 @@ DWORD ReportedAttributes(const FsNode &node) {
     return node.attributes == 0 ? FILE_ATTRIBUTE_NORMAL : node.attributes;
 }
 
-std::optional<WinPath> SimulatedPlatform::Machine::Resolve(std::u16string_view path) const {
-    return ResolveWinPath(path, currentDirectory);
+void ForgetPendingDelete(FsNode &node) {
+    node.deleteOnClose = false;
+    node.deletePending = false;
 }
 
-WinPath SimulatedPlatform::Machine::AsProgramSees(WinPath path) const {
-    const std::size_t depth = windowsDirectory.parts.size();
-    if (!wow64 || path.drive != windowsDirectory.drive || path.parts.size() <= depth) return path;
+std::optional<WinPath> FileSystem::Resolve(std::u16string_view path) const {
+    return ResolveWinPath(path, currentDirectory_);
+}
+
+WinPath FileSystem::AsProgramSees(WinPath path) const {
+    const std::size_t depth = windowsDirectory_.parts.size();
+    if (!system_.Wow64() || path.drive != windowsDirectory_.drive || path.parts.size() <= depth)
+        return path;
     for (std::size_t index = 0; index < depth; ++index)
-        if (FoldedName(path.parts[index]) != FoldedName(windowsDirectory.parts[index])) return path;
+        if (FoldedName(path.parts[index]) != FoldedName(windowsDirectory_.parts[index]))
+            return path;
     std::u16string &folder = path.parts[depth];
     const std::u16string folded = FoldedName(folder);
     if (folded == u"sysnative") {
@@ -86,9 +95,9 @@ WinPath SimulatedPlatform::Machine::AsProgramSees(WinPath path) const {
     return path;
 }
 
-std::shared_ptr<FsNode> SimulatedPlatform::Machine::Lookup(const WinPath &path) const {
-    const auto drive = drives.find(path.drive);
-    if (drive == drives.end()) return nullptr;
+std::shared_ptr<FsNode> FileSystem::Lookup(const WinPath &path) const {
+    const auto drive = drives_.find(path.drive);
+    if (drive == drives_.end()) return nullptr;
     std::shared_ptr<FsNode> node = drive->second;
     for (const auto &name : path.parts) {
         if (!node->directory) return nullptr;
@@ -99,8 +108,8 @@ std::shared_ptr<FsNode> SimulatedPlatform::Machine::Lookup(const WinPath &path) 
     return node;
 }
 
-std::shared_ptr<FsNode> SimulatedPlatform::Machine::MakeDirectories(const WinPath &path) {
-    auto &root = drives[path.drive];
+std::shared_ptr<FsNode> FileSystem::MakeDirectories(const WinPath &path) {
+    auto &root = drives_[path.drive];
     if (!root) {
         root = std::make_shared<FsNode>();
         root->name = std::u16string{path.drive, u':'};
@@ -121,7 +130,7 @@ std::shared_ptr<FsNode> SimulatedPlatform::Machine::MakeDirectories(const WinPat
     return node;
 }
 
-SimulatedPlatform::Machine::Place SimulatedPlatform::Machine::Locate(const char16_t *path) const {
+FileSystem::Place FileSystem::Locate(const char16_t *path) const {
     Place place;
     const auto resolved = path != nullptr ? Resolve(path) : std::nullopt;
     if (!resolved) {
@@ -149,8 +158,7 @@ SimulatedPlatform::Machine::Place SimulatedPlatform::Machine::Locate(const char1
     return place;
 }
 
-std::shared_ptr<FsNode> SimulatedPlatform::Machine::CreateFileNode(FsNode &folder,
-                                                                   const std::u16string &name) {
+std::shared_ptr<FsNode> FileSystem::CreateFileNode(FsNode &folder, const std::u16string &name) {
     auto node = std::make_shared<FsNode>();
     node->name = name;
     node->parent = &folder;
@@ -158,35 +166,27 @@ std::shared_ptr<FsNode> SimulatedPlatform::Machine::CreateFileNode(FsNode &folde
     return node;
 }
 
-std::size_t SimulatedPlatform::Machine::OpenFileHandles(const FsNode &node) const {
+std::size_t FileSystem::OpenFileHandles(const FsNode &node) const {
     std::size_t count = 0;
-    for (const auto &[value, entry] : handles)
-        if (const auto *file = std::get_if<FileObject>(&entry.object);
-            file && file->node.get() == &node)
-            ++count;
+    handles_.ForEach<FileObject>([&](const FileObject &file) {
+        if (file.node.get() == &node) ++count;
+    });
     return count;
 }
 
-bool SimulatedPlatform::Machine::IsRunningImage(const FsNode &node) const {
-    for (const auto &[id, process] : processes)
-        if (process.running && process.image.get() == &node) return true;
-    return false;
-}
-
-DWORD SimulatedPlatform::Machine::SharingCheck(const FsNode &node, DWORD access,
-                                               DWORD share) const {
-    for (const auto &[value, entry] : handles) {
-        const auto *file = std::get_if<FileObject>(&entry.object);
-        if (file && file->node.get() == &node &&
-            SharingConflicts(access, share, file->access, file->share))
-            return ERROR_SHARING_VIOLATION;
-    }
-    if (IsRunningImage(node) && SharingConflicts(access, share, kImageAccess, kImageShare))
+DWORD FileSystem::SharingCheck(const FsNode &node, DWORD access, DWORD share) const {
+    bool conflicts = false;
+    handles_.ForEach<FileObject>([&](const FileObject &file) {
+        if (file.node.get() == &node && SharingConflicts(access, share, file.access, file.share))
+            conflicts = true;
+    });
+    if (conflicts) return ERROR_SHARING_VIOLATION;
+    if (node.runningImages > 0 && SharingConflicts(access, share, kImageAccess, kImageShare))
         return ERROR_SHARING_VIOLATION;
     return ERROR_SUCCESS;
 }
 
-void SimulatedPlatform::Machine::Unlink(FsNode &node) {
+void FileSystem::Unlink(FsNode &node) {
     if (node.parent == nullptr) return;
     const auto found = node.parent->children.find(FoldedName(node.name));
     if (found != node.parent->children.end() && found->second.get() == &node)
@@ -194,21 +194,21 @@ void SimulatedPlatform::Machine::Unlink(FsNode &node) {
     node.parent = nullptr;
 }
 
-void SimulatedPlatform::Machine::RemoveIfReleased(const std::shared_ptr<FsNode> &node) {
+void FileSystem::Closed(const HandleObject &object) {
+    if (const auto *file = std::get_if<FileObject>(&object)) RemoveIfReleased(file->node);
+}
+
+void FileSystem::RemoveIfReleased(const std::shared_ptr<FsNode> &node) {
     if (!node || !(node->deleteOnClose || node->deletePending)) return;
-    if (budget.PowerLost()) {
-        // The delete lived in the handle, and the power loss took it: the
-        // file stays.
-        node->deleteOnClose = false;
-        node->deletePending = false;
+    if (powerLost_) {
+        ForgetPendingDelete(*node);
         return;
     }
-    if (OpenFileHandles(*node) > 0 || IsRunningImage(*node)) return;
+    if (OpenFileHandles(*node) > 0 || node->runningImages > 0) return;
     Unlink(*node);
 }
 
-DWORD SimulatedPlatform::Machine::CopyNode(const Place &source, const Place &target,
-                                           bool failIfExists) {
+DWORD FileSystem::CopyNode(const Place &source, const Place &target, bool failIfExists) {
     if (source.error != ERROR_SUCCESS) return source.error;
     if (!source.node) return ERROR_FILE_NOT_FOUND;
     if (source.node->directory || source.node->deletePending) return ERROR_ACCESS_DENIED;
@@ -233,29 +233,55 @@ DWORD SimulatedPlatform::Machine::CopyNode(const Place &source, const Place &tar
     return ERROR_SUCCESS;
 }
 
-bool SimulatedPlatform::AddFile(std::u16string_view path, std::string contents, DWORD attributes) {
-    Machine &m = *machine_;
-    const auto resolved = ResolveWinPath(path, m.currentDirectory);
+FileSystem::FileSystem(const HandleTable &handles, const SystemState &system)
+    : handles_(handles), system_(system) {
+    windowsDirectory_ = *ResolveWinPath(u"C:\\Windows", WinPath{});
+    tempDirectory_ = *ResolveWinPath(u"C:\\Users\\user\\AppData\\Local\\Temp", WinPath{});
+    currentDirectory_ = *ResolveWinPath(u"C:\\setup", WinPath{});
+    MakeDirectories(windowsDirectory_.Child(u"system32"));
+    MakeDirectories(windowsDirectory_.Child(u"INF"));
+    MakeDirectories(tempDirectory_);
+    MakeDirectories(currentDirectory_);
+}
+
+void FileSystem::SetCurrentDirectory(std::u16string_view path) {
+    const auto resolved = Resolve(path);
+    if (resolved && MakeDirectories(*resolved)) currentDirectory_ = *resolved;
+}
+
+void FileSystem::SetWindowsDirectory(std::u16string_view path) {
+    const auto resolved = Resolve(path);
+    if (!resolved || !MakeDirectories(resolved->Child(u"system32"))) return;
+    MakeDirectories(resolved->Child(u"INF"));
+    windowsDirectory_ = *resolved;
+}
+
+void FileSystem::SetTempDirectory(std::u16string_view path) {
+    const auto resolved = Resolve(path);
+    if (resolved && MakeDirectories(*resolved)) tempDirectory_ = *resolved;
+}
+
+void FileSystem::RecordOpenForWriting(std::u16string path) {
+    openedForWriting_.push_back(std::move(path));
+}
+
+bool FileSystem::AddFile(std::u16string_view path, std::string contents, DWORD attributes) {
+    const auto resolved = Resolve(path);
     if (!resolved || resolved->IsRoot()) return false;
-    const auto folder = m.MakeDirectories(resolved->Parent());
+    const auto folder = MakeDirectories(resolved->Parent());
     if (!folder) return false;
     auto &node = folder->children[FoldedName(resolved->parts.back())];
     if (node && node->directory) return false;
-    if (!node) node = m.CreateFileNode(*folder, resolved->parts.back());
+    if (!node) node = CreateFileNode(*folder, resolved->parts.back());
     node->contents = std::move(contents);
     node->attributes = attributes & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL);
     return true;
 }
 
-bool SimulatedPlatform::AddDirectory(std::u16string_view path) {
-    const auto resolved = ResolveWinPath(path, machine_->currentDirectory);
-    return resolved && machine_->MakeDirectories(*resolved) != nullptr;
-}
-
-bool SimulatedPlatform::AddDirectorySpelledAs(std::u16string_view path) {
-    const auto resolved = ResolveWinPath(path, machine_->currentDirectory);
-    if (!resolved || machine_->MakeDirectories(*resolved) == nullptr) return false;
-    FsNode *node = machine_->drives[resolved->drive].get();
+bool FileSystem::AddDirectorySpelledAs(std::u16string_view path) {
+    const auto resolved = Resolve(path);
+    if (!resolved || MakeDirectories(*resolved) == nullptr) return false;
+    FsNode *node = drives_[resolved->drive].get();
     for (const std::u16string &name : resolved->parts) {
         node = node->children[FoldedName(name)].get();
         node->name = name;
@@ -263,86 +289,107 @@ bool SimulatedPlatform::AddDirectorySpelledAs(std::u16string_view path) {
     return true;
 }
 
-bool SimulatedPlatform::RemoveFile(std::u16string_view path) {
-    const auto resolved = ResolveWinPath(path, machine_->currentDirectory);
-    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+std::u16string FileSystem::TempPathText() const {
+    std::u16string text = tempDirectory_.Text();
+    if (text.back() != u'\\') text += u'\\';
+    return text;
+}
+
+std::optional<std::string> FileSystem::Contents(std::u16string_view path,
+                                                bool asProgramSees) const {
+    auto resolved = Resolve(path);
+    if (resolved && asProgramSees) resolved = AsProgramSees(*resolved);
+    const auto node = resolved ? Lookup(*resolved) : nullptr;
+    if (!node || node->directory) return std::nullopt;
+    return node->contents;
+}
+
+std::map<std::u16string, std::string> FileSystem::AllFiles() const {
+    std::map<std::u16string, std::string> files;
+    for (const auto &[letter, root] : drives_) CollectFiles(*root, root->name, files);
+    return files;
+}
+
+bool SimulatedMachineSetup::AddFile(std::u16string_view path, std::string contents,
+                                    DWORD attributes) {
+    return platform_.machine_->files.AddFile(path, std::move(contents), attributes);
+}
+
+bool SimulatedMachineSetup::AddDirectory(std::u16string_view path) {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    return resolved && platform_.machine_->files.MakeDirectories(*resolved) != nullptr;
+}
+
+bool SimulatedMachineSetup::AddDirectorySpelledAs(std::u16string_view path) {
+    return platform_.machine_->files.AddDirectorySpelledAs(path);
+}
+
+bool SimulatedMachineSetup::RemoveFile(std::u16string_view path) {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    const auto node = resolved ? platform_.machine_->files.Lookup(*resolved) : nullptr;
     if (!node || node->directory) return false;
-    machine_->Unlink(*node);
+    platform_.machine_->files.Unlink(*node);
     return true;
 }
 
-bool SimulatedPlatform::FileExists(std::u16string_view path) const {
-    const auto resolved = machine_->Resolve(path);
-    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+bool SimulatedMachineSetup::FileExists(std::u16string_view path) const {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    const auto node = resolved ? platform_.machine_->files.Lookup(*resolved) : nullptr;
     return node && !node->directory;
 }
 
-bool SimulatedPlatform::DirectoryExists(std::u16string_view path) const {
-    const auto resolved = machine_->Resolve(path);
-    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+bool SimulatedMachineSetup::DirectoryExists(std::u16string_view path) const {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    const auto node = resolved ? platform_.machine_->files.Lookup(*resolved) : nullptr;
     return node && node->directory;
 }
 
-std::optional<std::string> SimulatedPlatform::ReadFileContents(std::u16string_view path) const {
-    const auto resolved = machine_->Resolve(path);
-    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
-    if (!node || node->directory) return std::nullopt;
-    return node->contents;
+std::optional<std::string> SimulatedMachineSetup::ReadFileContents(std::u16string_view path) const {
+    return platform_.machine_->files.Contents(path);
 }
 
-std::optional<std::string> SimulatedPlatform::ReadFileAsProgram(std::u16string_view path) const {
-    const auto resolved = machine_->Resolve(path);
-    const auto node = resolved ? machine_->Lookup(machine_->AsProgramSees(*resolved)) : nullptr;
-    if (!node || node->directory) return std::nullopt;
-    return node->contents;
+std::optional<std::string> SimulatedMachineSetup::ReadFileAsProgram(
+    std::u16string_view path) const {
+    return platform_.machine_->files.Contents(path, true);
 }
 
-std::optional<DWORD> SimulatedPlatform::FileAttributes(std::u16string_view path) const {
-    const auto resolved = machine_->Resolve(path);
-    const auto node = resolved ? machine_->Lookup(*resolved) : nullptr;
+std::optional<DWORD> SimulatedMachineSetup::FileAttributes(std::u16string_view path) const {
+    const auto resolved = platform_.machine_->files.Resolve(path);
+    const auto node = resolved ? platform_.machine_->files.Lookup(*resolved) : nullptr;
     if (!node) return std::nullopt;
     return ReportedAttributes(*node);
 }
 
-const std::vector<std::u16string> &SimulatedPlatform::FilesOpenedForWriting() const {
-    return machine_->filesOpenedForWriting;
+const std::vector<std::u16string> &SimulatedMachineSetup::FilesOpenedForWriting() const {
+    return platform_.machine_->files.OpenedForWriting();
 }
 
-std::map<std::u16string, std::string> SimulatedPlatform::AllFiles() const {
-    std::map<std::u16string, std::string> files;
-    for (const auto &[letter, root] : machine_->drives) CollectFiles(*root, root->name, files);
-    return files;
+std::map<std::u16string, std::string> SimulatedMachineSetup::AllFiles() const {
+    return platform_.machine_->files.AllFiles();
 }
 
-void SimulatedPlatform::SetCurrentDirectory(std::u16string_view path) {
-    const auto resolved = machine_->Resolve(path);
-    if (resolved && machine_->MakeDirectories(*resolved)) machine_->currentDirectory = *resolved;
+void SimulatedMachineSetup::SetCurrentDirectory(std::u16string_view path) {
+    platform_.machine_->files.SetCurrentDirectory(path);
 }
 
-void SimulatedPlatform::SetWindowsDirectory(std::u16string_view path) {
-    const auto resolved = machine_->Resolve(path);
-    if (!resolved || !machine_->MakeDirectories(resolved->Child(u"system32"))) return;
-    machine_->MakeDirectories(resolved->Child(u"INF"));
-    machine_->windowsDirectory = *resolved;
+void SimulatedMachineSetup::SetWindowsDirectory(std::u16string_view path) {
+    platform_.machine_->files.SetWindowsDirectory(path);
 }
 
-void SimulatedPlatform::SetTempPath(std::u16string_view path) {
-    const auto resolved = machine_->Resolve(path);
-    if (resolved && machine_->MakeDirectories(*resolved)) machine_->tempDirectory = *resolved;
+void SimulatedMachineSetup::SetTempPath(std::u16string_view path) {
+    platform_.machine_->files.SetTempDirectory(path);
 }
 
-std::u16string SimulatedPlatform::CurrentDirectory() const {
-    return machine_->currentDirectory.Text();
+std::u16string SimulatedMachineSetup::CurrentDirectory() const {
+    return platform_.machine_->files.CurrentDirectory().Text();
 }
 
-std::u16string SimulatedPlatform::WindowsDirectory() const {
-    return machine_->windowsDirectory.Text();
+std::u16string SimulatedMachineSetup::WindowsDirectory() const {
+    return platform_.machine_->files.WindowsDirectory().Text();
 }
 
-std::u16string SimulatedPlatform::TempPath() const {
-    std::u16string text = machine_->tempDirectory.Text();
-    if (text.back() != u'\\') text += u'\\';
-    return text;
+std::u16string SimulatedMachineSetup::TempPath() const {
+    return platform_.machine_->files.TempPathText();
 }
 
 }  // namespace cvl::sim

@@ -48,7 +48,7 @@ DWORD SimulatedPlatform::GetModuleFileNameW(char16_t *buffer, DWORD size) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetModuleFileNameW))
         return m.Fail(*error, DWORD{0});
-    const std::u16string &path = m.Current().imagePath;
+    const std::u16string &path = m.processes.Current().imagePath;
     if (size == 0 || buffer == nullptr) return m.Fail(ERROR_INSUFFICIENT_BUFFER, DWORD{0});
     if (path.size() < size) return CopyOut(path, buffer, size);
     // Too small: cut and terminated, and the size of the buffer comes back.
@@ -61,35 +61,36 @@ DWORD SimulatedPlatform::GetModuleFileNameW(char16_t *buffer, DWORD size) {
 DWORD SimulatedPlatform::GetTempPathW(DWORD size, char16_t *buffer) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetTempPathW)) return m.Fail(*error, DWORD{0});
-    return CopyOut(TempPath(), buffer, size);
+    return CopyOut(m.files.TempPathText(), buffer, size);
 }
 
 UINT SimulatedPlatform::GetWindowsDirectoryW(char16_t *buffer, UINT size) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetWindowsDirectoryW))
         return m.Fail(*error, DWORD{0});
-    return CopyOut(m.windowsDirectory.Text(), buffer, size);
+    return CopyOut(m.files.WindowsDirectory().Text(), buffer, size);
 }
 
 UINT SimulatedPlatform::GetSystemDirectoryW(char16_t *buffer, UINT size) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetSystemDirectoryW))
         return m.Fail(*error, DWORD{0});
-    return CopyOut(m.windowsDirectory.Child(u"system32").Text(), buffer, size);
+    return CopyOut(m.files.WindowsDirectory().Child(u"system32").Text(), buffer, size);
 }
 
 DWORD SimulatedPlatform::GetCurrentDirectoryW(DWORD size, char16_t *buffer) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetCurrentDirectoryW))
         return m.Fail(*error, DWORD{0});
-    return CopyOut(m.currentDirectory.Text(), buffer, size);
+    return CopyOut(m.files.CurrentDirectory().Text(), buffer, size);
 }
 
 BOOL SimulatedPlatform::CopyFileW(const char16_t *existing, const char16_t *target,
                                   BOOL failIfExists) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::CopyFileW)) return m.FailWith(*error);
-    const DWORD error = m.CopyNode(m.Locate(existing), m.Locate(target), failIfExists != FALSE);
+    const DWORD error =
+        m.files.CopyNode(m.files.Locate(existing), m.files.Locate(target), failIfExists != FALSE);
     if (error != ERROR_SUCCESS) return m.FailWith(error);
     return TRUE;
 }
@@ -100,7 +101,7 @@ HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD 
     const auto fail = [&m](DWORD error) { return m.Fail(error, InvalidHandleValue()); };
     if (auto error = m.Injected(PlatformOperation::CreateFileW)) return fail(*error);
     if (!ValidDisposition(creationDisposition)) return fail(ERROR_INVALID_PARAMETER);
-    const Machine::Place place = m.Locate(path);
+    const FileSystem::Place place = m.files.Locate(path);
     if (place.error != ERROR_SUCCESS) return fail(place.error);
     const bool deleteOnClose = (flagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE) != 0;
     // Delete-on-close needs the right to delete, and asks for it.
@@ -119,7 +120,8 @@ HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD 
         const DWORD kept = node->attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         if (creationDisposition == CREATE_ALWAYS && (flagsAndAttributes & kept) != kept)
             return fail(ERROR_ACCESS_DENIED);
-        if (const DWORD error = m.SharingCheck(*node, grantedAccess, shareMode)) return fail(error);
+        if (const DWORD error = m.files.SharingCheck(*node, grantedAccess, shareMode))
+            return fail(error);
         if (creationDisposition == TRUNCATE_EXISTING && !(access & GENERIC_WRITE))
             return fail(ERROR_INVALID_PARAMETER);
         if (creationDisposition == CREATE_ALWAYS) {
@@ -132,12 +134,12 @@ HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD 
         if (creationDisposition == OPEN_EXISTING || creationDisposition == TRUNCATE_EXISTING)
             return fail(ERROR_FILE_NOT_FOUND);
         if (!place.folder) return fail(ERROR_ACCESS_DENIED);
-        node = m.CreateFileNode(*place.folder, place.path.parts.back());
+        node = m.files.CreateFileNode(*place.folder, place.path.parts.back());
         node->attributes = NewFileAttributes(flagsAndAttributes);
     }
     if (deleteOnClose) node->deleteOnClose = true;
-    HANDLE handle = m.AddHandle(FileObject{node, grantedAccess, shareMode, 0});
-    if (grantedAccess & GENERIC_WRITE) m.filesOpenedForWriting.push_back(place.path.Text());
+    HANDLE handle = m.handles.Add(FileObject{node, grantedAccess, shareMode, 0});
+    if (grantedAccess & GENERIC_WRITE) m.files.RecordOpenForWriting(place.path.Text());
     const bool reportsExisting =
         existed && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS);
     m.lastError = reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
@@ -148,7 +150,7 @@ BOOL SimulatedPlatform::WriteFile(HANDLE file, const void *data, DWORD size, DWO
     Machine &m = *machine_;
     if (written != nullptr) *written = 0;
     if (auto error = m.Injected(PlatformOperation::WriteFile)) return m.FailWith(*error);
-    FileObject *object = m.HandleAs<FileObject>(file);
+    FileObject *object = m.handles.As<FileObject>(file);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & GENERIC_WRITE)) return m.FailWith(ERROR_ACCESS_DENIED);
     if (data == nullptr && size > 0) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -164,28 +166,28 @@ BOOL SimulatedPlatform::WriteFile(HANDLE file, const void *data, DWORD size, DWO
 BOOL SimulatedPlatform::DeleteFileW(const char16_t *path) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::DeleteFileW)) return m.FailWith(*error);
-    const Machine::Place place = m.Locate(path);
+    const FileSystem::Place place = m.files.Locate(path);
     if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
     const std::shared_ptr<FsNode> &node = place.node;
     if (!node) return m.FailWith(ERROR_FILE_NOT_FOUND);
     // Folders, read-only files, files already going and running images
     // cannot be deleted.
     if (node->directory || node->deletePending || (node->attributes & FILE_ATTRIBUTE_READONLY) ||
-        m.IsRunningImage(*node))
+        node->runningImages > 0)
         return m.FailWith(ERROR_ACCESS_DENIED);
-    if (const DWORD error =
-            m.SharingCheck(*node, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+    if (const DWORD error = m.files.SharingCheck(
+            *node, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
         return m.FailWith(error);
     // Handles that allowed the deletion keep the file until they close.
     node->deletePending = true;
-    m.RemoveIfReleased(node);
+    m.files.RemoveIfReleased(node);
     return TRUE;
 }
 
 BOOL SimulatedPlatform::SetFileAttributesW(const char16_t *path, DWORD attributes) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetFileAttributesW)) return m.FailWith(*error);
-    const Machine::Place place = m.Locate(path);
+    const FileSystem::Place place = m.files.Locate(path);
     if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
     if (!place.node) return m.FailWith(ERROR_FILE_NOT_FOUND);
     place.node->attributes = attributes & kSettableAttributes;
@@ -196,7 +198,7 @@ DWORD SimulatedPlatform::GetFileAttributesW(const char16_t *path) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetFileAttributesW))
         return m.Fail(*error, INVALID_FILE_ATTRIBUTES);
-    const Machine::Place place = m.Locate(path);
+    const FileSystem::Place place = m.files.Locate(path);
     if (place.error != ERROR_SUCCESS) return m.Fail(place.error, INVALID_FILE_ATTRIBUTES);
     if (!place.node) return m.Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
     return ReportedAttributes(*place.node);
@@ -221,10 +223,10 @@ HANDLE SimulatedPlatform::FindFirstFileW(const char16_t *pattern, FindData *data
         namePattern = text.substr(2);
     }
     if (namePattern.empty()) return fail(ERROR_FILE_NOT_FOUND);
-    auto folderPath =
-        folderText.empty() ? std::optional<WinPath>(m.currentDirectory) : m.Resolve(folderText);
-    if (folderPath) folderPath = m.AsProgramSees(*folderPath);
-    const auto folder = folderPath ? m.Lookup(*folderPath) : nullptr;
+    auto folderPath = folderText.empty() ? std::optional<WinPath>(m.files.CurrentDirectory())
+                                         : m.files.Resolve(folderText);
+    if (folderPath) folderPath = m.files.AsProgramSees(*folderPath);
+    const auto folder = folderPath ? m.files.Lookup(*folderPath) : nullptr;
     if (!folder || !folder->directory) return fail(ERROR_PATH_NOT_FOUND);
 
     FindObject found;
@@ -239,13 +241,13 @@ HANDLE SimulatedPlatform::FindFirstFileW(const char16_t *pattern, FindData *data
     if (found.entries.empty()) return fail(ERROR_FILE_NOT_FOUND);
     *data = found.entries.front();
     found.next = 1;
-    return m.AddHandle(std::move(found));
+    return m.handles.Add(std::move(found));
 }
 
 BOOL SimulatedPlatform::FindNextFileW(HANDLE find, FindData *data) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::FindNextFileW)) return m.FailWith(*error);
-    FindObject *object = m.HandleAs<FindObject>(find);
+    FindObject *object = m.handles.As<FindObject>(find);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     if (object->next >= object->entries.size()) return m.FailWith(ERROR_NO_MORE_FILES);
@@ -256,8 +258,8 @@ BOOL SimulatedPlatform::FindNextFileW(HANDLE find, FindData *data) {
 BOOL SimulatedPlatform::FindClose(HANDLE find) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::FindClose)) return m.FailWith(*error);
-    if (m.HandleAs<FindObject>(find) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(find));
+    if (m.handles.As<FindObject>(find) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
+    m.Close(find);
     return TRUE;
 }
 

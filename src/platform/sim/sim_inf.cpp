@@ -1,6 +1,7 @@
 // INF reading. Each open INF holds the file as it was read when opened;
 // lines are addressed by section and line index, as INFCONTEXT does.
 #include "common/text.h"
+#include "platform/sim/sim_driver_store.h"
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
@@ -22,7 +23,15 @@ DWORD CopyOut(std::u16string_view text, char16_t *buffer, DWORD bufferSize, DWOR
 
 }  // namespace
 
-InfDirIds SimulatedPlatform::Machine::DirIds() const {
+DriverStore::DriverStore(FileSystem &files, const HandleTable &handles)
+    : files_(files), handles_(handles) {}
+
+WinPath DriverStore::InfFolder() const {
+    return files_.WindowsDirectory().Child(u"INF");
+}
+
+InfDirIds DriverStore::DirIds() const {
+    const WinPath &windowsDirectory = files_.WindowsDirectory();
     const WinPath system = windowsDirectory.Child(u"system32");
     return {{10, windowsDirectory.Text()},
             {11, system.Text()},
@@ -33,10 +42,10 @@ InfDirIds SimulatedPlatform::Machine::DirIds() const {
             {24, WinPath{windowsDirectory.drive, {}}.Text()}};
 }
 
-DWORD SimulatedPlatform::Machine::InfLineAt(const InfContext *context, const InfSection *&section,
-                                            const InfLine *&line) {
+DWORD DriverStore::InfLineAt(const InfContext *context, const InfSection *&section,
+                             const InfLine *&line) const {
     if (context == nullptr) return ERROR_INVALID_PARAMETER;
-    const InfObject *inf = HandleAs<InfObject>(context->CurrentInf);
+    const InfObject *inf = handles_.As<InfObject>(context->CurrentInf);
     if (inf == nullptr) return ERROR_INVALID_HANDLE;
     const auto &sections = inf->file->sections;
     if (context->Section >= sections.size() ||
@@ -47,7 +56,7 @@ DWORD SimulatedPlatform::Machine::InfLineAt(const InfContext *context, const Inf
     return ERROR_SUCCESS;
 }
 
-InfParse SimulatedPlatform::Machine::ReadInf(const FsNode &file, DWORD infStyle) const {
+InfParse DriverStore::ReadInf(const FsNode &file, DWORD infStyle) const {
     InfParse parse = ParseInf(file.contents, DirIds());
     if (parse.error) return parse;
     // A Windows-4 INF names its signature in [Version]; anything else
@@ -68,13 +77,13 @@ HINF SimulatedPlatform::SetupOpenInfFileW(const char16_t *fileName, const char16
     // A name without a folder is looked for in the system's INF folder.
     const std::u16string_view name(fileName);
     const std::u16string path = name.find_first_of(u"\\/:") == std::u16string_view::npos
-                                    ? m.windowsDirectory.Child(u"INF").Child(name).Text()
+                                    ? m.store.InfFolder().Child(name).Text()
                                     : std::u16string(name);
-    const Machine::Place place = m.Locate(path.c_str());
+    const FileSystem::Place place = m.files.Locate(path.c_str());
     if (place.error != ERROR_SUCCESS) return m.Fail(place.error, InvalidHandleValue());
     if (!place.node || place.node->directory)
         return m.Fail(ERROR_FILE_NOT_FOUND, InvalidHandleValue());
-    InfParse parse = m.ReadInf(*place.node, infStyle);
+    InfParse parse = m.store.ReadInf(*place.node, infStyle);
     if (parse.error) {
         if (errorLine != nullptr) *errorLine = parse.errorLine;
         return m.Fail(parse.error, InvalidHandleValue());
@@ -85,15 +94,14 @@ HINF SimulatedPlatform::SetupOpenInfFileW(const char16_t *fileName, const char16
             return m.Fail(ERROR_CLASS_MISMATCH, InvalidHandleValue());
     }
     m.lastError = ERROR_SUCCESS;
-    return m.AddHandle(
+    return m.handles.Add(
         InfObject{place.path.Text(), std::make_shared<const InfFile>(std::move(parse.file))});
 }
 
 void SimulatedPlatform::SetupCloseInfFile(HINF inf) {
     Machine &m = *machine_;
     m.Injected(PlatformOperation::SetupCloseInfFile);
-    if (m.HandleAs<InfObject>(inf) != nullptr)
-        m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(inf));
+    if (m.handles.As<InfObject>(inf) != nullptr) m.Close(inf);
 }
 
 // Windows answers ERROR_LINE_NOT_FOUND for a section that does not exist
@@ -103,7 +111,7 @@ BOOL SimulatedPlatform::SetupFindFirstLineW(HINF inf, const char16_t *section, c
                                             InfContext *context) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::SetupFindFirstLineW)) return m.FailWith(*error);
-    const InfObject *object = m.HandleAs<InfObject>(inf);
+    const InfObject *object = m.handles.As<InfObject>(inf);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (section == nullptr || context == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     const auto &sections = object->file->sections;
@@ -125,7 +133,7 @@ BOOL SimulatedPlatform::SetupFindNextLine(const InfContext *contextIn, InfContex
     if (auto error = m.Injected(PlatformOperation::SetupFindNextLine)) return m.FailWith(*error);
     const InfSection *section = nullptr;
     const InfLine *line = nullptr;
-    if (const DWORD error = m.InfLineAt(contextIn, section, line)) return m.FailWith(error);
+    if (const DWORD error = m.store.InfLineAt(contextIn, section, line)) return m.FailWith(error);
     if (contextOut == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     if (contextIn->Line + 1 >= section->lines.size()) return m.FailWith(ERROR_LINE_NOT_FOUND);
     *contextOut = *contextIn;
@@ -141,7 +149,7 @@ BOOL SimulatedPlatform::SetupGetStringFieldW(const InfContext *context, DWORD fi
     if (auto error = m.Injected(PlatformOperation::SetupGetStringFieldW)) return m.FailWith(*error);
     const InfSection *section = nullptr;
     const InfLine *line = nullptr;
-    if (const DWORD error = m.InfLineAt(context, section, line)) return m.FailWith(error);
+    if (const DWORD error = m.store.InfLineAt(context, section, line)) return m.FailWith(error);
     // Field 0 is the key; a line of several fields without '=' has none.
     const std::u16string *field = nullptr;
     if (fieldIndex == 0) {
@@ -165,16 +173,16 @@ BOOL SimulatedPlatform::SetupGetInfFileListW(const char16_t *directory, DWORD in
         return m.FailWith(ERROR_INVALID_PARAMETER);
     const std::u16string folderPath = directory != nullptr && *directory != u'\0'
                                           ? std::u16string(directory)
-                                          : m.windowsDirectory.Child(u"INF").Text();
-    const auto resolved = m.Resolve(folderPath);
-    const auto folder = resolved ? m.Lookup(*resolved) : nullptr;
+                                          : m.store.InfFolder().Text();
+    const auto resolved = m.files.Resolve(folderPath);
+    const auto folder = resolved ? m.files.Lookup(*resolved) : nullptr;
     if (!folder || !folder->directory) return m.FailWith(ERROR_PATH_NOT_FOUND);
     // Names only, in the order the folder lists them; a file that is no INF
     // of the style asked for is left out.
     std::u16string list;
     for (const auto &[folded, child] : folder->children) {
         if (child->directory || !WildcardMatch(u"*.inf", child->name)) continue;
-        if (m.ReadInf(*child, infStyle).error) continue;
+        if (m.store.ReadInf(*child, infStyle).error) continue;
         list += child->name;
         list.push_back(u'\0');
     }

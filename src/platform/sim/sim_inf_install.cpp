@@ -88,20 +88,20 @@ std::optional<std::u16string> ModelsSection(const InfLine &manufacturer,
     return best;
 }
 
-void AddRegLine(SimulatedPlatform &machine, const InfLine &line, std::u16string_view hkrPath) {
+void AddRegLine(RegistryPaths &registry, const InfLine &line, std::u16string_view hkrPath) {
     const auto &f = line.fields;
     if (f.empty() || !EqualsFoldAZ(f[0], u"HKR")) return;
     std::u16string key(hkrPath);
     if (f.size() > 1 && !f[1].empty()) key += u"\\" + f[1];
     const DWORD flags = f.size() > 3 ? static_cast<DWORD>(Number(f[3])) : 0;
     if (f.size() < 3 || (flags & kAddRegKeyOnly)) {
-        machine.CreateRegKey(key);
+        registry.CreateRegKey(key);
         return;
     }
     const std::u16string &name = f[2];
-    const auto existing = machine.GetRegValue(key, name);
+    const auto existing = registry.GetRegValue(key, name);
     if (flags & kAddRegDeleteValue) {
-        machine.DeleteRegValue(key, name);
+        registry.DeleteRegValue(key, name);
         return;
     }
     if (((flags & kAddRegNoClobber) && existing) || ((flags & kAddRegOverwriteOnly) && !existing))
@@ -118,11 +118,11 @@ void AddRegLine(SimulatedPlatform &machine, const InfLine &line, std::u16string_
                 std::none_of(texts.begin(), texts.end(),
                              [&](const auto &text) { return EqualsFoldAZ(text, value); }))
                 texts.push_back(value);
-        machine.SetRegMultiString(key, name, texts);
+        registry.SetRegMultiString(key, name, texts);
     } else if (type == kAddRegDword) {
-        machine.SetRegDword(key, name, static_cast<DWORD>(Number(first)));
+        registry.SetRegDword(key, name, static_cast<DWORD>(Number(first)));
     } else if (type == 0 || type == kAddRegExpandSz) {
-        machine.SetRegString(key, name, first, type == 0 ? REG_SZ : REG_EXPAND_SZ);
+        registry.SetRegString(key, name, first, type == 0 ? REG_SZ : REG_EXPAND_SZ);
     } else {
         // Binary data as hexadecimal bytes, of REG_BINARY or of the type
         // the high word names.
@@ -131,7 +131,7 @@ void AddRegLine(SimulatedPlatform &machine, const InfLine &line, std::u16string_
         const DWORD regType = type == kAddRegBinary ? REG_BINARY
                               : type == kAddRegNone ? REG_NONE
                                                     : type >> 16;
-        machine.SetRegValue(key, name, regType, std::move(bytes));
+        registry.SetRegValue(key, name, regType, std::move(bytes));
     }
 }
 
@@ -147,8 +147,8 @@ std::vector<std::u16string> DirectiveValues(const InfFile &inf, std::u16string_v
     return values;
 }
 
-std::u16string ServiceImagePath(const SimulatedPlatform &machine, const std::u16string &binary) {
-    const std::u16string windows = machine.WindowsDirectory() + u"\\";
+std::u16string ServiceImagePath(const FileSystem &files, const std::u16string &binary) {
+    const std::u16string windows = files.WindowsDirectory().Text() + u"\\";
     if (binary.size() > windows.size() &&
         EqualsFoldAZ(std::u16string_view(binary).substr(0, windows.size()), windows))
         return u"\\SystemRoot\\" + binary.substr(windows.size());
@@ -167,7 +167,7 @@ std::optional<std::u16string> DestinationFolder(const InfFile &inf, std::u16stri
     return path;
 }
 
-void CopyOne(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view packageFolder,
+void CopyOne(FileSystem &files, const InfFile &inf, std::u16string_view packageFolder,
              const std::u16string &folder, const std::u16string &target,
              const std::u16string &sourceName) {
     std::u16string source(packageFolder);
@@ -175,8 +175,8 @@ void CopyOne(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view
         disk != nullptr && disk->fields.size() > 1 && !disk->fields[1].empty())
         source += u"\\" + disk->fields[1];
     source += u"\\" + sourceName;
-    if (const auto contents = machine.ReadFileContents(source))
-        machine.AddFile(folder + u"\\" + target, *contents);
+    if (const auto contents = files.Contents(source))
+        files.AddFile(folder + u"\\" + target, *contents, FILE_ATTRIBUTE_ARCHIVE);
 }
 
 }  // namespace
@@ -246,15 +246,15 @@ DriverRank RankOf(std::u16string_view date, std::u16string_view version) {
     return rank;
 }
 
-void ApplyAddReg(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view section,
+void ApplyAddReg(RegistryPaths &registry, const InfFile &inf, std::u16string_view section,
                  std::u16string_view hkrPath) {
     for (const auto &name : DirectiveValues(inf, section, u"AddReg"))
         if (const InfSection *addReg = inf.Section(name))
-            for (const auto &line : addReg->lines) AddRegLine(machine, line, hkrPath);
+            for (const auto &line : addReg->lines) AddRegLine(registry, line, hkrPath);
 }
 
-std::optional<std::u16string> InstallServices(SimulatedPlatform &machine, const InfFile &inf,
-                                              std::u16string_view section) {
+std::optional<std::u16string> InstallServices(RegistryPaths &registry, const FileSystem &files,
+                                              const InfFile &inf, std::u16string_view section) {
     std::optional<std::u16string> associated;
     const InfSection *services = inf.Section(std::u16string(section) + u".Services");
     if (services == nullptr) return associated;
@@ -265,36 +265,36 @@ std::optional<std::u16string> InstallServices(SimulatedPlatform &machine, const 
         const std::u16string &install = line.fields[2];
         const auto text = [&](const char16_t *key) { return inf.Field(install, key, 1); };
         const std::u16string key = u"HKLM\\SYSTEM\\CurrentControlSet\\Services\\" + name;
-        machine.AddService(name, ServiceImagePath(machine, text(u"ServiceBinary").value_or(u"")),
-                           static_cast<DWORD>(Number(text(u"ServiceType").value_or(u"1"))),
-                           static_cast<DWORD>(Number(text(u"StartType").value_or(u"3"))));
-        machine.SetRegDword(key, u"ErrorControl",
-                            static_cast<DWORD>(Number(text(u"ErrorControl").value_or(u"1"))));
+        AddServiceKey(registry, name, ServiceImagePath(files, text(u"ServiceBinary").value_or(u"")),
+                      static_cast<DWORD>(Number(text(u"ServiceType").value_or(u"1"))),
+                      static_cast<DWORD>(Number(text(u"StartType").value_or(u"3"))));
+        registry.SetRegDword(key, u"ErrorControl",
+                             static_cast<DWORD>(Number(text(u"ErrorControl").value_or(u"1"))));
         if (const auto display = text(u"DisplayName"))
-            machine.SetRegString(key, u"DisplayName", *display);
-        if (const auto group = text(u"LoadOrderGroup")) machine.SetRegString(key, u"Group", *group);
+            registry.SetRegString(key, u"DisplayName", *display);
+        if (const auto group = text(u"LoadOrderGroup"))
+            registry.SetRegString(key, u"Group", *group);
         if (Number(line.fields[1]) & kAssociatedService) associated = name;
     }
     return associated;
 }
 
-void CopyDriverFiles(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view section,
+void CopyDriverFiles(FileSystem &files, const InfFile &inf, std::u16string_view section,
                      std::u16string_view packageFolder, const InfDirIds &dirIds) {
     for (const auto &list : DirectiveValues(inf, section, u"CopyFiles")) {
         if (list.front() == u'@') {
             if (const auto folder = DestinationFolder(inf, u"DefaultDestDir", dirIds))
-                CopyOne(machine, inf, packageFolder, *folder, list.substr(1), list.substr(1));
+                CopyOne(files, inf, packageFolder, *folder, list.substr(1), list.substr(1));
             continue;
         }
-        const InfSection *files = inf.Section(list);
+        const InfSection *fileList = inf.Section(list);
         const auto folder = DestinationFolder(inf, list, dirIds);
-        if (files == nullptr || !folder) continue;
-        for (const auto &line : files->lines) {
+        if (fileList == nullptr || !folder) continue;
+        for (const auto &line : fileList->lines) {
             if (line.fields.empty() || line.fields[0].empty()) continue;
             const std::u16string &target = line.fields[0];
             const bool renamed = line.fields.size() > 1 && !line.fields[1].empty();
-            CopyOne(machine, inf, packageFolder, *folder, target,
-                    renamed ? line.fields[1] : target);
+            CopyOne(files, inf, packageFolder, *folder, target, renamed ? line.fields[1] : target);
         }
     }
 }

@@ -9,7 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/sim/sim_file_system.h"
 #include "platform/sim/sim_inf_file.h"
+#include "platform/sim/sim_registry_paths.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
@@ -41,18 +43,18 @@ DriverRank RankOf(std::u16string_view date, std::u16string_view version);
 
 // The AddReg sections of an install section, with HKR meaning `hkrPath`.
 // Lines of other roots are not applied.
-void ApplyAddReg(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view section,
+void ApplyAddReg(RegistryPaths &registry, const InfFile &inf, std::u16string_view section,
                  std::u16string_view hkrPath);
 
 // The services of the section's ".Services" part; the name of the one
 // marked as the device's function driver, if any.
-std::optional<std::u16string> InstallServices(SimulatedPlatform &machine, const InfFile &inf,
-                                              std::u16string_view section);
+std::optional<std::u16string> InstallServices(RegistryPaths &registry, const FileSystem &files,
+                                              const InfFile &inf, std::u16string_view section);
 
 // Copies the files of the section's CopyFiles lists from the INF's folder
 // to their destination folders. A file missing from the package is passed
 // over.
-void CopyDriverFiles(SimulatedPlatform &machine, const InfFile &inf, std::u16string_view section,
+void CopyDriverFiles(FileSystem &files, const InfFile &inf, std::u16string_view section,
                      std::u16string_view packageFolder, const InfDirIds &dirIds);
 
 }  // namespace cvl::sim

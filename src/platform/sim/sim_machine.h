@@ -1,241 +1,63 @@
-// The state behind SimulatedPlatform: what a Windows machine stores, in the
-// shape Windows stores it, and the bookkeeping of the handles that the
-// running program holds. Only the files of platform/sim/ see it.
+// The parts behind SimulatedPlatform, each with its own state: the system
+// report, clock and message box; the handle table and local memory; the
+// registry; the file system; the processes; the device tree; the driver
+// store. A part that needs another is given it when it is made, and only
+// that one. The platform's calls go through the faults and the last error
+// kept here. Only the files of platform/sim/ see it.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <optional>
-#include <string>
-#include <string_view>
-#include <utility>
-#include <variant>
 #include <vector>
 
-#include "platform/sim/sim_inf_file.h"
+#include "platform/sim/sim_device_tree.h"
+#include "platform/sim/sim_driver_store.h"
+#include "platform/sim/sim_file_system.h"
+#include "platform/sim/sim_handle_table.h"
 #include "platform/sim/sim_interruption.h"
-#include "platform/sim/sim_paths.h"
+#include "platform/sim/sim_process_table.h"
+#include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_registry_paths.h"
+#include "platform/sim/sim_system_state.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
-
-// --- Registry ---------------------------------------------------------------
-
-// Windows keeps a key's subkeys sorted by their upper-cased names and
-// enumerates them in that order; true when `a` sorts before `b`. Only A to Z
-// fold, so "aB" < "a_b" < "_under" ('_' sorts after the upper-case letters).
-bool RegNameBefore(std::u16string_view a, std::u16string_view b);
-
-struct RegKeyNode {
-    std::u16string name;
-    RegKeyNode *parent = nullptr;
-    // Sorted as RegNameBefore orders them: enumeration walks them by index
-    // and a lookup is a binary search. Added only through AddSubkey.
-    std::vector<std::shared_ptr<RegKeyNode>> subkeys;
-    // In the order they were first written, as Windows enumerates them.
-    std::vector<std::pair<std::u16string, RegValue>> values;
-    bool deleted = false;
-
-    std::shared_ptr<RegKeyNode> Subkey(std::u16string_view subkeyName) const;
-    RegValue *Value(std::u16string_view valueName);
-    std::shared_ptr<RegKeyNode> AddSubkey(std::u16string_view subkeyName);
-    void SetValue(std::u16string_view valueName, RegValue value);
-    bool RemoveValue(std::u16string_view valueName);
-    void RemoveSubkey(const RegKeyNode *child);
-
-private:
-    // Positions in `values`, sorted by folded name, so a value is found by a
-    // binary search without copying names; rebuilt when a value goes.
-    std::vector<std::uint32_t> valueIndex_;
-    std::vector<std::uint32_t>::const_iterator ValueSlot(std::u16string_view valueName) const;
-};
-
-// Marks a key and everything below it as gone; handles still open on any of
-// them then report ERROR_KEY_DELETED.
-void MarkTreeDeleted(RegKeyNode &key);
-
-// --- Files ------------------------------------------------------------------
-
-struct FsNode {
-    std::u16string name;
-    FsNode *parent = nullptr;
-    bool directory = false;
-    DWORD attributes = 0;  // without FILE_ATTRIBUTE_DIRECTORY, which `directory` says
-    std::string contents;
-    // By folded name, so a listing comes out in the order NTFS gives it.
-    std::map<std::u16string, std::shared_ptr<FsNode>> children;
-    bool deleteOnClose = false;
-    bool deletePending = false;
-};
-
-// The attributes Windows reports for a node.
-DWORD ReportedAttributes(const FsNode &node);
-
-// --- Handles ----------------------------------------------------------------
-
-struct KeyObject {
-    std::shared_ptr<RegKeyNode> key;
-    REGSAM access = 0;
-};
-
-struct FileObject {
-    std::shared_ptr<FsNode> node;
-    DWORD access = 0;
-    DWORD share = 0;
-    std::uint64_t position = 0;
-};
-
-struct FindObject {
-    std::vector<FindData> entries;
-    std::size_t next = 0;
-};
-
-struct ProcessObject {
-    DWORD processId = 0;
-    DWORD access = 0;
-    bool thread = false;
-};
-
-// One member of a device list. The list is a snapshot: a member keeps its
-// place after the device goes, and the calls about it then fail.
-struct DeviceListMember {
-    DEVINST devInst = 0;
-    std::u16string instanceId;
-    Guid classGuid{};
-    std::optional<ClassInstallParams> installParams;
-};
-
-struct DeviceListObject {
-    std::vector<DeviceListMember> members;
-    // Set with no device named; kept as Windows keeps them, used by nothing.
-    std::optional<ClassInstallParams> installParams;
-};
-
-struct InfObject {
-    std::u16string path;
-    std::shared_ptr<const InfFile> file;
-};
-
-struct ServiceManagerObject {};
-
-struct ServiceObject {
-    std::u16string name;
-    DWORD access = 0;
-};
-
-struct MachineConnectionObject {};
-
-using HandleObject =
-    std::variant<KeyObject, FileObject, FindObject, ProcessObject, DeviceListObject, InfObject,
-                 ServiceManagerObject, ServiceObject, MachineConnectionObject>;
-
-struct HandleEntry {
-    DWORD ownerProcessId = 0;
-    HandleObject object;
-};
-
-// --- Processes --------------------------------------------------------------
-
-struct ProcessState {
-    DWORD id = 0;
-    std::u16string imagePath;
-    std::u16string commandLine;
-    // Held while the process runs: the file cannot be deleted meanwhile.
-    std::shared_ptr<FsNode> image;
-    bool running = true;
-    DWORD exitCode = STILL_ACTIVE;
-    // A copy of the program: it runs the program's entry when its turn comes.
-    bool program = false;
-    bool hasRun = false;
-    // Known from outside this run; its object stays reachable by id.
-    bool external = false;
-    std::optional<std::size_t> record;  // index in Machine::records
-};
-
-// The sharing of a running image, as the loader maps it.
-inline constexpr DWORD kImageAccess = GENERIC_READ;
-inline constexpr DWORD kImageShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
-
-// --- Devices ----------------------------------------------------------------
-
-// What the device tree knows of a device and the registry does not.
-struct DeviceNode {
-    std::u16string instanceId;
-    bool started = false;
-    bool disableable = false;
-    bool hiddenFromDeviceManager = false;
-    bool disabled = false;
-};
-
-// The problem code of a device disabled on request.
-inline constexpr ULONG CM_PROB_DISABLED = 22;
-
-// --- Faults -----------------------------------------------------------------
 
 struct FaultState {
     FaultRule rule;
     std::uint32_t seen = 0;
 };
 
-// The machine and what the current run holds of it.
 struct SimulatedPlatform::Machine {
+    // A fresh machine's keys: SOFTWARE, the Enum, Services and network
+    // class keys, and the user's Software key.
     Machine();
 
     DWORD lastError = ERROR_SUCCESS;
-    VersionReport version;
-
-    // Registry.
-    std::shared_ptr<RegKeyNode> localMachine;
-    std::shared_ptr<RegKeyNode> currentUser;
-
-    // Files.
-    std::map<char16_t, std::shared_ptr<FsNode>> drives;  // by upper-case letter
-    WinPath windowsDirectory;
-    WinPath tempDirectory;
-    WinPath currentDirectory;
-    std::u16string programPath;
-    std::string programContents;
-
-    // Processes.
-    std::map<DWORD, ProcessState> processes;
-    std::vector<ProcessRecord> records;
-    DWORD currentProcessId = 0;
-    std::optional<UINT> exitProcessCode;
-    std::map<std::u16string, DWORD> toolExitCodes;  // by folded full path
-    std::vector<WaitRecord> waits;
-
-    // Message box, clock, device tree.
-    int messageBoxAnswer = IDOK;
-    std::vector<MessageBoxRecord> messageBoxes;
-    DWORD ticks = 0;
-    std::vector<DWORD> sleeps;
-    std::vector<std::string> deviceTreeCalls;
-    std::vector<std::u16string> filesOpenedForWriting;
-
-    // Devices. A device instance has one DEVINST for the life of the
-    // machine; it has a node only while present.
-    std::map<std::u16string, DEVINST> devInsts;  // by folded instance id
-    DEVINST nextDevInst = 2;
-    std::map<DEVINST, DeviceNode> nodes;
-    std::vector<std::string> timeline;
-    std::vector<std::string> classInstallerCalls;
-    bool wow64 = false;
 
     // Faults and call counts.
     std::vector<FaultState> faults;
     std::array<std::uint32_t, kPlatformOperationCount> callCounts{};
     CallBudget budget;
 
-    // Handles and memory.
-    std::map<std::uintptr_t, HandleEntry> handles;
-    std::uintptr_t nextHandle = 0x1000;
-    std::map<void *, std::unique_ptr<unsigned char[]>> allocations;
+    // In the order they are made: each part is made after those it uses.
+    SystemState system;
+    HandleTable handles;
+    LocalMemory memory;
+    Registry registry{handles, system.Version()};
+    RegistryPaths registryPaths{registry};
+    FileSystem files{handles, system};
+    ProcessTable processes{files, handles};
+    DeviceTree devices{registry, handles};
+    DriverStore store{files, handles};
 
-    // --- Faults, last error, handles (simulated_platform.cpp) ----------------
-    // Counts the call and answers the injected error when a rule fires.
+    // Counts the call and answers the injected error when a rule fires, or
+    // the stopped machine's error once the budget is spent.
     std::optional<DWORD> Injected(PlatformOperation operation);
+    // Tells the file system whether the power is gone, after the budget
+    // changed: past a power loss no pending delete takes effect.
+    void BudgetChanged() { files.SetPowerLost(budget.PowerLost()); }
     BOOL FailWith(DWORD error);
     // Sets the last error and answers a call's failure result.
     template <typename T>
@@ -243,99 +65,8 @@ struct SimulatedPlatform::Machine {
         lastError = error;
         return result;
     }
-    void *AddHandle(HandleObject object);
-    HandleEntry *Entry(const void *handle);
-    template <typename T>
-    T *HandleAs(const void *handle) {
-        HandleEntry *entry = Entry(handle);
-        return entry != nullptr ? std::get_if<T>(&entry->object) : nullptr;
-    }
     // Closes one handle with the effects of closing it (delete-on-close).
-    void ReleaseHandle(std::uintptr_t value);
-    void ReleaseHandlesOf(DWORD processId);
-
-    // --- Registry (sim_registry.cpp) -------------------------------------------
-    bool NineXFamily() const { return version.platformId == VER_PLATFORM_WIN32_WINDOWS; }
-    std::shared_ptr<RegKeyNode> HiveRoot(RegHive hive) const;
-    std::shared_ptr<RegKeyNode> FindKey(std::u16string_view keyPath) const;
-    std::shared_ptr<RegKeyNode> MakeKey(std::u16string_view keyPath);
-    // The key behind a handle and the access it grants, or the error.
-    LSTATUS KeyOf(HKEY key, std::shared_ptr<RegKeyNode> &node, REGSAM &access);
-    // The existing key a subkey path names below a handle's key.
-    LSTATUS ExistingKey(HKEY key, const char16_t *subKey, std::shared_ptr<RegKeyNode> &node);
-    REGSAM GrantedKeyAccess(REGSAM requested) const;
-
-    // --- Files (sim_files.cpp) -------------------------------------------------
-    std::optional<WinPath> Resolve(std::u16string_view path) const;
-    // The path a file call of the running program reaches: on a WOW64
-    // machine the system folder leads to SysWOW64, and the "Sysnative"
-    // alias, which only such a program sees, to the real system folder.
-    WinPath AsProgramSees(WinPath path) const;
-    std::shared_ptr<FsNode> Lookup(const WinPath &path) const;
-    std::shared_ptr<FsNode> MakeDirectories(const WinPath &path);
-    // Where a path leads: the folder that holds it and the node, if any;
-    // `error` is ERROR_PATH_NOT_FOUND when the folder is missing.
-    struct Place {
-        DWORD error = ERROR_SUCCESS;
-        WinPath path;
-        std::shared_ptr<FsNode> folder;
-        std::shared_ptr<FsNode> node;
-    };
-    Place Locate(const char16_t *path) const;
-    std::shared_ptr<FsNode> CreateFileNode(FsNode &folder, const std::u16string &name);
-    std::size_t OpenFileHandles(const FsNode &node) const;
-    bool IsRunningImage(const FsNode &node) const;
-    // ERROR_SUCCESS when an open with this access and sharing fits every
-    // open handle and running image of the node.
-    DWORD SharingCheck(const FsNode &node, DWORD access, DWORD share) const;
-    // Removes a file marked for deletion once nothing holds it any more.
-    void RemoveIfReleased(const std::shared_ptr<FsNode> &node);
-    void Unlink(FsNode &node);
-    DWORD CopyNode(const Place &source, const Place &target, bool failIfExists);
-
-    // --- Processes (sim_processes.cpp) -----------------------------------------
-    ProcessState &Current();
-    // Makes `path` the program (creating it when missing) and its first run.
-    void InstallProgram(const WinPath &path, DWORD processId);
-    ProcessState &AddProcess(DWORD id, std::u16string imagePath);
-    DWORD NewProcessId();
-    // The image a command line starts, resolved the way CreateProcessW does.
-    DWORD ImageFromCommandLine(std::u16string_view commandLine, WinPath &image) const;
-    bool FindExecutable(std::u16string_view name, WinPath &image) const;
-    void EndProcess(ProcessState &process, DWORD exitCode);
-    ProcessState *NextProgramToRun();
-    bool HeldByAnyHandle(DWORD processId) const;
-
-    // --- Devices (sim_device_seeding.cpp) --------------------------------------
-    DEVINST DevInstOf(std::u16string_view instanceId);
-    // The node of a device that is present: it has a node and its instance
-    // key still exists.
-    DeviceNode *PresentNode(DEVINST devInst);
-    void Record(std::string event, std::u16string_view instanceId);
-    // The member of a list that a DevInfoData names: ERROR_INVALID_HANDLE
-    // for a handle that is no list, ERROR_INVALID_PARAMETER for element
-    // data that names none of its members.
-    DWORD MemberOf(HDEVINFO list, const DevInfoData *data, DeviceListMember *&member);
-
-    // --- INF files (sim_inf.cpp) ---------------------------------------------------
-    InfDirIds DirIds() const;
-    // Reads an INF file of the given style; `error` is what SetupOpenInfFileW
-    // would report.
-    InfParse ReadInf(const FsNode &file, DWORD infStyle) const;
-    // The section and line an INF context names, or the error of one that
-    // names none.
-    DWORD InfLineAt(const InfContext *context, const InfSection *&section, const InfLine *&line);
-
-    // --- Driver store (sim_driver_store.cpp) -------------------------------------
-    // Publishes an INF in the store, or finds it there already; `published`
-    // is its name in the INF folder ("oem3.inf").
-    struct Publication {
-        DWORD error = ERROR_SUCCESS;
-        std::u16string published;
-        bool existed = false;
-    };
-    Publication PublishInf(const Place &source, DWORD mediaType, const char16_t *mediaLocation,
-                           DWORD copyStyle);
+    void Close(const void *handle);
 };
 
 }  // namespace cvl::sim

@@ -10,131 +10,7 @@ constexpr DWORD kProcessAllAccess = 0x1FFFFF;
 constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
 constexpr int kMaxProgramRuns = 64;
 
-// Stands for the executable's bytes: whatever holds exactly these is a
-// copy of the program.
-constexpr char kProgramMarker[] = "MZ cvlsetup simulated program image";
-
-bool HasExtension(std::u16string_view name) {
-    const std::size_t lastSeparator = name.find_last_of(u"\\/");
-    const std::size_t dot = name.find_last_of(u'.');
-    return dot != std::u16string_view::npos &&
-           (lastSeparator == std::u16string_view::npos || dot > lastSeparator);
-}
-
-bool HasDirectory(std::u16string_view name) {
-    return name.find_first_of(u"\\/:") != std::u16string_view::npos;
-}
-
 }  // namespace
-
-ProcessState &SimulatedPlatform::Machine::Current() {
-    return processes.at(currentProcessId);
-}
-
-ProcessState &SimulatedPlatform::Machine::AddProcess(DWORD id, std::u16string imagePath) {
-    ProcessState &process = processes[id];
-    process = ProcessState{};
-    process.id = id;
-    process.imagePath = std::move(imagePath);
-    return process;
-}
-
-DWORD SimulatedPlatform::Machine::NewProcessId() {
-    DWORD id = currentProcessId + 4;
-    while (processes.count(id) != 0) id += 4;
-    return id;
-}
-
-void SimulatedPlatform::Machine::InstallProgram(const WinPath &path, DWORD processId) {
-    const auto folder = MakeDirectories(path.Parent());
-    if (!folder || path.IsRoot()) return;
-    auto node = Lookup(path);
-    if (node && node->directory) return;
-    if (!node) {
-        node = CreateFileNode(*folder, path.parts.back());
-        node->contents = kProgramMarker;
-        node->attributes = FILE_ATTRIBUTE_ARCHIVE;
-    }
-    programPath = path.Text();
-    programContents = node->contents;
-    // The run being replaced was never started by anyone: it just goes.
-    const auto previous = processes.find(currentProcessId);
-    if (previous != processes.end() && !previous->second.record) processes.erase(previous);
-    ProcessState &process = AddProcess(processId, programPath);
-    process.image = node;
-    process.program = true;
-    process.hasRun = true;
-    currentProcessId = processId;
-    exitProcessCode.reset();
-}
-
-bool SimulatedPlatform::Machine::FindExecutable(std::u16string_view name, WinPath &image) const {
-    if (name.empty()) return false;
-    std::vector<std::u16string> names;
-    // The ".exe" form first, then the name as it stands.
-    if (!HasExtension(name)) names.push_back(std::u16string(name) + u".exe");
-    names.emplace_back(name);
-    for (const auto &candidate : names) {
-        std::vector<WinPath> places;
-        if (HasDirectory(candidate)) {
-            if (auto path = Resolve(candidate)) places.push_back(*path);
-        } else {
-            // A bare name: the program's folder, the current folder, the
-            // system folder, the Windows folder.
-            if (auto own = Resolve(processes.at(currentProcessId).imagePath))
-                places.push_back(own->Parent().Child(candidate));
-            places.push_back(currentDirectory.Child(candidate));
-            places.push_back(windowsDirectory.Child(u"system32").Child(candidate));
-            places.push_back(windowsDirectory.Child(candidate));
-        }
-        for (const auto &place : places) {
-            const auto node = Lookup(place);
-            if (node && !node->directory) {
-                image = place;
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-DWORD SimulatedPlatform::Machine::ImageFromCommandLine(std::u16string_view commandLine,
-                                                       WinPath &image) const {
-    // Each shorter prefix is tried first, which is why an unquoted path with
-    // blanks can start "C:\Program.exe" instead of the program meant.
-    for (const auto &candidate : ImageCandidates(commandLine))
-        if (FindExecutable(candidate, image)) return ERROR_SUCCESS;
-    return ERROR_FILE_NOT_FOUND;
-}
-
-void SimulatedPlatform::Machine::EndProcess(ProcessState &process, DWORD exitCode) {
-    process.running = false;
-    process.exitCode = exitCode;
-    if (process.record) {
-        records[*process.record].running = false;
-        records[*process.record].exitCode = exitCode;
-    }
-    ReleaseHandlesOf(process.id);
-    const std::shared_ptr<FsNode> image = std::move(process.image);
-    process.image.reset();
-    RemoveIfReleased(image);
-}
-
-ProcessState *SimulatedPlatform::Machine::NextProgramToRun() {
-    for (const auto &record : records) {
-        ProcessState &process = processes.at(record.processId);
-        if (process.program && process.running && !process.hasRun) return &process;
-    }
-    return nullptr;
-}
-
-bool SimulatedPlatform::Machine::HeldByAnyHandle(DWORD processId) const {
-    for (const auto &[value, entry] : handles)
-        if (const auto *process = std::get_if<ProcessObject>(&entry.object);
-            process && process->processId == processId)
-            return true;
-    return false;
-}
 
 BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t *commandLine, BOOL,
                                        DWORD, const StartupInfo *startupInfo,
@@ -147,43 +23,27 @@ BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t
     WinPath image;
     if (applicationName != nullptr) {
         // A named application is taken as it stands: no search, no ".exe".
-        const Machine::Place place = m.Locate(applicationName);
+        const FileSystem::Place place = m.files.Locate(applicationName);
         if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
         if (!place.node || place.node->directory) return m.FailWith(ERROR_FILE_NOT_FOUND);
         image = place.path;
-    } else if (const DWORD error = m.ImageFromCommandLine(commandLine, image)) {
+    } else if (const DWORD error = m.processes.ImageFromCommandLine(commandLine, image)) {
         return m.FailWith(error);
     }
-    const auto node = m.Lookup(image);
+    const auto node = m.files.Lookup(image);
     if (node->deletePending) return m.FailWith(ERROR_ACCESS_DENIED);
-    if (const DWORD error = m.SharingCheck(*node, kImageAccess, kImageShare))
+    if (const DWORD error = m.files.SharingCheck(*node, kImageAccess, kImageShare))
         return m.FailWith(error);
 
-    ProcessRecord record;
-    record.processId = m.NewProcessId();
-    record.applicationName = applicationName != nullptr ? applicationName : u"";
-    record.commandLine = commandLine != nullptr ? commandLine : record.applicationName;
-    record.imagePath = image.Text();
-    record.startupInfo = *startupInfo;
+    ProcessRecord started;
+    started.applicationName = applicationName != nullptr ? applicationName : u"";
+    started.commandLine = commandLine != nullptr ? commandLine : started.applicationName;
+    started.imagePath = image.Text();
+    started.startupInfo = *startupInfo;
+    const ProcessRecord &record = m.processes.Start(std::move(started), node);
 
-    ProcessState &process = m.AddProcess(record.processId, record.imagePath);
-    process.commandLine = record.commandLine;
-    process.record = m.records.size();
-    process.program = node->contents == m.programContents;
-    if (process.program) {
-        process.image = node;
-    } else {
-        // Any other executable has done its work by the time anyone looks.
-        const auto tool = m.toolExitCodes.find(FoldedName(record.imagePath));
-        process.running = false;
-        process.exitCode = tool != m.toolExitCodes.end() ? tool->second : 0;
-    }
-    record.running = process.running;
-    record.exitCode = process.exitCode;
-    m.records.push_back(record);
-
-    info->hProcess = m.AddHandle(ProcessObject{record.processId, kProcessAllAccess, false});
-    info->hThread = m.AddHandle(ProcessObject{record.processId, kProcessAllAccess, true});
+    info->hProcess = m.handles.Add(ProcessObject{record.processId, kProcessAllAccess, false});
+    info->hThread = m.handles.Add(ProcessObject{record.processId, kProcessAllAccess, true});
     info->dwProcessId = record.processId;
     info->dwThreadId = record.processId + 2;
     return TRUE;
@@ -195,29 +55,29 @@ DWORD SimulatedPlatform::WaitForSingleObject(HANDLE handle, DWORD milliseconds) 
         return m.Fail(*error, WAIT_FAILED);
     // Waiting on oneself never ends.
     if (handle == InvalidHandleValue()) return m.Fail(ERROR_POSSIBLE_DEADLOCK, WAIT_FAILED);
-    const ProcessObject *object = m.HandleAs<ProcessObject>(handle);
+    const ProcessObject *object = m.handles.As<ProcessObject>(handle);
     if (object == nullptr) return m.Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
     if (!(object->access & SYNCHRONIZE)) return m.Fail(ERROR_ACCESS_DENIED, WAIT_FAILED);
-    const ProcessState &process = m.processes.at(object->processId);
+    const ProcessState &process = *m.processes.Find(object->processId);
     if (!process.running) return WAIT_OBJECT_0;
     if (milliseconds == INFINITE) {
-        m.waits.push_back(WaitRecord{process.id, milliseconds, WAIT_FAILED});
+        m.processes.RecordWait(WaitRecord{process.id, milliseconds, WAIT_FAILED});
         return m.Fail(ERROR_POSSIBLE_DEADLOCK, WAIT_FAILED);
     }
-    m.ticks += milliseconds;
-    m.waits.push_back(WaitRecord{process.id, milliseconds, WAIT_TIMEOUT});
+    m.system.Advance(milliseconds);
+    m.processes.RecordWait(WaitRecord{process.id, milliseconds, WAIT_TIMEOUT});
     return WAIT_TIMEOUT;
 }
 
 BOOL SimulatedPlatform::GetExitCodeProcess(HANDLE process, DWORD *exitCode) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetExitCodeProcess)) return m.FailWith(*error);
-    const ProcessObject *object = m.HandleAs<ProcessObject>(process);
+    const ProcessObject *object = m.handles.As<ProcessObject>(process);
     if (object == nullptr || object->thread) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & (PROCESS_QUERY_INFORMATION | kProcessQueryLimitedInformation)))
         return m.FailWith(ERROR_ACCESS_DENIED);
     if (exitCode == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
-    const ProcessState &state = m.processes.at(object->processId);
+    const ProcessState &state = *m.processes.Find(object->processId);
     *exitCode = state.running ? STILL_ACTIVE : state.exitCode;
     return TRUE;
 }
@@ -226,84 +86,82 @@ HANDLE SimulatedPlatform::OpenProcess(DWORD access, BOOL, DWORD processId) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::OpenProcess))
         return m.Fail(*error, HANDLE{nullptr});
-    const auto found = m.processes.find(processId);
+    const ProcessState *found = m.processes.Find(processId);
     // An ended process is gone once nobody holds a handle to it.
-    if (found == m.processes.end() ||
-        (!found->second.running && !found->second.external && !m.HeldByAnyHandle(processId)))
+    if (found == nullptr ||
+        (!found->running && !found->external && !m.processes.HeldByAnyHandle(processId)))
         return m.Fail(ERROR_INVALID_PARAMETER, HANDLE{nullptr});
-    return m.AddHandle(ProcessObject{processId, access, false});
+    return m.handles.Add(ProcessObject{processId, access, false});
 }
 
 DWORD SimulatedPlatform::GetCurrentProcessId() {
     machine_->Injected(PlatformOperation::GetCurrentProcessId);
-    return machine_->currentProcessId;
+    return machine_->processes.CurrentId();
 }
 
 void SimulatedPlatform::ExitProcess(UINT exitCode) {
     machine_->Injected(PlatformOperation::ExitProcess);
-    machine_->exitProcessCode = exitCode;
+    machine_->processes.SetExitProcessCode(exitCode);
 }
 
-void SimulatedPlatform::SetProgram(std::u16string_view modulePath, DWORD processId) {
-    if (const auto path = machine_->Resolve(modulePath)) machine_->InstallProgram(*path, processId);
+void SimulatedMachineSetup::SetProgram(std::u16string_view modulePath, DWORD processId) {
+    if (const auto path = platform_.machine_->files.Resolve(modulePath))
+        platform_.machine_->processes.InstallProgram(*path, processId);
 }
 
-std::u16string SimulatedPlatform::ProgramPath() const {
-    return machine_->programPath;
+std::u16string SimulatedMachineSetup::ProgramPath() const {
+    return platform_.machine_->processes.ProgramPath();
 }
 
-std::string SimulatedPlatform::ProgramContents() const {
-    return machine_->programContents;
+std::string SimulatedMachineSetup::ProgramContents() const {
+    return platform_.machine_->processes.ProgramContents();
 }
 
-void SimulatedPlatform::SetToolExitCode(std::u16string_view imagePath, DWORD exitCode) {
-    if (const auto path = machine_->Resolve(imagePath))
-        machine_->toolExitCodes[FoldedName(path->Text())] = exitCode;
+void SimulatedMachineSetup::SetToolExitCode(std::u16string_view imagePath, DWORD exitCode) {
+    if (const auto path = platform_.machine_->files.Resolve(imagePath))
+        platform_.machine_->processes.SetToolExitCode(*path, exitCode);
 }
 
-const std::vector<ProcessRecord> &SimulatedPlatform::Processes() const {
-    return machine_->records;
+const std::vector<ProcessRecord> &SimulatedMachineSetup::Processes() const {
+    return platform_.machine_->processes.Records();
 }
 
-void SimulatedPlatform::FinishRunAndStartChildren(DWORD exitCode, const ProgramEntry &entry) {
-    Machine &m = *machine_;
-    ProcessState &finished = m.Current();
-    if (finished.running) m.EndProcess(finished, m.exitProcessCode.value_or(exitCode));
+void SimulatedMachineSetup::FinishRunAndStartChildren(DWORD exitCode, const ProgramEntry &entry) {
+    SimulatedPlatform::Machine &m = *platform_.machine_;
+    ProcessState &finished = m.processes.Current();
+    if (finished.running)
+        m.processes.End(finished, m.processes.ExitProcessCode().value_or(exitCode));
     for (int run = 0; run < kMaxProgramRuns; ++run) {
-        ProcessState *next = m.NextProgramToRun();
+        ProcessState *next = m.processes.NextProgramToRun();
         if (next == nullptr || m.budget.PowerLost()) return;
         next->hasRun = true;
-        m.currentProcessId = next->id;
-        m.exitProcessCode.reset();
+        m.processes.MakeCurrent(*next);
         const DWORD code =
-            entry ? entry(*this, std::u16string(CommandTailOf(next->commandLine))) : 0;
-        m.EndProcess(*next, m.exitProcessCode.value_or(code));
+            entry ? entry(platform_, std::u16string(CommandTailOf(next->commandLine))) : 0;
+        m.processes.End(*next, m.processes.ExitProcessCode().value_or(code));
     }
 }
 
-void SimulatedPlatform::AddForeignProcess(DWORD processId, bool running) {
-    ProcessState &process = machine_->AddProcess(processId, u"");
-    process.external = true;
-    process.running = running;
-    process.exitCode = running ? STILL_ACTIVE : 0;
+void SimulatedMachineSetup::AddForeignProcess(DWORD processId, bool running) {
+    platform_.machine_->processes.AddForeign(processId, running);
 }
 
-std::optional<UINT> SimulatedPlatform::ExitProcessCode() const {
-    return machine_->exitProcessCode;
+std::optional<UINT> SimulatedMachineSetup::ExitProcessCode() const {
+    return platform_.machine_->processes.ExitProcessCode();
 }
 
-DWORD SimulatedPlatform::CurrentProcessId() const {
-    return machine_->currentProcessId;
+DWORD SimulatedMachineSetup::CurrentProcessId() const {
+    return platform_.machine_->processes.CurrentId();
 }
 
-std::optional<DWORD> SimulatedPlatform::ExitCodeOf(DWORD processId) const {
-    const auto found = machine_->processes.find(processId);
-    if (found == machine_->processes.end()) return std::nullopt;
-    return found->second.running ? STILL_ACTIVE : found->second.exitCode;
+std::optional<DWORD> SimulatedMachineSetup::ExitCodeOf(DWORD processId) const {
+    const ProcessState *found = platform_.machine_->processes.Find(processId);
+    if (found == nullptr) return std::nullopt;
+    return found->running ? STILL_ACTIVE : found->exitCode;
 }
 
-const std::vector<WaitRecord> &SimulatedPlatform::Waits() const {
-    return machine_->waits;
+const std::vector<WaitRecord> &SimulatedMachineSetup::Waits() const {
+    return platform_.machine_->processes.Waits();
 }
 
 }  // namespace cvl::sim

@@ -8,11 +8,6 @@ namespace cvl::sim {
 namespace {
 
 constexpr DWORD ERROR_NOACCESS = 998;
-constexpr REGSAM kMaximumAllowed = 0x02000000;
-constexpr REGSAM kGenericAll = 0x10000000;
-constexpr REGSAM kGenericRead = 0x80000000;
-constexpr REGSAM kGenericWrite = 0x40000000;
-constexpr REGSAM kGenericExecute = 0x20000000;
 
 bool IsModelledRoot(HKEY key) {
     return key == HKeyLocalMachine() || key == HKeyCurrentUser();
@@ -36,43 +31,6 @@ void CopyValueData(const RegValue &value, BYTE *data, DWORD capacity) {
 
 }  // namespace
 
-REGSAM SimulatedPlatform::Machine::GrantedKeyAccess(REGSAM requested) const {
-    // The 9x family has no key security: every handle can do everything.
-    if (NineXFamily() || (requested & (kMaximumAllowed | kGenericAll))) return KEY_ALL_ACCESS;
-    REGSAM granted = requested & KEY_ALL_ACCESS;
-    if (requested & (kGenericRead | kGenericExecute)) granted |= KEY_READ;
-    if (requested & kGenericWrite) granted |= KEY_WRITE;
-    return granted;
-}
-
-LSTATUS SimulatedPlatform::Machine::KeyOf(HKEY key, std::shared_ptr<RegKeyNode> &node,
-                                          REGSAM &access) {
-    if (key == HKeyLocalMachine() || key == HKeyCurrentUser()) {
-        node = key == HKeyLocalMachine() ? localMachine : currentUser;
-        access = KEY_ALL_ACCESS;
-        return ERROR_SUCCESS;
-    }
-    const KeyObject *object = HandleAs<KeyObject>(key);
-    if (object == nullptr) return ERROR_INVALID_HANDLE;
-    if (object->key->deleted) return ERROR_KEY_DELETED;
-    node = object->key;
-    access = object->access;
-    return ERROR_SUCCESS;
-}
-
-LSTATUS SimulatedPlatform::Machine::ExistingKey(HKEY key, const char16_t *subKey,
-                                                std::shared_ptr<RegKeyNode> &node) {
-    REGSAM access = 0;
-    if (const LSTATUS status = KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
-    const auto names = SplitSubKey(subKey);
-    if (!names) return static_cast<LSTATUS>(ERROR_BAD_PATHNAME);
-    for (const auto &name : *names) {
-        node = node->Subkey(name);
-        if (!node) return ERROR_FILE_NOT_FOUND;
-    }
-    return ERROR_SUCCESS;
-}
-
 LSTATUS SimulatedPlatform::RegOpenKeyExW(HKEY key, const char16_t *subKey, DWORD, REGSAM sam,
                                          HKEY *result) {
     Machine &m = *machine_;
@@ -86,9 +44,9 @@ LSTATUS SimulatedPlatform::RegOpenKeyExW(HKEY key, const char16_t *subKey, DWORD
         return ERROR_SUCCESS;
     }
     std::shared_ptr<RegKeyNode> node;
-    if (const LSTATUS status = m.ExistingKey(key, subKey, node); status != ERROR_SUCCESS)
+    if (const LSTATUS status = m.registry.ExistingKey(key, subKey, node); status != ERROR_SUCCESS)
         return status;
-    *result = static_cast<HKEY>(m.AddHandle(KeyObject{node, m.GrantedKeyAccess(sam)}));
+    *result = m.registry.OpenHandle(node, sam);
     return ERROR_SUCCESS;
 }
 
@@ -100,7 +58,8 @@ LSTATUS SimulatedPlatform::RegCreateKeyExW(HKEY key, const char16_t *subKey, DWO
     if (result == nullptr) return static_cast<LSTATUS>(ERROR_BADKEY);
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
-    if (const LSTATUS status = m.KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
+    if (const LSTATUS status = m.registry.KeyOf(key, node, access); status != ERROR_SUCCESS)
+        return status;
     const auto names = SplitSubKey(subKey);
     if (!names) return static_cast<LSTATUS>(ERROR_BAD_PATHNAME);
     std::size_t existing = 0;
@@ -114,7 +73,7 @@ LSTATUS SimulatedPlatform::RegCreateKeyExW(HKEY key, const char16_t *subKey, DWO
     const bool creates = existing < names->size();
     if (creates && !(access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
     for (std::size_t i = existing; i < names->size(); ++i) walk = walk->AddSubkey((*names)[i]);
-    *result = static_cast<HKEY>(m.AddHandle(KeyObject{walk, m.GrantedKeyAccess(sam)}));
+    *result = m.registry.OpenHandle(walk, sam);
     if (disposition != nullptr)
         *disposition = creates ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
@@ -128,7 +87,8 @@ LSTATUS SimulatedPlatform::RegQueryValueExW(HKEY key, const char16_t *valueName,
     if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
-    if (const LSTATUS status = m.KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
+    if (const LSTATUS status = m.registry.KeyOf(key, node, access); status != ERROR_SUCCESS)
+        return status;
     if (!(access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     const RegValue *value = node->Value(valueName != nullptr ? valueName : u"");
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -154,7 +114,8 @@ LSTATUS SimulatedPlatform::RegSetValueExW(HKEY key, const char16_t *valueName, D
         return static_cast<LSTATUS>(*error);
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
-    if (const LSTATUS status = m.KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
+    if (const LSTATUS status = m.registry.KeyOf(key, node, access); status != ERROR_SUCCESS)
+        return status;
     if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     if (data == nullptr && dataSize > 0) return static_cast<LSTATUS>(ERROR_NOACCESS);
     RegValue value{type, {}};
@@ -169,15 +130,9 @@ LSTATUS SimulatedPlatform::RegDeleteKeyW(HKEY key, const char16_t *subKey) {
         return static_cast<LSTATUS>(*error);
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
-    if (const LSTATUS status = m.ExistingKey(key, subKey, node); status != ERROR_SUCCESS)
+    if (const LSTATUS status = m.registry.ExistingKey(key, subKey, node); status != ERROR_SUCCESS)
         return status;
-    // A hive's root cannot go; on the NT family neither can a key that still
-    // has subkeys, while the 9x family removes the whole tree.
-    if (node->parent == nullptr) return ERROR_ACCESS_DENIED;
-    if (!m.NineXFamily() && !node->subkeys.empty()) return ERROR_ACCESS_DENIED;
-    node->parent->RemoveSubkey(node.get());
-    MarkTreeDeleted(*node);
-    return ERROR_SUCCESS;
+    return m.registry.DeleteKey(*node);
 }
 
 LSTATUS SimulatedPlatform::RegDeleteValueW(HKEY key, const char16_t *valueName) {
@@ -186,7 +141,8 @@ LSTATUS SimulatedPlatform::RegDeleteValueW(HKEY key, const char16_t *valueName) 
         return static_cast<LSTATUS>(*error);
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
-    if (const LSTATUS status = m.KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
+    if (const LSTATUS status = m.registry.KeyOf(key, node, access); status != ERROR_SUCCESS)
+        return status;
     if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     return node->RemoveValue(valueName != nullptr ? valueName : u"") ? ERROR_SUCCESS
                                                                      : ERROR_FILE_NOT_FOUND;
@@ -199,7 +155,8 @@ LSTATUS SimulatedPlatform::RegEnumKeyExW(HKEY key, DWORD index, char16_t *name, 
     if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
-    if (const LSTATUS status = m.KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
+    if (const LSTATUS status = m.registry.KeyOf(key, node, access); status != ERROR_SUCCESS)
+        return status;
     if (!(access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
     if (index >= node->subkeys.size()) return ERROR_NO_MORE_ITEMS;
     const std::u16string &subkeyName = node->subkeys[index]->name;
@@ -220,7 +177,8 @@ LSTATUS SimulatedPlatform::RegEnumValueW(HKEY key, DWORD index, char16_t *name, 
         return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
-    if (const LSTATUS status = m.KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
+    if (const LSTATUS status = m.registry.KeyOf(key, node, access); status != ERROR_SUCCESS)
+        return status;
     if (!(access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     if (index >= node->values.size()) return ERROR_NO_MORE_ITEMS;
     const auto &[valueName, value] = node->values[index];
@@ -251,8 +209,8 @@ LSTATUS SimulatedPlatform::RegCloseKey(HKEY key) {
     if (auto error = m.Injected(PlatformOperation::RegCloseKey))
         return static_cast<LSTATUS>(*error);
     if (IsModelledRoot(key)) return ERROR_SUCCESS;
-    if (m.HandleAs<KeyObject>(key) == nullptr) return ERROR_INVALID_HANDLE;
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(key));
+    if (m.handles.As<KeyObject>(key) == nullptr) return ERROR_INVALID_HANDLE;
+    m.Close(key);
     return ERROR_SUCCESS;
 }
 

@@ -1,9 +1,11 @@
-// The registry tree and the helpers that seed and read it from outside.
+// The registry part: the key tree, the hives, what a key handle leads to,
+// and the helpers that seed and read it from outside.
 #include <algorithm>
 
 #include "common/text.h"
 
 #include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_registry_paths.h"
 
 namespace cvl::sim {
 namespace {
@@ -23,9 +25,11 @@ void AppendZero(std::vector<BYTE> &bytes) {
     bytes.push_back(0);
 }
 
-}  // namespace
-
-namespace {
+constexpr REGSAM kMaximumAllowed = 0x02000000;
+constexpr REGSAM kGenericAll = 0x10000000;
+constexpr REGSAM kGenericRead = 0x80000000;
+constexpr REGSAM kGenericWrite = 0x40000000;
+constexpr REGSAM kGenericExecute = 0x20000000;
 
 constexpr char16_t UpperAZ(char16_t c) {
     return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
@@ -115,14 +119,20 @@ void MarkTreeDeleted(RegKeyNode &key) {
     for (const auto &subkey : key.subkeys) MarkTreeDeleted(*subkey);
 }
 
-std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::HiveRoot(RegHive hive) const {
-    return hive == RegHive::LocalMachine ? localMachine : currentUser;
+Registry::Registry(HandleTable &handles, const VersionReport &version)
+    : handles_(handles),
+      version_(version),
+      localMachine_(std::make_shared<RegKeyNode>()),
+      currentUser_(std::make_shared<RegKeyNode>()) {
+    localMachine_->name = u"HKEY_LOCAL_MACHINE";
+    currentUser_->name = u"HKEY_CURRENT_USER";
 }
 
-std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::FindKey(std::u16string_view keyPath) const {
+std::shared_ptr<RegKeyNode> Registry::FindKey(std::u16string_view keyPath) const {
     const auto path = ParseRegPath(keyPath);
     if (!path) return nullptr;
-    std::shared_ptr<RegKeyNode> key = HiveRoot(path->hive);
+    std::shared_ptr<RegKeyNode> key =
+        path->hive == RegHive::LocalMachine ? localMachine_ : currentUser_;
     for (const auto &name : path->parts) {
         key = key->Subkey(name);
         if (!key) return nullptr;
@@ -130,31 +140,84 @@ std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::FindKey(std::u16string_v
     return key;
 }
 
-std::shared_ptr<RegKeyNode> SimulatedPlatform::Machine::MakeKey(std::u16string_view keyPath) {
+std::shared_ptr<RegKeyNode> Registry::MakeKey(std::u16string_view keyPath) {
     const auto path = ParseRegPath(keyPath);
     if (!path) return nullptr;
-    std::shared_ptr<RegKeyNode> key = HiveRoot(path->hive);
+    std::shared_ptr<RegKeyNode> key =
+        path->hive == RegHive::LocalMachine ? localMachine_ : currentUser_;
     for (const auto &name : path->parts) key = key->AddSubkey(name);
     return key;
 }
 
-bool SimulatedPlatform::SetRegValue(std::u16string_view keyPath, std::u16string_view name,
-                                    DWORD type, std::vector<BYTE> data) {
-    const auto key = machine_->MakeKey(keyPath);
+REGSAM Registry::GrantedKeyAccess(REGSAM requested) const {
+    // The 9x family has no key security: every handle can do everything.
+    if (NineXFamily() || (requested & (kMaximumAllowed | kGenericAll))) return KEY_ALL_ACCESS;
+    REGSAM granted = requested & KEY_ALL_ACCESS;
+    if (requested & (kGenericRead | kGenericExecute)) granted |= KEY_READ;
+    if (requested & kGenericWrite) granted |= KEY_WRITE;
+    return granted;
+}
+
+LSTATUS Registry::KeyOf(HKEY key, std::shared_ptr<RegKeyNode> &node, REGSAM &access) const {
+    if (key == HKeyLocalMachine() || key == HKeyCurrentUser()) {
+        node = key == HKeyLocalMachine() ? localMachine_ : currentUser_;
+        access = KEY_ALL_ACCESS;
+        return ERROR_SUCCESS;
+    }
+    const KeyObject *object = handles_.As<KeyObject>(key);
+    if (object == nullptr) return ERROR_INVALID_HANDLE;
+    if (object->key->deleted) return ERROR_KEY_DELETED;
+    node = object->key;
+    access = object->access;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS Registry::ExistingKey(HKEY key, const char16_t *subKey,
+                              std::shared_ptr<RegKeyNode> &node) const {
+    REGSAM access = 0;
+    if (const LSTATUS status = KeyOf(key, node, access); status != ERROR_SUCCESS) return status;
+    const auto names = SplitSubKey(subKey);
+    if (!names) return static_cast<LSTATUS>(ERROR_BAD_PATHNAME);
+    for (const auto &name : *names) {
+        node = node->Subkey(name);
+        if (!node) return ERROR_FILE_NOT_FOUND;
+    }
+    return ERROR_SUCCESS;
+}
+
+HKEY Registry::OpenHandle(std::shared_ptr<RegKeyNode> key, REGSAM sam) {
+    return static_cast<HKEY>(handles_.Add(KeyObject{std::move(key), GrantedKeyAccess(sam)}));
+}
+
+LSTATUS Registry::DeleteKey(RegKeyNode &key) {
+    if (!NineXFamily() && !key.subkeys.empty()) return ERROR_ACCESS_DENIED;
+    return DeleteTree(key) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+bool Registry::DeleteTree(RegKeyNode &key) {
+    if (key.parent == nullptr) return false;
+    key.parent->RemoveSubkey(&key);
+    MarkTreeDeleted(key);
+    return true;
+}
+
+bool RegistryPaths::SetRegValue(std::u16string_view keyPath, std::u16string_view name, DWORD type,
+                                std::vector<BYTE> data) {
+    const auto key = registry_.MakeKey(keyPath);
     if (!key) return false;
     key->SetValue(name, RegValue{type, std::move(data)});
     return true;
 }
 
-bool SimulatedPlatform::SetRegString(std::u16string_view keyPath, std::u16string_view name,
-                                     std::u16string_view text, DWORD type) {
+bool RegistryPaths::SetRegString(std::u16string_view keyPath, std::u16string_view name,
+                                 std::u16string_view text, DWORD type) {
     std::vector<BYTE> bytes = TextBytes(text);
     AppendZero(bytes);
     return SetRegValue(keyPath, name, type, std::move(bytes));
 }
 
-bool SimulatedPlatform::SetRegMultiString(std::u16string_view keyPath, std::u16string_view name,
-                                          const std::vector<std::u16string> &texts) {
+bool RegistryPaths::SetRegMultiString(std::u16string_view keyPath, std::u16string_view name,
+                                      const std::vector<std::u16string> &texts) {
     std::vector<BYTE> bytes;
     for (const auto &text : texts) {
         const std::vector<BYTE> one = TextBytes(text);
@@ -165,45 +228,42 @@ bool SimulatedPlatform::SetRegMultiString(std::u16string_view keyPath, std::u16s
     return SetRegValue(keyPath, name, REG_MULTI_SZ, std::move(bytes));
 }
 
-bool SimulatedPlatform::SetRegDword(std::u16string_view keyPath, std::u16string_view name,
-                                    DWORD value) {
+bool RegistryPaths::SetRegDword(std::u16string_view keyPath, std::u16string_view name,
+                                DWORD value) {
     std::vector<BYTE> bytes(4);
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(value >> (8 * i));
     return SetRegValue(keyPath, name, REG_DWORD, std::move(bytes));
 }
 
-bool SimulatedPlatform::DeleteRegValue(std::u16string_view keyPath, std::u16string_view name) {
-    const auto key = machine_->FindKey(keyPath);
+bool RegistryPaths::DeleteRegValue(std::u16string_view keyPath, std::u16string_view name) {
+    const auto key = registry_.FindKey(keyPath);
     return key && key->RemoveValue(name);
 }
 
-bool SimulatedPlatform::CreateRegKey(std::u16string_view keyPath) {
-    return machine_->MakeKey(keyPath) != nullptr;
+bool RegistryPaths::CreateRegKey(std::u16string_view keyPath) {
+    return registry_.MakeKey(keyPath) != nullptr;
 }
 
-bool SimulatedPlatform::DeleteRegTree(std::u16string_view keyPath) {
-    const auto key = machine_->FindKey(keyPath);
-    if (!key || key->parent == nullptr) return false;
-    key->parent->RemoveSubkey(key.get());
-    MarkTreeDeleted(*key);
-    return true;
+bool RegistryPaths::DeleteRegTree(std::u16string_view keyPath) {
+    const auto key = registry_.FindKey(keyPath);
+    return key && registry_.DeleteTree(*key);
 }
 
-bool SimulatedPlatform::RegKeyExists(std::u16string_view keyPath) const {
-    return machine_->FindKey(keyPath) != nullptr;
+bool RegistryPaths::RegKeyExists(std::u16string_view keyPath) const {
+    return registry_.FindKey(keyPath) != nullptr;
 }
 
-std::optional<RegValue> SimulatedPlatform::GetRegValue(std::u16string_view keyPath,
-                                                       std::u16string_view name) const {
-    const auto key = machine_->FindKey(keyPath);
+std::optional<RegValue> RegistryPaths::GetRegValue(std::u16string_view keyPath,
+                                                   std::u16string_view name) const {
+    const auto key = registry_.FindKey(keyPath);
     if (!key) return std::nullopt;
     const RegValue *value = key->Value(name);
     if (value == nullptr) return std::nullopt;
     return *value;
 }
 
-std::optional<std::u16string> SimulatedPlatform::GetRegString(std::u16string_view keyPath,
-                                                              std::u16string_view name) const {
+std::optional<std::u16string> RegistryPaths::GetRegString(std::u16string_view keyPath,
+                                                          std::u16string_view name) const {
     const auto value = GetRegValue(keyPath, name);
     if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) return std::nullopt;
     std::u16string text;
@@ -215,8 +275,8 @@ std::optional<std::u16string> SimulatedPlatform::GetRegString(std::u16string_vie
     return text;
 }
 
-std::optional<DWORD> SimulatedPlatform::GetRegDword(std::u16string_view keyPath,
-                                                    std::u16string_view name) const {
+std::optional<DWORD> RegistryPaths::GetRegDword(std::u16string_view keyPath,
+                                                std::u16string_view name) const {
     const auto value = GetRegValue(keyPath, name);
     if (!value || value->type != REG_DWORD || value->data.size() < 4) return std::nullopt;
     DWORD result = 0;
@@ -224,16 +284,16 @@ std::optional<DWORD> SimulatedPlatform::GetRegDword(std::u16string_view keyPath,
     return result;
 }
 
-std::vector<std::u16string> SimulatedPlatform::RegSubkeyNames(std::u16string_view keyPath) const {
+std::vector<std::u16string> RegistryPaths::RegSubkeyNames(std::u16string_view keyPath) const {
     std::vector<std::u16string> names;
-    if (const auto key = machine_->FindKey(keyPath))
+    if (const auto key = registry_.FindKey(keyPath))
         for (const auto &subkey : key->subkeys) names.push_back(subkey->name);
     return names;
 }
 
-std::vector<std::pair<std::u16string, RegValue>> SimulatedPlatform::RegValues(
+std::vector<std::pair<std::u16string, RegValue>> RegistryPaths::RegValues(
     std::u16string_view keyPath) const {
-    if (const auto key = machine_->FindKey(keyPath)) return key->values;
+    if (const auto key = registry_.FindKey(keyPath)) return key->values;
     return {};
 }
 

@@ -41,13 +41,9 @@ void StoreText(char16_t (&slot)[N], std::u16string_view text) {
 
 }  // namespace
 
-void SimulatedPlatform::AddService(std::u16string_view name, std::u16string_view imagePath,
-                                   DWORD type, DWORD start) {
-    const std::u16string key = ServiceKey(name);
-    SetRegString(key, u"ImagePath", imagePath, REG_EXPAND_SZ);
-    SetRegDword(key, u"Type", type);
-    SetRegDword(key, u"Start", start);
-    SetRegDword(key, u"ErrorControl", 1);
+void SimulatedMachineSetup::AddService(std::u16string_view name, std::u16string_view imagePath,
+                                       DWORD type, DWORD start) {
+    AddServiceKey(*this, name, imagePath, type, start);
 }
 
 SC_HANDLE SimulatedPlatform::OpenSCManagerW(const char16_t *machineName,
@@ -59,7 +55,7 @@ SC_HANDLE SimulatedPlatform::OpenSCManagerW(const char16_t *machineName,
         return m.Fail(RPC_S_SERVER_UNAVAILABLE, SC_HANDLE{nullptr});
     if (databaseName != nullptr && !EqualsFoldAZ(databaseName, u"ServicesActive"))
         return m.Fail(ERROR_DATABASE_DOES_NOT_EXIST, SC_HANDLE{nullptr});
-    return static_cast<SC_HANDLE>(m.AddHandle(ServiceManagerObject{}));
+    return static_cast<SC_HANDLE>(m.handles.Add(ServiceManagerObject{}));
 }
 
 SC_HANDLE SimulatedPlatform::OpenServiceW(SC_HANDLE manager, const char16_t *serviceName,
@@ -67,30 +63,30 @@ SC_HANDLE SimulatedPlatform::OpenServiceW(SC_HANDLE manager, const char16_t *ser
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::OpenServiceW))
         return m.Fail(*error, SC_HANDLE{nullptr});
-    if (m.HandleAs<ServiceManagerObject>(manager) == nullptr)
+    if (m.handles.As<ServiceManagerObject>(manager) == nullptr)
         return m.Fail(ERROR_INVALID_HANDLE, SC_HANDLE{nullptr});
     if (serviceName == nullptr) return m.Fail(RPC_X_NULL_REF_POINTER, SC_HANDLE{nullptr});
     // A service is a key under Services with its type.
     const std::u16string key = ServiceKey(serviceName);
-    if (*serviceName == u'\0' || !GetRegDword(key, u"Type"))
+    if (*serviceName == u'\0' || !m.registryPaths.GetRegDword(key, u"Type"))
         return m.Fail(ERROR_SERVICE_DOES_NOT_EXIST, SC_HANDLE{nullptr});
-    return static_cast<SC_HANDLE>(m.AddHandle(ServiceObject{serviceName, access}));
+    return static_cast<SC_HANDLE>(m.handles.Add(ServiceObject{serviceName, access}));
 }
 
 BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *config,
                                             DWORD bufferSize, DWORD *bytesNeeded) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::QueryServiceConfigW)) return m.FailWith(*error);
-    const ServiceObject *object = m.HandleAs<ServiceObject>(service);
+    const ServiceObject *object = m.handles.As<ServiceObject>(service);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & SERVICE_QUERY_CONFIG)) return m.FailWith(ERROR_ACCESS_DENIED);
     if (bytesNeeded == nullptr) return m.FailWith(RPC_X_NULL_REF_POINTER);
     if (bufferSize > kMaxConfigBuffer) return m.FailWith(ERROR_INVALID_PARAMETER);
     const std::u16string key = ServiceKey(object->name);
-    if (!GetRegDword(key, u"Type")) return m.FailWith(ERROR_SERVICE_DOES_NOT_EXIST);
+    if (!m.registryPaths.GetRegDword(key, u"Type")) return m.FailWith(ERROR_SERVICE_DOES_NOT_EXIST);
 
-    const auto imagePath = GetRegString(key, u"ImagePath");
-    const auto dependencies = MultiStrings(GetRegValue(key, u"DependOnService"));
+    const auto imagePath = m.registryPaths.GetRegString(key, u"ImagePath");
+    const auto dependencies = MultiStrings(m.registryPaths.GetRegValue(key, u"DependOnService"));
     DWORD dependencyBytes = 2 * sizeof(char16_t);
     if (!dependencies.empty()) {
         dependencyBytes = sizeof(char16_t);
@@ -98,15 +94,16 @@ BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *co
             dependencyBytes += static_cast<DWORD>((name.size() + 1) * sizeof(char16_t));
     }
     // A 32-bit program gets the 32-bit record, with 4-byte pointers.
-    const DWORD needed = (m.wow64 ? kConfigRecord32 : kConfigRecord64) + StringBytes(imagePath) +
-                         StringBytes(GetRegString(key, u"Group")) + dependencyBytes +
-                         StringBytes(GetRegString(key, u"ObjectName")) +
-                         StringBytes(GetRegString(key, u"DisplayName"));
+    const DWORD needed =
+        (m.system.Wow64() ? kConfigRecord32 : kConfigRecord64) + StringBytes(imagePath) +
+        StringBytes(m.registryPaths.GetRegString(key, u"Group")) + dependencyBytes +
+        StringBytes(m.registryPaths.GetRegString(key, u"ObjectName")) +
+        StringBytes(m.registryPaths.GetRegString(key, u"DisplayName"));
     *bytesNeeded = needed;
     if (config == nullptr || bufferSize < needed) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);
-    config->dwServiceType = GetRegDword(key, u"Type").value_or(0);
-    config->dwStartType = GetRegDword(key, u"Start").value_or(SERVICE_DEMAND_START);
-    config->dwErrorControl = GetRegDword(key, u"ErrorControl").value_or(0);
+    config->dwServiceType = m.registryPaths.GetRegDword(key, u"Type").value_or(0);
+    config->dwStartType = m.registryPaths.GetRegDword(key, u"Start").value_or(SERVICE_DEMAND_START);
+    config->dwErrorControl = m.registryPaths.GetRegDword(key, u"ErrorControl").value_or(0);
     StoreText(config->lpBinaryPathName, imagePath.value_or(u""));
     m.lastError = ERROR_SUCCESS;
     return TRUE;
@@ -115,10 +112,10 @@ BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *co
 BOOL SimulatedPlatform::CloseServiceHandle(SC_HANDLE handle) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::CloseServiceHandle)) return m.FailWith(*error);
-    if (m.HandleAs<ServiceManagerObject>(handle) == nullptr &&
-        m.HandleAs<ServiceObject>(handle) == nullptr)
+    if (m.handles.As<ServiceManagerObject>(handle) == nullptr &&
+        m.handles.As<ServiceObject>(handle) == nullptr)
         return m.FailWith(ERROR_INVALID_HANDLE);
-    m.ReleaseHandle(reinterpret_cast<std::uintptr_t>(handle));
+    m.Close(handle);
     return TRUE;
 }
 

@@ -1,15 +1,12 @@
 // The version report, the clock, the message box and local memory.
 #include <algorithm>
-#include <cstring>
 
 #include "platform/sim/sim_machine.h"
 
 namespace cvl::sim {
 namespace {
 
-constexpr UINT kZeroInit = 0x40;  // LMEM_ZEROINIT, the part of LPTR that matters
 constexpr BYTE kVerNtWorkstation = 1;
-constexpr unsigned char kUninitialisedFill = 0xCD;
 
 // "Service Pack 6a" -> 6.
 WORD ServicePackMajor(std::u16string_view servicePack) {
@@ -32,19 +29,20 @@ bool KnowsExtendedRecord(const VersionReport &version) {
 
 }  // namespace
 
-void SimulatedPlatform::SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build,
-                                   std::u16string servicePack) {
-    machine_->version = VersionReport{platformId, major, minor, build, std::move(servicePack)};
+void SimulatedMachineSetup::SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build,
+                                       std::u16string servicePack) {
+    platform_.machine_->system.SetVersion(
+        VersionReport{platformId, major, minor, build, std::move(servicePack)});
 }
 
-VersionReport SimulatedPlatform::Version() const {
-    return machine_->version;
+VersionReport SimulatedMachineSetup::Version() const {
+    return platform_.machine_->system.Version();
 }
 
 BOOL SimulatedPlatform::GetVersionExW(OsVersionInfoEx &info) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::GetVersionExW)) return m.FailWith(*error);
-    const VersionReport &version = m.version;
+    const VersionReport &version = m.system.Version();
     const DWORD size = info.dwOSVersionInfoSize;
     const bool extended = size == kOsVersionInfoExSize && KnowsExtendedRecord(version);
     if (size != kOsVersionInfoSize && !extended) return m.FailWith(ERROR_INSUFFICIENT_BUFFER);
@@ -72,61 +70,53 @@ BOOL SimulatedPlatform::GetVersionExW(OsVersionInfoEx &info) {
 int SimulatedPlatform::MessageBoxW(const char16_t *text, const char16_t *caption, UINT type) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::MessageBoxW)) return m.Fail(*error, 0);
-    m.messageBoxes.push_back(
+    return m.system.ShowMessageBox(
         MessageBoxRecord{text != nullptr ? text : u"", caption != nullptr ? caption : u"", type});
-    return m.messageBoxAnswer;
 }
 
-void SimulatedPlatform::SetMessageBoxAnswer(int answer) {
-    machine_->messageBoxAnswer = answer;
+void SimulatedMachineSetup::SetMessageBoxAnswer(int answer) {
+    platform_.machine_->system.SetMessageBoxAnswer(answer);
 }
 
-const std::vector<MessageBoxRecord> &SimulatedPlatform::MessageBoxes() const {
-    return machine_->messageBoxes;
+const std::vector<MessageBoxRecord> &SimulatedMachineSetup::MessageBoxes() const {
+    return platform_.machine_->system.MessageBoxes();
 }
 
 void SimulatedPlatform::Sleep(DWORD milliseconds) {
     machine_->Injected(PlatformOperation::Sleep);
-    machine_->ticks += milliseconds;
-    machine_->sleeps.push_back(milliseconds);
-    machine_->timeline.push_back("sleep " + std::to_string(milliseconds));
+    machine_->system.Sleep(milliseconds);
+    machine_->devices.Record("sleep " + std::to_string(milliseconds));
 }
 
 DWORD SimulatedPlatform::GetTickCount() {
     machine_->Injected(PlatformOperation::GetTickCount);
-    return machine_->ticks;
+    return machine_->system.Ticks();
 }
 
-DWORD SimulatedPlatform::Now() const {
-    return machine_->ticks;
+DWORD SimulatedMachineSetup::Now() const {
+    return platform_.machine_->system.Ticks();
 }
 
-void SimulatedPlatform::SetTickCount(DWORD ticks) {
-    machine_->ticks = ticks;
+void SimulatedMachineSetup::SetTickCount(DWORD ticks) {
+    platform_.machine_->system.SetTicks(ticks);
 }
 
-const std::vector<DWORD> &SimulatedPlatform::Sleeps() const {
-    return machine_->sleeps;
+const std::vector<DWORD> &SimulatedMachineSetup::Sleeps() const {
+    return platform_.machine_->system.Sleeps();
 }
 
 HLOCAL SimulatedPlatform::LocalAlloc(UINT flags, std::size_t bytes) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::LocalAlloc))
         return m.Fail(*error, HLOCAL{nullptr});
-    const std::size_t size = std::max<std::size_t>(bytes, 1);
-    auto block = std::make_unique<unsigned char[]>(size);
-    // Memory that is not asked to be zeroed is not: reading it shows.
-    std::memset(block.get(), (flags & kZeroInit) ? 0 : kUninitialisedFill, size);
-    void *address = block.get();
-    m.allocations.emplace(address, std::move(block));
-    return address;
+    return m.memory.Allocate(flags, bytes);
 }
 
 HLOCAL SimulatedPlatform::LocalFree(HLOCAL memory) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::LocalFree)) return m.Fail(*error, memory);
     if (memory == nullptr) return nullptr;
-    if (m.allocations.erase(memory) == 0) return m.Fail(ERROR_INVALID_HANDLE, memory);
+    if (!m.memory.Free(memory)) return m.Fail(ERROR_INVALID_HANDLE, memory);
     return nullptr;
 }
 

@@ -14,8 +14,8 @@ constexpr DWORD kChildExitCode = 7;
 class SimulatedContractMachine final : public ContractMachine {
 public:
     SimulatedContractMachine() {
-        sim_.CreateRegKey(std::u16string(u"HKCU\\") + kScratchKey);
-        sim_.AddDirectory(kScratchFolder);
+        sim_.Setup().CreateRegKey(std::u16string(u"HKCU\\") + kScratchKey);
+        sim_.Setup().AddDirectory(kScratchFolder);
 
         sim::DeviceSpec device;
         device.instanceId = u"ROOT\\CVLPROBE\\0000";
@@ -23,22 +23,22 @@ public:
         device.compatibleIds = kCompatibleIds;
         // The harness enters its devices without a driver.
         device.withDriverKey = false;
-        sim_.AddDevice(device);
+        sim_.Setup().AddDevice(device);
         device.instanceId = u"ROOT\\CVLPROBE\\0001";
         device.hardwareIds = {u"CVL_PROBE_REMOVABLE"};
         device.compatibleIds = kCompatibleIds;
-        sim_.AddDevice(device);
+        sim_.Setup().AddDevice(device);
 
-        sim_.AddService(u"cvlprobe", u"system32\\DRIVERS\\cvlprobe.sys");
-        sim_.AddFile(kChildPath, "MZ");
-        sim_.SetToolExitCode(kChildPath, kChildExitCode);
+        sim_.Setup().AddService(u"cvlprobe", u"system32\\DRIVERS\\cvlprobe.sys");
+        sim_.Setup().AddFile(kChildPath, "MZ");
+        sim_.Setup().SetToolExitCode(kChildPath, kChildExitCode);
     }
 
     Platform &platform() override { return sim_; }
     bool OnWine() const override { return false; }
     std::u16string ScratchKey() const override { return kScratchKey; }
     std::u16string ScratchFolder() const override { return kScratchFolder; }
-    std::u16string OwnPath() const override { return sim_.ProgramPath(); }
+    std::u16string OwnPath() const override { return sim_.Setup().ProgramPath(); }
     std::u16string DeviceHardwareId() const override { return u"CVL_PROBE_DEVICE"; }
     std::u16string RemovableDeviceHardwareId() const override { return u"CVL_PROBE_REMOVABLE"; }
     std::u16string ServiceName() const override { return u"cvlprobe"; }
