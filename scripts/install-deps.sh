@@ -9,9 +9,13 @@
 # only when something is missing.
 #
 # Wine's 32-bit side (wine32, of the i386 architecture) runs the 32-bit
+# program. It is installed only where the kernel runs 32-bit programs
+# (scripts/can-run-32-bit.sh): elsewhere it would install but not start, and
+# Debian's `wine` wrapper would then start its 32-bit loader for every
 # program. Where it cannot be installed everything else still works, and the
 # Wine tests report the 32-bit scenarios as skipped.
 set -euo pipefail
+scripts=$(cd "$(dirname "$0")" && pwd)
 
 packages=(
     cmake ninja-build g++ libgtest-dev googletest python3 clang-format
@@ -32,7 +36,13 @@ for package in "${packages[@]}"; do
     installed "$package" || missing+=("$package")
 done
 need_wine32=false
-installed "$wine32" || need_wine32=true
+if ! installed "$wine32"; then
+    if probe=$("$scripts/can-run-32-bit.sh"); then
+        need_wine32=true
+    else
+        echo "install-deps: not installing $wine32: $probe"
+    fi
+fi
 
 if [ ${#missing[@]} -eq 0 ] && ! $need_wine32; then
     echo "install-deps: everything is installed"

@@ -3,8 +3,8 @@
 # build with its tests, the same under the address and undefined-behaviour
 # sanitizers, the fuzz targets for a short while, both Windows builds with
 # their layout checks, the release package, and both programs under Wine
-# (the 32-bit one where wine32 is installed), on every Windows generation
-# Wine reports to each.
+# (the 32-bit one where this machine runs 32-bit programs and wine32 is
+# installed), on every Windows generation Wine reports to each.
 # Stops at the first step that fails and says which.
 set -euo pipefail
 cd "$(dirname "$0")/.."

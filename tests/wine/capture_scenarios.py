@@ -125,13 +125,27 @@ def wine_value_state(prefix):
     host = prefix.host_path(windows_path)
     keys = []
     for root in COMPARED_KEYS:
-        result = prefix.wine("reg", "export", root, windows_path, "/y", "/reg:64")
-        if result.returncode == 0 and os.path.exists(host):
-            with open(host, "rb") as file:
-                keys += registry_file.parse(registry_file.decode(file.read()))
-        if os.path.exists(host):
-            os.remove(host)
+        keys += exported_keys(prefix, root, windows_path, host)
     return value_state(keys)
+
+
+def exported_keys(prefix, root, windows_path, host):
+    """The parsed keys below `root`, none when it is not there. On a busy
+    machine an export of a key that is there has been seen to fail once; it
+    is tried again, and a key that is there but cannot be read is an error,
+    never an empty key."""
+    for _ in range(3):
+        result = prefix.wine("reg", "export", root, windows_path, "/y", "/reg:64")
+        try:
+            if result.returncode == 0 and os.path.exists(host):
+                with open(host, "rb") as file:
+                    return registry_file.parse(registry_file.decode(file.read()))
+        finally:
+            if os.path.exists(host):
+                os.remove(host)
+        if prefix.wine("reg", "query", root, "/reg:64").returncode != 0:
+            return []
+    raise RuntimeError("reg export %s failed: %s" % (root, result.stderr.decode(errors="replace")))
 
 
 def image_value_state(image):

@@ -120,10 +120,8 @@ def targets(options):
     files32 = {role: os.path.join(folder32, name) for role, name in PROGRAM_NAMES.items()}
     if options.exe32:
         files32["exe"] = options.exe32
-    missing32 = None
-    if not wine_prefix.wine32_installed():
-        missing32 = "wine32 is not installed (scripts/install-deps.sh installs it)"
-    elif not options.exe32 and not os.path.isfile(files32["exe"]):
+    missing32 = wine_prefix.why_no_32_bit_programs()
+    if missing32 is None and not options.exe32 and not os.path.isfile(files32["exe"]):
         missing32 = "no 32-bit build in %s (cmake --preset win32)" % folder32
     found = [Target(64, "win64", files64, None), Target(32, "win32", files32, missing32)]
     return [target for target in found if not options.bits or target.bits == options.bits]
@@ -155,7 +153,7 @@ def main():
         for run in selected:
             print(run.name + (": skipped, " + run.target.missing if run.target.missing else ""))
         return 0
-    if not shutil.which("wine") or not shutil.which("wineserver"):
+    if not wine_prefix.wine_available():
         print("wine is not installed: the Wine scenarios cannot run")
         return 77
     runnable = [run for run in selected if not run.target.missing]
@@ -179,8 +177,9 @@ def main():
     skipped = [run for run in selected if run.target.missing]
     for run in skipped:
         print("SKIP %s: %s" % (run.name, run.target.missing))
-    if skipped:
-        print("%d scenarios skipped, none of them counted as passed" % len(skipped))
+    # The last line says at a glance whether every scenario ran.
+    print("%d passed, %d failed, %d skipped" % (len(runnable) - len(failed), len(failed),
+                                                len(skipped)))
     if failed:
         return 1
     return 77 if skipped and not runnable else 0

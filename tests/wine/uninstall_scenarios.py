@@ -149,7 +149,10 @@ class UninstallMachine(DeviceMachine):
         self.registry = keys
         self.prefix.import_registry(keys)
         for path, data in self.files:
-            with open(self.prefix.host_path(path), "wb") as file:
+            # A prefix made without wine32 has no C:\windows\system.
+            host = self.prefix.host_path(path)
+            os.makedirs(os.path.dirname(host), exist_ok=True)
+            with open(host, "wb") as file:
                 file.write(data)
         # The mirror machine gets the devices as they were before the run.
         self._enum_export = self.prefix.export_registry(dev.ENUM_KEY)

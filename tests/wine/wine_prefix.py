@@ -1,6 +1,7 @@
 """Wine prefixes for the end-to-end tests: one template per session, one
 fresh copy per scenario, and the few ways a scenario talks to Wine."""
 
+import functools
 import os
 import shutil
 import subprocess
@@ -14,8 +15,13 @@ AEDEBUG_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
 WINE_DRIVERS_KEY = r"HKCU\Software\Wine\Drivers"
 # Its "Version" names the Windows version Wine reports to every program.
 WINE_VERSION_KEY = r"HKCU\Software\Wine"
-# The loader of 32-bit programs, from Debian's wine32.
+# The loader of 32-bit programs, from Debian's wine32, and of 64-bit ones,
+# from wine64.
 WINE32_LOADER = "/usr/lib/wine/wine"
+WINE64_LOADER = "/usr/lib/wine/wine64"
+# The one probe of whether this machine's kernel runs 32-bit programs.
+PROBE_32_BIT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                            "can-run-32-bit.sh")
 
 # A wine call that does not end within this time has hung.
 CALL_TIMEOUT = 120
@@ -33,8 +39,30 @@ def drive_c_path(root, windows_path):
     return os.path.join(root, "drive_c", *[part for part in rest.split("\\") if part])
 
 
+@functools.lru_cache(maxsize=None)
+def thirty_two_bit_programs_run():
+    """(whether this machine runs 32-bit programs, the probe's line)."""
+    probe = subprocess.run([PROBE_32_BIT], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           timeout=60)
+    return probe.returncode == 0, probe.stdout.decode(errors="replace").strip()
+
+
+def wine_command():
+    """How a Windows program is started. Where 32-bit programs cannot run,
+    Debian's `wine` wrapper must be passed by once wine32 is installed: it
+    starts the 32-bit loader for every program. The 64-bit loader runs the
+    64-bit programs and Wine's own tools directly."""
+    if thirty_two_bit_programs_run()[0]:
+        return ["wine"]
+    return [WINE64_LOADER]
+
+
 def wine_environment(prefix, trace, arch):
     env = dict(os.environ)
+    if not thirty_two_bit_programs_run()[0]:
+        # Programs started by Wine itself (services, wineboot's children) go
+        # through the same loader.
+        env["WINELOADER"] = WINE64_LOADER
     # Without a display a message box returns at once instead of waiting.
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
@@ -81,7 +109,7 @@ class Prefix:
             return subprocess.CompletedProcess(args, process.returncode, out.read(), err.read())
 
     def wine(self, *args, cwd=None, debug=None, native_dlls=()):
-        return self.run(["wine", *args], cwd=cwd, debug=debug, native_dlls=native_dlls)
+        return self.run([*wine_command(), *args], cwd=cwd, debug=debug, native_dlls=native_dlls)
 
     def checked_wine(self, *args, cwd=None):
         result = self.wine(*args, cwd=cwd)
@@ -157,9 +185,20 @@ class Prefix:
                        stderr=subprocess.DEVNULL, timeout=30)
 
 
-def wine32_installed():
-    """Whether Wine can run 32-bit programs here."""
-    return os.path.isfile(WINE32_LOADER)
+def why_no_32_bit_programs():
+    """Why Wine cannot run the 32-bit program here, or None when it can."""
+    runs, line = thirty_two_bit_programs_run()
+    if not runs:
+        return line
+    if not os.path.isfile(WINE32_LOADER):
+        return "wine32 is not installed (scripts/install-deps.sh installs it)"
+    return None
+
+
+def wine_available():
+    """Whether the Wine programs the harness starts are here."""
+    loader = wine_command()[0]
+    return bool(shutil.which(loader)) and bool(shutil.which("wineserver"))
 
 
 def build_template(root, trace=None, arch="win64"):
@@ -174,7 +213,8 @@ def build_template(root, trace=None, arch="win64"):
             return template
         print("template prefix %s is stale (%s): making it anew" % (root, problem))
         remove_prefix(template)
-    booted = template.run(["wineboot", "-i"], timeout=300)
+    # The `wineboot` script starts the `wine` wrapper: go through the loader.
+    booted = template.run([*wine_command(), "wineboot.exe", "-i"], timeout=300)
     if booted.returncode != 0:
         raise WineError("wineboot failed: " + booted.stderr.decode(errors="replace"))
     # The network class is listed by name only once its key names it.
