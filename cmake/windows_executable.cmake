@@ -12,10 +12,10 @@ list(REMOVE_ITEM CVL_WIN32_SOURCES "${CVL_WIN32_DIR}/win_main.cpp")
 add_library(cvl_win32 STATIC ${CVL_WIN32_SOURCES})
 target_include_directories(cvl_win32 PUBLIC "${PROJECT_SOURCE_DIR}/src")
 target_compile_definitions(cvl_win32 PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
-# cfgmgr32 comes before setupapi: SetupAPI's import library names the CM_
-# functions too, and they must be imported from cfgmgr32.dll, where a
-# program-local cfgmgr32.dll can stand in for the system's.
-target_link_libraries(cvl_win32 PUBLIC cfgmgr32 setupapi newdev advapi32 user32 kernel32)
+# Only the libraries Windows always takes from the system folder are
+# imported; setupapi, cfgmgr32 and newdev are bound at run time
+# (library_binding.h).
+target_link_libraries(cvl_win32 PUBLIC advapi32 user32 kernel32)
 
 # Everything the program needs comes from system DLLs.
 set(CVL_STATIC_LINK_OPTIONS -static -static-libgcc -static-libstdc++)

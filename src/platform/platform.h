@@ -16,7 +16,8 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-#define CVL_PLATFORM_OPERATION(Result, Name, Parameters) virtual Result Name Parameters = 0;
+#define CVL_PLATFORM_OPERATION(Result, Name, Parameters, Library) \
+    virtual Result Name Parameters = 0;
 #include "platform/platform_operations.def"
 };
 

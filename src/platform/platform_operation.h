@@ -11,18 +11,18 @@
 namespace cvl {
 
 enum class PlatformOperation {
-#define CVL_PLATFORM_OPERATION(Result, Name, Parameters) Name,
+#define CVL_PLATFORM_OPERATION(Result, Name, Parameters, Library) Name,
 #include "platform/platform_operations.def"
 };
 
 inline constexpr std::size_t kPlatformOperationCount = 0
-#define CVL_PLATFORM_OPERATION(Result, Name, Parameters) +1
+#define CVL_PLATFORM_OPERATION(Result, Name, Parameters, Library) +1
 #include "platform/platform_operations.def"
     ;
 
 // The Win32 name of each operation, in the order of the enumeration.
 inline constexpr std::array<std::string_view, kPlatformOperationCount> kPlatformOperationNames = {
-#define CVL_PLATFORM_OPERATION(Result, Name, Parameters) #Name,
+#define CVL_PLATFORM_OPERATION(Result, Name, Parameters, Library) #Name,
 #include "platform/platform_operations.def"
 };
 

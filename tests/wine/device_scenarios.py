@@ -79,8 +79,11 @@ class DeviceMachine:
         self.prefix = context.prefix
         self.adapters = adapters
         self.served = serve_node_status
-        # Further test DLLs (names in context.test_dlls) loaded from C:\app.
+        # Further test DLLs (names in context.test_dlls), in the system folder.
         self.test_dlls = tuple(test_dlls)
+        # Names Wine is told to take as Windows does, from wherever Windows
+        # would look, although no test DLL of the harness stands behind them.
+        self.searched_dlls = ()
         self._enum_export = None
         # Keys planted besides the adapters, for the mirror machine too.
         self.planted_keys = []
@@ -89,7 +92,7 @@ class DeviceMachine:
             (WINE_DEBUG_KEY, {"RelayInclude": "setupapi.SetupDiSetClassInstallParamsW;"
                                               "setupapi.SetupDiCallClassInstaller"})])
         for name in (("cfgmgr32",) if serve_node_status else ()) + self.test_dlls:
-            shutil.copy(context.test_dlls[name], self.prefix.host_path(APP_DIR))
+            self.prefix.replace_system_dll(context.test_dlls[name])
 
     def plant(self, keys):
         """Enters (key, {name: value}) pairs on both machines."""
@@ -124,7 +127,7 @@ class DeviceMachine:
         calls) of one run; `values` are (key, name) pairs to read back."""
         result = self.prefix.wine(EXE, *args, cwd=self.prefix.host_path(APP_DIR),
                                   native_dlls=(("cfgmgr32",) if self.served else ()) +
-                                  self.test_dlls,
+                                  self.test_dlls + self.searched_dlls,
                                   debug="+relay" if relay else None)
         log = self.context.take_log(APP_DIR)
         records = parse_records((self._take_file(RECORD_NAME) or b"").decode("ascii"))

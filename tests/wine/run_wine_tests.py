@@ -22,6 +22,7 @@ import device_scenarios  # noqa: E402
 import generation_scenarios  # noqa: E402
 import generations  # noqa: E402
 import install_scenarios  # noqa: E402
+import library_scenarios  # noqa: E402
 import scenarios  # noqa: E402
 import simulation  # noqa: E402
 import uninstall_scenarios  # noqa: E402
@@ -31,7 +32,8 @@ REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 
 
 PROGRAM_NAMES = {"exe": "cvlsetup.exe", "contract_tests": "cvl_platform_contract_tests.exe",
-                 "capture": "cvlcapture.exe", "cfgmgr32": "cfgmgr32.dll", "newdev": "newdev.dll"}
+                 "capture": "cvlcapture.exe", "cfgmgr32": "cfgmgr32.dll", "newdev": "newdev.dll",
+                 "planted": "planted.dll"}
 
 # One program under test: its bits, the prefix architecture it runs in, its
 # build's files by role (PROGRAM_NAMES), and why it cannot run here (None
@@ -54,6 +56,8 @@ def parse_arguments():
     parser.add_argument("--capture", default=os.path.join(build, "cvlcapture.exe"))
     parser.add_argument("--cfgmgr32", default=os.path.join(build, "cfgmgr32.dll"),
                         help="the test cfgmgr32.dll that reports chosen node status")
+    parser.add_argument("--planted", default=os.path.join(build, "planted.dll"),
+                        help="the test DLL that leaves a mark where it is mapped")
     parser.add_argument("--newdev", default=os.path.join(build, "newdev.dll"),
                         help="the test newdev.dll that records driver updates and answers "
                              "\"no such device\" for ids of no device the scenario made")
@@ -95,7 +99,8 @@ def run_scenario(template, work, run, options):
     simulation_side = (simulation.Simulation(options.host_runner, run.generation.version)
                        if options.host_runner else None)
     context = scenarios.Context(prefix, simulation_side,
-                                {name: run.target.files[name] for name in ("cfgmgr32", "newdev")},
+                                {name: run.target.files[name]
+                                 for name in ("cfgmgr32", "newdev", "planted")},
                                 run.target.bits, run.generation)
     try:
         install_programs(prefix, run.target)
@@ -132,7 +137,7 @@ def all_runs(found_targets):
     generation scenarios on each generation Wine reports to the program."""
     common = (scenarios.all_scenarios() + device_scenarios.all_scenarios() +
               install_scenarios.all_scenarios() + uninstall_scenarios.all_scenarios() +
-              capture_scenarios.all_scenarios())
+              capture_scenarios.all_scenarios() + library_scenarios.all_scenarios())
     runs = []
     for target in found_targets:
         runs += [Run("%s (%d-bit)" % (name, target.bits), scenario, target, generations.DEFAULT,

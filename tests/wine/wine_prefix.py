@@ -86,8 +86,9 @@ class Prefix:
         return drive_c_path(self.root, windows_path)
 
     def run(self, args, cwd=None, timeout=CALL_TIMEOUT, debug=None, native_dlls=()):
-        """`debug` replaces WINEDEBUG for this call; `native_dlls` are loaded
-        from the program's folder instead of Wine's own."""
+        """`debug` replaces WINEDEBUG for this call; `native_dlls` are the
+        DLLs the system folder holds in place of Wine's own (see
+        replace_system_dll), taken as Windows takes them."""
         env = self.env
         if debug:
             env = dict(env, WINEDEBUG=debug)
@@ -107,6 +108,20 @@ class Prefix:
             out.seek(0)
             err.seek(0)
             return subprocess.CompletedProcess(args, process.returncode, out.read(), err.read())
+
+    def system_folder(self):
+        """The host path of the system folder of the prefix's own
+        architecture, the one its programs load system DLLs from."""
+        return self.host_path(r"C:\windows\system32")
+
+    def replace_system_dll(self, source, name=None):
+        """Puts a DLL into the system folder in place of Wine's file of that
+        name. The file there is a hard link shared with the template: it is
+        unlinked first, never written through."""
+        target = os.path.join(self.system_folder(), name or os.path.basename(source))
+        if os.path.lexists(target):
+            os.remove(target)
+        shutil.copy(source, target)
 
     def wine(self, *args, cwd=None, debug=None, native_dlls=()):
         return self.run([*wine_command(), *args], cwd=cwd, debug=debug, native_dlls=native_dlls)

@@ -27,7 +27,8 @@ target_link_options(cvl_platform_contract_tests PRIVATE ${CVL_STATIC_LINK_OPTION
 target_link_libraries(cvl_platform_contract_tests PRIVATE cvl_gtest cvl_win32 cvl_logic)
 
 # The test machine's cfgmgr32.dll: node status per device and rescan calls
-# that succeed, put beside cvlsetup.exe by the scenarios that need them.
+# that succeed, put into the prefix's system folder by the scenarios that
+# need them.
 file(GLOB CVL_TEST_CFGMGR32_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/cfgmgr32/*.cpp")
 add_library(cvl_test_cfgmgr32 SHARED ${CVL_TEST_CFGMGR32_SOURCES})
 set_target_properties(cvl_test_cfgmgr32 PROPERTIES OUTPUT_NAME cfgmgr32 PREFIX "")
@@ -42,6 +43,15 @@ set_target_properties(cvl_test_newdev PROPERTIES OUTPUT_NAME newdev PREFIX "")
 target_compile_definitions(cvl_test_newdev PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
 target_link_options(cvl_test_newdev PRIVATE ${CVL_STATIC_LINK_OPTIONS})
 target_link_libraries(cvl_test_newdev PRIVATE advapi32 kernel32)
+
+# A DLL that only leaves a mark where it is mapped, planted under the names of
+# the libraries the program loads; in the system folder in place of
+# newdev.dll it is a library that lacks the program's function.
+add_library(cvl_test_planted SHARED "${CMAKE_CURRENT_LIST_DIR}/planted/planted_dll.cpp")
+set_target_properties(cvl_test_planted PROPERTIES OUTPUT_NAME planted PREFIX "")
+target_compile_definitions(cvl_test_planted PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
+target_link_options(cvl_test_planted PRIVATE ${CVL_STATIC_LINK_OPTIONS})
+target_link_libraries(cvl_test_planted PRIVATE kernel32)
 
 # 32-bit stdcall exports carry an "@bytes" suffix that the program's imports
 # do not: export the plain names, as the system DLLs do.
@@ -60,7 +70,8 @@ if(CVL_WINE AND Python3_Interpreter_FOUND)
                     --contract-tests $<TARGET_FILE:cvl_platform_contract_tests>
                     --capture $<TARGET_FILE:cvlcapture>
                     --cfgmgr32 $<TARGET_FILE:cvl_test_cfgmgr32>
-                    --newdev $<TARGET_FILE:cvl_test_newdev>)
+                    --newdev $<TARGET_FILE:cvl_test_newdev>
+                    --planted $<TARGET_FILE:cvl_test_planted>)
     else()
         # The other programs and test DLLs are built beside cvlsetup.exe.
         add_test(NAME wine_end_to_end

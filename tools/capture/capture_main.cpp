@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "capture/capture_command.h"
+#include "platform/win32/library_search.h"
 #include "platform/win32/win32_platform.h"
 
 namespace {
@@ -27,6 +28,7 @@ public:
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
+    cvl::win32::CloseLibrarySearchPath();
     std::vector<std::u16string> arguments;
     for (int index = 1; index < argc; ++index)
         arguments.emplace_back(reinterpret_cast<const char16_t *>(argv[index]));

@@ -23,7 +23,7 @@ public:
     const SimulatedMachineSetup &Setup() const { return setup_; }
 
     // --- Platform ---------------------------------------------------------
-#define CVL_PLATFORM_OPERATION(Result, Name, Parameters) Result Name Parameters override;
+#define CVL_PLATFORM_OPERATION(Result, Name, Parameters, Library) Result Name Parameters override;
 #include "platform/platform_operations.def"
 
 private:

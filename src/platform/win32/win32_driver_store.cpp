@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "platform/win32/library_binding.h"
 #include "platform/win32/win32_boundary.h"
 
 namespace cvl {
@@ -29,55 +30,57 @@ namespace {
 BOOL Win32Platform::SetupCopyOEMInfW(const char16_t *sourceInf, const char16_t *mediaLocation,
                                      DWORD mediaType, DWORD copyStyle, char16_t *destination,
                                      DWORD destinationSize, DWORD *requiredSize) {
-    return ::SetupCopyOEMInfW(Wide(sourceInf), Wide(mediaLocation), mediaType, copyStyle,
-                              Wide(destination), destinationSize, SameLayout<::DWORD>(requiredSize),
-                              nullptr);
+    return CVL_BOUND_CALL(SetupCopyOEMInfW, Wide(sourceInf), Wide(mediaLocation), mediaType,
+                          copyStyle, Wide(destination), destinationSize,
+                          SameLayout<::DWORD>(requiredSize), nullptr);
 }
 
 BOOL Win32Platform::SetupAddToSourceListW(DWORD flags, const char16_t *source) {
-    return ::SetupAddToSourceListW(flags, Wide(source));
+    return CVL_BOUND_CALL(SetupAddToSourceListW, flags, Wide(source));
 }
 
 BOOL Win32Platform::SetupRemoveFromSourceListW(DWORD flags, const char16_t *source) {
-    return ::SetupRemoveFromSourceListW(flags, Wide(source));
+    return CVL_BOUND_CALL(SetupRemoveFromSourceListW, flags, Wide(source));
 }
 
 BOOL Win32Platform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardwareId,
                                                        const char16_t *fullInfPath, DWORD flags,
                                                        BOOL *rebootRequired) {
-    return ::UpdateDriverForPlugAndPlayDevicesW(nullptr, Wide(hardwareId), Wide(fullInfPath), flags,
-                                                SameLayout<::BOOL>(rebootRequired));
+    return CVL_BOUND_CALL(UpdateDriverForPlugAndPlayDevicesW, nullptr, Wide(hardwareId),
+                          Wide(fullInfPath), flags, SameLayout<::BOOL>(rebootRequired));
 }
 
 HINF Win32Platform::SetupOpenInfFileW(const char16_t *fileName, const char16_t *infClass,
                                       DWORD infStyle, UINT *errorLine) {
-    return ::SetupOpenInfFileW(Wide(fileName), Wide(infClass), infStyle,
-                               SameLayout<::UINT>(errorLine));
+    return CVL_BOUND_CALL(SetupOpenInfFileW, Wide(fileName), Wide(infClass), infStyle,
+                          SameLayout<::UINT>(errorLine));
 }
 
 void Win32Platform::SetupCloseInfFile(HINF inf) {
-    ::SetupCloseInfFile(inf);
+    CVL_BOUND_CALL(SetupCloseInfFile, inf);
 }
 
 BOOL Win32Platform::SetupFindFirstLineW(HINF inf, const char16_t *section, const char16_t *key,
                                         InfContext *context) {
-    return ::SetupFindFirstLineW(inf, Wide(section), Wide(key), SameLayout<::INFCONTEXT>(context));
+    return CVL_BOUND_CALL(SetupFindFirstLineW, inf, Wide(section), Wide(key),
+                          SameLayout<::INFCONTEXT>(context));
 }
 
 BOOL Win32Platform::SetupFindNextLine(const InfContext *contextIn, InfContext *contextOut) {
-    return ::SetupFindNextLine(ReadOnlyContext(contextIn), SameLayout<::INFCONTEXT>(contextOut));
+    return CVL_BOUND_CALL(SetupFindNextLine, ReadOnlyContext(contextIn),
+                          SameLayout<::INFCONTEXT>(contextOut));
 }
 
 BOOL Win32Platform::SetupGetStringFieldW(const InfContext *context, DWORD fieldIndex,
                                          char16_t *buffer, DWORD bufferSize, DWORD *requiredSize) {
-    return ::SetupGetStringFieldW(ReadOnlyContext(context), fieldIndex, Wide(buffer), bufferSize,
-                                  SameLayout<::DWORD>(requiredSize));
+    return CVL_BOUND_CALL(SetupGetStringFieldW, ReadOnlyContext(context), fieldIndex, Wide(buffer),
+                          bufferSize, SameLayout<::DWORD>(requiredSize));
 }
 
 BOOL Win32Platform::SetupGetInfFileListW(const char16_t *directory, DWORD infStyle,
                                          char16_t *buffer, DWORD bufferSize, DWORD *requiredSize) {
-    return ::SetupGetInfFileListW(Wide(directory), infStyle, Wide(buffer), bufferSize,
-                                  SameLayout<::DWORD>(requiredSize));
+    return CVL_BOUND_CALL(SetupGetInfFileListW, Wide(directory), infStyle, Wide(buffer), bufferSize,
+                          SameLayout<::DWORD>(requiredSize));
 }
 
 }  // namespace cvl

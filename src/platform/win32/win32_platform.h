@@ -10,7 +10,7 @@ namespace cvl {
 
 class Win32Platform final : public Platform {
 public:
-#define CVL_PLATFORM_OPERATION(Result, Name, Parameters) Result Name Parameters override;
+#define CVL_PLATFORM_OPERATION(Result, Name, Parameters, Library) Result Name Parameters override;
 #include "platform/platform_operations.def"
 };
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/run_installer.h"
+#include "platform/win32/library_search.h"
 #include "platform/win32/win32_platform.h"
 
 // clang-format off
@@ -11,6 +12,7 @@
 // clang-format on
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandTail, int) {
+    cvl::win32::CloseLibrarySearchPath();
     cvl::Win32Platform platform;
     std::u16string_view tail;
     if (commandTail) tail = reinterpret_cast<const char16_t *>(commandTail);

@@ -108,7 +108,7 @@ CONFIGRET WINAPI CM_Reenumerate_DevNode_Ex(DEVINST, ULONG flags, HMACHINE) {
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(self);
-        StartRecordingClassInstallParams(self);
+        StartRecordingClassInstallParams();
     }
     return TRUE;
 }

@@ -10,7 +10,10 @@ namespace {
 using SetParamsFunction = BOOL(WINAPI *)(HDEVINFO, PSP_DEVINFO_DATA, PSP_CLASSINSTALL_HEADER,
                                          DWORD);
 
+using GetProcAddressFunction = FARPROC(WINAPI *)(HMODULE, LPCSTR);
+
 SetParamsFunction systemSetParams = nullptr;
+GetProcAddressFunction systemGetProcAddress = nullptr;
 wchar_t recordPath[MAX_PATH] = {};
 
 void AppendRecord(const char *line) {
@@ -83,6 +86,18 @@ BOOL WINAPI RecordingSetParams(HDEVINFO list, PSP_DEVINFO_DATA device,
     return systemSetParams(list, device, header, size);
 }
 
+// cvlsetup.exe binds setupapi's calls by name when it first makes them (the
+// test cfgmgr32.dll is loaded before its first switch); the recorder hands
+// out itself for the one call it records.
+FARPROC WINAPI RecordingGetProcAddress(HMODULE module, LPCSTR name) {
+    const FARPROC found = systemGetProcAddress(module, name);
+    if (found == nullptr || IS_INTRESOURCE(name) ||
+        std::strcmp(name, "SetupDiSetClassInstallParamsW") != 0)
+        return found;
+    systemSetParams = reinterpret_cast<SetParamsFunction>(reinterpret_cast<void *>(found));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void *>(&RecordingSetParams));
+}
+
 // The import-address slot of `function` from `dll` in `module`, or null.
 ULONG_PTR *ImportSlot(HMODULE module, const char *dll, const char *function) {
     auto *base = reinterpret_cast<BYTE *>(module);
@@ -111,19 +126,19 @@ ULONG_PTR *ImportSlot(HMODULE module, const char *dll, const char *function) {
 
 }  // namespace
 
-void StartRecordingClassInstallParams(HMODULE self) {
-    const DWORD length = GetModuleFileNameW(self, recordPath, MAX_PATH);
+void StartRecordingClassInstallParams() {
+    // The record goes beside the program: this DLL sits in the system folder.
+    const DWORD length = GetModuleFileNameW(nullptr, recordPath, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return;
     wchar_t *folderEnd = wcsrchr(recordPath, L'\\');
     if (folderEnd == nullptr || (folderEnd - recordPath) + 32 >= MAX_PATH) return;
     lstrcpyW(folderEnd + 1, L"class-install-params.txt");
 
-    ULONG_PTR *slot =
-        ImportSlot(GetModuleHandleW(nullptr), "setupapi.dll", "SetupDiSetClassInstallParamsW");
+    ULONG_PTR *slot = ImportSlot(GetModuleHandleW(nullptr), "kernel32.dll", "GetProcAddress");
     if (slot == nullptr) return;
     DWORD protection = 0;
     if (!VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection)) return;
-    systemSetParams = reinterpret_cast<SetParamsFunction>(*slot);
-    *slot = reinterpret_cast<ULONG_PTR>(&RecordingSetParams);
+    systemGetProcAddress = reinterpret_cast<GetProcAddressFunction>(*slot);
+    *slot = reinterpret_cast<ULONG_PTR>(&RecordingGetProcAddress);
     VirtualProtect(slot, sizeof(*slot), protection, &protection);
 }

@@ -17,6 +17,7 @@
 
 #include "class_install_requests.h"
 #include "common/text.h"
+#include "platform/win32/library_search.h"
 #include "platform/win32/win32_platform.h"
 #include "win32_contract_machine.h"
 
@@ -49,6 +50,7 @@ bool ParseSettings(int argc, char **argv, cvl::contract::HarnessSettings &settin
 }  // namespace
 
 int main(int argc, char **argv) {
+    cvl::win32::CloseLibrarySearchPath();
     const std::string_view mode = argc > 1 ? argv[1] : "";
     if (mode == cvl::contract::kExitWithMode && argc > 2) return std::atoi(argv[2]);
     if (mode == "print-pid") {

@@ -30,13 +30,20 @@ constexpr DWORD kNoSuchDevinst = 0xE000020B;
 
 using UpdateFunction = BOOL(WINAPI *)(HWND, LPCWSTR, LPCWSTR, DWORD, PBOOL);
 
+// This DLL takes the place of the system folder's newdev.dll, so Wine's own
+// is loaded from where Debian's Wine keeps its Windows libraries (drive Z:
+// is the host's root): a full path outside the system folder is a module of
+// its own.
+#ifdef _WIN64
+constexpr wchar_t kWineNewdev[] =
+    L"Z:\\usr\\lib\\x86_64-linux-gnu\\wine\\x86_64-windows\\newdev.dll";
+#else
+constexpr wchar_t kWineNewdev[] = L"Z:\\usr\\lib\\i386-linux-gnu\\wine\\i386-windows\\newdev.dll";
+#endif
+
 UpdateFunction SystemUpdate() {
     static UpdateFunction function = [] {
-        wchar_t path[MAX_PATH] = {};
-        const UINT length = GetSystemDirectoryW(path, MAX_PATH - 16);
-        if (length == 0 || length >= MAX_PATH - 16) return UpdateFunction{};
-        lstrcatW(path, L"\\newdev.dll");
-        HMODULE newdev = LoadLibraryW(path);
+        HMODULE newdev = LoadLibraryW(kWineNewdev);
         if (newdev == nullptr) return UpdateFunction{};
         return reinterpret_cast<UpdateFunction>(
             reinterpret_cast<void *>(GetProcAddress(newdev, "UpdateDriverForPlugAndPlayDevicesW")));

@@ -1,0 +1,98 @@
+"""Where the program takes its code from. It runs with administrator rights
+from folders others can write to, so a DLL left beside it, in the current
+folder or in the temporary folder must never be mapped: the program imports
+only known system DLLs and loads every other library by its full path in the
+system folder.
+
+Wine takes its own builtin DLLs unless told otherwise; with "name=n,b" it
+looks for a DLL of that name the way Windows does, the program's folder
+first. Every scenario here runs with such overrides for each planted name,
+so that a planted DLL is found wherever Windows would find it."""
+
+import glob
+import os
+
+from install_scenarios import (EXAMPLE_INF, STATUS_VALUES, VISTA_B701_IDS, InstallMachine,
+                               b702_adapter, example_package, package_args)
+from device_scenarios import log_lines
+from scenarios import APP_DIR
+
+MARKS = r"C:\cvl-marks"
+ERROR_PROC_NOT_FOUND = 127
+# The libraries cvlsetup.exe loads that are not known system DLLs on every
+# Windows it runs on (Wine's +loaddll trace lists what it maps), and
+# devobj.dll, which Windows 7's setupapi.dll maps. Left out: version.dll,
+# which Wine's own user32.dll imports. Wine, which has no known system DLLs,
+# looks for it beside the program while it loads the program's imports,
+# before the program's first line; Windows' user32.dll imports only known
+# system DLLs.
+PLANTED_NAMES = ("newdev", "cfgmgr32", "setupapi", "devobj")
+
+
+def temporary_folders(prefix):
+    """The host paths of the users' temporary folders (GetTempPathW)."""
+    return glob.glob(os.path.join(prefix.host_path("C:\\"), "users", "*", "Temp"))
+
+
+def plant(context):
+    """planted.dll under each name beside the program and in the temporary
+    folders."""
+    with open(context.test_dlls["planted"], "rb") as file:
+        planted = file.read()
+    folders = [context.prefix.host_path(APP_DIR)] + temporary_folders(context.prefix)
+    for folder in folders:
+        for name in PLANTED_NAMES:
+            with open(os.path.join(folder, name + ".dll"), "wb") as file:
+                file.write(planted)
+    return folders
+
+
+def marks(context):
+    """The places a planted DLL was mapped from since the last look."""
+    folder = context.prefix.host_path(MARKS)
+    found = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+    for name in found:
+        os.remove(os.path.join(folder, name))
+    return found
+
+
+def planted_libraries(context):
+    """DLLs left beside the program and in the temporary folder are never
+    mapped, for an install, a rescan and a switch-off; each run ends as on
+    the simulated machine, which has no such files."""
+    adapter = b702_adapter("8.44.101.2015")
+    machine = InstallMachine(context, [adapter], example_package())
+    machine.searched_dlls = tuple(name for name in PLANTED_NAMES
+                                  if name not in ("newdev", "cfgmgr32"))
+    folders = plant(context)
+    context.expect(len(folders) >= 2, "a temporary folder to plant into: %r" % folders)
+    # The install first: it leaves the adapter running, as the mirror
+    # machine of every run starts; the switch-off last.
+    for args in (package_args("/vistab701"), ["/hwscan"], ["/dnicdrv", "/b702"]):
+        outcome, _, _ = machine.install(args)
+        context.notes.append("%s: exit code %d" % (" ".join(args), outcome.exit_code))
+        context.expect_equal(marks(context), [], "planted DLLs mapped by " + " ".join(args))
+
+
+def missing_update_function(context):
+    """A newdev.dll in the system folder without
+    UpdateDriverForPlugAndPlayDevicesW: every update fails with
+    ERROR_PROC_NOT_FOUND and the install goes on as for any update failure,
+    as on the simulated machine whose update call fails with that error."""
+    machine = InstallMachine(context, [], example_package())
+    context.prefix.replace_system_dll(context.test_dlls["planted"], "newdev.dll")
+    machine.fail_with = ERROR_PROC_NOT_FOUND  # the mirror machine only
+    outcome, calls, _ = machine.install(package_args("/vistab701", EXAMPLE_INF, "/ncfi"),
+                                        STATUS_VALUES[:1])
+    context.expect_equal(calls, [], "update calls that reached the test newdev.dll")
+    lines = log_lines(outcome)
+    context.expect_equal(sum(line.startswith("Installing  = ") for line in lines),
+                         len(VISTA_B701_IDS), "ids tried")
+    context.notes.append("exit code %d; after the first id: %r" % (
+        outcome.exit_code, lines[lines.index("Installing  = '%s'" % VISTA_B701_IDS[0]) + 1]))
+    context.expect_equal(len(marks(context)), 1, "the system folder's newdev.dll mapped once")
+
+
+def all_scenarios():
+    return [("planted libraries are never loaded", planted_libraries),
+            ("update function missing from newdev.dll", missing_update_function)]
