@@ -176,6 +176,11 @@ private:
         if (entry.kind == kParameterKindHexNumber) {
             const std::optional<std::uint32_t> number = ScanHex(value);
             if (!number) return std::nullopt;
+            // A network driver reads a number kept as text in decimal
+            // notation (NDIS's NdisParameterInteger, the default base of an
+            // "int" adapter parameter): its bytes would read as another text.
+            if (type == REG_SZ || type == REG_EXPAND_SZ)
+                return RegistryTextBytes(DecimalText(*number));
             // The number, widened with zeros to the size the value had, so
             // nothing past it is read.
             return LittleEndianBytes(*number, existingSize);

@@ -118,13 +118,45 @@ TEST_F(VersionCheckTest, TextAndNumberParametersOnlyReplaceExistingValues) {
     EXPECT_EQ(machine.Setup().GetRegString(driverKey, u"SpeedDuplex"), u"100");
     EXPECT_EQ(machine.Setup().GetRegDword(driverKey, u"JumboFrame"), 255u);
     EXPECT_FALSE(machine.Setup().GetRegValue(driverKey, u"NotThere"));
-    // A hexadecimal parameter keeps the existing value's type and size.
+    // A hexadecimal parameter over a text keeps the type and is stored as the
+    // number's decimal text, which the driver reads back as the same number.
     const auto flow = machine.Setup().GetRegValue(driverKey, u"FlowControl");
     EXPECT_EQ(flow->type, REG_SZ);
-    EXPECT_EQ(flow->data, (std::vector<BYTE>{0x1a, 0, 0, 0}));
+    EXPECT_EQ(flow->data, RegistryTextBytes(u"26"));
     EXPECT_EQ(Log(),
               "Driver Ver = '8.45.507.2016'\r\nDest Driver Ver = '8.45.507.2016'\r\n"
               "Para value = 48\r\nPara value = 1\r\nPara value = 0\r\nPara value = 51\r\n");
+}
+
+// A kind-4 number takes the form of the value it replaces: decimal text in a
+// text value, the number's bytes in the others.
+TEST_F(VersionCheckTest, AHexNumberIsStoredInTheFormOfTheExistingValue) {
+    struct Case {
+        const char *what;
+        DWORD type;
+        std::vector<BYTE> existing;
+        std::vector<BYTE> stored;
+    };
+    for (const Case &c :
+         {Case{"text", REG_SZ, RegistryTextBytes(u"1514"), RegistryTextBytes(u"9042")},
+          Case{"expandable text", REG_EXPAND_SZ, RegistryTextBytes(u"1514"),
+               RegistryTextBytes(u"9042")},
+          Case{"number", REG_DWORD, {0xEA, 0x05, 0, 0}, {0x52, 0x23, 0, 0}},
+          Case{"bytes", REG_BINARY, {1, 2, 3, 4, 5, 6}, {0x52, 0x23, 0, 0, 0, 0}}}) {
+        sim::SimulatedPlatform fresh;
+        RunState freshState(fresh);
+        freshState.PackageDriverVersion = u"8.45.507.2016";
+        const std::u16string key = fresh.Setup().AddDevice(PciAdapter(u"B702"));
+        fresh.Setup().SetRegValue(key, u"*JumboPacket", c.type, c.existing);
+        ParameterEntry &entry = freshState.parameters.entries[freshState.parameters.count++];
+        StoreInSlot(entry.name, u"*JumboPacket");
+        StoreInSlot(entry.value, u"2352");
+        entry.kind = kParameterKindHexNumber;
+        EXPECT_TRUE(CheckDriverSetParameters(fresh, freshState, FamilyPcie, targets)) << c.what;
+        const auto stored = fresh.Setup().GetRegValue(key, u"*JumboPacket");
+        EXPECT_EQ(stored->type, c.type) << c.what;
+        EXPECT_EQ(stored->data, c.stored) << c.what;
+    }
 }
 
 TEST_F(VersionCheckTest, AnUnparsableHexValueIsAFailedWriteAndOtherEntriesStillGo) {
