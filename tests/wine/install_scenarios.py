@@ -399,11 +399,11 @@ def wow64_update_of_present_adapter(context):
     adapter = b702_adapter("8.44.101.2015")
     machine = InstallMachine(context, [adapter], example_package())
     machine.set_failure(ERROR_IN_WOW64)
-    values = setup_values("VISTA_B701", "InfName") + STATUS_VALUES
+    values = setup_values("VISTA_B701", "SourcePath", "InfName") + STATUS_VALUES
     outcome, calls, simulated = machine.install(package_args("/vistab701"), values)
     context.expect_equal(outcome.exit_code, UPDATE_FAILED, "exit code")
-    expect_published(context, outcome.values[0], simulated, EXAMPLE_INF)
-    context.expect_equal(outcome.values[1:], (None, None, None), "the status key")
+    expect_published(context, outcome.values[1], simulated, EXAMPLE_INF)
+    context.expect_equal(outcome.values[2:], (None, None, None), "the status key")
     context.expect_equal([hardware_id for hardware_id, _, _, _ in calls], VISTA_B701_IDS,
                          "every id tried")
     lines = log_lines(outcome)
