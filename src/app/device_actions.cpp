@@ -167,8 +167,15 @@ ActionResult CheckPresenceAction(ActionContext &context) {
     if (!options.vistaB701 && !options.vistaB703 && !options.vistaB760)
         return {ExitCode::Success, false};
     BuildCheckHardwareIds(context.state);
-    const bool found =
-        ChkNicExist(context.platform, context.state, PresenceQuery::CheckHardwareIds);
+    const PresenceAnswer presence =
+        LookForAdapter(context.platform, context.state, PresenceQuery::CheckHardwareIds);
+    if (presence == PresenceAnswer::NotLooked) {
+        // "no" is an answer the maker's setup software acts on; a look that
+        // could not be made leaves the recorded answer as it was.
+        LogLine(context.state.log, u"Could not list the devices, NicExist not written...");
+        return {ExitCode::Success, false};
+    }
+    const bool found = presence == PresenceAnswer::Present;
     LogFlag(context.state.log, found);
     const std::u16string_view answer = found ? u"yes" : u"no";
     if (options.vistaB701) {

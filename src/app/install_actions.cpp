@@ -20,10 +20,10 @@ FlowKind FlowFor(const InstallOptions &options) {
     return AnyPerFamilyFlag(options) ? FlowKind::PerFamily : FlowKind::Legacy;
 }
 
-ExitCode RunFlow(ActionContext &context, FlowKind kind, UpdatedHardwareIds &updated) {
+ExitCode RunFlow(ActionContext &context, FlowKind kind, DeviceUpdates &updates) {
     if (kind == FlowKind::PerFamily)
-        return InstallFamilyDriver(context.platform, context.state, context.options, updated);
-    return InstallLegacyPciDriver(context.platform, context.state, context.options, updated);
+        return InstallFamilyDriver(context.platform, context.state, context.options, updates);
+    return InstallLegacyPciDriver(context.platform, context.state, context.options, updates);
 }
 
 // The families whose parameters are written after the flow of `kind`.
@@ -32,14 +32,13 @@ std::vector<DeviceFamily> ParameterFamilies(const InstallOptions &options, FlowK
                                        : SelectedLegacyFamilies(options);
 }
 
-void AfterSuccessfulInstall(ActionContext &context, FlowKind kind,
-                            const UpdatedHardwareIds &updated) {
+void AfterSuccessfulInstall(ActionContext &context, FlowKind kind, const DeviceUpdates &updates) {
     if (context.state.parameters.count > 0)
         RetryParameterWrites(context.platform, context.state, ParameterTargets::PackageVersionOnly,
                              ParameterFamilies(context.options, kind));
     EnableSelectedFamilies(context.platform, context.state, FamiliesToEnable(context.options));
     // The family prefixes do not name every adapter an update switched off.
-    EnableUpdatedAdapters(context.platform, context.state, updated);
+    EnableUpdatedAdapters(context.platform, context.state, updates);
 }
 
 }  // namespace
@@ -52,15 +51,21 @@ ActionResult InstallAction(ActionContext &context) {
         policy->Relax();
     }
     const FlowKind kind = FlowFor(context.options);
-    UpdatedHardwareIds updated;
-    const ExitCode result = RunFlow(context, kind, updated);
-    if (result == ExitCode::Success) AfterSuccessfulInstall(context, kind, updated);
+    DeviceUpdates updates;
+    const ExitCode result = RunFlow(context, kind, updates);
+    if (result == ExitCode::Success) {
+        AfterSuccessfulInstall(context, kind, updates);
+    } else {
+        // A flow that stopped after some updates switched adapters off: none
+        // of them stays off, though nothing else of the install follows.
+        EnableUpdatedAdapters(context.platform, context.state, updates);
+    }
     if (policy) policy->Restore();
     return {result, false};
 }
 
 ActionResult RecordVersionAction(ActionContext &context) {
-    UpdatedHardwareIds nothingUpdated;
+    DeviceUpdates nothingUpdated;
     return {RunFlow(context, FlowFor(context.options), nothingUpdated), false};
 }
 

@@ -36,10 +36,17 @@ bool BuildPnputilCommand(Platform &platform, std::u16string &toolPath,
 ActionResult RunPnputilAction(ActionContext &context) {
     std::u16string toolPath;
     std::u16string commandLine;
-    DWORD toolExitCode = 0;
+    std::optional<DWORD> toolExitCode;
     if (BuildPnputilCommand(context.platform, toolPath, commandLine))
         toolExitCode = RunProcessAndWait(context.platform, toolPath, commandLine);
-    if (toolExitCode == 0) LogLine(context.state.log, u"Could not execute the application....");
+    // The action ends with 0 whatever the tool did; the log tells a tool that
+    // did not start from one that ended with an error.
+    if (!toolExitCode) {
+        LogLine(context.state.log, u"Could not execute the application....");
+    } else if (*toolExitCode != 0) {
+        LogNumber(context.state.log, u"pnputil exit code",
+                  static_cast<std::int32_t>(*toolExitCode));
+    }
     return {ExitCode::Success, false};
 }
 

@@ -56,7 +56,8 @@ ExitCode RunActions(Platform &platform, std::u16string_view commandTail) {
     if (options.uninstallerMode && !options.silent) {
         const int answer =
             platform.MessageBoxW(kUninstallQuestion, u"", MB_OKCANCEL | MB_ICONEXCLAMATION);
-        if (answer == IDCANCEL) return ExitCode::Success;
+        // Only OK is consent: a box that could not be shown (0) asked nobody.
+        if (answer != IDOK) return ExitCode::Success;
     }
 
     if (options.debugLog) state.log.logSuppressed = false;

@@ -16,8 +16,8 @@ constexpr char16_t kPersistedKey[] =
 
 }  // namespace
 
-DWORD RunProcessAndWait(Platform &platform, const std::u16string &applicationName,
-                        std::u16string &commandLine) {
+std::optional<DWORD> RunProcessAndWait(Platform &platform, const std::u16string &applicationName,
+                                       std::u16string &commandLine) {
     StartupInfo startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -25,7 +25,7 @@ DWORD RunProcessAndWait(Platform &platform, const std::u16string &applicationNam
     ProcessInformation process{};
     if (!platform.CreateProcessW(applicationName.c_str(), commandLine.data(), FALSE, 0, &startup,
                                  &process))
-        return 0;
+        return std::nullopt;
     platform.WaitForSingleObject(process.hProcess, INFINITE);
     DWORD exitCode = 0;
     if (!platform.GetExitCodeProcess(process.hProcess, &exitCode)) exitCode = 0;

@@ -2,6 +2,7 @@
 // hardware rescan.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -9,11 +10,12 @@
 namespace cvl {
 
 // Starts `applicationName` with `commandLine`, waits for it without a limit
-// and returns its exit code; 0 when it did not start. The executable is named
+// and returns its exit code (0 when it cannot be read); nothing when it did
+// not start. The executable is named
 // on its own, so Windows never searches the command line's blanks for
 // another program to run in its place.
-DWORD RunProcessAndWait(Platform &platform, const std::u16string &applicationName,
-                        std::u16string &commandLine);
+std::optional<DWORD> RunProcessAndWait(Platform &platform, const std::u16string &applicationName,
+                                       std::u16string &commandLine);
 
 // Marks this executable's full path as handled for the compatibility
 // assistant of the current user. Errors are not reported.

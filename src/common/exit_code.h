@@ -16,6 +16,7 @@ enum class ExitCode : std::uint32_t {
     OutOfMemory = 10,           // memory for a working list or path was not available
     DeviceNotFound = 11,        // the device query found no device with the id
     DriverAlreadyCurrent = 12,  // the adapters already run the package's driver version
+    DeviceUpdateFailed = 13,    // a driver update failed for an adapter; no status key written
 };
 
 }  // namespace cvl

@@ -137,12 +137,19 @@ private:
 
 }  // namespace
 
-bool ChkNicExist(Platform &platform, RunState &state, PresenceQuery query) {
+PresenceAnswer LookForAdapter(Platform &platform, RunState &state, PresenceQuery query) {
     DriverAdapterSearch withDriver(platform, state);
-    ForEachNetworkAdapter(platform, AdapterFilter::AnyState, withDriver);
-    if (withDriver.found) return true;
+    const bool adaptersWalked =
+        ForEachNetworkAdapter(platform, AdapterFilter::AnyState, withDriver);
+    if (withDriver.found) return PresenceAnswer::Present;
     HardwareIdSearch anyDevice(state, query == PresenceQuery::QueryDeviceId);
-    return ForEachPresentDevice(platform, anyDevice) && anyDevice.found;
+    const bool devicesWalked = ForEachPresentDevice(platform, anyDevice);
+    if (anyDevice.found) return PresenceAnswer::Present;
+    return adaptersWalked && devicesWalked ? PresenceAnswer::Absent : PresenceAnswer::NotLooked;
+}
+
+bool ChkNicExist(Platform &platform, RunState &state, PresenceQuery query) {
+    return LookForAdapter(platform, state, query) == PresenceAnswer::Present;
 }
 
 }  // namespace cvl

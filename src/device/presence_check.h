@@ -13,9 +13,21 @@ enum class PresenceQuery {
     QueryDeviceId,     // the device query's vendor, device and revision
 };
 
-// True when an adapter was found. The driver stage always compares with
+enum class PresenceAnswer {
+    Present,
+    Absent,
+    NotLooked,  // a device list could not be opened and nothing was found
+};
+
+// Whether an adapter was found. The driver stage always compares with
 // CheckHardwareIds and the generic prefixes, and lower-cases the
-// CheckHardwareIds it looks at, in place.
+// CheckHardwareIds it looks at, in place. A stage whose device list cannot
+// be opened has not looked: without a match elsewhere, the answer is
+// NotLooked rather than Absent.
+PresenceAnswer LookForAdapter(Platform &platform, RunState &state, PresenceQuery query);
+
+// True when an adapter was found; a look that could not be made is "not
+// found".
 bool ChkNicExist(Platform &platform, RunState &state, PresenceQuery query);
 
 }  // namespace cvl

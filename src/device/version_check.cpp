@@ -18,6 +18,10 @@ namespace cvl {
 namespace {
 
 constexpr std::size_t kExistingValueBytes = 16;
+// What the registry's standard format holds in one value: an existing value
+// larger than the first read is read again with the size the registry
+// reports, up to this.
+constexpr DWORD kMaxExistingValueBytes = 1024 * 1024;
 constexpr REGSAM kDriverKeyAccess = KEY_QUERY_VALUE | KEY_SET_VALUE;
 constexpr std::u16string_view kWakeOnLanKeyword = u"wol_setting";
 
@@ -133,18 +137,35 @@ private:
             return;
         }
         const std::u16string valueName(name);
-        std::array<BYTE, kExistingValueBytes> existing{};
+        std::vector<BYTE> existing(kExistingValueBytes);
         DWORD type = REG_NONE;
-        DWORD size = kExistingValueBytes;
-        const bool read = platform_.RegQueryValueExW(key, valueName.c_str(), &type, existing.data(),
-                                                     &size) == ERROR_SUCCESS;
+        DWORD size = 0;
+        const LONG read = ReadExistingValue(key, valueName.c_str(), type, existing, size);
         const std::int32_t shown =
-            read ? static_cast<std::int32_t>(LittleEndianNumber(existing)) : 0;
+            read == ERROR_SUCCESS ? static_cast<std::int32_t>(LittleEndianNumber(existing)) : 0;
         LogNumber(state_.log, u"Para value", shown);
         // A parameter the driver does not already have is never created.
-        if (!read) return;
+        if (read == ERROR_FILE_NOT_FOUND) return;
+        // One that is there but cannot be read is not done.
+        if (read != ERROR_SUCCESS) {
+            succeeded = false;
+            return;
+        }
         std::optional<std::vector<BYTE>> data = NewData(entry, value, type, size);
         if (!data || !SetValue(key, valueName.c_str(), type, *data)) succeeded = false;
+    }
+
+    // Reads a value into `data`, 16 bytes first and again with the size the
+    // registry reports when the value is larger; `size` is what was read.
+    LONG ReadExistingValue(HKEY key, const char16_t *name, DWORD &type, std::vector<BYTE> &data,
+                           DWORD &size) {
+        size = static_cast<DWORD>(data.size());
+        LONG result = platform_.RegQueryValueExW(key, name, &type, data.data(), &size);
+        if (result == ERROR_MORE_DATA && size > data.size() && size <= kMaxExistingValueBytes) {
+            data.assign(size, 0);
+            result = platform_.RegQueryValueExW(key, name, &type, data.data(), &size);
+        }
+        return result;
     }
 
     // The bytes to store in the existing value's type, or nothing when the
@@ -155,6 +176,11 @@ private:
         if (entry.kind == kParameterKindHexNumber) {
             const std::optional<std::uint32_t> number = ScanHex(value);
             if (!number) return std::nullopt;
+            // A network driver reads a number kept as text in decimal
+            // notation (NDIS's NdisParameterInteger, the default base of an
+            // "int" adapter parameter): its bytes would read as another text.
+            if (type == REG_SZ || type == REG_EXPAND_SZ)
+                return RegistryTextBytes(DecimalText(*number));
             // The number, widened with zeros to the size the value had, so
             // nothing past it is read.
             return LittleEndianBytes(*number, existingSize);

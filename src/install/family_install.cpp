@@ -82,7 +82,11 @@ bool BuildFamilyList(HardwareIdList &list, const FamilyRow &row, RunState &state
 }
 
 // After the update: a fresh look for the B760 adapter, or the status key.
-void FinishFamily(Platform &platform, const RunState &state, const FamilyRow &row) {
+// The status key tells the maker's software that the package is installed,
+// so an install with a failed update leaves it as it was before the run.
+void FinishFamily(Platform &platform, const RunState &state, const FamilyRow &row,
+                  const DeviceUpdates &updates) {
+    if (row.statusKey != StatusKey::None && updates.anyFailed) return;
     switch (row.statusKey) {
         case StatusKey::Network:
             SetNetworkStatus(platform, StatusWrite, state.osKind, state.PackageDriverVersion);
@@ -108,7 +112,7 @@ void FinishFamily(Platform &platform, const RunState &state, const FamilyRow &ro
 }  // namespace
 
 ExitCode InstallFamilyDriver(Platform &platform, RunState &state, const InstallOptions &options,
-                             UpdatedHardwareIds &updated) {
+                             DeviceUpdates &updates) {
     const FamilyRow &row = ChosenFamily(options);
     std::u16string ownPath;
     if (!ReadProgramPath(platform, ownPath)) return ExitCode::PackageNotFound;
@@ -153,14 +157,14 @@ ExitCode InstallFamilyDriver(Platform &platform, RunState &state, const InstallO
     }
 
     const bool systemInstalls = SystemInstallsAdapter(row, state.osKind);
-    if (!systemInstalls) UpdateDevicesOfList(platform, state, ids, paths.infPath, updated);
+    if (!systemInstalls) UpdateDevicesOfList(platform, state, ids, paths.infPath, updates);
     ids.Release();
-    if (options.vdevQ2dp && !UpdateVirtualFunctions(platform, state, vdevInfPath, updated))
+    if (options.vdevQ2dp && !UpdateVirtualFunctions(platform, state, vdevInfPath, updates))
         return ExitCode::OutOfMemory;
     if (!systemInstalls && !infCopied)
         CopyInfToStore(platform, state, paths.infPath, paths.sourceDir.c_str(), row.family);
-    FinishFamily(platform, state, row);
-    return ExitCode::Success;
+    FinishFamily(platform, state, row, updates);
+    return updates.anyFailed ? ExitCode::DeviceUpdateFailed : ExitCode::Success;
 }
 
 }  // namespace cvl

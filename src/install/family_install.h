@@ -10,10 +10,11 @@
 namespace cvl {
 
 // Installs the package that "/f" names for the first selected family, or
-// with "/q" only records its version. `updated` receives the hardware ids
-// whose adapters were updated (and switched off).
+// with "/q" only records its version. `updates` receives the hardware ids
+// whose adapters were updated (and switched off), and whether an update
+// failed, which ends the install with DeviceUpdateFailed.
 ExitCode InstallFamilyDriver(Platform &platform, RunState &state, const InstallOptions &options,
-                             UpdatedHardwareIds &updated);
+                             DeviceUpdates &updates);
 
 // "%windir%\OPTIONS\INSTALL", where Windows 98 and Me keep their setup files
 // (260 characters); empty when the Windows folder cannot be read.

@@ -45,6 +45,14 @@ void LogUpdateFailure(InstallLog &log, DWORD error) {
     }
 }
 
+// No device with the id, or a driver newer than the package already in
+// place, leaves nothing undone: the package waits in the driver store for
+// adapters plugged in later. Every other error left a present adapter
+// without the package's driver.
+bool LeavesAdapterWithoutDriver(DWORD error) {
+    return error != ERROR_SUCCESS && error != ERROR_NO_SUCH_DEVINST;
+}
+
 }  // namespace
 
 bool ReadProgramPath(Platform &platform, std::u16string &ownPath) {
@@ -89,43 +97,46 @@ void ReenumerateDevicesNow(Platform &platform) {
 }
 
 bool UpdateDevicesWithId(Platform &platform, RunState &state, const char16_t *hardwareId,
-                         const std::u16string &infPath, UpdatedHardwareIds &updated) {
+                         const std::u16string &infPath, DeviceUpdates &updates) {
     LogText(state.log, u"Installing ", hardwareId);
     if (!platform.UpdateDriverForPlugAndPlayDevicesW(hardwareId, infPath.c_str(), INSTALLFLAG_FORCE,
                                                      nullptr)) {
-        LogUpdateFailure(state.log, platform.GetLastError());
+        const DWORD error = platform.GetLastError();
+        LogUpdateFailure(state.log, error);
+        if (LeavesAdapterWithoutDriver(error)) updates.anyFailed = true;
         return false;
     }
     // Kept off until the install is over; the install action switches them
     // on again.
     SetAdapterStateById(platform, state, hardwareId, AdapterSwitch::Off);
-    if (std::find(updated.begin(), updated.end(), hardwareId) == updated.end())
-        updated.emplace_back(hardwareId);
+    std::vector<std::u16string> &switchedOff = updates.switchedOff;
+    if (std::find(switchedOff.begin(), switchedOff.end(), hardwareId) == switchedOff.end())
+        switchedOff.emplace_back(hardwareId);
     platform.Sleep(kAfterUpdateMs);
     LogLine(state.log, u"Driver installed successfully...");
     return true;
 }
 
 bool UpdateDevicesOfList(Platform &platform, RunState &state, const HardwareIdList &ids,
-                         const std::u16string &infPath, UpdatedHardwareIds &updated) {
+                         const std::u16string &infPath, DeviceUpdates &updates) {
     bool anyUpdated = false;
     for (std::size_t i = 0; i < ids.Count(); ++i)
-        if (UpdateDevicesWithId(platform, state, ids.At(i), infPath, updated)) anyUpdated = true;
+        if (UpdateDevicesWithId(platform, state, ids.At(i), infPath, updates)) anyUpdated = true;
     return anyUpdated;
 }
 
 bool UpdateVirtualFunctions(Platform &platform, RunState &state, const std::u16string &vdevInfPath,
-                            UpdatedHardwareIds &updated) {
+                            DeviceUpdates &updates) {
     HardwareIdList functions(platform);
     if (!functions.AssignFamily(FamilyVdevQ2dp)) return false;
-    UpdateDevicesOfList(platform, state, functions, vdevInfPath, updated);
+    UpdateDevicesOfList(platform, state, functions, vdevInfPath, updates);
     return true;
 }
 
-void EnableUpdatedAdapters(Platform &platform, RunState &state, const UpdatedHardwareIds &updated) {
-    if (updated.empty()) return;
+void EnableUpdatedAdapters(Platform &platform, RunState &state, const DeviceUpdates &updates) {
+    if (updates.switchedOff.empty()) return;
     LogLine(state.log, u"Enable updated adapters...");
-    for (const std::u16string &hardwareId : updated)
+    for (const std::u16string &hardwareId : updates.switchedOff)
         SetAdapterStateById(platform, state, hardwareId, AdapterSwitch::On);
 }
 

@@ -15,9 +15,15 @@
 
 namespace cvl {
 
-// The hardware ids whose device update succeeded, in order, each once: their
-// adapters were switched off and wait to be switched on after the install.
-using UpdatedHardwareIds = std::vector<std::u16string>;
+// What the device updates of one install did. `switchedOff` holds the
+// hardware ids whose update succeeded, in order, each once: their adapters
+// were switched off and wait to be switched on when the install ends.
+// `anyFailed` is set by an update that failed for another reason than
+// having no device to update or finding a newer driver in place.
+struct DeviceUpdates {
+    std::vector<std::u16string> switchedOff;
+    bool anyFailed = false;
+};
 
 // Reads the program's own path (512 characters). False when it cannot.
 bool ReadProgramPath(Platform &platform, std::u16string &ownPath);
@@ -41,22 +47,22 @@ void ReenumerateDevicesNow(Platform &platform);
 
 // Updates every present device with `hardwareId` to the INF's driver and
 // switches the updated adapters off until the install is over. Logs the
-// outcome; true when the update succeeded.
+// outcome and records it in `updates`; true when the update succeeded.
 bool UpdateDevicesWithId(Platform &platform, RunState &state, const char16_t *hardwareId,
-                         const std::u16string &infPath, UpdatedHardwareIds &updated);
+                         const std::u16string &infPath, DeviceUpdates &updates);
 
 // Runs the device update for every entry of the list; true when at least one
 // succeeded.
 bool UpdateDevicesOfList(Platform &platform, RunState &state, const HardwareIdList &ids,
-                         const std::u16string &infPath, UpdatedHardwareIds &updated);
+                         const std::u16string &infPath, DeviceUpdates &updates);
 
 // Updates the three virtual-function ids with the virtual-device INF. False
 // when their list could not be allocated.
 bool UpdateVirtualFunctions(Platform &platform, RunState &state, const std::u16string &vdevInfPath,
-                            UpdatedHardwareIds &updated);
+                            DeviceUpdates &updates);
 
 // Switches on again every adapter an update of this run switched off that
 // is still off.
-void EnableUpdatedAdapters(Platform &platform, RunState &state, const UpdatedHardwareIds &updated);
+void EnableUpdatedAdapters(Platform &platform, RunState &state, const DeviceUpdates &updates);
 
 }  // namespace cvl

@@ -33,7 +33,7 @@ bool BuildLegacyList(HardwareIdList &list, DeviceFamily family, const RunState &
 
 ExitCode InstallLocatedPackage(Platform &platform, RunState &state, const InstallOptions &options,
                                const LegacyFamily &chosen, const DriverPackage &package,
-                               UpdatedHardwareIds &updated) {
+                               DeviceUpdates &updates) {
     const std::u16string &infPath = *package.InfPath;
     const std::u16string &sourceDir = *package.SourceDir;
     const std::u16string vdevInfPath = VdevInfPathOf(infPath);
@@ -52,12 +52,14 @@ ExitCode InstallLocatedPackage(Platform &platform, RunState &state, const Instal
     if (ReenumeratesBeforeUpdate(state.osKind)) ReenumerateDevicesNow(platform);
 
     // No requirement check: the package is installed whatever the adapters run.
-    const bool cardFound = UpdateDevicesOfList(platform, state, ids, infPath, updated);
+    const bool cardFound = UpdateDevicesOfList(platform, state, ids, infPath, updates);
     ids.Release();
-    if (options.vdevQ2dp && !UpdateVirtualFunctions(platform, state, vdevInfPath, updated))
+    if (options.vdevQ2dp && !UpdateVirtualFunctions(platform, state, vdevInfPath, updates))
         return ExitCode::OutOfMemory;
     WriteSetupValue(platform, u"CardFound", cardFound ? u"TRUE" : u"FALSE", chosen.family);
     if (!infCopied) CopyInfToStore(platform, state, infPath, sourceDir.c_str(), chosen.family);
+    // The status key says the package is installed: not after a failed update.
+    if (updates.anyFailed) return ExitCode::DeviceUpdateFailed;
     SetNetworkStatus(platform, StatusWrite, state.osKind, state.PackageDriverVersion);
     return ExitCode::Success;
 }
@@ -65,7 +67,7 @@ ExitCode InstallLocatedPackage(Platform &platform, RunState &state, const Instal
 }  // namespace
 
 ExitCode InstallLegacyPciDriver(Platform &platform, RunState &state, const InstallOptions &options,
-                                UpdatedHardwareIds &updated) {
+                                DeviceUpdates &updates) {
     const std::optional<LegacyFamily> chosen = ChosenLegacyFamily(options);
     if (!chosen) return ExitCode::NothingToDo;
 
@@ -82,7 +84,7 @@ ExitCode InstallLegacyPciDriver(Platform &platform, RunState &state, const Insta
     if (options.action == ActionRecordVersion) {
         WriteSetupValue(platform, u"NewDrvVer", state.PackageDriverVersion, chosen->family);
     } else {
-        result = InstallLocatedPackage(platform, state, options, *chosen, package, updated);
+        result = InstallLocatedPackage(platform, state, options, *chosen, package, updates);
     }
     FreeDriverPackage(package);
     return result;

@@ -10,9 +10,8 @@
 namespace cvl {
 
 // Installs the PCI ("/b701") or PCI-Express ("/b702") package, or with "/q"
-// only records its version. `updated` receives the hardware ids whose
-// adapters were updated (and switched off).
+// only records its version. `updates` as for the per-family install.
 ExitCode InstallLegacyPciDriver(Platform &platform, RunState &state, const InstallOptions &options,
-                                UpdatedHardwareIds &updated);
+                                DeviceUpdates &updates);
 
 }  // namespace cvl

@@ -176,6 +176,51 @@ TEST_F(DeviceActionsTest, PresenceAnswerIsNotWrittenWhenItsKeysCannotBeOpened) {
     }
 }
 
+// A device list that cannot be opened is no answer: "NicExist" keeps what an
+// earlier run recorded and the log says why, unless the other stage found
+// the adapter all the same.
+TEST_F(DeviceActionsTest, PresenceCheckThatCouldNotLookWritesNoAnswer) {
+    constexpr char16_t kB701Key[] = u"HKLM\\Software\\CVLSetup\\VISTA_B701";
+    constexpr char kNotLooked[] =
+        "Could not list the devices, NicExist not written...\r\nExit code: = 0\r\n";
+    struct Case {
+        const char *what;
+        const char16_t *device;  // a B707 without a driver is found by the second stage
+        Op operation;
+        std::uint32_t nth;
+    };
+    for (const Case &c :
+         {Case{"no list at all", u"", Op::SetupDiGetClassDevsW, 0},
+          Case{"no network class", u"", Op::SetupDiClassGuidsFromNameW, 0},
+          Case{"no adapter list", u"", Op::SetupDiGetClassDevsW, 1},
+          Case{"no device list", u"", Op::SetupDiGetClassDevsW, 2},
+          Case{"found without the adapter list", u"B707", Op::SetupDiGetClassDevsW, 1},
+          Case{"found without the network class", u"B709", Op::SetupDiClassGuidsFromNameW, 0}}) {
+        sim::SimulatedPlatform fresh;
+        fresh.Setup().SetRegString(kB701Key, u"NicExist", u"unchanged");
+        if (*c.device != u'\0') {
+            auto adapter = PciAdapter(c.device);
+            adapter.withDriverKey = false;
+            fresh.Setup().AddDevice(adapter);
+        }
+        fresh.Setup().Fail(c.operation, ERROR_NOT_ENOUGH_MEMORY, c.nth);
+        EXPECT_EQ(RunTail(fresh,
+                          u"/chknicexist /vistab701 /chkvid 1f3a /chkpid b702 /chksvid "
+                          u"1043 /chkssid 0001"),
+                  0u)
+            << c.what;
+        const bool found = *c.device != u'\0';
+        EXPECT_EQ(fresh.Setup().GetRegString(kB701Key, u"NicExist"), found ? u"yes" : u"unchanged")
+            << c.what;
+        const std::string log = *LogOf(fresh);
+        if (found) {
+            EXPECT_NE(log.find("bNicExist = TRUE\r\n"), std::string::npos) << c.what;
+        } else {
+            EXPECT_EQ(log, kNotLooked) << c.what;
+        }
+    }
+}
+
 TEST_F(DeviceActionsTest, PresenceCheckWithoutItsFamiliesDoesNothing) {
     machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RunTail(machine, u"/chknicexist /vistab762 /b702"), 0u);

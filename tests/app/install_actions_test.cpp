@@ -29,13 +29,13 @@ std::vector<DWORD> Repeated(DWORD sleep, std::size_t count) {
 }
 
 TEST(InstallActionTest, ParametersAreRetriedUntilEveryFamilyTakesThem) {
-    // The package has no driver for the B705, so it keeps its old version and
-    // family 3 refuses the parameters in every pass, while family 4 (no
-    // adapter) accepts them: the pass still fails.
-    std::vector<std::u16string> models = test::AllTestModels();
-    std::erase(models, u"PCI\\VEN_1F3A&DEV_B705&CC_0200");
+    // Windows keeps the B705's driver, which it finds newer (the fourth update
+    // of family 3's list), so the B705 keeps its old version and family 3
+    // refuses the parameters in every pass, while family 4 (no adapter)
+    // accepts them: the pass still fails.
     sim::SimulatedPlatform machine;
-    AddPackage(machine, models);
+    AddPackage(machine);
+    machine.Setup().Fail(Op::UpdateDriverForPlugAndPlayDevicesW, ERROR_SUCCESS, 4);
     machine.Setup().AddDevice(PciAdapter(u"B705"));
     const std::u16string key = machine.Setup().AddDevice(PciAdapter(u"B702", u"2"));
     EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab701 /vistab703 /spn wol_setting /spv wol_none")),
@@ -115,6 +115,69 @@ TEST(InstallActionTest, AFailedFlowNeitherRetriesNorEnables) {
     const Lines log = LogLines(*LogOf(machine));
     EXPECT_EQ(std::find(log.begin(), log.end(), "Enable updated adapters..."), log.end());
 }
+
+// An install that ends otherwise than with 0 after an update switched an
+// adapter off switches it on again, but neither retries the parameters nor
+// switches on the whole families.
+struct FailedInstallCase {
+    const char *name;
+    const char16_t *tail;
+    sim::FaultRule fault;
+    DWORD exitCode;
+};
+
+void PrintTo(const FailedInstallCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class FailedInstallReenableTest : public ::testing::TestWithParam<FailedInstallCase> {};
+
+TEST_P(FailedInstallReenableTest, TheUpdatedAdapterIsOnAgain) {
+    const FailedInstallCase &c = GetParam();
+    sim::SimulatedPlatform machine;
+    AddPackage(machine);
+    machine.Setup().AddFile(u"C:\\setup\\Netcvle.inf", test::PackageInfText(test::AllTestModels()));
+    machine.Setup().AddFile(u"C:\\setup\\Cvlhvdev.inf",
+                            test::PackageInfText(test::AllTestModels()));
+    machine.Setup().AddFile(u"C:\\setup\\pkg\\Cvlhvdev.inf",
+                            test::PackageInfText(test::AllTestModels()));
+    const sim::DeviceSpec adapter = PciAdapter(u"B702");
+    const std::u16string key = machine.Setup().AddDevice(adapter);
+    machine.Setup().Fail(c.fault);
+    EXPECT_EQ(RunTail(machine, c.tail), c.exitCode);
+    const std::string id = ToUtf8(adapter.instanceId);
+    const Lines timeline = machine.Setup().Timeline();
+    ASSERT_GE(timeline.size(), 3u);
+    EXPECT_EQ(Lines(timeline.end() - 3, timeline.end()),
+              (Lines{"disable " + id, "sleep 3000", "enable " + id}));
+    EXPECT_TRUE(machine.Setup().DeviceState(adapter.instanceId)->started);
+    EXPECT_FALSE(machine.Setup().GetRegDword(key, u"PnPCapabilities").has_value());
+    const Lines log = LogLines(*LogOf(machine));
+    EXPECT_NE(std::find(log.begin(), log.end(), "Enable updated adapters..."), log.end());
+}
+
+sim::FaultRule FailingUpdate(std::uint32_t nth) {
+    sim::FaultRule rule;
+    rule.operation = Op::UpdateDriverForPlugAndPlayDevicesW;
+    rule.error = ERROR_ACCESS_DENIED;
+    rule.nth = nth;
+    return rule;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Flows, FailedInstallReenableTest,
+    ::testing::Values(
+        // The B705's update (fourth of family 3) fails after the B702's worked.
+        FailedInstallCase{"PerFamilyUpdateFailed",
+                          u"/i /vistab701 /f pkg\\netcvx64.inf /spn wol_setting /spv wol_none",
+                          FailingUpdate(4), 13},
+        FailedInstallCase{"LegacyUpdateFailed", u"/i /b702 /spn wol_setting /spv wol_none",
+                          FailingUpdate(4), 13},
+        // The virtual functions' list cannot be allocated after the updates.
+        FailedInstallCase{"VirtualFunctionListNotAllocated",
+                          u"/i /b702 /vdevq2dp /spn wol_setting /spv wol_none",
+                          sim::FaultRule{Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 2}, 10}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RecordVersionActionTest, HasNoLineRetryOrEnableOfItsOwn) {
     sim::SimulatedPlatform machine;

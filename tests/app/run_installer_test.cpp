@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/devices.h"
 #include "support/scenario.h"
 
 namespace cvl {
@@ -88,14 +89,27 @@ TEST_F(RunInstallerTest, UninstallerAsksFirstAndCancelEndsWithZeroAndNoLog) {
     EXPECT_FALSE(LogOf(machine));
 }
 
-TEST_F(RunInstallerTest, ABoxThatCannotBeShownIsNoCancel) {
-    // Only Cancel stops the run; a failed box goes on as OK does.
-    sim::SimulatedPlatform answeredOk;
-    const DWORD okCode = RunTail(answeredOk, u"/uninstaller /dbgmsg");
-    machine.Setup().Fail(Op::MessageBoxW, ERROR_INVALID_WINDOW_HANDLE);
-    EXPECT_EQ(RunTail(machine, u"/uninstaller /dbgmsg"), okCode);
-    EXPECT_EQ(LogOf(machine), LogOf(answeredOk));
-    EXPECT_NE(okCode, 0u);
+// Only OK is consent: a box that could not be shown ends the run as Cancel
+// does, before any log or removal, and the program file stays.
+TEST_F(RunInstallerTest, ABoxThatCannotBeShownEndsTheRunAsCancelDoes) {
+    struct Case {
+        const char *what;
+        int answer;
+        DWORD boxError;  // 0: the box is shown
+    };
+    for (const Case &c :
+         {Case{"cancel", IDCANCEL, 0}, Case{"no window station", IDOK, ERROR_INVALID_WINDOW_HANDLE},
+          Case{"out of memory", IDOK, ERROR_NOT_ENOUGH_MEMORY}}) {
+        sim::SimulatedPlatform fresh;
+        const sim::DeviceSpec adapter = test::PciAdapter(u"B702");
+        fresh.Setup().AddDevice(adapter);
+        fresh.Setup().SetMessageBoxAnswer(c.answer);
+        if (c.boxError != 0) fresh.Setup().Fail(Op::MessageBoxW, c.boxError);
+        EXPECT_EQ(RunTail(fresh, u"/uninstaller /dbgmsg /vistab701"), 0u) << c.what;
+        EXPECT_FALSE(LogOf(fresh)) << c.what;
+        EXPECT_TRUE(fresh.Setup().FileExists(test::kProgramPath)) << c.what;
+        EXPECT_TRUE(fresh.Setup().DeviceState(adapter.instanceId).has_value()) << c.what;
+    }
 }
 
 TEST_F(RunInstallerTest, SilentUninstallerShowsNoBox) {

@@ -33,6 +33,8 @@ constexpr std::optional<std::uint32_t> DocumentedNumber(ExitCode code) {
             return 11;
         case ExitCode::DriverAlreadyCurrent:
             return 12;
+        case ExitCode::DeviceUpdateFailed:
+            return 13;
     }
     return std::nullopt;
 }

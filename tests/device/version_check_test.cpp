@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "common/family_code.h"
+#include "common/registry_text.h"
 #include "support/devices.h"
 #include "support/scenario.h"
 
@@ -117,13 +118,45 @@ TEST_F(VersionCheckTest, TextAndNumberParametersOnlyReplaceExistingValues) {
     EXPECT_EQ(machine.Setup().GetRegString(driverKey, u"SpeedDuplex"), u"100");
     EXPECT_EQ(machine.Setup().GetRegDword(driverKey, u"JumboFrame"), 255u);
     EXPECT_FALSE(machine.Setup().GetRegValue(driverKey, u"NotThere"));
-    // A hexadecimal parameter keeps the existing value's type and size.
+    // A hexadecimal parameter over a text keeps the type and is stored as the
+    // number's decimal text, which the driver reads back as the same number.
     const auto flow = machine.Setup().GetRegValue(driverKey, u"FlowControl");
     EXPECT_EQ(flow->type, REG_SZ);
-    EXPECT_EQ(flow->data, (std::vector<BYTE>{0x1a, 0, 0, 0}));
+    EXPECT_EQ(flow->data, RegistryTextBytes(u"26"));
     EXPECT_EQ(Log(),
               "Driver Ver = '8.45.507.2016'\r\nDest Driver Ver = '8.45.507.2016'\r\n"
               "Para value = 48\r\nPara value = 1\r\nPara value = 0\r\nPara value = 51\r\n");
+}
+
+// A kind-4 number takes the form of the value it replaces: decimal text in a
+// text value, the number's bytes in the others.
+TEST_F(VersionCheckTest, AHexNumberIsStoredInTheFormOfTheExistingValue) {
+    struct Case {
+        const char *what;
+        DWORD type;
+        std::vector<BYTE> existing;
+        std::vector<BYTE> stored;
+    };
+    for (const Case &c :
+         {Case{"text", REG_SZ, RegistryTextBytes(u"1514"), RegistryTextBytes(u"9042")},
+          Case{"expandable text", REG_EXPAND_SZ, RegistryTextBytes(u"1514"),
+               RegistryTextBytes(u"9042")},
+          Case{"number", REG_DWORD, {0xEA, 0x05, 0, 0}, {0x52, 0x23, 0, 0}},
+          Case{"bytes", REG_BINARY, {1, 2, 3, 4, 5, 6}, {0x52, 0x23, 0, 0, 0, 0}}}) {
+        sim::SimulatedPlatform fresh;
+        RunState freshState(fresh);
+        freshState.PackageDriverVersion = u"8.45.507.2016";
+        const std::u16string key = fresh.Setup().AddDevice(PciAdapter(u"B702"));
+        fresh.Setup().SetRegValue(key, u"*JumboPacket", c.type, c.existing);
+        ParameterEntry &entry = freshState.parameters.entries[freshState.parameters.count++];
+        StoreInSlot(entry.name, u"*JumboPacket");
+        StoreInSlot(entry.value, u"2352");
+        entry.kind = kParameterKindHexNumber;
+        EXPECT_TRUE(CheckDriverSetParameters(fresh, freshState, FamilyPcie, targets)) << c.what;
+        const auto stored = fresh.Setup().GetRegValue(key, u"*JumboPacket");
+        EXPECT_EQ(stored->type, c.type) << c.what;
+        EXPECT_EQ(stored->data, c.stored) << c.what;
+    }
 }
 
 TEST_F(VersionCheckTest, AnUnparsableHexValueIsAFailedWriteAndOtherEntriesStillGo) {
@@ -143,6 +176,47 @@ TEST_F(VersionCheckTest, ALargeExistingValueIsNotFilledFromBeyondTheNumber) {
     EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
     EXPECT_EQ(machine.Setup().GetRegValue(driverKey, u"Mask")->data,
               (std::vector<BYTE>{0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+// An existing value larger than the first 16-byte read is read again with
+// the size the registry reports and then written; one that still cannot be
+// read is a failed write and stays as it was.
+TEST_F(VersionCheckTest, AnExistingValueLargerThanTheFirstReadIsStillWritten) {
+    const std::vector<BYTE> address = RegistryTextBytes(u"001122334455");
+    struct Case {
+        const char *what;
+        std::vector<BYTE> existing;
+        std::uint32_t failingRead;  // 0: none; the first is "DriverVersion"
+        bool written;
+    };
+    for (const Case &c :
+         {Case{"read again", address, 0, true}, Case{"second read fails", address, 3, false},
+          Case{"first read fails", address, 2, false},
+          Case{"larger than a value can be", std::vector<BYTE>(1024 * 1024 + 2, 0x31), 0, false}}) {
+        sim::SimulatedPlatform fresh;
+        RunState freshState(fresh);
+        freshState.PackageDriverVersion = u"8.45.507.2016";
+        const std::u16string key = fresh.Setup().AddDevice(PciAdapter(u"B702"));
+        fresh.Setup().SetRegValue(key, u"NetworkAddress", REG_SZ, c.existing);
+        if (c.failingRead != 0)
+            fresh.Setup().Fail(Op::RegQueryValueExW, ERROR_ACCESS_DENIED, c.failingRead);
+        ParameterEntry &entry = freshState.parameters.entries[freshState.parameters.count++];
+        StoreInSlot(entry.name, u"NetworkAddress");
+        StoreInSlot(entry.value, u"00AABBCCDDEE");
+        entry.kind = 1;
+        EXPECT_EQ(CheckDriverSetParameters(fresh, freshState, FamilyPcie, targets), c.written)
+            << c.what;
+        EXPECT_EQ(fresh.Setup().GetRegValue(key, u"NetworkAddress")->data,
+                  c.written ? RegistryTextBytes(u"00AABBCCDDEE") : c.existing)
+            << c.what;
+        EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u) << c.what;
+    }
+    // The log shows the first four bytes of what was read: "00" as UTF-16.
+    driverKey = machine.Setup().AddDevice(PciAdapter(u"B702"));
+    machine.Setup().SetRegValue(driverKey, u"NetworkAddress", REG_SZ, address);
+    AddParameter(u"NetworkAddress", u"00AABBCCDDEE");
+    EXPECT_TRUE(CheckDriverSetParameters(machine, state, FamilyPcie, targets));
+    EXPECT_NE(Log().find("Para value = 3145776\r\n"), std::string::npos);
 }
 
 TEST_F(VersionCheckTest, TextForANumberValueIsStoredAsTheNumberItMeans) {

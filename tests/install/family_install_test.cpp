@@ -88,8 +88,10 @@ TEST_F(FamilyInstallTest, PathsFollowTheInfOption) {
         sim::SimulatedPlatform fresh;
         fresh.Setup().AddFile(u"C:\\setup\\netcvx64.inf", test::PackageInfText({}));
         fresh.Setup().AddFile(u"C:\\setup\\win7\\x64\\netcvx64.inf", test::PackageInfText({}));
+        // No Cvlhvdev.inf beside the package: the virtual functions' update
+        // finds no INF.
         EXPECT_EQ(RunTail(fresh, u"/i /vistab701 /vdevq2dp /ncfi /f " + std::u16string(c.option)),
-                  0u);
+                  13u);
         const Lines log = LogLines(*LogOf(fresh));
         ASSERT_GE(log.size(), 5u);
         EXPECT_EQ(log[2], ToUtf8(c.sourceDir));
@@ -185,31 +187,58 @@ TEST_F(FamilyInstallTest, TheSameInstallAgainFindsTheAdapterCurrent) {
               (Lines{"Curr : = '8.45.507.2016'", "New : = '8.45.507.2016'", "Exit code: = 12"}));
 }
 
-TEST_F(FamilyInstallTest, EachUpdateErrorHasItsLine) {
+// Each last error of a failed update has its line. No device and a newer
+// driver in place leave nothing undone; every other error ends the install
+// with 13 and without the status key, after every id was tried.
+TEST_F(FamilyInstallTest, EachUpdateErrorHasItsLineAndItsResult) {
     struct Case {
         DWORD error;
         Lines lines;
+        DWORD exitCode;
     };
     for (const Case &c :
-         {Case{ERROR_SUCCESS, {"Newer driver is present ..."}},
-          Case{ERROR_FILE_NOT_FOUND, {"ERROR_FILE_NOT_FOUND"}},
-          Case{ERROR_IN_WOW64, {"ERROR_IN_WOW64"}},
-          Case{ERROR_INVALID_FLAGS, {"ERROR_INVALID_FLAGS"}},
-          Case{ERROR_NO_ASSOCIATED_SERVICE, {"Unknown error", "ErrorCode = -536870375"}}}) {
+         {Case{ERROR_SUCCESS, {"Newer driver is present ..."}, 0},
+          Case{ERROR_NO_SUCH_DEVINST, {"Found no devices, preinstalll driver ..."}, 0},
+          Case{ERROR_FILE_NOT_FOUND, {"ERROR_FILE_NOT_FOUND"}, 13},
+          Case{ERROR_IN_WOW64, {"ERROR_IN_WOW64"}, 13},
+          Case{ERROR_INVALID_FLAGS, {"ERROR_INVALID_FLAGS"}, 13},
+          Case{ERROR_NO_ASSOCIATED_SERVICE, {"Unknown error", "ErrorCode = -536870375"}, 13}}) {
         sim::SimulatedPlatform fresh;
         AddPackage(fresh);
+        fresh.Setup().AddDevice(PciAdapter(u"B702"));
         fresh.Setup().Fail(Op::UpdateDriverForPlugAndPlayDevicesW, c.error);
-        EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab703 /ncfi")), 0u);
-        Lines expected = {"Installing  = 'PCI\\VEN_1F3A&DEV_B703&CC_0200'"};
+        EXPECT_EQ(RunTail(fresh, Tail(u"/i /vistab701")), c.exitCode) << c.error;
+        Lines expected = {"Installing  = 'PCI\\VEN_1F3A&DEV_B702&CC_0200'"};
         expected.insert(expected.end(), c.lines.begin(), c.lines.end());
         const Lines log = LogLines(*LogOf(fresh));
         const auto at = std::find(log.begin(), log.end(), expected.front());
         ASSERT_NE(at, log.end());
         EXPECT_EQ(Lines(at, at + static_cast<long>(expected.size())), expected) << c.error;
-        // A failed update neither waits nor changes the result or the status.
-        EXPECT_TRUE(fresh.Setup().RegKeyExists(kNetworkStatus));
-        EXPECT_EQ(fresh.Setup().Sleeps(), (std::vector<DWORD>{2000}));
+        // The loop goes on: every id of the family is tried.
+        EXPECT_EQ(fresh.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 7u);
+        EXPECT_EQ(fresh.Setup().RegKeyExists(kNetworkStatus), c.exitCode == 0) << c.error;
+        // The package stays in the driver store for adapters plugged in later.
+        EXPECT_EQ(fresh.Setup().GetRegString(kB701Key, u"InfName"), u"C:\\Windows\\INF\\oem0.inf");
+        EXPECT_EQ(log.back(), "Exit code: = " + std::to_string(c.exitCode));
+        // A failed update waits for nothing and switches nothing off.
+        EXPECT_EQ(fresh.Setup().Sleeps(),
+                  c.exitCode == 0 ? std::vector<DWORD>{2000} : std::vector<DWORD>{})
+            << c.error;
     }
+}
+
+// One failed update among successful ones fails the install; a status key of
+// an earlier install keeps what it held.
+TEST_F(FamilyInstallTest, OneFailedUpdateAmongOthersKeepsTheEarlierStatus) {
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
+    machine.Setup().AddDevice(PciAdapter(u"B705"));
+    machine.Setup().SetRegString(kNetworkStatus, u"install", u"success");
+    machine.Setup().SetRegString(kNetworkStatus, u"version", u"8.45.507.2016");
+    // The fourth id of the family is the B705's.
+    machine.Setup().Fail(Op::UpdateDriverForPlugAndPlayDevicesW, ERROR_ACCESS_DENIED, 4);
+    EXPECT_EQ(RunTail(machine, Tail(u"/i /vistab701")), 13u);
+    EXPECT_EQ(machine.Setup().GetRegString(kNetworkStatus, u"version"), u"8.45.507.2016");
+    EXPECT_FALSE(machine.Setup().GetRegString(kNetworkStatus, u"reboot").has_value());
 }
 
 TEST_F(FamilyInstallTest, OemIdsOfTheB703FamilyAreListedAndUpdated) {
@@ -389,7 +418,7 @@ TEST_F(FamilyInstallTest, PlatformFailures) {
           Case{Op::SetupCopyOEMInfW, 0, 0, true}, Case{Op::CM_Connect_MachineW, 0, 0, true},
           Case{Op::CM_Locate_DevNode_ExW, 0, 0, true},
           Case{Op::CM_Reenumerate_DevNode_Ex, 0, 0, true},
-          Case{Op::UpdateDriverForPlugAndPlayDevicesW, 0, 0, true},
+          Case{Op::UpdateDriverForPlugAndPlayDevicesW, 0, 13, false},
           Case{Op::SetupOpenInfFileW, 0, 0, true}}) {
         sim::SimulatedPlatform fresh;
         AddPackage(fresh);

@@ -61,6 +61,22 @@ TEST(LegacyInstallTest, InstallsThePcieFamilyAndRecordsTheCard) {
     EXPECT_EQ(machine.Setup().OutstandingAllocations(), 0u);
 }
 
+// The 32-bit program on 64-bit Windows: every update fails. The card record
+// and the INF are written as before, the status key is not, and the install
+// ends with 13.
+TEST(LegacyInstallTest, AFailedUpdateEndsWithThirteenWithoutTheStatusKey) {
+    sim::SimulatedPlatform machine;
+    AddDefaultPackages(machine);
+    machine.Setup().AddDevice(PciAdapter(u"B702"));
+    machine.Setup().Fail(Op::UpdateDriverForPlugAndPlayDevicesW, ERROR_IN_WOW64);
+    EXPECT_EQ(RunTail(machine, u"/i /b702"), 13u);
+    EXPECT_EQ(machine.Setup().CallCount(Op::UpdateDriverForPlugAndPlayDevicesW), 5u);
+    EXPECT_EQ(machine.Setup().GetRegString(kPcieKey, u"CardFound"), u"FALSE");
+    EXPECT_TRUE(machine.Setup().GetRegString(kPcieKey, u"InfName").has_value());
+    EXPECT_FALSE(machine.Setup().RegKeyExists(kNetworkStatus));
+    EXPECT_EQ(LogLines(*LogOf(machine)).back(), "Exit code: = 13");
+}
+
 TEST(LegacyInstallTest, OnlyWindows2000AndXpReenumerateBeforeTheUpdate) {
     struct Case {
         DWORD platformId, major, minor;
@@ -156,7 +172,7 @@ TEST(LegacyInstallTest, PlatformFailures) {
     for (const Case &c :
          {Case{Op::GetModuleFileNameW, 0, 9}, Case{Op::LocalAlloc, 1, 10},
           Case{Op::LocalAlloc, 2, 10}, Case{Op::SetupAddToSourceListW, 0, 0},
-          Case{Op::UpdateDriverForPlugAndPlayDevicesW, 0, 0}, Case{Op::RegCreateKeyExW, 0, 0}}) {
+          Case{Op::UpdateDriverForPlugAndPlayDevicesW, 0, 13}, Case{Op::RegCreateKeyExW, 0, 0}}) {
         sim::SimulatedPlatform machine;
         AddDefaultPackages(machine);
         machine.Setup().Fail(c.operation, ERROR_ACCESS_DENIED, c.nth);

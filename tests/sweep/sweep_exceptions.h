@@ -56,9 +56,12 @@ inline const std::vector<OtherWork> &OtherWorkTable() {
          {Op::UpdateDriverForPlugAndPlayDevicesW},
          {"+ value HKLM\\SOFTWARE\\CVLSetup\\*\\CardFound: REG_SZ \"FALSE\""}},
         {"\"/chknicexist\" records what the walk over the adapters found: a walk that "
-         "fails finds none and records \"no\".",
+         "stops at a device it cannot read or step past finds none and records \"no\" (a "
+         "walk without a device list records nothing).",
          {ActionKind::kOther},
-         kDeviceWalkCalls,
+         {Op::SetupDiEnumDeviceInfo, Op::SetupDiGetDeviceRegistryPropertyW,
+          Op::CM_Get_DevNode_Status, Op::SetupDiOpenDevRegKey, Op::RegQueryValueExW,
+          Op::LocalAlloc},
          {"+ value HKLM\\SOFTWARE\\CVLSetup\\*\\NicExist: REG_SZ \"no\""}},
         {"\"Completed.txt\" is opened (emptied) before its text is written: a write that "
          "fails leaves it empty.",

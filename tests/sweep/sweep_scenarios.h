@@ -27,7 +27,7 @@ enum class ActionKind { kInstall, kUninstall, kDeviceQuery, kRecordVersion, kOth
 inline std::vector<DWORD> AllowedExitCodes(ActionKind kind) {
     switch (kind) {
         case ActionKind::kInstall:
-            return {0, 8, 9, 10, 12};
+            return {0, 8, 9, 10, 12, 13};
         case ActionKind::kUninstall:
             return {0, 8, 10};
         case ActionKind::kDeviceQuery:

@@ -171,6 +171,20 @@ TEST_F(LegacyNetClassTest, TheB760EntriesOfTheFirstNineGo) {
     EXPECT_EQ(Log(), "OPEN NET SUCC\r\nOPEN NET SERIAL SUCC\r\nOPEN NET SERIAL SUCC\r\n");
 }
 
+TEST_F(LegacyNetClassTest, TheScanReachesEntriesZeroToEightAndNoFurther) {
+    UseOsKind(Os9x98);
+    const std::u16string net = u"HKLM\\System\\CurrentControlSet\\Services\\Class\\Net\\";
+    for (int entry = 0; entry <= 10; ++entry)
+        machine.Setup().SetRegString(net + (entry < 10 ? u"000" : u"00") + DecimalText(entry),
+                                     u"DriverDesc",
+                                     u"Corvane CVLB760 USB 10/100 Fast Ethernet Adapter");
+    CleanLegacyNetClassEntries(machine, state);
+    for (int entry = 0; entry <= 10; ++entry) {
+        const std::u16string name = (entry < 10 ? u"000" : u"00") + DecimalText(entry);
+        EXPECT_EQ(machine.Setup().RegKeyExists(net + name), entry > 8) << entry;
+    }
+}
+
 TEST_F(LegacyNetClassTest, WithoutTheKeyNothingIsLogged) {
     CleanLegacyNetClassEntries(machine, state);
     EXPECT_EQ(Log(), "");

@@ -161,6 +161,25 @@ TEST_F(UninstallFlowTest, OemIdsReplaceTheFamilyIdsAndTheManagementFunctionsGoTo
     EXPECT_FALSE(HasDevice(management));
 }
 
+// The per-family PCI uninstall of Windows 7 takes the management functions
+// only when both switches ask for them.
+TEST_F(UninstallFlowTest, PerFamilyUninstallRemovesManagementFunctionsOnlyWhenAsked) {
+    struct Case {
+        const char16_t *tail;
+        bool removed;
+    };
+    for (const Case &c :
+         {Case{u"/u /vistab701", false}, Case{u"/u /vistab703 /vdevq2dp", false},
+          Case{u"/u /vistab701 /vistab703", false}, Case{u"/u /vistab701 /vdevq2dp", true}}) {
+        sim::SimulatedPlatform fresh;
+        const auto management = ManagementFunction(true);
+        fresh.Setup().AddDevice(management);
+        EXPECT_EQ(RunTail(fresh, c.tail), 0u) << ToUtf8(c.tail);
+        EXPECT_EQ(fresh.Setup().DeviceState(management.instanceId).has_value(), !c.removed)
+            << ToUtf8(c.tail);
+    }
+}
+
 TEST_F(UninstallFlowTest, TheVirtualFunctionsAreNotRemovedOnTheOlderKinds) {
     Os(OsNt4);
     const auto management = ManagementFunction(true);

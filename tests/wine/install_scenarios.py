@@ -360,24 +360,60 @@ def no_adapter_with_ncfi(context):
                          len(VISTA_B701_IDS), "ids without a device")
 
 
+# The last errors after which the install has left nothing undone: no device
+# carries the id, or a newer driver is in place.
+NOTHING_UNDONE = (0, ERROR_NO_SUCH_DEVINST)
+ERROR_IN_WOW64 = 0xE0000235
+UPDATE_FAILED = 13
+
+
 def update_failure_scenario(error, lines):
     def run(context):
         """Every update fails with the same last error; each id logs it and
-        the install still ends with 0."""
+        every id is tried. "No such device" and "newer driver" end with 0
+        and the status key; every other error ends with 13 and leaves the
+        status key unwritten."""
         machine = InstallMachine(context, [], example_package())
         machine.set_failure(error)
         outcome, calls, _ = machine.install(
             package_args("/vistab701", EXAMPLE_INF, "/ncfi"), STATUS_VALUES[:1])
-        context.expect_equal(outcome.exit_code, 0, "exit code")
+        failed = error not in NOTHING_UNDONE
+        context.expect_equal(outcome.exit_code, UPDATE_FAILED if failed else 0, "exit code")
         context.expect_equal(len(calls), len(VISTA_B701_IDS), "update calls")
         logged = log_lines(outcome)
         for index, hardware_id in enumerate(VISTA_B701_IDS):
             at = logged.index("Installing  = '%s'" % hardware_id)
             context.expect_equal(logged[at + 1:at + 1 + len(lines)], lines,
                                  "the lines after %s" % hardware_id)
-        context.expect_equal(outcome.values[0], (registry_file.REG_SZ, "success"),
+        context.expect_equal(outcome.values[0],
+                             None if failed else (registry_file.REG_SZ, "success"),
                              "the status key")
     return run
+
+
+def wow64_update_of_present_adapter(context):
+    """The 32-bit program on 64-bit Windows: the update of a present B702
+    adapter fails with ERROR_IN_WOW64. The install tries every id, keeps
+    the INF in the driver store, switches nothing and ends with 13 without
+    writing the status key."""
+    adapter = b702_adapter("8.44.101.2015")
+    machine = InstallMachine(context, [adapter], example_package())
+    machine.set_failure(ERROR_IN_WOW64)
+    values = setup_values("VISTA_B701", "SourcePath", "InfName") + STATUS_VALUES
+    outcome, calls, simulated = machine.install(package_args("/vistab701"), values)
+    context.expect_equal(outcome.exit_code, UPDATE_FAILED, "exit code")
+    expect_published(context, outcome.values[1], simulated, EXAMPLE_INF)
+    context.expect_equal(outcome.values[2:], (None, None, None), "the status key")
+    context.expect_equal([hardware_id for hardware_id, _, _, _ in calls], VISTA_B701_IDS,
+                         "every id tried")
+    lines = log_lines(outcome)
+    at = lines.index("Installing  = '%s'" % B702_ID)
+    context.expect_equal(lines[at + 1], "ERROR_IN_WOW64", "the B702's line")
+    context.expect_equal(lines[-1], "Exit code: = %d" % UPDATE_FAILED, "the last line")
+    context.expect_equal(list(outcome.switches), [], "no adapter switched")
+    if simulated:
+        context.expect_equal(simulated[0].exit_code, UPDATE_FAILED,
+                             "the simulated machine's exit code")
 
 
 def record_version(context):
@@ -465,6 +501,8 @@ def all_scenarios():
         ("install keeping a newer driver ends with 12", keep_newer_driver),
         ("install without an adapter", no_adapter),
         ("install without an adapter with /ncfi", no_adapter_with_ncfi),
+        ("install with ERROR_IN_WOW64 for a present adapter ends with 13",
+         wow64_update_of_present_adapter),
     ]
     scenarios += [("install update failing with 0x%X" % error,
                    update_failure_scenario(error, lines)) for error, lines in UPDATE_FAILURES]

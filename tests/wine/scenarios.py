@@ -155,13 +155,17 @@ def program_path_with_blank(context):
 
 def driver_package_tool(context):
     """"/rp" starts the system's pnputil.exe without arguments and logs a
-    complaint when it did not start or ended with 0."""
+    complaint when it did not start, and the tool's exit code when it ended
+    with another code than 0."""
     tools = []
     if os.path.exists(context.prefix.host_path(PNPUTIL)):
         tools.append((PNPUTIL, context.prefix.wine(PNPUTIL).returncode))
     lines = []
-    if not tools or tools[0][1] == 0:
+    if not tools:
         lines.append("Could not execute the application....")
+    elif tools[0][1] != 0:
+        code = tools[0][1] & 0xFFFFFFFF
+        lines.append("pnputil exit code = %d" % (code - (1 << 32) if code >= 1 << 31 else code))
     lines.append("Exit code: = 0")
     outcome = context.run_under_wine(["/rp"])
     context.expect_equal(outcome, Outcome(0, log_of(*lines), 1, None), "outcome")
