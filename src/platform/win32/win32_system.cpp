@@ -74,4 +74,18 @@ DWORD Win32Platform::GetTickCount() {
     return ::GetTickCount();
 }
 
+BOOL Win32Platform::CryptGenRandom(DWORD length, BYTE *buffer) {
+    // A verify-only context needs no key container, so it works for any
+    // account and leaves nothing behind.
+    ::HCRYPTPROV provider = 0;
+    if (!::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL,
+                                CRYPT_VERIFYCONTEXT | CRYPT_SILENT))
+        return FALSE;
+    const BOOL filled = ::CryptGenRandom(provider, length, buffer);
+    const ::DWORD error = ::GetLastError();
+    ::CryptReleaseContext(provider, 0);
+    ::SetLastError(error);
+    return filled;
+}
+
 }  // namespace cvl
