@@ -5,6 +5,9 @@
 
 #include "platform/win32/win32_boundary.h"
 
+// After <windows.h>, which leaves it out in its lean form.
+#include <wincrypt.h>
+
 namespace cvl {
 
 using win32::Wide;
@@ -76,10 +79,9 @@ DWORD Win32Platform::GetTickCount() {
 
 BOOL Win32Platform::CryptGenRandom(DWORD length, BYTE *buffer) {
     // A verify-only context needs no key container, so it works for any
-    // account and leaves nothing behind.
+    // account, asks nothing and leaves nothing behind.
     ::HCRYPTPROV provider = 0;
-    if (!::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL,
-                                CRYPT_VERIFYCONTEXT | CRYPT_SILENT))
+    if (!::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
         return FALSE;
     const BOOL filled = ::CryptGenRandom(provider, length, buffer);
     const ::DWORD error = ::GetLastError();
