@@ -15,6 +15,7 @@
 #include "common/text.h"
 #include "device/device_control.h"
 #include "device/presence_check.h"
+#include "log/fresh_file.h"
 #include "log/install_log.h"
 #include "state/setup_state.h"
 
@@ -105,8 +106,7 @@ void RunScript(ActionContext &context, const Script &script) {
 
 // "Completed.txt" in the current directory, without a line end.
 void WriteCompletedMarker(Platform &platform, std::u16string_view text) {
-    HANDLE file = platform.CreateFileW(u"Completed.txt", GENERIC_WRITE, FILE_SHARE_READ,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = CreateFreshFile(platform, u"Completed.txt");
     if (file == InvalidHandleValue()) return;
     WriteTextMode(platform, file, text);
     platform.CloseHandle(file);

@@ -4,6 +4,7 @@
 
 #include "common/exit_code.h"
 #include "common/limits.h"
+#include "common/random_digits.h"
 #include "common/text.h"
 
 namespace cvl {
@@ -18,20 +19,6 @@ constexpr char16_t kCopyExtension[] = u".exe";
 // The command line has no quoting, so a blank in the path to delete is
 // carried as '?', a character no Windows file name can hold.
 constexpr char16_t kBlankStandIn = u'?';
-
-// The runtime's classic pseudo-random generator, so that the copy's name
-// depends on the tick count alone, as on the system it was made for.
-class ClassicRandom {
-public:
-    explicit ClassicRandom(std::uint32_t seed) : state_(seed) {}
-    std::uint32_t Next() {
-        state_ = state_ * 214013u + 2531011u;
-        return (state_ >> 16) & 0x7FFFu;
-    }
-
-private:
-    std::uint32_t state_;
-};
 
 bool EncodeBlanks(const std::u16string &path, std::u16string &encoded) {
     if (path.find(kBlankStandIn) != std::u16string::npos) return false;
@@ -75,11 +62,14 @@ bool CopySelfToTemp(Platform &platform, std::u16string &copyPath, std::u16string
     const DWORD tempLength = platform.GetTempPathW(limits::kSelfDeletePathChars, temp);
     if (tempLength == 0 || tempLength + kAddedChars > limits::kSelfDeletePathChars) return false;
 
+    // The copy runs with this program's rights from a folder that others
+    // may write to: a name drawn from the clock could be foreseen, and taken
+    // or prepared first.
+    const auto digits = RandomDigits(platform, kRandomDigits);
+    if (!digits) return false;
     ownPath.assign(own, ownLength);
     copyPath.assign(temp, tempLength);
-    ClassicRandom random(platform.GetTickCount());
-    for (std::size_t i = 0; i < kRandomDigits; ++i)
-        copyPath.push_back(static_cast<char16_t>(u'0' + random.Next() % 10));
+    copyPath += *digits;
     copyPath += kCopyExtension;
     return platform.CopyFileW(ownPath.c_str(), copyPath.c_str(), TRUE) != FALSE;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "log/fresh_file.h"
 
 namespace cvl {
 namespace {
@@ -48,9 +49,8 @@ void WriteTextMode(Platform &platform, HANDLE file, std::u16string_view text) {
 void OpenInstallLogAt(InstallLog &log, std::u16string_view path) {
     if (log.logSuppressed || log.logFile != nullptr) return;
     Platform &platform = *log.platform;
-    const std::u16string terminated(path);
-    HANDLE file = platform.CreateFileW(terminated.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    // A log that cannot be made fresh is a log that cannot be opened.
+    HANDLE file = CreateFreshFile(platform, path);
     if (file != InvalidHandleValue()) log.logFile = file;
 }
 

@@ -13,6 +13,7 @@ using sim::Op;
 using test::kProgramPath;
 
 constexpr char16_t kTempDir[] = u"C:\\Users\\user\\AppData\\Local\\Temp\\";
+constexpr char16_t kGuarded[] = u"C:\\Windows\\system32\\guarded.exe";
 
 std::vector<std::u16string> FilesIn(const sim::SimulatedPlatform &machine,
                                     std::u16string_view dir) {
@@ -60,32 +61,58 @@ TEST_F(SelfDeleteTest, FirstStageStartsACopyThatDeletesTheProgramAfterItEnds) {
     EXPECT_FALSE(machine.Setup().FileExists(test::kLogPath)) << "the second stage runs unlogged";
 }
 
-TEST_F(SelfDeleteTest, CopyNameIsTenDigitsAndDependsOnlyOnTheTick) {
+TEST_F(SelfDeleteTest, CopyNameIsTenDigitsThatTheClockDoesNotGiveAway) {
+    // Two copies made in one tick get names of their own: nobody who reads
+    // the clock can take the copy's name first.
     machine.Setup().SetTickCount(123456);
     std::u16string copy1, own1;
     ASSERT_TRUE(CopySelfToTemp(machine, copy1, own1));
     EXPECT_EQ(own1, kProgramPath);
     machine.Setup().SetTickCount(123456);
     std::u16string copy2, own2;
-    EXPECT_FALSE(CopySelfToTemp(machine, copy2, own2)) << "same tick, same name, target exists";
-    EXPECT_EQ(copy1, copy2);
-    machine.Setup().SetTickCount(123457);
-    std::u16string copy3, own3;
-    EXPECT_TRUE(CopySelfToTemp(machine, copy3, own3));
-    EXPECT_NE(copy1, copy3);
+    ASSERT_TRUE(CopySelfToTemp(machine, copy2, own2));
+    EXPECT_NE(copy1, copy2);
+    for (const auto &copy : {copy1, copy2})
+        EXPECT_TRUE(IsTenDigitsDotExe(copy.substr(std::u16string_view(kTempDir).size())))
+            << ToUtf8(copy);
 }
 
-TEST_F(SelfDeleteTest, TwoFirstStagesInOneTickLeaveOneCopyAndStartOneChild) {
+TEST_F(SelfDeleteTest, TwoFirstStagesInOneTickStartTwoChildren) {
     machine.Setup().SetTickCount(5000);
     SelfDelete(machine, firstStage);
     machine.Setup().SetTickCount(5000);
     SelfDelete(machine, firstStage);
-    EXPECT_EQ(machine.Setup().Processes().size(), 1u);
+    EXPECT_EQ(machine.Setup().Processes().size(), 2u);
+}
+
+TEST_F(SelfDeleteTest, ANameAlreadyTakenIsNeverCopiedOverOrWrittenThrough) {
+    // Whatever stands under the copy's name, a file or a link to one, the
+    // copy fails and nothing is started.
+    machine.Setup().AddFile(kGuarded, "guarded");
+    std::u16string probe, own;
+    ASSERT_TRUE(CopySelfToTemp(machine, probe, own));
+    ASSERT_TRUE(machine.Setup().RemoveFile(probe));
+    for (const bool asLink : {false, true}) {
+        SCOPED_TRACE(asLink ? "link" : "file");
+        sim::SimulatedPlatform fresh;
+        fresh.Setup().SetTempPath(kTempDir);
+        fresh.Setup().AddFile(kGuarded, "guarded");
+        // The fresh machine's random source repeats this one's first name.
+        if (asLink) {
+            ASSERT_TRUE(fresh.Setup().AddSymbolicLink(probe, kGuarded));
+        } else {
+            ASSERT_TRUE(fresh.Setup().AddFile(probe, "planted"));
+        }
+        SelfDelete(fresh, firstStage);
+        EXPECT_TRUE(fresh.Setup().Processes().empty());
+        EXPECT_EQ(fresh.Setup().ReadFileContents(kGuarded), "guarded");
+        EXPECT_TRUE(fresh.Setup().FileExists(kProgramPath));
+    }
 }
 
 TEST_F(SelfDeleteTest, FirstStageFailuresLeaveTheProgramAndNoCopy) {
-    for (Op operation : {Op::GetModuleFileNameW, Op::GetTempPathW, Op::CopyFileW, Op::CreateFileW,
-                         Op::CreateProcessW}) {
+    for (Op operation : {Op::GetModuleFileNameW, Op::GetTempPathW, Op::CryptGenRandom,
+                         Op::CopyFileW, Op::CreateFileW, Op::CreateProcessW}) {
         SCOPED_TRACE(operation);
         sim::SimulatedPlatform fresh;
         fresh.Setup().SetTempPath(kTempDir);

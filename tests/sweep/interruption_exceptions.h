@@ -54,8 +54,37 @@ inline const std::vector<std::string> kUpdatingInstalls = {
 // The uninstalls that delete the program afterwards.
 inline const std::vector<std::string> kUninstallers = {"Uninstaller", "SilentUninstallerWithLog"};
 
+// Every scenario, for the gaps of steps that every run takes.
+inline std::vector<std::string> AllScenarioNames() {
+    std::vector<std::string> names;
+    for (const Scenario &scenario : SweepScenarios()) names.push_back(scenario.name);
+    return names;
+}
+
+// The cut after the call before the n-th rename: after the fresh file under
+// a name of its own was made, before it took the fixed name.
+inline std::pair<std::size_t, std::size_t> BeforeRename(const Trace &trace, bool last) {
+    const std::size_t rename =
+        last ? LastCall(trace, Op::MoveFileExW) : FirstCall(trace, Op::MoveFileExW);
+    if (rename == 0) return {0, 0};
+    return {rename - 1, rename - 1};
+}
+
 inline const std::vector<KnownGap> &KnownGaps() {
     static const std::vector<KnownGap> gaps = {
+        {"A run cut between making its log under a fresh name and renaming it to the log's "
+         "name: the empty fresh file stays, under a name no later run can know.",
+         AllScenarioNames(),
+         std::nullopt,
+         [](const Trace &trace) { return BeforeRename(trace, false); },
+         {"+ file C:\\setup\\InstallLog.txt.*.new (0 bytes)",
+          "+ file C:\\INST.TXT.*.new (0 bytes)"}},
+        {"The same for \"Completed.txt\", made fresh the same way after the adapter was "
+         "switched.",
+         {"RestartAdapter"},
+         std::nullopt,
+         [](const Trace &trace) { return BeforeRename(trace, true); },
+         {"+ file C:\\setup\\Completed.txt.*.new (0 bytes)"}},
         {"An install cut after a device update and before its status key is written: the "
          "second run finds the package's version installed and ends with 12, so the status "
          "key (and the legacy flow's card record) stays unwritten.",
@@ -131,7 +160,7 @@ inline const std::vector<KnownGap> &KnownGaps() {
          },
          {"+ file C:\\Users\\user\\AppData\\Local\\Temp\\*.exe (*"}},
         {"Every start of the temporary copy marks its own path for the compatibility "
-         "assistant, and the copy is named by the clock: a run cut after the copy started "
+         "assistant, and the copy is named at random: a run cut after the copy started "
          "leaves the mark of a copy of another name than the uninterrupted run's.",
          kUninstallers,
          std::nullopt,

@@ -23,6 +23,7 @@ import generation_scenarios  # noqa: E402
 import generations  # noqa: E402
 import install_scenarios  # noqa: E402
 import library_scenarios  # noqa: E402
+import link_scenarios  # noqa: E402
 import scenarios  # noqa: E402
 import simulation  # noqa: E402
 import uninstall_scenarios  # noqa: E402
@@ -137,7 +138,8 @@ def all_runs(found_targets):
     generation scenarios on each generation Wine reports to the program."""
     common = (scenarios.all_scenarios() + device_scenarios.all_scenarios() +
               install_scenarios.all_scenarios() + uninstall_scenarios.all_scenarios() +
-              capture_scenarios.all_scenarios() + library_scenarios.all_scenarios())
+              capture_scenarios.all_scenarios() + library_scenarios.all_scenarios() +
+              link_scenarios.all_scenarios())
     runs = []
     for target in found_targets:
         runs += [Run("%s (%d-bit)" % (name, target.bits), scenario, target, generations.DEFAULT,

@@ -13,6 +13,7 @@ namespace {
 
 constexpr DWORD ERROR_DISK_FULL = 112;
 constexpr DWORD ERROR_DATABASE_DOES_NOT_EXIST = 1065;
+constexpr DWORD NTE_FAIL = 0x80090020u;
 
 struct NamedError {
     std::string_view name;
@@ -31,6 +32,8 @@ constexpr NamedError kNames[] = {
     {"ERROR_NOT_READY", ERROR_NOT_READY},
     {"ERROR_SHARING_VIOLATION", ERROR_SHARING_VIOLATION},
     {"ERROR_FILE_EXISTS", ERROR_FILE_EXISTS},
+    {"ERROR_ALREADY_EXISTS", ERROR_ALREADY_EXISTS},
+    {"NTE_FAIL", NTE_FAIL},
     {"ERROR_INVALID_PARAMETER", ERROR_INVALID_PARAMETER},
     {"ERROR_DISK_FULL", ERROR_DISK_FULL},
     {"ERROR_INSUFFICIENT_BUFFER", ERROR_INSUFFICIENT_BUFFER},
@@ -66,13 +69,13 @@ struct OperationErrors {
 // From the Win32 reference (learn.microsoft.com/windows/win32/api/...): the
 // return-value sections of winreg.h (RegOpenKeyExW, RegQueryValueExW,
 // RegEnumKeyExW ...), fileapi.h (CreateFileW, DeleteFileW, FindFirstFileW
-// ...), winbase.h (CopyFileW, LocalAlloc), processthreadsapi.h, setupapi.h
-// (SetupDiGetDeviceRegistryPropertyW lists ERROR_INVALID_DATA for a property
-// the device does not have, SetupCopyOEMInfW, SetupOpenInfFileW ...),
-// newdev.h (UpdateDriverForPlugAndPlayDevicesW lists ERROR_FILE_NOT_FOUND,
-// ERROR_IN_WOW64, ERROR_NO_SUCH_DEVINST and ERROR_NO_MORE_ITEMS), cfgmgr32.h
-// (the CR_ codes) and winsvc.h. Sharing violations and a full disk come from
-// the system error-code list for the calls that open or write files.
+// ...), winbase.h (CopyFileW, MoveFileExW, LocalAlloc), wincrypt.h (CryptGenRandom),
+// processthreadsapi.h, setupapi.h (SetupDiGetDeviceRegistryPropertyW lists ERROR_INVALID_DATA for a
+// property the device does not have, SetupCopyOEMInfW, SetupOpenInfFileW ...), newdev.h
+// (UpdateDriverForPlugAndPlayDevicesW lists ERROR_FILE_NOT_FOUND, ERROR_IN_WOW64,
+// ERROR_NO_SUCH_DEVINST and ERROR_NO_MORE_ITEMS), cfgmgr32.h (the CR_ codes) and winsvc.h. Sharing
+// violations and a full disk come from the system error-code list for the calls that open or write
+// files.
 const std::vector<OperationErrors> &Table() {
     static const std::vector<OperationErrors> table = {
         {Op::GetVersionExW, {ERROR_INSUFFICIENT_BUFFER}},
@@ -95,6 +98,7 @@ const std::vector<OperationErrors> &Table() {
          {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_FILE_NOT_FOUND,
           ERROR_PATH_NOT_FOUND}},
         {Op::WriteFile, {ERROR_DISK_FULL, ERROR_ACCESS_DENIED}},
+        {Op::MoveFileExW, {ERROR_ACCESS_DENIED, ERROR_ALREADY_EXISTS, ERROR_SHARING_VIOLATION}},
         {Op::DeleteFileW, {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND}},
         {Op::SetFileAttributesW, {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND}},
         {Op::GetFileAttributesW, {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED}},
@@ -102,6 +106,7 @@ const std::vector<OperationErrors> &Table() {
         {Op::FindNextFileW, {ERROR_NO_MORE_FILES}},
         {Op::FindClose, {ERROR_INVALID_HANDLE}},
         {Op::LocalAlloc, {ERROR_NOT_ENOUGH_MEMORY}},
+        {Op::CryptGenRandom, {NTE_FAIL, ERROR_INVALID_HANDLE}},
         {Op::LocalFree, {ERROR_INVALID_HANDLE}},
         {Op::CreateProcessW, {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY}},
         {Op::WaitForSingleObject, {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED}},

@@ -56,7 +56,7 @@ void CollectFiles(const FsNode &folder, const std::u16string &prefix,
         if (child->directory) {
             CollectFiles(*child, path, files);
         } else {
-            files.emplace(path, child->contents);
+            files.emplace(path, (child->sameFile ? *child->sameFile : *child).contents);
         }
     }
 }
@@ -64,6 +64,8 @@ void CollectFiles(const FsNode &folder, const std::u16string &prefix,
 }  // namespace
 
 DWORD ReportedAttributes(const FsNode &node) {
+    if (node.sameFile) return ReportedAttributes(*node.sameFile);
+    if (node.linkTarget) return node.attributes | kFileAttributeReparsePoint;
     if (node.directory) return node.attributes | FILE_ATTRIBUTE_DIRECTORY;
     return node.attributes == 0 ? FILE_ATTRIBUTE_NORMAL : node.attributes;
 }
@@ -147,6 +149,10 @@ FileSystem::Place FileSystem::Locate(const char16_t *path) const {
         if (!place.node) place.error = ERROR_PATH_NOT_FOUND;
         return place;
     }
+    return InFolder(std::move(place));
+}
+
+FileSystem::Place FileSystem::InFolder(Place place) const {
     place.folder = Lookup(place.path.Parent());
     if (!place.folder || !place.folder->directory) {
         place.folder = nullptr;
@@ -156,6 +162,59 @@ FileSystem::Place FileSystem::Locate(const char16_t *path) const {
     const auto child = place.folder->children.find(FoldedName(place.path.parts.back()));
     if (child != place.folder->children.end()) place.node = child->second;
     return place;
+}
+
+FileSystem::Place FileSystem::Follow(Place place) const {
+    if (place.node && place.node->sameFile) place.node = place.node->sameFile;
+    if (!place.node || !place.node->linkTarget) return place;
+    Place target;
+    target.path = *place.node->linkTarget;
+    target = InFolder(std::move(target));
+    // Links to links are not followed further.
+    if (target.node && target.node->sameFile) target.node = target.node->sameFile;
+    return target;
+}
+
+DWORD FileSystem::Rename(const Place &source, const Place &target, bool replaceExisting) {
+    constexpr DWORD kNotSameDevice = 17;
+    if (source.error != ERROR_SUCCESS) return source.error;
+    if (!source.node || !source.folder) return ERROR_FILE_NOT_FOUND;
+    if (source.node->deletePending) return ERROR_ACCESS_DENIED;
+    // Renaming asks for the right to delete the name it takes away.
+    if (const DWORD error = SharingCheck(*source.node, DELETE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        return error;
+    if (target.error != ERROR_SUCCESS) return target.error;
+    if (!target.folder) return ERROR_ACCESS_DENIED;
+    if (source.path.drive != target.path.drive) return kNotSameDevice;
+    const std::u16string sourceName = FoldedName(source.path.parts.back());
+    const std::u16string targetName = FoldedName(target.path.parts.back());
+    const bool sameEntry = source.folder == target.folder && sourceName == targetName;
+    if (target.node && !sameEntry) {
+        if (!replaceExisting) return ERROR_ALREADY_EXISTS;
+        const FsNode &replaced = target.node->sameFile ? *target.node->sameFile : *target.node;
+        // Only the name goes: a link's target and a second name's file stay
+        // as they are. A file still open or running cannot lose its name.
+        if (target.node->directory || (target.node->attributes & FILE_ATTRIBUTE_READONLY) ||
+            target.node->deletePending ||
+            (!target.node->linkTarget &&
+             (OpenFileHandles(replaced) > 0 || replaced.runningImages > 0)))
+            return ERROR_ACCESS_DENIED;
+        target.folder->children.erase(targetName);
+        if (target.node->parent == target.folder.get()) target.node->parent = nullptr;
+    }
+    std::shared_ptr<FsNode> moved = source.node;
+    source.folder->children.erase(sourceName);
+    moved->name = target.path.parts.back();
+    moved->parent = target.folder.get();
+    target.folder->children[targetName] = moved;
+    // A file open for writing is now written under its new name.
+    bool openForWriting = false;
+    handles_.ForEach<FileObject>([&](const FileObject &file) {
+        if (file.node == moved && (file.access & GENERIC_WRITE)) openForWriting = true;
+    });
+    if (openForWriting) RecordOpenForWriting(target.path.Text());
+    return ERROR_SUCCESS;
 }
 
 std::shared_ptr<FsNode> FileSystem::CreateFileNode(FsNode &folder, const std::u16string &name) {
@@ -278,6 +337,29 @@ bool FileSystem::AddFile(std::u16string_view path, std::string contents, DWORD a
     return true;
 }
 
+bool FileSystem::AddSymbolicLink(std::u16string_view path, std::u16string_view target) {
+    const auto resolved = Resolve(path);
+    const auto leadsTo = Resolve(target);
+    if (!resolved || resolved->IsRoot() || !leadsTo || leadsTo->IsRoot()) return false;
+    const auto folder = MakeDirectories(resolved->Parent());
+    if (!folder || folder->children.count(FoldedName(resolved->parts.back())) > 0) return false;
+    CreateFileNode(*folder, resolved->parts.back())->linkTarget = *leadsTo;
+    return true;
+}
+
+bool FileSystem::AddSecondName(std::u16string_view path, std::u16string_view existing) {
+    const auto resolved = Resolve(path);
+    const auto original = Resolve(existing);
+    const auto file = original ? Lookup(*original) : nullptr;
+    if (!resolved || resolved->IsRoot() || !file || file->directory || file->linkTarget)
+        return false;
+    const auto folder = MakeDirectories(resolved->Parent());
+    if (!folder || folder->children.count(FoldedName(resolved->parts.back())) > 0) return false;
+    CreateFileNode(*folder, resolved->parts.back())->sameFile =
+        file->sameFile ? file->sameFile : file;
+    return true;
+}
+
 bool FileSystem::AddDirectorySpelledAs(std::u16string_view path) {
     const auto resolved = Resolve(path);
     if (!resolved || MakeDirectories(*resolved) == nullptr) return false;
@@ -301,7 +383,7 @@ std::optional<std::string> FileSystem::Contents(std::u16string_view path,
     if (resolved && asProgramSees) resolved = AsProgramSees(*resolved);
     const auto node = resolved ? Lookup(*resolved) : nullptr;
     if (!node || node->directory) return std::nullopt;
-    return node->contents;
+    return (node->sameFile ? *node->sameFile : *node).contents;
 }
 
 std::map<std::u16string, std::string> FileSystem::AllFiles() const {
@@ -313,6 +395,14 @@ std::map<std::u16string, std::string> FileSystem::AllFiles() const {
 bool SimulatedMachineSetup::AddFile(std::u16string_view path, std::string contents,
                                     DWORD attributes) {
     return platform_.machine_->files.AddFile(path, std::move(contents), attributes);
+}
+
+bool SimulatedMachineSetup::AddSymbolicLink(std::u16string_view path, std::u16string_view target) {
+    return platform_.machine_->files.AddSymbolicLink(path, target);
+}
+
+bool SimulatedMachineSetup::AddSecondName(std::u16string_view path, std::u16string_view existing) {
+    return platform_.machine_->files.AddSecondName(path, existing);
 }
 
 bool SimulatedMachineSetup::AddDirectory(std::u16string_view path) {

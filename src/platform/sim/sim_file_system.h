@@ -31,7 +31,14 @@ struct FsNode {
     // Processes running from this file, which the loader keeps mapped: they
     // hold it as an open with kImageAccess and kImageShare would.
     std::uint32_t runningImages = 0;
+    // A symbolic link: the file it leads to, which may not exist.
+    std::optional<WinPath> linkTarget;
+    // A second name (a hard link): the file it denotes, whose data, sharing
+    // and attributes every open through this name reaches.
+    std::shared_ptr<FsNode> sameFile;
 };
+
+inline constexpr DWORD kFileAttributeReparsePoint = 0x400;
 
 // The sharing of a running image, as the loader maps it.
 inline constexpr DWORD kImageAccess = GENERIC_READ;
@@ -78,6 +85,13 @@ public:
         std::shared_ptr<FsNode> node;
     };
     Place Locate(const char16_t *path) const;
+    // Where an open that follows links reaches from `place`: a symbolic
+    // link leads to its target's place (the file may be missing there), a
+    // second name to the file it denotes.
+    Place Follow(Place place) const;
+    // Gives a file at `place` the name `target`, as a rename does: the name
+    // stops denoting what it did, and that is not written.
+    DWORD Rename(const Place &source, const Place &target, bool replaceExisting);
     std::shared_ptr<FsNode> CreateFileNode(FsNode &folder, const std::u16string &name);
     // ERROR_SUCCESS when an open with this access and sharing fits every
     // open handle and running image of the node.
@@ -92,13 +106,19 @@ public:
     void Unlink(FsNode &node);
     DWORD CopyNode(const Place &source, const Place &target, bool failIfExists);
 
-    // The full path of every open for writing, as the caller spelled it.
+    // The full path of every open for writing, as the caller spelled it,
+    // and the new path of a file renamed while open for writing.
     void RecordOpenForWriting(std::u16string path);
     const std::vector<std::u16string> &OpenedForWriting() const { return openedForWriting_; }
 
     // Seeding from outside: parents are made as needed; false when the path
     // is not an absolute one or a directory stands in the way.
     bool AddFile(std::u16string_view path, std::string contents, DWORD attributes);
+    // A symbolic link at `path` to `target`, and a second name at `path`
+    // for the file `existing`; false when the name is taken or cannot be
+    // one, or `existing` is no file.
+    bool AddSymbolicLink(std::u16string_view path, std::u16string_view target);
+    bool AddSecondName(std::u16string_view path, std::u16string_view existing);
     // Makes the folders of `path` and gives those that were there already
     // the spelling `path` has.
     bool AddDirectorySpelledAs(std::u16string_view path);
@@ -109,6 +129,8 @@ public:
     std::map<std::u16string, std::string> AllFiles() const;
 
 private:
+    // The folder of `place.path` and the node under its last name.
+    Place InFolder(Place place) const;
     std::size_t OpenFileHandles(const FsNode &node) const;
 
     const HandleTable &handles_;

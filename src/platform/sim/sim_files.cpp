@@ -89,8 +89,22 @@ BOOL SimulatedPlatform::CopyFileW(const char16_t *existing, const char16_t *targ
                                   BOOL failIfExists) {
     Machine &m = *machine_;
     if (auto error = m.Injected(PlatformOperation::CopyFileW)) return m.FailWith(*error);
-    const DWORD error =
-        m.files.CopyNode(m.files.Locate(existing), m.files.Locate(target), failIfExists != FALSE);
+    FileSystem::Place source = m.files.Locate(existing);
+    if (source.error == ERROR_SUCCESS) source = m.files.Follow(source);
+    // A name already in use refuses a copy that may not replace, whatever
+    // it is; a copy that may replace writes through links.
+    FileSystem::Place copy = m.files.Locate(target);
+    if (copy.error == ERROR_SUCCESS && !(failIfExists && copy.node)) copy = m.files.Follow(copy);
+    const DWORD error = m.files.CopyNode(source, copy, failIfExists != FALSE);
+    if (error != ERROR_SUCCESS) return m.FailWith(error);
+    return TRUE;
+}
+
+BOOL SimulatedPlatform::MoveFileExW(const char16_t *existing, const char16_t *target, DWORD flags) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected(PlatformOperation::MoveFileExW)) return m.FailWith(*error);
+    const DWORD error = m.files.Rename(m.files.Locate(existing), m.files.Locate(target),
+                                       (flags & MOVEFILE_REPLACE_EXISTING) != 0);
     if (error != ERROR_SUCCESS) return m.FailWith(error);
     return TRUE;
 }
@@ -101,7 +115,11 @@ HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD 
     const auto fail = [&m](DWORD error) { return m.Fail(error, InvalidHandleValue()); };
     if (auto error = m.Injected(PlatformOperation::CreateFileW)) return fail(*error);
     if (!ValidDisposition(creationDisposition)) return fail(ERROR_INVALID_PARAMETER);
-    const FileSystem::Place place = m.files.Locate(path);
+    FileSystem::Place place = m.files.Locate(path);
+    if (place.error != ERROR_SUCCESS) return fail(place.error);
+    // Links are followed, also to a file that is not there yet, unless the
+    // caller asks for the link itself.
+    if (!(flagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT)) place = m.files.Follow(place);
     if (place.error != ERROR_SUCCESS) return fail(place.error);
     const bool deleteOnClose = (flagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE) != 0;
     // Delete-on-close needs the right to delete, and asks for it.

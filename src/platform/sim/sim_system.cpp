@@ -93,6 +93,14 @@ DWORD SimulatedPlatform::GetTickCount() {
     return machine_->system.Ticks();
 }
 
+BOOL SimulatedPlatform::CryptGenRandom(DWORD length, BYTE *buffer) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected(PlatformOperation::CryptGenRandom)) return m.FailWith(*error);
+    if (buffer == nullptr && length > 0) return m.FailWith(ERROR_INVALID_PARAMETER);
+    for (DWORD index = 0; index < length; ++index) buffer[index] = m.system.NextRandomByte();
+    return TRUE;
+}
+
 DWORD SimulatedMachineSetup::Now() const {
     return platform_.machine_->system.Ticks();
 }

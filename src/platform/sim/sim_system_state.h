@@ -3,6 +3,7 @@
 // Windows, the virtual clock and the message box.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,15 @@ public:
     }
     const std::vector<DWORD> &Sleeps() const { return sleeps_; }
 
+    // The random source: a different byte each call, foreseeable by no
+    // program, not even from the clock.
+    BYTE NextRandomByte() {
+        randomState_ ^= randomState_ << 13;
+        randomState_ ^= randomState_ >> 7;
+        randomState_ ^= randomState_ << 17;
+        return static_cast<BYTE>(randomState_ >> 24);
+    }
+
     // Shows a message box: it is remembered and answered as set.
     int ShowMessageBox(MessageBoxRecord shown) {
         messageBoxes_.push_back(std::move(shown));
@@ -40,6 +50,7 @@ private:
     bool wow64_ = false;
     DWORD ticks_ = 0;
     std::vector<DWORD> sleeps_;
+    std::uint64_t randomState_ = 0x9E3779B97F4A7C15u;
     int messageBoxAnswer_ = IDOK;
     std::vector<MessageBoxRecord> messageBoxes_;
 };

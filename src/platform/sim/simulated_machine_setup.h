@@ -46,6 +46,12 @@ public:
     // machine image's disk is the machine's, over the folders a fresh
     // machine starts with.
     bool AddDirectorySpelledAs(std::u16string_view path);
+    // A symbolic link to a file elsewhere (the target may be missing), and
+    // a second name of an existing file (a hard link). Opens follow them as
+    // Windows does; a link reports FILE_ATTRIBUTE_REPARSE_POINT. False
+    // when the name is taken.
+    bool AddSymbolicLink(std::u16string_view path, std::u16string_view target);
+    bool AddSecondName(std::u16string_view path, std::u16string_view existing);
     // Removes a file at once, whatever holds it. False when there is none.
     bool RemoveFile(std::u16string_view path);
     bool FileExists(std::u16string_view path) const;

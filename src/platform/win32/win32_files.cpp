@@ -36,6 +36,10 @@ BOOL Win32Platform::WriteFile(HANDLE file, const void *data, DWORD size, DWORD *
     return ::WriteFile(file, data, size, SameLayout<::DWORD>(written), nullptr);
 }
 
+BOOL Win32Platform::MoveFileExW(const char16_t *existing, const char16_t *target, DWORD flags) {
+    return ::MoveFileExW(Wide(existing), Wide(target), flags);
+}
+
 BOOL Win32Platform::DeleteFileW(const char16_t *path) {
     return ::DeleteFileW(Wide(path));
 }

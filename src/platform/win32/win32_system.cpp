@@ -5,6 +5,9 @@
 
 #include "platform/win32/win32_boundary.h"
 
+// After <windows.h>, which leaves it out in its lean form.
+#include <wincrypt.h>
+
 namespace cvl {
 
 using win32::Wide;
@@ -72,6 +75,19 @@ void Win32Platform::Sleep(DWORD milliseconds) {
 
 DWORD Win32Platform::GetTickCount() {
     return ::GetTickCount();
+}
+
+BOOL Win32Platform::CryptGenRandom(DWORD length, BYTE *buffer) {
+    // A verify-only context needs no key container, so it works for any
+    // account, asks nothing and leaves nothing behind.
+    ::HCRYPTPROV provider = 0;
+    if (!::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
+        return FALSE;
+    const BOOL filled = ::CryptGenRandom(provider, length, buffer);
+    const ::DWORD error = ::GetLastError();
+    ::CryptReleaseContext(provider, 0);
+    ::SetLastError(error);
+    return filled;
 }
 
 }  // namespace cvl

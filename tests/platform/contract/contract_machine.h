@@ -51,6 +51,10 @@ public:
     virtual std::u16string ServiceBinaryPath() const = 0;
 
     virtual ChildProgram Child() const = 0;
+
+    // Gives the file `existing` a second name `path` (a hard link), the way
+    // someone preparing the scratch folder would; false when it cannot.
+    virtual bool AddSecondName(const std::u16string &path, const std::u16string &existing) = 0;
 };
 
 inline constexpr char16_t kSecondHardwareId[] = u"CVL_PROBE_FAMILY";
@@ -76,6 +80,9 @@ protected:
     std::u16string Path(std::u16string_view name) const;
     // Writes a whole file; false when it could not be written.
     bool WriteWholeFile(const std::u16string &path, std::string_view contents);
+    bool AddSecondName(const std::u16string &path, const std::u16string &existing) {
+        return machine_->AddSecondName(path, existing);
+    }
 
 private:
     // Declared before `platform`, which refers into it.

@@ -47,6 +47,10 @@ public:
         return {kChildPath, u"\"" + std::u16string(kChildPath) + u"\" exit-with 7", kChildExitCode};
     }
 
+    bool AddSecondName(const std::u16string &path, const std::u16string &existing) override {
+        return sim_.Setup().AddSecondName(path, existing);
+    }
+
 private:
     sim::SimulatedPlatform sim_;
 };

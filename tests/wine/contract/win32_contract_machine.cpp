@@ -110,6 +110,10 @@ public:
                 kChildExitCode};
     }
 
+    bool AddSecondName(const std::u16string &path, const std::u16string &existing) override {
+        return CreateHardLinkW(Wide(path).c_str(), Wide(existing).c_str(), nullptr) != FALSE;
+    }
+
 private:
     Win32Platform platform_;
     bool onWine_ = RunsOnWine();
