@@ -20,8 +20,8 @@ void LeaveMark(HINSTANCE self) {
     lstrcpyW(mark, kMarkFolder);
     lstrcatW(mark, own);
     CreateDirectoryW(kMarkFolder, nullptr);
-    const HANDLE file = CreateFileW(mark, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(mark, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
 
