@@ -12,9 +12,10 @@ so that a planted DLL is found wherever Windows would find it."""
 import glob
 import os
 
+import uninstall_scenarios as un
+from device_scenarios import log_lines
 from install_scenarios import (EXAMPLE_INF, STATUS_VALUES, VISTA_B701_IDS, InstallMachine,
                                b702_adapter, example_package, package_args)
-from device_scenarios import log_lines
 from scenarios import APP_DIR
 
 MARKS = r"C:\cvl-marks"
@@ -58,7 +59,8 @@ def marks(context):
 
 def planted_libraries(context):
     """DLLs left beside the program and in the temporary folder are never
-    mapped, for an install, a rescan and a switch-off; each run ends as on
+    mapped, for an install, a rescan, a device query and a switch-off; each
+    run ends as on
     the simulated machine, which has no such files."""
     adapter = b702_adapter("8.44.101.2015")
     machine = InstallMachine(context, [adapter], example_package())
@@ -68,10 +70,29 @@ def planted_libraries(context):
     context.expect(len(folders) >= 2, "a temporary folder to plant into: %r" % folders)
     # The install first: it leaves the adapter running, as the mirror
     # machine of every run starts; the switch-off last.
-    for args in (package_args("/vistab701"), ["/hwscan"], ["/dnicdrv", "/b702"]):
+    for args in (package_args("/vistab701"), ["/hwscan"], ["/qdev", "1f3a", "b702", "6"],
+                 ["/dnicdrv", "/b702"]):
         outcome, _, _ = machine.install(args)
         context.notes.append("%s: exit code %d" % (" ".join(args), outcome.exit_code))
         context.expect_equal(marks(context), [], "planted DLLs mapped by " + " ".join(args))
+
+
+def planted_libraries_and_the_uninstaller(context):
+    """The uninstaller, whose second stage runs from a copy in the temporary
+    folder, beside the DLLs planted there: neither stage maps one, the
+    program deletes itself, and the run ends as on the simulated machine."""
+    plants = [un.adapter_plants(un.b702_adapter())]
+    family = un.VISTA_B701
+    setup_state, status, *entry = un.install_records(family.subkey, family.status, family.entry,
+                                                     False)
+    machine = un.UninstallMachine(context, plants, [setup_state, status] + entry,
+                                  family.descriptions, un.ALL_DLLS)
+    machine.searched_dlls = PLANTED_NAMES
+    plant(context)
+    outcome = machine.uninstall(un.UNINSTALLER + [family.switch])
+    context.expect_equal((outcome.exit_code, outcome.program, outcome.temp_left), (0, False, False),
+                         "(exit code, the program there, a temporary copy left)")
+    context.expect_equal(marks(context), [], "planted DLLs mapped by the uninstaller")
 
 
 def missing_update_function(context):
@@ -95,4 +116,6 @@ def missing_update_function(context):
 
 def all_scenarios():
     return [("planted libraries are never loaded", planted_libraries),
+            ("planted libraries and the self-deleting uninstaller",
+             planted_libraries_and_the_uninstaller),
             ("update function missing from newdev.dll", missing_update_function)]

@@ -169,7 +169,8 @@ class UninstallMachine(DeviceMachine):
         """Wine's outcome of one run, compared with the mirror machine's."""
         temp = self._temp_folders()
         before = {folder: set(os.listdir(folder)) for folder in temp}
-        result = self.prefix.wine(EXE, *args, cwd=self.prefix.host_path(APP_DIR))
+        result = self.prefix.wine(EXE, *args, cwd=self.prefix.host_path(APP_DIR),
+                                  native_dlls=self.searched_dlls)
         program = self.prefix.host_path(EXE)
         # The second stage runs from a temporary copy, deletes the program
         # once the first stage has ended, and its copy goes when it ends:
