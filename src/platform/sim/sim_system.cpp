@@ -95,7 +95,13 @@ DWORD SimulatedPlatform::GetTickCount() {
 
 BOOL SimulatedPlatform::CryptGenRandom(DWORD length, BYTE *buffer) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::CryptGenRandom)) return m.FailWith(*error);
+    if (auto error = m.Injected(PlatformOperation::CryptGenRandom)) {
+        // A failed call still draws its bytes, so that one failure does not
+        // hand the names of later calls on to others: a run with a failure
+        // names its files as the run without it does, and the two compare.
+        for (DWORD index = 0; index < length; ++index) m.system.NextRandomByte();
+        return m.FailWith(*error);
+    }
     if (buffer == nullptr && length > 0) return m.FailWith(ERROR_INVALID_PARAMETER);
     for (DWORD index = 0; index < length; ++index) buffer[index] = m.system.NextRandomByte();
     return TRUE;
