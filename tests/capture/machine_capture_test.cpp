@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "app/run_installer.h"
 #include "capture/capture_folder.h"
 #include "capture/capture_testing.h"
 #include "common/text.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
+#include "platform/sim/sim_device_registry.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::capture {
@@ -130,6 +134,90 @@ TEST(MachineCapture, KeepsDeviceStatesServicesAndPublishedInfs) {
         const std::u16string key = u"hklm\\system\\currentcontrolset\\services\\" + service;
         ASSERT_TRUE(copy.keys.contains(key)) << ToUtf8(key);
         EXPECT_EQ(copy.keys.at(key).values.size(), original.keys.at(key).values.size());
+    }
+}
+
+// The lines of `lines` that `other` lacks.
+std::vector<std::string> Missing(const std::vector<std::string> &lines,
+                                 const std::vector<std::string> &other) {
+    std::vector<std::string> missing;
+    for (const std::string &line : lines)
+        if (std::find(other.begin(), other.end(), line) == other.end()) missing.push_back(line);
+    return missing;
+}
+
+// A first install: the adapters are found but have no driver yet, so their
+// keys hold no Class value, and perhaps no ClassGUID. The capture keeps
+// them present, and a replayed install finds and updates them as the
+// install on the machine does.
+TEST(MachineCapture, AdaptersWithoutADriverYetAreCapturedAndUpdatedByAReplayedInstall) {
+    struct Bare {
+        const char16_t *instanceId;
+        std::optional<std::u16string> classGuid;
+        std::optional<std::u16string> className;
+    };
+    const Bare adapters[] = {
+        {u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043&REV_06\\4&2A1F3A70&0&00E8",
+         sim::kNetClassGuidText, std::nullopt},
+        {u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043&REV_06\\4&2A1F3A70&0&00EC", std::nullopt,
+         std::nullopt},
+        // A Class value no row can spell is left to the registry file.
+        {u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043&REV_06\\4&2A1F3A70&0&00F0",
+         sim::kNetClassGuidText, u"Two words"},
+    };
+    const std::u16string commandLine = u"/i /vistab701 /f drivers\\win7\\netcvl.inf";
+    SimulatedPlatform original;
+    LoadDemo(original);
+    for (const Bare &bare : adapters) {
+        sim::DeviceSpec spec;
+        spec.instanceId = bare.instanceId;
+        spec.hardwareIds = {u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_00011043&REV_06",
+                            u"PCI\\VEN_1F3A&DEV_B702&CC_0200"};
+        spec.classGuid = bare.classGuid;
+        spec.className = bare.className;
+        spec.started = false;
+        spec.withDriverKey = false;
+        original.Setup().AddDevice(spec);
+    }
+    ScratchFolder scratch;
+    const fs::path image = scratch.path() / "image";
+    const CapturedMachine captured = CaptureInto(original, image, {.withProgramFolder = true});
+    for (const CaptureProblem &problem : captured.problems)
+        ADD_FAILURE() << problem.item << ": " << problem.problem;
+
+    SimulatedPlatform replayed;
+    std::string error;
+    ASSERT_TRUE(sim::LoadMachineImage(image, replayed, error)) << error;
+    for (const Bare &bare : adapters) {
+        SCOPED_TRACE(ToUtf8(bare.instanceId));
+        const auto state = replayed.Setup().DeviceState(bare.instanceId);
+        ASSERT_TRUE(state && state->present);
+        const std::u16string key = sim::EnumKeyPath(bare.instanceId);
+        EXPECT_EQ(replayed.Setup().GetRegString(key, u"Class"), bare.className);
+        EXPECT_EQ(replayed.Setup().GetRegString(key, u"ClassGUID"), bare.classGuid);
+    }
+    const sim::MachineRunReport expected = Replay(original, commandLine);
+    const sim::MachineRunReport actual = Replay(replayed, commandLine);
+    EXPECT_EQ(actual.exitCode, expected.exitCode);
+    EXPECT_EQ(actual.installLog, expected.installLog);
+    EXPECT_EQ(actual.timeline, expected.timeline);
+    // The capture does not take the drivers folder: the replay copies in the
+    // driver file that the machine already had.
+    std::vector<std::string> replayedChanges;
+    for (const std::string &line : actual.changes)
+        if (!line.starts_with("+ file C:\\Windows\\system32\\drivers\\"))
+            replayedChanges.push_back(line);
+    EXPECT_EQ(replayedChanges, expected.changes)
+        << testing::PrintToString(Missing(expected.changes, replayedChanges))
+        << testing::PrintToString(Missing(replayedChanges, expected.changes));
+    for (const Bare &bare : adapters) {
+        SCOPED_TRACE(ToUtf8(bare.instanceId));
+        const std::string update = "update " + ToUtf8(bare.instanceId);
+        EXPECT_TRUE(std::any_of(actual.timeline.begin(), actual.timeline.end(),
+                                [&](const std::string &line) { return line.starts_with(update); }));
+        const std::u16string key = sim::EnumKeyPath(bare.instanceId);
+        EXPECT_EQ(replayed.Setup().GetRegString(key, u"Class"), u"Net");
+        EXPECT_TRUE(replayed.Setup().GetRegString(key, u"Driver"));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
 #include "machine_image/machine_image_runner.h"
+#include "platform/sim/sim_paths.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::sim {
@@ -53,6 +54,15 @@ TEST(DeviceAndServiceRows, ReadEveryFormAndWriteItBackInOne) {
          "E=\"\"",
          "device = P\\Q\\R | class=Net | state=started | driver=0042 Bar=\"a | b\" "
          "Quote=\"say \"\"hi\"\"\" E=\"\""},
+        // A device without a driver yet: no Class value, no ClassGUID, or neither.
+        {"device = PCI\\V\\1 | state=stopped | class=(no value) "
+         "{4d36e972-e325-11ce-bfc1-08002be10318}",
+         "device = PCI\\V\\1 | class=(no value) {4d36e972-e325-11ce-bfc1-08002be10318} | "
+         "state=stopped"},
+        {"device = PCI\\V\\2 | class=  (no   value)  (no value) | state=started",
+         "device = PCI\\V\\2 | class=(no value) (no value) | state=started"},
+        {"device = PCI\\V\\3 | class=Net (no value) | state=started",
+         "device = PCI\\V\\3 | class=Net (no value) | state=started"},
         {"service = cvle62x64 | image=system32\\DRIVERS\\cvle62x64.sys",
          "service = cvle62x64 | image=system32\\DRIVERS\\cvle62x64.sys | type=1 | start=3"},
         {"service = My Service | start=0x2 | image=\\SystemRoot\\a b.sys | type=16",
@@ -89,6 +99,12 @@ TEST(DeviceRows, NameTheLineAndTheMistake) {
         {"device = A\\B\\C | state=absent,hidden", 6, "an absent device"},
         {ok + " | class=Ports", 6, "class: expected class=Net, or"},
         {ok + " | class=Ports {4d36e978}", 6, "class: expected"},
+        {ok + " | class=(no value)", 6, "class: expected"},
+        {ok + " | class=(none) (no)", 6, "class: expected"},
+        {ok + " | class=Ports (no value) {4d36e978-e325-11ce-bfc1-08002be10318}", 6,
+         "class: expected"},
+        {ok + " | class=(no value) (no value) | driver=0007", 6,
+         "a device without a class GUID has no driver key"},
         {ok + " | hardware=A B", 6, "\"A B\" is no device id"},
         {ok + " | compatible=A,,B", 6, "\"\" is no device id"},
         {ok + " | driver=7", 6, "four digits"},
@@ -191,6 +207,88 @@ TEST(MachineImageDevices, LoadSeedsTheRowsWithTheirDriverKeysAndSavesThemBackThe
     EXPECT_FALSE(Contains(registry, "C\0o\0m\0p\0o\0n\0e\0n\0t\0I\0d"s)) << "ComponentId";
 }
 
+// The instance ids of the present devices a list holds: of every class, or
+// of one.
+std::vector<std::u16string> ListedIds(Platform &platform, const Guid *classGuid) {
+    const HDEVINFO list = platform.SetupDiGetClassDevsW(
+        classGuid, nullptr, DIGCF_PRESENT | (classGuid ? 0 : DIGCF_ALLCLASSES));
+    std::vector<std::u16string> ids;
+    DevInfoData device{};
+    for (DWORD i = 0; platform.SetupDiEnumDeviceInfo(list, i, &device); ++i) {
+        char16_t id[256] = {};
+        if (platform.SetupDiGetDeviceInstanceIdW(list, &device, id, 256, nullptr))
+            ids.emplace_back(id);
+    }
+    platform.SetupDiDestroyDeviceInfoList(list);
+    return ids;
+}
+
+// Adapters found but never installed: Windows lists them among all devices,
+// and in a class's list only when their ClassGUID names that class.
+TEST(MachineImageDevices, DevicesWithoutAClassLoadListAndSaveBackTheSame) {
+    ScratchFolder scratch;
+    scratch.WriteSmallImage("bare");
+    scratch.Write("bare/machine.txt",
+                  std::string(test::kSmallSettings) +
+                      "device = PCI\\VEN_1F3A&DEV_B702\\1 | class=(no value) "
+                      "{4d36e972-e325-11ce-bfc1-08002be10318} | state=stopped"
+                      " | hardware=PCI\\VEN_1F3A&DEV_B702\n"
+                      "device = PCI\\VEN_1F3A&DEV_B702\\2 | class=(no value) (no value)"
+                      " | state=stopped | hardware=PCI\\VEN_1F3A&DEV_B702\n"
+                      "device = ROOT\\NET\\0000 | class=(no value) "
+                      "{00000000-0000-0000-0000-000000000000} | state=started\n");
+    SimulatedPlatform machine;
+    MachineSettings settings;
+    std::string error;
+    ASSERT_TRUE(LoadMachineImage(scratch.path() / "bare", machine, settings, error)) << error;
+
+    const std::u16string enumKey = u"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\";
+    EXPECT_EQ(machine.Setup().GetRegString(enumKey + u"PCI\\VEN_1F3A&DEV_B702\\1", u"ClassGUID"),
+              kNetClassGuidText);
+    for (const char16_t *id : {u"PCI\\VEN_1F3A&DEV_B702\\1", u"PCI\\VEN_1F3A&DEV_B702\\2"}) {
+        EXPECT_FALSE(machine.Setup().GetRegString(enumKey + id, u"Class")) << ToUtf8(id);
+        EXPECT_FALSE(machine.Setup().GetRegString(enumKey + id, u"Driver")) << ToUtf8(id);
+    }
+    EXPECT_FALSE(
+        machine.Setup().GetRegString(enumKey + u"PCI\\VEN_1F3A&DEV_B702\\2", u"ClassGUID"));
+    // No class key is made for a GUID that names no installed class.
+    EXPECT_FALSE(
+        machine.Setup().RegKeyExists(u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{00000000-"
+                                     u"0000-0000-0000-000000000000}"));
+
+    const Guid net = *ParseGuid(kNetClassGuidText);
+    EXPECT_EQ(ListedIds(machine, nullptr),
+              (std::vector<std::u16string>{u"PCI\\VEN_1F3A&DEV_B702\\1",
+                                           u"PCI\\VEN_1F3A&DEV_B702\\2", u"ROOT\\NET\\0000"}));
+    EXPECT_EQ(ListedIds(machine, &net),
+              (std::vector<std::u16string>{u"PCI\\VEN_1F3A&DEV_B702\\1"}));
+
+    ASSERT_TRUE(SaveMachineImage(machine, settings, scratch.path() / "first", error)) << error;
+    SimulatedPlatform reloaded;
+    MachineSettings reloadedSettings;
+    ASSERT_TRUE(LoadMachineImage(scratch.path() / "first", reloaded, reloadedSettings, error))
+        << error;
+    for (const std::string &change : DiffSnapshots(SnapshotOf(machine), SnapshotOf(reloaded)))
+        ADD_FAILURE() << change;
+    EXPECT_EQ(reloadedSettings, settings);
+    const std::string saved = test::ReadHostFile(scratch.path() / "first/machine.txt");
+    EXPECT_TRUE(Contains(saved, "| class=(no value) (no value) |")) << saved;
+
+    // A device whose key lost its class values keeps its row without them.
+    const std::u16string usbKey = enumKey + kDemoUsb;
+    SimulatedPlatform demo;
+    MachineSettings demoSettings;
+    ASSERT_TRUE(LoadMachineImage(test::kDemoImage, demo, demoSettings, error)) << error;
+    demo.Setup().DeleteRegValue(usbKey, u"Class");
+    ASSERT_TRUE(SaveMachineImage(demo, demoSettings, scratch.path() / "demo", error)) << error;
+    SimulatedPlatform demoReloaded;
+    ASSERT_TRUE(LoadMachineImage(scratch.path() / "demo", demoReloaded, error)) << error;
+    for (const std::string &change : DiffSnapshots(SnapshotOf(demo), SnapshotOf(demoReloaded)))
+        ADD_FAILURE() << change;
+    EXPECT_TRUE(Contains(test::ReadHostFile(scratch.path() / "demo/machine.txt"),
+                         ToUtf8(kDemoUsb) + " | class=(no value) {"));
+}
+
 // Removes a device, or switches it, the way a program does.
 bool CallClassInstaller(Platform &platform, std::u16string_view instanceId, DWORD function,
                         DWORD stateChange = 0) {
@@ -273,15 +371,12 @@ TEST(MachineImageDevices, SavingRefusesAMachineTheRowsCouldNotGiveBack) {
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(test::kDemoImage, machine, settings, error)) << error;
-    const std::u16string instanceKey =
-        u"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\" + std::u16string(kDemoUsb);
-    machine.Setup().DeleteRegTree(instanceKey);
-    machine.Setup().CreateRegKey(instanceKey);  // the key without a ClassGUID
+    // The class key without its name: each row of the class would name it
+    // again.
+    machine.Setup().DeleteRegValue(kClassKey, u"Class");
 
     EXPECT_FALSE(SaveMachineImage(machine, settings, scratch.path() / "saved", error));
-    EXPECT_TRUE(Contains(error, "would bring back HKLM\\SYSTEM\\CurrentControlSet\\Enum\\" +
-                                    ToUtf8(kDemoUsb) + "\\"))
-        << error;
+    EXPECT_TRUE(Contains(error, "would bring back " + ToUtf8(kClassKey) + "\\Class")) << error;
     EXPECT_FALSE(fs::exists(scratch.path() / "saved"));
 }
 

@@ -96,8 +96,8 @@ bool BuildBenchmarkMachine(const std::filesystem::path &baseImage, std::size_t d
     std::size_t nextKey = 0;
     for (std::size_t number = 0; number < devices; ++number) {
         sim::DeviceRow row = BenchmarkDevice(number);
-        if (row.driverKey) {
-            const std::u16string classKey = sim::DriverKeyPath(row.classGuid) + u"\\";
+        if (row.driverKey && row.classGuid) {
+            const std::u16string classKey = sim::DriverKeyPath(*row.classGuid) + u"\\";
             do {
                 row.driverKey = Formatted("%04zu", nextKey++);
             } while (machine.Setup().RegKeyExists(classKey + *row.driverKey));

@@ -111,11 +111,14 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
                 const std::u16string instanceKey = deviceKey + u"\\" + instance;
                 sim::DeviceRow row;
                 row.instanceId = enumerator + u"\\" + device + u"\\" + instance;
-                row.classGuid = ReadText(platform, instanceKey, u"ClassGUID").value_or(u"");
-                row.className = ReadText(platform, instanceKey, u"Class").value_or(u"");
+                // A device without a driver yet may have no Class value,
+                // and no ClassGUID either: the row says so.
+                row.classGuid = ReadText(platform, instanceKey, u"ClassGUID");
+                row.className = ReadText(platform, instanceKey, u"Class");
                 const auto node = present.find(LoweredAZ(row.instanceId));
                 if (node != present.end()) SetCondition(node->second, row);
-                const bool isNet = EqualsFoldAZ(row.classGuid, sim::kNetClassGuidText);
+                const bool isNet =
+                    row.classGuid && EqualsFoldAZ(*row.classGuid, sim::kNetClassGuidText);
                 if (isNet) {
                     if (auto service = ReadText(platform, instanceKey, u"Service"))
                         services.push_back(*service);
@@ -123,14 +126,18 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
                 // A device without a node needs no row: its keys are in the
                 // registry file, and that is what an unplugged device is.
                 if (node == present.end()) continue;
-                if (!sim::IsDeviceId(row.instanceId) ||
-                    !sim::CanCarryClass(row.className, row.classGuid)) {
+                if (!sim::IsDeviceId(row.instanceId)) {
                     machine.problems.push_back(
                         {"device " + ToUtf8(row.instanceId),
-                         "its id or class cannot be written as a device row; its keys are kept "
-                         "but the replay sees it as unplugged"});
+                         "its id cannot be written as a device row; its keys are kept but the "
+                         "replay sees it as unplugged"});
                     continue;
                 }
+                // A class value a row cannot spell is left to the registry
+                // file, which holds the instance key as it is and is laid
+                // over the row when the image is loaded.
+                if (!sim::CanCarryClass(row.className, std::nullopt)) row.className.reset();
+                if (!sim::CanCarryClass(std::nullopt, row.classGuid)) row.classGuid.reset();
                 row.hardwareIds =
                     sim::MultiStrings(ReadValue(platform, instanceKey, u"HardwareID"));
                 row.compatibleIds =
@@ -146,8 +153,8 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
                 const std::u16string driver =
                     ReadText(platform, instanceKey, u"Driver").value_or(u"");
                 const std::size_t slash = driver.rfind(u'\\');
-                if (slash != std::u16string::npos &&
-                    EqualsFoldAZ(driver.substr(0, slash), row.classGuid) &&
+                if (slash != std::u16string::npos && row.classGuid &&
+                    EqualsFoldAZ(driver.substr(0, slash), *row.classGuid) &&
                     sim::IsDriverKeyName(driver.substr(slash + 1)))
                     row.driverKey = driver.substr(slash + 1);
                 machine.settings.devices.push_back(std::move(row));

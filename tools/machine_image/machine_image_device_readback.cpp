@@ -77,8 +77,9 @@ void ReadDriverKey(const MachineSnapshot &snapshot, const SnapshotKey *instanceK
     row.driverKey.reset();
     row.driverTexts.clear();
     const auto link = StoredText(ValueAt(instanceKey, u"Driver"));
-    const std::u16string prefix = row.classGuid + u"\\";
-    if (!link || !link->starts_with(prefix)) return;
+    if (!link || !row.classGuid) return;
+    const std::u16string prefix = *row.classGuid + u"\\";
+    if (!link->starts_with(prefix)) return;
     const std::u16string name = link->substr(prefix.size());
     const SnapshotKey *driverKey = KeyAt(snapshot, DriverKeyPath(*link));
     if (!IsDriverKeyName(name) || driverKey == nullptr) return;
@@ -104,6 +105,19 @@ void ReadDriverKey(const MachineSnapshot &snapshot, const SnapshotKey *instanceK
     }
 }
 
+// One of the two class values: gone when the key lost it, the stored text
+// when a row can carry it; otherwise the row keeps what it had and the
+// registry file holds the value.
+void ReadClassValue(const RegValue *value, std::optional<std::u16string> &slot, bool isGuid) {
+    if (value == nullptr) {
+        slot.reset();
+        return;
+    }
+    const auto text = StoredText(value);
+    if (text && (isGuid ? CanCarryClass(std::nullopt, text) : CanCarryClass(text, std::nullopt)))
+        slot = *text;
+}
+
 std::optional<DeviceRow> ReadBackDevice(const MachineSnapshot &snapshot, const DeviceRow &loaded) {
     const auto device = snapshot.devices.find(LoweredAZ(loaded.instanceId));
     if (device == snapshot.devices.end()) return std::nullopt;
@@ -112,12 +126,8 @@ std::optional<DeviceRow> ReadBackDevice(const MachineSnapshot &snapshot, const D
     if (row.condition == DeviceCondition::Absent) row.disableable = row.hidden = false;
 
     const SnapshotKey *instanceKey = KeyAt(snapshot, EnumKeyPath(loaded.instanceId));
-    const auto className = StoredText(ValueAt(instanceKey, u"Class"));
-    const auto classGuid = StoredText(ValueAt(instanceKey, u"ClassGUID"));
-    if (className && classGuid && CanCarryClass(*className, *classGuid)) {
-        row.className = *className;
-        row.classGuid = *classGuid;
-    }
+    ReadClassValue(ValueAt(instanceKey, u"Class"), row.className, false);
+    ReadClassValue(ValueAt(instanceKey, u"ClassGUID"), row.classGuid, true);
     row.hardwareIds = StoredIds(ValueAt(instanceKey, u"HardwareID"));
     row.compatibleIds = StoredIds(ValueAt(instanceKey, u"CompatibleIDs"));
     ReadDriverKey(snapshot, instanceKey, row);

@@ -13,6 +13,10 @@ namespace {
 constexpr std::size_t kMaxDeviceIdChars = 200;
 constexpr std::size_t kMaxServiceNameChars = 256;
 constexpr std::u16string_view kDriverField = u"driver";
+// Stands for a Class or ClassGUID value the device does not have. The blank
+// inside keeps it from being taken for a class name or a GUID.
+constexpr std::u16string_view kNoValue = u"(no value)";
+constexpr std::u16string_view kNoValueWords[] = {u"(no", u"value)"};
 
 bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t';
@@ -124,16 +128,42 @@ std::u16string JoinList(const std::vector<std::u16string> &items, std::u16string
 
 // --- The fields of a device row --------------------------------------------
 
-bool ReadClass(std::u16string_view value, DeviceRow &row, std::string &problem) {
-    problem = "expected class=Net, or a class name and its GUID: class=Ports {4d36e978-...}";
+// The words of the class field, "(no value)" taken as one.
+std::vector<std::u16string_view> ClassWords(std::u16string_view value) {
     std::vector<std::u16string_view> words;
-    for (const auto word : SplitList(value, u' '))
-        if (!word.empty()) words.push_back(word);
-    if (words.empty() || words.size() > 2 || !IsClassName(words[0])) return false;
-    if (words.size() == 2 && !ParseGuid(words[1])) return false;
-    if (words.size() == 1 && !EqualsFoldAZ(words[0], u"Net")) return false;
-    row.className = words[0];
-    row.classGuid = words.size() == 2 ? std::u16string(words[1]) : kNetClassGuidText;
+    for (const auto word : SplitList(value, u' ')) {
+        if (word.empty()) continue;
+        if (word == kNoValueWords[1] && !words.empty() && words.back() == kNoValueWords[0]) {
+            words.back() = kNoValue;
+            continue;
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+std::u16string SpelledClassValue(const std::optional<std::u16string> &value) {
+    return value ? *value : std::u16string(kNoValue);
+}
+
+bool ReadClass(std::u16string_view value, DeviceRow &row, std::string &problem) {
+    problem =
+        "expected class=Net, or a class name and its GUID: class=Ports {4d36e978-...}, either "
+        "written (no value) when the device has none";
+    const auto words = ClassWords(value);
+    if (words.size() == 1 && EqualsFoldAZ(words[0], u"Net")) {
+        row.className = words[0];
+        row.classGuid = kNetClassGuidText;
+        return true;
+    }
+    if (words.size() != 2) return false;
+    const bool nameGiven = words[0] != kNoValue;
+    const bool guidGiven = words[1] != kNoValue;
+    if ((nameGiven && !IsClassName(words[0])) || (guidGiven && !ParseGuid(words[1]))) return false;
+    row.className.reset();
+    row.classGuid.reset();
+    if (nameGiven) row.className = words[0];
+    if (guidGiven) row.classGuid = words[1];
     return true;
 }
 
@@ -211,6 +241,10 @@ bool ReadDriver(std::u16string_view value, DeviceRow &row, std::string &problem)
     const std::size_t blank = std::min(value.find_first_of(u" \t"), value.size());
     if (!IsDriverKeyName(value.substr(0, blank))) {
         problem = "expected the driver key's four digits first, such as driver=0007";
+        return false;
+    }
+    if (!row.classGuid) {
+        problem = "a device without a class GUID has no driver key below the class";
         return false;
     }
     row.driverKey = value.substr(0, blank);
@@ -347,8 +381,9 @@ bool IsServiceName(std::u16string_view name) {
            name.find_first_of(u"/\\") == std::u16string_view::npos && !HasFieldSeparator(name);
 }
 
-bool CanCarryClass(std::u16string_view name, std::u16string_view guid) {
-    return IsClassName(name) && ParseGuid(guid).has_value();
+bool CanCarryClass(const std::optional<std::u16string> &name,
+                   const std::optional<std::u16string> &guid) {
+    return (!name || IsClassName(*name)) && (!guid || ParseGuid(*guid).has_value());
 }
 
 bool ParseDeviceRow(std::u16string_view text, DeviceRow &row, std::string &problem) {
@@ -376,8 +411,9 @@ bool ParseServiceRow(std::u16string_view text, ServiceRow &row, std::string &pro
 }
 
 std::u16string FormatDeviceRow(const DeviceRow &row) {
-    std::u16string text = row.instanceId + u" | class=" + row.className;
-    if (row.className != u"Net" || row.classGuid != kNetClassGuidText) text += u" " + row.classGuid;
+    std::u16string text = row.instanceId + u" | class=" + SpelledClassValue(row.className);
+    if (row.className != u"Net" || row.classGuid != kNetClassGuidText)
+        text += u" " + SpelledClassValue(row.classGuid);
 
     std::vector<std::u16string> state;
     for (const StateWord &word : kStateWords) {

@@ -8,6 +8,12 @@
 //   (all on one line)
 //   service = cvle62x64 | image=system32\DRIVERS\cvle62x64.sys | type=1 | start=3
 //
+// A device that never had a driver may lack the Class value, the ClassGUID
+// value or both; the missing one is written "(no value)", which holds a
+// blank and so is neither a class name nor a GUID:
+//
+//   device = PCI\VEN_1F3A&DEV_B702\4&2A1F3A70&0&00E4 | class=(no value) {4d36e972-...}
+//
 // Windows never puts a blank or a comma into a device or hardware id (its
 // bus drivers may not report one), so ids are separated by commas and a
 // field ends at a " | " outside double quotes. Driver texts are quoted, a
@@ -29,8 +35,9 @@ enum class DeviceCondition { Started, Stopped, Disabled, Absent };
 
 struct DeviceRow {
     std::u16string instanceId;  // enumerator\device\instance
-    std::u16string className = u"Net";
-    std::u16string classGuid = kNetClassGuidText;
+    // None: the instance key has no Class (ClassGUID) value.
+    std::optional<std::u16string> className = u"Net";
+    std::optional<std::u16string> classGuid = kNetClassGuidText;
     DeviceCondition condition = DeviceCondition::Started;
     bool disableable = false;
     bool hidden = false;  // not shown in Device Manager
@@ -67,7 +74,9 @@ bool IsDriverKeyName(std::u16string_view name);
 bool CanCarryDriverText(std::u16string_view name, std::u16string_view text);
 bool CanCarryServiceImage(std::u16string_view imagePath);
 bool IsServiceName(std::u16string_view name);
-bool CanCarryClass(std::u16string_view name, std::u16string_view guid);
+// Each of the two values either missing or one a row can spell.
+bool CanCarryClass(const std::optional<std::u16string> &name,
+                   const std::optional<std::u16string> &guid);
 
 // What AddDevice takes for a row.
 DeviceSpec SpecOf(const DeviceRow &row);

@@ -161,7 +161,7 @@ bool ReadDevice(std::u16string_view value, MachineSettings &settings, NamesSeen 
     // its driver key.
     const std::u16string instance = LoweredAZ(row.instanceId);
     const std::u16string driverKey =
-        row.driverKey ? LoweredAZ(row.classGuid) + u"\\" + *row.driverKey : u"";
+        row.driverKey ? LoweredAZ(row.classGuid.value_or(u"")) + u"\\" + *row.driverKey : u"";
     const auto sameInstance = seen.devices.find(instance);
     const auto sameKey = row.driverKey ? seen.driverKeys.find(driverKey) : seen.driverKeys.end();
     if (sameInstance != seen.devices.end() &&
@@ -170,7 +170,7 @@ bool ReadDevice(std::u16string_view value, MachineSettings &settings, NamesSeen 
         return false;
     }
     if (sameKey != seen.driverKeys.end()) {
-        problem = "the driver key " + ToUtf8(row.classGuid + u"\\" + *row.driverKey) +
+        problem = "the driver key " + ToUtf8(row.classGuid.value_or(u"") + u"\\" + *row.driverKey) +
                   " already belongs to " + ToUtf8(settings.devices[sameKey->second].instanceId);
         return false;
     }

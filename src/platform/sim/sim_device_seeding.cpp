@@ -14,15 +14,20 @@ std::u16string SimulatedMachineSetup::AddDevice(const DeviceSpec &device) {
         SetRegMultiString(instanceKey, u"HardwareID", device.hardwareIds);
     if (!device.compatibleIds.empty())
         SetRegMultiString(instanceKey, u"CompatibleIDs", device.compatibleIds);
-    SetRegString(instanceKey, u"ClassGUID", device.classGuid);
-    SetRegString(instanceKey, u"Class", device.className);
-    const std::u16string classKey = DriverKeyPath(device.classGuid);
-    if (!GetRegString(classKey, u"Class")) SetRegString(classKey, u"Class", device.className);
+    if (device.classGuid) SetRegString(instanceKey, u"ClassGUID", *device.classGuid);
+    if (device.className) SetRegString(instanceKey, u"Class", *device.className);
+    // A class is installed with its name; a GUID alone names no class key.
+    if (device.classGuid && device.className) {
+        const std::u16string classKey = DriverKeyPath(*device.classGuid);
+        if (!GetRegString(classKey, u"Class")) SetRegString(classKey, u"Class", *device.className);
+    }
 
+    // The driver key lives below the class key: without a class GUID there
+    // is none.
     std::u16string driverKey;
-    if (device.withDriverKey) {
+    if (device.withDriverKey && device.classGuid) {
         driverKey =
-            LinkNewDriverKey(*this, device.instanceId, device.classGuid, device.driverKeyName);
+            LinkNewDriverKey(*this, device.instanceId, *device.classGuid, device.driverKeyName);
         for (const auto &[name, text] : device.driverStrings) {
             SetRegString(driverKey, name, text);
             // The description the driver gave is also the device's own.

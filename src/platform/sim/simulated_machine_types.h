@@ -82,8 +82,10 @@ struct DeviceSpec {
     std::u16string instanceId;
     std::vector<std::u16string> hardwareIds;  // the HardwareID REG_MULTI_SZ; empty: no value at all
     std::vector<std::u16string> compatibleIds;  // CompatibleIDs; empty: no value
-    std::u16string className = u"Net";
-    std::u16string classGuid = kNetClassGuidText;
+    // The Class and ClassGUID values; none: the key has no such value, as
+    // with a device that never had a driver.
+    std::optional<std::u16string> className = u"Net";
+    std::optional<std::u16string> classGuid = kNetClassGuidText;
     bool present = true;
     bool started = true;                   // DN_STARTED
     bool disableable = true;               // DN_DISABLEABLE
