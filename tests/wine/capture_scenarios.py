@@ -118,34 +118,12 @@ def value_state(keys):
 
 
 def wine_value_state(prefix):
-    """The compared values of the prefix in the 64-bit view, the one the
-    64-bit cvlsetup.exe writes (`wine reg` is the 32-bit reg.exe where Wine's
-    32-bit part is installed); a missing key holds nothing."""
-    windows_path = r"C:\cvl-compare.reg"
-    host = prefix.host_path(windows_path)
+    """The compared values of the prefix in the view the program writes (the
+    64-bit one in a 64-bit prefix); a missing key holds nothing."""
     keys = []
     for root in COMPARED_KEYS:
-        keys += exported_keys(prefix, root, windows_path, host)
+        keys += prefix.export_registry(root, missing_ok=True)
     return value_state(keys)
-
-
-def exported_keys(prefix, root, windows_path, host):
-    """The parsed keys below `root`, none when it is not there. On a busy
-    machine an export of a key that is there has been seen to fail once; it
-    is tried again, and a key that is there but cannot be read is an error,
-    never an empty key."""
-    for _ in range(3):
-        result = prefix.wine("reg", "export", root, windows_path, "/y", "/reg:64")
-        try:
-            if result.returncode == 0 and os.path.exists(host):
-                with open(host, "rb") as file:
-                    return registry_file.parse(registry_file.decode(file.read()))
-        finally:
-            if os.path.exists(host):
-                os.remove(host)
-        if prefix.wine("reg", "query", root, "/reg:64").returncode != 0:
-            return []
-    raise RuntimeError("reg export %s failed: %s" % (root, result.stderr.decode(errors="replace")))
 
 
 def image_value_state(image):

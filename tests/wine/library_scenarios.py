@@ -9,7 +9,6 @@ looks for a DLL of that name the way Windows does, the program's folder
 first. Every scenario here runs with such overrides for each planted name,
 so that a planted DLL is found wherever Windows would find it."""
 
-import glob
 import os
 
 import uninstall_scenarios as un
@@ -30,17 +29,12 @@ ERROR_PROC_NOT_FOUND = 127
 PLANTED_NAMES = ("newdev", "cfgmgr32", "setupapi", "devobj")
 
 
-def temporary_folders(prefix):
-    """The host paths of the users' temporary folders (GetTempPathW)."""
-    return glob.glob(os.path.join(prefix.host_path("C:\\"), "users", "*", "Temp"))
-
-
 def plant(context):
     """planted.dll under each name beside the program and in the temporary
     folders."""
     with open(context.test_dlls["planted"], "rb") as file:
         planted = file.read()
-    folders = [context.prefix.host_path(APP_DIR)] + temporary_folders(context.prefix)
+    folders = [context.prefix.host_path(APP_DIR)] + context.prefix.temporary_folders()
     for folder in folders:
         for name in PLANTED_NAMES:
             with open(os.path.join(folder, name + ".dll"), "wb") as file:

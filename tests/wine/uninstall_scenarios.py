@@ -37,7 +37,6 @@ Where Wine 8.0 differs from Windows, and what the scenarios do about it:
 """
 
 import collections
-import glob
 import os
 import time
 
@@ -167,7 +166,7 @@ class UninstallMachine(DeviceMachine):
 
     def uninstall(self, args):
         """Wine's outcome of one run, compared with the mirror machine's."""
-        temp = self._temp_folders()
+        temp = self.prefix.temporary_folders()
         before = {folder: set(os.listdir(folder)) for folder in temp}
         result = self.prefix.wine(EXE, *args, cwd=self.prefix.host_path(APP_DIR),
                                   native_dlls=self.searched_dlls)
@@ -208,9 +207,6 @@ class UninstallMachine(DeviceMachine):
             else:
                 state.append((item, file_exists(item)))
         return tuple(state)
-
-    def _temp_folders(self):
-        return glob.glob(os.path.join(self.prefix.root, "drive_c", "users", "*", "Temp"))
 
     @staticmethod
     def _new_temp_files(before):

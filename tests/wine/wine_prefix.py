@@ -2,6 +2,7 @@
 fresh copy per scenario, and the few ways a scenario talks to Wine."""
 
 import functools
+import glob
 import os
 import shutil
 import subprocess
@@ -109,6 +110,10 @@ class Prefix:
             err.seek(0)
             return subprocess.CompletedProcess(args, process.returncode, out.read(), err.read())
 
+    def temporary_folders(self):
+        """The host paths of the users' temporary folders (GetTempPathW)."""
+        return glob.glob(os.path.join(self.root, "drive_c", "users", "*", "Temp"))
+
     def system_folder(self):
         """The host path of the system folder of the prefix's own
         architecture, the one its programs load system DLLs from."""
@@ -163,15 +168,23 @@ class Prefix:
         """The keys and values below `key`, parsed, in the registry's order;
         with `missing_ok`, none when `key` is not there."""
         windows_path = r"C:\cvl-export.reg"
-        exported = self.reg("export", key, windows_path, "/y", checked=not missing_ok)
-        if exported.returncode != 0:
-            return []
         host = self.host_path(windows_path)
-        try:
-            with open(host, "rb") as file:
-                return registry_file.parse(registry_file.decode(file.read()))
-        finally:
-            os.remove(host)
+        # On a busy machine an export of a key that is there has been seen
+        # to fail once: it is tried again, and a key that is there but cannot
+        # be read is an error, never an empty key.
+        for _ in range(3):
+            exported = self.reg("export", key, windows_path, "/y")
+            try:
+                if exported.returncode == 0 and os.path.exists(host):
+                    with open(host, "rb") as file:
+                        return registry_file.parse(registry_file.decode(file.read()))
+            finally:
+                if os.path.exists(host):
+                    os.remove(host)
+            if missing_ok and self.reg("query", key).returncode != 0:
+                return []
+        raise WineError("reg export %s failed: %s" % (
+            key, exported.stderr.decode(errors="replace")))
 
     def reg_query(self, key, name):
         """(type, data text) of a value, or None when it is not there."""

@@ -37,6 +37,8 @@ struct LibrarySlot {
 std::array<LibrarySlot, static_cast<std::size_t>(SystemLibrary::count)> gLibraries;
 std::array<FARPROC, kPlatformOperationCount> gExports{};
 std::array<bool, kPlatformOperationCount> gExportTried{};
+// Why an export could not be bound, for every later call of it.
+std::array<DWORD, kPlatformOperationCount> gBindErrors{};
 
 HMODULE LoadFromSystemFolder(const wchar_t *fileName) {
     wchar_t path[MAX_PATH] = {};
@@ -82,23 +84,16 @@ void CloseLibrarySearchPath() {
 
 FARPROC BoundExport(PlatformOperation operation) {
     const auto index = static_cast<std::size_t>(operation);
-    if (gExportTried[index]) {
-        if (gExports[index] == nullptr) {
-            ::SetLastError(gLibraries[static_cast<std::size_t>(kBindings[index].library)].module
-                               ? ERROR_PROC_NOT_FOUND
-                               : ERROR_MOD_NOT_FOUND);
-        }
-        return gExports[index];
+    if (!gExportTried[index]) {
+        const DWORD callersError = ::GetLastError();
+        gExportTried[index] = true;
+        const HMODULE library = LibraryOf(kBindings[index].library);
+        if (library != nullptr)
+            gExports[index] = ::GetProcAddress(library, kBindings[index].exportName);
+        gBindErrors[index] = library == nullptr ? ERROR_MOD_NOT_FOUND : ERROR_PROC_NOT_FOUND;
+        ::SetLastError(callersError);
     }
-    const DWORD callersError = ::GetLastError();
-    gExportTried[index] = true;
-    const HMODULE library = LibraryOf(kBindings[index].library);
-    if (library == nullptr) {
-        ::SetLastError(ERROR_MOD_NOT_FOUND);
-        return nullptr;
-    }
-    gExports[index] = ::GetProcAddress(library, kBindings[index].exportName);
-    ::SetLastError(gExports[index] ? callersError : ERROR_PROC_NOT_FOUND);
+    if (gExports[index] == nullptr) ::SetLastError(gBindErrors[index]);
     return gExports[index];
 }
 
