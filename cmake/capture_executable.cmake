@@ -1,25 +1,16 @@
 # cvlcapture.exe: a static console program that writes a machine image of
 # the machine it runs on. It runs the capture through the same Win32 platform
 # layer as cvlsetup.exe and formats the image with the host runner's own
-# machine-image code (with the simulated machine it refers to), so an image
-# it writes is one the host runner reads. Included by windows_executable.cmake,
-# which sets the version variables.
+# machine-image code (with the simulated machine it refers to,
+# machine_image_libraries.cmake), so an image it writes is one the host
+# runner reads. Included by windows_executable.cmake, which sets the version
+# variables.
 set(CVL_CAPTURE_DIR "${PROJECT_SOURCE_DIR}/tools/capture")
 
-file(GLOB CVL_IMAGE_FORMAT_SOURCES CONFIGURE_DEPENDS
-    "${PROJECT_SOURCE_DIR}/src/platform/sim/*.cpp" "${CVL_CAPTURE_DIR}/*.cpp")
-# The image's file formats only; loading, running and saving stay on the host.
-foreach(format IN ITEMS reg_file machine_image_text machine_image_settings
-        machine_image_device_rows)
-    list(APPEND CVL_IMAGE_FORMAT_SOURCES "${PROJECT_SOURCE_DIR}/tools/machine_image/${format}.cpp")
-endforeach()
-list(REMOVE_ITEM CVL_IMAGE_FORMAT_SOURCES "${CVL_CAPTURE_DIR}/capture_main.cpp")
-add_library(cvl_capture STATIC ${CVL_IMAGE_FORMAT_SOURCES})
-target_include_directories(cvl_capture PUBLIC "${PROJECT_SOURCE_DIR}/src" "${PROJECT_SOURCE_DIR}/tools")
-target_link_libraries(cvl_capture PUBLIC cvl_logic)
-# GCC 12 at -O3 reports an impossible overlap inside std::string's
-# concatenation (GCC bug 105329) in the file-system path code of the image
-# formats; the warning is wrong there, so it is off for this library only.
+file(GLOB CVL_CAPTURE_SOURCES CONFIGURE_DEPENDS "${CVL_CAPTURE_DIR}/*.cpp")
+list(REMOVE_ITEM CVL_CAPTURE_SOURCES "${CVL_CAPTURE_DIR}/capture_main.cpp")
+add_library(cvl_capture STATIC ${CVL_CAPTURE_SOURCES})
+target_link_libraries(cvl_capture PUBLIC cvl_machine_image)
 target_compile_options(cvl_capture PRIVATE -Wno-restrict)
 
 set(CVL_CAPTURE_MANIFEST_PATH "${CMAKE_CURRENT_BINARY_DIR}/cvlcapture.exe.manifest")

@@ -1,6 +1,7 @@
 # cvlsetup.exe: a static, GUI-subsystem program with an application manifest
-# and a version block, cross-built with mingw-w64. Included by the top-level
-# list when the target is Windows.
+# and a version block, cross-built with mingw-w64, and beside it the console
+# programs cvlcapture.exe and cvlpreview.exe. Included by the top-level list
+# when the target is Windows.
 enable_language(RC)
 
 set(CVL_WIN32_DIR "${PROJECT_SOURCE_DIR}/src/platform/win32")
@@ -49,7 +50,9 @@ target_compile_options(cvlsetup PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
 target_link_options(cvlsetup PRIVATE -municode ${CVL_STATIC_LINK_OPTIONS})
 target_link_libraries(cvlsetup PRIVATE cvl_win32 cvl_logic)
 
+include("${PROJECT_SOURCE_DIR}/cmake/machine_image_libraries.cmake")
 include("${PROJECT_SOURCE_DIR}/cmake/capture_executable.cmake")
+include("${PROJECT_SOURCE_DIR}/cmake/preview_executable.cmake")
 
 # Checks of the built program: its PE layout, and on 64-bit targets the
 # end-to-end scenarios under Wine.

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Checks the built Windows programs: PE32+ for 64-bit and PE32 for 32-bit
-# Windows, GUI subsystem, an application manifest that requests
-# administrator rights without UI access and names no supported systems, a
-# version block, and static imports from the known system DLLs only:
-# kernel32, user32, advapi32 and msvcrt, which Windows takes from the system
-# folder whatever folder the program runs from. Every other library
+# Windows, a version block, and static imports from the known system DLLs
+# only: kernel32, user32, advapi32 and msvcrt, which Windows takes from the
+# system folder whatever folder the program runs from. Every other library
 # (setupapi, cfgmgr32, newdev) is loaded at run time from the system folder.
+# cvlsetup.exe is a GUI-subsystem program whose manifest requests
+# administrator rights without UI access and names no supported systems;
+# cvlpreview.exe, beside it, is a console program whose manifest runs it as
+# whoever starts it (asInvoker), also without UI access or supported systems.
 #
 #   scripts/check-pe.sh [--win64 EXE] [--win32 EXE]
 #
 # Without options cvlsetup.exe of both default build folders is checked in
-# full, and the import table of cvlcapture.exe beside it.
+# full, with cvlpreview.exe beside it, and the import table of cvlcapture.exe
+# there.
 set -u
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -43,8 +46,11 @@ check_capture() {
     check_imports "$exe" "$headers"
 }
 
-check_one() {
-    local exe=$1 magic=$2 objdump=$3
+# check_layout EXE MAGIC OBJDUMP SUBSYSTEM LEVEL: the whole layout of one
+# program; SUBSYSTEM is 2 (GUI) or 3 (console), LEVEL the execution level its
+# manifest requests.
+check_layout() {
+    local exe=$1 magic=$2 objdump=$3 subsystem=$4 level=$5
     if [ ! -f "$exe" ]; then
         fail "$exe" "no such file"
         return
@@ -57,8 +63,8 @@ check_one() {
 
     grep -Fq "($magic)" <<<"$(grep -E '^Magic[[:space:]]' <<<"$headers")" ||
         fail "$exe" "not $magic"
-    grep -Eq '^Subsystem[[:space:]]+00000002[[:space:]]' <<<"$headers" ||
-        fail "$exe" "not the GUI subsystem (2)"
+    grep -Eq "^Subsystem[[:space:]]+0000000$subsystem[[:space:]]" <<<"$headers" ||
+        fail "$exe" "not subsystem $subsystem ($([ "$subsystem" = 2 ] && echo GUI || echo console))"
 
     # Resource types sit at the first level of the resource directory.
     grep -Eq '^[0-9a-f]+   Entry: ID: 0x000018,' <<<"$headers" ||
@@ -69,8 +75,8 @@ check_one() {
     local resources
     resources=$(mktemp)
     "${objdump%objdump}objcopy" -O binary --only-section=.rsrc "$exe" "$resources" 2>/dev/null
-    grep -aq 'level="requireAdministrator"' "$resources" ||
-        fail "$exe" "the manifest does not request administrator rights"
+    grep -aq "level=\"$level\"" "$resources" ||
+        fail "$exe" "the manifest does not request the execution level $level"
     grep -aq 'uiAccess="false"' "$resources" ||
         fail "$exe" "the manifest does not refuse UI access"
     if grep -aq 'supportedOS' "$resources"; then
@@ -89,6 +95,14 @@ check_one() {
     check_imports "$exe" "$headers"
 }
 
+# cvlsetup.exe, and the programs of its build folder beside it.
+check_build() {
+    local exe=$1 magic=$2 objdump=$3
+    check_layout "$exe" "$magic" "$objdump" 2 requireAdministrator
+    check_layout "$(dirname "$exe")/cvlpreview.exe" "$magic" "$objdump" 3 asInvoker
+    check_capture "$(dirname "$exe")/cvlcapture.exe" "$objdump"
+}
+
 win64=
 win32=
 if [ $# -eq 0 ]; then
@@ -105,13 +119,11 @@ done
 
 checked=0
 if [ -n "$win64" ]; then
-    check_one "$win64" "PE32+" x86_64-w64-mingw32-objdump
-    check_capture "$(dirname "$win64")/cvlcapture.exe" x86_64-w64-mingw32-objdump
+    check_build "$win64" "PE32+" x86_64-w64-mingw32-objdump
     checked=$((checked + 1))
 fi
 if [ -n "$win32" ]; then
-    check_one "$win32" "PE32" i686-w64-mingw32-objdump
-    check_capture "$(dirname "$win32")/cvlcapture.exe" i686-w64-mingw32-objdump
+    check_build "$win32" "PE32" i686-w64-mingw32-objdump
     checked=$((checked + 1))
 fi
 

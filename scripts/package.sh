@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds both Windows programs and packs the release:
+# Builds both Windows builds and packs the release:
 #   dist/cvlsetup-<version>.zip
-#     x64\cvlsetup.exe  x64\cvlcapture.exe   64-bit Windows
-#     x86\cvlsetup.exe  x86\cvlcapture.exe   32-bit Windows
-#     README.txt                             the README, with CR LF line ends
-#     SHA256SUMS.txt                         the SHA-256 of every other file
+#     x64\cvlsetup.exe  x64\cvlcapture.exe  x64\cvlpreview.exe   64-bit Windows
+#     x86\cvlsetup.exe  x86\cvlcapture.exe  x86\cvlpreview.exe   32-bit Windows
+#     README.txt                     the README, with CR LF line ends
+#     SHA256SUMS.txt                 the SHA-256 of every other file
 # The version is the project version of CMakeLists.txt, the one the
 # programs' version resources carry. The archive is the same bytes for the
 # same programs: its entries are sorted and dated by the last commit.
@@ -26,7 +26,7 @@ stage="dist/$name"
 rm -rf "$stage" "dist/$name.zip"
 mkdir -p "$stage/x64" "$stage/x86"
 
-for program in cvlsetup cvlcapture; do
+for program in cvlsetup cvlcapture cvlpreview; do
     cp "build-win64/$program.exe" "$stage/x64/"
     cp "build-win32/$program.exe" "$stage/x86/"
 done

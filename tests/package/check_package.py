@@ -29,12 +29,15 @@ FIXED_INFO_SIGNATURE = 0xFEEF04BD
 
 # name -> (machine, PE32+ or not, subsystem, the execution level its
 # manifest asks for): cvlsetup changes drivers and needs an administrator;
-# the capture only reads and runs as whoever starts it.
+# the capture only reads the machine and the preview only the image folders
+# it is given, and both run as whoever starts them.
 PROGRAMS = {
     "x64/cvlsetup.exe": (MACHINE_AMD64, True, SUBSYSTEM_GUI, "requireAdministrator"),
     "x64/cvlcapture.exe": (MACHINE_AMD64, True, SUBSYSTEM_CONSOLE, "asInvoker"),
+    "x64/cvlpreview.exe": (MACHINE_AMD64, True, SUBSYSTEM_CONSOLE, "asInvoker"),
     "x86/cvlsetup.exe": (MACHINE_I386, False, SUBSYSTEM_GUI, "requireAdministrator"),
     "x86/cvlcapture.exe": (MACHINE_I386, False, SUBSYSTEM_CONSOLE, "asInvoker"),
+    "x86/cvlpreview.exe": (MACHINE_I386, False, SUBSYSTEM_CONSOLE, "asInvoker"),
 }
 EXECUTION_LEVEL = re.compile(rb'requestedExecutionLevel\s+level="(\w+)"')
 EXPECTED_FILES = set(PROGRAMS) | {"README.txt", "SHA256SUMS.txt"}

@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "app/run_installer.h"
+#include "host_runner/host_program.h"
 #include "machine_image/machine_image_runner.h"
 
 int main(int argc, char **argv) {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::vector<std::string> arguments = cvl::sim::StartHostProgram(argc, argv);
     const cvl::sim::ProgramEntry program = [](cvl::Platform &platform, std::u16string tail) {
         return cvl::RunInstaller(platform, tail);
     };

@@ -8,6 +8,7 @@
 #include "machine_image/machine_image_device_seeding.h"
 #include "machine_image/machine_image_drives.h"
 #include "machine_image/machine_image_snapshot.h"
+#include "machine_image/machine_image_text.h"
 #include "machine_image/reg_file.h"
 
 namespace cvl::sim {
@@ -107,7 +108,7 @@ void SeedMachine(const ImageContents &image, SimulatedPlatform &machine) {
 // The image's own entries: the two files and the drive folders.
 bool IsImageEntry(const fs::directory_entry &entry) {
     std::error_code failure;
-    const std::string name = entry.path().filename().string();
+    const std::string name = HostPathText(entry.path().filename());
     if (entry.is_symlink(failure)) return false;
     if (name == kRegistryFileName || name == kSettingsFileName)
         return entry.is_regular_file(failure);
@@ -130,7 +131,7 @@ bool CheckSaveTarget(const fs::path &dir, std::string &error) {
             onlyImageEntries = false;
             break;
         }
-        const std::string name = entry.path().filename().string();
+        const std::string name = HostPathText(entry.path().filename());
         hasRegistry = hasRegistry || name == kRegistryFileName;
         hasSettings = hasSettings || name == kSettingsFileName;
     }
@@ -149,8 +150,9 @@ fs::path UnusedSibling(const fs::path &dir, std::string_view purpose) {
     std::random_device random;
     for (;;) {
         const fs::path candidate =
-            dir.parent_path() / ("." + dir.filename().string() + "." + std::string(purpose) + "-" +
-                                 std::to_string(random()));
+            dir.parent_path() /
+            HostPathFromUtf8("." + HostPathText(dir.filename()) + "." + std::string(purpose) + "-" +
+                             std::to_string(random()));
         std::error_code failure;
         if (!fs::exists(fs::symlink_status(candidate, failure))) return candidate;
     }

@@ -68,7 +68,7 @@ public:
         std::sort(entries.begin(), entries.end());
 
         for (const fs::directory_entry &entry : entries) {
-            const std::string hostName = entry.path().filename().string();
+            const std::string hostName = HostPathText(entry.path().filename());
             std::string problem;
             const auto name = WindowsNameOf(hostName, problem);
             if (!name) return Fail(entry.path(), problem);
@@ -121,7 +121,7 @@ std::optional<fs::path> HostPathOf(const fs::path &image, std::u16string_view pa
         if (name.empty() || name == u"." || name == u".." ||
             name.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string_view::npos)
             return std::nullopt;
-        host /= ToUtf8(name);
+        host /= HostPathFromUtf8(ToUtf8(name));
         rest = slash == std::u16string_view::npos ? std::u16string_view() : rest.substr(slash);
     }
     return host;
@@ -155,7 +155,7 @@ bool ReadDriveFolders(const fs::path &image, DriveContents &contents, std::strin
     std::error_code failure;
     DriveReader reader(contents, error);
     for (const fs::directory_entry &entry : fs::directory_iterator(image, failure)) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = HostPathText(entry.path().filename());
         if (!name.starts_with(kDrivePrefix)) continue;
         if (!IsDriveFolderName(name) || !entry.is_directory(failure) || entry.is_symlink(failure)) {
             error = ImageErrorText(entry.path(), 0,

@@ -7,6 +7,7 @@
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
 #include "machine_image/machine_image_run_json.h"
+#include "machine_image/machine_image_text.h"
 
 namespace cvl::sim {
 namespace fs = std::filesystem;
@@ -44,7 +45,7 @@ bool TakeOptionValue(const std::vector<std::string> &arguments, std::size_t &ind
         error = option + " needs a folder";
         return false;
     }
-    value = arguments[index];
+    value = HostPathFromUtf8(arguments[index]);
     return true;
 }
 
@@ -154,20 +155,20 @@ int RunHostCommand(const std::vector<std::string> &arguments, const ProgramEntry
     RunnerArguments parsed;
     std::string error;
     if (!ParseRunnerArguments(arguments, parsed, error)) {
-        err << "cvlsetup-host: " << error << "\n" << kRunnerUsage << "\n";
+        err << kRunnerName << ": " << error << "\nusage: " << kRunnerName << kRunnerUsage << "\n";
         return kRunnerUsageError;
     }
 
     SimulatedPlatform machine;
     MachineSettings settings;
     if (!LoadMachineImage(parsed.machine, machine, settings, error)) {
-        err << "cvlsetup-host: " << error << "\n";
+        err << kRunnerName << ": " << error << "\n";
         return kRunnerImageError;
     }
 
     MachineRunReport report;
     if (!RunOnMachine(machine, parsed.commandTail, program, report, error, parsed.faults)) {
-        err << "cvlsetup-host: " << error << "\n";
+        err << kRunnerName << ": " << error << "\n";
         return kRunnerReadBackError;
     }
     // The JSON document is printed once the save is done, so that it can say
@@ -176,10 +177,10 @@ int RunHostCommand(const std::vector<std::string> &arguments, const ProgramEntry
     std::optional<std::string> savedTo;
     if (parsed.save) {
         if (!SaveMachineImage(machine, settings, *parsed.save, error)) {
-            err << "cvlsetup-host: " << error << "\n";
+            err << kRunnerName << ": " << error << "\n";
             return kRunnerSaveError;
         }
-        savedTo = parsed.save->string();
+        savedTo = HostPathText(*parsed.save);
         if (parsed.report == ReportFormat::kText)
             out << "Saved the changed machine to " << *savedTo << "\n";
     }

@@ -36,8 +36,16 @@ inline constexpr int kRunnerImageError = 65;
 inline constexpr int kRunnerReadBackError = 70;
 inline constexpr int kRunnerSaveError = 73;
 
+// The runner's name in its messages: the Windows build is cvlpreview.exe.
+#ifdef _WIN32
+inline constexpr std::string_view kRunnerName = "cvlpreview.exe";
+#else
+inline constexpr std::string_view kRunnerName = "cvlsetup-host";
+#endif
+
+// The usage line after "usage: " and the runner's name.
 inline constexpr std::string_view kRunnerUsage =
-    "usage: cvlsetup-host --machine DIR [--save OUT_DIR] [--report text|json] "
+    " --machine DIR [--save OUT_DIR] [--report text|json] "
     "[--fail OPERATION[:N[:ERROR]]]... [--stop-after K | --power-loss-after K] [--] "
     "<cvlsetup switches...>";
 

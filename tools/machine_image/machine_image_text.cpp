@@ -86,9 +86,27 @@ std::string EncodeUtf16LeWithBom(std::u16string_view text) {
     return bytes;
 }
 
+std::filesystem::path HostPathFromUtf8(std::string_view text) {
+#ifdef _WIN32
+    const std::u16string wide = FromUtf8(text);
+    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
+#else
+    return std::filesystem::path(std::string(text));
+#endif
+}
+
+std::string HostPathText(const std::filesystem::path &path) {
+#ifdef _WIN32
+    const std::wstring &wide = path.native();
+    return ToUtf8(std::u16string(wide.begin(), wide.end()));
+#else
+    return path.native();
+#endif
+}
+
 std::string ImageErrorText(const std::filesystem::path &file, std::size_t line,
                            std::string_view message) {
-    std::string text = file.string();
+    std::string text = HostPathText(file);
     if (line != 0) text += ":" + std::to_string(line);
     text += ": ";
     text += message;

@@ -30,6 +30,14 @@ bool DecodeUtf8Strict(std::string_view bytes, std::u16string &text);
 // UTF-16LE with a byte-order mark, the form regedit writes.
 std::string EncodeUtf16LeWithBom(std::u16string_view text);
 
+// A host path from a UTF-8 text (a command line argument, a Windows name),
+// and the text of a host path for messages and reports. On Linux both are
+// the bytes as they are; on Windows, where a path is UTF-16 (the host runner
+// built as cvlpreview.exe), they are converted, and a path prints as the
+// same UTF-8 text it was made from.
+std::filesystem::path HostPathFromUtf8(std::string_view text);
+std::string HostPathText(const std::filesystem::path &path);
+
 // "<file>:<line>: <message>", or "<file>: <message>" without a line.
 std::string ImageErrorText(const std::filesystem::path &file, std::size_t line,
                            std::string_view message);
