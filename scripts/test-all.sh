@@ -45,6 +45,7 @@ step "release package contents" python3 tests/package/check_package.py
 step "Wine end-to-end tests" python3 tests/wine/run_wine_tests.py \
     --exe build-win64/cvlsetup.exe \
     --contract-tests build-win64/cvl_platform_contract_tests.exe \
+    --preview build-win64/cvlpreview.exe \
     --exe32 build-win32/cvlsetup.exe \
     --host-runner build/cvlsetup-host
 

@@ -24,6 +24,7 @@ import generations  # noqa: E402
 import install_scenarios  # noqa: E402
 import library_scenarios  # noqa: E402
 import link_scenarios  # noqa: E402
+import preview_scenarios  # noqa: E402
 import scenarios  # noqa: E402
 import simulation  # noqa: E402
 import uninstall_scenarios  # noqa: E402
@@ -33,8 +34,8 @@ REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 
 
 PROGRAM_NAMES = {"exe": "cvlsetup.exe", "contract_tests": "cvl_platform_contract_tests.exe",
-                 "capture": "cvlcapture.exe", "cfgmgr32": "cfgmgr32.dll", "newdev": "newdev.dll",
-                 "planted": "planted.dll"}
+                 "capture": "cvlcapture.exe", "preview": "cvlpreview.exe",
+                 "cfgmgr32": "cfgmgr32.dll", "newdev": "newdev.dll", "planted": "planted.dll"}
 
 # One program under test: its bits, the prefix architecture it runs in, its
 # build's files by role (PROGRAM_NAMES), and why it cannot run here (None
@@ -55,6 +56,9 @@ def parse_arguments():
                         default=os.path.join(build, "cvl_platform_contract_tests.exe"),
                         help="the contract cases of the platform layer, built for Windows")
     parser.add_argument("--capture", default=os.path.join(build, "cvlcapture.exe"))
+    parser.add_argument("--preview", default=os.path.join(build, "cvlpreview.exe"),
+                        help="the host runner built for Windows, whose reports are compared "
+                             "with those of --host-runner")
     parser.add_argument("--cfgmgr32", default=os.path.join(build, "cfgmgr32.dll"),
                         help="the test cfgmgr32.dll that reports chosen node status")
     parser.add_argument("--planted", default=os.path.join(build, "planted.dll"),
@@ -64,9 +68,9 @@ def parse_arguments():
                              "\"no such device\" for ids of no device the scenario made")
     parser.add_argument("--exe32",
                         help="the 32-bit cvlsetup.exe; its contract test program, capture "
-                             "program and test DLLs are taken from its folder (by default "
-                             "build-win32, whose 32-bit scenarios are reported as skipped "
-                             "when it is not built)")
+                             "and preview programs and test DLLs are taken from its folder "
+                             "(by default build-win32, whose 32-bit scenarios are reported as "
+                             "skipped when it is not built)")
     parser.add_argument("--bits", type=int, choices=(32, 64),
                         help="run only the scenarios of one program")
     parser.add_argument("--host-runner",
@@ -91,7 +95,8 @@ def install_programs(prefix, target):
     app = prefix.host_path(scenarios.APP_DIR)
     os.makedirs(app, exist_ok=True)
     for role, windows_path in [("exe", scenarios.EXE), ("contract_tests", scenarios.CONTRACT_TESTS),
-                               ("capture", capture_scenarios.CAPTURE_EXE)]:
+                               ("capture", capture_scenarios.CAPTURE_EXE),
+                               ("preview", preview_scenarios.PREVIEW_EXE)]:
         shutil.copy(target.files[role], prefix.host_path(windows_path))
 
 
@@ -139,7 +144,7 @@ def all_runs(found_targets):
     common = (scenarios.all_scenarios() + device_scenarios.all_scenarios() +
               install_scenarios.all_scenarios() + uninstall_scenarios.all_scenarios() +
               capture_scenarios.all_scenarios() + library_scenarios.all_scenarios() +
-              link_scenarios.all_scenarios())
+              link_scenarios.all_scenarios() + preview_scenarios.all_scenarios())
     runs = []
     for target in found_targets:
         runs += [Run("%s (%d-bit)" % (name, target.bits), scenario, target, generations.DEFAULT,

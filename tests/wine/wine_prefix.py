@@ -86,11 +86,12 @@ class Prefix:
     def host_path(self, windows_path):
         return drive_c_path(self.root, windows_path)
 
-    def run(self, args, cwd=None, timeout=CALL_TIMEOUT, debug=None, native_dlls=()):
+    def run(self, args, cwd=None, timeout=CALL_TIMEOUT, debug=None, native_dlls=(), env=None):
         """`debug` replaces WINEDEBUG for this call; `native_dlls` are the
         DLLs the system folder holds in place of Wine's own (see
-        replace_system_dll), taken as Windows takes them."""
-        env = self.env
+        replace_system_dll), taken as Windows takes them; `env` holds
+        further environment variables for this call."""
+        env = dict(self.env, **(env or {}))
         if debug:
             env = dict(env, WINEDEBUG=debug)
         if native_dlls:
@@ -128,8 +129,9 @@ class Prefix:
             os.remove(target)
         shutil.copy(source, target)
 
-    def wine(self, *args, cwd=None, debug=None, native_dlls=()):
-        return self.run([*wine_command(), *args], cwd=cwd, debug=debug, native_dlls=native_dlls)
+    def wine(self, *args, cwd=None, debug=None, native_dlls=(), env=None):
+        return self.run([*wine_command(), *args], cwd=cwd, debug=debug, native_dlls=native_dlls,
+                        env=env)
 
     def checked_wine(self, *args, cwd=None):
         result = self.wine(*args, cwd=cwd)

@@ -69,6 +69,7 @@ if(CVL_WINE AND Python3_Interpreter_FOUND)
                     --exe $<TARGET_FILE:cvlsetup>
                     --contract-tests $<TARGET_FILE:cvl_platform_contract_tests>
                     --capture $<TARGET_FILE:cvlcapture>
+                    --preview $<TARGET_FILE:cvlpreview>
                     --cfgmgr32 $<TARGET_FILE:cvl_test_cfgmgr32>
                     --newdev $<TARGET_FILE:cvl_test_newdev>
                     --planted $<TARGET_FILE:cvl_test_planted>)
