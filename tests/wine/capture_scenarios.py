@@ -20,7 +20,7 @@ import tempfile
 import devices as dev
 import registry_file
 from device_scenarios import DeviceMachine, SETUP_STATE_KEY, log_lines, running_b702
-from scenarios import APP_DIR, EXE
+from scenarios import APP_DIR, EXE, NET_CLASS_GUID
 
 CAPTURE_EXE = APP_DIR + r"\cvlcapture.exe"
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -282,6 +282,132 @@ def capture_and_replay(context):
                 wine_files, "the INF files the replay and Wine change for " + what)
 
 
+# What Windows writes into the instance key of a device it has found but
+# installed no driver for (the adapter of a first install). The kernel's
+# plug-and-play manager writes what the bus driver reports when it
+# enumerates the device: the hardware and compatible ids, the bus's
+# description of the device and of where it sits, its capabilities and
+# ConfigFlags; the setup that then finds no driver marks the install as
+# failed (CONFIGFLAG_FAILEDINSTALL). ClassGUID, Class, Driver and Service
+# are written by SetupAPI when it installs a driver: the class of the
+# driver's INF. An install that selected a driver and then stopped leaves a
+# ClassGUID without a Class; before any driver was tried there is neither.
+CONFIGFLAG_FAILEDINSTALL = 0x40
+DN_HAS_PROBLEM = 0x400
+BARE_INSTALL = ["/i", "/vistab701", "/f", PACKAGE_INF]
+
+
+def bare_adapter_keys(instance_id, class_guid):
+    adapter = dev.pci_adapter("B702", "00011043", "06", instance_id.rpartition("\\")[2])
+    values = {"HardwareID": adapter.hardware_ids, "CompatibleIDs": adapter.compatible_ids,
+              "DeviceDesc": "PCI Ethernet Controller",
+              "LocationInformation": "PCI bus 3, device 0, function 0",
+              "Capabilities": 0, "ConfigFlags": CONFIGFLAG_FAILEDINSTALL}
+    if class_guid:
+        values["ClassGUID"] = class_guid
+    return adapter.instance_id, values
+
+
+def device_rows(image):
+    """{instance id upper case: its fields} of an image's device rows."""
+    rows = {}
+    with open(os.path.join(image, "machine.txt"), encoding="utf-8") as machine:
+        for line in machine:
+            key, _, row = line.partition("=")
+            if key.strip() == "device":
+                fields = [field.strip() for field in row.split(" | ")]
+                rows[fields[0].upper()] = fields[1:]
+    return rows
+
+
+def adapters_without_a_driver(context):
+    """A first install as a technician finds it: two present B702 adapters
+    that have no driver yet, one whose key holds a ClassGUID but no Class,
+    one with neither. The capture keeps the first as a present device whose
+    row says its Class value is missing, and a replayed install of the
+    driver package updates it, as the install on the machine would, instead
+    of finding no device for its id.
+
+    Wine's SetupAPI lists only devices whose key holds a ClassGUID, so the
+    second adapter is not present under Wine and has no row: its keys are
+    captured as they are (the host tests capture it as present, as Windows
+    lists it). Wine also writes the ClassGUID and Class of every device it
+    lists into its key; the capture reads the class values before it asks
+    for the list, so the row holds what the key held."""
+    prefix = context.prefix
+    with_guid, with_guid_values = bare_adapter_keys("4&2A1F3A70&0&00E8", NET_CLASS_GUID)
+    bare, bare_values = bare_adapter_keys("4&2A1F3A70&0&00EC", None)
+    prefix.import_registry([
+        (dev.ENUM_KEY + "\\" + with_guid, with_guid_values),
+        (dev.ENUM_KEY + "\\" + bare, bare_values),
+        (dev.NODE_STATUS_KEY, {with_guid: DN_HAS_PROBLEM | dev.DN_NT_ENUMERATOR,
+                               bare: DN_HAS_PROBLEM | dev.DN_NT_ENUMERATOR})])
+    prefix.replace_system_dll(context.test_dlls["cfgmgr32"])
+    target = prefix.host_path(APP_DIR + r"\drivers\win7")
+    os.makedirs(target, exist_ok=True)
+    for name in ("netcvl.inf", "cvlnet.cat", "cvle62x64.sys", "cvle62x86.sys"):
+        shutil.copy(os.path.join(DRIVER_PACKAGE, name), target)
+
+    with tempfile.TemporaryDirectory(prefix="cvl-capture-") as work:
+        image = os.path.join(work, "image")
+        captured = prefix.wine(CAPTURE_EXE, windows_path_of_host(image), "/package",
+                               cwd=prefix.host_path(APP_DIR), native_dlls=("cfgmgr32",))
+        notes = captured.stderr.decode(errors="replace")
+        context.expect_equal(captured.returncode, 0, "cvlcapture's exit code (%s)" % notes[-600:])
+        if not os.path.isfile(os.path.join(image, "machine.txt")):
+            context.failures.append("the capture wrote no machine.txt")
+            return
+        rows = device_rows(image)
+        hardware = "hardware=" + ",".join(with_guid_values["HardwareID"])
+        compatible = "compatible=" + ",".join(with_guid_values["CompatibleIDs"])
+        context.expect_equal(rows.get(with_guid.upper()),
+                             ["class=(no value) " + NET_CLASS_GUID, "state=stopped", hardware,
+                              compatible], "the row of the adapter with a ClassGUID only")
+        context.expect(bare.upper() not in rows, "no row for the adapter Wine does not list")
+        image_keys = registry_file.parse(registry_file.decode(
+            open(os.path.join(image, "registry.reg"), "rb").read()))
+        for instance, values in ((with_guid, with_guid_values), (bare, bare_values)):
+            key = dev.ENUM_KEY + "\\" + instance
+            context.expect_equal(registry_file.find_value(image_keys, key, "Class"), None,
+                                 "a Class value captured for " + instance)
+            context.expect_equal(registry_file.find_value(image_keys, key, "ConfigFlags"),
+                                 (registry_file.REG_DWORD, CONFIGFLAG_FAILEDINSTALL),
+                                 "the ConfigFlags captured for " + instance)
+        written = prefix.reg_query(dev.ENUM_KEY + "\\" + with_guid, "Class")
+        context.notes.append("row: %s; the key's Class after Wine listed it: %s" % (
+            (rows.get(with_guid.upper()) or ["none"])[0], written[1] if written else "none"))
+        if not context.simulation:
+            context.notes.append("no host runner given: the replayed install did not run")
+            return
+        result = subprocess.run([context.simulation.runner, "--machine", image, "--save",
+                                 os.path.join(work, "saved"), "--report", "json", "--",
+                                 *BARE_INSTALL], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                timeout=60)
+        if result.returncode >= 64:
+            context.failures.append("cvlsetup-host ended with %d: %s" % (
+                result.returncode, result.stderr.decode(errors="replace")))
+            return
+        report = json.loads(result.stdout)
+        lines = report["installLog"]["lines"] if report["installLog"] else []
+        updates = [line.split(" ")[1] for line in report["timeline"] if line.startswith("update ")]
+        context.expect_equal(report["exitCode"], 0, "the replayed install's exit code")
+        context.expect_equal([update.upper() for update in updates], [with_guid.upper()],
+                             "the adapters the replayed install updates")
+        # Seven ids in the family's list, one of them the adapter's.
+        context.expect_equal(lines.count("Found no devices, preinstalll driver ..."), 6,
+                             "ids the replayed install finds no device for")
+        context.expect("Driver installed successfully..." in lines,
+                       "the replayed install installs the driver: %r" % lines)
+        saved = device_rows(os.path.join(work, "saved")).get(with_guid.upper(), [])
+        context.expect(any(field.startswith("class=Net") for field in saved) and
+                       any(field.startswith("driver=") for field in saved),
+                       "the adapter's class and driver after the replay: %r" % saved)
+        context.notes.append("replayed %s: exit code %d, updated %s" % (
+            " ".join(BARE_INSTALL), report["exitCode"], ", ".join(updates)))
+
+
 def all_scenarios():
     return [("capture loop: capture a prefix, replay on the capture and under Wine",
-             capture_and_replay)]
+             capture_and_replay),
+            ("capture of adapters without a driver, and the replayed install updates them",
+             adapters_without_a_driver)]

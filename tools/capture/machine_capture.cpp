@@ -100,66 +100,75 @@ void SetCondition(const NodeState &node, sim::DeviceRow &row) {
 // the rest of each key is in the registry file. Returns the services of the
 // network adapters.
 std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &machine) {
-    std::vector<std::u16string> services;
-    const std::map<std::u16string, NodeState> present = PresentDevices(platform, machine);
+    // The class values are read before the device list is asked for: Wine's
+    // SetupAPI writes the ClassGUID (in upper case) and the Class of every
+    // device it lists into the device's key, where Windows writes nothing,
+    // and a device without a driver yet must keep its missing values.
+    struct Instance {
+        std::u16string key;
+        sim::DeviceRow row;
+    };
+    std::vector<Instance> instances;
     const std::u16string enumRoot(kEnumRoot);
     for (const std::u16string &enumerator : SubkeyNames(platform, enumRoot)) {
         const std::u16string enumeratorKey = enumRoot + u"\\" + enumerator;
         for (const std::u16string &device : SubkeyNames(platform, enumeratorKey)) {
             const std::u16string deviceKey = enumeratorKey + u"\\" + device;
             for (const std::u16string &instance : SubkeyNames(platform, deviceKey)) {
-                const std::u16string instanceKey = deviceKey + u"\\" + instance;
-                sim::DeviceRow row;
-                row.instanceId = enumerator + u"\\" + device + u"\\" + instance;
+                Instance found{deviceKey + u"\\" + instance, {}};
+                found.row.instanceId = enumerator + u"\\" + device + u"\\" + instance;
                 // A device without a driver yet may have no Class value,
                 // and no ClassGUID either: the row says so.
-                row.classGuid = ReadText(platform, instanceKey, u"ClassGUID");
-                row.className = ReadText(platform, instanceKey, u"Class");
-                const auto node = present.find(LoweredAZ(row.instanceId));
-                if (node != present.end()) SetCondition(node->second, row);
-                const bool isNet =
-                    row.classGuid && EqualsFoldAZ(*row.classGuid, sim::kNetClassGuidText);
-                if (isNet) {
-                    if (auto service = ReadText(platform, instanceKey, u"Service"))
-                        services.push_back(*service);
-                }
-                // A device without a node needs no row: its keys are in the
-                // registry file, and that is what an unplugged device is.
-                if (node == present.end()) continue;
-                if (!sim::IsDeviceId(row.instanceId)) {
-                    machine.problems.push_back(
-                        {"device " + ToUtf8(row.instanceId),
-                         "its id cannot be written as a device row; its keys are kept but the "
-                         "replay sees it as unplugged"});
-                    continue;
-                }
-                // A class value a row cannot spell is left to the registry
-                // file, which holds the instance key as it is and is laid
-                // over the row when the image is loaded.
-                if (!sim::CanCarryClass(row.className, std::nullopt)) row.className.reset();
-                if (!sim::CanCarryClass(std::nullopt, row.classGuid)) row.classGuid.reset();
-                row.hardwareIds =
-                    sim::MultiStrings(ReadValue(platform, instanceKey, u"HardwareID"));
-                row.compatibleIds =
-                    sim::MultiStrings(ReadValue(platform, instanceKey, u"CompatibleIDs"));
-                if (!AllDeviceIds(row.hardwareIds) || !AllDeviceIds(row.compatibleIds)) {
-                    machine.problems.push_back(
-                        {"device " + ToUtf8(row.instanceId),
-                         "a hardware or compatible id holds a blank, a comma or a control "
-                         "character and cannot be written as a device row; its keys are kept "
-                         "but the replay sees it as unplugged"});
-                    continue;
-                }
-                const std::u16string driver =
-                    ReadText(platform, instanceKey, u"Driver").value_or(u"");
-                const std::size_t slash = driver.rfind(u'\\');
-                if (slash != std::u16string::npos && row.classGuid &&
-                    EqualsFoldAZ(driver.substr(0, slash), *row.classGuid) &&
-                    sim::IsDriverKeyName(driver.substr(slash + 1)))
-                    row.driverKey = driver.substr(slash + 1);
-                machine.settings.devices.push_back(std::move(row));
+                found.row.classGuid = ReadText(platform, found.key, u"ClassGUID");
+                found.row.className = ReadText(platform, found.key, u"Class");
+                instances.push_back(std::move(found));
             }
         }
+    }
+
+    std::vector<std::u16string> services;
+    const std::map<std::u16string, NodeState> present = PresentDevices(platform, machine);
+    for (Instance &found : instances) {
+        const std::u16string &instanceKey = found.key;
+        sim::DeviceRow &row = found.row;
+        const auto node = present.find(LoweredAZ(row.instanceId));
+        if (node != present.end()) SetCondition(node->second, row);
+        const bool isNet = row.classGuid && EqualsFoldAZ(*row.classGuid, sim::kNetClassGuidText);
+        if (isNet) {
+            if (auto service = ReadText(platform, instanceKey, u"Service"))
+                services.push_back(*service);
+        }
+        // A device without a node needs no row: its keys are in the
+        // registry file, and that is what an unplugged device is.
+        if (node == present.end()) continue;
+        if (!sim::IsDeviceId(row.instanceId)) {
+            machine.problems.push_back({"device " + ToUtf8(row.instanceId),
+                                        "its id cannot be written as a device row; its keys are "
+                                        "kept but the replay sees it as unplugged"});
+            continue;
+        }
+        // A class value a row cannot spell is left to the registry file,
+        // which holds the instance key as it is and is laid over the row
+        // when the image is loaded.
+        if (!sim::CanCarryClass(row.className, std::nullopt)) row.className.reset();
+        if (!sim::CanCarryClass(std::nullopt, row.classGuid)) row.classGuid.reset();
+        row.hardwareIds = sim::MultiStrings(ReadValue(platform, instanceKey, u"HardwareID"));
+        row.compatibleIds = sim::MultiStrings(ReadValue(platform, instanceKey, u"CompatibleIDs"));
+        if (!AllDeviceIds(row.hardwareIds) || !AllDeviceIds(row.compatibleIds)) {
+            machine.problems.push_back(
+                {"device " + ToUtf8(row.instanceId),
+                 "a hardware or compatible id holds a blank, a comma or a control "
+                 "character and cannot be written as a device row; its keys are kept "
+                 "but the replay sees it as unplugged"});
+            continue;
+        }
+        const std::u16string driver = ReadText(platform, instanceKey, u"Driver").value_or(u"");
+        const std::size_t slash = driver.rfind(u'\\');
+        if (slash != std::u16string::npos && row.classGuid &&
+            EqualsFoldAZ(driver.substr(0, slash), *row.classGuid) &&
+            sim::IsDriverKeyName(driver.substr(slash + 1)))
+            row.driverKey = driver.substr(slash + 1);
+        machine.settings.devices.push_back(std::move(row));
     }
     return services;
 }
