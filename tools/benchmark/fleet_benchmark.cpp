@@ -13,6 +13,7 @@
 #include <iostream>
 
 #include "benchmark/benchmark_machine.h"
+#include "benchmark/figures_text.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/worker_pool.h"
 
@@ -34,16 +35,6 @@ struct ChildFigures {
 
 double Seconds(const timeval &time) {
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-}
-
-std::string Fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-std::string Ratio(double before, double now) {
-    return before > 0 ? Fixed(now / before, 2) : "-";
 }
 
 // The runner as a process of its own, its output thrown away: the figures
@@ -159,9 +150,9 @@ bool RunFleetBenchmark(const FleetBenchmarkSetup &setup, std::string &error) {
                   << Fixed(figures.wallSeconds, 2) << " | " << Fixed(cpu, 2) << " | "
                   << Fixed(cpu * 1000 / static_cast<double>(size), 2) << " | "
                   << Fixed(figures.peakMiB, 1) << " | "
-                  << Ratio(previousSize ? previous.wallSeconds : 0, figures.wallSeconds) + after
-                  << " | " << Ratio(previousSize ? cpuBefore : 0, cpu) << " | "
-                  << Ratio(previousSize ? previous.peakMiB : 0, figures.peakMiB) << " |\n"
+                  << Growth(previousSize ? previous.wallSeconds : 0, figures.wallSeconds, 2) + after
+                  << " | " << Growth(previousSize ? cpuBefore : 0, cpu, 2) << " | "
+                  << Growth(previousSize ? previous.peakMiB : 0, figures.peakMiB, 2) << " |\n"
                   << std::flush;
         previous = figures;
         previousSize = size;

@@ -27,6 +27,7 @@
 #include "benchmark/benchmark_machine.h"
 #include "benchmark/call_groups.h"
 #include "benchmark/counting_allocator.h"
+#include "benchmark/figures_text.h"
 #include "benchmark/fleet_benchmark.h"
 #include "common/text.h"
 #include "machine_image/machine_image.h"
@@ -87,18 +88,6 @@ double ProcessorSeconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-std::string Fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-// `before` is 0 for the first size.
-std::string Growth(double before, double now) {
-    if (before <= 0) return "-";
-    return Fixed(now / before, 1);
 }
 
 std::string Milliseconds(double seconds) {
