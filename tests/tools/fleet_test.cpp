@@ -191,6 +191,16 @@ TEST(Fleet, RowsComeInNameOrderAndAreTheSameWhateverTheWorkers) {
     EXPECT_FALSE(fs::exists(scratch.path() / "one.html.partial-rows"));
 }
 
+TEST(Fleet, NamesLineUpWhateverCharactersTheyHold) {
+    ScratchFolder scratch;
+    for (const std::string name : {"zz", "caf\xc3\xa9", "a\tb"})
+        WriteCapture(scratch, fs::path("fleet") / name, "0");
+    const FleetResult result = RunFleetWith(scratch.path() / "fleet", 2, false);
+    for (const std::string_view line :
+         {"\n\na\\x09b  exit 0 (", "\ncaf\xc3\xa9    exit 0 (", "\nzz      exit 0 ("})
+        EXPECT_TRUE(Contains(result.out, line)) << line << "\n" << result.out;
+}
+
 TEST(Fleet, ACaptureThatCannotBeLoadedIsARowAndTheRunGoesOn) {
     ScratchFolder scratch;
     WriteCapture(scratch, "fleet/a-good", "0");

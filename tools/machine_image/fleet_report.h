@@ -50,6 +50,8 @@ struct FleetTotals {
 
 // A name or error as one line of text: control characters as \xNN.
 std::string PrintableLine(std::string_view text);
+// The characters a name takes in the text report's first column.
+std::size_t PrintableWidth(std::string_view name);
 
 std::string FleetTextHeading(const FleetHeading &heading);
 std::string FleetTextMachine(const FleetMachine &machine, std::size_t nameWidth);

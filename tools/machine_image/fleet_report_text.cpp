@@ -40,6 +40,10 @@ std::string PrintableLine(std::string_view text) {
     return line;
 }
 
+std::size_t PrintableWidth(std::string_view name) {
+    return CharacterCount(PrintableLine(name));
+}
+
 std::string FleetTextHeading(const FleetHeading &heading) {
     return "Fleet " + PrintableLine(heading.folder) + ": " + std::to_string(heading.machineCount) +
            (heading.machineCount == 1 ? " machine" : " machines") + ", each running " +
@@ -48,7 +52,7 @@ std::string FleetTextHeading(const FleetHeading &heading) {
 
 std::string FleetTextMachine(const FleetMachine &machine, std::size_t nameWidth) {
     std::string line = PrintableLine(machine.name);
-    const std::size_t shown = CharacterCount(line);
+    const std::size_t shown = PrintableWidth(machine.name);
     line.append(shown < nameWidth ? nameWidth - shown : 0, ' ');
     line += "  ";
     const FleetOutcome outcome = FleetOutcome::Of(machine);

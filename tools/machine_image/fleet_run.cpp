@@ -154,7 +154,7 @@ int RunFleet(const FleetOptions &options, const ProgramEntry &program, std::ostr
     FleetHeading heading{PathText(options.folder), options.commandLine, captures.size(), 0};
     for (const fs::path &capture : captures)
         heading.nameWidth =
-            std::max(heading.nameWidth, PrintableLine(PathText(capture.filename())).size());
+            std::max(heading.nameWidth, PrintableWidth(PathText(capture.filename())));
     std::unique_ptr<HtmlPage> page;
     if (options.htmlReport) {
         page = std::make_unique<HtmlPage>(*options.htmlReport);

@@ -9,7 +9,7 @@
 
 namespace cvl::sim {
 
-// The processors this process may run on; at least 1.
+// The machine's processors (its hardware concurrency); at least 1.
 std::size_t ProcessorCount();
 
 // Runs `work` on `workers` threads at once (at least one) and returns when
