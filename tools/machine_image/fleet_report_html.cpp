@@ -18,11 +18,15 @@ table.totals th, table.totals td { padding: .2em .6em; text-align: left; }
 table.totals td.count { text-align: right; font-variant-numeric: tabular-nums; }
 td.bar { width: 24em; }
 td.bar span { display: block; height: 1em; min-width: 2px; }
-.ok span { background: #2e7d32; }
-.failed span { background: #c62828; }
-.other span { background: #ef8f00; }
-.unread span { background: #757575; }
-details.machine { border-top: 1px solid #ddd; padding: .25em 0; }
+tr.ok td.bar span { background: #2e7d32; }
+tr.failed td.bar span { background: #c62828; }
+tr.other td.bar span { background: #ef8f00; }
+tr.unread td.bar span { background: #757575; }
+details.machine { border-top: 1px solid #ddd; border-left: 4px solid; padding: .25em .5em; }
+details.ok { border-left-color: #2e7d32; }
+details.failed { border-left-color: #c62828; }
+details.other { border-left-color: #ef8f00; }
+details.unread { border-left-color: #757575; }
 details.machine summary { cursor: pointer; }
 details.machine .name { font-weight: 600; display: inline-block; min-width: 12em; }
 details.failed .outcome { color: #c62828; }
