@@ -30,7 +30,10 @@ public:
     bool ReadTree(HKEY key, const std::u16string &path) {
         SnapshotKey entry{path, {}};
         if (!ReadValues(key, entry)) return false;
-        snapshot_.keys[LoweredAZ(path)] = std::move(entry);
+        // The walk meets keys in the registry's order, which the folded paths
+        // keep but for the few characters between 'Z' and 'a': the end is
+        // almost always where the key goes, and the hint saves the search.
+        snapshot_.keys.insert_or_assign(snapshot_.keys.end(), LoweredAZ(path), std::move(entry));
         for (DWORD index = 0;; ++index) {
             DWORD size = kKeyNameBuffer;
             const LSTATUS status = platform_.RegEnumKeyExW(key, index, keyName_.data(), &size);
