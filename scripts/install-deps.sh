@@ -4,9 +4,10 @@
 # the Windows test program builds GoogleTest from the sources of
 # `googletest`), clang with its libFuzzer runtime for the fuzz targets, the
 # mingw-w64 cross compilers for both Windows programs, Wine for the
-# end-to-end tests, Python for their harness, and zip for the release
-# package. Quick and silent when everything is present; needs root
-# only when something is missing.
+# end-to-end tests, Python for their harness, Chromium to render the fleet
+# preview's HTML page in the tests, and zip for the release package. Quick
+# and silent when everything is present; needs root only when something is
+# missing.
 #
 # Wine's 32-bit side (wine32, of the i386 architecture) runs the 32-bit
 # program. It is installed only where the kernel runs 32-bit programs
@@ -21,7 +22,7 @@ packages=(
     cmake ninja-build g++ libgtest-dev googletest python3 clang-format
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
-    wine wine64 zip
+    wine wine64 zip chromium
 )
 wine32=wine32:i386
 # Another apt run (an unattended upgrade) may hold the lock: wait for it.

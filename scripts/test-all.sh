@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the formatting check, the host
-# build with its tests, the same under the address and undefined-behaviour
-# sanitizers, the fuzz targets for a short while, both Windows builds with
-# their layout checks, the release package, and both programs under Wine
-# (the 32-bit one where this machine runs 32-bit programs and wine32 is
-# installed), on every Windows generation Wine reports to each.
+# build with its tests, the fleet preview's HTML page rendered by Chromium,
+# the same under the address and undefined-behaviour sanitizers, the fuzz
+# targets for a short while, both Windows builds with their layout checks,
+# the release package, and both programs under Wine (the 32-bit one where
+# this machine runs 32-bit programs and wine32 is installed), on every
+# Windows generation Wine reports to each.
 # Stops at the first step that fails and says which.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,6 +34,8 @@ build_and_test() {
 step "dependencies" scripts/install-deps.sh
 step "formatting" scripts/check-format.sh
 step "host build and tests" build_and_test host
+step "fleet report in Chromium" python3 tests/fleet/check_fleet_html.py \
+    --host-runner build/cvlsetup-host
 step "sanitizer build and tests" build_and_test asan
 step "fuzz targets, 30 s each" scripts/fuzz.sh --seconds 30
 # The Wine scenarios of both programs run below on their own, where their

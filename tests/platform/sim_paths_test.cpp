@@ -1,6 +1,10 @@
 // How the machine reads path, pattern, command-line and GUID texts.
 #include "platform/sim/sim_paths.h"
 
+#include <optional>
+
+#include "common/text.h"
+
 #include <gtest/gtest.h>
 
 namespace cvl::sim {
@@ -75,6 +79,35 @@ TEST(SimPaths, RegistryPathsNameTheirHive) {
     EXPECT_EQ(path->parts, (std::vector<std::u16string>{u"SOFTWARE", u"CVLSetup"}));
     EXPECT_FALSE(ParseRegPath(u"HKCR\\x").has_value());
     EXPECT_FALSE(SplitSubKey(u"\\SOFTWARE").has_value());
+}
+
+TEST(SimPaths, RegistryPathsReadAsViewsGiveTheSameNames) {
+    struct Case {
+        std::u16string_view path;
+        std::optional<RegHive> hive;
+        std::vector<std::u16string> names;
+    };
+    const Case cases[] = {
+        {u"hklm", RegHive::LocalMachine, {}},
+        {u"HkCu\\", RegHive::CurrentUser, {}},
+        {u"HKEY_CURRENT_USER\\a", RegHive::CurrentUser, {u"a"}},
+        {u"HKLM\\\\x\\\\\\y\\", RegHive::LocalMachine, {u"x", u"y"}},
+        {u"HKLMX\\a", std::nullopt, {}},
+        {u"", std::nullopt, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(ToUtf8(c.path));
+        const auto view = SplitRegPath(c.path);
+        ASSERT_EQ(view.has_value(), c.hive.has_value());
+        if (!view) continue;
+        EXPECT_EQ(view->hive, *c.hive);
+        std::vector<std::u16string> names;
+        std::u16string_view rest = view->below;
+        for (auto name = TakeRegPathName(rest); !name.empty(); name = TakeRegPathName(rest))
+            names.emplace_back(name);
+        EXPECT_EQ(names, c.names);
+        EXPECT_EQ(ParseRegPath(c.path)->parts, c.names);
+    }
 }
 
 TEST(SimPaths, ClassKeyNamesParseAsGuids) {

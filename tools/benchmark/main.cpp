@@ -7,6 +7,9 @@
 //
 //   cvl-benchmark [--sizes 1000,10000,100000] [--base IMAGE_DIR]
 //   cvl-benchmark --sizes N --save-image DIR   (only saves the machine of N devices)
+//   cvl-benchmark --fleet-sizes 100,250,500,1000 [--sizes 300]
+//       (only the fleet preview: fleets of captures with N devices each, run by
+//       the cvlsetup-host beside this program; fleet_benchmark.h)
 #include <unistd.h>
 
 #include <charconv>
@@ -24,6 +27,8 @@
 #include "benchmark/benchmark_machine.h"
 #include "benchmark/call_groups.h"
 #include "benchmark/counting_allocator.h"
+#include "benchmark/figures_text.h"
+#include "benchmark/fleet_benchmark.h"
 #include "common/text.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_runner.h"
@@ -83,18 +88,6 @@ double ProcessorSeconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-std::string Fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-// `before` is 0 for the first size.
-std::string Growth(double before, double now) {
-    if (before <= 0) return "-";
-    return Fixed(now / before, 1);
 }
 
 std::string Milliseconds(double seconds) {
@@ -194,9 +187,15 @@ int Main(const std::vector<std::string> &arguments) {
     std::vector<std::size_t> sizes{1000, 10000, 100000};
     fs::path base = fs::path(CVL_SOURCE_DIR) / "examples" / "machines" / "win7-x64";
     std::optional<fs::path> saveImage;
+    std::vector<std::size_t> fleetSizes;
+    bool sizesGiven = false;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         const bool hasValue = index + 1 < arguments.size();
         if (arguments[index] == "--sizes" && hasValue && ParseSizes(arguments[index + 1], sizes)) {
+            sizesGiven = true;
+            ++index;
+        } else if (arguments[index] == "--fleet-sizes" && hasValue &&
+                   ParseSizes(arguments[index + 1], fleetSizes)) {
             ++index;
         } else if (arguments[index] == "--base" && hasValue) {
             base = arguments[++index];
@@ -204,7 +203,7 @@ int Main(const std::vector<std::string> &arguments) {
             saveImage = arguments[++index];
         } else {
             std::cerr << "usage: cvl-benchmark [--sizes N,N,...] [--base IMAGE_DIR] "
-                         "[--save-image DIR]\n";
+                         "[--save-image DIR] [--fleet-sizes N,N,...]\n";
             return 64;
         }
     }
@@ -223,6 +222,16 @@ int Main(const std::vector<std::string> &arguments) {
     const fs::path scratch =
         fs::temp_directory_path() / ("cvl-benchmark-" + std::to_string(::getpid()));
     fs::create_directories(scratch, failure);
+    if (!fleetSizes.empty()) {
+        FleetBenchmarkSetup fleet{
+            base, fs::read_symlink("/proc/self/exe").parent_path() / "cvlsetup-host", scratch,
+            sizesGiven ? sizes.front() : 300, fleetSizes};
+        const bool measured = RunFleetBenchmark(fleet, error);
+        fs::remove_all(scratch, failure);
+        if (measured) return 0;
+        std::cerr << "cvl-benchmark: " << error << "\n";
+        return 1;
+    }
 
     std::cout << "## Runs through RunInstaller\n\n"
               << "| devices | action | exit | wall ms | cpu ms | growth | registry | devices | "

@@ -4,6 +4,7 @@
 
 #include "common/text.h"
 #include "machine_image/fail_option.h"
+#include "machine_image/fleet_run.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
 #include "machine_image/machine_image_run_json.h"
@@ -50,18 +51,31 @@ bool TakeOptionValue(const std::vector<std::string> &arguments, std::size_t &ind
 }
 
 bool TakeReportFormat(const std::vector<std::string> &arguments, std::size_t &index,
-                      std::optional<ReportFormat> &format, std::string &error) {
+                      std::optional<ReportFormat> &format, std::optional<fs::path> &htmlReport,
+                      std::string &error) {
+    const std::string value = ++index < arguments.size() ? arguments[index] : "";
+    if (value == "html") {
+        if (htmlReport) {
+            error = "--report html is given twice";
+            return false;
+        }
+        if (++index >= arguments.size() || arguments[index].empty()) {
+            error = "--report html needs a file";
+            return false;
+        }
+        htmlReport = arguments[index];
+        return true;
+    }
     if (format) {
         error = "--report is given twice";
         return false;
     }
-    const std::string value = ++index < arguments.size() ? arguments[index] : "";
     if (value == "text") {
         format = ReportFormat::kText;
     } else if (value == "json") {
         format = ReportFormat::kJson;
     } else {
-        error = "--report needs text or json";
+        error = "--report needs text or json, or html FILE";
         return false;
     }
     return true;
@@ -97,6 +111,16 @@ bool TakeStop(const std::vector<std::string> &arguments, std::size_t &index, Run
     return true;
 }
 
+FleetOptions FleetOptionsOf(const RunnerArguments &parsed) {
+    FleetOptions options;
+    options.folder = *parsed.fleet;
+    options.command = {parsed.commandTail, parsed.faults};
+    options.commandLine = ToUtf8(parsed.commandTail);
+    options.json = parsed.report == ReportFormat::kJson;
+    options.htmlReport = parsed.htmlReport;
+    return options;
+}
+
 int ExitStatusOf(DWORD exitCode) {
     return exitCode > 255 ? 255 : static_cast<int>(exitCode);
 }
@@ -115,8 +139,10 @@ bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArgum
             if (!TakeOptionValue(arguments, index, machine, error)) return false;
         } else if (argument == "--save") {
             if (!TakeOptionValue(arguments, index, parsed.save, error)) return false;
+        } else if (argument == "--fleet") {
+            if (!TakeOptionValue(arguments, index, parsed.fleet, error)) return false;
         } else if (argument == "--report") {
-            if (!TakeReportFormat(arguments, index, report, error)) return false;
+            if (!TakeReportFormat(arguments, index, report, parsed.htmlReport, error)) return false;
         } else if (argument == "--fail") {
             if (!TakeFault(arguments, index, parsed.faults, error)) return false;
         } else if (argument == "--stop-after" || argument == "--power-loss-after") {
@@ -131,11 +157,23 @@ bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArgum
             break;
         }
     }
-    if (!machine) {
-        error = "--machine is missing";
+    if (machine && parsed.fleet) {
+        error = "--machine and --fleet cannot be given together";
         return false;
     }
-    parsed.machine = *machine;
+    if (!machine && !parsed.fleet) {
+        error = "--machine is missing (or --fleet for a folder of captures)";
+        return false;
+    }
+    if (parsed.fleet && parsed.save) {
+        error = "--save takes one machine: it cannot be given with --fleet";
+        return false;
+    }
+    if (parsed.htmlReport && !parsed.fleet) {
+        error = "--report html is a fleet report: it needs --fleet";
+        return false;
+    }
+    if (machine) parsed.machine = *machine;
     parsed.report = report.value_or(ReportFormat::kText);
     if (parsed.save && SaveTouchesInput(parsed.machine, *parsed.save)) {
         error = "--save must name a folder apart from the input image";
@@ -158,6 +196,7 @@ int RunHostCommand(const std::vector<std::string> &arguments, const ProgramEntry
         err << kRunnerName << ": " << error << "\nusage: " << kRunnerName << kRunnerUsage << "\n";
         return kRunnerUsageError;
     }
+    if (parsed.fleet) return RunFleet(FleetOptionsOf(parsed), program, out, err);
 
     SimulatedPlatform machine;
     MachineSettings settings;

@@ -5,6 +5,12 @@
 //   cvlsetup-host --machine DIR [--save OUT_DIR] [--report text|json]
 //                 [--fail OPERATION[:N[:ERROR]]]... [--stop-after K |
 //                 --power-loss-after K] [--] <cvlsetup switches...>
+//   cvlsetup-host --fleet FOLDER [--report text|json] [--report html FILE]
+//                 [--fail ...]... [--stop-after K | --power-loss-after K] [--] <switches...>
+//
+// `--fleet` runs the command line against every capture in FOLDER, each on
+// a machine of its own, with one report (fleet_run.h, which also gives the
+// fleet run's exit status).
 //
 // `--fail` makes the N-th call of a platform operation (every call without
 // N) fail with ERROR (fail_option.h); `--stop-after K` kills the program after
@@ -47,12 +53,16 @@ inline constexpr std::string_view kRunnerName = "cvlsetup-host";
 inline constexpr std::string_view kRunnerUsage =
     " --machine DIR [--save OUT_DIR] [--report text|json] "
     "[--fail OPERATION[:N[:ERROR]]]... [--stop-after K | --power-loss-after K] [--] "
-    "<cvlsetup switches...>";
+    "<cvlsetup switches...>\n"
+    "       cvlsetup-host --fleet FOLDER [--report text|json] [--report html FILE] "
+    "[--fail ...]... [--stop-after K | --power-loss-after K] [--] <cvlsetup switches...>";
 
 enum class ReportFormat { kText, kJson };
 
 struct RunnerArguments {
     std::filesystem::path machine;
+    std::optional<std::filesystem::path> fleet;       // a folder of captures instead
+    std::optional<std::filesystem::path> htmlReport;  // with --fleet
     std::optional<std::filesystem::path> save;
     ReportFormat report = ReportFormat::kText;
     std::u16string commandTail;  // the switches joined with single blanks

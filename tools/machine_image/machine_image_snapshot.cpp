@@ -15,22 +15,31 @@ namespace {
 constexpr DWORD kKeyNameBuffer = 256;
 constexpr DWORD kValueNameBuffer = 16384;
 
+// One pair of name buffers serves the whole walk: a name is copied out of
+// its buffer before the walk goes deeper, and a machine has tens of
+// thousands of keys, each of which would otherwise fill 32 KiB afresh.
 class RegistryReader {
 public:
     RegistryReader(Platform &platform, MachineSnapshot &snapshot, std::string &error)
-        : platform_(platform), snapshot_(snapshot), error_(error) {}
+        : platform_(platform),
+          snapshot_(snapshot),
+          error_(error),
+          keyName_(kKeyNameBuffer),
+          valueName_(kValueNameBuffer) {}
 
     bool ReadTree(HKEY key, const std::u16string &path) {
         SnapshotKey entry{path, {}};
         if (!ReadValues(key, entry)) return false;
-        snapshot_.keys[LoweredAZ(path)] = std::move(entry);
-        std::vector<char16_t> name(kKeyNameBuffer);
+        // The walk meets keys in the registry's order, which the folded paths
+        // keep but for the few characters between 'Z' and 'a': the end is
+        // almost always where the key goes, and the hint saves the search.
+        snapshot_.keys.insert_or_assign(snapshot_.keys.end(), LoweredAZ(path), std::move(entry));
         for (DWORD index = 0;; ++index) {
             DWORD size = kKeyNameBuffer;
-            const LSTATUS status = platform_.RegEnumKeyExW(key, index, name.data(), &size);
+            const LSTATUS status = platform_.RegEnumKeyExW(key, index, keyName_.data(), &size);
             if (status == ERROR_NO_MORE_ITEMS) return true;
             if (status != ERROR_SUCCESS) return Fail("RegEnumKeyExW", path, status);
-            const std::u16string childName(name.data(), size);
+            const std::u16string childName(keyName_.data(), size);
             HKEY child = nullptr;
             const LSTATUS opened =
                 platform_.RegOpenKeyExW(key, childName.c_str(), 0, KEY_READ, &child);
@@ -50,14 +59,13 @@ private:
     }
 
     bool ReadValues(HKEY key, SnapshotKey &entry) {
-        std::vector<char16_t> name(kValueNameBuffer);
         for (DWORD index = 0;; ++index) {
             DWORD nameSize = kValueNameBuffer;
-            LSTATUS status = platform_.RegEnumValueW(key, index, name.data(), &nameSize, nullptr,
-                                                     nullptr, nullptr);
+            LSTATUS status = platform_.RegEnumValueW(key, index, valueName_.data(), &nameSize,
+                                                     nullptr, nullptr, nullptr);
             if (status == ERROR_NO_MORE_ITEMS) return true;
             if (status != ERROR_SUCCESS) return Fail("RegEnumValueW", entry.path, status);
-            SnapshotValue value{std::u16string(name.data(), nameSize), {}};
+            SnapshotValue value{std::u16string(valueName_.data(), nameSize), {}};
             DWORD size = 0;
             status = platform_.RegQueryValueExW(key, value.name.c_str(), &value.value.type, nullptr,
                                                 &size);
@@ -75,6 +83,8 @@ private:
     Platform &platform_;
     MachineSnapshot &snapshot_;
     std::string &error_;
+    std::vector<char16_t> keyName_;
+    std::vector<char16_t> valueName_;
 };
 
 // Folders through FindFirstFileW, the only place a folder without files

@@ -38,13 +38,13 @@ HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const ch
             continue;
         for (const auto &device : bus->subkeys) {
             for (const auto &instance : device->subkeys) {
-                const std::u16string instanceId =
-                    bus->name + u"\\" + device->name + u"\\" + instance->name;
-                const auto classText =
-                    m.registryPaths.GetRegString(EnumKeyPath(instanceId), u"ClassGUID");
+                const RegValue *classValue = instance->Value(u"ClassGUID");
+                const auto classText = classValue ? RegStringOf(*classValue) : std::nullopt;
                 const auto deviceClass = classText ? ParseGuid(*classText) : std::nullopt;
                 if (!(flags & DIGCF_ALLCLASSES) && !(deviceClass && *deviceClass == *classGuid))
                     continue;
+                const std::u16string instanceId =
+                    bus->name + u"\\" + device->name + u"\\" + instance->name;
                 const DEVINST devInst = m.devices.DevInstOf(instanceId);
                 if ((flags & DIGCF_PRESENT) && m.devices.PresentNode(devInst) == nullptr) continue;
                 list.members.push_back(

@@ -17,11 +17,16 @@ std::u16string DriverKeyPath(std::u16string_view driverValue) {
 }
 
 std::vector<std::u16string> MultiStrings(const std::optional<RegValue> &value) {
+    if (!value) return {};
+    return MultiStrings(*value);
+}
+
+std::vector<std::u16string> MultiStrings(const RegValue &value) {
     std::vector<std::u16string> texts;
-    if (!value || value->type != REG_MULTI_SZ) return texts;
+    if (value.type != REG_MULTI_SZ) return texts;
     std::u16string text;
-    for (std::size_t i = 0; i + 1 < value->data.size(); i += 2) {
-        const char16_t c = Utf16UnitAt(value->data.data(), i);
+    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
+        const char16_t c = Utf16UnitAt(value.data.data(), i);
         if (c != u'\0') {
             text.push_back(c);
         } else if (text.empty()) {

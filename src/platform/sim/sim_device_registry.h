@@ -23,6 +23,7 @@ std::u16string DriverKeyPath(std::u16string_view driverValue);
 
 // The texts of a REG_MULTI_SZ value, up to the empty one that ends it.
 std::vector<std::u16string> MultiStrings(const std::optional<RegValue> &value);
+std::vector<std::u16string> MultiStrings(const RegValue &value);
 
 // "{4d36e972-e325-11ce-bfc1-08002be10318}": lower case, as class keys are named.
 std::u16string GuidText(const Guid &guid);

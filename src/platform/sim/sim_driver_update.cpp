@@ -19,11 +19,15 @@ constexpr DWORD INSTALLFLAG_NONINTERACTIVE = 0x4;
 constexpr DWORD kKnownInstallFlags =
     INSTALLFLAG_FORCE | INSTALLFLAG_READONLY | INSTALLFLAG_NONINTERACTIVE;
 
-bool CarriesId(const RegistryPaths &registry, const std::u16string &instanceKey,
-               std::u16string_view hardwareId) {
-    for (const char16_t *list : {u"HardwareID", u"CompatibleIDs"})
-        for (const auto &id : MultiStrings(registry.GetRegValue(instanceKey, list)))
+// Read from the instance key the walk holds: a machine has thousands of
+// instances, and a lookup by path would walk down from the hive for each.
+bool CarriesId(RegKeyNode &instanceKey, std::u16string_view hardwareId) {
+    for (const char16_t *list : {u"HardwareID", u"CompatibleIDs"}) {
+        const RegValue *ids = instanceKey.Value(list);
+        if (ids == nullptr) continue;
+        for (const auto &id : MultiStrings(*ids))
             if (EqualsFoldAZ(id, hardwareId)) return true;
+    }
     return false;
 }
 
@@ -79,10 +83,10 @@ BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardw
         for (const auto &bus : enumRoot->subkeys)
             for (const auto &device : bus->subkeys)
                 for (const auto &instance : device->subkeys) {
+                    if (!CarriesId(*instance, hardwareId)) continue;
                     const std::u16string id =
                         bus->name + u"\\" + device->name + u"\\" + instance->name;
-                    if (m.devices.PresentNode(m.devices.DevInstOf(id)) != nullptr &&
-                        CarriesId(m.registryPaths, EnumKeyPath(id), hardwareId))
+                    if (m.devices.PresentNode(m.devices.DevInstOf(id)) != nullptr)
                         devices.push_back(id);
                 }
     if (devices.empty()) return m.FailWith(ERROR_NO_SUCH_DEVINST);

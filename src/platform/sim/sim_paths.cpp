@@ -131,25 +131,38 @@ bool WildcardMatch(std::u16string_view pattern, std::u16string_view name) {
     return false;
 }
 
-std::optional<RegPath> ParseRegPath(std::u16string_view keyPath) {
+std::optional<RegPathView> SplitRegPath(std::u16string_view keyPath) {
     const std::size_t cut = keyPath.find(u'\\');
-    const std::u16string hive = FoldedName(keyPath.substr(0, cut));
-    RegPath path;
-    if (hive == u"hklm" || hive == u"hkey_local_machine") {
+    const std::u16string_view hive = keyPath.substr(0, cut);
+    RegPathView path;
+    if (EqualsFoldAZ(hive, u"hklm") || EqualsFoldAZ(hive, u"hkey_local_machine")) {
         path.hive = RegHive::LocalMachine;
-    } else if (hive == u"hkcu" || hive == u"hkey_current_user") {
+    } else if (EqualsFoldAZ(hive, u"hkcu") || EqualsFoldAZ(hive, u"hkey_current_user")) {
         path.hive = RegHive::CurrentUser;
     } else {
         return std::nullopt;
     }
-    if (cut == std::u16string_view::npos) return path;
-    std::u16string_view rest = keyPath.substr(cut + 1);
+    if (cut != std::u16string_view::npos) path.below = keyPath.substr(cut + 1);
+    return path;
+}
+
+std::u16string_view TakeRegPathName(std::u16string_view &rest) {
     while (!rest.empty()) {
         const std::size_t end = rest.find(u'\\');
-        if (end != 0) path.parts.emplace_back(rest.substr(0, end));
-        if (end == std::u16string_view::npos) break;
-        rest.remove_prefix(end + 1);
+        const std::u16string_view name = rest.substr(0, end);
+        rest.remove_prefix(end == std::u16string_view::npos ? rest.size() : end + 1);
+        if (!name.empty()) return name;
     }
+    return {};
+}
+
+std::optional<RegPath> ParseRegPath(std::u16string_view keyPath) {
+    const auto view = SplitRegPath(keyPath);
+    if (!view) return std::nullopt;
+    RegPath path{view->hive, {}};
+    std::u16string_view rest = view->below;
+    for (auto name = TakeRegPathName(rest); !name.empty(); name = TakeRegPathName(rest))
+        path.parts.emplace_back(name);
     return path;
 }
 

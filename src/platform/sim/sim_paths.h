@@ -54,6 +54,18 @@ struct RegPath {
 // "HKLM\...", "HKEY_LOCAL_MACHINE\...", "HKCU\...", "HKEY_CURRENT_USER\...".
 std::optional<RegPath> ParseRegPath(std::u16string_view keyPath);
 
+// The same path as views into `keyPath`: the machine looks up keys by path
+// tens of thousands of times a run, and a walk over views copies no name.
+struct RegPathView {
+    RegHive hive = RegHive::LocalMachine;
+    std::u16string_view below;  // the names under the hive, '\\' between them
+};
+std::optional<RegPathView> SplitRegPath(std::u16string_view keyPath);
+
+// The first name of `rest`, which then holds what follows it; empty names
+// (repeated separators) are skipped, and an empty view means none is left.
+std::u16string_view TakeRegPathName(std::u16string_view &rest);
+
 // The names of a registry subkey path relative to a key. No names for a
 // path that starts with a backslash, which Windows refuses.
 std::optional<std::vector<std::u16string>> SplitSubKey(const char16_t *subKey);

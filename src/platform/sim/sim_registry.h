@@ -30,6 +30,9 @@ struct RegKeyNode {
     bool deleted = false;
 
     std::shared_ptr<RegKeyNode> Subkey(std::u16string_view subkeyName) const;
+    // The subkey's own entry in `subkeys`, or null: a walk down a path
+    // holds these and takes a reference only to the key it ends on.
+    const std::shared_ptr<RegKeyNode> *SubkeyEntry(std::u16string_view subkeyName) const;
     RegValue *Value(std::u16string_view valueName);
     std::shared_ptr<RegKeyNode> AddSubkey(std::u16string_view subkeyName);
     void SetValue(std::u16string_view valueName, RegValue value);

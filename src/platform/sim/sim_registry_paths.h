@@ -45,4 +45,7 @@ private:
     Registry &registry_;
 };
 
+// The string of a REG_SZ/REG_EXPAND_SZ value, up to its first zero.
+std::optional<std::u16string> RegStringOf(const RegValue &value);
+
 }  // namespace cvl::sim

@@ -56,10 +56,15 @@ bool RegNameBefore(std::u16string_view a, std::u16string_view b) {
     return a.size() < b.size();
 }
 
-std::shared_ptr<RegKeyNode> RegKeyNode::Subkey(std::u16string_view subkeyName) const {
+const std::shared_ptr<RegKeyNode> *RegKeyNode::SubkeyEntry(std::u16string_view subkeyName) const {
     const auto slot = SubkeySlot(subkeys, subkeyName);
-    if (slot != subkeys.end() && EqualsFoldAZ((*slot)->name, subkeyName)) return *slot;
+    if (slot != subkeys.end() && EqualsFoldAZ((*slot)->name, subkeyName)) return &*slot;
     return nullptr;
+}
+
+std::shared_ptr<RegKeyNode> RegKeyNode::Subkey(std::u16string_view subkeyName) const {
+    const std::shared_ptr<RegKeyNode> *entry = SubkeyEntry(subkeyName);
+    return entry ? *entry : nullptr;
 }
 
 std::vector<std::uint32_t>::const_iterator RegKeyNode::ValueSlot(
@@ -129,15 +134,16 @@ Registry::Registry(HandleTable &handles, const VersionReport &version)
 }
 
 std::shared_ptr<RegKeyNode> Registry::FindKey(std::u16string_view keyPath) const {
-    const auto path = ParseRegPath(keyPath);
+    const auto path = SplitRegPath(keyPath);
     if (!path) return nullptr;
-    std::shared_ptr<RegKeyNode> key =
-        path->hive == RegHive::LocalMachine ? localMachine_ : currentUser_;
-    for (const auto &name : path->parts) {
-        key = key->Subkey(name);
-        if (!key) return nullptr;
+    const std::shared_ptr<RegKeyNode> *key =
+        path->hive == RegHive::LocalMachine ? &localMachine_ : &currentUser_;
+    std::u16string_view rest = path->below;
+    for (auto name = TakeRegPathName(rest); !name.empty(); name = TakeRegPathName(rest)) {
+        key = (*key)->SubkeyEntry(name);
+        if (key == nullptr) return nullptr;
     }
-    return key;
+    return *key;
 }
 
 std::shared_ptr<RegKeyNode> Registry::MakeKey(std::u16string_view keyPath) {
@@ -262,17 +268,24 @@ std::optional<RegValue> RegistryPaths::GetRegValue(std::u16string_view keyPath,
     return *value;
 }
 
-std::optional<std::u16string> RegistryPaths::GetRegString(std::u16string_view keyPath,
-                                                          std::u16string_view name) const {
-    const auto value = GetRegValue(keyPath, name);
-    if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) return std::nullopt;
+std::optional<std::u16string> RegStringOf(const RegValue &value) {
+    if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) return std::nullopt;
     std::u16string text;
-    for (std::size_t i = 0; i + 1 < value->data.size(); i += 2) {
-        const auto c = static_cast<char16_t>(value->data[i] | (value->data[i + 1] << 8));
+    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
+        const auto c = static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
         if (c == u'\0') break;
         text.push_back(c);
     }
     return text;
+}
+
+std::optional<std::u16string> RegistryPaths::GetRegString(std::u16string_view keyPath,
+                                                          std::u16string_view name) const {
+    const auto key = registry_.FindKey(keyPath);
+    if (!key) return std::nullopt;
+    const RegValue *value = key->Value(name);
+    if (value == nullptr) return std::nullopt;
+    return RegStringOf(*value);
 }
 
 std::optional<DWORD> RegistryPaths::GetRegDword(std::u16string_view keyPath,
