@@ -1,50 +1,46 @@
 #include "app/family_selection.h"
 
+#include "family/family_orders.h"
+#include "family/family_table.h"
+
 namespace cvl {
 namespace {
 
-struct FlagFamily {
-    bool InstallOptions::*flag;
-    DeviceFamily family;
-};
-
-std::vector<DeviceFamily> Selected(const InstallOptions &options,
-                                   std::initializer_list<FlagFamily> order) {
-    std::vector<DeviceFamily> families;
-    for (const FlagFamily &row : order)
-        if (options.*row.flag) families.push_back(row.family);
+// "/b701" is selected under the PCI family's code whichever adapter it means.
+std::vector<DeviceFamily> WithLegacyPciFamily(std::vector<DeviceFamily> families,
+                                              const InstallOptions &options) {
+    for (DeviceFamily &family : families)
+        if (family == FamilyPci) family = LegacyPciFamily(options);
     return families;
+}
+
+}  // namespace
+
+bool AnyPerFamilySwitch(const InstallOptions &options) {
+    return options.families.FirstOf(family_order::kPerFamily).has_value();
+}
+
+bool VirtualDeviceRidesWith(const InstallOptions &options, std::span<const DeviceFamily> families) {
+    if (!options.families.Has(FamilyVdevQ2dp)) return false;
+    for (const DeviceFamily family : families)
+        if (FamilyRowOf(family)->carriesVirtualDevice) return true;
+    return false;
+}
+
+std::vector<DeviceFamily> SelectedPerFamilyFamilies(const InstallOptions &options) {
+    return options.families.InOrder(family_order::kPerFamily);
 }
 
 DeviceFamily LegacyPciFamily(const InstallOptions &options) {
     return options.b703 ? FamilyVistaB703 : FamilyPci;
 }
 
-}  // namespace
-
-std::vector<DeviceFamily> SelectedPerFamilyFamilies(const InstallOptions &options) {
-    return Selected(options, {{&InstallOptions::vistaB701, FamilyVistaB701},
-                              {&InstallOptions::vistaB703, FamilyVistaB703},
-                              {&InstallOptions::vistaB760, FamilyVistaB760},
-                              {&InstallOptions::vistaB761, FamilyVistaB761},
-                              {&InstallOptions::vistaB762, FamilyVistaB762},
-                              {&InstallOptions::vistaB76x, FamilyVistaB76x}});
-}
-
 std::vector<DeviceFamily> SelectedLegacyFamilies(const InstallOptions &options) {
-    return Selected(options, {{&InstallOptions::b701, LegacyPciFamily(options)},
-                              {&InstallOptions::b702, FamilyPcie}});
+    return WithLegacyPciFamily(options.families.InOrder(family_order::kLegacy), options);
 }
 
 std::vector<DeviceFamily> FamiliesToEnable(const InstallOptions &options) {
-    return Selected(options, {{&InstallOptions::b701, LegacyPciFamily(options)},
-                              {&InstallOptions::b702, FamilyPcie},
-                              {&InstallOptions::vistaB703, FamilyVistaB703},
-                              {&InstallOptions::vistaB701, FamilyVistaB701},
-                              {&InstallOptions::vistaB760, FamilyVistaB760},
-                              {&InstallOptions::vistaB761, FamilyVistaB761},
-                              {&InstallOptions::vistaB762, FamilyVistaB762},
-                              {&InstallOptions::vistaB76x, FamilyVistaB76x}});
+    return WithLegacyPciFamily(options.families.InOrder(family_order::kEnable), options);
 }
 
 }  // namespace cvl

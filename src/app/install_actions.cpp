@@ -17,7 +17,7 @@ namespace {
 enum class FlowKind { PerFamily, Legacy };
 
 FlowKind FlowFor(const InstallOptions &options) {
-    return AnyPerFamilyFlag(options) ? FlowKind::PerFamily : FlowKind::Legacy;
+    return AnyPerFamilySwitch(options) ? FlowKind::PerFamily : FlowKind::Legacy;
 }
 
 ExitCode RunFlow(ActionContext &context, FlowKind kind, DeviceUpdates &updates) {

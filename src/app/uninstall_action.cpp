@@ -1,6 +1,7 @@
 // "/u" and "/uninstaller": one of the two uninstall flows, chosen by the
 // family switches; its result is the exit code.
 #include "app/actions.h"
+#include "app/family_selection.h"
 #include "log/install_log.h"
 #include "uninstall/uninstall_flows.h"
 
@@ -9,7 +10,7 @@ namespace cvl {
 ActionResult UninstallAction(ActionContext &context) {
     LogLine(context.state.log, u"Starting Uninstall...");
     const ExitCode result =
-        AnyPerFamilyFlag(context.options)
+        AnyPerFamilySwitch(context.options)
             ? UninstallPerFamily(context.platform, context.state, context.options)
             : UninstallLegacyPciFamilies(context.platform, context.state, context.options);
     return {result, false};

@@ -64,9 +64,9 @@ PackageLocation LocateDriverPackage(Platform &platform, RunState &state, DriverP
     std::u16string infName;
     if (switches.infPath) {
         infName = *switches.infPath;
-    } else if (switches.b701) {
+    } else if (switches.legacyFamily == FamilyPci) {
         infName = u"Netcvlx.inf";
-    } else if (switches.b702) {
+    } else if (switches.legacyFamily == FamilyPcie) {
         infName = u"Netcvle.inf";
     } else {
         return PackageLocation::NoInfName;

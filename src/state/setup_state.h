@@ -33,12 +33,9 @@ enum class StatusOperation {
 };
 using enum StatusOperation;
 
-// The status keys record that an install of their kind completed.
-void SetNetworkStatus(Platform &platform, StatusOperation operation, OsKind osKind,
-                      std::u16string_view packageDriverVersion);
-void SetUsbFeStatus(Platform &platform, StatusOperation operation, OsKind osKind,
-                    std::u16string_view packageDriverVersion);
-void SetUsbGbeStatus(Platform &platform, StatusOperation operation, OsKind osKind,
-                     std::u16string_view packageDriverVersion);
+// Writes or deletes the family's status key, which records that an install
+// of its kind completed; a family without one is left alone.
+void SetFamilyStatus(Platform &platform, DeviceFamily family, StatusOperation operation,
+                     OsKind osKind, std::u16string_view packageDriverVersion);
 
 }  // namespace cvl
