@@ -8,6 +8,7 @@
 #include "app/tool_run.h"
 #include "common/limits.h"
 #include "common/text.h"
+#include "device/hardware_rescan.h"
 #include "log/install_log.h"
 
 namespace cvl {

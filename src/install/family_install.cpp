@@ -3,6 +3,7 @@
 #include "app/os_detect.h"
 #include "device/family_match.h"
 #include "device/family_tables.h"
+#include "device/hardware_rescan.h"
 #include "device/version_check.h"
 #include "family/family_orders.h"
 #include "family/family_table.h"
@@ -60,12 +61,7 @@ void FinishFamily(Platform &platform, const RunState &state, const FamilyRow &ro
                             state.PackageDriverVersion);
         return;
     }
-    if (IsWindows98OrMe(state.osKind)) return;
-    // Not waited for: the adapter may take its time to come back.
-    DEVINST root = 0;
-    if (platform.CM_Locate_DevNode_ExW(&root, nullptr, CM_LOCATE_DEVNODE_NORMAL, nullptr) ==
-        CR_SUCCESS)
-        platform.CM_Reenumerate_DevNode_Ex(root, CM_REENUMERATE_NORMAL, nullptr);
+    if (!IsWindows98OrMe(state.osKind)) RescanHardware(platform, RescanWait::Started);
 }
 
 }  // namespace
@@ -101,7 +97,7 @@ ExitCode InstallFamilyDriver(Platform &platform, RunState &state, const InstallO
         CopyInfToStore(platform, state, paths.infPath, paths.sourceDir.c_str(), row.family);
     if (options.families.Has(FamilyVdevQ2dp))
         infCopied = CopyInfToStore(platform, state, vdevInfPath, nullptr, FamilyVdevQ2dp);
-    ReenumerateDevicesNow(platform);
+    RescanHardware(platform);
 
     if (!IsWindows98OrMe(state.osKind)) {
         switch (CheckDriverInstallNeeded(platform, state, row.family, options.keepNewDriver)) {

@@ -41,10 +41,6 @@ void RegisterInstallSource(Platform &platform, std::u16string_view sourceDir, De
 bool CopyInfToStore(Platform &platform, RunState &state, const std::u16string &infPath,
                     const char16_t *mediaLocation, DeviceFamily selector);
 
-// Re-enumerates the device tree from its root and waits for it; failures
-// change nothing for the flow.
-void ReenumerateDevicesNow(Platform &platform);
-
 // Updates every present device with `hardwareId` to the INF's driver and
 // switches the updated adapters off until the install is over. Logs the
 // outcome and records it in `updates`; true when the update succeeded.

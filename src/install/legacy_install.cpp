@@ -3,6 +3,7 @@
 #include "app/os_detect.h"
 #include "device/family_match.h"
 #include "device/family_tables.h"
+#include "device/hardware_rescan.h"
 #include "family/family_orders.h"
 #include "family/family_table.h"
 #include "log/install_log.h"
@@ -45,7 +46,7 @@ ExitCode InstallLocatedPackage(Platform &platform, RunState &state, const Instal
         CopyInfToStore(platform, state, vdevInfPath, nullptr, FamilyVdevQ2dp))
         infCopied = true;
     LogLine(state.log, chosen.applyLine);
-    if (ReenumeratesBeforeUpdate(state.osKind)) ReenumerateDevicesNow(platform);
+    if (ReenumeratesBeforeUpdate(state.osKind)) RescanHardware(platform);
 
     // No requirement check: the package is installed whatever the adapters run.
     const bool cardFound = UpdateDevicesOfList(platform, state, ids, infPath, updates);
