@@ -28,11 +28,7 @@ void OpenRunLog(RunState &state) {
     }
 }
 
-ExitCode Shutdown(RunState &state, InstallOptions &options, ExitCode exitCode) {
-    options.infPath.reset();
-    options.selfDeleteProcessId.reset();
-    options.selfDeleteTarget.reset();
-    options.savedSigningPolicy.reset();
+ExitCode Shutdown(RunState &state, ExitCode exitCode) {
     LogNumber(state.log, u"Exit code:", static_cast<std::int32_t>(exitCode));
     CloseInstallLog(state.log);
     return exitCode;
@@ -40,8 +36,6 @@ ExitCode Shutdown(RunState &state, InstallOptions &options, ExitCode exitCode) {
 
 ExitCode RunActions(Platform &platform, std::u16string_view commandTail) {
     RunState state(platform);
-    state.PackageInfPath.clear();
-    state.PackageDriverVersion.clear();
 
     state.osKind = DetectOsKind(platform);
     if (state.osKind == OsUnsupported) return ExitCode::UnsupportedOs;
@@ -74,7 +68,7 @@ ExitCode RunActions(Platform &platform, std::u16string_view commandTail) {
         CloseInstallLog(state.log);
         return result.exitCode;
     }
-    return Shutdown(state, options, result.exitCode);
+    return Shutdown(state, result.exitCode);
 }
 
 }  // namespace
