@@ -1,7 +1,8 @@
 // The adapter descriptions under which Windows numbers the connections of
 // each family's adapters: exact descriptions, and the leading parts that
 // numbered descriptions ("... #2") begin with. Read through the family
-// table; the order of the rows is the order in which they are tried.
+// table; the order of the rows is the order in which they are tried. Rows
+// may repeat within a list; each repeat says why it stays.
 #pragma once
 
 #include <array>
@@ -186,6 +187,8 @@ inline constexpr std::array<Text, 8> kVistaB761Exact{{
     u"Nordlys Digital CVLB761 USB 2.0 Fast Ethernet Adapter",
     u"Tavira Networks CVLB761 USB 2.0 Fast Ethernet Adapter",
     u"Orland CVLB761 USB 2.0 Fast Ethernet Adapter",
+    // The first row again: the cleanup asks the registry for it a second
+    // time, a query every run of the flow makes; kept so the calls stay.
     u"Corvane CVLB761 USB 2.0 Fast Ethernet Adapter",
 }};
 inline constexpr std::array<Text, 8> kVistaB761DescriptionPrefixes{{
@@ -196,6 +199,8 @@ inline constexpr std::array<Text, 8> kVistaB761DescriptionPrefixes{{
     u"Nordlys Digital CVLB761",
     u"Tavira Networks CVLB761",
     u"Orland CVLB761",
+    // The first row again; a second match changes nothing, so the row is
+    // harmless and the list stays as it was received.
     u"Corvane CVLB761",
 }};
 inline constexpr std::array<Text, 21> kVistaB762Exact{{
@@ -274,6 +279,8 @@ inline constexpr std::array<Text, 43> kVistaB76xExact{{
     u"Orland CVLB764 USB Ethernet Family Adapter",
     u"Orland CVLB76x USB Ethernet Family Adapter",
     u"Orland CVLB762B USB Ethernet Family Adapter",
+    // The first row again: the cleanup asks the registry for it a second
+    // time, a query every run of the flow makes; kept so the calls stay.
     u"Corvane CVLB761 USB Ethernet Family Adapter",
 }};
 inline constexpr std::array<Text, 42> kVistaB76xDescriptionPrefixes{{
