@@ -27,11 +27,10 @@ bool WriteSetupValue(Platform &platform, const char16_t *valueName, std::u16stri
 // Deletes the family's subkey, and CVLSetup once no family state is left.
 void DeleteSetupFamily(Platform &platform, DeviceFamily family);
 
-enum class StatusOperation {
+enum StatusOperation : int {
     StatusWrite = 1,
     StatusDelete = 2,
 };
-using enum StatusOperation;
 
 // Writes or deletes the family's status key, which records that an install
 // of its kind completed; a family without one is left alone.

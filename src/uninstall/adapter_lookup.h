@@ -11,12 +11,11 @@
 
 namespace cvl {
 
-enum class FamilyAdapterLookup {
+enum FamilyAdapterLookup : int {
     FamilyAdapterAbsent = 0,  // no present device of the family, or none with a driver key
     FamilyAdapterInstalled = 1,
     FamilyAdapterUnknown = 2,  // the device list could not be opened
 };
-using enum FamilyAdapterLookup;
 
 // Looks at the first present device that matches the family and answers
 // whether its driver key opens.
