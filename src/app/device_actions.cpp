@@ -7,11 +7,9 @@
 
 #include "app/actions.h"
 #include "app/command_line.h"
-#include "app/family_selection.h"
 #include "app/hardware_id_builders.h"
 #include "app/parameter_retry.h"
 #include "common/family_code.h"
-#include "common/registry_text.h"
 #include "common/text.h"
 #include "device/device_control.h"
 #include "device/presence_check.h"
@@ -19,7 +17,9 @@
 #include "family/family_table.h"
 #include "log/fresh_file.h"
 #include "log/install_log.h"
+#include "options/family_selection.h"
 #include "state/setup_state.h"
+#include "system/registry_text.h"
 
 namespace cvl {
 namespace {

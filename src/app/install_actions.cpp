@@ -3,13 +3,13 @@
 #include <optional>
 
 #include "app/actions.h"
-#include "app/family_selection.h"
 #include "app/parameter_retry.h"
 #include "device/device_control.h"
 #include "install/family_install.h"
 #include "install/legacy_install.h"
 #include "install/signing_policy.h"
 #include "log/install_log.h"
+#include "options/family_selection.h"
 
 namespace cvl {
 namespace {

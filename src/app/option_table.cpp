@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/os_detect.h"
 #include "common/hardware_id_layout.h"
 #include "common/text.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {

@@ -8,8 +8,8 @@
 #include <span>
 #include <string_view>
 
-#include "app/install_options.h"
 #include "common/text.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 

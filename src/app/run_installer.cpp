@@ -5,13 +5,13 @@
 #include "app/actions.h"
 #include "app/command_line.h"
 #include "app/hardware_id_builders.h"
-#include "app/install_options.h"
-#include "app/os_detect.h"
 #include "app/startup_rules.h"
 #include "app/tool_run.h"
 #include "common/exit_code.h"
 #include "log/install_log.h"
+#include "options/install_options.h"
 #include "run/run_state.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {

@@ -1,8 +1,8 @@
 // "/u" and "/uninstaller": one of the two uninstall flows, chosen by the
 // family switches; its result is the exit code.
 #include "app/actions.h"
-#include "app/family_selection.h"
 #include "log/install_log.h"
+#include "options/family_selection.h"
 #include "uninstall/uninstall_flows.h"
 
 namespace cvl {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "common/scoped_handle.h"
 #include "device/device_walks.h"
 #include "platform/platform.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "common/limits.h"
-#include "common/registry_text.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "device/device_property.h"
+#include "system/registry_text.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 namespace {

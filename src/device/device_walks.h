@@ -5,8 +5,8 @@
 #include <functional>
 #include <string_view>
 
-#include "common/scoped_handle.h"
 #include "platform/platform.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 

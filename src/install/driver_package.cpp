@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "common/limits.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "log/install_log.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 namespace {

@@ -1,6 +1,5 @@
 #include "install/family_install.h"
 
-#include "app/os_detect.h"
 #include "device/family_match.h"
 #include "device/family_tables.h"
 #include "device/hardware_rescan.h"
@@ -9,6 +8,7 @@
 #include "family/family_table.h"
 #include "log/install_log.h"
 #include "state/setup_state.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {

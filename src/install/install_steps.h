@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/install_options.h"
 #include "common/family_code.h"
 #include "install/driver_package.h"
 #include "install/hardware_id_list.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 

@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "common/registry_text.h"
 #include "family/family_orders.h"
 #include "family/family_table.h"
+#include "system/registry_text.h"
 
 namespace cvl {
 namespace {

@@ -6,8 +6,6 @@
 
 #include "common/family_code.h"
 #include "common/limits.h"
-#include "common/registry_text.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "device/device_walks.h"
 #include "device/family_match.h"
@@ -15,6 +13,8 @@
 #include "family/family_orders.h"
 #include "family/family_table.h"
 #include "state/setup_state.h"
+#include "system/registry_text.h"
+#include "system/scoped_handle.h"
 #include "uninstall/inf_cleanup.h"
 
 namespace cvl {

@@ -2,12 +2,12 @@
 
 #include "common/family_code.h"
 #include "common/os_kind.h"
-#include "common/registry_text.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "device/device_property.h"
 #include "device/device_walks.h"
 #include "device/family_tables.h"
+#include "system/registry_text.h"
+#include "system/scoped_handle.h"
 #include "uninstall/service_path.h"
 
 namespace cvl {

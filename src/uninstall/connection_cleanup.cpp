@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "common/limits.h"
-#include "common/registry_text.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "family/family_orders.h"
 #include "family/family_table.h"
+#include "system/registry_text.h"
+#include "system/scoped_handle.h"
 #include "uninstall/cleanup_paths.h"
 #include "uninstall/description_tables.h"
 

@@ -3,10 +3,10 @@
 #include <array>
 
 #include "common/os_kind.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "device/device_property.h"
 #include "device/device_walks.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 namespace {

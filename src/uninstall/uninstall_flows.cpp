@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/family_selection.h"
-#include "app/self_delete.h"
 #include "common/family_code.h"
 #include "common/limits.h"
 #include "common/os_kind.h"
@@ -14,6 +12,7 @@
 #include "device/family_tables.h"
 #include "family/family_orders.h"
 #include "family/family_table.h"
+#include "options/family_selection.h"
 #include "state/setup_state.h"
 #include "uninstall/adapter_lookup.h"
 #include "uninstall/b760_removal.h"
@@ -21,6 +20,7 @@
 #include "uninstall/connection_cleanup.h"
 #include "uninstall/device_removal.h"
 #include "uninstall/inf_cleanup.h"
+#include "uninstall/self_delete.h"
 #include "uninstall/uninstall_steps.h"
 
 namespace cvl {

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/os_detect.h"
 #include "common/text.h"
 #include "platform/sim/simulated_platform.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {

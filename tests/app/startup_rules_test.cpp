@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/os_detect.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {

@@ -2,7 +2,7 @@
 // them.
 #include "uninstall/uninstall_flows.h"
 
-#include "app/family_selection.h"
+#include "options/family_selection.h"
 #include "state/setup_state.h"
 #include "uninstall/device_removal.h"
 #include "uninstall/uninstall_fixture.h"

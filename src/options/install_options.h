@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/action_code.h"
 #include "family/family_set.h"
+#include "options/action_code.h"
 
 namespace cvl {
 

@@ -5,8 +5,8 @@
 #include <span>
 #include <vector>
 
-#include "app/install_options.h"
 #include "common/family_code.h"
+#include "options/install_options.h"
 
 namespace cvl {
 

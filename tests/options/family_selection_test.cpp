@@ -1,5 +1,5 @@
 // Which families the family switches select, and in which order.
-#include "app/family_selection.h"
+#include "options/family_selection.h"
 
 #include <gtest/gtest.h>
 

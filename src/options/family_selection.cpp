@@ -1,4 +1,4 @@
-#include "app/family_selection.h"
+#include "options/family_selection.h"
 
 #include "family/family_orders.h"
 #include "family/family_table.h"
