@@ -1,8 +1,8 @@
 // The one action a run performs, chosen by its ActionCode through one table.
 #pragma once
 
-#include "app/install_options.h"
 #include "common/exit_code.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 

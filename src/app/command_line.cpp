@@ -5,6 +5,7 @@
 #include "app/option_table.h"
 #include "common/hardware_id_layout.h"
 #include "common/text.h"
+#include "family/family_table.h"
 
 namespace cvl {
 namespace {
@@ -58,6 +59,10 @@ bool ParseCommandLine(Platform &platform, std::u16string &text, InstallOptions &
     while (next < tokens.size()) {
         const CommandToken token = tokens[next++];
         LowerInPlace(token);
+        if (const FamilyRow *family = FamilyRowOfSwitch(TokenText(token))) {
+            options.families.Add(family->family);
+            continue;
+        }
         const OptionRow *option = FindOption(TokenText(token));
         if (option == nullptr) {
             acceptable = false;

@@ -1,23 +1,25 @@
 // The actions that switch adapters, check for them and write their
 // parameters.
 #include <array>
-#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/actions.h"
 #include "app/command_line.h"
-#include "app/family_selection.h"
 #include "app/hardware_id_builders.h"
 #include "app/parameter_retry.h"
 #include "common/family_code.h"
-#include "common/registry_text.h"
 #include "common/text.h"
 #include "device/device_control.h"
 #include "device/presence_check.h"
+#include "family/family_orders.h"
+#include "family/family_table.h"
 #include "log/fresh_file.h"
 #include "log/install_log.h"
+#include "options/family_selection.h"
 #include "state/setup_state.h"
+#include "system/registry_text.h"
 
 namespace cvl {
 namespace {
@@ -43,14 +45,6 @@ constexpr Step On(DeviceFamily family) {
     return {StepKind::On, family};
 }
 
-// One row of the switching table: a condition on the options, a script per
-// action (disable, enable, restart), and the line the legacy rows log.
-struct SwitchRow {
-    std::function<bool(const InstallOptions &)> applies;
-    std::array<Script, 3> scripts;
-    const char16_t *logLine;
-};
-
 std::array<Script, 3> LegacyScripts(DeviceFamily family) {
     return {Script{Off(family)}, Script{On(family)},
             Script{Pause(), Off(family), Pause(), On(family)}};
@@ -62,28 +56,12 @@ std::array<Script, 3> UsbScripts(DeviceFamily family) {
             Script{Pause(), Off(family), Pause(), On(family)}};
 }
 
-// The rows after the "/nicid" row, tested in this order; the first that
-// applies runs.
-const std::vector<SwitchRow> &FamilySwitchRows() {
-    static const std::vector<SwitchRow> rows{
-        {[](const InstallOptions &o) { return o.b702; }, LegacyScripts(FamilyPcie),
-         u"Disable Pcie Nic..."},
-        {[](const InstallOptions &o) { return o.b701 && o.b703; }, LegacyScripts(FamilyVistaB703),
-         u"Disable CVLB703 ..."},
-        {[](const InstallOptions &o) { return o.b701; }, LegacyScripts(FamilyPci),
-         u"Disable CVLB701 ..."},
-        {[](const InstallOptions &o) { return o.vistaB760; }, UsbScripts(FamilyVistaB760), nullptr},
-        {[](const InstallOptions &o) { return o.vistaB761; }, UsbScripts(FamilyVistaB761), nullptr},
-        {[](const InstallOptions &o) { return o.vistaB762; }, UsbScripts(FamilyVistaB762), nullptr},
-        {[](const InstallOptions &o) { return o.vistaB76x; }, UsbScripts(FamilyVistaB76x), nullptr},
-        {[](const InstallOptions &) { return true; },
-         {Script{Pause(), Off(FamilyVistaB701), Pause(), Off(FamilyVistaB703)},
-          Script{Pause(), On(FamilyVistaB701), Pause(), On(FamilyVistaB703)},
-          Script{Pause(), Off(FamilyVistaB701), Pause(), Off(FamilyVistaB703), Pause(),
-                 On(FamilyVistaB701), Pause(), On(FamilyVistaB703)}},
-         nullptr},
-    };
-    return rows;
+// With no family switched, the B701 and B703 adapters are.
+std::array<Script, 3> UnswitchedScripts() {
+    return {Script{Pause(), Off(FamilyVistaB701), Pause(), Off(FamilyVistaB703)},
+            Script{Pause(), On(FamilyVistaB701), Pause(), On(FamilyVistaB703)},
+            Script{Pause(), Off(FamilyVistaB701), Pause(), Off(FamilyVistaB703), Pause(),
+                   On(FamilyVistaB701), Pause(), On(FamilyVistaB703)}};
 }
 
 void RunScript(ActionContext &context, const Script &script) {
@@ -128,24 +106,31 @@ ActionResult SwitchAdapters(ActionContext &context, SwitchAction action) {
         WriteCompletedMarker(context.platform, kMarkers[action]);
         return {ExitCode::Success, false};
     }
-    for (const SwitchRow &row : FamilySwitchRows()) {
-        if (!row.applies(context.options)) continue;
-        RunScript(context, row.scripts[action]);
-        if (row.logLine != nullptr) LogLine(state.log, row.logLine);
-        break;
+    const std::optional<DeviceFamily> switched =
+        context.options.families.FirstOf(family_order::kSwitching);
+    if (!switched) {
+        RunScript(context, UnswitchedScripts()[action]);
+    } else if (FamilyRowOf(*switched)->group == FamilyGroup::Legacy) {
+        const DeviceFamily family =
+            *switched == FamilyPci ? LegacyPciFamily(context.options) : *switched;
+        RunScript(context, LegacyScripts(family)[action]);
+        LogLine(state.log, FamilyRowOf(family)->disableLine);
+    } else {
+        RunScript(context, UsbScripts(*switched)[action]);
     }
     return {ExitCode::Success, false};
 }
 
 // Writes "NicExist" under VISTA_B703 or VISTA_B760 of an existing Software key.
-void WriteDirectPresence(Platform &platform, const char16_t *subkey, std::u16string_view answer) {
+void WriteDirectPresence(Platform &platform, const std::u16string &subkey,
+                         std::u16string_view answer) {
     ScopedKey software(platform);
     if (platform.RegOpenKeyExW(HKeyLocalMachine(), u"Software", 0, KEY_ALL_ACCESS,
                                software.Receive()) != ERROR_SUCCESS)
         return;
     ScopedKey family(platform);
-    if (platform.RegCreateKeyExW(software.Get(), subkey, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                 family.Receive(), nullptr) != ERROR_SUCCESS)
+    if (platform.RegCreateKeyExW(software.Get(), subkey.c_str(), REG_OPTION_NON_VOLATILE,
+                                 KEY_ALL_ACCESS, family.Receive(), nullptr) != ERROR_SUCCESS)
         return;
     WriteRegistryText(platform, family.Get(), u"NicExist", answer);
 }
@@ -164,8 +149,8 @@ ActionResult RestartAction(ActionContext &context) {
 
 ActionResult CheckPresenceAction(ActionContext &context) {
     const InstallOptions &options = context.options;
-    if (!options.vistaB701 && !options.vistaB703 && !options.vistaB760)
-        return {ExitCode::Success, false};
+    const std::optional<DeviceFamily> asked = options.families.FirstOf(family_order::kPresence);
+    if (!asked) return {ExitCode::Success, false};
     BuildCheckHardwareIds(context.state);
     const PresenceAnswer presence =
         LookForAdapter(context.platform, context.state, PresenceQuery::CheckHardwareIds);
@@ -178,12 +163,11 @@ ActionResult CheckPresenceAction(ActionContext &context) {
     const bool found = presence == PresenceAnswer::Present;
     LogFlag(context.state.log, found);
     const std::u16string_view answer = found ? u"yes" : u"no";
-    if (options.vistaB701) {
+    if (*asked == FamilyVistaB701) {
         WriteSetupValue(context.platform, u"NicExist", answer, FamilyVistaB701);
-    } else if (options.vistaB703) {
-        WriteDirectPresence(context.platform, u"CVLSetup\\VISTA_B703", answer);
     } else {
-        WriteDirectPresence(context.platform, u"CVLSetup\\VISTA_B760", answer);
+        WriteDirectPresence(context.platform,
+                            std::u16string(u"CVLSetup\\") + SetupFamilySubkey(*asked), answer);
     }
     return {ExitCode::Success, false};
 }

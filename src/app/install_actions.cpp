@@ -3,13 +3,13 @@
 #include <optional>
 
 #include "app/actions.h"
-#include "app/family_selection.h"
 #include "app/parameter_retry.h"
 #include "device/device_control.h"
 #include "install/family_install.h"
 #include "install/legacy_install.h"
 #include "install/signing_policy.h"
 #include "log/install_log.h"
+#include "options/family_selection.h"
 
 namespace cvl {
 namespace {
@@ -17,7 +17,7 @@ namespace {
 enum class FlowKind { PerFamily, Legacy };
 
 FlowKind FlowFor(const InstallOptions &options) {
-    return AnyPerFamilyFlag(options) ? FlowKind::PerFamily : FlowKind::Legacy;
+    return AnyPerFamilySwitch(options) ? FlowKind::PerFamily : FlowKind::Legacy;
 }
 
 ExitCode RunFlow(ActionContext &context, FlowKind kind, DeviceUpdates &updates) {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/os_detect.h"
 #include "common/hardware_id_layout.h"
 #include "common/text.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {
@@ -208,16 +208,7 @@ constexpr std::array kOptions{
     OptionRow{u"/dnicdrv", 0, SetAction<ActionDisable>},
     OptionRow{u"/denicdrv", 0, SetAction<ActionRestart>},
     OptionRow{u"/chknicexist", 0, SetAction<ActionCheckPresence>},
-    OptionRow{u"/b702", 0, SetFlag<&InstallOptions::b702>},
-    OptionRow{u"/b701", 0, SetFlag<&InstallOptions::b701>},
     OptionRow{u"/b703", 0, SetFlag<&InstallOptions::b703>},
-    OptionRow{u"/vistab701", 0, SetFlag<&InstallOptions::vistaB701>},
-    OptionRow{u"/vistab703", 0, SetFlag<&InstallOptions::vistaB703>},
-    OptionRow{u"/vistab760", 0, SetFlag<&InstallOptions::vistaB760>},
-    OptionRow{u"/vistab761", 0, SetFlag<&InstallOptions::vistaB761>},
-    OptionRow{u"/vistab762", 0, SetFlag<&InstallOptions::vistaB762>},
-    OptionRow{u"/vistab76x", 0, SetFlag<&InstallOptions::vistaB76x>},
-    OptionRow{u"/vdevq2dp", 0, SetFlag<&InstallOptions::vdevQ2dp>},
     OptionRow{u"/hp", 0, HighPerformance},
     OptionRow{u"/dbgmsg", 0, SetFlag<&InstallOptions::debugLog>},
     OptionRow{u"/ncfi", 0, SetFlag<&InstallOptions::ncfi>},

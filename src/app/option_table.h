@@ -1,14 +1,15 @@
 // The options of the command line, one row each, in the order in which a
 // token is compared with them. The first row whose name equals the token
-// applies; its values are the tokens that follow it.
+// applies; its values are the tokens that follow it. The family switches
+// are the family table's (family/family_table.h) and take no values.
 #pragma once
 
 #include <cstddef>
 #include <span>
 #include <string_view>
 
-#include "app/install_options.h"
 #include "common/text.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 

@@ -4,11 +4,12 @@
 #include <string>
 
 #include "app/actions.h"
-#include "app/self_delete.h"
 #include "app/tool_run.h"
 #include "common/limits.h"
 #include "common/text.h"
+#include "device/hardware_rescan.h"
 #include "log/install_log.h"
+#include "uninstall/self_delete.h"
 
 namespace cvl {
 namespace {

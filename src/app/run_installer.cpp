@@ -5,13 +5,13 @@
 #include "app/actions.h"
 #include "app/command_line.h"
 #include "app/hardware_id_builders.h"
-#include "app/install_options.h"
-#include "app/os_detect.h"
 #include "app/startup_rules.h"
 #include "app/tool_run.h"
 #include "common/exit_code.h"
 #include "log/install_log.h"
+#include "options/install_options.h"
 #include "run/run_state.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {
@@ -28,11 +28,7 @@ void OpenRunLog(RunState &state) {
     }
 }
 
-ExitCode Shutdown(RunState &state, InstallOptions &options, ExitCode exitCode) {
-    options.infPath.reset();
-    options.selfDeleteProcessId.reset();
-    options.selfDeleteTarget.reset();
-    options.savedSigningPolicy.reset();
+ExitCode Shutdown(RunState &state, ExitCode exitCode) {
     LogNumber(state.log, u"Exit code:", static_cast<std::int32_t>(exitCode));
     CloseInstallLog(state.log);
     return exitCode;
@@ -40,8 +36,6 @@ ExitCode Shutdown(RunState &state, InstallOptions &options, ExitCode exitCode) {
 
 ExitCode RunActions(Platform &platform, std::u16string_view commandTail) {
     RunState state(platform);
-    state.PackageInfPath.clear();
-    state.PackageDriverVersion.clear();
 
     state.osKind = DetectOsKind(platform);
     if (state.osKind == OsUnsupported) return ExitCode::UnsupportedOs;
@@ -74,7 +68,7 @@ ExitCode RunActions(Platform &platform, std::u16string_view commandTail) {
         CloseInstallLog(state.log);
         return result.exitCode;
     }
-    return Shutdown(state, options, result.exitCode);
+    return Shutdown(state, result.exitCode);
 }
 
 }  // namespace

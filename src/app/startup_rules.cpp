@@ -1,10 +1,15 @@
 #include "app/startup_rules.h"
 
+#include "family/family_table.h"
+
 namespace cvl {
 
 void ApplyVdevRule(InstallOptions &options, OsKind osKind) {
-    const bool familyAllows = options.b702 || options.vistaB701;
-    if (!(familyAllows && IsNtFrom2000On(osKind))) options.vdevQ2dp = false;
+    bool familyAllows = false;
+    for (const FamilyRow &row : FamilyRows())
+        familyAllows =
+            familyAllows || (row.carriesVirtualDevice && options.families.Has(row.family));
+    if (!(familyAllows && IsNtFrom2000On(osKind))) options.families.Remove(FamilyVdevQ2dp);
 }
 
 }  // namespace cvl

@@ -1,8 +1,8 @@
 // The adjustments start-up makes to the parsed options.
 #pragma once
 
-#include "app/install_options.h"
 #include "common/os_kind.h"
+#include "options/install_options.h"
 
 namespace cvl {
 

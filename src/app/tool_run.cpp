@@ -49,17 +49,4 @@ void MarkCompatibilityPersisted(Platform &platform) {
     platform.RegCloseKey(key);
 }
 
-bool RescanHardware(Platform &platform) {
-    HMACHINE machine = nullptr;
-    if (platform.CM_Connect_MachineW(nullptr, &machine) != CR_SUCCESS) return false;
-    bool accepted = false;
-    DEVINST root = 0;
-    if (platform.CM_Locate_DevNode_ExW(&root, nullptr, CM_LOCATE_DEVNODE_NORMAL, machine) ==
-        CR_SUCCESS)
-        accepted = platform.CM_Reenumerate_DevNode_Ex(root, CM_REENUMERATE_SYNCHRONOUS, machine) ==
-                   CR_SUCCESS;
-    platform.CM_Disconnect_Machine(machine);
-    return accepted;
-}
-
 }  // namespace cvl

@@ -1,5 +1,4 @@
-// The driver-package tool run, the compatibility registration and the
-// hardware rescan.
+// The driver-package tool run and the compatibility registration.
 #pragma once
 
 #include <optional>
@@ -20,8 +19,5 @@ std::optional<DWORD> RunProcessAndWait(Platform &platform, const std::u16string 
 // Marks this executable's full path as handled for the compatibility
 // assistant of the current user. Errors are not reported.
 void MarkCompatibilityPersisted(Platform &platform);
-
-// Asks for a synchronous re-enumeration of the whole device tree.
-bool RescanHardware(Platform &platform);
 
 }  // namespace cvl

@@ -2,6 +2,7 @@
 // family switches; its result is the exit code.
 #include "app/actions.h"
 #include "log/install_log.h"
+#include "options/family_selection.h"
 #include "uninstall/uninstall_flows.h"
 
 namespace cvl {
@@ -9,7 +10,7 @@ namespace cvl {
 ActionResult UninstallAction(ActionContext &context) {
     LogLine(context.state.log, u"Starting Uninstall...");
     const ExitCode result =
-        AnyPerFamilyFlag(context.options)
+        AnyPerFamilySwitch(context.options)
             ? UninstallPerFamily(context.platform, context.state, context.options)
             : UninstallLegacyPciFamilies(context.platform, context.state, context.options);
     return {result, false};

@@ -6,7 +6,9 @@
 
 namespace cvl {
 
-enum class DeviceFamily : std::uint8_t {
+// Like the other code enums, it is not scoped: each enumerator carries its
+// type in its name, the name the rest of the system speaks of.
+enum DeviceFamily : std::uint8_t {
     FamilyPcie = 1,
     FamilyPci = 2,
     FamilyVistaB701 = 3,
@@ -17,6 +19,5 @@ enum class DeviceFamily : std::uint8_t {
     FamilyVistaB762 = 8,
     FamilyVistaB76x = 9,
 };
-using enum DeviceFamily;
 
 }  // namespace cvl

@@ -6,7 +6,7 @@
 
 namespace cvl {
 
-enum class OsKind : std::uint32_t {
+enum OsKind : std::uint32_t {
     OsUnsupported = 0,
     OsNt6Later = 1,  // Windows 7 and later
     OsNt60 = 2,      // Windows Vista, Server 2008
@@ -17,7 +17,6 @@ enum class OsKind : std::uint32_t {
     Os9x98 = 7,
     Os9x95 = 8,
 };
-using enum OsKind;
 
 // Windows 2000 and every later system of the NT line.
 constexpr bool IsNtFrom2000On(OsKind kind) {

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "common/limits.h"
-#include "common/registry_text.h"
 #include "common/text.h"
 #include "device/device_walks.h"
 #include "device/family_match.h"
 #include "log/install_log.h"
+#include "system/registry_text.h"
 
 namespace cvl {
 namespace {

@@ -3,52 +3,13 @@
 #include <string>
 
 #include "common/limits.h"
-#include "common/little_endian.h"
-#include "common/registry_text.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
+#include "device/device_property.h"
+#include "system/registry_text.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 namespace {
-
-BYTE *Bytes(const ScopedLocal &block) {
-    return static_cast<BYTE *>(block.Get());
-}
-
-// Reads SPDRP_HARDWAREID with the size-query protocol. False skips the device.
-bool ReadHardwareIds(Platform &platform, const PresentDevice &device, ScopedLocal &buffer,
-                     DWORD &size) {
-    DWORD required = 0;
-    DWORD capacity = 0;
-    while (!platform.SetupDiGetDeviceRegistryPropertyW(
-        device.list, &device.data, SPDRP_HARDWAREID, nullptr, Bytes(buffer), capacity, &required)) {
-        if (platform.GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= capacity)
-            return false;
-        buffer.Adopt(platform.LocalAlloc(LPTR, required));
-        if (!buffer.IsOpen()) return false;
-        capacity = required;
-    }
-    size = (required != 0 && required < capacity) ? required : capacity;
-    return buffer.IsOpen();
-}
-
-// Offers each string of a multi-string, never reading past `size` bytes.
-void OfferStrings(const PresentDevice &device, const BYTE *bytes, DWORD size,
-                  HardwareIdVisitor &visitor) {
-    const std::size_t chars = size / 2;
-    std::size_t position = 0;
-    while (position < chars) {
-        std::u16string text;
-        while (position < chars) {
-            const char16_t c = Utf16UnitAt(bytes, position * 2);
-            ++position;
-            if (c == u'\0') break;
-            text.push_back(c);
-        }
-        if (text.empty()) return;
-        if (!visitor.OnHardwareId(device, text)) return;
-    }
-}
 
 bool PassesFilter(ULONG status, AdapterFilter filter) {
     if (!(status & DN_DISABLEABLE) || (status & DN_NO_SHOW_IN_DM)) return false;
@@ -72,22 +33,38 @@ bool OpenDeviceDriverKey(Platform &platform, const PresentDevice &device, REGSAM
     return key.IsOpen();
 }
 
-bool ForEachPresentDevice(Platform &platform, HardwareIdVisitor &visitor) {
-    ScopedDeviceList list(platform, platform.SetupDiGetClassDevsW(
-                                        nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES));
-    if (!list.IsOpen()) return false;
+WalkEnd WalkDevices(Platform &platform, const DeviceEnumeration &enumeration,
+                    const std::function<bool(const PresentDevice &)> &visit) {
+    ScopedDeviceList list(
+        platform, platform.SetupDiGetClassDevsW(enumeration.classGuid, nullptr, enumeration.flags));
+    if (!list.IsOpen()) return WalkEnd::ListNotOpened;
     for (DWORD index = 0;; ++index) {
         PresentDevice device{list.Get(), {}};
         if (!platform.SetupDiEnumDeviceInfo(list.Get(), index, &device.data)) break;
-        {
-            ScopedLocal buffer(platform);
-            DWORD size = 0;
-            if (!ReadHardwareIds(platform, device, buffer, size)) continue;
-            OfferStrings(device, Bytes(buffer), size, visitor);
-        }
-        if (!visitor.OnDeviceDone(device)) break;
+        if (!visit(device)) return WalkEnd::Stopped;
     }
-    return true;
+    if (enumeration.keepsEndError) {
+        const DWORD endError = platform.GetLastError();
+        list.Reset();
+        platform.SetLastError(endError);
+    }
+    return WalkEnd::Exhausted;
+}
+
+bool ForEachPresentDevice(Platform &platform, HardwareIdVisitor &visitor) {
+    const auto offerIds = [&platform, &visitor](const PresentDevice &device) {
+        {
+            // The block goes before the visitor hears the device is done.
+            MultiStringProperty ids(platform, PropertyMemory::PlatformBlocks);
+            if (ids.Read(device, SPDRP_HARDWAREID) != PropertyRead::Read || ids.Bytes().empty())
+                return true;
+            for (const std::u16string &id : ids.Texts())
+                if (!visitor.OnHardwareId(device, id)) break;
+        }
+        return visitor.OnDeviceDone(device);
+    };
+    return WalkDevices(platform, {nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES}, offerIds) !=
+           WalkEnd::ListNotOpened;
 }
 
 bool ForEachNetworkAdapter(Platform &platform, AdapterFilter filter,
@@ -96,31 +73,25 @@ bool ForEachNetworkAdapter(Platform &platform, AdapterFilter filter,
     DWORD found = 0;
     if (!platform.SetupDiClassGuidsFromNameW(u"Net", &netClass, 1, &found) || found == 0)
         return false;
-    ScopedDeviceList list(platform,
-                          platform.SetupDiGetClassDevsW(&netClass, nullptr, DIGCF_PRESENT));
-    if (!list.IsOpen()) return false;
-    for (DWORD index = 0;; ++index) {
-        PresentDevice device{list.Get(), {}};
-        if (!platform.SetupDiEnumDeviceInfo(list.Get(), index, &device.data)) break;
+    const auto visitAdapter = [&platform, filter, &visitor](const PresentDevice &device) {
         ULONG status = 0;
         ULONG problem = 0;
         if (platform.CM_Get_DevNode_Status(&status, &problem, device.data.DevInst, 0) != CR_SUCCESS)
-            continue;
-        if (!PassesFilter(status, filter)) continue;
+            return true;
+        if (!PassesFilter(status, filter)) return true;
         bool matched = false;
         {
             ScopedKey key(platform);
-            key.Adopt(platform.SetupDiOpenDevRegKey(list.Get(), &device.data, DICS_FLAG_GLOBAL, 0,
-                                                    DIREG_DRV, KEY_ALL_ACCESS));
-            if (!key.IsOpen()) {
+            if (!OpenDeviceDriverKey(platform, device, KEY_ALL_ACCESS, key)) {
                 visitor.OnDriverKeyNotOpened(device);
-                continue;
+                return true;
             }
             matched = visitor.Matches(device, key.Get());
         }
-        if (matched && !visitor.OnMatch(device)) break;
-    }
-    return true;
+        return !matched || visitor.OnMatch(device);
+    };
+    return WalkDevices(platform, {&netClass, DIGCF_PRESENT}, visitAdapter) !=
+           WalkEnd::ListNotOpened;
 }
 
 bool ReadComponentId(Platform &platform, HKEY driverKey, std::u16string &componentId) {

@@ -1,11 +1,12 @@
-// The two walks over the device tree. Each opens its own device list, walks
-// it once and destroys it before returning; operations are visitors.
+// The walks over the device tree. Each opens its own device list, walks it
+// once and destroys it before returning; operations are visitors.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
-#include "common/scoped_handle.h"
 #include "platform/platform.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 
@@ -13,6 +14,25 @@ struct PresentDevice {
     HDEVINFO list;
     DevInfoData data;
 };
+
+// Which devices a walk lists: SetupDiGetClassDevsW's class and flags.
+struct DeviceEnumeration {
+    const Guid *classGuid;  // null with DIGCF_ALLCLASSES: every class
+    DWORD flags;            // DIGCF_*
+    // For a caller that reports it: the error that ended the enumeration is
+    // read before the list is destroyed and set again after.
+    bool keepsEndError = false;
+};
+
+enum class WalkEnd {
+    ListNotOpened,
+    Exhausted,  // every device was offered
+    Stopped,    // the visitor ended the walk
+};
+
+// Offers each listed device in order until `visit` returns false.
+WalkEnd WalkDevices(Platform &platform, const DeviceEnumeration &enumeration,
+                    const std::function<bool(const PresentDevice &)> &visit);
 
 class HardwareIdVisitor {
 public:

@@ -11,12 +11,11 @@
 namespace cvl {
 
 // Which list a full-id comparison uses when the command line gave OEM ids.
-enum class OemPolicy {
+enum OemPolicy : int {
     OemReplaces,  // the OEM list instead of the family's, when it is not empty
     OemExtends,   // the family's list, then the OEM list
     OemIgnored,   // the family's list only
 };
-using enum OemPolicy;
 
 // True when `hardwareId` equals, folding A to Z, an entry of the list the
 // policy selects.

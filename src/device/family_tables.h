@@ -1,4 +1,4 @@
-// The constant id tables of the driver families.
+// The id lists of the driver families, as the family table links them.
 #pragma once
 
 #include <span>

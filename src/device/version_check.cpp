@@ -7,12 +7,12 @@
 #include "common/limits.h"
 #include "common/little_endian.h"
 #include "common/number_text.h"
-#include "common/registry_text.h"
 #include "common/text.h"
 #include "device/device_walks.h"
 #include "device/family_match.h"
 #include "device/family_tables.h"
 #include "log/install_log.h"
+#include "system/registry_text.h"
 
 namespace cvl {
 namespace {

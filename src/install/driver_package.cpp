@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "common/limits.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "log/install_log.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 namespace {
@@ -64,9 +64,9 @@ PackageLocation LocateDriverPackage(Platform &platform, RunState &state, DriverP
     std::u16string infName;
     if (switches.infPath) {
         infName = *switches.infPath;
-    } else if (switches.b701) {
+    } else if (switches.legacyFamily == FamilyPci) {
         infName = u"Netcvlx.inf";
-    } else if (switches.b702) {
+    } else if (switches.legacyFamily == FamilyPcie) {
         infName = u"Netcvle.inf";
     } else {
         return PackageLocation::NoInfName;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "common/family_code.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 
@@ -32,8 +33,8 @@ PackagePaths BuildPackagePaths(std::u16string_view ownPath, std::u16string_view 
 // legacy families' default names.
 struct PackageSwitches {
     std::optional<std::u16string_view> infPath;
-    bool b701 = false;
-    bool b702 = false;
+    // The legacy family switched on, whose package has a default INF name.
+    std::optional<DeviceFamily> legacyFamily;
 };
 
 enum class PackageLocation {

@@ -1,55 +1,24 @@
 #include "install/family_install.h"
 
-#include <array>
-
-#include "app/os_detect.h"
 #include "device/family_match.h"
 #include "device/family_tables.h"
+#include "device/hardware_rescan.h"
 #include "device/version_check.h"
+#include "family/family_orders.h"
+#include "family/family_table.h"
 #include "log/install_log.h"
 #include "state/setup_state.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {
 
-// How a family's list takes the OEM ids of the command line.
-enum class OemIds {
-    Ignored,
-    Replace,         // the OEM ids instead of the family's
-    ReplaceAndList,  // the same, each id also logged before the "Apply" line
-};
-
-enum class StatusKey { None, Network, UsbFe, UsbGbe };
-
-struct FamilyRow {
-    bool InstallOptions::*flag;
-    DeviceFamily family;
-    const char16_t *applyLine;
-    OemIds oemIds;
-    StatusKey statusKey;
-};
-
-// The first row whose flag is set chooses the family.
-constexpr std::array<FamilyRow, 6> kFamilyRows{{
-    {&InstallOptions::vistaB701, FamilyVistaB701, u"Apply VISTA B701 driver...", OemIds::Replace,
-     StatusKey::Network},
-    {&InstallOptions::vistaB703, FamilyVistaB703, u"Apply VISTA B703 driver...",
-     OemIds::ReplaceAndList, StatusKey::Network},
-    {&InstallOptions::vistaB760, FamilyVistaB760, u"Apply VISTA B760 driver...", OemIds::Ignored,
-     StatusKey::None},
-    {&InstallOptions::vistaB761, FamilyVistaB761, u"Apply VISTA B761 driver...", OemIds::Ignored,
-     StatusKey::UsbFe},
-    {&InstallOptions::vistaB762, FamilyVistaB762, u"Apply VISTA B762 driver...", OemIds::Ignored,
-     StatusKey::UsbGbe},
-    {&InstallOptions::vistaB76x, FamilyVistaB76x, u"Apply VISTA B76x driver...", OemIds::Ignored,
-     StatusKey::UsbGbe},
-}};
-
+// The first switched family of the per-family group chooses the flow.
 const FamilyRow &ChosenFamily(const InstallOptions &options) {
-    for (const FamilyRow &row : kFamilyRows)
-        if (options.*row.flag) return row;
-    // The install action runs this flow only with a per-family flag set.
-    return kFamilyRows.front();
+    // The install action runs this flow only with a per-family switch given.
+    const DeviceFamily family = options.families.FirstOf(family_order::kPerFamily)
+                                    .value_or(family_order::kPerFamily.front());
+    return *FamilyRowOf(family);
 }
 
 // The B760 adapter of Windows 98 is installed by the system itself.
@@ -73,9 +42,9 @@ void RegisterFamilySource(Platform &platform, RunState &state, const FamilyRow &
 }
 
 bool BuildFamilyList(HardwareIdList &list, const FamilyRow &row, RunState &state) {
-    const bool useOem = row.oemIds != OemIds::Ignored && state.ids.oemCount > 0;
+    const bool useOem = row.oemIds != OemIdUse::Ignored && state.ids.oemCount > 0;
     if (!(useOem ? list.AssignOem(state.ids) : list.AssignFamily(row.family))) return false;
-    if (useOem && row.oemIds == OemIds::ReplaceAndList)
+    if (useOem && row.oemIds == OemIdUse::ReplaceAndList)
         for (std::size_t i = 0; i < list.Count(); ++i) LogLine(state.log, list.At(i));
     LogLine(state.log, row.applyLine);
     return true;
@@ -86,27 +55,13 @@ bool BuildFamilyList(HardwareIdList &list, const FamilyRow &row, RunState &state
 // so an install with a failed update leaves it as it was before the run.
 void FinishFamily(Platform &platform, const RunState &state, const FamilyRow &row,
                   const DeviceUpdates &updates) {
-    if (row.statusKey != StatusKey::None && updates.anyFailed) return;
-    switch (row.statusKey) {
-        case StatusKey::Network:
-            SetNetworkStatus(platform, StatusWrite, state.osKind, state.PackageDriverVersion);
-            break;
-        case StatusKey::UsbFe:
-            SetUsbFeStatus(platform, StatusWrite, state.osKind, state.PackageDriverVersion);
-            break;
-        case StatusKey::UsbGbe:
-            SetUsbGbeStatus(platform, StatusWrite, state.osKind, state.PackageDriverVersion);
-            break;
-        case StatusKey::None: {
-            if (IsWindows98OrMe(state.osKind)) break;
-            // Not waited for: the adapter may take its time to come back.
-            DEVINST root = 0;
-            if (platform.CM_Locate_DevNode_ExW(&root, nullptr, CM_LOCATE_DEVNODE_NORMAL, nullptr) ==
-                CR_SUCCESS)
-                platform.CM_Reenumerate_DevNode_Ex(root, CM_REENUMERATE_NORMAL, nullptr);
-            break;
-        }
+    if (row.statusKey != nullptr) {
+        if (!updates.anyFailed)
+            SetFamilyStatus(platform, row.family, StatusWrite, state.osKind,
+                            state.PackageDriverVersion);
+        return;
     }
+    if (!IsWindows98OrMe(state.osKind)) RescanHardware(platform, RescanWait::Started);
 }
 
 }  // namespace
@@ -121,7 +76,7 @@ ExitCode InstallFamilyDriver(Platform &platform, RunState &state, const InstallO
     const PackagePaths paths = BuildPackagePaths(ownPath, infNamed ? *options.infPath : u"");
     const std::u16string vdevInfPath = VdevInfPathOf(paths.infPath);
     LogPackagePaths(state.log, paths);
-    if (options.vdevQ2dp) LogLine(state.log, vdevInfPath);
+    if (options.families.Has(FamilyVdevQ2dp)) LogLine(state.log, vdevInfPath);
     // Without its INF the flow would record an install that never happened.
     if (!infNamed || !PackageInfExists(platform, paths.infPath)) return ExitCode::PackageNotFound;
 
@@ -140,9 +95,9 @@ ExitCode InstallFamilyDriver(Platform &platform, RunState &state, const InstallO
     // copied again below only when the last copy failed.
     bool infCopied =
         CopyInfToStore(platform, state, paths.infPath, paths.sourceDir.c_str(), row.family);
-    if (options.vdevQ2dp)
+    if (options.families.Has(FamilyVdevQ2dp))
         infCopied = CopyInfToStore(platform, state, vdevInfPath, nullptr, FamilyVdevQ2dp);
-    ReenumerateDevicesNow(platform);
+    RescanHardware(platform);
 
     if (!IsWindows98OrMe(state.osKind)) {
         switch (CheckDriverInstallNeeded(platform, state, row.family, options.keepNewDriver)) {
@@ -159,7 +114,8 @@ ExitCode InstallFamilyDriver(Platform &platform, RunState &state, const InstallO
     const bool systemInstalls = SystemInstallsAdapter(row, state.osKind);
     if (!systemInstalls) UpdateDevicesOfList(platform, state, ids, paths.infPath, updates);
     ids.Release();
-    if (options.vdevQ2dp && !UpdateVirtualFunctions(platform, state, vdevInfPath, updates))
+    if (options.families.Has(FamilyVdevQ2dp) &&
+        !UpdateVirtualFunctions(platform, state, vdevInfPath, updates))
         return ExitCode::OutOfMemory;
     if (!systemInstalls && !infCopied)
         CopyInfToStore(platform, state, paths.infPath, paths.sourceDir.c_str(), row.family);

@@ -1,9 +1,9 @@
 // The install flow of the per-family drivers ("/vistab701" ... "/vistab76x").
 #pragma once
 
-#include "app/install_options.h"
 #include "common/exit_code.h"
 #include "install/install_steps.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 

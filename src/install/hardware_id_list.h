@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "common/family_code.h"
-#include "common/scoped_handle.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/tool_run.h"
 #include "common/limits.h"
 #include "common/text.h"
 #include "device/device_control.h"
@@ -90,10 +89,6 @@ bool CopyInfToStore(Platform &platform, RunState &state, const std::u16string &i
     LogLine(state.log, u"Copy INF success ...");
     WriteSetupValue(platform, u"InfName", TextOf(destination, limits::kPathChars), selector);
     return true;
-}
-
-void ReenumerateDevicesNow(Platform &platform) {
-    RescanHardware(platform);
 }
 
 bool UpdateDevicesWithId(Platform &platform, RunState &state, const char16_t *hardwareId,

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/install_options.h"
 #include "common/family_code.h"
 #include "install/driver_package.h"
 #include "install/hardware_id_list.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 
@@ -40,10 +40,6 @@ void RegisterInstallSource(Platform &platform, std::u16string_view sourceDir, De
 // "InfName" under `selector`. `mediaLocation` may be null. True on success.
 bool CopyInfToStore(Platform &platform, RunState &state, const std::u16string &infPath,
                     const char16_t *mediaLocation, DeviceFamily selector);
-
-// Re-enumerates the device tree from its root and waits for it; failures
-// change nothing for the flow.
-void ReenumerateDevicesNow(Platform &platform);
 
 // Updates every present device with `hardwareId` to the INF's driver and
 // switches the updated adapters off until the install is over. Logs the

@@ -1,24 +1,21 @@
 #include "install/legacy_install.h"
 
-#include "app/os_detect.h"
 #include "device/family_match.h"
 #include "device/family_tables.h"
+#include "device/hardware_rescan.h"
+#include "family/family_orders.h"
+#include "family/family_table.h"
 #include "log/install_log.h"
 #include "state/setup_state.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {
 
-struct LegacyFamily {
-    DeviceFamily family;
-    const char16_t *applyLine;
-};
-
 // "/b701" wins over "/b702".
-std::optional<LegacyFamily> ChosenLegacyFamily(const InstallOptions &options) {
-    if (options.b701) return LegacyFamily{FamilyPci, u"Apply B701 driver..."};
-    if (options.b702) return LegacyFamily{FamilyPcie, u"Apply B702 driver..."};
-    return std::nullopt;
+const FamilyRow *ChosenLegacyFamily(const InstallOptions &options) {
+    const std::optional<DeviceFamily> family = options.families.FirstOf(family_order::kLegacy);
+    return family ? FamilyRowOf(*family) : nullptr;
 }
 
 // Only Windows XP, Server 2003 and 2000 are asked to look at the device tree
@@ -32,7 +29,7 @@ bool BuildLegacyList(HardwareIdList &list, DeviceFamily family, const RunState &
 }
 
 ExitCode InstallLocatedPackage(Platform &platform, RunState &state, const InstallOptions &options,
-                               const LegacyFamily &chosen, const DriverPackage &package,
+                               const FamilyRow &chosen, const DriverPackage &package,
                                DeviceUpdates &updates) {
     const std::u16string &infPath = *package.InfPath;
     const std::u16string &sourceDir = *package.SourceDir;
@@ -45,22 +42,23 @@ ExitCode InstallLocatedPackage(Platform &platform, RunState &state, const Instal
 
     // Here InfCopied means that at least one copy worked: it is never cleared.
     bool infCopied = CopyInfToStore(platform, state, infPath, sourceDir.c_str(), chosen.family);
-    if (chosen.family == FamilyPcie && options.vdevQ2dp &&
+    if (chosen.carriesVirtualDevice && options.families.Has(FamilyVdevQ2dp) &&
         CopyInfToStore(platform, state, vdevInfPath, nullptr, FamilyVdevQ2dp))
         infCopied = true;
     LogLine(state.log, chosen.applyLine);
-    if (ReenumeratesBeforeUpdate(state.osKind)) ReenumerateDevicesNow(platform);
+    if (ReenumeratesBeforeUpdate(state.osKind)) RescanHardware(platform);
 
     // No requirement check: the package is installed whatever the adapters run.
     const bool cardFound = UpdateDevicesOfList(platform, state, ids, infPath, updates);
     ids.Release();
-    if (options.vdevQ2dp && !UpdateVirtualFunctions(platform, state, vdevInfPath, updates))
+    if (options.families.Has(FamilyVdevQ2dp) &&
+        !UpdateVirtualFunctions(platform, state, vdevInfPath, updates))
         return ExitCode::OutOfMemory;
     WriteSetupValue(platform, u"CardFound", cardFound ? u"TRUE" : u"FALSE", chosen.family);
     if (!infCopied) CopyInfToStore(platform, state, infPath, sourceDir.c_str(), chosen.family);
     // The status key says the package is installed: not after a failed update.
     if (updates.anyFailed) return ExitCode::DeviceUpdateFailed;
-    SetNetworkStatus(platform, StatusWrite, state.osKind, state.PackageDriverVersion);
+    SetFamilyStatus(platform, chosen.family, StatusWrite, state.osKind, state.PackageDriverVersion);
     return ExitCode::Success;
 }
 
@@ -68,7 +66,7 @@ ExitCode InstallLocatedPackage(Platform &platform, RunState &state, const Instal
 
 ExitCode InstallLegacyPciDriver(Platform &platform, RunState &state, const InstallOptions &options,
                                 DeviceUpdates &updates) {
-    const std::optional<LegacyFamily> chosen = ChosenLegacyFamily(options);
+    const FamilyRow *chosen = ChosenLegacyFamily(options);
     if (!chosen) return ExitCode::NothingToDo;
 
     DriverPackage package;
@@ -76,8 +74,7 @@ ExitCode InstallLegacyPciDriver(Platform &platform, RunState &state, const Insta
     // missing whenever it is not found.
     PackageSwitches switches;
     if (options.infPathGiven && options.infPath) switches.infPath = *options.infPath;
-    switches.b701 = options.b701;
-    switches.b702 = options.b702;
+    switches.legacyFamily = chosen->family;
     if (LocateDriverPackage(platform, state, package, switches) != PackageLocation::Found)
         return ExitCode::PackageNotFound;
     ExitCode result = ExitCode::Success;

@@ -1,9 +1,9 @@
 // The install flow of the two older PCI families ("/b701", "/b702").
 #pragma once
 
-#include "app/install_options.h"
 #include "common/exit_code.h"
 #include "install/install_steps.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "common/scoped_handle.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 namespace {

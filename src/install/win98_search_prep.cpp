@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "common/limits.h"
-#include "common/registry_text.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "install/family_install.h"
 #include "log/install_log.h"
+#include "system/registry_text.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/random_digits.h"
+#include "system/random_digits.h"
 
 namespace cvl {
 namespace {

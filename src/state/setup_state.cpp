@@ -2,35 +2,15 @@
 
 #include <array>
 
-#include "common/registry_text.h"
+#include "family/family_orders.h"
+#include "family/family_table.h"
+#include "system/registry_text.h"
 
 namespace cvl {
 namespace {
 
 constexpr char16_t kSoftware[] = u"Software";
 constexpr char16_t kSetupKey[] = u"CVLSetup";
-
-struct SubkeyRow {
-    DeviceFamily family;
-    const char16_t *name;
-};
-
-constexpr std::array<SubkeyRow, 9> kSubkeys{{
-    {FamilyPcie, u"PCIE"},
-    {FamilyPci, u"PCI"},
-    {FamilyVistaB701, u"VISTA_B701"},
-    {FamilyVistaB703, u"VISTA_B703"},
-    {FamilyVistaB760, u"VISTA_B760"},
-    {FamilyVdevQ2dp, u"VDEV_Q2DP"},
-    {FamilyVistaB761, u"VISTA_B761"},
-    {FamilyVistaB762, u"VISTA_B762"},
-    {FamilyVistaB76x, u"VISTA_B76x"},
-}};
-
-// The subkeys whose absence lets CVLSetup go.
-constexpr std::array<const char16_t *, 7> kPerFamilySubkeys{
-    u"VISTA_B701", u"VISTA_B703", u"VISTA_B760", u"VISTA_B761",
-    u"VISTA_B762", u"VISTA_B76x", u"VDEV_Q2DP"};
 
 bool OpenExisting(Platform &platform, HKEY parent, const char16_t *name, ScopedKey &key) {
     return platform.RegOpenKeyExW(parent, name, 0, KEY_ALL_ACCESS, key.Receive()) == ERROR_SUCCESS;
@@ -65,9 +45,8 @@ void ApplyStatus(Platform &platform, const char16_t *keyPath, StatusOperation op
 }  // namespace
 
 const char16_t *SetupFamilySubkey(DeviceFamily family) {
-    for (const SubkeyRow &row : kSubkeys)
-        if (row.family == family) return row.name;
-    return nullptr;
+    const FamilyRow *row = FamilyRowOf(family);
+    return row != nullptr ? row->setupSubkey : nullptr;
 }
 
 bool ReadSetupValue(Platform &platform, const char16_t *valueName, BYTE *data, DWORD &size,
@@ -120,9 +99,9 @@ void DeleteSetupFamily(Platform &platform, DeviceFamily family) {
         return;
     if (const char16_t *subkey = SetupFamilySubkey(family))
         platform.RegDeleteKeyW(setup.Get(), subkey);
-    for (const char16_t *name : kPerFamilySubkeys) {
+    for (const DeviceFamily holder : family_order::kSetupKeyHolders) {
         ScopedKey probe(platform);
-        if (OpenExisting(platform, setup.Get(), name, probe)) return;
+        if (OpenExisting(platform, setup.Get(), SetupFamilySubkey(holder), probe)) return;
     }
     // Windows 9x deletes a key with all its subkeys, so a key that still
     // holds the "PCI" or "PCIE" state stays; Windows NT refuses that
@@ -132,21 +111,11 @@ void DeleteSetupFamily(Platform &platform, DeviceFamily family) {
     platform.RegDeleteKeyW(software.Get(), kSetupKey);
 }
 
-void SetNetworkStatus(Platform &platform, StatusOperation operation, OsKind osKind,
-                      std::u16string_view packageDriverVersion) {
-    ApplyStatus(platform, u"Software\\Corvane\\Network", operation, osKind, packageDriverVersion);
-}
-
-void SetUsbFeStatus(Platform &platform, StatusOperation operation, OsKind osKind,
-                    std::u16string_view packageDriverVersion) {
-    ApplyStatus(platform, u"Software\\Corvane\\USBFENetwork", operation, osKind,
-                packageDriverVersion);
-}
-
-void SetUsbGbeStatus(Platform &platform, StatusOperation operation, OsKind osKind,
-                     std::u16string_view packageDriverVersion) {
-    ApplyStatus(platform, u"Software\\Corvane\\USBGBENetwork", operation, osKind,
-                packageDriverVersion);
+void SetFamilyStatus(Platform &platform, DeviceFamily family, StatusOperation operation,
+                     OsKind osKind, std::u16string_view packageDriverVersion) {
+    const FamilyRow *row = FamilyRowOf(family);
+    if (row != nullptr && row->statusKey != nullptr)
+        ApplyStatus(platform, row->statusKey, operation, osKind, packageDriverVersion);
 }
 
 }  // namespace cvl

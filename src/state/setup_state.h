@@ -27,18 +27,14 @@ bool WriteSetupValue(Platform &platform, const char16_t *valueName, std::u16stri
 // Deletes the family's subkey, and CVLSetup once no family state is left.
 void DeleteSetupFamily(Platform &platform, DeviceFamily family);
 
-enum class StatusOperation {
+enum StatusOperation : int {
     StatusWrite = 1,
     StatusDelete = 2,
 };
-using enum StatusOperation;
 
-// The status keys record that an install of their kind completed.
-void SetNetworkStatus(Platform &platform, StatusOperation operation, OsKind osKind,
-                      std::u16string_view packageDriverVersion);
-void SetUsbFeStatus(Platform &platform, StatusOperation operation, OsKind osKind,
-                    std::u16string_view packageDriverVersion);
-void SetUsbGbeStatus(Platform &platform, StatusOperation operation, OsKind osKind,
-                     std::u16string_view packageDriverVersion);
+// Writes or deletes the family's status key, which records that an install
+// of its kind completed; a family without one is left alone.
+void SetFamilyStatus(Platform &platform, DeviceFamily family, StatusOperation operation,
+                     OsKind osKind, std::u16string_view packageDriverVersion);
 
 }  // namespace cvl

@@ -6,13 +6,15 @@
 
 #include "common/family_code.h"
 #include "common/limits.h"
-#include "common/registry_text.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
 #include "device/device_walks.h"
 #include "device/family_match.h"
 #include "device/family_tables.h"
+#include "family/family_orders.h"
+#include "family/family_table.h"
 #include "state/setup_state.h"
+#include "system/registry_text.h"
+#include "system/scoped_handle.h"
 #include "uninstall/inf_cleanup.h"
 
 namespace cvl {
@@ -99,31 +101,22 @@ IdSelection FamilyOnly(DeviceFamily family) {
     return selection;
 }
 
-// The first selected family decides the list.
+// The first selected family decides the list. The OEM ids stand in for a
+// family that takes them; the virtual device's ids follow a family that
+// carries it.
 IdSelection SelectIds(const RunState &state, const InstallOptions &options) {
-    const bool vdev = options.vdevQ2dp != 0;
-    if (options.vistaB701) return OemOrFamily(state, FamilyVistaB701, false, vdev);
-    if (options.vistaB703) return OemOrFamily(state, FamilyVistaB703, true, false);
-    if (options.b701) return OemOrFamily(state, FamilyPci, false, false);
-    if (options.b702) return OemOrFamily(state, FamilyPcie, false, vdev);
-    if (options.vistaB760) return FamilyOnly(FamilyVistaB760);
-    if (options.vistaB761) return FamilyOnly(FamilyVistaB761);
-    if (options.vistaB762) return FamilyOnly(FamilyVistaB762);
-    if (options.vistaB76x) return FamilyOnly(FamilyVistaB76x);
-    return {};
+    const std::optional<DeviceFamily> family =
+        options.families.FirstOf(family_order::kAdapterLookup);
+    if (!family) return {};
+    const FamilyRow &row = *FamilyRowOf(*family);
+    if (row.oemIds == OemIdUse::Ignored) return FamilyOnly(row.family);
+    const bool vdev = row.carriesVirtualDevice && options.families.Has(FamilyVdevQ2dp);
+    return OemOrFamily(state, row.family, row.oemIds == OemIdUse::ReplaceAndList, vdev);
 }
 
 // The family whose recorded "InfName" stands in for absent adapters.
 std::optional<DeviceFamily> RecordedFamily(const InstallOptions &options) {
-    if (options.b702) return FamilyPcie;
-    if (options.b701) return FamilyPci;
-    if (options.vistaB703) return FamilyVistaB703;
-    if (options.vistaB701) return FamilyVistaB701;
-    if (options.vistaB760) return FamilyVistaB760;
-    if (options.vistaB761) return FamilyVistaB761;
-    if (options.vistaB762) return FamilyVistaB762;
-    if (options.vistaB76x) return FamilyVistaB76x;
-    return std::nullopt;
+    return options.families.FirstOf(family_order::kRemoval);
 }
 
 void DeleteAdapterInf(Platform &platform, RunState &state, std::u16string_view infName) {

@@ -4,19 +4,18 @@
 
 #include <cstdint>
 
-#include "app/install_options.h"
 #include "common/family_code.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 
 namespace cvl {
 
-enum class FamilyAdapterLookup {
+enum FamilyAdapterLookup : int {
     FamilyAdapterAbsent = 0,  // no present device of the family, or none with a driver key
     FamilyAdapterInstalled = 1,
     FamilyAdapterUnknown = 2,  // the device list could not be opened
 };
-using enum FamilyAdapterLookup;
 
 // Looks at the first present device that matches the family and answers
 // whether its driver key opens.

@@ -1,14 +1,13 @@
 #include "uninstall/b760_removal.h"
 
-#include <vector>
-
 #include "common/family_code.h"
 #include "common/os_kind.h"
-#include "common/registry_text.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
+#include "device/device_property.h"
+#include "device/device_walks.h"
 #include "device/family_tables.h"
-#include "uninstall/cleanup_paths.h"
+#include "system/registry_text.h"
+#include "system/scoped_handle.h"
 #include "uninstall/service_path.h"
 
 namespace cvl {
@@ -18,26 +17,10 @@ namespace {
 constexpr DWORD kMeIdListBytes = 512;
 constexpr std::size_t kInfNameBytes = 520;
 
-bool ReadIdListInto(Platform &platform, HDEVINFO list, const DevInfoData &data, OsKind osKind,
-                    std::vector<BYTE> &buffer, DWORD &size) {
-    DWORD required = 0;
-    if (osKind == Os9xMe) {
-        buffer.assign(kMeIdListBytes, 0);
-        if (!platform.SetupDiGetDeviceRegistryPropertyW(list, &data, SPDRP_HARDWAREID, nullptr,
-                                                        buffer.data(), kMeIdListBytes, &required))
-            return false;
-    } else {
-        buffer.clear();
-        while (!platform.SetupDiGetDeviceRegistryPropertyW(
-            list, &data, SPDRP_HARDWAREID, nullptr, buffer.empty() ? nullptr : buffer.data(),
-            static_cast<DWORD>(buffer.size()), &required)) {
-            if (platform.GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= buffer.size())
-                return false;
-            buffer.assign(required, 0);
-        }
-    }
-    size = required != 0 && required < buffer.size() ? required : static_cast<DWORD>(buffer.size());
-    return true;
+// Every read but Windows Me's follows the size-query protocol.
+PropertyRead ReadIds(MultiStringProperty &ids, const PresentDevice &device, OsKind osKind) {
+    if (osKind == Os9xMe) return ids.ReadFixed(device, SPDRP_HARDWAREID, kMeIdListBytes);
+    return ids.Read(device, SPDRP_HARDWAREID);
 }
 
 // The first service of a pair that can be found; the second is asked only
@@ -57,44 +40,18 @@ bool FindDriverService(Platform &platform, const InstallOptions &options,
     return found;
 }
 
-}  // namespace
-
-bool RemoveB760Adapter(Platform &platform, RunState &state, const InstallOptions &options,
-                       DeviceFamily family, std::u16string &infBaseName,
-                       std::u16string &driverImagePath) {
-    ScopedDeviceList list(platform,
-                          platform.SetupDiGetClassDevsW(nullptr, nullptr, DIGCF_ALLCLASSES));
-    if (!list.IsOpen()) return false;
-    const std::u16string_view b760Id = FamilyHardwareIds(FamilyVistaB760)[0];
-    DevInfoData data{};
-    bool found = false;
-    std::vector<BYTE> buffer;
-    for (DWORD index = 0; !found && platform.SetupDiEnumDeviceInfo(list.Get(), index, &data);
-         ++index) {
-        DWORD size = 0;
-        if (!ReadIdListInto(platform, list.Get(), data, state.osKind, buffer, size)) continue;
-        if (family != FamilyVistaB760) continue;
-        for (const std::u16string &text : MultiStringTexts(buffer.data(), size)) {
-            const std::u16string lowered = LoweredAZ(text);
-            LogLine(state.log, lowered);
-            if (EqualsFoldAZ(lowered, b760Id)) {
-                LogLine(state.log, u"Found..");
-                found = true;
-            }
-        }
-    }
-    if (!found) return false;
-
+// Asks for the found adapter's removal; with its files only when it came
+// from a published OEM INF and its driver service is found.
+bool RemoveFoundAdapter(Platform &platform, RunState &state, const InstallOptions &options,
+                        DeviceFamily family, const PresentDevice &device,
+                        std::u16string &infBaseName, std::u16string &driverImagePath) {
     if (state.osKind == Os9xMe) {
-        platform.SetupDiCallClassInstaller(DIF_REMOVE, list.Get(), &data);
+        platform.SetupDiCallClassInstaller(DIF_REMOVE, device.list, &device.data);
         return false;
     }
-    bool withFiles = false;
     {
         ScopedKey key(platform);
-        key.Adopt(platform.SetupDiOpenDevRegKey(list.Get(), &data, DICS_FLAG_GLOBAL, 0, DIREG_DRV,
-                                                KEY_READ));
-        if (!key.IsOpen()) {
+        if (!OpenDeviceDriverKey(platform, device, KEY_READ, key)) {
             LogLine(state.log, u"Could not open reg");
             return false;
         }
@@ -108,16 +65,44 @@ bool RemoveB760Adapter(Platform &platform, RunState &state, const InstallOptions
         std::u16string baseName = LoweredAZ(infName.substr(0, dot));
         if (baseName.rfind(u"oem", 0) != 0) return false;
         std::u16string imagePath;
-        withFiles = family == FamilyVistaB760 && FindDriverService(platform, options, imagePath);
-        if (!withFiles) {
+        if (!(family == FamilyVistaB760 && FindDriverService(platform, options, imagePath))) {
             LogLine(state.log, u"get service failed");
             return false;
         }
         infBaseName = std::move(baseName);
         driverImagePath = std::move(imagePath);
     }
-    platform.SetupDiCallClassInstaller(DIF_REMOVE, list.Get(), &data);
+    platform.SetupDiCallClassInstaller(DIF_REMOVE, device.list, &device.data);
     return true;
+}
+
+}  // namespace
+
+bool RemoveB760Adapter(Platform &platform, RunState &state, const InstallOptions &options,
+                       DeviceFamily family, std::u16string &infBaseName,
+                       std::u16string &driverImagePath) {
+    const std::u16string_view b760Id = FamilyHardwareIds(FamilyVistaB760)[0];
+    MultiStringProperty ids(platform, PropertyMemory::ProgramMemory);
+    bool removedWithFiles = false;
+    const auto removeFirstB760 = [&](const PresentDevice &device) {
+        if (ReadIds(ids, device, state.osKind) != PropertyRead::Read) return true;
+        if (family != FamilyVistaB760) return true;
+        bool found = false;
+        for (const std::u16string &text : ids.Texts()) {
+            const std::u16string lowered = LoweredAZ(text);
+            LogLine(state.log, lowered);
+            if (EqualsFoldAZ(lowered, b760Id)) {
+                LogLine(state.log, u"Found..");
+                found = true;
+            }
+        }
+        if (!found) return true;
+        removedWithFiles = RemoveFoundAdapter(platform, state, options, family, device, infBaseName,
+                                              driverImagePath);
+        return false;
+    };
+    WalkDevices(platform, {nullptr, DIGCF_ALLCLASSES}, removeFirstB760);
+    return removedWithFiles;
 }
 
 }  // namespace cvl

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/install_options.h"
 #include "common/family_code.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 

@@ -51,23 +51,4 @@ std::u16string PnfNameOf(std::u16string_view infName) {
     return std::u16string(infName.substr(0, infName.find(u'.'))) + u".PNF";
 }
 
-std::vector<std::u16string> MultiStringTexts(const BYTE *bytes, DWORD size) {
-    std::vector<std::u16string> texts;
-    const std::size_t chars = size / sizeof(char16_t);
-    std::size_t position = 0;
-    while (position < chars) {
-        std::u16string text;
-        while (position < chars) {
-            const auto c =
-                static_cast<char16_t>(bytes[position * 2] | (bytes[position * 2 + 1] << 8));
-            ++position;
-            if (c == u'\0') break;
-            text.push_back(c);
-        }
-        if (text.empty()) break;
-        texts.push_back(std::move(text));
-    }
-    return texts;
-}
-
 }  // namespace cvl

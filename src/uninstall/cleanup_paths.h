@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/platform.h"
 
@@ -37,9 +36,5 @@ bool IsPathBelow(std::u16string_view path, std::u16string_view directory);
 
 // The PNF twin of an INF name: the part from the first dot becomes ".PNF".
 std::u16string PnfNameOf(std::u16string_view infName);
-
-// The strings of a REG_MULTI_SZ held in `size` bytes, up to the empty string
-// that ends the list and never past the bytes.
-std::vector<std::u16string> MultiStringTexts(const BYTE *bytes, DWORD size);
 
 }  // namespace cvl

@@ -1,13 +1,14 @@
 #include "uninstall/connection_cleanup.h"
 
-#include <array>
 #include <string>
 #include <vector>
 
 #include "common/limits.h"
-#include "common/registry_text.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
+#include "family/family_orders.h"
+#include "family/family_table.h"
+#include "system/registry_text.h"
+#include "system/scoped_handle.h"
 #include "uninstall/cleanup_paths.h"
 #include "uninstall/description_tables.h"
 
@@ -25,26 +26,8 @@ constexpr std::size_t kPnpInstanceIdBytes = 522;
 constexpr std::size_t kDriverDescBytes = 512;
 constexpr int kLegacyEntryCount = 9;
 
-// The selected families in the order their flags are tested.
-std::vector<DeviceFamily> SelectedFamilies(const InstallOptions &options) {
-    const std::array<std::pair<bool, DeviceFamily>, 8> flags{{
-        {options.b702, FamilyPcie},
-        {options.b701, FamilyPci},
-        {options.vistaB703, FamilyVistaB703},
-        {options.vistaB701, FamilyVistaB701},
-        {options.vistaB760, FamilyVistaB760},
-        {options.vistaB761, FamilyVistaB761},
-        {options.vistaB762, FamilyVistaB762},
-        {options.vistaB76x, FamilyVistaB76x},
-    }};
-    std::vector<DeviceFamily> families;
-    for (const auto &[flag, family] : flags)
-        if (flag) families.push_back(family);
-    return families;
-}
-
 bool HasManagementFunctions(DeviceFamily family, const InstallOptions &options) {
-    return options.vdevQ2dp && (family == FamilyPcie || family == FamilyVistaB701);
+    return options.families.Has(FamilyVdevQ2dp) && FamilyRowOf(family)->carriesVirtualDevice;
 }
 
 bool ConnectionIsSelected(std::u16string_view pnpInstanceId,
@@ -131,7 +114,7 @@ bool CleanNetworkConnectionEntries(Platform &platform, const InstallOptions &opt
     if (platform.RegOpenKeyExW(HKeyLocalMachine(), kNetworkClassKey, 0, KEY_ALL_ACCESS,
                                classKey.Receive()) != ERROR_SUCCESS)
         return false;
-    const std::vector<DeviceFamily> families = SelectedFamilies(options);
+    const std::vector<DeviceFamily> families = options.families.InOrder(family_order::kRemoval);
     for (DWORD index = 0;;) {
         char16_t name[kNameBufferChars] = {};
         DWORD nameSize = kNameBufferChars;

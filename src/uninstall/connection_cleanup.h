@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "app/install_options.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 

@@ -10,13 +10,12 @@
 
 namespace cvl {
 
-enum class FindDeviceResult : int {
+enum FindDeviceResult : int {
     FindDeviceRemoved = 0,         // a device carried the id; its removal was attempted
     FindDeviceListFailed = 6,      // the device list could not be made
     FindDeviceNotFound = 7,        // no device carried the id
     FindDevicePropertyFailed = 99  // a property read failed for another reason
 };
-using enum FindDeviceResult;
 
 // Walks every device of every class, present or not, and removes each one
 // whose hardware-id or compatible-id list holds `hardwareId` (folding A to

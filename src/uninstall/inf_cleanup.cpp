@@ -6,9 +6,10 @@
 
 #include "common/family_code.h"
 #include "common/limits.h"
-#include "common/scoped_handle.h"
+#include "common/multi_string.h"
 #include "common/text.h"
 #include "device/family_tables.h"
+#include "system/scoped_handle.h"
 #include "uninstall/cleanup_paths.h"
 #include "uninstall/device_removal.h"
 #include "uninstall/service_path.h"
@@ -103,10 +104,9 @@ void DeleteMakerInfFiles(Platform &platform, std::u16string_view directory, Devi
     auto *names = static_cast<char16_t *>(block.Get());
     if (!platform.SetupGetInfFileListW(folder.c_str(), INF_STYLE_WIN4, names, required, nullptr))
         return;
-    std::size_t position = 0;
-    while (position < required && names[position] != u'\0') {
-        const std::u16string_view name = TextOf(names + position, required - position);
-        position += name.size() + 1;
+    const std::span<const std::uint8_t> list(static_cast<const std::uint8_t *>(block.Get()),
+                                             required * sizeof(char16_t));
+    for (const std::u16string &name : MultiStringTexts(list)) {
         if (!HasMakerInfPrefix(name)) continue;
         const auto infPath = JoinWithin(kScanChars, {directory, name});
         const auto pnfPath = JoinWithin(kScanChars, {directory, PnfNameOf(name)});

@@ -1,8 +1,8 @@
 #include <cstdio>
 #include <string>
 
-#include "common/scoped_handle.h"
 #include "common/text.h"
+#include "system/scoped_handle.h"
 #include "uninstall/connection_cleanup.h"
 
 namespace cvl {

@@ -1,8 +1,8 @@
 #include "uninstall/service_path.h"
 
 #include "common/limits.h"
-#include "common/scoped_handle.h"
 #include "common/text.h"
+#include "system/scoped_handle.h"
 #include "uninstall/cleanup_paths.h"
 
 namespace cvl {

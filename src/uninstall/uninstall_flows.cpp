@@ -1,16 +1,18 @@
 #include "uninstall/uninstall_flows.h"
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/family_selection.h"
-#include "app/self_delete.h"
 #include "common/family_code.h"
 #include "common/limits.h"
 #include "common/os_kind.h"
 #include "common/text.h"
 #include "device/family_tables.h"
+#include "family/family_orders.h"
+#include "family/family_table.h"
+#include "options/family_selection.h"
 #include "state/setup_state.h"
 #include "uninstall/adapter_lookup.h"
 #include "uninstall/b760_removal.h"
@@ -18,10 +20,24 @@
 #include "uninstall/connection_cleanup.h"
 #include "uninstall/device_removal.h"
 #include "uninstall/inf_cleanup.h"
+#include "uninstall/self_delete.h"
 #include "uninstall/uninstall_steps.h"
 
 namespace cvl {
 namespace {
+
+// The PCI families of the per-family group, in the order their ids are
+// listed for removal.
+constexpr std::array kPciBranchFamilies{FamilyVistaB703, FamilyVistaB701};
+
+// The Add/Remove Programs entries of the selected families of the group.
+void DeleteUninstallEntries(Platform &platform, const InstallOptions &options, FamilyGroup group) {
+    for (const DeviceFamily family : options.families.InOrder(family_order::kRemoval)) {
+        const FamilyRow &row = *FamilyRowOf(family);
+        if (row.group == group && row.uninstallEntry != nullptr)
+            DeleteUninstallEntry(platform, row.uninstallEntry);
+    }
+}
 
 // The per-family flows' family code: the first per-family switch given.
 std::optional<DeviceFamily> PerFamilyCode(const InstallOptions &options) {
@@ -47,26 +63,19 @@ void SelfDeleteWhenNoneLeft(Platform &platform, RunState &state, const InstallOp
     if (options.uninstallerMode && noneLeft) SelfDelete(platform, options);
 }
 
-struct FamilyIds {
-    bool selected;
-    DeviceFamily family;
-};
-
 // The OEM ids when the command line gave any, else the ids of the selected
 // families in order.
 ExitCode BuildIdList(RemovalIdList &ids, const RunState &state,
-                     std::initializer_list<FamilyIds> families) {
+                     const std::vector<DeviceFamily> &families) {
     std::size_t count = state.ids.oemCount;
     if (count == 0)
-        for (const FamilyIds &entry : families)
-            if (entry.selected) count += FamilyHardwareIds(entry.family).size();
+        for (const DeviceFamily family : families) count += FamilyHardwareIds(family).size();
     if (count == 0) return ExitCode::NothingToDo;
     if (!ids.Allocate(count)) return ExitCode::OutOfMemory;
     if (state.ids.oemCount > 0) {
         ids.AppendOemIds(state);
     } else {
-        for (const FamilyIds &entry : families)
-            if (entry.selected) ids.AppendAll(FamilyHardwareIds(entry.family));
+        for (const DeviceFamily family : families) ids.AppendAll(FamilyHardwareIds(family));
     }
     return ExitCode::Success;
 }
@@ -74,19 +83,19 @@ ExitCode BuildIdList(RemovalIdList &ids, const RunState &state,
 ExitCode PciBranch(Platform &platform, RunState &state, const InstallOptions &options,
                    DeviceFamily familyCode) {
     RemovalIdList ids(platform);
-    const ExitCode listed = BuildIdList(
-        ids, state, {{options.vistaB703, FamilyVistaB703}, {options.vistaB701, FamilyVistaB701}});
+    const std::vector<DeviceFamily> families = options.families.InOrder(kPciBranchFamilies);
+    const ExitCode listed = BuildIdList(ids, state, families);
     if (listed != ExitCode::Success) return listed;
     RemoveDevicesWithIds(platform, state, ids.Ids());
-    if (options.vistaB701 && options.vdevQ2dp)
+    if (VirtualDeviceRidesWith(options, families))
         RemoveDevicesWithIds(platform, state, FamilyHardwareIds(FamilyVdevQ2dp));
     DeleteSetupFamily(platform, familyCode);
     // The virtual-device record goes with the management functions; CVLSetup
     // goes with the last per-family record.
-    if (options.vdevQ2dp) DeleteSetupFamily(platform, FamilyVdevQ2dp);
+    if (options.families.Has(FamilyVdevQ2dp)) DeleteSetupFamily(platform, FamilyVdevQ2dp);
     SelfDeleteWhenNoneLeft(platform, state, options, FamilyVistaB703, FamilyVistaB701);
     CleanNetworkConnectionEntries(platform, options);
-    SetNetworkStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
+    SetFamilyStatus(platform, familyCode, StatusDelete, state.osKind, state.PackageDriverVersion);
     return ExitCode::Success;
 }
 
@@ -161,11 +170,7 @@ ExitCode UsbIdBranch(Platform &platform, RunState &state, const InstallOptions &
     DeleteSetupFamily(platform, familyCode);
     DeletePropertyPageDlls(platform);
     CleanNetworkConnectionEntries(platform, options);
-    if (usbFamily == FamilyVistaB761) {
-        SetUsbFeStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
-    } else {
-        SetUsbGbeStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
-    }
+    SetFamilyStatus(platform, usbFamily, StatusDelete, state.osKind, state.PackageDriverVersion);
     return ExitCode::Success;
 }
 
@@ -173,28 +178,28 @@ ExitCode UsbIdBranch(Platform &platform, RunState &state, const InstallOptions &
 
 ExitCode UninstallLegacyPciFamilies(Platform &platform, RunState &state,
                                     const InstallOptions &options) {
+    const std::vector<DeviceFamily> legacy = options.families.InOrder(family_order::kLegacy);
     if (options.uninstallerMode) {
-        if (options.b702) DeleteUninstallEntry(platform, u"CVNUninstXPPCIE");
-        if (options.b701) DeleteUninstallEntry(platform, u"CVNUninstXPPCI");
+        DeleteUninstallEntries(platform, options, FamilyGroup::Legacy);
         RemoveAdapterInfFiles(platform, state, options);
     } else {
         const PathBuffer buffer(platform);
         if (!buffer.IsAvailable()) return ExitCode::OutOfMemory;
-        if (options.b701) CleanPciFamilyFiles(platform, state, options, buffer, FamilyPci);
-        if (options.b702) CleanPciFamilyFiles(platform, state, options, buffer, FamilyPcie);
+        for (const DeviceFamily family : legacy)
+            CleanPciFamilyFiles(platform, state, options, buffer, family);
     }
 
     RemovalIdList ids(platform);
-    const ExitCode listed =
-        BuildIdList(ids, state, {{options.b701, FamilyPci}, {options.b702, FamilyPcie}});
+    const ExitCode listed = BuildIdList(ids, state, legacy);
     if (listed != ExitCode::Success) return listed;
     RemoveDevicesWithIds(platform, state, ids.Ids());
-    if (options.b702 && options.vdevQ2dp)
+    if (VirtualDeviceRidesWith(options, legacy))
         RemoveDevicesWithIds(platform, state, FamilyHardwareIds(FamilyVdevQ2dp));
 
     SelfDeleteWhenNoneLeft(platform, state, options, FamilyPcie, FamilyPci);
     CleanNetworkConnectionEntries(platform, options);
-    SetNetworkStatus(platform, StatusDelete, state.osKind, state.PackageDriverVersion);
+    // Both legacy families report through the same status key.
+    SetFamilyStatus(platform, FamilyPcie, StatusDelete, state.osKind, state.PackageDriverVersion);
     return ExitCode::Success;
 }
 
@@ -203,21 +208,18 @@ ExitCode UninstallPerFamily(Platform &platform, RunState &state, const InstallOp
     if (!selected) return ExitCode::NothingToDo;
     const DeviceFamily familyCode = *selected;
     if (options.uninstallerMode) {
-        if (options.vistaB703) DeleteUninstallEntry(platform, u"CVNUninstVista03");
-        if (options.vistaB701) DeleteUninstallEntry(platform, u"CVNUninstVista01");
+        DeleteUninstallEntries(platform, options, FamilyGroup::PerFamily);
     }
     RemoveAdapterInfFiles(platform, state, options);
 
     const bool nt6 = state.osKind == OsNt6Later || state.osKind == OsNt60;
-    if (nt6 && (options.vistaB701 || options.vistaB703))
+    const FamilySet &families = options.families;
+    if (nt6 && !families.InOrder(kPciBranchFamilies).empty())
         return PciBranch(platform, state, options, familyCode);
-    if (options.vistaB760) return B760Branch(platform, state, options, familyCode);
-    if (options.vistaB761)
-        return UsbIdBranch(platform, state, options, familyCode, FamilyVistaB761);
-    if (options.vistaB762)
-        return UsbIdBranch(platform, state, options, familyCode, FamilyVistaB762);
-    if (options.vistaB76x)
-        return UsbIdBranch(platform, state, options, familyCode, FamilyVistaB76x);
+    if (families.Has(FamilyVistaB760)) return B760Branch(platform, state, options, familyCode);
+    for (const DeviceFamily usbFamily : {FamilyVistaB761, FamilyVistaB762, FamilyVistaB76x})
+        if (families.Has(usbFamily))
+            return UsbIdBranch(platform, state, options, familyCode, usbFamily);
     return ExitCode::Success;
 }
 

@@ -5,8 +5,8 @@
 // OutOfMemory (no memory for its id list or path buffer).
 #pragma once
 
-#include "app/install_options.h"
 #include "common/exit_code.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
 

@@ -6,11 +6,11 @@
 #include <span>
 #include <string_view>
 
-#include "app/install_options.h"
 #include "common/family_code.h"
-#include "common/scoped_handle.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 #include "run/run_state.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 

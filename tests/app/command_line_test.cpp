@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/os_detect.h"
 #include "common/text.h"
 #include "platform/sim/simulated_platform.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {
@@ -20,16 +20,7 @@ using sim::SimulatedPlatform;
 using Flag = bool InstallOptions::*;
 
 const std::vector<std::pair<const char *, Flag>> kFlagOptions = {
-    {"/b702", &InstallOptions::b702},
-    {"/b701", &InstallOptions::b701},
     {"/b703", &InstallOptions::b703},
-    {"/vistab701", &InstallOptions::vistaB701},
-    {"/vistab703", &InstallOptions::vistaB703},
-    {"/vistab760", &InstallOptions::vistaB760},
-    {"/vistab761", &InstallOptions::vistaB761},
-    {"/vistab762", &InstallOptions::vistaB762},
-    {"/vistab76x", &InstallOptions::vistaB76x},
-    {"/vdevq2dp", &InstallOptions::vdevQ2dp},
     {"/hp", &InstallOptions::highPerformance},
     {"/dbgmsg", &InstallOptions::debugLog},
     {"/ncfi", &InstallOptions::ncfi},
@@ -39,18 +30,17 @@ const std::vector<std::pair<const char *, Flag>> kFlagOptions = {
     {"/s", &InstallOptions::silent},
 };
 
+const std::vector<std::pair<const char *, DeviceFamily>> kFamilySwitches = {
+    {"/b702", FamilyPcie},           {"/b701", FamilyPci},
+    {"/vistab701", FamilyVistaB701}, {"/vistab703", FamilyVistaB703},
+    {"/vistab760", FamilyVistaB760}, {"/vistab761", FamilyVistaB761},
+    {"/vistab762", FamilyVistaB762}, {"/vistab76x", FamilyVistaB76x},
+    {"/vdevq2dp", FamilyVdevQ2dp},
+};
+
 const std::vector<Flag> kAllFlags = {
     &InstallOptions::infPathGiven,
-    &InstallOptions::vistaB701,
-    &InstallOptions::vistaB703,
-    &InstallOptions::b702,
-    &InstallOptions::b701,
     &InstallOptions::b703,
-    &InstallOptions::vistaB760,
-    &InstallOptions::vdevQ2dp,
-    &InstallOptions::vistaB761,
-    &InstallOptions::vistaB762,
-    &InstallOptions::vistaB76x,
     &InstallOptions::x86,
     &InstallOptions::x64,
     &InstallOptions::highPerformance,
@@ -66,8 +56,8 @@ const std::vector<Flag> kAllFlags = {
 auto AllFields(const InstallOptions &o) {
     std::vector<std::uint32_t> flags;
     for (Flag flag : kAllFlags) flags.push_back(o.*flag);
-    return std::tuple(o.action, flags, o.infPath, o.selfDeleteProcessId, o.selfDeleteTarget,
-                      o.savedSigningPolicy);
+    return std::tuple(o.action, flags, o.families, o.infPath, o.selfDeleteProcessId,
+                      o.selfDeleteTarget, o.savedSigningPolicy);
 }
 
 std::string Upper(std::string text) {
@@ -112,9 +102,29 @@ TEST_F(CommandLineTest, EachFlagOptionSetsOnlyItsFlag) {
             SCOPED_TRACE(spelling);
             ASSERT_TRUE(Parse(spelling));
             for (Flag other : kAllFlags) EXPECT_EQ(options.*other, other == flag ? 1u : 0u);
+            EXPECT_TRUE(options.families.Empty());
             EXPECT_EQ(options.action, ActionNone);
         }
     }
+}
+
+TEST_F(CommandLineTest, EachFamilySwitchSelectsItsFamilyAlone) {
+    for (const auto &[name, family] : kFamilySwitches) {
+        for (const std::string &spelling : {std::string(name), Upper(name)}) {
+            SCOPED_TRACE(spelling);
+            ASSERT_TRUE(Parse(spelling));
+            EXPECT_TRUE(options.families == FamilySet{family});
+            for (Flag flag : kAllFlags) EXPECT_EQ(options.*flag, 0u);
+            EXPECT_EQ(options.action, ActionNone);
+        }
+    }
+    // Given twice, a switch is still one family; all together, all of them.
+    std::string every;
+    for (const auto &[name, family] : kFamilySwitches)
+        every += std::string(name) + " " + name + " ";
+    ASSERT_TRUE(Parse(every));
+    for (const auto &[name, family] : kFamilySwitches)
+        EXPECT_TRUE(options.families.Has(family)) << name;
 }
 
 TEST_F(CommandLineTest, EachActionOptionSetsItsAction) {
@@ -191,7 +201,7 @@ TEST_F(CommandLineTest, RejectsAndKeepsReading) {
     // A rejected token does not end the parse: later options still apply.
     EXPECT_FALSE(Parse("/bogus /U /vistab701"));
     EXPECT_EQ(options.action, ActionUninstall);
-    EXPECT_TRUE(options.vistaB701);
+    EXPECT_TRUE(options.families.Has(FamilyVistaB701));
     EXPECT_EQ(Text(), "/bogus /u /vistab701");
 }
 
@@ -275,7 +285,7 @@ TEST_F(CommandLineTest, QueryDeviceWithWrongLengthsStopsAtOnce) {
         SCOPED_TRACE(values);
         EXPECT_FALSE(Parse(std::string("/vistab701 ") + values + " /I /BOGUS"));
         EXPECT_EQ(options.action, ActionNone);
-        EXPECT_TRUE(options.vistaB701);
+        EXPECT_TRUE(options.families.Has(FamilyVistaB701));
         EXPECT_EQ(SlotText(state.QueryDeviceId), kInitialQueryDeviceId);
         EXPECT_TRUE(Text().ends_with(" /I /BOGUS"));
     }

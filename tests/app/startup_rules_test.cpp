@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/os_detect.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 namespace {
@@ -21,12 +21,13 @@ TEST(VdevRuleTest, KeptOnlyWithItsFamiliesOnWindows2000ToWindows7AndLater) {
           Case{true, false, Os9x98, false}, Case{true, false, Os9x95, false},
           Case{false, false, OsNt6Later, false}, Case{true, false, OsUnsupported, false}}) {
         InstallOptions options;
-        options.vdevQ2dp = true;
-        options.b702 = c.b702;
-        options.vistaB701 = c.vistaB701;
-        options.vistaB703 = true;  // other families do not carry it
+        options.families.Add(FamilyVdevQ2dp);
+        if (c.b702) options.families.Add(FamilyPcie);
+        if (c.vistaB701) options.families.Add(FamilyVistaB701);
+        options.families.Add(FamilyVistaB703);  // other families do not carry it
+        options.families.Add(FamilyPci);
         ApplyVdevRule(options, c.osKind);
-        EXPECT_EQ(options.vdevQ2dp, c.kept)
+        EXPECT_EQ(options.families.Has(FamilyVdevQ2dp), c.kept)
             << c.b702 << c.vistaB701 << " os " << static_cast<int>(c.osKind);
     }
 }

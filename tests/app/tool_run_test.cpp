@@ -1,5 +1,6 @@
 // The driver-package tool run, the compatibility value and the rescan.
 #include "app/tool_run.h"
+#include "device/hardware_rescan.h"
 
 #include <gtest/gtest.h>
 

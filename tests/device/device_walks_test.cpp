@@ -10,6 +10,7 @@ namespace cvl {
 namespace {
 
 using sim::Op;
+using test::DeviceWithIds;
 
 using test::PciAdapter;
 
@@ -34,22 +35,14 @@ private:
     std::size_t offered_ = 0;
 };
 
-sim::DeviceSpec Device(std::u16string_view instance, std::vector<std::u16string> ids) {
-    sim::DeviceSpec spec;
-    spec.instanceId = std::u16string(instance);
-    spec.hardwareIds = std::move(ids);
-    spec.withDriverKey = false;
-    return spec;
-}
-
 TEST(HardwareIdWalkTest, OffersEveryStringOfEveryPresentDeviceInOrder) {
     sim::SimulatedPlatform machine;
-    machine.Setup().AddDevice(Device(u"ROOT\\A\\0000", {u"A1", u"A2"}));
-    machine.Setup().AddDevice(Device(u"ROOT\\NOIDS\\0000", {}));
-    auto absent = Device(u"ROOT\\GONE\\0000", {u"G1"});
+    machine.Setup().AddDevice(DeviceWithIds(u"ROOT\\A\\0000", {u"A1", u"A2"}));
+    machine.Setup().AddDevice(DeviceWithIds(u"ROOT\\NOIDS\\0000", {}));
+    auto absent = DeviceWithIds(u"ROOT\\GONE\\0000", {u"G1"});
     absent.present = false;
     machine.Setup().AddDevice(absent);
-    machine.Setup().AddDevice(Device(u"ROOT\\B\\0000", {std::u16string(300, u'b')}));
+    machine.Setup().AddDevice(DeviceWithIds(u"ROOT\\B\\0000", {std::u16string(300, u'b')}));
     Recorder recorder;
     EXPECT_TRUE(ForEachPresentDevice(machine, recorder));
     EXPECT_EQ(recorder.seen,
@@ -60,8 +53,8 @@ TEST(HardwareIdWalkTest, OffersEveryStringOfEveryPresentDeviceInOrder) {
 
 TEST(HardwareIdWalkTest, TheVisitorEndsStringsOrTheWalk) {
     sim::SimulatedPlatform machine;
-    machine.Setup().AddDevice(Device(u"ROOT\\A\\0000", {u"A1", u"A2"}));
-    machine.Setup().AddDevice(Device(u"ROOT\\B\\0000", {u"B1"}));
+    machine.Setup().AddDevice(DeviceWithIds(u"ROOT\\A\\0000", {u"A1", u"A2"}));
+    machine.Setup().AddDevice(DeviceWithIds(u"ROOT\\B\\0000", {u"B1"}));
     Recorder firstOnly;
     firstOnly.stringsPerDevice = 1;
     firstOnly.devicesBeforeEnd = 1;
@@ -72,8 +65,8 @@ TEST(HardwareIdWalkTest, TheVisitorEndsStringsOrTheWalk) {
 
 TEST(HardwareIdWalkTest, FailuresSkipTheDeviceOrTheWalk) {
     sim::SimulatedPlatform machine;
-    machine.Setup().AddDevice(Device(u"ROOT\\A\\0000", {u"A1"}));
-    machine.Setup().AddDevice(Device(u"ROOT\\B\\0000", {u"B1"}));
+    machine.Setup().AddDevice(DeviceWithIds(u"ROOT\\A\\0000", {u"A1"}));
+    machine.Setup().AddDevice(DeviceWithIds(u"ROOT\\B\\0000", {u"B1"}));
     machine.Setup().Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY, 1);
     Recorder recorder;
     EXPECT_TRUE(ForEachPresentDevice(machine, recorder));

@@ -5,9 +5,9 @@
 
 #include "app/command_line.h"
 #include "common/family_code.h"
-#include "common/registry_text.h"
 #include "support/devices.h"
 #include "support/scenario.h"
+#include "system/registry_text.h"
 
 namespace cvl {
 namespace {

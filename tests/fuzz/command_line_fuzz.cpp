@@ -9,9 +9,9 @@
 
 #include "app/command_line.h"
 #include "app/hardware_id_builders.h"
-#include "app/install_options.h"
 #include "common/limits.h"
 #include "common/text.h"
+#include "options/install_options.h"
 #include "platform/sim/simulated_platform.h"
 #include "run/run_state.h"
 

@@ -127,7 +127,7 @@ TEST_F(PackageInfTest, LocateChoosesTheInfNameAndReadsItsVersion) {
            std::string(kSignature) + "DriverVer=05/07/2016,8.045.0507.2016\r\n");
     AddInf(u"C:\\setup\\Netcvlx.inf", std::string(kSignature) + "DriverVer=05/07/2016,7.0.0.0\r\n");
     PackageSwitches switches;
-    switches.b701 = true;
+    switches.legacyFamily = FamilyPci;
     switches.infPath = u"drv\\net.inf";
     DriverPackage package;
     EXPECT_EQ(LocateDriverPackage(machine, state, package, switches), PackageLocation::Found);
@@ -152,7 +152,7 @@ TEST_F(PackageInfTest, LocateFailuresKeepWhatThePackageHad) {
     EXPECT_EQ(LocateDriverPackage(machine, state, package, PackageSwitches{}),
               PackageLocation::NoInfName);
     PackageSwitches b702;
-    b702.b702 = true;
+    b702.legacyFamily = FamilyPcie;
     EXPECT_EQ(LocateDriverPackage(machine, state, package, b702), PackageLocation::NotFound);
     EXPECT_EQ(state.PackageInfPath, u"C:\\setup\\Netcvle.inf");
     EXPECT_EQ(package.InfPath, u"earlier");

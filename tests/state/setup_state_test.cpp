@@ -155,23 +155,26 @@ TEST_F(SetupStateTest, OtherCodesDeleteNoFamilyButStillTidyAnEmptyKey) {
 
 TEST_F(SetupStateTest, StatusKeysRecordTheInstallAndGoOnDelete) {
     struct Case {
-        void (*operation)(Platform &, StatusOperation, OsKind, std::u16string_view);
+        DeviceFamily family;
         const char16_t *key;
     };
-    for (const Case &c : {Case{SetNetworkStatus, u"HKLM\\Software\\Corvane\\Network"},
-                          Case{SetUsbFeStatus, u"HKLM\\Software\\Corvane\\USBFENetwork"},
-                          Case{SetUsbGbeStatus, u"HKLM\\Software\\Corvane\\USBGBENetwork"}}) {
+    constexpr char16_t kNetwork[] = u"HKLM\\Software\\Corvane\\Network";
+    constexpr char16_t kUsbGbe[] = u"HKLM\\Software\\Corvane\\USBGBENetwork";
+    for (const Case &c : {Case{FamilyPcie, kNetwork}, Case{FamilyPci, kNetwork},
+                          Case{FamilyVistaB701, kNetwork}, Case{FamilyVistaB703, kNetwork},
+                          Case{FamilyVistaB761, u"HKLM\\Software\\Corvane\\USBFENetwork"},
+                          Case{FamilyVistaB762, kUsbGbe}, Case{FamilyVistaB76x, kUsbGbe}}) {
         // Only Windows 98 and Me restart after an install.
         for (const auto &[osKind, reboot] :
              {std::pair{OsNt6Later, u"no"}, std::pair{OsNt60, u"no"}, std::pair{OsNt5Later, u"no"},
               std::pair{OsNt50, u"no"}, std::pair{OsNt4, u"no"}, std::pair{Os9xMe, u"yes"},
               std::pair{Os9x98, u"yes"}, std::pair{Os9x95, u"no"}}) {
             sim::SimulatedPlatform fresh;
-            c.operation(fresh, StatusWrite, osKind, u"8.45.507.2016");
+            SetFamilyStatus(fresh, c.family, StatusWrite, osKind, u"8.45.507.2016");
             EXPECT_EQ(fresh.Setup().GetRegString(c.key, u"install"), u"success");
             EXPECT_EQ(fresh.Setup().GetRegString(c.key, u"reboot"), reboot);
             EXPECT_EQ(fresh.Setup().GetRegString(c.key, u"version"), u"8.45.507.2016");
-            c.operation(fresh, StatusDelete, osKind, u"");
+            SetFamilyStatus(fresh, c.family, StatusDelete, osKind, u"");
             EXPECT_FALSE(fresh.Setup().RegKeyExists(c.key));
             EXPECT_TRUE(fresh.Setup().RegKeyExists(u"HKLM\\Software\\Corvane"));
             EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
@@ -179,9 +182,18 @@ TEST_F(SetupStateTest, StatusKeysRecordTheInstallAndGoOnDelete) {
     }
 }
 
+// The B760 install asks for a fresh look at the devices instead, and the
+// virtual device rides with a family that has its own key.
+TEST_F(SetupStateTest, FamiliesWithoutAStatusKeyWriteNone) {
+    for (const DeviceFamily family : {FamilyVistaB760, FamilyVdevQ2dp}) {
+        SetFamilyStatus(machine, family, StatusWrite, OsNt6Later, u"1.0");
+        EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\Corvane"));
+    }
+}
+
 TEST_F(SetupStateTest, StatusWriteStopsWhenTheKeyCannotBeCreated) {
     machine.Setup().Fail(Op::RegCreateKeyExW, ERROR_ACCESS_DENIED);
-    SetNetworkStatus(machine, StatusWrite, OsNt6Later, u"1.0");
+    SetFamilyStatus(machine, FamilyVistaB701, StatusWrite, OsNt6Later, u"1.0");
     EXPECT_FALSE(machine.Setup().RegKeyExists(u"HKLM\\Software\\Corvane\\Network"));
 }
 

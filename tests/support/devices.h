@@ -51,6 +51,16 @@ inline sim::DeviceSpec UsbAdapter(std::u16string_view vendor, std::u16string_vie
     return spec;
 }
 
+// A device of no class with only its hardware ids and no driver key.
+inline sim::DeviceSpec DeviceWithIds(std::u16string_view instance,
+                                     std::vector<std::u16string> ids) {
+    sim::DeviceSpec spec;
+    spec.instanceId = std::u16string(instance);
+    spec.hardwareIds = std::move(ids);
+    spec.withDriverKey = false;
+    return spec;
+}
+
 // The value of a driver-key string set by PciAdapter/UsbAdapter.
 inline std::u16string DriverString(const sim::DeviceSpec &spec, std::u16string_view name) {
     for (const auto &[key, value] : spec.driverStrings)

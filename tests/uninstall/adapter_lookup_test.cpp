@@ -70,8 +70,8 @@ protected:
 
 TEST_F(AdapterInfTest, EveryMatchingAdapterLosesItsInfAndPnf) {
     // "/vistab701 /vdevq2dp": a B701 adapter and a management function.
-    options.vistaB701 = true;
-    options.vdevQ2dp = true;
+    options.families.Add(FamilyVistaB701);
+    options.families.Add(FamilyVdevQ2dp);
     machine.Setup().AddDevice(WithInf(PciAdapter(u"B701", u"1"), u"oem3.inf"));
     auto management = WithInf(PciAdapter(u"B70A", u"2"), u"oem4.inf");
     management.hardwareIds.push_back(u"PCI\\VEN_1F3A&DEV_B70A&CC_0700");
@@ -89,8 +89,8 @@ TEST_F(AdapterInfTest, EveryMatchingAdapterLosesItsInfAndPnf) {
 TEST_F(AdapterInfTest, TheFirstSelectedFamilyAloneDecidesTheListAndTheRecord) {
     // "/vistab701 /vistab760": only the B701 list is walked, and with no
     // B701 adapter present the B701 record stands in.
-    options.vistaB701 = true;
-    options.vistaB760 = true;
+    options.families.Add(FamilyVistaB701);
+    options.families.Add(FamilyVistaB760);
     machine.Setup().AddDevice(WithInf(UsbAdapter(u"0C7E", u"B760", u"0100"), u"oem6.inf"));
     AddInf(u"oem6.inf");
     AddInf(u"oem12.inf");
@@ -106,7 +106,7 @@ TEST_F(AdapterInfTest, TheFirstSelectedFamilyAloneDecidesTheListAndTheRecord) {
 }
 
 TEST_F(AdapterInfTest, ARecordWithoutABackslashIsTakenWhole) {
-    options.b702 = true;
+    options.families.Add(FamilyPcie);
     AddInf(u"oem21.inf");
     WriteSetupValue(machine, u"InfName", u"oem21.inf", FamilyPcie);
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);
@@ -117,14 +117,14 @@ TEST_F(AdapterInfTest, WithoutARecordOrAFamilyNothingIsDeleted) {
     AddInf(u"oem3.inf");
     machine.Setup().AddDevice(PciAdapter(u"B702"));
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);  // no family switch
-    options.b701 = true;
+    options.families.Add(FamilyPci);
     EXPECT_EQ(RemoveAdapterInfFiles(machine, state, options), 1);  // no "InfName"
     EXPECT_TRUE(Has(u"oem3.inf"));
     EXPECT_EQ(Log(), "");
 }
 
 TEST_F(AdapterInfTest, AnAdapterWhoseInfPathCannotBeReadStillCountsAsFound) {
-    options.vistaB703 = true;
+    options.families.Add(FamilyVistaB703);
     auto adapter = PciAdapter(u"B703");
     adapter.driverStrings.pop_back();  // no InfPath
     machine.Setup().AddDevice(adapter);
@@ -139,7 +139,7 @@ TEST_F(AdapterInfTest, AnAdapterWhoseInfPathCannotBeReadStillCountsAsFound) {
 }
 
 TEST_F(AdapterInfTest, AListThatCannotBeOpenedGivesZeroAndDeletesNothing) {
-    options.b702 = true;
+    options.families.Add(FamilyPcie);
     AddInf(u"oem21.inf");
     WriteSetupValue(machine, u"InfName", u"oem21.inf", FamilyPcie);
     machine.Setup().Fail(Op::SetupDiGetClassDevsW, ERROR_NOT_ENOUGH_MEMORY);
@@ -179,7 +179,7 @@ TEST_F(AdapterInfTest, ASystemInfStaysOnEveryKind) {
         fresh.Setup().AddDevice(WithInf(PciAdapter(u"B702"), c.infPath));
         fresh.Setup().AddFile(Inf(c.infPath), c.contents);
         InstallOptions b702;
-        b702.b702 = true;
+        b702.families.Add(FamilyPcie);
         EXPECT_EQ(RemoveAdapterInfFiles(fresh, freshState, b702), 1);
         EXPECT_EQ(!fresh.Setup().FileExists(Inf(c.infPath)), c.deleted);
     }
@@ -188,7 +188,7 @@ TEST_F(AdapterInfTest, ASystemInfStaysOnEveryKind) {
 // Names from the registry are file names in the INF folder, nothing else.
 TEST_F(AdapterInfTest, ARecordedNameThatLeavesTheInfFolderIsRefused) {
     UseOsKind(OsNt4);  // no oemNN.inf rule here: only the name check guards
-    options.b702 = true;
+    options.families.Add(FamilyPcie);
     const std::string maker = test::MakerInf("PCI\\VEN_1F3A&DEV_B702&CC_0200");
     machine.Setup().AddFile(u"C:\\Windows\\netcv.inf", maker);
     machine.Setup().AddFile(u"C:\\netcv.inf", maker);
@@ -208,7 +208,7 @@ TEST_F(AdapterInfTest, ARecordedNameThatLeavesTheInfFolderIsRefused) {
 
 TEST_F(AdapterInfTest, NoPathIsBuiltWithoutTheWindowsDirectory) {
     // Without it the path would start at "\INF\" of the current drive.
-    options.b702 = true;
+    options.families.Add(FamilyPcie);
     machine.Setup().AddDevice(WithInf(PciAdapter(u"B702"), u"oem3.inf"));
     machine.Setup().AddFile(u"C:\\INF\\oem3.inf", "x");
     AddInf(u"oem3.inf");

@@ -33,19 +33,20 @@ protected:
 
 TEST_F(ConnectionCleanupTest, AConnectionGoesWhenItsIdBeginsWithAPrefixOfASelectedFamily) {
     struct Case {
-        bool InstallOptions::*flag;
+        FamilySet families;
+        bool b703;
         bool deleted;
     };
-    for (const Case &c :
-         {Case{&InstallOptions::b702, true}, Case{&InstallOptions::vistaB701, true},
-          Case{&InstallOptions::vistaB703, false}, Case{&InstallOptions::b703, false},
-          Case{&InstallOptions::vdevQ2dp, false}}) {
+    for (const Case &c : {Case{{FamilyPcie}, false, true}, Case{{FamilyVistaB701}, false, true},
+                          Case{{FamilyVistaB703}, false, false}, Case{{}, true, false},
+                          Case{{FamilyVdevQ2dp}, false, false}}) {
         sim::SimulatedPlatform fresh;
         const std::u16string key = kClass + u"\\{1}\\Connection";
         fresh.Setup().SetRegString(key, u"PnpInstanceID",
                                    u"PCI\\VEN_1F3A&DEV_B708&SUBSYS_00011F3A\\4&1a2b&0&00E0");
         InstallOptions selected;
-        selected.*c.flag = true;
+        selected.families = c.families;
+        selected.b703 = c.b703;
         EXPECT_TRUE(CleanNetworkConnectionEntries(fresh, selected));
         EXPECT_EQ(!fresh.Setup().RegKeyExists(kClass + u"\\{1}"), c.deleted);
         EXPECT_EQ(fresh.Setup().OpenHandleCount(), 0u);
@@ -58,7 +59,7 @@ TEST_F(ConnectionCleanupTest, ConsecutiveConnectionsOfTheSelectionAreAllDeleted)
     AddConnection(u"{3}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
     AddConnection(u"{4}", u"USB\\VID_2E61&PID_0761\\0003");
     machine.Setup().CreateRegKey(kClass + u"\\{5}");  // no Connection subkey
-    options.vistaB761 = true;
+    options.families.Add(FamilyVistaB761);
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_FALSE(HasConnection(u"{1}"));
     EXPECT_FALSE(HasConnection(u"{2}"));
@@ -75,7 +76,7 @@ TEST_F(ConnectionCleanupTest, DescriptionsGoByExactNameAndByPrefix) {
     AddDescription(firstPrefix + u" Server Adapter");
     AddDescription(firstPrefix + u" Server Adapter #2");  // two in a row
     AddDescription(u"Other Vendor Ethernet");
-    options.b702 = true;
+    options.families.Add(FamilyPcie);
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_FALSE(HasDescription(exact));
     EXPECT_FALSE(HasDescription(firstPrefix + u" Server Adapter"));
@@ -85,7 +86,7 @@ TEST_F(ConnectionCleanupTest, DescriptionsGoByExactNameAndByPrefix) {
 
 TEST_F(ConnectionCleanupTest, ASubkeyNamedLikeDescriptionsIsNeverAConnection) {
     AddConnection(u"DescriptionsOld", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
-    options.b702 = true;
+    options.families.Add(FamilyPcie);
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_TRUE(HasConnection(u"DescriptionsOld"));
 }
@@ -97,7 +98,7 @@ TEST_F(ConnectionCleanupTest, ANumberedExactNameIsNeverDeletedThroughTheExactLis
     const std::u16string partner(b760.exact[1]);
     AddDescription(partner);
     AddDescription(partner + u" #2");
-    options.vistaB760 = true;
+    options.families.Add(FamilyVistaB760);
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_FALSE(HasDescription(partner));
     EXPECT_TRUE(HasDescription(partner + u" #2"));
@@ -106,11 +107,11 @@ TEST_F(ConnectionCleanupTest, ANumberedExactNameIsNeverDeletedThroughTheExactLis
 TEST_F(ConnectionCleanupTest, TheManagementFunctionsGoWithB702AndB701Only) {
     const auto management = DescriptionListsFor(FamilyVdevQ2dp).exact;
     for (const auto name : management) AddDescription(name);
-    options.vistaB703 = true;
-    options.vdevQ2dp = true;
+    options.families.Add(FamilyVistaB703);
+    options.families.Add(FamilyVdevQ2dp);
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     for (const auto name : management) EXPECT_TRUE(HasDescription(name));
-    options.vistaB701 = true;
+    options.families.Add(FamilyVistaB701);
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     for (const auto name : management) EXPECT_FALSE(HasDescription(name));
 }
@@ -134,7 +135,7 @@ TEST_F(ConnectionCleanupTest, TheDescriptionTablesHaveTheirRows) {
 }
 
 TEST_F(ConnectionCleanupTest, AClassKeyThatCannotBeReadEndsTheWalkWithFalse) {
-    options.b702 = true;
+    options.families.Add(FamilyPcie);
     EXPECT_FALSE(CleanNetworkConnectionEntries(machine, options));  // no class key
     AddConnection(u"{1}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
     machine.Setup().Fail({Op::RegEnumKeyExW, ERROR_ACCESS_DENIED, 1, 1});
@@ -146,7 +147,7 @@ TEST_F(ConnectionCleanupTest, AClassKeyThatCannotBeReadEndsTheWalkWithFalse) {
 TEST_F(ConnectionCleanupTest, AnUnreadableConnectionIsPassedOver) {
     AddConnection(u"{1}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\1");
     AddConnection(u"{2}", u"PCI\\VEN_1F3A&DEV_B702&SUBSYS_1\\2");
-    options.b702 = true;
+    options.families.Add(FamilyPcie);
     machine.Setup().Fail({Op::RegQueryValueExW, ERROR_ACCESS_DENIED, 1, 1});
     EXPECT_TRUE(CleanNetworkConnectionEntries(machine, options));
     EXPECT_TRUE(HasConnection(u"{1}"));

@@ -7,13 +7,13 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/os_detect.h"
 #include "common/exit_code.h"
 #include "common/family_code.h"
 #include "common/os_kind.h"
 #include "device/family_tables.h"
 #include "support/devices.h"
 #include "support/scenario.h"
+#include "system/os_detect.h"
 
 namespace cvl::test {
 

@@ -2,6 +2,7 @@
 // them.
 #include "uninstall/uninstall_flows.h"
 
+#include "options/family_selection.h"
 #include "state/setup_state.h"
 #include "uninstall/device_removal.h"
 #include "uninstall/uninstall_fixture.h"
@@ -451,14 +452,14 @@ TEST_F(UninstallMemoryTest, AListOrPathThatCannotBeAllocatedEndsTheFlowWithTen) 
     struct Case {
         const char *what;
         OsKind kind;
-        bool InstallOptions::*flag;
+        DeviceFamily family;
         bool uninstallerMode;
     };
     const std::vector<Case> cases = {
-        {"legacy path buffer", OsNt6Later, &InstallOptions::b702, false},
-        {"legacy id list", OsNt6Later, &InstallOptions::b702, true},
-        {"PCI branch id list", OsNt6Later, &InstallOptions::vistaB701, false},
-        {"Windows Me path buffer", Os9xMe, &InstallOptions::vistaB760, false},
+        {"legacy path buffer", OsNt6Later, FamilyPcie, false},
+        {"legacy id list", OsNt6Later, FamilyPcie, true},
+        {"PCI branch id list", OsNt6Later, FamilyVistaB701, false},
+        {"Windows Me path buffer", Os9xMe, FamilyVistaB760, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -469,10 +470,10 @@ TEST_F(UninstallMemoryTest, AListOrPathThatCannotBeAllocatedEndsTheFlowWithTen) 
         const auto adapter = PciAdapter(u"B702");
         fresh.Setup().AddDevice(adapter);
         InstallOptions selected;
-        selected.*c.flag = true;
+        selected.families.Add(c.family);
         selected.uninstallerMode = c.uninstallerMode;
         fresh.Setup().Fail(Op::LocalAlloc, ERROR_NOT_ENOUGH_MEMORY);
-        const ExitCode result = AnyPerFamilyFlag(selected)
+        const ExitCode result = AnyPerFamilySwitch(selected)
                                     ? UninstallPerFamily(fresh, freshState, selected)
                                     : UninstallLegacyPciFamilies(fresh, freshState, selected);
         EXPECT_EQ(result, ExitCode::OutOfMemory);
@@ -483,10 +484,10 @@ TEST_F(UninstallMemoryTest, AListOrPathThatCannotBeAllocatedEndsTheFlowWithTen) 
 
 TEST_F(UninstallMemoryTest, APerFamilyFlowWithoutAFamilyHasNothingToRemove) {
     EXPECT_EQ(UninstallPerFamily(machine, state, options), ExitCode::NothingToDo);
-    options.b702 = true;
+    options.families.Add(FamilyPcie);
     options.uninstallerMode = true;
     state.ids.oemCount = 0;
-    options.b702 = 0;
+    options.families.Remove(FamilyPcie);
     EXPECT_EQ(UninstallLegacyPciFamilies(machine, state, options), ExitCode::NothingToDo);
 }
 

@@ -52,7 +52,7 @@ protected:
         WriteSetupValue(machine, u"InfName", u"C:\\Windows\\INF\\oem7.inf", FamilyVistaB701);
         WriteSetupValue(machine, u"InfName", u"C:\\Windows\\INF\\oem8.inf", FamilyVdevQ2dp);
         machine.SetupAddToSourceListW(SRCLIST_SYSIFADMIN, u"C:\\setup");
-        SetNetworkStatus(machine, StatusWrite, OsNt6Later, u"8.45.507.2016");
+        SetFamilyStatus(machine, FamilyVistaB701, StatusWrite, OsNt6Later, u"8.45.507.2016");
         machine.Setup().SetRegString(kUninstallEntry, u"DisplayName", u"Corvane Ethernet Driver");
         machine.Setup().SetRegString(kConnection + u"\\Connection", u"PnpInstanceID",
                                      u"PCI\\VEN_1F3A&DEV_B701&SUBSYS_00011043&REV_06\\4&1F3A&0&1");

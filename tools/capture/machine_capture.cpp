@@ -2,12 +2,12 @@
 
 #include <map>
 
-#include "app/os_detect.h"
 #include "capture/capture_roots.h"
 #include "common/little_endian.h"
 #include "common/text.h"
 #include "machine_image/machine_image_device_rows.h"
 #include "platform/sim/sim_device_registry.h"
+#include "system/os_detect.h"
 
 namespace cvl::capture {
 namespace {

@@ -31,13 +31,13 @@ std::u16string GuidText(const Guid &guid);
 // The first four-digit name not yet used below a class key: "0000", "0001"...
 std::u16string NextDriverKeyName(const RegistryPaths &registry, std::u16string_view classGuid);
 
-// Makes the class key and links the instance to a driver key below it,
-// named `keyName` or, when that is empty, the first free number; returns the
-// driver key's path.
 // A service as the registry keeps it, under Services\<name>.
 void AddServiceKey(RegistryPaths &registry, std::u16string_view name, std::u16string_view imagePath,
                    DWORD type, DWORD start);
 
+// Makes the class key and links the instance to a driver key below it,
+// named `keyName` or, when that is empty, the first free number; returns the
+// driver key's path.
 std::u16string LinkNewDriverKey(RegistryPaths &registry, std::u16string_view instanceId,
                                 std::u16string_view classGuid, std::u16string_view keyName = {});
 

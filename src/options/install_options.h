@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/action_code.h"
+#include "family/family_set.h"
+#include "options/action_code.h"
 
 namespace cvl {
 
@@ -17,16 +18,10 @@ struct InstallOptions {
     std::optional<std::u16string> selfDeleteProcessId;
     std::optional<std::u16string> selfDeleteTarget;
     std::optional<std::vector<std::uint8_t>> savedSigningPolicy;
-    bool vistaB701 = false;
-    bool vistaB703 = false;
-    bool b702 = false;
-    bool b701 = false;
+    // The families the family switches turn on.
+    FamilySet families;
+    // "/b703": the PCI family's adapter of "/b701" is the B703.
     bool b703 = false;
-    bool vistaB760 = false;
-    bool vdevQ2dp = false;
-    bool vistaB761 = false;
-    bool vistaB762 = false;
-    bool vistaB76x = false;
     bool x86 = false;
     bool x64 = false;
     bool highPerformance = false;
@@ -38,12 +33,5 @@ struct InstallOptions {
     bool silent = false;
     bool keepNewDriver = false;
 };
-
-// True when at least one flag of the per-family group is set; the legacy
-// group ("/b701", "/b702", "/b703") runs the older flows.
-inline bool AnyPerFamilyFlag(const InstallOptions &options) {
-    return options.vistaB701 || options.vistaB703 || options.vistaB760 || options.vistaB761 ||
-           options.vistaB762 || options.vistaB76x;
-}
 
 }  // namespace cvl

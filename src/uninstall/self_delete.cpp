@@ -1,11 +1,11 @@
-#include "app/self_delete.h"
+#include "uninstall/self_delete.h"
 
 #include <string>
 
 #include "common/exit_code.h"
 #include "common/limits.h"
-#include "common/random_digits.h"
 #include "common/text.h"
+#include "system/random_digits.h"
 
 namespace cvl {
 namespace {

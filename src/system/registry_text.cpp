@@ -1,4 +1,4 @@
-#include "common/registry_text.h"
+#include "system/registry_text.h"
 
 #include <vector>
 

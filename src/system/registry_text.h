@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "common/scoped_handle.h"
 #include "platform/platform.h"
+#include "system/scoped_handle.h"
 
 namespace cvl {
 

@@ -1,4 +1,4 @@
-#include "app/os_detect.h"
+#include "system/os_detect.h"
 
 namespace cvl {
 

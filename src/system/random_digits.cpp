@@ -1,4 +1,4 @@
-#include "common/random_digits.h"
+#include "system/random_digits.h"
 
 #include <vector>
 

@@ -1,5 +1,5 @@
 // The two-stage self-deletion, run as two simulated processes.
-#include "app/self_delete.h"
+#include "uninstall/self_delete.h"
 
 #include <gtest/gtest.h>
 

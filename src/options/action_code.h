@@ -5,7 +5,7 @@
 
 namespace cvl {
 
-enum class ActionCode : std::uint32_t {
+enum ActionCode : std::uint32_t {
     ActionNone = 0,
     ActionInstall = 1,
     ActionUninstall = 2,
@@ -20,6 +20,5 @@ enum class ActionCode : std::uint32_t {
     ActionRescan = 11,
     ActionQueryDevice = 12,
 };
-using enum ActionCode;
 
 }  // namespace cvl

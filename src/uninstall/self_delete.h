@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/install_options.h"
+#include "options/install_options.h"
 #include "platform/platform.h"
 
 namespace cvl {

@@ -1,7 +1,9 @@
 // Which families the family switches select, and in which order.
-#include "app/family_selection.h"
+#include "options/family_selection.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
 
 #include "support/families.h"
 
@@ -12,11 +14,9 @@ using test::FamilyCodes;
 
 InstallOptions Every(bool b703) {
     InstallOptions options;
-    for (bool InstallOptions::*flag :
-         {&InstallOptions::b701, &InstallOptions::b702, &InstallOptions::vistaB701,
-          &InstallOptions::vistaB703, &InstallOptions::vistaB760, &InstallOptions::vistaB761,
-          &InstallOptions::vistaB762, &InstallOptions::vistaB76x, &InstallOptions::vdevQ2dp})
-        options.*flag = true;
+    options.families = {FamilyPci,       FamilyPcie,      FamilyVistaB701,
+                        FamilyVistaB703, FamilyVistaB760, FamilyVistaB761,
+                        FamilyVistaB762, FamilyVistaB76x, FamilyVdevQ2dp};
     options.b703 = b703;
     return options;
 }
@@ -45,12 +45,28 @@ TEST(FamilySelectionTest, B703TurnsTheLegacyPciSwitchIntoTheB703Family) {
 
 TEST(FamilySelectionTest, OnlyTheSetSwitchesCount) {
     InstallOptions options;
-    options.vistaB762 = true;
-    options.b702 = true;
+    options.families = {FamilyVistaB762, FamilyPcie};
     EXPECT_EQ(FamilyCodes(SelectedPerFamilyFamilies(options)), FamilyCodes({FamilyVistaB762}));
     EXPECT_EQ(FamilyCodes(SelectedLegacyFamilies(options)), FamilyCodes({FamilyPcie}));
     EXPECT_EQ(FamilyCodes(FamiliesToEnable(options)), FamilyCodes({FamilyPcie, FamilyVistaB762}));
     EXPECT_TRUE(SelectedPerFamilyFamilies(InstallOptions{}).empty());
+    EXPECT_TRUE(AnyPerFamilySwitch(options));
+    options.families.Remove(FamilyVistaB762);
+    EXPECT_FALSE(AnyPerFamilySwitch(options));
+}
+
+// The virtual device rides only with the families that carry it, and only
+// when it is switched on itself.
+TEST(FamilySelectionTest, TheVirtualDeviceRidesWithPciExpressAndB701Only) {
+    InstallOptions options;
+    options.families = {FamilyVdevQ2dp};
+    for (const DeviceFamily family : test::kEveryFamily) {
+        const std::array families{family};
+        const bool carries = family == FamilyPcie || family == FamilyVistaB701;
+        EXPECT_EQ(VirtualDeviceRidesWith(options, families), carries) << static_cast<int>(family);
+        EXPECT_FALSE(VirtualDeviceRidesWith(InstallOptions{}, families));
+    }
+    EXPECT_FALSE(VirtualDeviceRidesWith(options, {}));
 }
 
 }  // namespace
