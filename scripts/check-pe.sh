@@ -6,6 +6,11 @@
 # kernel32, user32, advapi32 and msvcrt, which Windows takes from the system
 # folder whatever folder the program runs from. Every other library
 # (setupapi, cfgmgr32, newdev) is loaded at run time from the system folder.
+# The 32-bit program, which is also the one for Windows 95, 98, Me and NT 4,
+# imports only the functions scripts/windows95-imports.txt lists (each one
+# exported by Windows from 95 on) and asks for Windows 4.0 in its header
+# (subsystem and system version); the 64-bit one asks for 5.2, the first
+# 64-bit Windows and the oldest version its loader takes.
 #
 #   scripts/check-pe.sh [--win64 EXE] [--win32 EXE]
 #
@@ -31,6 +36,35 @@ check_imports() {
     while read -r dll; do
         grep -Eiq "$known_dll_pattern" <<<"$dll" || fail "$exe" "imports from $dll"
     done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
+}
+
+# "DLL function" for every function the program imports by name.
+imported_functions() {
+    awk '/^\tDLL Name: / { dll = toupper($3); sub(/\.DLL$/, "", dll); next }
+         /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print dll, $3 }' <<<"$1"
+}
+
+check_windows95_imports() {
+    local exe=$1 headers=$2 dll function
+    local allowed
+    allowed=$(awk '!/^#/ && NF >= 2 { print toupper($1), $2 }' "$repo/scripts/windows95-imports.txt")
+    while read -r dll function; do
+        [ -n "$dll" ] || continue
+        grep -Fxq "$dll $function" <<<"$allowed" ||
+            fail "$exe" "imports $function from $dll, which Windows 95 does not export (not in scripts/windows95-imports.txt)"
+    done < <(imported_functions "$headers")
+    # An import by ordinal has no name to check.
+    if grep -Eq '^[[:space:]]+[0-9a-f]+[[:space:]]+<none>' <<<"$headers"; then
+        fail "$exe" "imports by ordinal"
+    fi
+}
+
+# check_version EXE HEADERS Subsystem|OSystem MAJOR MINOR
+check_version() {
+    local exe=$1 headers=$2 kind=$3 major=$4 minor=$5
+    grep -Eq "^Major${kind}Version[[:space:]]+${major}\$" <<<"$headers" &&
+        grep -Eq "^Minor${kind}Version[[:space:]]+${minor}\$" <<<"$headers" ||
+        fail "$exe" "the ${kind} version is not ${major}.${minor}"
 }
 
 check_capture() {
@@ -87,6 +121,13 @@ check_one() {
     rm -f "$resources"
 
     check_imports "$exe" "$headers"
+    if [ "$magic" = PE32 ]; then
+        check_windows95_imports "$exe" "$headers"
+        check_version "$exe" "$headers" Subsystem 4 0
+        check_version "$exe" "$headers" OSystem 4 0
+    else
+        check_version "$exe" "$headers" Subsystem 5 2
+    fi
 }
 
 win64=
