@@ -54,7 +54,8 @@ std::vector<::BYTE> DataFromAnsi(::DWORD type, const std::vector<::BYTE> &ansi) 
 }
 
 std::optional<std::vector<::BYTE>> DataToAnsi(::DWORD type, const ::BYTE *data, ::DWORD size) {
-    if (!IsTextType(type) || data == nullptr) return std::vector<::BYTE>(data, data + size);
+    if (data == nullptr) return std::vector<::BYTE>();
+    if (!IsTextType(type)) return std::vector<::BYTE>(data, data + size);
     std::u16string wide(size / sizeof(char16_t), u'\0');
     if (!wide.empty()) std::memcpy(wide.data(), data, wide.size() * sizeof(char16_t));
     std::optional<std::string> ansi = ToAnsi(wide);
