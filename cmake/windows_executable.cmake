@@ -46,8 +46,15 @@ set_source_files_properties("${CMAKE_CURRENT_BINARY_DIR}/cvlsetup.rc" PROPERTIES
 
 add_executable(cvlsetup WIN32 "${CVL_WIN32_DIR}/win_main.cpp"
     "${CMAKE_CURRENT_BINARY_DIR}/cvlsetup.rc")
-target_compile_options(cvlsetup PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
-target_link_options(cvlsetup PRIVATE -municode ${CVL_STATIC_LINK_OPTIONS})
+# The ANSI start-up (WinMain), which Windows 95 runs; the 32-bit program
+# tells the loader it needs Windows 4.0 (95 and NT 4). The 64-bit loader
+# takes nothing older than 5.2, the first 64-bit Windows, which is also the
+# linker's default there.
+target_link_options(cvlsetup PRIVATE ${CVL_STATIC_LINK_OPTIONS})
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(cvlsetup PRIVATE -Wl,--major-subsystem-version,4,--minor-subsystem-version,0
+        -Wl,--major-os-version,4,--minor-os-version,0)
+endif()
 target_link_libraries(cvlsetup PRIVATE cvl_win32 cvl_logic)
 
 include("${PROJECT_SOURCE_DIR}/cmake/machine_image_libraries.cmake")

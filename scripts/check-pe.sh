@@ -8,6 +8,11 @@
 # administrator rights without UI access and names no supported systems;
 # cvlpreview.exe, beside it, is a console program whose manifest runs it as
 # whoever starts it (asInvoker), also without UI access or supported systems.
+# The 32-bit cvlsetup.exe, which is also the one for Windows 95, 98, Me and
+# NT 4, imports only the functions scripts/windows95-imports.txt lists (each
+# one exported by Windows from 95 on) and asks for Windows 4.0 in its header
+# (subsystem and system version); the 64-bit one asks for 5.2, the first
+# 64-bit Windows and the oldest version its loader takes.
 #
 #   scripts/check-pe.sh [--win64 EXE] [--win32 EXE]
 #
@@ -36,6 +41,35 @@ check_imports() {
     done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
 }
 
+# "DLL function" for every function the program imports by name.
+imported_functions() {
+    awk '/^\tDLL Name: / { dll = toupper($3); sub(/\.DLL$/, "", dll); next }
+         /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print dll, $3 }' <<<"$1"
+}
+
+check_windows95_imports() {
+    local exe=$1 headers=$2 dll function
+    local allowed
+    allowed=$(awk '!/^#/ && NF >= 2 { print toupper($1), $2 }' "$repo/scripts/windows95-imports.txt")
+    while read -r dll function; do
+        [ -n "$dll" ] || continue
+        grep -Fxq "$dll $function" <<<"$allowed" ||
+            fail "$exe" "imports $function from $dll, which Windows 95 does not export (not in scripts/windows95-imports.txt)"
+    done < <(imported_functions "$headers")
+    # An import by ordinal has no name to check.
+    if grep -Eq '^[[:space:]]+[0-9a-f]+[[:space:]]+<none>' <<<"$headers"; then
+        fail "$exe" "imports by ordinal"
+    fi
+}
+
+# check_version EXE HEADERS Subsystem|OSystem MAJOR MINOR
+check_version() {
+    local exe=$1 headers=$2 kind=$3 major=$4 minor=$5
+    grep -Eq "^Major${kind}Version[[:space:]]+${major}\$" <<<"$headers" &&
+        grep -Eq "^Minor${kind}Version[[:space:]]+${minor}\$" <<<"$headers" ||
+        fail "$exe" "the ${kind} version is not ${major}.${minor}"
+}
+
 check_capture() {
     local exe=$1 objdump=$2 headers
     [ -f "$exe" ] || return 0
@@ -46,11 +80,12 @@ check_capture() {
     check_imports "$exe" "$headers"
 }
 
-# check_layout EXE MAGIC OBJDUMP SUBSYSTEM LEVEL: the whole layout of one
-# program; SUBSYSTEM is 2 (GUI) or 3 (console), LEVEL the execution level its
-# manifest requests.
+# check_layout EXE MAGIC OBJDUMP SUBSYSTEM LEVEL [oldest-windows]: the whole
+# layout of one program; SUBSYSTEM is 2 (GUI) or 3 (console), LEVEL the
+# execution level its manifest requests; oldest-windows asks for the checks
+# of the program that must start on every Windows generation.
 check_layout() {
-    local exe=$1 magic=$2 objdump=$3 subsystem=$4 level=$5
+    local exe=$1 magic=$2 objdump=$3 subsystem=$4 level=$5 oldest=${6:-}
     if [ ! -f "$exe" ]; then
         fail "$exe" "no such file"
         return
@@ -93,12 +128,20 @@ check_layout() {
     rm -f "$resources"
 
     check_imports "$exe" "$headers"
+    [ -n "$oldest" ] || return 0
+    if [ "$magic" = PE32 ]; then
+        check_windows95_imports "$exe" "$headers"
+        check_version "$exe" "$headers" Subsystem 4 0
+        check_version "$exe" "$headers" OSystem 4 0
+    else
+        check_version "$exe" "$headers" Subsystem 5 2
+    fi
 }
 
 # cvlsetup.exe, and the programs of its build folder beside it.
 check_build() {
     local exe=$1 magic=$2 objdump=$3
-    check_layout "$exe" "$magic" "$objdump" 2 requireAdministrator
+    check_layout "$exe" "$magic" "$objdump" 2 requireAdministrator oldest-windows
     check_layout "$(dirname "$exe")/cvlpreview.exe" "$magic" "$objdump" 3 asInvoker
     check_capture "$(dirname "$exe")/cvlcapture.exe" "$objdump"
 }

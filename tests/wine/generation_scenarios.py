@@ -5,10 +5,12 @@ the simulated machine set to the same version.
 Where Wine differs from Windows on these generations, and what the scenarios
 do about it (each difference is named again beside the run it touches):
 
-- Program start: Wine supplies on every version what Windows 9x and NT 4 lack
-  (the Unicode calls, newdev.dll, the CM_*_Ex calls) and does not check the
-  PE subsystem version, so these runs show the program's branches, not that
-  it starts on those systems.
+- Program start: Wine does not check the PE subsystem version and supplies on
+  every version what Windows 9x and NT 4 lack (newdev.dll, the CM_*_Ex calls,
+  working Unicode calls), so these runs show the program's branches and, on
+  95, 98 and Me, that it takes the ANSI forms ("text forms" traces which
+  form each kind of call takes); that the program starts on those systems
+  rests on its import table (scripts/check-pe.sh), not on these runs.
 - Registry deletion: Wine deletes a key by the NT rule on every version (a
   key with subkeys stays); Windows 95, 98 and Me delete it with its subkeys.
   The Windows 98 preparation's "DEL RET" therefore differs when the adapter's
@@ -20,6 +22,8 @@ do about it (each difference is named again beside the run it touches):
 """
 
 import os
+import re
+import struct
 
 import devices as dev
 import generations
@@ -28,7 +32,7 @@ import uninstall_scenarios as un
 from device_scenarios import log_lines
 from install_scenarios import (DRIVERS_DIR, EXAMPLE_INF, PACKAGE_VERSION, InstallMachine,
                                example_package, setup_values)
-from scenarios import APP_DIR, LOG_NAME, ROOT_LOG, Outcome, log_of
+from scenarios import APP_DIR, EXE, LOG_NAME, ROOT_LOG, Outcome, log_of
 
 NT5 = {3, 4}  # XP and Server 2003, Windows 2000
 WINDOWS_ME, WINDOWS_98 = 6, 7
@@ -248,9 +252,71 @@ def pci_uninstall_scenario(family, branch_generations):
 ALL_GENERATIONS = {generation.kind for generation in generations.BY_BITS[32]}
 
 
+# The 9x line: Windows 95, 98 and Me, where the program calls the ANSI forms.
+NINE_X = {8, WINDOWS_98, WINDOWS_ME}
+# One call of each kind whose form the trace shows: (ANSI form, Unicode form).
+TRACED_FORMS = {
+    "registry": ("RegCreateKeyExA", "RegCreateKeyExW"),
+    "registry data": ("RegSetValueExA", "RegSetValueExW"),
+    "device list": ("SetupDiGetClassDevsA", "SetupDiGetClassDevsW"),
+    "INF": ("SetupOpenInfFileA", "SetupOpenInfFileW"),
+    "INF fields": ("SetupGetStringFieldA", "SetupGetStringFieldW"),
+    "file": ("CreateFileA", "CreateFileW"),
+    "own path": ("GetModuleFileNameA", "GetModuleFileNameW"),
+    "driver update": ("UpdateDriverForPlugAndPlayDevicesA",
+                      "UpdateDriverForPlugAndPlayDevicesW"),
+}
+# "Call KERNEL32.CreateFileA(...) ret=00406e37": the function and the address
+# the call returns to, which tells the program's calls from Wine's own.
+RELAY_CALL = re.compile(r"Call [\w.]+\.(\w+)\(.*\) ret=([0-9a-f]+)$")
+WINE_DEBUG_KEY = r"HKCU\Software\Wine\Debug"
+
+
+def image_range(path):
+    """The addresses a PE file occupies when loaded at its preferred base
+    (Wine loads the program there): (ImageBase, ImageBase + SizeOfImage)."""
+    with open(path, "rb") as file:
+        data = file.read(4096)
+    optional = struct.unpack_from("<I", data, 0x3C)[0] + 24
+    magic = struct.unpack_from("<H", data, optional)[0]
+    base = struct.unpack_from("<Q" if magic == 0x20B else "<I", data,
+                              optional + (24 if magic == 0x20B else 28))[0]
+    size = struct.unpack_from("<I", data, optional + 56)[0]
+    return base, base + size
+
+
+def text_forms(context):
+    """Which form of the system's text calls the program makes: the ANSI
+    forms on 95, 98 and Me, the Unicode forms on every NT version. Wine's
+    +relay trace shows it, limited to the functions of TRACED_FORMS, so that
+    the traced run stays short, and read for the calls that return into the
+    program's own image (Wine's DLLs call the Unicode forms among
+    themselves); a per-family
+    install makes every kind of call (Wine's own newdev.dll answers the
+    update, whose outcome the other scenarios check)."""
+    machine = InstallMachine(context, [], example_package())
+    machine.set_harness_ids(["CVL_NO_DEVICE"])
+    prefix = context.prefix
+    prefix.reg_add(WINE_DEBUG_KEY, "RelayInclude", "REG_SZ",
+                   ";".join(name for pair in TRACED_FORMS.values() for name in pair))
+    args = ["/i", "/vistab701", "/ncfi", "/f", "drivers\\" + EXAMPLE_INF]
+    result = prefix.wine(EXE, *args, cwd=prefix.host_path(APP_DIR), debug="+relay")
+    start, end = image_range(context.prefix.host_path(EXE))
+    called = {name for line in result.stderr.decode(errors="replace").splitlines()
+              for name, caller in RELAY_CALL.findall(line) if start <= int(caller, 16) < end}
+    ansi = context.generation.kind in NINE_X
+    for what, (ansi_form, unicode_form) in TRACED_FORMS.items():
+        context.expect_equal((ansi_form in called, unicode_form in called), (ansi, not ansi),
+                             "%s calls: (%s, %s) made" % (what, ansi_form, unicode_form))
+
+
 def all_scenarios(bits):
-    """(name, scenario) of the generation scenarios of the `bits` program."""
-    del bits  # the same scenarios for both programs
+    """(name, scenario) of the generation scenarios of the `bits` program.
+    The text forms are traced for the 32-bit program only, the one for the 9x
+    line: a traced run takes some 25 s, and Wine reports an NT version to the
+    64-bit program whatever the prefix names (its contract cases run against
+    both forms instead)."""
+    traced = [("text forms", text_forms)] if bits == 32 else []
     return [
         ("start-up", start_up),
         ("signing policy and re-enumeration of an install", signing_policy_and_reenumeration),
@@ -258,4 +324,4 @@ def all_scenarios(bits):
         ("B760 uninstall", b760_uninstall),
         ("per-family PCI uninstall", pci_uninstall_scenario(un.VISTA_B701, NT6)),
         ("legacy PCI uninstall", pci_uninstall_scenario(un.PCIE, ALL_GENERATIONS)),
-    ]
+    ] + traced

@@ -210,9 +210,12 @@ CONTRACT_WORK = "C:\\contract\\"
 GTEST_SUMMARY = re.compile(r"^\[(==========|  PASSED  |  FAILED  |  SKIPPED )\] .*$", re.MULTILINE)
 
 
-def platform_contract(context):
+def platform_contract(context, *forms):
     """The contract cases of the platform layer against Wine: the same
-    GoogleTest cases the host build runs on the simulated machine."""
+    GoogleTest cases the host build runs on the simulated machine. With
+    "--ansi-forms" the layer calls the ANSI forms it calls on Windows 95, 98
+    and Me (Wine reports those systems only to 32-bit programs), in the
+    prefix's code page, 1252."""
     prefix = context.prefix
     for instance, hardware_ids in CONTRACT_DEVICES:
         device_key = "HKLM\\System\\CurrentControlSet\\Enum\\" + instance
@@ -222,7 +225,7 @@ def platform_contract(context):
     prefix.checked_wine("sc", "create", CONTRACT_SERVICE, "type=", "kernel", "start=", "demand",
                         "binPath=", CONTRACT_SERVICE_PATH)
     os.makedirs(prefix.host_path(CONTRACT_WORK), exist_ok=True)
-    result = prefix.wine(CONTRACT_TESTS, "--device=CVL_PROBE_DEVICE",
+    result = prefix.wine(CONTRACT_TESTS, *forms, "--device=CVL_PROBE_DEVICE",
                          "--removable-device=CVL_PROBE_REMOVABLE",
                          "--service=" + CONTRACT_SERVICE,
                          "--service-path=" + CONTRACT_SERVICE_PATH, "--work=" + CONTRACT_WORK)
@@ -285,5 +288,7 @@ def all_scenarios():
     scenarios += [(name, self_deletion_scenario(pid, target, present, deleted))
                   for name, pid, target, present, deleted in SELF_DELETIONS]
     scenarios.append(("platform layer contract", platform_contract))
+    scenarios.append(("platform layer contract, ANSI forms",
+                      lambda context: platform_contract(context, "--ansi-forms")))
     scenarios.append(("class-install request records", class_install_requests))
     return scenarios

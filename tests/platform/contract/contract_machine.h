@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,14 @@ public:
     // Gives the file `existing` a second name `path` (a hard link), the way
     // someone preparing the scratch folder would; false when it cannot.
     virtual bool AddSecondName(const std::u16string &path, const std::u16string &existing) = 0;
+    // Makes the folder `path`, the way someone preparing the scratch folder
+    // would; false when it cannot.
+    virtual bool AddFolder(const std::u16string &path) = 0;
+
+    // The ANSI code page the platform's texts pass through, when they pass
+    // through one (the real layer with its ANSI forms chosen); nothing when
+    // they stay UTF-16 all the way.
+    virtual std::optional<unsigned> AnsiCodePage() const = 0;
 };
 
 inline constexpr char16_t kSecondHardwareId[] = u"CVL_PROBE_FAMILY";
@@ -69,6 +78,11 @@ protected:
     PlatformContract() : machine_(MakeContractMachine()), platform(machine_->platform()) {}
 
     bool OnWine() const { return machine_->OnWine(); }
+    // Wine's Unicode call gives the case its answer. With the ANSI forms
+    // chosen, Wine's ANSI call answers instead, and the layer itself keeps
+    // the size protocols, as Windows does; some of Wine's differences from
+    // Windows are then gone.
+    bool WineUnicodeAnswers() const { return OnWine() && !machine_->AnsiCodePage(); }
     const ContractMachine &machine() const { return *machine_; }
 
     // The scratch key's path under HKEY_CURRENT_USER with `child` appended.
@@ -83,6 +97,7 @@ protected:
     bool AddSecondName(const std::u16string &path, const std::u16string &existing) {
         return machine_->AddSecondName(path, existing);
     }
+    bool AddFolder(const std::u16string &path) { return machine_->AddFolder(path); }
 
 private:
     // Declared before `platform`, which refers into it.

@@ -90,7 +90,15 @@ TEST_F(DriverStoreCalls, OnlyCompleteWindows4PackagesArePublished) {
         char16_t destination[260];
         EXPECT_FALSE(platform.SetupCopyOEMInfW(c.path.c_str(), nullptr, SPOST_PATH, 0, destination,
                                                260, nullptr));
-        EXPECT_EQ(platform.GetLastError(), c.error);
+        const DWORD error = platform.GetLastError();
+        if (OnWine() && machine().AnsiCodePage() && c.path.find(u'\\') == std::u16string::npos &&
+            error == ERROR_INSUFFICIENT_BUFFER) {
+            // 32-bit Wine 8.0's SetupCopyOEMInfA has answered a relative
+            // path with ERROR_INSUFFICIENT_BUFFER; its Unicode form, the
+            // 64-bit ANSI form and Windows answer ERROR_FILE_NOT_FOUND.
+            continue;
+        }
+        EXPECT_EQ(error, c.error);
     }
 }
 

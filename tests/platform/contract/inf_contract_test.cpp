@@ -242,7 +242,7 @@ TEST_F(InfCalls, FolderListsNameWindows4InfsOnly) {
     std::u16string list(required, u'?');
     const BOOL shortList =
         platform.SetupGetInfFileListW(bare.c_str(), INF_STYLE_WIN4, list.data(), 12, &required);
-    if (OnWine()) {
+    if (WineUnicodeAnswers()) {
         // Wine 8.0 fills a buffer one character short without the final
         // zero and succeeds; Windows refuses it with
         // ERROR_INSUFFICIENT_BUFFER.

@@ -50,6 +50,8 @@ public:
     bool AddSecondName(const std::u16string &path, const std::u16string &existing) override {
         return sim_.Setup().AddSecondName(path, existing);
     }
+    bool AddFolder(const std::u16string &path) override { return sim_.Setup().AddDirectory(path); }
+    std::optional<unsigned> AnsiCodePage() const override { return std::nullopt; }
 
 private:
     sim::SimulatedPlatform sim_;

@@ -57,9 +57,9 @@ TEST_F(SystemCalls, VersionRecordSizeSelectsWhatIsWritten) {
         info = RecordOfSize(size);
         platform.SetLastError(0xDEAD);
         EXPECT_FALSE(platform.GetVersionExW(info));
-        if (OnWine()) {
-            // Wine 8.0 leaves the last error alone; Windows sets
-            // ERROR_INSUFFICIENT_BUFFER.
+        if (WineUnicodeAnswers()) {
+            // Wine 8.0's Unicode call leaves the last error alone; its ANSI
+            // call and Windows set ERROR_INSUFFICIENT_BUFFER.
             EXPECT_EQ(platform.GetLastError(), 0xDEADu);
         } else {
             EXPECT_EQ(platform.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
@@ -95,7 +95,7 @@ TEST_F(SystemCalls, DirectoryQueriesFollowTheSizeProtocol) {
         char16_t buffer[260];
         buffer[0] = u'#';
         EXPECT_EQ(c.query(length, buffer), length + 1);
-        if (OnWine() && c.call == std::string_view("GetTempPathW")) {
+        if (WineUnicodeAnswers() && c.call == std::string_view("GetTempPathW")) {
             // Wine 8.0 empties the buffer that is too small for the
             // temporary path; Windows leaves it alone.
             EXPECT_EQ(buffer[0], 0);
@@ -131,7 +131,7 @@ TEST_F(SystemCalls, ModuleFileNameIsCutToTheBufferAndSaysSo) {
     platform.SetLastError(0);
     EXPECT_EQ(platform.GetModuleFileNameW(buffer, 8), 8u);
     EXPECT_EQ(platform.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    if (OnWine()) {
+    if (WineUnicodeAnswers()) {
         // Wine 8.0 fills all 8 characters and writes no zero, as Windows XP
         // did; Windows from Vista on ends the cut name with a zero.
         EXPECT_EQ(std::u16string(buffer, 8), own.substr(0, 8));

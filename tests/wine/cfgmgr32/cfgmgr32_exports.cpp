@@ -87,6 +87,11 @@ CONFIGRET WINAPI CM_Connect_MachineW(PCWSTR, PHMACHINE machine) {
     return CR_SUCCESS;
 }
 
+// The ANSI forms, which the program calls on Windows 95, 98 and Me.
+CONFIGRET WINAPI CM_Connect_MachineA(PCSTR, PHMACHINE machine) {
+    return CM_Connect_MachineW(nullptr, machine);
+}
+
 CONFIGRET WINAPI CM_Disconnect_Machine(HMACHINE) {
     return CR_SUCCESS;
 }
@@ -96,6 +101,10 @@ CONFIGRET WINAPI CM_Locate_DevNode_ExW(PDEVINST node, DEVINSTID_W, ULONG, HMACHI
     if (node == nullptr) return CR_INVALID_POINTER;
     *node = 0;
     return CR_SUCCESS;
+}
+
+CONFIGRET WINAPI CM_Locate_DevNode_ExA(PDEVINST node, DEVINSTID_A, ULONG flags, HMACHINE machine) {
+    return CM_Locate_DevNode_ExW(node, nullptr, flags, machine);
 }
 
 CONFIGRET WINAPI CM_Reenumerate_DevNode_Ex(DEVINST, ULONG flags, HMACHINE) {

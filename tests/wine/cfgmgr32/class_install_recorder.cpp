@@ -88,11 +88,13 @@ BOOL WINAPI RecordingSetParams(HDEVINFO list, PSP_DEVINFO_DATA device,
 
 // cvlsetup.exe binds setupapi's calls by name when it first makes them (the
 // test cfgmgr32.dll is loaded before its first switch); the recorder hands
-// out itself for the one call it records.
+// out itself for the one call it records, in either form.
 FARPROC WINAPI RecordingGetProcAddress(HMODULE module, LPCSTR name) {
     const FARPROC found = systemGetProcAddress(module, name);
+    // Both forms take the same records: the requests carry no text.
     if (found == nullptr || IS_INTRESOURCE(name) ||
-        std::strcmp(name, "SetupDiSetClassInstallParamsW") != 0)
+        (std::strcmp(name, "SetupDiSetClassInstallParamsW") != 0 &&
+         std::strcmp(name, "SetupDiSetClassInstallParamsA") != 0))
         return found;
     systemSetParams = reinterpret_cast<SetParamsFunction>(reinterpret_cast<void *>(found));
     return reinterpret_cast<FARPROC>(reinterpret_cast<void *>(&RecordingSetParams));

@@ -2,8 +2,12 @@
 // for Wine (or Windows). Besides the cases it serves the harness and the
 // cases themselves with a few small jobs:
 //
-//   cvl_platform_contract_tests [gtest flags] --device=ID --removable-device=ID
-//       --service=NAME --service-path=PATH --work=FOLDER (ending in a backslash)
+//   cvl_platform_contract_tests [gtest flags] [--ansi-forms] --device=ID
+//       --removable-device=ID --service=NAME --service-path=PATH
+//       --work=FOLDER (ending in a backslash)
+//
+// --ansi-forms makes the layer call the ANSI forms it calls on Windows 95,
+// 98 and Me, so that their conversions run on any system.
 //   cvl_platform_contract_tests exit-with N           ends with N
 //   cvl_platform_contract_tests print-pid             prints its process id
 //   cvl_platform_contract_tests class-install-requests
@@ -18,10 +22,13 @@
 #include "class_install_requests.h"
 #include "common/text.h"
 #include "platform/win32/library_search.h"
+#include "platform/win32/text_forms_state.h"
 #include "platform/win32/win32_platform.h"
 #include "win32_contract_machine.h"
 
 namespace {
+
+constexpr std::string_view kAnsiFormsOption = "--ansi-forms";
 
 // Takes "--name=value" into `field`; false when the argument is another.
 bool TakeOption(std::string_view argument, std::string_view name, std::u16string &field) {
@@ -37,7 +44,7 @@ bool ParseSettings(int argc, char **argv, cvl::contract::HarnessSettings &settin
             !TakeOption(argument, "--removable-device=", settings.removableDeviceHardwareId) &&
             !TakeOption(argument, "--service=", settings.serviceName) &&
             !TakeOption(argument, "--service-path=", settings.serviceBinaryPath) &&
-            !TakeOption(argument, "--work=", settings.workFolder)) {
+            !TakeOption(argument, "--work=", settings.workFolder) && argument != kAnsiFormsOption) {
             std::fprintf(stderr, "unknown argument: %s\n", argv[i]);
             return false;
         }
@@ -68,9 +75,11 @@ int main(int argc, char **argv) {
     // Listing the cases needs nothing prepared.
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
     cvl::contract::HarnessSettings settings;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] == kAnsiFormsOption) cvl::win32::gTextForms = cvl::win32::TextForms::ansi;
     if (!ParseSettings(argc, argv, settings)) {
         std::fprintf(stderr,
-                     "usage: cvl_platform_contract_tests [gtest flags] --device=ID "
+                     "usage: cvl_platform_contract_tests [gtest flags] [--ansi-forms] --device=ID "
                      "--removable-device=ID --service=NAME --service-path=PATH --work=FOLDER\\ "
                      "| exit-with N | print-pid | class-install-requests\n");
         return 2;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "contract_machine.h"
+#include "platform/win32/text_forms.h"
 #include "platform/win32/win32_platform.h"
 
 // clang-format off
@@ -42,8 +43,15 @@ void EmptyFolder(const std::wstring &folder) {
     HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
-        const std::wstring path = folder + found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::wstring name = found.cFileName;
+        const std::wstring path = folder + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // A case's own folders, one level deep.
+            if (name == L"." || name == L"..") continue;
+            EmptyFolder(path + L"\\");
+            RemoveDirectoryW(path.c_str());
+            continue;
+        }
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path.c_str());
     } while (FindNextFileW(find, &found));
@@ -112,6 +120,13 @@ public:
 
     bool AddSecondName(const std::u16string &path, const std::u16string &existing) override {
         return CreateHardLinkW(Wide(path).c_str(), Wide(existing).c_str(), nullptr) != FALSE;
+    }
+    bool AddFolder(const std::u16string &path) override {
+        return CreateDirectoryW(Wide(path).c_str(), nullptr) != FALSE;
+    }
+    std::optional<unsigned> AnsiCodePage() const override {
+        if (!win32::UsesAnsiForms()) return std::nullopt;
+        return GetACP();
     }
 
 private:

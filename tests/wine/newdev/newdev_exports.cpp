@@ -155,6 +155,20 @@ extern "C" __declspec(dllexport) BOOL WINAPI
     return updated;
 }
 
+// The ANSI form, which the program calls on Windows 95, 98 and Me: the
+// texts in the code page, recorded and handed on as the Unicode form's.
+extern "C" __declspec(dllexport) BOOL WINAPI
+    UpdateDriverForPlugAndPlayDevicesA(HWND parent, LPCSTR hardwareId, LPCSTR fullInfPath,
+                                       DWORD flags, PBOOL rebootRequired) {
+    wchar_t wideId[1024] = {};
+    wchar_t widePath[MAX_PATH * 2] = {};
+    if (hardwareId) MultiByteToWideChar(CP_ACP, 0, hardwareId, -1, wideId, 1024);
+    if (fullInfPath) MultiByteToWideChar(CP_ACP, 0, fullInfPath, -1, widePath, MAX_PATH * 2);
+    return UpdateDriverForPlugAndPlayDevicesW(parent, hardwareId ? wideId : nullptr,
+                                              fullInfPath ? widePath : nullptr, flags,
+                                              rebootRequired);
+}
+
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(self);
     return TRUE;
