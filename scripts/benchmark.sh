@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the release preset and measures it; the figures in the README's
-# "How it scales" come from this script.
+# Builds the release preset and measures it; the figures in
+# docs/benchmark.md come from this script.
 #
 #   scripts/benchmark.sh [SIZES]   the benchmark at 1,000, 10,000 and 100,000
 #                                  devices (or SIZES: 1000,10000), the release
