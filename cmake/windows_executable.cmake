@@ -6,10 +6,10 @@ enable_language(RC)
 
 set(CVL_WIN32_DIR "${PROJECT_SOURCE_DIR}/src/platform/win32")
 
-# The real platform layer, apart from the entry, so that other Windows
-# programs of the tree (the contract test program) run the same code.
+# The real platform layer, which other Windows programs of the tree (the
+# contract test program) run too. The entry point is above app/, in
+# src/entry/.
 file(GLOB CVL_WIN32_SOURCES CONFIGURE_DEPENDS "${CVL_WIN32_DIR}/*.cpp")
-list(REMOVE_ITEM CVL_WIN32_SOURCES "${CVL_WIN32_DIR}/win_main.cpp")
 add_library(cvl_win32 STATIC ${CVL_WIN32_SOURCES})
 target_include_directories(cvl_win32 PUBLIC "${PROJECT_SOURCE_DIR}/src")
 target_compile_definitions(cvl_win32 PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
@@ -44,7 +44,7 @@ configure_file("${CVL_WIN32_DIR}/cvlsetup.rc.in" "${CMAKE_CURRENT_BINARY_DIR}/cv
 set_source_files_properties("${CMAKE_CURRENT_BINARY_DIR}/cvlsetup.rc" PROPERTIES
     OBJECT_DEPENDS "${CVL_MANIFEST_PATH}")
 
-add_executable(cvlsetup WIN32 "${CVL_WIN32_DIR}/win_main.cpp"
+add_executable(cvlsetup WIN32 "${PROJECT_SOURCE_DIR}/src/entry/win_main.cpp"
     "${CMAKE_CURRENT_BINARY_DIR}/cvlsetup.rc")
 # The ANSI start-up (WinMain), which Windows 95 runs; the 32-bit program
 # tells the loader it needs Windows 4.0 (95 and NT 4). The 64-bit loader
