@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "host_runner/runner_command_line.h"
 #include "machine_image/fleet_machine.h"
 #include "machine_image/fleet_run.h"
 #include "machine_image/html_text.h"
-#include "machine_image/machine_image_runner.h"
 #include "tools/host_runner_testing.h"
 #include "tools/json_reader.h"
 #include "tools/machine_image_testing.h"

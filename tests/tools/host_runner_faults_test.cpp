@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/run_installer.h"
+#include "host_runner/runner_command_line.h"
 #include "machine_image/fail_option.h"
 #include "machine_image/machine_image_run.h"
-#include "machine_image/machine_image_runner.h"
 #include "tools/host_runner_testing.h"
 
 namespace cvl::sim {

@@ -6,9 +6,9 @@
 
 #include "app/run_installer.h"
 #include "common/text.h"
+#include "host_runner/runner_command_line.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
-#include "machine_image/machine_image_runner.h"
 #include "tools/host_runner_testing.h"
 #include "tools/machine_image_testing.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/run_installer.h"
-#include "machine_image/machine_image_runner.h"
+#include "host_runner/runner_command_line.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::test {

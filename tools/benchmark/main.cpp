@@ -30,8 +30,8 @@
 #include "benchmark/figures_text.h"
 #include "benchmark/fleet_benchmark.h"
 #include "common/text.h"
+#include "host_runner/runner_command_line.h"
 #include "machine_image/machine_image.h"
-#include "machine_image/machine_image_runner.h"
 #include "machine_image/machine_image_snapshot.h"
 
 namespace cvl::benchmark {

@@ -1,12 +1,13 @@
 // cvlsetup-host: runs a cvlsetup command line against a machine image folder
-// on Linux. See platform/sim/machine_image_runner.h for the command.
+// on Linux (cvlpreview.exe on Windows). See host_runner/runner_command_line.h
+// for the command.
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/run_installer.h"
 #include "host_runner/host_program.h"
-#include "machine_image/machine_image_runner.h"
+#include "host_runner/runner_command_line.h"
 
 int main(int argc, char **argv) {
     const std::vector<std::string> arguments = cvl::sim::StartHostProgram(argc, argv);
