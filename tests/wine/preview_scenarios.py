@@ -1,9 +1,10 @@
 """cvlpreview.exe, the host runner built for Windows, under Wine: on the
-example machine images and on a fresh capture of the prefix, its text and
-JSON reports of a command line are the same bytes as those of cvlsetup-host
-(the host build's runner) on Linux, its exit status is the same, and a
-machine it saves is the same files. Both programs write their reports with
-LF line ends: cvlpreview.exe puts its standard output into binary mode.
+example machine images, on a fleet of them and on a fresh capture of the
+prefix, its text and JSON reports of a command line are the same bytes as
+those of cvlsetup-host (the host build's runner) on Linux, its exit status
+is the same, and a machine it saves is the same files. Both programs write
+their reports with LF line ends: cvlpreview.exe puts its standard output
+into binary mode.
 
 Paths: a report names one host path, the --save folder ("Saved the changed
 machine to ..." in the text, "savedTo" in the JSON), as it was given on the
@@ -265,6 +266,68 @@ def runner_errors(context):
                                                               False), "the message for " + what)
 
 
+def fleet_folder(side):
+    """A fleet in `side`'s work folder: two captures of each example machine
+    and a folder that is no whole capture (no machine.txt, as a capture cut
+    short leaves it)."""
+    fleet = os.path.join(side, "fleet")
+    for name in example_machines():
+        for copy in ("a", "b"):
+            shutil.copytree(os.path.join(EXAMPLE_MACHINES, name),
+                            os.path.join(fleet, "%s-%s" % (name, copy)))
+    os.makedirs(os.path.join(fleet, "half-written", "drive_c"))
+    return fleet
+
+
+def unloaded_rows_alike(report):
+    """A fleet report with the host path in the row of the capture that
+    could not be loaded written with "/": that row names the file the
+    capture lacks as the runner's system writes paths (with backslashes
+    under Wine, doubled in JSON), and is otherwise the same."""
+    return b"\n".join(line.replace(b"\\\\", b"/").replace(b"\\", b"/")
+                      if b"half-written" in line and b"registry.reg" in line else line
+                      for line in report.split(b"\n"))
+
+
+def fleet_reports(context):
+    """--fleet over the same folder, named alike (relative to each side's
+    work folder): the text and JSON reports, the HTML page and the exit
+    status (65, for the folder that is no capture) are the same on both
+    sides but for the separators of the paths in the half-written folder's
+    row."""
+    with tempfile.TemporaryDirectory(prefix="cvl-preview-") as work:
+        preview = Preview(context, work)
+        for side in (preview.linux_work, preview.wine_work):
+            fleet_folder(side)
+        for args in (INSTALL_2017, ["/u", "/vistab701", "/s"]):
+            for report in REPORTS:
+                options = ["--fleet", "fleet", "--report", report, "--report", "html",
+                           "fleet.html", "--", *args]
+                what = " ".join(options)
+                preview.runs += 1
+                code, out, err = preview.wine(options)
+                context.expect_equal(code, 65, "cvlpreview.exe's status for %s (%s)" % (
+                    what, err.decode(errors="replace")[-500:]))
+                context.expect(b"half-written" in out, "the report of %s has a row for the "
+                               "folder that is no capture" % what)
+                if not preview.runner:
+                    continue
+                linux_code, linux_out, _ = preview.linux(options)
+                context.expect_equal(code, linux_code, "the exit status of " + what)
+                if unloaded_rows_alike(out) != linux_out:
+                    context.failures.append("the report of %s differs:\n%s" % (
+                        what, first_difference(linux_out, unloaded_rows_alike(out))))
+                pages = []
+                for side in (preview.linux_work, preview.wine_work):
+                    with open(os.path.join(side, "fleet.html"), "rb") as page:
+                        pages.append(unloaded_rows_alike(page.read()))
+                if pages[1] != pages[0]:
+                    context.failures.append("the HTML page of %s differs:\n%s" % (
+                        what, first_difference(pages[0], pages[1])))
+        note_runs(context, preview, "a fleet of %d captures and a half-written folder" % (
+            2 * len(example_machines())))
+
+
 def fresh_capture(context):
     """cvlcapture.exe captures a prefix that holds a running B702 adapter,
     its published INF, the family's setup state and the driver package
@@ -300,4 +363,5 @@ def all_scenarios():
             ("preview: failures and interruptions on the example machines", example_faults),
             ("preview: saved machines and their paths", saved_machines),
             ("preview: the runner's own failures", runner_errors),
+            ("preview: a fleet's reports equal the host runner's", fleet_reports),
             ("preview: a fresh capture's reports equal the host runner's", fresh_capture)]
