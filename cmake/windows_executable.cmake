@@ -11,7 +11,15 @@ set(CVL_WIN32_DIR "${PROJECT_SOURCE_DIR}/src/platform/win32")
 # src/entry/.
 file(GLOB CVL_WIN32_SOURCES CONFIGURE_DEPENDS "${CVL_WIN32_DIR}/*.cpp")
 add_library(cvl_win32 STATIC ${CVL_WIN32_SOURCES})
-target_include_directories(cvl_win32 PUBLIC "${PROJECT_SOURCE_DIR}/src")
+# It includes nothing of the logic: its own files see a view of src/ that
+# holds platform/ alone (as the layers' views in logic_layers.cmake), and the
+# programs that link it see the whole of src/.
+set(CVL_WIN32_VIEW "${CMAKE_CURRENT_BINARY_DIR}/layer_views/win32")
+file(REMOVE_RECURSE "${CVL_WIN32_VIEW}")
+file(MAKE_DIRECTORY "${CVL_WIN32_VIEW}")
+file(CREATE_LINK "${PROJECT_SOURCE_DIR}/src/platform" "${CVL_WIN32_VIEW}/platform" SYMBOLIC)
+target_include_directories(cvl_win32 PRIVATE "${CVL_WIN32_VIEW}"
+    INTERFACE "${PROJECT_SOURCE_DIR}/src")
 target_compile_definitions(cvl_win32 PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
 # Only the libraries Windows always takes from the system folder are
 # imported; setupapi, cfgmgr32 and newdev are bound at run time
