@@ -27,6 +27,7 @@ import struct
 
 import devices as dev
 import generations
+import library_scenarios
 import registry_file
 import uninstall_scenarios as un
 from device_scenarios import log_lines
@@ -254,6 +255,8 @@ ALL_GENERATIONS = {generation.kind for generation in generations.BY_BITS[32]}
 
 # The 9x line: Windows 95, 98 and Me, where the program calls the ANSI forms.
 NINE_X = {8, WINDOWS_98, WINDOWS_ME}
+# The generations without newdev.dll: the 9x line and NT 4.
+WITHOUT_NEWDEV = NINE_X | {generations.NT40.kind}
 # One call of each kind whose form the trace shows: (ANSI form, Unicode form).
 TRACED_FORMS = {
     "registry": ("RegCreateKeyExA", "RegCreateKeyExW"),
@@ -310,6 +313,15 @@ def text_forms(context):
                              "%s calls: (%s, %s) made" % (what, ansi_form, unicode_form))
 
 
+def update_function_missing(context):
+    """The generations without newdev.dll (95, 98, Me and NT 4; Wine supplies
+    one on every version): a newdev.dll in the system folder without
+    UpdateDriverForPlugAndPlayDevicesW stands in for it, every update fails
+    with ERROR_PROC_NOT_FOUND and the install goes on as for any failed
+    update, as on the simulated machine set to the same version."""
+    library_scenarios.missing_update_function(context)
+
+
 def all_scenarios(bits):
     """(name, scenario) of the generation scenarios of the `bits` program.
     The text forms are traced for the 32-bit program only, the one for the 9x
@@ -317,6 +329,8 @@ def all_scenarios(bits):
     64-bit program whatever the prefix names (its contract cases run against
     both forms instead)."""
     traced = [("text forms", text_forms)] if bits == 32 else []
+    # The 64-bit program never runs where newdev.dll is missing.
+    lacking = [("update function missing", update_function_missing)] if bits == 32 else []
     return [
         ("start-up", start_up),
         ("signing policy and re-enumeration of an install", signing_policy_and_reenumeration),
@@ -324,4 +338,13 @@ def all_scenarios(bits):
         ("B760 uninstall", b760_uninstall),
         ("per-family PCI uninstall", pci_uninstall_scenario(un.VISTA_B701, NT6)),
         ("legacy PCI uninstall", pci_uninstall_scenario(un.PCIE, ALL_GENERATIONS)),
-    ] + traced
+    ] + traced + lacking
+
+
+# The scenarios that run on some generations only: (name, the kinds).
+LIMITED_TO = {"update function missing": WITHOUT_NEWDEV}
+
+
+def runs_on(name, generation):
+    """Whether the generation scenario `name` runs on `generation`."""
+    return generation.kind in LIMITED_TO.get(name, {generation.kind})

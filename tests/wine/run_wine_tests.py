@@ -152,7 +152,8 @@ def all_runs(found_targets):
         runs += [Run("%s (%d-bit %s)" % (name, target.bits, generation.name), scenario, target,
                      generation, True)
                  for generation in generations.BY_BITS[target.bits]
-                 for name, scenario in generation_scenarios.all_scenarios(target.bits)]
+                 for name, scenario in generation_scenarios.all_scenarios(target.bits)
+                 if generation_scenarios.runs_on(name, generation)]
     return runs
 
 
