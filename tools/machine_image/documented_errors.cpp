@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/sim/sim_inf_file.h"
+#include "platform/sim/parts/inf_file.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {

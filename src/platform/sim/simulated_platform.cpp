@@ -1,7 +1,7 @@
 #include "platform/sim/simulated_platform.h"
 
-#include "platform/sim/sim_device_registry.h"
-#include "platform/sim/sim_machine.h"
+#include "platform/sim/parts/device_registry.h"
+#include "platform/sim/parts/machine.h"
 
 namespace cvl::sim {
 namespace {

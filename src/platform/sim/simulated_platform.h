@@ -8,8 +8,8 @@
 
 #include "platform/platform.h"
 #include "platform/platform_operation.h"
-#include "platform/sim/simulated_machine_setup.h"
-#include "platform/sim/simulated_machine_types.h"
+#include "platform/sim/setup/simulated_machine_setup.h"
+#include "platform/sim/setup/simulated_machine_types.h"
 
 namespace cvl::sim {
 

@@ -1,0 +1,167 @@
+// Processes: the program's own run, the processes it starts, waits, exit
+// codes, and the later runs of started copies of the program.
+#include "platform/command_tail.h"
+#include "platform/sim/parts/machine.h"
+
+namespace cvl::sim {
+namespace {
+
+constexpr DWORD kProcessAllAccess = 0x1FFFFF;
+constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
+constexpr int kMaxProgramRuns = 64;
+
+}  // namespace
+
+BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t *commandLine, BOOL,
+                                       DWORD, const StartupInfo *startupInfo,
+                                       ProcessInformation *info) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected(PlatformOperation::CreateProcessW)) return m.FailWith(*error);
+    if (startupInfo == nullptr || info == nullptr ||
+        (applicationName == nullptr && commandLine == nullptr))
+        return m.FailWith(ERROR_INVALID_PARAMETER);
+    WinPath image;
+    if (applicationName != nullptr) {
+        // A named application is taken as it stands: no search, no ".exe".
+        const FileSystem::Place place = m.files.Locate(applicationName);
+        if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
+        if (!place.node || place.node->directory) return m.FailWith(ERROR_FILE_NOT_FOUND);
+        image = place.path;
+    } else if (const DWORD error = m.processes.ImageFromCommandLine(commandLine, image)) {
+        return m.FailWith(error);
+    }
+    const auto node = m.files.Lookup(image);
+    if (node->deletePending) return m.FailWith(ERROR_ACCESS_DENIED);
+    if (const DWORD error = m.files.SharingCheck(*node, kImageAccess, kImageShare))
+        return m.FailWith(error);
+
+    ProcessRecord started;
+    started.applicationName = applicationName != nullptr ? applicationName : u"";
+    started.commandLine = commandLine != nullptr ? commandLine : started.applicationName;
+    started.imagePath = image.Text();
+    started.startupInfo = *startupInfo;
+    const ProcessRecord &record = m.processes.Start(std::move(started), node);
+
+    info->hProcess = m.handles.Add(ProcessObject{record.processId, kProcessAllAccess, false});
+    info->hThread = m.handles.Add(ProcessObject{record.processId, kProcessAllAccess, true});
+    info->dwProcessId = record.processId;
+    info->dwThreadId = record.processId + 2;
+    return TRUE;
+}
+
+DWORD SimulatedPlatform::WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected(PlatformOperation::WaitForSingleObject))
+        return m.Fail(*error, WAIT_FAILED);
+    // Waiting on oneself never ends.
+    if (handle == InvalidHandleValue()) return m.Fail(ERROR_POSSIBLE_DEADLOCK, WAIT_FAILED);
+    const ProcessObject *object = m.handles.As<ProcessObject>(handle);
+    if (object == nullptr) return m.Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
+    if (!(object->access & SYNCHRONIZE)) return m.Fail(ERROR_ACCESS_DENIED, WAIT_FAILED);
+    const ProcessState &process = *m.processes.Find(object->processId);
+    if (!process.running) return WAIT_OBJECT_0;
+    if (milliseconds == INFINITE) {
+        m.processes.RecordWait(WaitRecord{process.id, milliseconds, WAIT_FAILED});
+        return m.Fail(ERROR_POSSIBLE_DEADLOCK, WAIT_FAILED);
+    }
+    m.system.Advance(milliseconds);
+    m.processes.RecordWait(WaitRecord{process.id, milliseconds, WAIT_TIMEOUT});
+    return WAIT_TIMEOUT;
+}
+
+BOOL SimulatedPlatform::GetExitCodeProcess(HANDLE process, DWORD *exitCode) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected(PlatformOperation::GetExitCodeProcess)) return m.FailWith(*error);
+    const ProcessObject *object = m.handles.As<ProcessObject>(process);
+    if (object == nullptr || object->thread) return m.FailWith(ERROR_INVALID_HANDLE);
+    if (!(object->access & (PROCESS_QUERY_INFORMATION | kProcessQueryLimitedInformation)))
+        return m.FailWith(ERROR_ACCESS_DENIED);
+    if (exitCode == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
+    const ProcessState &state = *m.processes.Find(object->processId);
+    *exitCode = state.running ? STILL_ACTIVE : state.exitCode;
+    return TRUE;
+}
+
+HANDLE SimulatedPlatform::OpenProcess(DWORD access, BOOL, DWORD processId) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected(PlatformOperation::OpenProcess))
+        return m.Fail(*error, HANDLE{nullptr});
+    const ProcessState *found = m.processes.Find(processId);
+    // An ended process is gone once nobody holds a handle to it.
+    if (found == nullptr ||
+        (!found->running && !found->external && !m.processes.HeldByAnyHandle(processId)))
+        return m.Fail(ERROR_INVALID_PARAMETER, HANDLE{nullptr});
+    return m.handles.Add(ProcessObject{processId, access, false});
+}
+
+DWORD SimulatedPlatform::GetCurrentProcessId() {
+    machine_->Injected(PlatformOperation::GetCurrentProcessId);
+    return machine_->processes.CurrentId();
+}
+
+void SimulatedPlatform::ExitProcess(UINT exitCode) {
+    machine_->Injected(PlatformOperation::ExitProcess);
+    machine_->processes.SetExitProcessCode(exitCode);
+}
+
+void SimulatedMachineSetup::SetProgram(std::u16string_view modulePath, DWORD processId) {
+    if (const auto path = platform_.machine_->files.Resolve(modulePath))
+        platform_.machine_->processes.InstallProgram(*path, processId);
+}
+
+std::u16string SimulatedMachineSetup::ProgramPath() const {
+    return platform_.machine_->processes.ProgramPath();
+}
+
+std::string SimulatedMachineSetup::ProgramContents() const {
+    return platform_.machine_->processes.ProgramContents();
+}
+
+void SimulatedMachineSetup::SetToolExitCode(std::u16string_view imagePath, DWORD exitCode) {
+    if (const auto path = platform_.machine_->files.Resolve(imagePath))
+        platform_.machine_->processes.SetToolExitCode(*path, exitCode);
+}
+
+const std::vector<ProcessRecord> &SimulatedMachineSetup::Processes() const {
+    return platform_.machine_->processes.Records();
+}
+
+void SimulatedMachineSetup::FinishRunAndStartChildren(DWORD exitCode, const ProgramEntry &entry) {
+    SimulatedPlatform::Machine &m = *platform_.machine_;
+    ProcessState &finished = m.processes.Current();
+    if (finished.running)
+        m.processes.End(finished, m.processes.ExitProcessCode().value_or(exitCode));
+    for (int run = 0; run < kMaxProgramRuns; ++run) {
+        ProcessState *next = m.processes.NextProgramToRun();
+        if (next == nullptr || m.budget.PowerLost()) return;
+        next->hasRun = true;
+        m.processes.MakeCurrent(*next);
+        const DWORD code =
+            entry ? entry(platform_, std::u16string(CommandTailOf(next->commandLine))) : 0;
+        m.processes.End(*next, m.processes.ExitProcessCode().value_or(code));
+    }
+}
+
+void SimulatedMachineSetup::AddForeignProcess(DWORD processId, bool running) {
+    platform_.machine_->processes.AddForeign(processId, running);
+}
+
+std::optional<UINT> SimulatedMachineSetup::ExitProcessCode() const {
+    return platform_.machine_->processes.ExitProcessCode();
+}
+
+DWORD SimulatedMachineSetup::CurrentProcessId() const {
+    return platform_.machine_->processes.CurrentId();
+}
+
+std::optional<DWORD> SimulatedMachineSetup::ExitCodeOf(DWORD processId) const {
+    const ProcessState *found = platform_.machine_->processes.Find(processId);
+    if (found == nullptr) return std::nullopt;
+    return found->running ? STILL_ACTIVE : found->exitCode;
+}
+
+const std::vector<WaitRecord> &SimulatedMachineSetup::Waits() const {
+    return platform_.machine_->processes.Waits();
+}
+
+}  // namespace cvl::sim
