@@ -99,8 +99,4 @@ CONFIGRET SimulatedPlatform::CM_Disconnect_Machine(HMACHINE machine) {
     return CR_SUCCESS;
 }
 
-const std::vector<std::string> &SimulatedMachineSetup::DeviceTreeCalls() const {
-    return platform_.machine_->devices.TreeCalls();
-}
-
 }  // namespace cvl::sim

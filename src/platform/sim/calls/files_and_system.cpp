@@ -281,4 +281,19 @@ BOOL SimulatedPlatform::FindClose(HANDLE find) {
     return TRUE;
 }
 
+HLOCAL SimulatedPlatform::LocalAlloc(UINT flags, std::size_t bytes) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected(PlatformOperation::LocalAlloc))
+        return m.Fail(*error, HLOCAL{nullptr});
+    return m.memory.Allocate(flags, bytes);
+}
+
+HLOCAL SimulatedPlatform::LocalFree(HLOCAL memory) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected(PlatformOperation::LocalFree)) return m.Fail(*error, memory);
+    if (memory == nullptr) return nullptr;
+    if (!m.memory.Free(memory)) return m.Fail(ERROR_INVALID_HANDLE, memory);
+    return nullptr;
+}
+
 }  // namespace cvl::sim

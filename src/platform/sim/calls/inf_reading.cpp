@@ -23,49 +23,6 @@ DWORD CopyOut(std::u16string_view text, char16_t *buffer, DWORD bufferSize, DWOR
 
 }  // namespace
 
-DriverStore::DriverStore(FileSystem &files, const HandleTable &handles)
-    : files_(files), handles_(handles) {}
-
-WinPath DriverStore::InfFolder() const {
-    return files_.WindowsDirectory().Child(u"INF");
-}
-
-InfDirIds DriverStore::DirIds() const {
-    const WinPath &windowsDirectory = files_.WindowsDirectory();
-    const WinPath system = windowsDirectory.Child(u"system32");
-    return {{10, windowsDirectory.Text()},
-            {11, system.Text()},
-            {12, system.Child(u"drivers").Text()},
-            {17, windowsDirectory.Child(u"INF").Text()},
-            {18, windowsDirectory.Child(u"Help").Text()},
-            {20, windowsDirectory.Child(u"Fonts").Text()},
-            {24, WinPath{windowsDirectory.drive, {}}.Text()}};
-}
-
-DWORD DriverStore::InfLineAt(const InfContext *context, const InfSection *&section,
-                             const InfLine *&line) const {
-    if (context == nullptr) return ERROR_INVALID_PARAMETER;
-    const InfObject *inf = handles_.As<InfObject>(context->CurrentInf);
-    if (inf == nullptr) return ERROR_INVALID_HANDLE;
-    const auto &sections = inf->file->sections;
-    if (context->Section >= sections.size() ||
-        context->Line >= sections[context->Section].lines.size())
-        return ERROR_INVALID_PARAMETER;
-    section = &sections[context->Section];
-    line = &section->lines[context->Line];
-    return ERROR_SUCCESS;
-}
-
-InfParse DriverStore::ReadInf(const FsNode &file, DWORD infStyle) const {
-    InfParse parse = ParseInf(file.contents, DirIds());
-    if (parse.error) return parse;
-    // A Windows-4 INF names its signature in [Version]; anything else
-    // counts as an old-style INF.
-    const DWORD style = parse.file.HasWin4Signature() ? INF_STYLE_WIN4 : INF_STYLE_OLDNT;
-    if (!(infStyle & style)) parse.error = ERROR_WRONG_INF_STYLE;
-    return parse;
-}
-
 HINF SimulatedPlatform::SetupOpenInfFileW(const char16_t *fileName, const char16_t *infClass,
                                           DWORD infStyle, UINT *errorLine) {
     Machine &m = *machine_;

@@ -8,7 +8,11 @@ namespace {
 
 constexpr DWORD kProcessAllAccess = 0x1FFFFF;
 constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
-constexpr int kMaxProgramRuns = 64;
+
+// The pseudo-handle of the calling process, which closes as a no-op.
+const void *CurrentProcessPseudoHandle() {
+    return InvalidHandleValue();
+}
 
 }  // namespace
 
@@ -104,64 +108,15 @@ void SimulatedPlatform::ExitProcess(UINT exitCode) {
     machine_->processes.SetExitProcessCode(exitCode);
 }
 
-void SimulatedMachineSetup::SetProgram(std::u16string_view modulePath, DWORD processId) {
-    if (const auto path = platform_.machine_->files.Resolve(modulePath))
-        platform_.machine_->processes.InstallProgram(*path, processId);
-}
-
-std::u16string SimulatedMachineSetup::ProgramPath() const {
-    return platform_.machine_->processes.ProgramPath();
-}
-
-std::string SimulatedMachineSetup::ProgramContents() const {
-    return platform_.machine_->processes.ProgramContents();
-}
-
-void SimulatedMachineSetup::SetToolExitCode(std::u16string_view imagePath, DWORD exitCode) {
-    if (const auto path = platform_.machine_->files.Resolve(imagePath))
-        platform_.machine_->processes.SetToolExitCode(*path, exitCode);
-}
-
-const std::vector<ProcessRecord> &SimulatedMachineSetup::Processes() const {
-    return platform_.machine_->processes.Records();
-}
-
-void SimulatedMachineSetup::FinishRunAndStartChildren(DWORD exitCode, const ProgramEntry &entry) {
-    SimulatedPlatform::Machine &m = *platform_.machine_;
-    ProcessState &finished = m.processes.Current();
-    if (finished.running)
-        m.processes.End(finished, m.processes.ExitProcessCode().value_or(exitCode));
-    for (int run = 0; run < kMaxProgramRuns; ++run) {
-        ProcessState *next = m.processes.NextProgramToRun();
-        if (next == nullptr || m.budget.PowerLost()) return;
-        next->hasRun = true;
-        m.processes.MakeCurrent(*next);
-        const DWORD code =
-            entry ? entry(platform_, std::u16string(CommandTailOf(next->commandLine))) : 0;
-        m.processes.End(*next, m.processes.ExitProcessCode().value_or(code));
-    }
-}
-
-void SimulatedMachineSetup::AddForeignProcess(DWORD processId, bool running) {
-    platform_.machine_->processes.AddForeign(processId, running);
-}
-
-std::optional<UINT> SimulatedMachineSetup::ExitProcessCode() const {
-    return platform_.machine_->processes.ExitProcessCode();
-}
-
-DWORD SimulatedMachineSetup::CurrentProcessId() const {
-    return platform_.machine_->processes.CurrentId();
-}
-
-std::optional<DWORD> SimulatedMachineSetup::ExitCodeOf(DWORD processId) const {
-    const ProcessState *found = platform_.machine_->processes.Find(processId);
-    if (found == nullptr) return std::nullopt;
-    return found->running ? STILL_ACTIVE : found->exitCode;
-}
-
-const std::vector<WaitRecord> &SimulatedMachineSetup::Waits() const {
-    return platform_.machine_->processes.Waits();
+BOOL SimulatedPlatform::CloseHandle(HANDLE handle) {
+    Machine &m = *machine_;
+    if (auto error = m.Injected(PlatformOperation::CloseHandle)) return m.FailWith(*error);
+    if (handle == CurrentProcessPseudoHandle()) return TRUE;
+    if (m.handles.As<FileObject>(handle) == nullptr &&
+        m.handles.As<ProcessObject>(handle) == nullptr)
+        return m.FailWith(ERROR_INVALID_HANDLE);
+    m.Close(handle);
+    return TRUE;
 }
 
 }  // namespace cvl::sim

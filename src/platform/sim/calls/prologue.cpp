@@ -1,5 +1,5 @@
-// Chosen failures of single calls, the count of every call, and the stop of
-// an interrupted run.
+// The chosen failure of single calls, the count of every call, and the stop
+// of an interrupted run: what every platform call meets first.
 #include <cstddef>
 
 #include "platform/sim/parts/machine.h"
@@ -32,39 +32,6 @@ std::optional<DWORD> SimulatedPlatform::Machine::Injected(PlatformOperation oper
         }
     }
     return fired;
-}
-
-void SimulatedMachineSetup::Fail(PlatformOperation operation, DWORD error, std::uint32_t nth) {
-    FaultRule rule;
-    rule.operation = operation;
-    rule.error = error;
-    rule.nth = nth;
-    Fail(rule);
-}
-
-void SimulatedMachineSetup::Fail(FaultRule rule) {
-    platform_.machine_->faults.push_back(FaultState{rule, 0});
-}
-
-void SimulatedMachineSetup::ClearFaults() {
-    platform_.machine_->faults.clear();
-}
-
-std::uint32_t SimulatedMachineSetup::CallCount(PlatformOperation operation) const {
-    return platform_.machine_->callCounts[static_cast<std::size_t>(operation)];
-}
-
-std::uint64_t SimulatedMachineSetup::PlatformCallCount() const {
-    return platform_.machine_->budget.calls;
-}
-
-void SimulatedMachineSetup::TraceCalls() {
-    platform_.machine_->budget.tracing = true;
-    platform_.machine_->budget.trace.clear();
-}
-
-const std::vector<PlatformOperation> &SimulatedMachineSetup::CallTrace() const {
-    return platform_.machine_->budget.trace;
 }
 
 }  // namespace cvl::sim

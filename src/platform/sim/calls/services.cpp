@@ -41,11 +41,6 @@ void StoreText(char16_t (&slot)[N], std::u16string_view text) {
 
 }  // namespace
 
-void SimulatedMachineSetup::AddService(std::u16string_view name, std::u16string_view imagePath,
-                                       DWORD type, DWORD start) {
-    AddServiceKey(*this, name, imagePath, type, start);
-}
-
 SC_HANDLE SimulatedPlatform::OpenSCManagerW(const char16_t *machineName,
                                             const char16_t *databaseName, DWORD) {
     Machine &m = *machine_;

@@ -67,4 +67,8 @@ void SimulatedMachineSetup::SetWow64(bool wow64) {
     platform_.machine_->system.SetWow64(wow64);
 }
 
+const std::vector<std::string> &SimulatedMachineSetup::DeviceTreeCalls() const {
+    return platform_.machine_->devices.TreeCalls();
+}
+
 }  // namespace cvl::sim
