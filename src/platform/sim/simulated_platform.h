@@ -29,6 +29,12 @@ public:
 private:
     friend class SimulatedMachineSetup;
 
+    // Each operation's work, run once its prologue (calls/prologue.cpp) let
+    // the call through; calls/ holds them. The operations written by hand
+    // (BY_HAND in calls/call_prologues.h) define no Do<Name>.
+#define CVL_PLATFORM_OPERATION(Result, Name, Parameters, Library) Result Do##Name Parameters;
+#include "platform/platform_operations.def"
+
     void EditSourceList(std::u16string_view source, bool add);
 
     struct Machine;

@@ -69,11 +69,9 @@ std::optional<std::string> ChangeState(DeviceNode &node, DWORD stateChange) {
 
 }  // namespace
 
-BOOL SimulatedPlatform::SetupDiSetClassInstallParamsW(HDEVINFO list, const DevInfoData *data,
-                                                      const ClassInstallParams *params) {
+BOOL SimulatedPlatform::DoSetupDiSetClassInstallParamsW(HDEVINFO list, const DevInfoData *data,
+                                                        const ClassInstallParams *params) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupDiSetClassInstallParamsW))
-        return m.FailWith(*error);
     DeviceListObject *devices = m.handles.As<DeviceListObject>(list);
     if (devices == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (params != nullptr && !ValidParams(*params)) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -91,11 +89,9 @@ BOOL SimulatedPlatform::SetupDiSetClassInstallParamsW(HDEVINFO list, const DevIn
     return TRUE;
 }
 
-BOOL SimulatedPlatform::SetupDiCallClassInstaller(DWORD installFunction, HDEVINFO list,
-                                                  const DevInfoData *data) {
+BOOL SimulatedPlatform::DoSetupDiCallClassInstaller(DWORD installFunction, HDEVINFO list,
+                                                    const DevInfoData *data) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupDiCallClassInstaller))
-        return m.FailWith(*error);
     if (m.handles.As<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (installFunction != DIF_PROPERTYCHANGE && installFunction != DIF_REMOVE)
         return m.FailWith(ERROR_DI_DO_DEFAULT);

@@ -64,11 +64,9 @@ DWORD BothKeysResult(DWORD hardware, DWORD software) {
 
 }  // namespace
 
-HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const char16_t *enumerator,
-                                                 DWORD flags) {
+HDEVINFO SimulatedPlatform::DoSetupDiGetClassDevsW(const Guid *classGuid,
+                                                   const char16_t *enumerator, DWORD flags) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupDiGetClassDevsW))
-        return m.Fail(*error, InvalidHandleValue());
     if ((classGuid == nullptr && !(flags & DIGCF_ALLCLASSES)) || (flags & ~kKnownListFlags))
         return m.Fail(ERROR_INVALID_PARAMETER, InvalidHandleValue());
     DeviceListObject list;
@@ -100,11 +98,9 @@ HDEVINFO SimulatedPlatform::SetupDiGetClassDevsW(const Guid *classGuid, const ch
     return m.handles.Add(std::move(list));
 }
 
-BOOL SimulatedPlatform::SetupDiClassGuidsFromNameW(const char16_t *className, Guid *guidList,
-                                                   DWORD guidListSize, DWORD *requiredSize) {
+BOOL SimulatedPlatform::DoSetupDiClassGuidsFromNameW(const char16_t *className, Guid *guidList,
+                                                     DWORD guidListSize, DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupDiClassGuidsFromNameW))
-        return m.FailWith(*error);
     if (className == nullptr || requiredSize == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     // A class is a key named by its GUID whose "Class" value names it.
     std::vector<Guid> matches;
@@ -121,10 +117,8 @@ BOOL SimulatedPlatform::SetupDiClassGuidsFromNameW(const char16_t *className, Gu
     return TRUE;
 }
 
-BOOL SimulatedPlatform::SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInfoData *data) {
+BOOL SimulatedPlatform::DoSetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInfoData *data) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupDiEnumDeviceInfo))
-        return m.FailWith(*error);
     const DeviceListObject *devices = m.handles.As<DeviceListObject>(list);
     if (devices == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -137,22 +131,18 @@ BOOL SimulatedPlatform::SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, DevInf
     return TRUE;
 }
 
-BOOL SimulatedPlatform::SetupDiDestroyDeviceInfoList(HDEVINFO list) {
+BOOL SimulatedPlatform::DoSetupDiDestroyDeviceInfoList(HDEVINFO list) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupDiDestroyDeviceInfoList))
-        return m.FailWith(*error);
     if (m.handles.As<DeviceListObject>(list) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     m.Close(list);
     return TRUE;
 }
 
-BOOL SimulatedPlatform::SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const DevInfoData *data,
-                                                          DWORD property, DWORD *regType,
-                                                          BYTE *buffer, DWORD bufferSize,
-                                                          DWORD *requiredSize) {
+BOOL SimulatedPlatform::DoSetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const DevInfoData *data,
+                                                            DWORD property, DWORD *regType,
+                                                            BYTE *buffer, DWORD bufferSize,
+                                                            DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupDiGetDeviceRegistryPropertyW))
-        return m.FailWith(*error);
     DeviceListMember *member = nullptr;
     if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
     const char16_t *valueName = PropertyValueName(property);
@@ -171,12 +161,10 @@ BOOL SimulatedPlatform::SetupDiGetDeviceRegistryPropertyW(HDEVINFO list, const D
     return TRUE;
 }
 
-BOOL SimulatedPlatform::SetupDiGetDeviceInstanceIdW(HDEVINFO list, const DevInfoData *data,
-                                                    char16_t *buffer, DWORD bufferSize,
-                                                    DWORD *requiredSize) {
+BOOL SimulatedPlatform::DoSetupDiGetDeviceInstanceIdW(HDEVINFO list, const DevInfoData *data,
+                                                      char16_t *buffer, DWORD bufferSize,
+                                                      DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupDiGetDeviceInstanceIdW))
-        return m.FailWith(*error);
     DeviceListMember *member = nullptr;
     if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
     if (buffer == nullptr && bufferSize != 0) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -190,12 +178,10 @@ BOOL SimulatedPlatform::SetupDiGetDeviceInstanceIdW(HDEVINFO list, const DevInfo
 
 // Windows checks the scope and key type before the device; an access of 0
 // opens nothing.
-HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *data, DWORD scope,
-                                             DWORD, DWORD keyType, REGSAM sam) {
+HKEY SimulatedPlatform::DoSetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *data, DWORD scope,
+                                               DWORD, DWORD keyType, REGSAM sam) {
     Machine &m = *machine_;
     const auto invalidKey = static_cast<HKEY>(InvalidHandleValue());
-    if (auto error = m.Injected(PlatformOperation::SetupDiOpenDevRegKey))
-        return m.Fail(*error, invalidKey);
     DeviceListMember *member = nullptr;
     if (const DWORD error = m.devices.MemberOf(list, data, member))
         return m.Fail(error, invalidKey);
@@ -221,11 +207,9 @@ HKEY SimulatedPlatform::SetupDiOpenDevRegKey(HDEVINFO list, const DevInfoData *d
 
 // The driver key goes as RegDeleteKeyW takes it: on the NT family not
 // while it has subkeys. Its "Driver" link goes with it.
-BOOL SimulatedPlatform::SetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData *data, DWORD scope,
-                                               DWORD, DWORD keyType) {
+BOOL SimulatedPlatform::DoSetupDiDeleteDevRegKey(HDEVINFO list, const DevInfoData *data,
+                                                 DWORD scope, DWORD, DWORD keyType) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupDiDeleteDevRegKey))
-        return m.FailWith(*error);
     DeviceListMember *member = nullptr;
     if (const DWORD error = m.devices.MemberOf(list, data, member)) return m.FailWith(error);
     if (!KnownScope(scope) ||

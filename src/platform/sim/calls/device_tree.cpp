@@ -21,10 +21,9 @@ bool IsRootDeviceId(const char16_t *deviceId) {
 
 }  // namespace
 
-CONFIGRET SimulatedPlatform::CM_Get_DevNode_Status(ULONG *status, ULONG *problem, DEVINST devInst,
-                                                   ULONG) {
+CONFIGRET SimulatedPlatform::DoCM_Get_DevNode_Status(ULONG *status, ULONG *problem, DEVINST devInst,
+                                                     ULONG) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::CM_Get_DevNode_Status)) return *error;
     if (status == nullptr || problem == nullptr) return CR_INVALID_POINTER;
     if (devInst == kRootDevInst) {
         *status = DN_STARTED | DN_DRIVER_LOADED | DN_NT_ENUMERATOR | DN_NT_DRIVER;
@@ -43,9 +42,8 @@ CONFIGRET SimulatedPlatform::CM_Get_DevNode_Status(ULONG *status, ULONG *problem
     return CR_SUCCESS;
 }
 
-CONFIGRET SimulatedPlatform::CM_Connect_MachineW(const char16_t *machineName, HMACHINE *machine) {
+CONFIGRET SimulatedPlatform::DoCM_Connect_MachineW(const char16_t *machineName, HMACHINE *machine) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::CM_Connect_MachineW)) return *error;
     if (machine == nullptr) return CR_INVALID_POINTER;
     // Only the local machine can be reached.
     if (machineName != nullptr && *machineName != u'\0') return CR_MACHINE_UNAVAILABLE;
@@ -54,10 +52,9 @@ CONFIGRET SimulatedPlatform::CM_Connect_MachineW(const char16_t *machineName, HM
     return CR_SUCCESS;
 }
 
-CONFIGRET SimulatedPlatform::CM_Locate_DevNode_ExW(DEVINST *devInst, const char16_t *deviceId,
-                                                   ULONG flags, HMACHINE machine) {
+CONFIGRET SimulatedPlatform::DoCM_Locate_DevNode_ExW(DEVINST *devInst, const char16_t *deviceId,
+                                                     ULONG flags, HMACHINE machine) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::CM_Locate_DevNode_ExW)) return *error;
     if (devInst == nullptr) return CR_INVALID_POINTER;
     // No machine handle means the local machine.
     if (machine != nullptr && m.handles.As<MachineConnectionObject>(machine) == nullptr)
@@ -76,10 +73,9 @@ CONFIGRET SimulatedPlatform::CM_Locate_DevNode_ExW(DEVINST *devInst, const char1
     return CR_SUCCESS;
 }
 
-CONFIGRET SimulatedPlatform::CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG flags,
-                                                       HMACHINE machine) {
+CONFIGRET SimulatedPlatform::DoCM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG flags,
+                                                         HMACHINE machine) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::CM_Reenumerate_DevNode_Ex)) return *error;
     if (machine != nullptr && m.handles.As<MachineConnectionObject>(machine) == nullptr)
         return CR_INVALID_POINTER;
     if (devInst != kRootDevInst && m.devices.PresentNode(devInst) == nullptr)
@@ -89,9 +85,8 @@ CONFIGRET SimulatedPlatform::CM_Reenumerate_DevNode_Ex(DEVINST devInst, ULONG fl
     return CR_SUCCESS;
 }
 
-CONFIGRET SimulatedPlatform::CM_Disconnect_Machine(HMACHINE machine) {
+CONFIGRET SimulatedPlatform::DoCM_Disconnect_Machine(HMACHINE machine) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::CM_Disconnect_Machine)) return *error;
     if (machine == nullptr) return CR_SUCCESS;
     if (m.handles.As<MachineConnectionObject>(machine) == nullptr) return CR_INVALID_POINTER;
     m.Close(machine);

@@ -68,11 +68,10 @@ std::u16string InstallClass(const InfFile &inf, const RegistryPaths &registry,
 
 }  // namespace
 
-BOOL SimulatedPlatform::SetupCopyOEMInfW(const char16_t *sourceInf, const char16_t *mediaLocation,
-                                         DWORD mediaType, DWORD copyStyle, char16_t *destination,
-                                         DWORD destinationSize, DWORD *requiredSize) {
+BOOL SimulatedPlatform::DoSetupCopyOEMInfW(const char16_t *sourceInf, const char16_t *mediaLocation,
+                                           DWORD mediaType, DWORD copyStyle, char16_t *destination,
+                                           DWORD destinationSize, DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupCopyOEMInfW)) return m.FailWith(*error);
     if (sourceInf == nullptr || mediaType > SPOST_URL ||
         (destination == nullptr && destinationSize != 0))
         return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -96,19 +95,15 @@ BOOL SimulatedPlatform::SetupCopyOEMInfW(const char16_t *sourceInf, const char16
     return TRUE;
 }
 
-BOOL SimulatedPlatform::SetupAddToSourceListW(DWORD, const char16_t *source) {
+BOOL SimulatedPlatform::DoSetupAddToSourceListW(DWORD, const char16_t *source) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupAddToSourceListW))
-        return m.FailWith(*error);
     if (source == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     EditSourceList(source, true);
     return TRUE;
 }
 
-BOOL SimulatedPlatform::SetupRemoveFromSourceListW(DWORD, const char16_t *source) {
+BOOL SimulatedPlatform::DoSetupRemoveFromSourceListW(DWORD, const char16_t *source) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupRemoveFromSourceListW))
-        return m.FailWith(*error);
     if (source == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
     EditSourceList(source, false);
     return TRUE;
@@ -127,13 +122,11 @@ void SimulatedPlatform::EditSourceList(std::u16string_view source, bool add) {
     machine_->registryPaths.SetRegMultiString(kSetupKey, kSourcesValue, sources);
 }
 
-BOOL SimulatedPlatform::UpdateDriverForPlugAndPlayDevicesW(const char16_t *hardwareId,
-                                                           const char16_t *fullInfPath, DWORD flags,
-                                                           BOOL *rebootRequired) {
+BOOL SimulatedPlatform::DoUpdateDriverForPlugAndPlayDevicesW(const char16_t *hardwareId,
+                                                             const char16_t *fullInfPath,
+                                                             DWORD flags, BOOL *rebootRequired) {
     Machine &m = *machine_;
     if (rebootRequired != nullptr) *rebootRequired = FALSE;
-    if (auto error = m.Injected(PlatformOperation::UpdateDriverForPlugAndPlayDevicesW))
-        return m.FailWith(*error);
     // A 32-bit program cannot install drivers on 64-bit Windows.
     if (m.system.Wow64()) return m.FailWith(ERROR_IN_WOW64);
     if (flags & ~kKnownInstallFlags) return m.FailWith(ERROR_INVALID_FLAGS);

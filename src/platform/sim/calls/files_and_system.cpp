@@ -44,10 +44,8 @@ FindData FindDataOf(const FsNode &node, std::u16string_view name) {
 
 }  // namespace
 
-DWORD SimulatedPlatform::GetModuleFileNameW(char16_t *buffer, DWORD size) {
+DWORD SimulatedPlatform::DoGetModuleFileNameW(char16_t *buffer, DWORD size) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::GetModuleFileNameW))
-        return m.Fail(*error, DWORD{0});
     const std::u16string &path = m.processes.Current().imagePath;
     if (size == 0 || buffer == nullptr) return m.Fail(ERROR_INSUFFICIENT_BUFFER, DWORD{0});
     if (path.size() < size) return CopyOut(path, buffer, size);
@@ -58,37 +56,29 @@ DWORD SimulatedPlatform::GetModuleFileNameW(char16_t *buffer, DWORD size) {
     return size;
 }
 
-DWORD SimulatedPlatform::GetTempPathW(DWORD size, char16_t *buffer) {
+DWORD SimulatedPlatform::DoGetTempPathW(DWORD size, char16_t *buffer) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::GetTempPathW)) return m.Fail(*error, DWORD{0});
     return CopyOut(m.files.TempPathText(), buffer, size);
 }
 
-UINT SimulatedPlatform::GetWindowsDirectoryW(char16_t *buffer, UINT size) {
+UINT SimulatedPlatform::DoGetWindowsDirectoryW(char16_t *buffer, UINT size) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::GetWindowsDirectoryW))
-        return m.Fail(*error, DWORD{0});
     return CopyOut(m.files.WindowsDirectory().Text(), buffer, size);
 }
 
-UINT SimulatedPlatform::GetSystemDirectoryW(char16_t *buffer, UINT size) {
+UINT SimulatedPlatform::DoGetSystemDirectoryW(char16_t *buffer, UINT size) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::GetSystemDirectoryW))
-        return m.Fail(*error, DWORD{0});
     return CopyOut(m.files.WindowsDirectory().Child(u"system32").Text(), buffer, size);
 }
 
-DWORD SimulatedPlatform::GetCurrentDirectoryW(DWORD size, char16_t *buffer) {
+DWORD SimulatedPlatform::DoGetCurrentDirectoryW(DWORD size, char16_t *buffer) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::GetCurrentDirectoryW))
-        return m.Fail(*error, DWORD{0});
     return CopyOut(m.files.CurrentDirectory().Text(), buffer, size);
 }
 
-BOOL SimulatedPlatform::CopyFileW(const char16_t *existing, const char16_t *target,
-                                  BOOL failIfExists) {
+BOOL SimulatedPlatform::DoCopyFileW(const char16_t *existing, const char16_t *target,
+                                    BOOL failIfExists) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::CopyFileW)) return m.FailWith(*error);
     FileSystem::Place source = m.files.Locate(existing);
     if (source.error == ERROR_SUCCESS) source = m.files.Follow(source);
     // A name already in use refuses a copy that may not replace, whatever
@@ -100,20 +90,19 @@ BOOL SimulatedPlatform::CopyFileW(const char16_t *existing, const char16_t *targ
     return TRUE;
 }
 
-BOOL SimulatedPlatform::MoveFileExW(const char16_t *existing, const char16_t *target, DWORD flags) {
+BOOL SimulatedPlatform::DoMoveFileExW(const char16_t *existing, const char16_t *target,
+                                      DWORD flags) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::MoveFileExW)) return m.FailWith(*error);
     const DWORD error = m.files.Rename(m.files.Locate(existing), m.files.Locate(target),
                                        (flags & MOVEFILE_REPLACE_EXISTING) != 0);
     if (error != ERROR_SUCCESS) return m.FailWith(error);
     return TRUE;
 }
 
-HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD shareMode,
-                                      DWORD creationDisposition, DWORD flagsAndAttributes) {
+HANDLE SimulatedPlatform::DoCreateFileW(const char16_t *path, DWORD access, DWORD shareMode,
+                                        DWORD creationDisposition, DWORD flagsAndAttributes) {
     Machine &m = *machine_;
     const auto fail = [&m](DWORD error) { return m.Fail(error, InvalidHandleValue()); };
-    if (auto error = m.Injected(PlatformOperation::CreateFileW)) return fail(*error);
     if (!ValidDisposition(creationDisposition)) return fail(ERROR_INVALID_PARAMETER);
     FileSystem::Place place = m.files.Locate(path);
     if (place.error != ERROR_SUCCESS) return fail(place.error);
@@ -164,10 +153,9 @@ HANDLE SimulatedPlatform::CreateFileW(const char16_t *path, DWORD access, DWORD 
     return handle;
 }
 
-BOOL SimulatedPlatform::WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written) {
+BOOL SimulatedPlatform::DoWriteFile(HANDLE file, const void *data, DWORD size, DWORD *written) {
     Machine &m = *machine_;
     if (written != nullptr) *written = 0;
-    if (auto error = m.Injected(PlatformOperation::WriteFile)) return m.FailWith(*error);
     FileObject *object = m.handles.As<FileObject>(file);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & GENERIC_WRITE)) return m.FailWith(ERROR_ACCESS_DENIED);
@@ -181,9 +169,8 @@ BOOL SimulatedPlatform::WriteFile(HANDLE file, const void *data, DWORD size, DWO
     return TRUE;
 }
 
-BOOL SimulatedPlatform::DeleteFileW(const char16_t *path) {
+BOOL SimulatedPlatform::DoDeleteFileW(const char16_t *path) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::DeleteFileW)) return m.FailWith(*error);
     const FileSystem::Place place = m.files.Locate(path);
     if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
     const std::shared_ptr<FsNode> &node = place.node;
@@ -202,9 +189,8 @@ BOOL SimulatedPlatform::DeleteFileW(const char16_t *path) {
     return TRUE;
 }
 
-BOOL SimulatedPlatform::SetFileAttributesW(const char16_t *path, DWORD attributes) {
+BOOL SimulatedPlatform::DoSetFileAttributesW(const char16_t *path, DWORD attributes) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetFileAttributesW)) return m.FailWith(*error);
     const FileSystem::Place place = m.files.Locate(path);
     if (place.error != ERROR_SUCCESS) return m.FailWith(place.error);
     if (!place.node) return m.FailWith(ERROR_FILE_NOT_FOUND);
@@ -212,20 +198,17 @@ BOOL SimulatedPlatform::SetFileAttributesW(const char16_t *path, DWORD attribute
     return TRUE;
 }
 
-DWORD SimulatedPlatform::GetFileAttributesW(const char16_t *path) {
+DWORD SimulatedPlatform::DoGetFileAttributesW(const char16_t *path) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::GetFileAttributesW))
-        return m.Fail(*error, INVALID_FILE_ATTRIBUTES);
     const FileSystem::Place place = m.files.Locate(path);
     if (place.error != ERROR_SUCCESS) return m.Fail(place.error, INVALID_FILE_ATTRIBUTES);
     if (!place.node) return m.Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
     return ReportedAttributes(*place.node);
 }
 
-HANDLE SimulatedPlatform::FindFirstFileW(const char16_t *pattern, FindData *data) {
+HANDLE SimulatedPlatform::DoFindFirstFileW(const char16_t *pattern, FindData *data) {
     Machine &m = *machine_;
     const auto fail = [&m](DWORD error) { return m.Fail(error, InvalidHandleValue()); };
-    if (auto error = m.Injected(PlatformOperation::FindFirstFileW)) return fail(*error);
     if (pattern == nullptr || data == nullptr) return fail(ERROR_INVALID_PARAMETER);
     const std::u16string_view text(pattern);
     // The wildcards stand in the last name only; the folder keeps its
@@ -262,9 +245,8 @@ HANDLE SimulatedPlatform::FindFirstFileW(const char16_t *pattern, FindData *data
     return m.handles.Add(std::move(found));
 }
 
-BOOL SimulatedPlatform::FindNextFileW(HANDLE find, FindData *data) {
+BOOL SimulatedPlatform::DoFindNextFileW(HANDLE find, FindData *data) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::FindNextFileW)) return m.FailWith(*error);
     FindObject *object = m.handles.As<FindObject>(find);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (data == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -273,24 +255,20 @@ BOOL SimulatedPlatform::FindNextFileW(HANDLE find, FindData *data) {
     return TRUE;
 }
 
-BOOL SimulatedPlatform::FindClose(HANDLE find) {
+BOOL SimulatedPlatform::DoFindClose(HANDLE find) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::FindClose)) return m.FailWith(*error);
     if (m.handles.As<FindObject>(find) == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     m.Close(find);
     return TRUE;
 }
 
-HLOCAL SimulatedPlatform::LocalAlloc(UINT flags, std::size_t bytes) {
+HLOCAL SimulatedPlatform::DoLocalAlloc(UINT flags, std::size_t bytes) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::LocalAlloc))
-        return m.Fail(*error, HLOCAL{nullptr});
     return m.memory.Allocate(flags, bytes);
 }
 
-HLOCAL SimulatedPlatform::LocalFree(HLOCAL memory) {
+HLOCAL SimulatedPlatform::DoLocalFree(HLOCAL memory) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::LocalFree)) return m.Fail(*error, memory);
     if (memory == nullptr) return nullptr;
     if (!m.memory.Free(memory)) return m.Fail(ERROR_INVALID_HANDLE, memory);
     return nullptr;

@@ -23,12 +23,10 @@ DWORD CopyOut(std::u16string_view text, char16_t *buffer, DWORD bufferSize, DWOR
 
 }  // namespace
 
-HINF SimulatedPlatform::SetupOpenInfFileW(const char16_t *fileName, const char16_t *infClass,
-                                          DWORD infStyle, UINT *errorLine) {
+HINF SimulatedPlatform::DoSetupOpenInfFileW(const char16_t *fileName, const char16_t *infClass,
+                                            DWORD infStyle, UINT *errorLine) {
     Machine &m = *machine_;
     if (errorLine != nullptr) *errorLine = 0;
-    if (auto error = m.Injected(PlatformOperation::SetupOpenInfFileW))
-        return m.Fail(*error, InvalidHandleValue());
     if (fileName == nullptr || !(infStyle & kKnownStyles) || (infStyle & ~kKnownStyles))
         return m.Fail(ERROR_INVALID_PARAMETER, InvalidHandleValue());
     // A name without a folder is looked for in the system's INF folder.
@@ -55,19 +53,17 @@ HINF SimulatedPlatform::SetupOpenInfFileW(const char16_t *fileName, const char16
         InfObject{place.path.Text(), std::make_shared<const InfFile>(std::move(parse.file))});
 }
 
-void SimulatedPlatform::SetupCloseInfFile(HINF inf) {
+void SimulatedPlatform::DoSetupCloseInfFile(HINF inf) {
     Machine &m = *machine_;
-    m.Injected(PlatformOperation::SetupCloseInfFile);
     if (m.handles.As<InfObject>(inf) != nullptr) m.Close(inf);
 }
 
 // Windows answers ERROR_LINE_NOT_FOUND for a section that does not exist
 // as well as for one without the line asked for; only the line-count call
 // reports ERROR_SECTION_NOT_FOUND.
-BOOL SimulatedPlatform::SetupFindFirstLineW(HINF inf, const char16_t *section, const char16_t *key,
-                                            InfContext *context) {
+BOOL SimulatedPlatform::DoSetupFindFirstLineW(HINF inf, const char16_t *section,
+                                              const char16_t *key, InfContext *context) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupFindFirstLineW)) return m.FailWith(*error);
     const InfObject *object = m.handles.As<InfObject>(inf);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (section == nullptr || context == nullptr) return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -85,9 +81,8 @@ BOOL SimulatedPlatform::SetupFindFirstLineW(HINF inf, const char16_t *section, c
     return m.FailWith(ERROR_LINE_NOT_FOUND);
 }
 
-BOOL SimulatedPlatform::SetupFindNextLine(const InfContext *contextIn, InfContext *contextOut) {
+BOOL SimulatedPlatform::DoSetupFindNextLine(const InfContext *contextIn, InfContext *contextOut) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupFindNextLine)) return m.FailWith(*error);
     const InfSection *section = nullptr;
     const InfLine *line = nullptr;
     if (const DWORD error = m.store.InfLineAt(contextIn, section, line)) return m.FailWith(error);
@@ -99,11 +94,10 @@ BOOL SimulatedPlatform::SetupFindNextLine(const InfContext *contextIn, InfContex
     return TRUE;
 }
 
-BOOL SimulatedPlatform::SetupGetStringFieldW(const InfContext *context, DWORD fieldIndex,
-                                             char16_t *buffer, DWORD bufferSize,
-                                             DWORD *requiredSize) {
+BOOL SimulatedPlatform::DoSetupGetStringFieldW(const InfContext *context, DWORD fieldIndex,
+                                               char16_t *buffer, DWORD bufferSize,
+                                               DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupGetStringFieldW)) return m.FailWith(*error);
     const InfSection *section = nullptr;
     const InfLine *line = nullptr;
     if (const DWORD error = m.store.InfLineAt(context, section, line)) return m.FailWith(error);
@@ -121,11 +115,10 @@ BOOL SimulatedPlatform::SetupGetStringFieldW(const InfContext *context, DWORD fi
     return TRUE;
 }
 
-BOOL SimulatedPlatform::SetupGetInfFileListW(const char16_t *directory, DWORD infStyle,
-                                             char16_t *buffer, DWORD bufferSize,
-                                             DWORD *requiredSize) {
+BOOL SimulatedPlatform::DoSetupGetInfFileListW(const char16_t *directory, DWORD infStyle,
+                                               char16_t *buffer, DWORD bufferSize,
+                                               DWORD *requiredSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::SetupGetInfFileListW)) return m.FailWith(*error);
     if (!(infStyle & kKnownStyles) || (infStyle & ~kKnownStyles))
         return m.FailWith(ERROR_INVALID_PARAMETER);
     const std::u16string folderPath = directory != nullptr && *directory != u'\0'

@@ -4,21 +4,18 @@
 #include "platform/sim/parts/machine.h"
 
 namespace cvl::sim {
-int SimulatedPlatform::MessageBoxW(const char16_t *text, const char16_t *caption, UINT type) {
+int SimulatedPlatform::DoMessageBoxW(const char16_t *text, const char16_t *caption, UINT type) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::MessageBoxW)) return m.Fail(*error, 0);
     return m.system.ShowMessageBox(
         MessageBoxRecord{text != nullptr ? text : u"", caption != nullptr ? caption : u"", type});
 }
 
-void SimulatedPlatform::Sleep(DWORD milliseconds) {
-    machine_->Injected(PlatformOperation::Sleep);
+void SimulatedPlatform::DoSleep(DWORD milliseconds) {
     machine_->system.Sleep(milliseconds);
     machine_->devices.Record("sleep " + std::to_string(milliseconds));
 }
 
-DWORD SimulatedPlatform::GetTickCount() {
-    machine_->Injected(PlatformOperation::GetTickCount);
+DWORD SimulatedPlatform::DoGetTickCount() {
     return machine_->system.Ticks();
 }
 

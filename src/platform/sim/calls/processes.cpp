@@ -16,11 +16,10 @@ const void *CurrentProcessPseudoHandle() {
 
 }  // namespace
 
-BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t *commandLine, BOOL,
-                                       DWORD, const StartupInfo *startupInfo,
-                                       ProcessInformation *info) {
+BOOL SimulatedPlatform::DoCreateProcessW(const char16_t *applicationName, char16_t *commandLine,
+                                         BOOL, DWORD, const StartupInfo *startupInfo,
+                                         ProcessInformation *info) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::CreateProcessW)) return m.FailWith(*error);
     if (startupInfo == nullptr || info == nullptr ||
         (applicationName == nullptr && commandLine == nullptr))
         return m.FailWith(ERROR_INVALID_PARAMETER);
@@ -53,10 +52,8 @@ BOOL SimulatedPlatform::CreateProcessW(const char16_t *applicationName, char16_t
     return TRUE;
 }
 
-DWORD SimulatedPlatform::WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+DWORD SimulatedPlatform::DoWaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::WaitForSingleObject))
-        return m.Fail(*error, WAIT_FAILED);
     // Waiting on oneself never ends.
     if (handle == InvalidHandleValue()) return m.Fail(ERROR_POSSIBLE_DEADLOCK, WAIT_FAILED);
     const ProcessObject *object = m.handles.As<ProcessObject>(handle);
@@ -73,9 +70,8 @@ DWORD SimulatedPlatform::WaitForSingleObject(HANDLE handle, DWORD milliseconds) 
     return WAIT_TIMEOUT;
 }
 
-BOOL SimulatedPlatform::GetExitCodeProcess(HANDLE process, DWORD *exitCode) {
+BOOL SimulatedPlatform::DoGetExitCodeProcess(HANDLE process, DWORD *exitCode) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::GetExitCodeProcess)) return m.FailWith(*error);
     const ProcessObject *object = m.handles.As<ProcessObject>(process);
     if (object == nullptr || object->thread) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & (PROCESS_QUERY_INFORMATION | kProcessQueryLimitedInformation)))
@@ -86,10 +82,8 @@ BOOL SimulatedPlatform::GetExitCodeProcess(HANDLE process, DWORD *exitCode) {
     return TRUE;
 }
 
-HANDLE SimulatedPlatform::OpenProcess(DWORD access, BOOL, DWORD processId) {
+HANDLE SimulatedPlatform::DoOpenProcess(DWORD access, BOOL, DWORD processId) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::OpenProcess))
-        return m.Fail(*error, HANDLE{nullptr});
     const ProcessState *found = m.processes.Find(processId);
     // An ended process is gone once nobody holds a handle to it.
     if (found == nullptr ||
@@ -98,19 +92,16 @@ HANDLE SimulatedPlatform::OpenProcess(DWORD access, BOOL, DWORD processId) {
     return m.handles.Add(ProcessObject{processId, access, false});
 }
 
-DWORD SimulatedPlatform::GetCurrentProcessId() {
-    machine_->Injected(PlatformOperation::GetCurrentProcessId);
+DWORD SimulatedPlatform::DoGetCurrentProcessId() {
     return machine_->processes.CurrentId();
 }
 
-void SimulatedPlatform::ExitProcess(UINT exitCode) {
-    machine_->Injected(PlatformOperation::ExitProcess);
+void SimulatedPlatform::DoExitProcess(UINT exitCode) {
     machine_->processes.SetExitProcessCode(exitCode);
 }
 
-BOOL SimulatedPlatform::CloseHandle(HANDLE handle) {
+BOOL SimulatedPlatform::DoCloseHandle(HANDLE handle) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::CloseHandle)) return m.FailWith(*error);
     if (handle == CurrentProcessPseudoHandle()) return TRUE;
     if (m.handles.As<FileObject>(handle) == nullptr &&
         m.handles.As<ProcessObject>(handle) == nullptr)

@@ -2,6 +2,7 @@
 // of an interrupted run: what every platform call meets first.
 #include <cstddef>
 
+#include "platform/sim/calls/call_prologues.h"
 #include "platform/sim/parts/machine.h"
 
 namespace cvl::sim {
@@ -33,5 +34,28 @@ std::optional<DWORD> SimulatedPlatform::Machine::Injected(PlatformOperation oper
     }
     return fired;
 }
+
+// Every public operation, made from the operation list and its row in
+// call_prologues.h: the prologue, then the call's work in Do<Name>.
+#define CVL_SIM_UNWRAP(...) __VA_ARGS__
+#define CVL_SIM_APPLY(macro, ...) macro(__VA_ARGS__)
+#define CVL_SIM_CALL(Result, Name, Parameters, Kind, Arguments, OnFault) \
+    CVL_SIM_CALL_##Kind(Result, Name, Parameters, Arguments, OnFault)
+#define CVL_SIM_CALL_PROLOGUE(Result, Name, Parameters, Arguments, OnFault)   \
+    Result SimulatedPlatform::Name Parameters {                               \
+        if (const auto error = machine_->Injected(PlatformOperation::Name)) { \
+            CVL_SIM_UNWRAP OnFault                                            \
+        }                                                                     \
+        return Do##Name Arguments;                                            \
+    }
+#define CVL_SIM_CALL_COUNT_ONLY(Result, Name, Parameters, Arguments, OnFault) \
+    Result SimulatedPlatform::Name Parameters {                               \
+        machine_->Injected(PlatformOperation::Name);                          \
+        return Do##Name Arguments;                                            \
+    }
+#define CVL_SIM_CALL_BY_HAND(Result, Name, Parameters, Arguments, OnFault)
+#define CVL_PLATFORM_OPERATION(Result, Name, Parameters, Library) \
+    CVL_SIM_APPLY(CVL_SIM_CALL, Result, Name, Parameters, CVL_SIM_CALL_##Name)
+#include "platform/platform_operations.def"
 
 }  // namespace cvl::sim

@@ -31,11 +31,9 @@ void CopyValueData(const RegValue &value, BYTE *data, DWORD capacity) {
 
 }  // namespace
 
-LSTATUS SimulatedPlatform::RegOpenKeyExW(HKEY key, const char16_t *subKey, DWORD, REGSAM sam,
-                                         HKEY *result) {
+LSTATUS SimulatedPlatform::DoRegOpenKeyExW(HKEY key, const char16_t *subKey, DWORD, REGSAM sam,
+                                           HKEY *result) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::RegOpenKeyExW))
-        return static_cast<LSTATUS>(*error);
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     // An empty name on a root key gives that root key back, not a new handle.
@@ -50,11 +48,9 @@ LSTATUS SimulatedPlatform::RegOpenKeyExW(HKEY key, const char16_t *subKey, DWORD
     return ERROR_SUCCESS;
 }
 
-LSTATUS SimulatedPlatform::RegCreateKeyExW(HKEY key, const char16_t *subKey, DWORD, REGSAM sam,
-                                           HKEY *result, DWORD *disposition) {
+LSTATUS SimulatedPlatform::DoRegCreateKeyExW(HKEY key, const char16_t *subKey, DWORD, REGSAM sam,
+                                             HKEY *result, DWORD *disposition) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::RegCreateKeyExW))
-        return static_cast<LSTATUS>(*error);
     if (result == nullptr) return static_cast<LSTATUS>(ERROR_BADKEY);
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
@@ -79,11 +75,9 @@ LSTATUS SimulatedPlatform::RegCreateKeyExW(HKEY key, const char16_t *subKey, DWO
     return ERROR_SUCCESS;
 }
 
-LSTATUS SimulatedPlatform::RegQueryValueExW(HKEY key, const char16_t *valueName, DWORD *type,
-                                            BYTE *data, DWORD *dataSize) {
+LSTATUS SimulatedPlatform::DoRegQueryValueExW(HKEY key, const char16_t *valueName, DWORD *type,
+                                              BYTE *data, DWORD *dataSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::RegQueryValueExW))
-        return static_cast<LSTATUS>(*error);
     if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
@@ -107,11 +101,9 @@ LSTATUS SimulatedPlatform::RegQueryValueExW(HKEY key, const char16_t *valueName,
     return status;
 }
 
-LSTATUS SimulatedPlatform::RegSetValueExW(HKEY key, const char16_t *valueName, DWORD type,
-                                          const BYTE *data, DWORD dataSize) {
+LSTATUS SimulatedPlatform::DoRegSetValueExW(HKEY key, const char16_t *valueName, DWORD type,
+                                            const BYTE *data, DWORD dataSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::RegSetValueExW))
-        return static_cast<LSTATUS>(*error);
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
     if (const LSTATUS status = m.registry.KeyOf(key, node, access); status != ERROR_SUCCESS)
@@ -124,10 +116,8 @@ LSTATUS SimulatedPlatform::RegSetValueExW(HKEY key, const char16_t *valueName, D
     return ERROR_SUCCESS;
 }
 
-LSTATUS SimulatedPlatform::RegDeleteKeyW(HKEY key, const char16_t *subKey) {
+LSTATUS SimulatedPlatform::DoRegDeleteKeyW(HKEY key, const char16_t *subKey) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::RegDeleteKeyW))
-        return static_cast<LSTATUS>(*error);
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
     if (const LSTATUS status = m.registry.ExistingKey(key, subKey, node); status != ERROR_SUCCESS)
@@ -135,10 +125,8 @@ LSTATUS SimulatedPlatform::RegDeleteKeyW(HKEY key, const char16_t *subKey) {
     return m.registry.DeleteKey(*node);
 }
 
-LSTATUS SimulatedPlatform::RegDeleteValueW(HKEY key, const char16_t *valueName) {
+LSTATUS SimulatedPlatform::DoRegDeleteValueW(HKEY key, const char16_t *valueName) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::RegDeleteValueW))
-        return static_cast<LSTATUS>(*error);
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
     if (const LSTATUS status = m.registry.KeyOf(key, node, access); status != ERROR_SUCCESS)
@@ -148,10 +136,8 @@ LSTATUS SimulatedPlatform::RegDeleteValueW(HKEY key, const char16_t *valueName) 
                                                                      : ERROR_FILE_NOT_FOUND;
 }
 
-LSTATUS SimulatedPlatform::RegEnumKeyExW(HKEY key, DWORD index, char16_t *name, DWORD *nameSize) {
+LSTATUS SimulatedPlatform::DoRegEnumKeyExW(HKEY key, DWORD index, char16_t *name, DWORD *nameSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::RegEnumKeyExW))
-        return static_cast<LSTATUS>(*error);
     if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
     REGSAM access = 0;
@@ -168,11 +154,9 @@ LSTATUS SimulatedPlatform::RegEnumKeyExW(HKEY key, DWORD index, char16_t *name, 
     return ERROR_SUCCESS;
 }
 
-LSTATUS SimulatedPlatform::RegEnumValueW(HKEY key, DWORD index, char16_t *name, DWORD *nameSize,
-                                         DWORD *type, BYTE *data, DWORD *dataSize) {
+LSTATUS SimulatedPlatform::DoRegEnumValueW(HKEY key, DWORD index, char16_t *name, DWORD *nameSize,
+                                           DWORD *type, BYTE *data, DWORD *dataSize) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::RegEnumValueW))
-        return static_cast<LSTATUS>(*error);
     if ((data != nullptr && dataSize == nullptr) || name == nullptr || nameSize == nullptr)
         return ERROR_INVALID_PARAMETER;
     std::shared_ptr<RegKeyNode> node;
@@ -204,10 +188,8 @@ LSTATUS SimulatedPlatform::RegEnumValueW(HKEY key, DWORD index, char16_t *name, 
     return status;
 }
 
-LSTATUS SimulatedPlatform::RegCloseKey(HKEY key) {
+LSTATUS SimulatedPlatform::DoRegCloseKey(HKEY key) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::RegCloseKey))
-        return static_cast<LSTATUS>(*error);
     if (IsModelledRoot(key)) return ERROR_SUCCESS;
     if (m.handles.As<KeyObject>(key) == nullptr) return ERROR_INVALID_HANDLE;
     m.Close(key);

@@ -41,11 +41,9 @@ void StoreText(char16_t (&slot)[N], std::u16string_view text) {
 
 }  // namespace
 
-SC_HANDLE SimulatedPlatform::OpenSCManagerW(const char16_t *machineName,
-                                            const char16_t *databaseName, DWORD) {
+SC_HANDLE SimulatedPlatform::DoOpenSCManagerW(const char16_t *machineName,
+                                              const char16_t *databaseName, DWORD) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::OpenSCManagerW))
-        return m.Fail(*error, SC_HANDLE{nullptr});
     if (machineName != nullptr && *machineName != u'\0')
         return m.Fail(RPC_S_SERVER_UNAVAILABLE, SC_HANDLE{nullptr});
     if (databaseName != nullptr && !EqualsFoldAZ(databaseName, u"ServicesActive"))
@@ -53,11 +51,9 @@ SC_HANDLE SimulatedPlatform::OpenSCManagerW(const char16_t *machineName,
     return static_cast<SC_HANDLE>(m.handles.Add(ServiceManagerObject{}));
 }
 
-SC_HANDLE SimulatedPlatform::OpenServiceW(SC_HANDLE manager, const char16_t *serviceName,
-                                          DWORD access) {
+SC_HANDLE SimulatedPlatform::DoOpenServiceW(SC_HANDLE manager, const char16_t *serviceName,
+                                            DWORD access) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::OpenServiceW))
-        return m.Fail(*error, SC_HANDLE{nullptr});
     if (m.handles.As<ServiceManagerObject>(manager) == nullptr)
         return m.Fail(ERROR_INVALID_HANDLE, SC_HANDLE{nullptr});
     if (serviceName == nullptr) return m.Fail(RPC_X_NULL_REF_POINTER, SC_HANDLE{nullptr});
@@ -68,10 +64,9 @@ SC_HANDLE SimulatedPlatform::OpenServiceW(SC_HANDLE manager, const char16_t *ser
     return static_cast<SC_HANDLE>(m.handles.Add(ServiceObject{serviceName, access}));
 }
 
-BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *config,
-                                            DWORD bufferSize, DWORD *bytesNeeded) {
+BOOL SimulatedPlatform::DoQueryServiceConfigW(SC_HANDLE service, ServiceConfig *config,
+                                              DWORD bufferSize, DWORD *bytesNeeded) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::QueryServiceConfigW)) return m.FailWith(*error);
     const ServiceObject *object = m.handles.As<ServiceObject>(service);
     if (object == nullptr) return m.FailWith(ERROR_INVALID_HANDLE);
     if (!(object->access & SERVICE_QUERY_CONFIG)) return m.FailWith(ERROR_ACCESS_DENIED);
@@ -104,9 +99,8 @@ BOOL SimulatedPlatform::QueryServiceConfigW(SC_HANDLE service, ServiceConfig *co
     return TRUE;
 }
 
-BOOL SimulatedPlatform::CloseServiceHandle(SC_HANDLE handle) {
+BOOL SimulatedPlatform::DoCloseServiceHandle(SC_HANDLE handle) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::CloseServiceHandle)) return m.FailWith(*error);
     if (m.handles.As<ServiceManagerObject>(handle) == nullptr &&
         m.handles.As<ServiceObject>(handle) == nullptr)
         return m.FailWith(ERROR_INVALID_HANDLE);

@@ -28,9 +28,8 @@ bool KnowsExtendedRecord(const VersionReport &version) {
 
 }  // namespace
 
-BOOL SimulatedPlatform::GetVersionExW(OsVersionInfoEx &info) {
+BOOL SimulatedPlatform::DoGetVersionExW(OsVersionInfoEx &info) {
     Machine &m = *machine_;
-    if (auto error = m.Injected(PlatformOperation::GetVersionExW)) return m.FailWith(*error);
     const VersionReport &version = m.system.Version();
     const DWORD size = info.dwOSVersionInfoSize;
     const bool extended = size == kOsVersionInfoExSize && KnowsExtendedRecord(version);
