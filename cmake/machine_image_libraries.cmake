@@ -3,7 +3,7 @@
 # them, and cvlpreview.exe runs the host runner on them. Each program takes
 # only the parts it calls from these static libraries. Included by
 # windows_executable.cmake.
-file(GLOB CVL_SIM_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/platform/sim/*.cpp")
+file(GLOB_RECURSE CVL_SIM_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/platform/sim/*.cpp")
 add_library(cvl_sim STATIC ${CVL_SIM_SOURCES})
 target_include_directories(cvl_sim PUBLIC "${PROJECT_SOURCE_DIR}/src")
 target_link_libraries(cvl_sim PUBLIC cvl_logic)

@@ -1,5 +1,5 @@
 // How the machine reads path, pattern, command-line and GUID texts.
-#include "platform/sim/sim_paths.h"
+#include "platform/sim/parts/paths.h"
 
 #include <optional>
 

@@ -11,7 +11,7 @@
 
 #include "app/run_installer.h"
 #include "common/os_kind.h"
-#include "platform/sim/sim_paths.h"
+#include "platform/sim/parts/paths.h"
 #include "platform/sim/simulated_platform.h"
 #include "state/setup_state.h"
 #include "support/devices.h"

@@ -8,7 +8,7 @@
 #include "host_runner/runner_command_line.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
-#include "platform/sim/sim_paths.h"
+#include "platform/sim/parts/paths.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::sim {

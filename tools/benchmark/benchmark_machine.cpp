@@ -7,7 +7,7 @@
 #include "common/text.h"
 #include "device/family_tables.h"
 #include "machine_image/machine_image.h"
-#include "platform/sim/sim_device_registry.h"
+#include "platform/sim/parts/device_registry.h"
 
 namespace cvl::benchmark {
 namespace {

@@ -13,10 +13,8 @@
 
 namespace cvl::sim {
 
-// Empty for the operations that cannot fail (Sleep, GetTickCount,
-// GetCurrentProcessId, ExitProcess, SetupCloseInfFile, GetLastError,
-// SetLastError). The registry calls return the code, the CM calls return a
-// CONFIGRET (CR_...), the others set it as the last error.
+// The row of platform/platform_documented_errors.def: empty for the
+// operations that cannot fail.
 std::span<const DWORD> DocumentedErrors(PlatformOperation operation);
 
 // "ERROR_ACCESS_DENIED", "CR_NO_SUCH_DEVNODE", or a number in decimal or

@@ -4,7 +4,7 @@
 
 #include "common/text.h"
 #include "machine_image/machine_image_snapshot.h"
-#include "platform/sim/sim_paths.h"
+#include "platform/sim/parts/paths.h"
 
 namespace cvl::sim {
 namespace {

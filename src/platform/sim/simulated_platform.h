@@ -8,8 +8,8 @@
 
 #include "platform/platform.h"
 #include "platform/platform_operation.h"
-#include "platform/sim/simulated_machine_setup.h"
-#include "platform/sim/simulated_machine_types.h"
+#include "platform/sim/setup/simulated_machine_setup.h"
+#include "platform/sim/setup/simulated_machine_types.h"
 
 namespace cvl::sim {
 
@@ -28,6 +28,12 @@ public:
 
 private:
     friend class SimulatedMachineSetup;
+
+    // Each operation's work, run once its prologue (calls/prologue.cpp) let
+    // the call through; calls/ holds them. The operations written by hand
+    // (BY_HAND in calls/call_prologues.h) define no Do<Name>.
+#define CVL_PLATFORM_OPERATION(Result, Name, Parameters, Library) Result Do##Name Parameters;
+#include "platform/platform_operations.def"
 
     void EditSourceList(std::u16string_view source, bool add);
 
