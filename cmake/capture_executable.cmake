@@ -1,16 +1,15 @@
 # cvlcapture.exe: a static console program that writes a machine image of
 # the machine it runs on. It runs the capture through the same Win32 platform
 # layer as cvlsetup.exe and formats the image with the host runner's own
-# machine-image code (with the simulated machine it refers to,
-# machine_image_libraries.cmake), so an image it writes is one the host
-# runner reads. Included by windows_executable.cmake, which sets the version
+# image formats (machine_image_libraries.cmake), without the simulated
+# machine, so an image it writes is one the host runner reads. Included by windows_executable.cmake, which sets the version
 # variables.
 set(CVL_CAPTURE_DIR "${PROJECT_SOURCE_DIR}/tools/capture")
 
 file(GLOB CVL_CAPTURE_SOURCES CONFIGURE_DEPENDS "${CVL_CAPTURE_DIR}/*.cpp")
 list(REMOVE_ITEM CVL_CAPTURE_SOURCES "${CVL_CAPTURE_DIR}/capture_main.cpp")
 add_library(cvl_capture STATIC ${CVL_CAPTURE_SOURCES})
-target_link_libraries(cvl_capture PUBLIC cvl_machine_image)
+target_link_libraries(cvl_capture PUBLIC cvl_image_formats)
 target_compile_options(cvl_capture PRIVATE -Wno-restrict)
 
 set(CVL_CAPTURE_MANIFEST_PATH "${CMAKE_CURRENT_BINARY_DIR}/cvlcapture.exe.manifest")

@@ -5,7 +5,7 @@ option(CVL_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 
 if(CVL_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     set(CVL_FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all)
-    foreach(library ${CVL_LOGIC_LIBRARIES} cvl_sim cvl_machine_image)
+    foreach(library ${CVL_LOGIC_LIBRARIES} cvl_sim cvl_image_formats cvl_machine_image)
         target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link ${CVL_FUZZ_SANITIZERS})
         target_link_options(${library} INTERFACE ${CVL_FUZZ_SANITIZERS})
     endforeach()

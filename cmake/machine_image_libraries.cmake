@@ -1,6 +1,6 @@
 # The simulated machine and the machine images for a Windows build, made from
 # the same sources as the host build's: cvlcapture.exe formats its image with
-# them, and cvlpreview.exe runs the host runner on them. Each program takes
+# the image formats alone, and cvlpreview.exe runs the host runner on all. Each program takes
 # only the parts it calls from these static libraries. Included by
 # windows_executable.cmake.
 file(GLOB_RECURSE CVL_SIM_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/platform/sim/*.cpp")
@@ -8,13 +8,25 @@ add_library(cvl_sim STATIC ${CVL_SIM_SOURCES})
 target_include_directories(cvl_sim PUBLIC "${PROJECT_SOURCE_DIR}/src")
 target_link_libraries(cvl_sim PUBLIC cvl_logic)
 
+# The image's file formats take the machine's value types from its setup
+# interface only, so cvlcapture.exe writes images without the simulator.
+set(CVL_IMAGE_FORMAT_SOURCES)
+foreach(format reg_file machine_image_text machine_image_settings machine_image_device_rows)
+    list(APPEND CVL_IMAGE_FORMAT_SOURCES "${PROJECT_SOURCE_DIR}/tools/machine_image/${format}.cpp")
+endforeach()
+add_library(cvl_image_formats STATIC ${CVL_IMAGE_FORMAT_SOURCES})
+target_include_directories(cvl_image_formats PUBLIC "${PROJECT_SOURCE_DIR}/tools"
+    "${PROJECT_SOURCE_DIR}/src")
+target_link_libraries(cvl_image_formats PUBLIC cvl_logic)
+
 file(GLOB CVL_MACHINE_IMAGE_SOURCES CONFIGURE_DEPENDS
     "${PROJECT_SOURCE_DIR}/tools/machine_image/*.cpp")
+list(REMOVE_ITEM CVL_MACHINE_IMAGE_SOURCES ${CVL_IMAGE_FORMAT_SOURCES})
 add_library(cvl_machine_image STATIC ${CVL_MACHINE_IMAGE_SOURCES})
-target_include_directories(cvl_machine_image PUBLIC "${PROJECT_SOURCE_DIR}/tools")
-target_link_libraries(cvl_machine_image PUBLIC cvl_sim)
+target_link_libraries(cvl_machine_image PUBLIC cvl_image_formats cvl_sim)
 # GCC 12 at -O3 reports an impossible overlap inside std::string's
 # concatenation (GCC bug 105329) in the file-system path code of the image
 # formats; the warning is wrong there, so it is off for these libraries only.
 target_compile_options(cvl_sim PRIVATE -Wno-restrict)
+target_compile_options(cvl_image_formats PRIVATE -Wno-restrict)
 target_compile_options(cvl_machine_image PRIVATE -Wno-restrict)

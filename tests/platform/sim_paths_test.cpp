@@ -1,4 +1,5 @@
 // How the machine reads path, pattern, command-line and GUID texts.
+#include "platform/guid_text.h"
 #include "platform/sim/parts/paths.h"
 
 #include <optional>
@@ -111,7 +112,7 @@ TEST(SimPaths, RegistryPathsReadAsViewsGiveTheSameNames) {
 }
 
 TEST(SimPaths, ClassKeyNamesParseAsGuids) {
-    const auto guid = ParseGuid(u"{4D36E972-e325-11ce-BFC1-08002be10318}");
+    const auto guid = win::ParseGuid(u"{4D36E972-e325-11ce-BFC1-08002be10318}");
     ASSERT_TRUE(guid.has_value());
     EXPECT_EQ(guid->data1, 0x4d36e972u);
     EXPECT_EQ(guid->data2, 0xe325);
@@ -121,7 +122,7 @@ TEST(SimPaths, ClassKeyNamesParseAsGuids) {
     for (const char16_t *bad :
          {u"4d36e972-e325-11ce-bfc1-08002be10318", u"0000",
           u"{4d36e972-e325-11ce-bfc1-08002be1031g}", u"{4d36e972+e325-11ce-bfc1-08002be10318}"})
-        EXPECT_FALSE(ParseGuid(bad).has_value());
+        EXPECT_FALSE(win::ParseGuid(bad).has_value());
 }
 
 }  // namespace

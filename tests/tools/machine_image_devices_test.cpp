@@ -8,6 +8,7 @@
 #include "host_runner/runner_command_line.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
+#include "platform/guid_text.h"
 #include "platform/sim/parts/paths.h"
 #include "tools/machine_image_testing.h"
 
@@ -256,7 +257,7 @@ TEST(MachineImageDevices, DevicesWithoutAClassLoadListAndSaveBackTheSame) {
         machine.Setup().RegKeyExists(u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{00000000-"
                                      u"0000-0000-0000-000000000000}"));
 
-    const Guid net = *ParseGuid(kNetClassGuidText);
+    const Guid net = *win::ParseGuid(kNetClassGuidText);
     EXPECT_EQ(ListedIds(machine, nullptr),
               (std::vector<std::u16string>{u"PCI\\VEN_1F3A&DEV_B702\\1",
                                            u"PCI\\VEN_1F3A&DEV_B702\\2", u"ROOT\\NET\\0000"}));

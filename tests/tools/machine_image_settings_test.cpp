@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/text.h"
+#include "machine_image/machine_image.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::sim {

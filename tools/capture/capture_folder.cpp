@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "common/text.h"
-#include "machine_image/machine_image.h"
+#include "machine_image/image_files.h"
+#include "machine_image/machine_image_settings.h"
+#include "machine_image/reg_file.h"
 
 namespace cvl::capture {
 namespace fs = std::filesystem;

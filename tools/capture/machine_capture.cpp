@@ -4,9 +4,9 @@
 
 #include "capture/capture_roots.h"
 #include "common/little_endian.h"
+#include "common/multi_string.h"
 #include "common/text.h"
 #include "machine_image/machine_image_device_rows.h"
-#include "platform/sim/parts/device_registry.h"
 #include "system/os_detect.h"
 
 namespace cvl::capture {
@@ -84,6 +84,17 @@ bool AllDeviceIds(const std::vector<std::u16string> &ids) {
     return true;
 }
 
+// The ids of a REG_MULTI_SZ value, as the replay reads them back: a last id
+// without its ending zero is not one.
+std::vector<std::u16string> IdList(const std::optional<sim::RegValue> &value) {
+    if (!value || value->type != REG_MULTI_SZ) return {};
+    std::vector<std::u16string> ids = MultiStringTexts(value->data);
+    std::size_t unitsTaken = 0;
+    for (const std::u16string &id : ids) unitsTaken += id.size() + 1;
+    if (unitsTaken > value->data.size() / sizeof(char16_t)) ids.pop_back();
+    return ids;
+}
+
 void SetCondition(const NodeState &node, sim::DeviceRow &row) {
     if (node.status & DN_STARTED) {
         row.condition = sim::DeviceCondition::Started;
@@ -152,8 +163,8 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
         // when the image is loaded.
         if (!sim::CanCarryClass(row.className, std::nullopt)) row.className.reset();
         if (!sim::CanCarryClass(std::nullopt, row.classGuid)) row.classGuid.reset();
-        row.hardwareIds = sim::MultiStrings(ReadValue(platform, instanceKey, u"HardwareID"));
-        row.compatibleIds = sim::MultiStrings(ReadValue(platform, instanceKey, u"CompatibleIDs"));
+        row.hardwareIds = IdList(ReadValue(platform, instanceKey, u"HardwareID"));
+        row.compatibleIds = IdList(ReadValue(platform, instanceKey, u"CompatibleIDs"));
         if (!AllDeviceIds(row.hardwareIds) || !AllDeviceIds(row.compatibleIds)) {
             machine.problems.push_back(
                 {"device " + ToUtf8(row.instanceId),

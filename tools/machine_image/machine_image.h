@@ -15,13 +15,11 @@
 #include <filesystem>
 #include <string>
 
+#include "machine_image/image_files.h"
 #include "machine_image/machine_image_settings.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
-
-inline constexpr std::string_view kRegistryFileName = "registry.reg";
-inline constexpr std::string_view kSettingsFileName = "machine.txt";
 
 bool LoadMachineImage(const std::filesystem::path &dir, SimulatedPlatform &machine,
                       std::string &error);
@@ -39,5 +37,10 @@ bool LoadMachineImage(const std::filesystem::path &dir, SimulatedPlatform &machi
 // `dir` as it was.
 bool SaveMachineImage(SimulatedPlatform &machine, const MachineSettings &settings,
                       const std::filesystem::path &dir, std::string &error);
+
+// Seeds the version, the directories, the program and the process answers;
+// the devices and services are seeded apart (machine_image_device_seeding.h).
+// The program's file must already be on the machine.
+void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &machine);
 
 }  // namespace cvl::sim

@@ -4,7 +4,7 @@
 
 #include "common/text.h"
 #include "machine_image/machine_image_text.h"
-#include "platform/sim/parts/paths.h"
+#include "platform/guid_text.h"
 
 namespace cvl::sim {
 namespace {
@@ -159,7 +159,8 @@ bool ReadClass(std::u16string_view value, DeviceRow &row, std::string &problem) 
     if (words.size() != 2) return false;
     const bool nameGiven = words[0] != kNoValue;
     const bool guidGiven = words[1] != kNoValue;
-    if ((nameGiven && !IsClassName(words[0])) || (guidGiven && !ParseGuid(words[1]))) return false;
+    if ((nameGiven && !IsClassName(words[0])) || (guidGiven && !win::ParseGuid(words[1])))
+        return false;
     row.className.reset();
     row.classGuid.reset();
     if (nameGiven) row.className = words[0];
@@ -383,7 +384,7 @@ bool IsServiceName(std::u16string_view name) {
 
 bool CanCarryClass(const std::optional<std::u16string> &name,
                    const std::optional<std::u16string> &guid) {
-    return (!name || IsClassName(*name)) && (!guid || ParseGuid(*guid).has_value());
+    return (!name || IsClassName(*name)) && (!guid || win::ParseGuid(*guid).has_value());
 }
 
 bool ParseDeviceRow(std::u16string_view text, DeviceRow &row, std::string &problem) {

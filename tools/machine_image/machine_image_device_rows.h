@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/simulated_platform.h"
+#include "platform/sim/setup/simulated_machine_types.h"
 
 namespace cvl::sim {
 

@@ -363,28 +363,4 @@ std::string FormatMachineSettings(const MachineSettings &settings) {
     return text;
 }
 
-void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &machine) {
-    const auto addFolder = [&machine](std::u16string path) {
-        if (path.ends_with(u'\\')) path.pop_back();
-        if (path.size() > 2) machine.Setup().AddDirectory(path);
-    };
-    machine.Setup().SetVersion(settings.platformId, settings.majorVersion, settings.minorVersion,
-                               settings.buildNumber, settings.servicePack);
-    // Empty folders do not survive every way an image is copied (version
-    // control keeps none), so the folders the settings name are made here.
-    addFolder(settings.windowsDir);
-    addFolder(settings.windowsDir + u"\\system32");
-    addFolder(settings.tempDir);
-    addFolder(settings.currentDir);
-    machine.Setup().SetWindowsDirectory(settings.windowsDir);
-    machine.Setup().SetTempPath(settings.tempDir);
-    machine.Setup().SetCurrentDirectory(settings.currentDir);
-    machine.Setup().SetProgram(settings.program, settings.processId);
-    machine.Setup().SetMessageBoxAnswer(settings.messageBoxAnswer);
-    for (const ToolExitCode &tool : settings.toolExitCodes)
-        machine.Setup().SetToolExitCode(tool.imagePath, tool.exitCode);
-    for (const CallFault &fault : settings.faults)
-        machine.Setup().Fail(fault.operation, fault.error);
-}
-
 }  // namespace cvl::sim

@@ -10,7 +10,7 @@
 
 #include "machine_image/machine_image_device_rows.h"
 #include "machine_image/machine_image_text.h"
-#include "platform/sim/simulated_platform.h"
+#include "platform/sim/setup/simulated_machine_types.h"
 
 namespace cvl::sim {
 
@@ -56,11 +56,6 @@ struct MachineSettings {
 // `error.line` names the line of machine.txt; a missing key has line 0.
 bool ParseMachineSettings(std::string_view bytes, MachineSettings &settings, TextError &error);
 std::string FormatMachineSettings(const MachineSettings &settings);
-
-// Seeds the version, the directories, the program and the process answers;
-// the devices and services are seeded apart (machine_image_device_seeding.h).
-// The program's file must already be on the machine.
-void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &machine);
 
 // "X:\..." with a drive letter and no empty, "." or ".." names.
 bool IsAbsoluteWindowsPath(std::u16string_view path);

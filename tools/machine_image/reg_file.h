@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/sim/simulated_platform.h"
+#include "platform/sim/setup/simulated_machine_types.h"
 
 namespace cvl::sim {
 

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "common/text.h"
+#include "platform/guid_text.h"
 #include "platform/sim/parts/device_registry.h"
 #include "platform/sim/parts/machine.h"
 
@@ -82,7 +83,7 @@ HDEVINFO SimulatedPlatform::DoSetupDiGetClassDevsW(const Guid *classGuid,
             for (const auto &instance : device->subkeys) {
                 const RegValue *classValue = instance->Value(u"ClassGUID");
                 const auto classText = classValue ? RegStringOf(*classValue) : std::nullopt;
-                const auto deviceClass = classText ? ParseGuid(*classText) : std::nullopt;
+                const auto deviceClass = classText ? win::ParseGuid(*classText) : std::nullopt;
                 if (!(flags & DIGCF_ALLCLASSES) && !(deviceClass && *deviceClass == *classGuid))
                     continue;
                 const std::u16string instanceId =
@@ -105,7 +106,7 @@ BOOL SimulatedPlatform::DoSetupDiClassGuidsFromNameW(const char16_t *className, 
     // A class is a key named by its GUID whose "Class" value names it.
     std::vector<Guid> matches;
     for (const auto &keyName : m.registryPaths.RegSubkeyNames(kClassRoot)) {
-        const auto guid = ParseGuid(keyName);
+        const auto guid = win::ParseGuid(keyName);
         const auto name = m.registryPaths.GetRegString(DriverKeyPath(keyName), u"Class");
         if (guid && name && EqualsFoldAZ(*name, className)) matches.push_back(*guid);
     }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "platform/guid_text.h"
 #include "platform/sim/parts/device_registry.h"
 #include "platform/sim/parts/inf_install.h"
 #include "platform/sim/parts/machine.h"
@@ -62,7 +63,7 @@ std::u16string NetCfgInstanceIdFor(std::u16string_view instanceId) {
 std::u16string InstallClass(const InfFile &inf, const RegistryPaths &registry,
                             const std::u16string &instanceKey) {
     if (const auto text = inf.Field(u"Version", u"ClassGUID", 1))
-        if (const auto guid = ParseGuid(*text)) return GuidText(*guid);
+        if (const auto guid = win::ParseGuid(*text)) return GuidText(*guid);
     return LoweredAZ(registry.GetRegString(instanceKey, u"ClassGUID").value_or(u""));
 }
 

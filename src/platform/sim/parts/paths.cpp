@@ -180,40 +180,6 @@ std::optional<std::vector<std::u16string>> SplitSubKey(const char16_t *subKey) {
     return names;
 }
 
-std::optional<win::Guid> ParseGuid(std::u16string_view text) {
-    // Hex digits at these offsets of "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}".
-    constexpr std::size_t kLength = 38;
-    if (text.size() != kLength || text[0] != u'{' || text[kLength - 1] != u'}') return std::nullopt;
-    std::vector<unsigned> digits;
-    for (std::size_t i = 1; i + 1 < kLength; ++i) {
-        const char16_t c = text[i];
-        if (i == 9 || i == 14 || i == 19 || i == 24) {
-            if (c != u'-') return std::nullopt;
-            continue;
-        }
-        const char16_t folded = FoldAZ(c);
-        if (c >= u'0' && c <= u'9') {
-            digits.push_back(c - u'0');
-        } else if (folded >= u'a' && folded <= u'f') {
-            digits.push_back(folded - u'a' + 10);
-        } else {
-            return std::nullopt;
-        }
-    }
-    const auto number = [&digits](std::size_t from, std::size_t count) {
-        std::uint32_t value = 0;
-        for (std::size_t i = 0; i < count; ++i) value = value * 16 + digits[from + i];
-        return value;
-    };
-    win::Guid guid{};
-    guid.data1 = number(0, 8);
-    guid.data2 = static_cast<std::uint16_t>(number(8, 4));
-    guid.data3 = static_cast<std::uint16_t>(number(12, 4));
-    for (std::size_t i = 0; i < 8; ++i)
-        guid.data4[i] = static_cast<std::uint8_t>(number(16 + 2 * i, 2));
-    return guid;
-}
-
 std::vector<std::u16string> ImageCandidates(std::u16string_view commandLine) {
     if (!commandLine.empty() && commandLine[0] == u'"') {
         const std::size_t close = commandLine.find(u'"', 1);

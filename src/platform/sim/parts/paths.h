@@ -70,9 +70,6 @@ std::u16string_view TakeRegPathName(std::u16string_view &rest);
 // path that starts with a backslash, which Windows refuses.
 std::optional<std::vector<std::u16string>> SplitSubKey(const char16_t *subKey);
 
-// "{4d36e972-e325-11ce-bfc1-08002be10318}", as class keys are named.
-std::optional<win::Guid> ParseGuid(std::u16string_view text);
-
 // The names CreateProcessW tries for the executable of a command line when
 // no application name is given: the quoted first token, or else the text up
 // to each run of blanks or tabs in turn, from the left.
