@@ -1,8 +1,7 @@
-# The simulated machine and the machine images for a Windows build, made from
-# the same sources as the host build's: cvlcapture.exe formats its image with
-# the image formats alone, and cvlpreview.exe runs the host runner on all. Each program takes
-# only the parts it calls from these static libraries. Included by
-# windows_executable.cmake.
+# The simulated machine and the machine images, for the host build and the
+# Windows build alike: cvlcapture.exe formats its image with the image formats
+# alone, and cvlpreview.exe and cvlsetup-host run the host runner on all. Each
+# program takes only the parts it calls from these static libraries.
 file(GLOB_RECURSE CVL_SIM_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/platform/sim/*.cpp")
 add_library(cvl_sim STATIC ${CVL_SIM_SOURCES})
 target_include_directories(cvl_sim PUBLIC "${PROJECT_SOURCE_DIR}/src")
@@ -24,9 +23,17 @@ file(GLOB CVL_MACHINE_IMAGE_SOURCES CONFIGURE_DEPENDS
 list(REMOVE_ITEM CVL_MACHINE_IMAGE_SOURCES ${CVL_IMAGE_FORMAT_SOURCES})
 add_library(cvl_machine_image STATIC ${CVL_MACHINE_IMAGE_SOURCES})
 target_link_libraries(cvl_machine_image PUBLIC cvl_image_formats cvl_sim)
-# GCC 12 at -O3 reports an impossible overlap inside std::string's
-# concatenation (GCC bug 105329) in the file-system path code of the image
-# formats; the warning is wrong there, so it is off for these libraries only.
-target_compile_options(cvl_sim PRIVATE -Wno-restrict)
-target_compile_options(cvl_image_formats PRIVATE -Wno-restrict)
-target_compile_options(cvl_machine_image PRIVATE -Wno-restrict)
+if(NOT WIN32)
+    # A fleet preview replays its machines on worker threads; the Windows
+    # build starts them with CreateThread and needs no threading library.
+    find_package(Threads REQUIRED)
+    target_link_libraries(cvl_machine_image PUBLIC Threads::Threads)
+endif()
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # GCC 12 at -O3 reports an impossible overlap inside std::string's
+    # concatenation (GCC bug 105329) in the file-system path code of the image
+    # formats; the warning is wrong there, so it is off for these libraries only.
+    target_compile_options(cvl_sim PRIVATE -Wno-restrict)
+    target_compile_options(cvl_image_formats PRIVATE -Wno-restrict)
+    target_compile_options(cvl_machine_image PRIVATE -Wno-restrict)
+endif()

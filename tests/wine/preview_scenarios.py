@@ -178,28 +178,27 @@ def note_runs(context, preview, what):
         if preview.runner else "cvlpreview.exe only (no host runner given)"))
 
 
-def example_reports(context):
-    """The demo's command lines on each example machine."""
+def compare_on_examples(context, runs, what):
+    """Each of `runs` (options, arguments) on each example machine, in both
+    report forms."""
     with tempfile.TemporaryDirectory(prefix="cvl-preview-") as work:
         preview = Preview(context, work)
         for name in example_machines():
-            for options, args in EXAMPLE_RUNS:
+            for options, args in runs:
                 for report in REPORTS:
                     preview.compare(os.path.join(EXAMPLE_MACHINES, name),
                                     ["--report", report] + options, args)
-        note_runs(context, preview, ", ".join(example_machines()))
+        note_runs(context, preview, ", ".join(example_machines()) + what)
+
+
+def example_reports(context):
+    """The demo's command lines on each example machine."""
+    compare_on_examples(context, EXAMPLE_RUNS, "")
 
 
 def example_faults(context):
     """Failed calls and cut-short runs on each example machine."""
-    with tempfile.TemporaryDirectory(prefix="cvl-preview-") as work:
-        preview = Preview(context, work)
-        for name in example_machines():
-            for options, args in FAULT_RUNS:
-                for report in REPORTS:
-                    preview.compare(os.path.join(EXAMPLE_MACHINES, name),
-                                    ["--report", report] + options, args)
-        note_runs(context, preview, ", ".join(example_machines()) + " with failures")
+    compare_on_examples(context, FAULT_RUNS, " with failures")
 
 
 def saved_machines(context):
