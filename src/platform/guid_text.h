@@ -10,7 +10,8 @@
 
 #include "platform/win_types.h"
 
-namespace cvl::win {
+namespace cvl {
+inline namespace win {
 
 inline std::optional<Guid> ParseGuid(std::u16string_view text) {
     // Hex digits everywhere but at the braces and these four dashes.
@@ -48,4 +49,5 @@ inline std::optional<Guid> ParseGuid(std::u16string_view text) {
     return guid;
 }
 
-}  // namespace cvl::win
+}  // namespace win
+}  // namespace cvl

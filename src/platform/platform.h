@@ -10,8 +10,6 @@
 
 namespace cvl {
 
-using namespace cvl::win;
-
 class Platform {
 public:
     virtual ~Platform() = default;

@@ -2,12 +2,16 @@
 // Windows gives them. This header never includes <windows.h>: the Windows
 // build includes it after this one, only in the files of platform/win32/ and
 // the Windows entry, so the macros there cannot reach these declarations.
+// The namespace is inline because these names are the vocabulary of all of
+// cvl: code in cvl names them plainly, with no using-directive in a header,
+// and cvl::win::DWORD still says where one comes from.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace cvl::win {
+namespace cvl {
+inline namespace win {
 
 using DWORD = std::uint32_t;
 using BOOL = std::int32_t;
@@ -297,4 +301,5 @@ struct ServiceConfig {
     char16_t lpBinaryPathName[1024];
 };
 
-}  // namespace cvl::win
+}  // namespace win
+}  // namespace cvl
