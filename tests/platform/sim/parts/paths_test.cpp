@@ -1,6 +1,6 @@
 // How the machine reads path, pattern, command-line and GUID texts.
-#include "platform/guid_text.h"
 #include "platform/sim/parts/paths.h"
+#include "platform/guid_text.h"
 
 #include <optional>
 
