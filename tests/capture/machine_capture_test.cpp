@@ -11,7 +11,7 @@
 #include "common/text.h"
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
-#include "platform/sim/parts/device_registry.h"
+#include "platform/sim/setup/device_key_paths.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::capture {

@@ -9,7 +9,6 @@
 #include "machine_image/machine_image.h"
 #include "machine_image/machine_image_run.h"
 #include "platform/guid_text.h"
-#include "platform/sim/parts/paths.h"
 #include "tools/machine_image_testing.h"
 
 namespace cvl::sim {

@@ -7,7 +7,7 @@
 #include "common/text.h"
 #include "device/family_tables.h"
 #include "machine_image/machine_image.h"
-#include "platform/sim/parts/device_registry.h"
+#include "platform/sim/setup/device_key_paths.h"
 
 namespace cvl::benchmark {
 namespace {

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <iterator>
 
-#include "platform/sim/parts/inf_file.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {

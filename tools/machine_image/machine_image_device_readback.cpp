@@ -6,7 +6,7 @@
 #include "common/little_endian.h"
 #include "common/text.h"
 #include "machine_image/machine_image_device_seeding.h"
-#include "platform/sim/parts/device_registry.h"
+#include "platform/sim/setup/device_key_paths.h"
 
 namespace cvl::sim {
 namespace {

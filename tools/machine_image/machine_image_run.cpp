@@ -4,7 +4,6 @@
 
 #include "common/text.h"
 #include "machine_image/machine_image_snapshot.h"
-#include "platform/sim/parts/paths.h"
 
 namespace cvl::sim {
 namespace {
@@ -18,8 +17,11 @@ std::optional<std::u16string> InstallLogWritten(const SimulatedPlatform &machine
     const std::vector<std::u16string> &opened = machine.Setup().FilesOpenedForWriting();
     for (std::size_t index = opened.size(); index > opensBefore; --index) {
         const std::u16string &path = opened[index - 1];
-        const std::u16string name = FoldedName(path.substr(path.rfind(u'\\') + 1));
-        if (name == FoldedName(u"InstallLog.txt") || name == FoldedName(u"INST.TXT")) return path;
+        const std::u16string_view name = std::u16string_view(path).substr(path.rfind(u'\\') + 1);
+        if (SimulatedMachineSetup::SameFileName(name, u"InstallLog.txt") ||
+            SimulatedMachineSetup::SameFileName(name, u"INST.TXT")) {
+            return path;
+        }
     }
     return std::nullopt;
 }

@@ -6,7 +6,7 @@
 
 #include "common/little_endian.h"
 #include "common/text.h"
-#include "platform/sim/parts/device_registry.h"
+#include "platform/sim/setup/device_key_paths.h"
 
 namespace cvl::sim {
 namespace {

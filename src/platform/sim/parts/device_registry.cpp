@@ -8,14 +8,6 @@
 
 namespace cvl::sim {
 
-std::u16string EnumKeyPath(std::u16string_view instanceId) {
-    return std::u16string(kEnumRoot) + u"\\" + std::u16string(instanceId);
-}
-
-std::u16string DriverKeyPath(std::u16string_view driverValue) {
-    return std::u16string(kClassRoot) + u"\\" + std::u16string(driverValue);
-}
-
 std::vector<std::u16string> MultiStrings(const std::optional<RegValue> &value) {
     if (!value) return {};
     return MultiStrings(*value);

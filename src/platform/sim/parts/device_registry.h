@@ -9,17 +9,10 @@
 #include <vector>
 
 #include "platform/sim/parts/registry_paths.h"
+#include "platform/sim/setup/device_key_paths.h"
 #include "platform/sim/simulated_platform.h"
 
 namespace cvl::sim {
-
-inline constexpr char16_t kEnumRoot[] = u"HKLM\\SYSTEM\\CurrentControlSet\\Enum";
-inline constexpr char16_t kClassRoot[] = u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class";
-inline constexpr char16_t kServicesRoot[] = u"HKLM\\SYSTEM\\CurrentControlSet\\Services";
-
-std::u16string EnumKeyPath(std::u16string_view instanceId);
-// The driver key a "Driver" value names.
-std::u16string DriverKeyPath(std::u16string_view driverValue);
 
 // The texts of a REG_MULTI_SZ value, up to the empty one that ends it.
 std::vector<std::u16string> MultiStrings(const std::optional<RegValue> &value);

@@ -15,13 +15,6 @@
 
 namespace cvl::sim {
 
-// The INF errors of SetupAPI.
-inline constexpr win::DWORD ERROR_EXPECTED_SECTION_NAME = 0xE0000000;
-inline constexpr win::DWORD ERROR_BAD_SECTION_NAME_LINE = 0xE0000001;
-inline constexpr win::DWORD ERROR_SECTION_NAME_TOO_LONG = 0xE0000002;
-inline constexpr win::DWORD ERROR_WRONG_INF_STYLE = 0xE0000100;
-inline constexpr win::DWORD ERROR_CLASS_MISMATCH = 0xE0000201;
-
 struct InfLine {
     std::optional<std::u16string> key;
     std::vector<std::u16string> fields;  // field 1 first

@@ -2,8 +2,13 @@
 // contents read back.
 #include "platform/sim/parts/file_system.h"
 #include "platform/sim/parts/machine.h"
+#include "platform/sim/parts/paths.h"
 
 namespace cvl::sim {
+
+bool SimulatedMachineSetup::SameFileName(std::u16string_view first, std::u16string_view second) {
+    return FoldedName(first) == FoldedName(second);
+}
 
 bool SimulatedMachineSetup::AddFile(std::u16string_view path, std::string contents,
                                     DWORD attributes) {

@@ -68,6 +68,9 @@ public:
     // opens, as the caller spelled the name; a run's report finds the files
     // the run wrote here.
     const std::vector<std::u16string> &FilesOpenedForWriting() const;
+    // Whether two names denote the same file name on this machine: names
+    // keep their spelling and compare folded, as Windows compares them.
+    static bool SameFileName(std::u16string_view first, std::u16string_view second);
 
     // Each directory is created when missing.
     void SetCurrentDirectory(std::u16string_view path);
