@@ -201,9 +201,9 @@ TEST(CaptureCommand, AnItemTheImageCannotHoldIsLeftOutAlone) {
         EXPECT_TRUE(leftOut[0].starts_with(c.leftOut)) << leftOut[0];
 
         SimulatedPlatform loaded;
-        sim::MachineSettings settings;
+        image::MachineSettings settings;
         std::string error;
-        ASSERT_TRUE(sim::LoadMachineImage(image, loaded, settings, error)) << error;
+        ASSERT_TRUE(image::LoadMachineImage(image, loaded, settings, error)) << error;
         EXPECT_EQ(loaded.Setup().GetRegString(setupKey, u"InfName"), u"C:\\Windows\\INF\\oem3.inf");
         EXPECT_EQ(loaded.Setup().GetRegString(makerKey + u"\\Network", u"version"),
                   u"8.45.507.2016");

@@ -28,7 +28,7 @@ private:
 
 inline void LoadDemo(sim::SimulatedPlatform &machine) {
     std::string error;
-    ASSERT_TRUE(sim::LoadMachineImage(cvl::test::kDemoImage, machine, error)) << error;
+    ASSERT_TRUE(image::LoadMachineImage(cvl::test::kDemoImage, machine, error)) << error;
 }
 
 }  // namespace cvl::test

@@ -38,21 +38,21 @@ const sim::ProgramEntry kProgram = [](Platform &platform, std::u16string tail) {
     return RunInstaller(platform, tail);
 };
 
-sim::MachineRunReport Replay(SimulatedPlatform &machine, std::u16string_view commandLine) {
-    sim::MachineRunReport report;
+image::MachineRunReport Replay(SimulatedPlatform &machine, std::u16string_view commandLine) {
+    image::MachineRunReport report;
     std::string error;
-    EXPECT_TRUE(sim::RunOnMachine(machine, commandLine, kProgram, report, error)) << error;
+    EXPECT_TRUE(image::RunOnMachine(machine, commandLine, kProgram, report, error)) << error;
     return report;
 }
 
 TEST(MachineCapture, ReadsTheMachineAndChangesNothing) {
     SimulatedPlatform machine;
     LoadDemo(machine);
-    const sim::MachineSnapshot before = test::SnapshotOf(machine);
+    const image::MachineSnapshot before = test::SnapshotOf(machine);
     ScratchFolder scratch;
     CaptureInto(machine, scratch.path() / "image");
-    EXPECT_TRUE(sim::SameSnapshot(before, test::SnapshotOf(machine)))
-        << testing::PrintToString(sim::DiffSnapshots(before, test::SnapshotOf(machine)));
+    EXPECT_TRUE(image::SameSnapshot(before, test::SnapshotOf(machine)))
+        << testing::PrintToString(image::DiffSnapshots(before, test::SnapshotOf(machine)));
 }
 
 // The capture holds everything a run reads: the same command line on the
@@ -79,9 +79,9 @@ TEST(MachineCapture, ACommandLineRunsOnTheCaptureAsOnTheMachine) {
 
         SimulatedPlatform replayed;
         std::string error;
-        ASSERT_TRUE(sim::LoadMachineImage(image, replayed, error)) << error;
-        const sim::MachineRunReport expected = Replay(original, commandLine);
-        const sim::MachineRunReport actual = Replay(replayed, commandLine);
+        ASSERT_TRUE(image::LoadMachineImage(image, replayed, error)) << error;
+        const image::MachineRunReport expected = Replay(original, commandLine);
+        const image::MachineRunReport actual = Replay(replayed, commandLine);
         EXPECT_FALSE(expected.changes.empty());
         EXPECT_EQ(actual.exitCode, expected.exitCode);
         if (commandLine == u"/rp") {
@@ -110,9 +110,9 @@ TEST(MachineCapture, KeepsDeviceStatesServicesAndPublishedInfs) {
 
     SimulatedPlatform loaded;
     std::string error;
-    ASSERT_TRUE(sim::LoadMachineImage(image, loaded, error)) << error;
-    const sim::MachineSnapshot original = test::SnapshotOf(machine);
-    const sim::MachineSnapshot copy = test::SnapshotOf(loaded);
+    ASSERT_TRUE(image::LoadMachineImage(image, loaded, error)) << error;
+    const image::MachineSnapshot original = test::SnapshotOf(machine);
+    const image::MachineSnapshot copy = test::SnapshotOf(loaded);
     ASSERT_FALSE(original.devices.empty());
     for (const auto &[id, device] : original.devices) {
         SCOPED_TRACE(ToUtf8(device.instanceId));
@@ -187,7 +187,7 @@ TEST(MachineCapture, AdaptersWithoutADriverYetAreCapturedAndUpdatedByAReplayedIn
 
     SimulatedPlatform replayed;
     std::string error;
-    ASSERT_TRUE(sim::LoadMachineImage(image, replayed, error)) << error;
+    ASSERT_TRUE(image::LoadMachineImage(image, replayed, error)) << error;
     for (const Bare &bare : adapters) {
         SCOPED_TRACE(ToUtf8(bare.instanceId));
         const auto state = replayed.Setup().DeviceState(bare.instanceId);
@@ -196,8 +196,8 @@ TEST(MachineCapture, AdaptersWithoutADriverYetAreCapturedAndUpdatedByAReplayedIn
         EXPECT_EQ(replayed.Setup().GetRegString(key, u"Class"), bare.className);
         EXPECT_EQ(replayed.Setup().GetRegString(key, u"ClassGUID"), bare.classGuid);
     }
-    const sim::MachineRunReport expected = Replay(original, commandLine);
-    const sim::MachineRunReport actual = Replay(replayed, commandLine);
+    const image::MachineRunReport expected = Replay(original, commandLine);
+    const image::MachineRunReport actual = Replay(replayed, commandLine);
     EXPECT_EQ(actual.exitCode, expected.exitCode);
     EXPECT_EQ(actual.installLog, expected.installLog);
     EXPECT_EQ(actual.timeline, expected.timeline);
@@ -246,9 +246,9 @@ TEST(MachineCapture, ReadsTheVersionAndFoldersAsTheMachineReportsThem) {
                                 "\nwindows_dir = C:\\WIN\ntemp_dir = C:\\WIN\\TEMP\\\n"
                                 "current_dir = C:\\setup\nprogram = C:\\setup\\cvlsetup.exe\n");
         SimulatedPlatform machine;
-        sim::MachineSettings settings;
+        image::MachineSettings settings;
         std::string error;
-        ASSERT_TRUE(sim::LoadMachineImage(image, machine, settings, error)) << error;
+        ASSERT_TRUE(image::LoadMachineImage(image, machine, settings, error)) << error;
 
         const CapturedMachine captured = CaptureInto(machine, scratch.path() / "capture");
         EXPECT_EQ(captured.settings.platformId, settings.platformId);
@@ -261,9 +261,9 @@ TEST(MachineCapture, ReadsTheVersionAndFoldersAsTheMachineReportsThem) {
         EXPECT_EQ(captured.settings.currentDir, u"C:\\setup");
         EXPECT_EQ(captured.settings.program, u"C:\\setup\\cvlsetup.exe");
 
-        sim::MachineSettings reloaded;
+        image::MachineSettings reloaded;
         SimulatedPlatform copy;
-        ASSERT_TRUE(sim::LoadMachineImage(scratch.path() / "capture", copy, reloaded, error))
+        ASSERT_TRUE(image::LoadMachineImage(scratch.path() / "capture", copy, reloaded, error))
             << error;
         EXPECT_EQ(reloaded.buildNumber, settings.buildNumber);
     }
@@ -312,7 +312,7 @@ TEST(CaptureFolder, AnImageCutShortIsNeverLoaded) {
     EXPECT_TRUE(fs::exists(image / "registry.reg"));
     EXPECT_FALSE(fs::exists(image / "machine.txt"));
     SimulatedPlatform loaded;
-    EXPECT_FALSE(sim::LoadMachineImage(image, loaded, error));
+    EXPECT_FALSE(image::LoadMachineImage(image, loaded, error));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "machine_image/reg_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    using namespace cvl::sim;
+    using namespace cvl::image;
     const std::string_view bytes(reinterpret_cast<const char *>(data), size);
     std::vector<RegFileKey> keys;
     RegFileError error;

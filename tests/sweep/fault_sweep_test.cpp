@@ -58,7 +58,7 @@ private:
 
 std::string Describe(std::size_t k, Op operation, DWORD error) {
     std::ostringstream text;
-    text << "call " << k << " " << operation << " failing with " << sim::ErrorName(error);
+    text << "call " << k << " " << operation << " failing with " << image::ErrorName(error);
     return text.str();
 }
 
@@ -85,7 +85,7 @@ TEST_P(FaultSweep, EveryFailingCallLeavesTheProgramCorrect) {
     std::size_t runs = 0;
     for (std::size_t k = 1; k <= calls; k += SweepStride()) {
         const Op operation = whole.trace[k - 1];
-        const auto errors = sim::DocumentedErrors(operation);
+        const auto errors = image::DocumentedErrors(operation);
         if (errors.empty()) continue;
         const DWORD error = errors[k % errors.size()];
         const std::string run = Describe(k, operation, error);

@@ -34,7 +34,7 @@ TEST_P(InterruptedRuns, ConvergeOnASecondWholeRun) {
             const SweepRun second = RunOn(*seeded.machine, seeded.before, scenario.tail);
             runs += 2;
             const std::vector<std::string> differences =
-                WithoutInstallLog(sim::DiffSnapshots(whole.after, second.after));
+                WithoutInstallLog(image::DiffSnapshots(whole.after, second.after));
             if (differences.empty() || KnownDivergence(scenario, how, whole.trace, k, differences))
                 continue;
             if (++findings > 8) continue;

@@ -18,7 +18,7 @@ namespace cvl::test {
 struct SeededMachine {
     std::unique_ptr<sim::SimulatedPlatform> machine = std::make_unique<sim::SimulatedPlatform>();
     OwnedThings owned;
-    sim::MachineSnapshot before;
+    image::MachineSnapshot before;
 };
 
 // Seeding is the same every time: the snapshot of the first seeding can
@@ -31,7 +31,7 @@ inline SeededMachine Seed(const Scenario &scenario, const SeededMachine *first =
         return seeded;
     }
     std::string error;
-    EXPECT_TRUE(sim::TakeSnapshot(*seeded.machine, seeded.before, error)) << error;
+    EXPECT_TRUE(image::TakeSnapshot(*seeded.machine, seeded.before, error)) << error;
     return seeded;
 }
 
@@ -46,7 +46,7 @@ struct SweepRun {
     DWORD exitCode = 0;
     // What changed against the seeded machine, the install log left out.
     std::vector<std::string> changes;
-    sim::MachineSnapshot after;
+    image::MachineSnapshot after;
     // Handles and LocalAlloc blocks still held when a process's run
     // returned, the most of any process of the run.
     std::size_t heldHandles = 0;
@@ -68,7 +68,7 @@ inline std::vector<std::string> WithoutInstallLog(const std::vector<std::string>
     return kept;
 }
 
-inline SweepRun RunOn(sim::SimulatedPlatform &machine, const sim::MachineSnapshot &before,
+inline SweepRun RunOn(sim::SimulatedPlatform &machine, const image::MachineSnapshot &before,
                       std::u16string_view tail, const SweepFault &fault = {}) {
     SweepRun run;
     const std::size_t opensBefore = machine.Setup().FilesOpenedForWriting().size();
@@ -97,8 +97,8 @@ inline SweepRun RunOn(sim::SimulatedPlatform &machine, const sim::MachineSnapsho
         if (IsInstallLog(opened[index])) run.log = machine.Setup().ReadFileContents(opened[index]);
 
     std::string error;
-    EXPECT_TRUE(sim::TakeSnapshot(machine, run.after, error)) << error;
-    run.changes = WithoutInstallLog(sim::DiffSnapshots(before, run.after));
+    EXPECT_TRUE(image::TakeSnapshot(machine, run.after, error)) << error;
+    run.changes = WithoutInstallLog(image::DiffSnapshots(before, run.after));
     return run;
 }
 

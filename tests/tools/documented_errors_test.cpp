@@ -8,7 +8,7 @@
 
 #include "machine_image/documented_errors.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 using Op = PlatformOperation;
@@ -59,4 +59,4 @@ TEST(DocumentedErrorsTest, ConfigretNamesAndNumbersAreRead) {
 }
 
 }  // namespace
-}  // namespace cvl::sim
+}  // namespace cvl::image

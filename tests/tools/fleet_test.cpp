@@ -14,7 +14,7 @@
 #include "tools/json_reader.h"
 #include "tools/machine_image_testing.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 namespace fs = std::filesystem;
@@ -348,12 +348,12 @@ TEST(Fleet, RunnerRefusesOptionsThatDoNotFitAFleet) {
     for (const auto &[arguments, says] : cases) {
         SCOPED_TRACE(std::string(says));
         const CommandResult result = RunCommand(arguments);
-        EXPECT_EQ(result.status, kRunnerUsageError);
+        EXPECT_EQ(result.status, runner::kRunnerUsageError);
         EXPECT_TRUE(Contains(result.err, says)) << result.err;
     }
     RunnerArguments parsed;
     std::string error;
-    ASSERT_TRUE(ParseRunnerArguments(
+    ASSERT_TRUE(runner::ParseRunnerArguments(
         {"--fleet", "f", "--report", "json", "--report", "html", "p.html", "/i"}, parsed, error))
         << error;
     EXPECT_EQ(parsed.fleet.value_or(""), "f");
@@ -362,4 +362,4 @@ TEST(Fleet, RunnerRefusesOptionsThatDoNotFitAFleet) {
 }
 
 }  // namespace
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -12,7 +12,7 @@
 #include "machine_image/machine_image_run.h"
 #include "tools/host_runner_testing.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 using test::ScratchFolder;
@@ -51,17 +51,17 @@ TEST(FailOption, ReadsTheOperationTheCallAndTheError) {
         std::uint32_t remaining;
     };
     const Case cases[] = {
-        {"RegOpenKeyExW", Op::RegOpenKeyExW, 0, ERROR_ACCESS_DENIED, 0xFFFFFFFFu},
-        {"DeleteFileW:3", Op::DeleteFileW, 3, ERROR_SHARING_VIOLATION, 1},
-        {"CreateFileW:1:ERROR_DISK_FULL", Op::CreateFileW, 1, 112, 1},
-        {"LocalAlloc:2:8", Op::LocalAlloc, 2, ERROR_NOT_ENOUGH_MEMORY, 1},
-        {"CM_Locate_DevNode_ExW:1:CR_FAILURE", Op::CM_Locate_DevNode_ExW, 1, CR_FAILURE, 1},
-        {"UpdateDriverForPlugAndPlayDevicesW:1:0xE000020B", Op::UpdateDriverForPlugAndPlayDevicesW,
-         1, ERROR_NO_SUCH_DEVINST, 1},
+        {"RegOpenKeyExW", sim::Op::RegOpenKeyExW, 0, ERROR_ACCESS_DENIED, 0xFFFFFFFFu},
+        {"DeleteFileW:3", sim::Op::DeleteFileW, 3, ERROR_SHARING_VIOLATION, 1},
+        {"CreateFileW:1:ERROR_DISK_FULL", sim::Op::CreateFileW, 1, 112, 1},
+        {"LocalAlloc:2:8", sim::Op::LocalAlloc, 2, ERROR_NOT_ENOUGH_MEMORY, 1},
+        {"CM_Locate_DevNode_ExW:1:CR_FAILURE", sim::Op::CM_Locate_DevNode_ExW, 1, CR_FAILURE, 1},
+        {"UpdateDriverForPlugAndPlayDevicesW:1:0xE000020B",
+         sim::Op::UpdateDriverForPlugAndPlayDevicesW, 1, ERROR_NO_SUCH_DEVINST, 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
-        FaultRule rule;
+        sim::FaultRule rule;
         std::string error;
         ASSERT_TRUE(ParseFailOption(c.text, rule, error)) << error;
         EXPECT_EQ(rule.operation, c.operation);
@@ -87,7 +87,7 @@ TEST(FailOption, RefusesWhatNamesNoFailure) {
     };
     for (const auto &[text, says] : cases) {
         SCOPED_TRACE(text);
-        FaultRule rule;
+        sim::FaultRule rule;
         std::string error;
         EXPECT_FALSE(ParseFailOption(text, rule, error));
         EXPECT_TRUE(Contains(error, says)) << error;
@@ -109,7 +109,7 @@ TEST(HostRunnerFaults, RefusesWrongFailureAndStopOptions) {
         arguments.insert(arguments.end(), options.begin(), options.end());
         RunnerArguments parsed;
         std::string error;
-        EXPECT_FALSE(ParseRunnerArguments(arguments, parsed, error));
+        EXPECT_FALSE(runner::ParseRunnerArguments(arguments, parsed, error));
         EXPECT_TRUE(Contains(error, says)) << error;
     }
 }
@@ -149,4 +149,4 @@ TEST(HostRunnerFaults, ReplaysAFailureAndCutsTheRunShort) {
 }
 
 }  // namespace
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -13,7 +13,7 @@
 #include "tools/json_reader.h"
 #include "tools/machine_image_testing.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 namespace fs = std::filesystem;
@@ -116,7 +116,7 @@ TEST(HostRunnerJson, ReadsBackAsTheSameReportOnTheDemoMachine) {
     const fs::path input = scratch.path() / "demo";
     fs::copy(test::kDemoImage, input, fs::copy_options::recursive);
     const fs::path saved = scratch.path() / "after";
-    const ProgramEntry program = [](Platform &platform, std::u16string tail) {
+    const sim::ProgramEntry program = [](Platform &platform, std::u16string tail) {
         return RunInstaller(platform, tail);
     };
 
@@ -125,7 +125,7 @@ TEST(HostRunnerJson, ReadsBackAsTheSameReportOnTheDemoMachine) {
         program);
     const JsonValue document = ParsedOrFail(result.out);
 
-    SimulatedPlatform direct;
+    sim::SimulatedPlatform direct;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, direct, error)) << error;
     MachineRunReport expected;
@@ -157,7 +157,7 @@ TEST(HostRunnerJson, ReadsBackAsTheSameReportOnTheDemoMachine) {
 TEST(HostRunnerJson, StartedProcessesCarryTheirExitCodeAndAFailedSavePrintsNoDocument) {
     ScratchFolder scratch;
     const fs::path image = scratch.WriteSmallImage("image");
-    const ProgramEntry startsItself = [](Platform &platform, std::u16string tail) -> DWORD {
+    const sim::ProgramEntry startsItself = [](Platform &platform, std::u16string tail) -> DWORD {
         if (tail == u"child") return 7;
         std::u16string commandLine = u"C:\\setup\\cvlsetup.exe child";
         ProcessInformation info{};
@@ -183,4 +183,4 @@ TEST(HostRunnerJson, StartedProcessesCarryTheirExitCodeAndAFailedSavePrintsNoDoc
 }
 
 }  // namespace
-}  // namespace cvl::sim
+}  // namespace cvl::image

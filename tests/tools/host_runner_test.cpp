@@ -12,7 +12,7 @@
 #include "tools/host_runner_testing.h"
 #include "tools/machine_image_testing.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 namespace fs = std::filesystem;
@@ -44,7 +44,7 @@ TEST(HostRunnerArguments, ReadsTheOptionsAndKeepsTheSwitchesAsTheyAre) {
     for (const Case &c : cases) {
         RunnerArguments parsed;
         std::string error;
-        ASSERT_TRUE(ParseRunnerArguments(c.arguments, parsed, error)) << error;
+        ASSERT_TRUE(runner::ParseRunnerArguments(c.arguments, parsed, error)) << error;
         EXPECT_EQ(parsed.machine, c.machine);
         EXPECT_EQ(parsed.save.value_or(""), c.save);
         EXPECT_EQ(parsed.commandTail, c.tail);
@@ -74,9 +74,9 @@ TEST(HostRunnerArguments, RefusesWrongCommandLinesWithUsage) {
     for (const auto &[arguments, says] : cases) {
         SCOPED_TRACE(std::string(says));
         const CommandResult result = RunCommand(arguments);
-        EXPECT_EQ(result.status, kRunnerUsageError);
+        EXPECT_EQ(result.status, runner::kRunnerUsageError);
         EXPECT_TRUE(Contains(result.err, says)) << result.err;
-        EXPECT_TRUE(Contains(result.err, kRunnerUsage)) << result.err;
+        EXPECT_TRUE(Contains(result.err, runner::kRunnerUsage)) << result.err;
         EXPECT_EQ(result.out, "");
     }
     EXPECT_EQ(test::FolderContents(scratch.path()), scratchBefore) << "something was written";
@@ -92,7 +92,7 @@ TEST(HostRunner, RunsTheProgramOnTheDemoMachineAndSavesTheResult) {
         RunCommand({"--machine", input.string(), "--save", saved.string(), "--", "/rp"});
 
     // The same run, straight on a machine loaded from the same image.
-    SimulatedPlatform direct;
+    sim::SimulatedPlatform direct;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, direct, error)) << error;
     const DWORD directCode = RunInstaller(direct, u"/rp");
@@ -118,7 +118,7 @@ TEST(HostRunner, RunsTheProgramOnTheDemoMachineAndSavesTheResult) {
     // The input stays as it was; the saved machine holds the run's log.
     EXPECT_EQ(test::FolderContents(input), inputBefore);
     EXPECT_EQ(test::ReadHostFile(saved / "drive_c/setup/InstallLog.txt"), *directLog);
-    SimulatedPlatform reloaded;
+    sim::SimulatedPlatform reloaded;
     ASSERT_TRUE(LoadMachineImage(saved, reloaded, error)) << error;
 
     // Running against the saved machine sees the first run's changes.
@@ -130,7 +130,8 @@ TEST(HostRunner, ReportsWaitsBoxesAndTheExitCodeOfTheProgram) {
     ScratchFolder scratch;
     const std::string image = scratch.WriteSmallImage("image").string();
     std::u16string seenTail;
-    const ProgramEntry program = [&seenTail](Platform &platform, std::u16string tail) -> DWORD {
+    const sim::ProgramEntry program = [&seenTail](Platform &platform,
+                                                  std::u16string tail) -> DWORD {
         seenTail = tail;
         platform.Sleep(1000);
         platform.Sleep(2000);
@@ -159,7 +160,7 @@ TEST(HostRunner, RunsTheCopiesTheProgramStartedAfterItEnds) {
     const std::string image = scratch.WriteSmallImage("image").string();
     // A first stage that copies itself and starts the copy, and a second
     // stage that removes the original: the runner must run the second.
-    const ProgramEntry program = [](Platform &platform, std::u16string tail) -> DWORD {
+    const sim::ProgramEntry program = [](Platform &platform, std::u16string tail) -> DWORD {
         if (tail == u"second") return platform.DeleteFileW(u"C:\\setup\\cvlsetup.exe") ? 0 : 1;
         platform.CopyFileW(u"C:\\setup\\cvlsetup.exe", u"C:\\Windows\\Temp\\copy.exe", FALSE);
         char16_t commandLine[] = u"C:\\Windows\\Temp\\copy.exe second";
@@ -195,19 +196,19 @@ TEST(HostRunner, FindsTheWindows98LogAtTheDriveRoot) {
 // The report shows the log this run wrote, wherever the program put it, and
 // never a log an earlier run left behind.
 TEST(HostRunner, ReportsTheLogTheRunWroteAndNoOther) {
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     machine.Setup().SetProgram(u"C:\\setup\\cvlsetup.exe");
     machine.Setup().SetCurrentDirectory(u"C:\\setup");
     machine.Setup().AddFile(u"C:\\setup\\InstallLog.txt", "an earlier run\r\n");
     MachineRunReport report;
     std::string error;
 
-    const ProgramEntry writesNothing = [](Platform &, std::u16string) -> DWORD { return 0; };
+    const sim::ProgramEntry writesNothing = [](Platform &, std::u16string) -> DWORD { return 0; };
     ASSERT_TRUE(RunOnMachine(machine, u"", writesNothing, report, error)) << error;
     EXPECT_EQ(report.installLog, std::nullopt);
 
     // The program's own fallback when the current directory cannot be read.
-    machine.Setup().Fail(Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(sim::Op::GetCurrentDirectoryW, ERROR_ACCESS_DENIED);
     ASSERT_TRUE(RunOnMachine(machine, u"/hwscan", kProgram, report, error)) << error;
     EXPECT_EQ(report.logPath, u"C:\\InstallLog.txt");
     ASSERT_TRUE(report.installLog.has_value());
@@ -234,4 +235,4 @@ TEST(HostRunner, ImageAndSaveErrorsEndWithTheirOwnStatus) {
 }
 
 }  // namespace
-}  // namespace cvl::sim
+}  // namespace cvl::image

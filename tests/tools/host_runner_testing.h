@@ -27,7 +27,7 @@ struct CommandResult {
 inline CommandResult RunCommand(const std::vector<std::string> &arguments,
                                 const sim::ProgramEntry &program = kProgram) {
     std::ostringstream out, err;
-    const int status = sim::RunHostCommand(arguments, program, out, err);
+    const int status = runner::RunHostCommand(arguments, program, out, err);
     return {status, out.str(), err.str()};
 }
 

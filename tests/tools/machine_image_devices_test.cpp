@@ -11,7 +11,7 @@
 #include "platform/guid_text.h"
 #include "tools/machine_image_testing.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 namespace fs = std::filesystem;
@@ -165,7 +165,7 @@ fs::path WriteDeviceImage(const ScratchFolder &scratch) {
 
 TEST(MachineImageDevices, LoadSeedsTheRowsWithTheirDriverKeysAndSavesThemBackTheSame) {
     ScratchFolder scratch;
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(WriteDeviceImage(scratch), machine, settings, error)) << error;
@@ -191,7 +191,7 @@ TEST(MachineImageDevices, LoadSeedsTheRowsWithTheirDriverKeysAndSavesThemBackThe
     // Saved and loaded again, and saved once more: the same machine, the
     // same rows, the same files.
     ASSERT_TRUE(SaveMachineImage(machine, settings, scratch.path() / "first", error)) << error;
-    SimulatedPlatform reloaded;
+    sim::SimulatedPlatform reloaded;
     MachineSettings reloadedSettings;
     ASSERT_TRUE(LoadMachineImage(scratch.path() / "first", reloaded, reloadedSettings, error))
         << error;
@@ -237,14 +237,14 @@ TEST(MachineImageDevices, DevicesWithoutAClassLoadListAndSaveBackTheSame) {
                       " | state=stopped | hardware=PCI\\VEN_1F3A&DEV_B702\n"
                       "device = ROOT\\NET\\0000 | class=(no value) "
                       "{00000000-0000-0000-0000-000000000000} | state=started\n");
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(scratch.path() / "bare", machine, settings, error)) << error;
 
     const std::u16string enumKey = u"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\";
     EXPECT_EQ(machine.Setup().GetRegString(enumKey + u"PCI\\VEN_1F3A&DEV_B702\\1", u"ClassGUID"),
-              kNetClassGuidText);
+              sim::kNetClassGuidText);
     for (const char16_t *id : {u"PCI\\VEN_1F3A&DEV_B702\\1", u"PCI\\VEN_1F3A&DEV_B702\\2"}) {
         EXPECT_FALSE(machine.Setup().GetRegString(enumKey + id, u"Class")) << ToUtf8(id);
         EXPECT_FALSE(machine.Setup().GetRegString(enumKey + id, u"Driver")) << ToUtf8(id);
@@ -256,7 +256,7 @@ TEST(MachineImageDevices, DevicesWithoutAClassLoadListAndSaveBackTheSame) {
         machine.Setup().RegKeyExists(u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{00000000-"
                                      u"0000-0000-0000-000000000000}"));
 
-    const Guid net = *win::ParseGuid(kNetClassGuidText);
+    const Guid net = *win::ParseGuid(sim::kNetClassGuidText);
     EXPECT_EQ(ListedIds(machine, nullptr),
               (std::vector<std::u16string>{u"PCI\\VEN_1F3A&DEV_B702\\1",
                                            u"PCI\\VEN_1F3A&DEV_B702\\2", u"ROOT\\NET\\0000"}));
@@ -264,7 +264,7 @@ TEST(MachineImageDevices, DevicesWithoutAClassLoadListAndSaveBackTheSame) {
               (std::vector<std::u16string>{u"PCI\\VEN_1F3A&DEV_B702\\1"}));
 
     ASSERT_TRUE(SaveMachineImage(machine, settings, scratch.path() / "first", error)) << error;
-    SimulatedPlatform reloaded;
+    sim::SimulatedPlatform reloaded;
     MachineSettings reloadedSettings;
     ASSERT_TRUE(LoadMachineImage(scratch.path() / "first", reloaded, reloadedSettings, error))
         << error;
@@ -276,12 +276,12 @@ TEST(MachineImageDevices, DevicesWithoutAClassLoadListAndSaveBackTheSame) {
 
     // A device whose key lost its class values keeps its row without them.
     const std::u16string usbKey = enumKey + kDemoUsb;
-    SimulatedPlatform demo;
+    sim::SimulatedPlatform demo;
     MachineSettings demoSettings;
     ASSERT_TRUE(LoadMachineImage(test::kDemoImage, demo, demoSettings, error)) << error;
     demo.Setup().DeleteRegValue(usbKey, u"Class");
     ASSERT_TRUE(SaveMachineImage(demo, demoSettings, scratch.path() / "demo", error)) << error;
-    SimulatedPlatform demoReloaded;
+    sim::SimulatedPlatform demoReloaded;
     ASSERT_TRUE(LoadMachineImage(scratch.path() / "demo", demoReloaded, error)) << error;
     for (const std::string &change : DiffSnapshots(SnapshotOf(demo), SnapshotOf(demoReloaded)))
         ADD_FAILURE() << change;
@@ -316,7 +316,7 @@ TEST(MachineImageDevices, ARunsDeviceChangesShowInTheReportAndInTheSavedImage) {
     const fs::path saved = scratch.path() / "saved";
     // The program switches the PCI Express adapter off, waits, takes the
     // USB adapter out, changes a driver parameter and a service.
-    const ProgramEntry program = [](Platform &platform, std::u16string tail) -> DWORD {
+    const sim::ProgramEntry program = [](Platform &platform, std::u16string tail) -> DWORD {
         DWORD code = RunInstaller(platform, tail);
         platform.Sleep(500);
         code += CallClassInstaller(platform, kDemoUsb, DIF_REMOVE) ? 0 : 100;
@@ -335,9 +335,9 @@ TEST(MachineImageDevices, ARunsDeviceChangesShowInTheReportAndInTheSavedImage) {
         return code;
     };
     std::ostringstream out, err;
-    const int status =
-        RunHostCommand({"--machine", input.string(), "--save", saved.string(), "/dnicdrv", "/b702"},
-                       program, out, err);
+    const int status = runner::RunHostCommand(
+        {"--machine", input.string(), "--save", saved.string(), "/dnicdrv", "/b702"}, program, out,
+        err);
     ASSERT_EQ(status, 0) << err.str() << out.str();
 
     const std::string pcie = ToUtf8(kDemoPcie), usb = ToUtf8(kDemoUsb);
@@ -354,7 +354,7 @@ TEST(MachineImageDevices, ARunsDeviceChangesShowInTheReportAndInTheSavedImage) {
     EXPECT_TRUE(Contains(rows, "service = cvle62x64")) << rows;
 
     // The saved image is the machine the run left.
-    SimulatedPlatform after, reloaded;
+    sim::SimulatedPlatform after, reloaded;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, after, error)) << error;
     MachineRunReport report;
@@ -367,7 +367,7 @@ TEST(MachineImageDevices, ARunsDeviceChangesShowInTheReportAndInTheSavedImage) {
 
 TEST(MachineImageDevices, SavingRefusesAMachineTheRowsCouldNotGiveBack) {
     ScratchFolder scratch;
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(test::kDemoImage, machine, settings, error)) << error;
@@ -381,4 +381,4 @@ TEST(MachineImageDevices, SavingRefusesAMachineTheRowsCouldNotGiveBack) {
 }
 
 }  // namespace
-}  // namespace cvl::sim
+}  // namespace cvl::image

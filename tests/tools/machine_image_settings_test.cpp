@@ -9,7 +9,7 @@
 #include "machine_image/machine_image.h"
 #include "tools/machine_image_testing.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 MachineSettings ParseOrFail(std::string_view text) {
@@ -170,8 +170,8 @@ TEST(MachineSettings, WritesWhatReadsBackTheSame) {
     settings.processId = 4242;
     settings.messageBoxAnswer = IDCANCEL;
     settings.toolExitCodes = {{u"C:\\WINDOWS\\a tool.exe", 7}, {u"C:\\b.exe", 0xFFFFFFFFu}};
-    settings.faults = {{Op::UpdateDriverForPlugAndPlayDevicesW, 0xE000020Bu},
-                       {Op::RegOpenKeyExW, 0}};
+    settings.faults = {{sim::Op::UpdateDriverForPlugAndPlayDevicesW, 0xE000020Bu},
+                       {sim::Op::RegOpenKeyExW, 0}};
     EXPECT_EQ(ParseOrFail(FormatMachineSettings(settings)), settings);
 }
 
@@ -185,7 +185,7 @@ TEST(MachineSettings, SeedTheMachineThroughWhatItReports) {
         "process_id = 2024\n"
         "message_box_answer = cancel\n"
         "tool_exit_code = C:\\WINNT\\system32\\pnputil.exe 5\n");
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     machine.Setup().AddFile(u"C:\\Disk\\cvlsetup.exe", "program");
     ApplyMachineSettings(settings, machine);
 
@@ -224,7 +224,7 @@ TEST(MachineSettings, SeedTheMachineThroughWhatItReports) {
 TEST(MachineSettings, AFaultFailsEveryCallOfItsOperation) {
     auto settings = ParseOrFail(std::string(test::kSmallSettings) +
                                 "fault = UpdateDriverForPlugAndPlayDevicesW 0\n");
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     machine.Setup().AddFile(u"C:\\setup\\cvlsetup.exe", "program");
     machine.Setup().AddFile(u"C:\\setup\\x.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n");
     ApplyMachineSettings(settings, machine);
@@ -237,4 +237,4 @@ TEST(MachineSettings, AFaultFailsEveryCallOfItsOperation) {
 }
 
 }  // namespace
-}  // namespace cvl::sim
+}  // namespace cvl::image

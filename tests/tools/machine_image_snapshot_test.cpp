@@ -7,13 +7,13 @@
 
 #include "tools/machine_image_testing.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 using test::SnapshotOf;
 
 TEST(MachineSnapshot, ReadsKeysValuesFilesAndEmptyFolders) {
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Maker", u"Name", u"value");
     machine.Setup().SetRegDword(u"HKCU\\Software\\Maker\\Deeper", u"", 7);
     machine.Setup().AddFile(u"C:\\data\\file.bin", std::string("a\0b", 3), FILE_ATTRIBUTE_READONLY);
@@ -40,9 +40,9 @@ TEST(MachineSnapshot, ReadsKeysValuesFilesAndEmptyFolders) {
 }
 
 TEST(MachineSnapshot, ReportsAFailingRegistryRead) {
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\A", u"x", u"y");
-    machine.Setup().Fail(Op::RegEnumValueW, ERROR_ACCESS_DENIED);
+    machine.Setup().Fail(sim::Op::RegEnumValueW, ERROR_ACCESS_DENIED);
     MachineSnapshot snapshot;
     std::string error;
     EXPECT_FALSE(TakeSnapshot(machine, snapshot, error));
@@ -51,7 +51,7 @@ TEST(MachineSnapshot, ReportsAFailingRegistryRead) {
 }
 
 TEST(MachineSnapshotDiff, ListsEveryKindOfChangeInPathOrder) {
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Kept", u"Changed", u"old");
     machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Kept", u"Retyped", u"1");
     machine.Setup().SetRegDword(u"HKLM\\SOFTWARE\\Kept", u"Same", 1);
@@ -97,7 +97,7 @@ TEST(MachineSnapshotDiff, ListsEveryKindOfChangeInPathOrder) {
 }
 
 TEST(MachineSnapshotDiff, SameMachineHasNoChanges) {
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\A", u"x", u"y");
     machine.Setup().AddFile(u"C:\\a.txt", "a");
     const MachineSnapshot first = SnapshotOf(machine);
@@ -115,7 +115,7 @@ TEST(MachineSnapshotDiff, ShowsValuesReadably) {
     const std::vector<BYTE> longBinary(40, 0xab);
     std::string thirtyTwoBytes = "ab";
     for (int i = 1; i < 32; ++i) thirtyTwoBytes += " ab";
-    const std::pair<RegValue, std::string> cases[] = {
+    const std::pair<sim::RegValue, std::string> cases[] = {
         {{REG_SZ, {0x41, 0, 0x0a, 0, 0, 0}}, "REG_SZ \"A\\x0a\""},
         {{REG_SZ, {0x41, 0, 0, 0, 0x42, 0}}, "REG_SZ \"A\""},
         {{REG_SZ, {0x41, 0, 0x42}}, "REG_SZ 41 00 42"},
@@ -132,4 +132,4 @@ TEST(MachineSnapshotDiff, ShowsValuesReadably) {
 }
 
 }  // namespace
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -8,7 +8,7 @@
 #include "machine_image/machine_image_snapshot.h"
 #include "tools/machine_image_testing.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 namespace fs = std::filesystem;
@@ -16,7 +16,7 @@ using test::ScratchFolder;
 using test::SnapshotOf;
 
 TEST(MachineImage, LoadsTheDemoMachine) {
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(test::kDemoImage, machine, settings, error)) << error;
@@ -41,7 +41,7 @@ TEST(MachineImage, LoadsTheDemoMachine) {
 
 TEST(MachineImage, SavedMachineLoadsBackTheSame) {
     ScratchFolder scratch;
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(test::kDemoImage, machine, settings, error)) << error;
@@ -59,7 +59,7 @@ TEST(MachineImage, SavedMachineLoadsBackTheSame) {
 
     const fs::path saved = scratch.path() / "saved";
     ASSERT_TRUE(SaveMachineImage(machine, settings, saved, error)) << error;
-    SimulatedPlatform reloaded;
+    sim::SimulatedPlatform reloaded;
     MachineSettings reloadedSettings;
     ASSERT_TRUE(LoadMachineImage(saved, reloaded, reloadedSettings, error)) << error;
 
@@ -78,7 +78,7 @@ TEST(MachineImage, SavingAgainReplacesTheWholeImage) {
     ScratchFolder scratch;
     const fs::path input = scratch.WriteSmallImage("input");
     const fs::path output = scratch.path() / "output";
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, machine, settings, error)) << error;
@@ -102,7 +102,7 @@ TEST(MachineImage, ReadOnlyFollowsTheWritePermission) {
     fs::permissions(locked,
                     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, machine, settings, error)) << error;
@@ -128,7 +128,7 @@ TEST(MachineImage, TheImageSpellsTheFoldersTheFreshMachineHas) {
     const fs::path input = scratch.WriteSmallImage("input");
     scratch.Write("input/drive_c/windows/inf/oem1.inf", "i");
     scratch.Write("input/drive_c/windows/SYSTEM32/drivers/cvl.sys", "s");
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, machine, settings, error)) << error;
@@ -182,7 +182,7 @@ TEST(MachineImage, AnImageWithAMistakeChangesNothing) {
         const fs::path image = scratch.WriteSmallImage("image");
         c.spoil(image);
 
-        SimulatedPlatform machine;
+        sim::SimulatedPlatform machine;
         machine.Setup().SetRegString(u"HKLM\\SOFTWARE\\Before", u"x", u"y");
         machine.Setup().SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222);
         const MachineSnapshot before = SnapshotOf(machine);
@@ -199,7 +199,7 @@ TEST(MachineImage, RefusesLinksAndMissingParts) {
     ScratchFolder scratch;
     const fs::path image = scratch.WriteSmallImage("image");
     fs::create_symlink("/etc/hostname", image / "drive_c" / "link.txt");
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     std::string error;
     EXPECT_FALSE(LoadMachineImage(image, machine, error));
     EXPECT_NE(error.find("link.txt: is neither a plain file nor a folder"), std::string::npos)
@@ -216,7 +216,7 @@ TEST(MachineImage, RefusesLinksAndMissingParts) {
 TEST(MachineImage, SaveNeverWritesIntoAFolderThatIsNotAnImage) {
     ScratchFolder scratch;
     const fs::path input = scratch.WriteSmallImage("input");
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     std::string error;
     ASSERT_TRUE(LoadMachineImage(input, machine, settings, error)) << error;
@@ -248,4 +248,4 @@ TEST(MachineImage, SaveNeverWritesIntoAFolderThatIsNotAnImage) {
 }
 
 }  // namespace
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -65,10 +65,10 @@ inline std::map<std::string, std::string> FolderContents(const fs::path &dir) {
     return contents;
 }
 
-inline sim::MachineSnapshot SnapshotOf(sim::SimulatedPlatform &machine) {
-    sim::MachineSnapshot snapshot;
+inline image::MachineSnapshot SnapshotOf(sim::SimulatedPlatform &machine) {
+    image::MachineSnapshot snapshot;
     std::string error;
-    EXPECT_TRUE(sim::TakeSnapshot(machine, snapshot, error)) << error;
+    EXPECT_TRUE(image::TakeSnapshot(machine, snapshot, error)) << error;
     return snapshot;
 }
 

@@ -7,7 +7,7 @@
 
 #include "common/text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00\r\n";
@@ -280,4 +280,4 @@ TEST(RegFileWriter, RefusesNamesWithLineBreaks) {
 }
 
 }  // namespace
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -36,8 +36,8 @@ std::u16string DevicePart(std::u16string_view hardwareId) {
     return id.substr(0, second);
 }
 
-sim::DeviceRow SystemDevice(std::size_t number) {
-    sim::DeviceRow row;
+image::DeviceRow SystemDevice(std::size_t number) {
+    image::DeviceRow row;
     const std::u16string model = Formatted("BENCH%04zX", (number / 100) % 0x10000);
     row.instanceId = u"ACPI\\" + model + u"\\" + Formatted("%07zu", number);
     row.className = u"System";
@@ -46,8 +46,8 @@ sim::DeviceRow SystemDevice(std::size_t number) {
     return row;
 }
 
-sim::DeviceRow NetworkAdapter(std::size_t number) {
-    sim::DeviceRow row;
+image::DeviceRow NetworkAdapter(std::size_t number) {
+    image::DeviceRow row;
     std::u16string hardwareId = u"PCI\\VEN_8086&DEV_10D3&CC_0200";
     std::u16string description = u"Benchmark Gigabit Network Connection";
     std::u16string version = u"9.13.41.3";
@@ -77,10 +77,10 @@ sim::DeviceRow NetworkAdapter(std::size_t number) {
 
 }  // namespace
 
-sim::DeviceRow BenchmarkDevice(std::size_t number) {
-    sim::DeviceRow row = number % 10 == 0 ? NetworkAdapter(number) : SystemDevice(number);
+image::DeviceRow BenchmarkDevice(std::size_t number) {
+    image::DeviceRow row = number % 10 == 0 ? NetworkAdapter(number) : SystemDevice(number);
     if (number % 7 == 3) {
-        row.condition = sim::DeviceCondition::Absent;
+        row.condition = image::DeviceCondition::Absent;
         row.driverKey.reset();
         row.driverTexts.clear();
     }
@@ -88,14 +88,14 @@ sim::DeviceRow BenchmarkDevice(std::size_t number) {
 }
 
 bool BuildBenchmarkMachine(const std::filesystem::path &baseImage, std::size_t devices,
-                           sim::SimulatedPlatform &machine, sim::MachineSettings &settings,
+                           sim::SimulatedPlatform &machine, image::MachineSettings &settings,
                            std::string &error) {
-    if (!sim::LoadMachineImage(baseImage, machine, settings, error)) return false;
+    if (!image::LoadMachineImage(baseImage, machine, settings, error)) return false;
     settings.devices.reserve(settings.devices.size() + devices);
     // Driver keys are numbered on from the first name the image leaves free.
     std::size_t nextKey = 0;
     for (std::size_t number = 0; number < devices; ++number) {
-        sim::DeviceRow row = BenchmarkDevice(number);
+        image::DeviceRow row = BenchmarkDevice(number);
         if (row.driverKey && row.classGuid) {
             const std::u16string classKey = sim::DriverKeyPath(*row.classGuid) + u"\\";
             do {
@@ -106,7 +106,7 @@ bool BuildBenchmarkMachine(const std::filesystem::path &baseImage, std::size_t d
                 return false;
             }
         }
-        sim::DeviceSpec spec = sim::SpecOf(row);
+        sim::DeviceSpec spec = image::SpecOf(row);
         machine.Setup().AddDevice(spec);
         settings.devices.push_back(std::move(row));
     }

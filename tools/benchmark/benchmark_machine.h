@@ -18,12 +18,12 @@ namespace cvl::benchmark {
 // (known to the registry, not plugged in); an absent adapter never got a
 // driver. A present adapter's row asks for a driver key with an empty
 // name, which BuildBenchmarkMachine fills in.
-sim::DeviceRow BenchmarkDevice(std::size_t number);
+image::DeviceRow BenchmarkDevice(std::size_t number);
 
 // Loads `baseImage` into `machine` and adds `devices` devices as rows of
 // `settings`, so that a saved image keeps their state.
 bool BuildBenchmarkMachine(const std::filesystem::path &baseImage, std::size_t devices,
-                           sim::SimulatedPlatform &machine, sim::MachineSettings &settings,
+                           sim::SimulatedPlatform &machine, image::MachineSettings &settings,
                            std::string &error);
 
 }  // namespace cvl::benchmark

@@ -93,10 +93,10 @@ bool MakeFleet(const FleetBenchmarkSetup &setup, const fs::path &captures, std::
     const fs::path first = captures / MachineName(0);
     {
         sim::SimulatedPlatform machine;
-        sim::MachineSettings settings;
+        image::MachineSettings settings;
         if (!BuildBenchmarkMachine(setup.baseImage, setup.devicesPerMachine, machine, settings,
                                    error) ||
-            !sim::SaveMachineImage(machine, settings, first, error))
+            !image::SaveMachineImage(machine, settings, first, error))
             return false;
     }
     std::error_code failure;
@@ -126,7 +126,7 @@ bool RunFleetBenchmark(const FleetBenchmarkSetup &setup, std::string &error) {
     std::cout << "## Fleet preview\n\n"
               << "Release `cvlsetup-host --fleet FLEET -- /i /vistab701 /f "
                  "drivers\\win7-2017\\netcvl.inf`, each machine the demo machine with "
-              << setup.devicesPerMachine << " devices added; " << sim::ProcessorCount()
+              << setup.devicesPerMachine << " devices added; " << image::ProcessorCount()
               << " processors, load average " << LoadAverage()
               << " when the fleets were made. Growth is the ratio to the fleet before, "
                  "whose size is given.\n\n"

@@ -97,7 +97,7 @@ std::string Milliseconds(double seconds) {
 bool RunActionOnce(const fs::path &base, std::size_t size, const Action &action,
                    ActionFigures &figures, std::string &error) {
     sim::SimulatedPlatform machine;
-    sim::MachineSettings settings;
+    image::MachineSettings settings;
     if (!BuildBenchmarkMachine(base, size, machine, settings, error)) return false;
     const CallCounts before = CountsOf(machine);
     const std::size_t startBytes = ResetPeak();
@@ -137,20 +137,20 @@ bool MeasureImage(const fs::path &base, std::size_t size, const fs::path &scratc
     const fs::path image = scratch / ("machine-" + std::to_string(size));
     {
         sim::SimulatedPlatform machine;
-        sim::MachineSettings settings;
+        image::MachineSettings settings;
         if (!BuildBenchmarkMachine(base, size, machine, settings, error)) return false;
         const double start = ProcessorSeconds();
-        if (!sim::SaveMachineImage(machine, settings, image, error)) return false;
+        if (!image::SaveMachineImage(machine, settings, image, error)) return false;
         figures.save = ProcessorSeconds() - start;
     }
     {
         sim::SimulatedPlatform machine;
         double start = ProcessorSeconds();
-        if (!sim::LoadMachineImage(image, machine, error)) return false;
+        if (!image::LoadMachineImage(image, machine, error)) return false;
         figures.load = ProcessorSeconds() - start;
-        sim::MachineSnapshot snapshot;
+        image::MachineSnapshot snapshot;
         start = ProcessorSeconds();
-        if (!sim::TakeSnapshot(machine, snapshot, error)) return false;
+        if (!image::TakeSnapshot(machine, snapshot, error)) return false;
         figures.snapshot = ProcessorSeconds() - start;
     }
     // The host runner's whole command: load, run, read back and report.
@@ -160,7 +160,7 @@ bool MeasureImage(const fs::path &base, std::size_t size, const fs::path &scratc
     std::ostringstream out, err;
     const double processorStart = ProcessorSeconds();
     const Clock::time_point start = Clock::now();
-    figures.hostExit = sim::RunHostCommand(
+    figures.hostExit = runner::RunHostCommand(
         {"--machine", image.string(), "--", std::string(kHostRunTail), std::string(kHostRunFamily)},
         program, out, err);
     figures.hostRunWall = SecondsSince(start);
@@ -210,9 +210,9 @@ int Main(const std::vector<std::string> &arguments) {
     std::string error;
     if (saveImage) {
         sim::SimulatedPlatform machine;
-        sim::MachineSettings settings;
+        image::MachineSettings settings;
         if (BuildBenchmarkMachine(base, sizes.front(), machine, settings, error) &&
-            sim::SaveMachineImage(machine, settings, *saveImage, error))
+            image::SaveMachineImage(machine, settings, *saveImage, error))
             return 0;
         std::cerr << "cvl-benchmark: " << error << "\n";
         return 1;

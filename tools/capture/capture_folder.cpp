@@ -92,17 +92,17 @@ bool WriteCapturedImage(const CapturedMachine &machine, const fs::path &folder,
                         std::string &error) {
     if (!CheckCaptureFolder(folder, error)) return false;
     std::string registry;
-    if (!sim::FormatRegFile(machine.keys, registry, error)) return false;
-    if (!WriteWholeFile(folder / sim::kRegistryFileName, registry, error)) return false;
+    if (!image::FormatRegFile(machine.keys, registry, error)) return false;
+    if (!WriteWholeFile(folder / image::kRegistryFileName, registry, error)) return false;
     if (!WriteFiles(machine, folder, error)) return false;
 
     const fs::path unfinished = folder / kUnfinishedSettingsName;
-    if (!WriteWholeFile(unfinished, sim::FormatMachineSettings(machine.settings), error))
+    if (!WriteWholeFile(unfinished, image::FormatMachineSettings(machine.settings), error))
         return false;
     std::error_code failure;
-    fs::rename(unfinished, folder / sim::kSettingsFileName, failure);
+    fs::rename(unfinished, folder / image::kSettingsFileName, failure);
     if (failure) {
-        error = "cannot finish " + (folder / sim::kSettingsFileName).string() + ": " +
+        error = "cannot finish " + (folder / image::kSettingsFileName).string() + ": " +
                 failure.message();
         return false;
     }

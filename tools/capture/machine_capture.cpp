@@ -29,7 +29,7 @@ std::u16string FolderOf(std::u16string_view path) {
     return std::u16string(slash == std::u16string_view::npos ? path : path.substr(0, slash));
 }
 
-bool ReadVersion(Platform &platform, sim::MachineSettings &settings) {
+bool ReadVersion(Platform &platform, image::MachineSettings &settings) {
     OsVersionInfoEx version{};
     if (!ReadVersionReport(platform, version)) return false;
     settings.platformId = version.dwPlatformId;
@@ -80,7 +80,7 @@ std::map<std::u16string, NodeState> PresentDevices(Platform &platform, CapturedM
 
 bool AllDeviceIds(const std::vector<std::u16string> &ids) {
     for (const std::u16string &id : ids)
-        if (!sim::IsDeviceId(id)) return false;
+        if (!image::IsDeviceId(id)) return false;
     return true;
 }
 
@@ -95,13 +95,13 @@ std::vector<std::u16string> IdList(const std::optional<sim::RegValue> &value) {
     return ids;
 }
 
-void SetCondition(const NodeState &node, sim::DeviceRow &row) {
+void SetCondition(const NodeState &node, image::DeviceRow &row) {
     if (node.status & DN_STARTED) {
-        row.condition = sim::DeviceCondition::Started;
+        row.condition = image::DeviceCondition::Started;
     } else if (node.problem == kProblemDisabled) {
-        row.condition = sim::DeviceCondition::Disabled;
+        row.condition = image::DeviceCondition::Disabled;
     } else {
-        row.condition = sim::DeviceCondition::Stopped;
+        row.condition = image::DeviceCondition::Stopped;
     }
     row.disableable = (node.status & DN_DISABLEABLE) != 0;
     row.hidden = (node.status & DN_NO_SHOW_IN_DM) != 0;
@@ -117,7 +117,7 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
     // and a device without a driver yet must keep its missing values.
     struct Instance {
         std::u16string key;
-        sim::DeviceRow row;
+        image::DeviceRow row;
     };
     std::vector<Instance> instances;
     const std::u16string enumRoot(kEnumRoot);
@@ -141,7 +141,7 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
     const std::map<std::u16string, NodeState> present = PresentDevices(platform, machine);
     for (Instance &found : instances) {
         const std::u16string &instanceKey = found.key;
-        sim::DeviceRow &row = found.row;
+        image::DeviceRow &row = found.row;
         const auto node = present.find(LoweredAZ(row.instanceId));
         if (node != present.end()) SetCondition(node->second, row);
         const bool isNet = row.classGuid && EqualsFoldAZ(*row.classGuid, sim::kNetClassGuidText);
@@ -152,7 +152,7 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
         // A device without a node needs no row: its keys are in the
         // registry file, and that is what an unplugged device is.
         if (node == present.end()) continue;
-        if (!sim::IsDeviceId(row.instanceId)) {
+        if (!image::IsDeviceId(row.instanceId)) {
             machine.problems.push_back({"device " + ToUtf8(row.instanceId),
                                         "its id cannot be written as a device row; its keys are "
                                         "kept but the replay sees it as unplugged"});
@@ -161,8 +161,8 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
         // A class value a row cannot spell is left to the registry file,
         // which holds the instance key as it is and is laid over the row
         // when the image is loaded.
-        if (!sim::CanCarryClass(row.className, std::nullopt)) row.className.reset();
-        if (!sim::CanCarryClass(std::nullopt, row.classGuid)) row.classGuid.reset();
+        if (!image::CanCarryClass(row.className, std::nullopt)) row.className.reset();
+        if (!image::CanCarryClass(std::nullopt, row.classGuid)) row.classGuid.reset();
         row.hardwareIds = IdList(ReadValue(platform, instanceKey, u"HardwareID"));
         row.compatibleIds = IdList(ReadValue(platform, instanceKey, u"CompatibleIDs"));
         if (!AllDeviceIds(row.hardwareIds) || !AllDeviceIds(row.compatibleIds)) {
@@ -177,7 +177,7 @@ std::vector<std::u16string> CaptureDevices(Platform &platform, CapturedMachine &
         const std::size_t slash = driver.rfind(u'\\');
         if (slash != std::u16string::npos && row.classGuid &&
             EqualsFoldAZ(driver.substr(0, slash), *row.classGuid) &&
-            sim::IsDriverKeyName(driver.substr(slash + 1)))
+            image::IsDriverKeyName(driver.substr(slash + 1)))
             row.driverKey = driver.substr(slash + 1);
         machine.settings.devices.push_back(std::move(row));
     }
@@ -201,11 +201,11 @@ void CaptureServices(Platform &platform, std::vector<std::u16string> services,
         seen.push_back(name);
         const std::u16string key = std::u16string(kServicesRoot) + u"\\" + name;
         CaptureRegistryTree(platform, key, machine.keys, machine.problems);
-        sim::ServiceRow row;
+        image::ServiceRow row;
         row.name = name;
         const auto image = ReadText(platform, key, u"ImagePath");
         if (!image) continue;
-        if (!sim::IsServiceName(name) || !sim::CanCarryServiceImage(*image)) {
+        if (!image::IsServiceName(name) || !image::CanCarryServiceImage(*image)) {
             machine.problems.push_back(
                 {"service " + ToUtf8(name),
                  "its name or image path cannot be written as a service row; its key is kept "
@@ -292,7 +292,7 @@ FolderView SystemFolderView(Platform &platform, const std::u16string &windowsDir
 bool CaptureMachine(Platform &platform, FileReader &files, const CaptureOptions &options,
                     CapturedMachine &machine, std::string &error) {
     machine = CapturedMachine{};
-    sim::MachineSettings &settings = machine.settings;
+    image::MachineSettings &settings = machine.settings;
     if (!ReadVersion(platform, settings)) {
         error = "the version report cannot be read (error " +
                 std::to_string(platform.GetLastError()) + ")";

@@ -36,8 +36,8 @@ struct CapturedFile {
 };
 
 struct CapturedMachine {
-    std::vector<sim::RegFileKey> keys;
-    sim::MachineSettings settings;
+    std::vector<image::RegFileKey> keys;
+    image::MachineSettings settings;
     std::vector<CapturedFile> files;
     std::vector<CaptureProblem> problems;  // items left out, each with why
 };

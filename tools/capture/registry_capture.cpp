@@ -101,7 +101,7 @@ std::vector<std::u16string> EnumSubkeys(Platform &platform, HKEY key, LSTATUS &f
 }
 
 // One value by index, growing the data buffer as the registry asks.
-LSTATUS EnumValue(Platform &platform, HKEY key, DWORD index, sim::RegFileValue &value) {
+LSTATUS EnumValue(Platform &platform, HKEY key, DWORD index, image::RegFileValue &value) {
     std::u16string name(kValueNameCapacity, u'\0');
     std::vector<BYTE> data(512);
     for (;;) {
@@ -130,9 +130,10 @@ bool IsPropertyStore(std::u16string_view path) {
            EqualsFoldAZ(path.substr(slash + 1), u"Properties");
 }
 
-void CaptureKey(Platform &platform, const std::u16string &path, std::vector<sim::RegFileKey> &keys,
-                std::vector<CaptureProblem> &problems, int depth) {
-    if (!sim::CanNameInRegFile(LastName(path))) {
+void CaptureKey(Platform &platform, const std::u16string &path,
+                std::vector<image::RegFileKey> &keys, std::vector<CaptureProblem> &problems,
+                int depth) {
+    if (!image::CanNameInRegFile(LastName(path))) {
         problems.push_back({"key " + Describe(path),
                             "its name holds a line break, which a .reg file cannot hold; the key "
                             "and the keys below it are left out"});
@@ -145,9 +146,9 @@ void CaptureKey(Platform &platform, const std::u16string &path, std::vector<sim:
             {"key " + Describe(path), "cannot be opened: " + ErrorText(key.status())});
         return;
     }
-    sim::RegFileKey captured{path, {}};
+    image::RegFileKey captured{path, {}};
     for (DWORD index = 0;; ++index) {
-        sim::RegFileValue value;
+        image::RegFileValue value;
         const LSTATUS status = EnumValue(platform, key.get(), index, value);
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS) {
@@ -155,7 +156,7 @@ void CaptureKey(Platform &platform, const std::u16string &path, std::vector<sim:
                 {"values of " + Describe(path), "cannot be read: " + ErrorText(status)});
             break;
         }
-        if (!sim::CanNameInRegFile(value.name)) {
+        if (!image::CanNameInRegFile(value.name)) {
             problems.push_back({"value " + Describe(value.name) + " of " + Describe(path),
                                 "its name holds a line break, which a .reg file cannot hold"});
             continue;
@@ -178,7 +179,7 @@ void CaptureKey(Platform &platform, const std::u16string &path, std::vector<sim:
 }  // namespace
 
 void CaptureRegistryTree(Platform &platform, std::u16string_view root,
-                         std::vector<sim::RegFileKey> &keys,
+                         std::vector<image::RegFileKey> &keys,
                          std::vector<CaptureProblem> &problems) {
     // The keys above the root are kept without their values: whether a
     // parent exists decides whether a run creates it, and so what it changes.
@@ -187,7 +188,7 @@ void CaptureRegistryTree(Platform &platform, std::u16string_view root,
         const std::u16string_view ancestor = root.substr(0, slash);
         if (ancestor.find(u'\\') == std::u16string_view::npos) continue;  // a hive
         bool known = false;
-        for (const sim::RegFileKey &key : keys) known = known || EqualsFoldAZ(key.path, ancestor);
+        for (const image::RegFileKey &key : keys) known = known || EqualsFoldAZ(key.path, ancestor);
         if (!known && OpenKey(platform, ancestor).ok())
             keys.push_back({std::u16string(ancestor), {}});
     }

@@ -20,7 +20,8 @@ struct CaptureProblem {
 // nothing and is no problem; a subkey or value that cannot be read is left
 // out and named in `problems`, and the rest is still read.
 void CaptureRegistryTree(Platform &platform, std::u16string_view root,
-                         std::vector<sim::RegFileKey> &keys, std::vector<CaptureProblem> &problems);
+                         std::vector<image::RegFileKey> &keys,
+                         std::vector<CaptureProblem> &problems);
 
 // The names of a key's direct subkeys; empty when the key cannot be opened.
 std::vector<std::u16string> SubkeyNames(Platform &platform, std::u16string_view key);

@@ -20,7 +20,7 @@ extern "C" int __wgetmainargs(int *argc, wchar_t ***argv, wchar_t ***environment
                               int expandWildcards, CrtStartupInfo *startupInfo);
 #endif
 
-namespace cvl::sim {
+namespace cvl::runner {
 
 std::vector<std::string> StartHostProgram(int argc, char **argv) {
 #ifdef _WIN32
@@ -41,4 +41,4 @@ std::vector<std::string> StartHostProgram(int argc, char **argv) {
     return std::vector<std::string>(argv + 1, argv + argc);
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::runner

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace cvl::sim {
+namespace cvl::runner {
 
 // The arguments after the program's name.
 std::vector<std::string> StartHostProgram(int argc, char **argv);
 
-}  // namespace cvl::sim
+}  // namespace cvl::runner

@@ -10,9 +10,9 @@
 #include "host_runner/runner_command_line.h"
 
 int main(int argc, char **argv) {
-    const std::vector<std::string> arguments = cvl::sim::StartHostProgram(argc, argv);
+    const std::vector<std::string> arguments = cvl::runner::StartHostProgram(argc, argv);
     const cvl::sim::ProgramEntry program = [](cvl::Platform &platform, std::u16string tail) {
         return cvl::RunInstaller(platform, tail);
     };
-    return cvl::sim::RunHostCommand(arguments, program, std::cout, std::cerr);
+    return cvl::runner::RunHostCommand(arguments, program, std::cout, std::cerr);
 }

@@ -8,7 +8,7 @@
 #include "machine_image/fail_option.h"
 #include "machine_image/machine_image_text.h"
 
-namespace cvl::sim {
+namespace cvl::runner {
 namespace fs = std::filesystem;
 namespace {
 
@@ -44,13 +44,13 @@ bool TakeOptionValue(const std::vector<std::string> &arguments, std::size_t &ind
         error = option + " needs a folder";
         return false;
     }
-    value = HostPathFromUtf8(arguments[index]);
+    value = image::HostPathFromUtf8(arguments[index]);
     return true;
 }
 
 bool TakeReportFormat(const std::vector<std::string> &arguments, std::size_t &index,
-                      std::optional<ReportFormat> &format, std::optional<fs::path> &htmlReport,
-                      std::string &error) {
+                      std::optional<image::ReportFormat> &format,
+                      std::optional<fs::path> &htmlReport, std::string &error) {
     const std::string value = ++index < arguments.size() ? arguments[index] : "";
     if (value == "html") {
         if (htmlReport) {
@@ -69,9 +69,9 @@ bool TakeReportFormat(const std::vector<std::string> &arguments, std::size_t &in
         return false;
     }
     if (value == "text") {
-        format = ReportFormat::kText;
+        format = image::ReportFormat::kText;
     } else if (value == "json") {
-        format = ReportFormat::kJson;
+        format = image::ReportFormat::kJson;
     } else {
         error = "--report needs text or json, or html FILE";
         return false;
@@ -79,43 +79,43 @@ bool TakeReportFormat(const std::vector<std::string> &arguments, std::size_t &in
     return true;
 }
 
-bool TakeFault(const std::vector<std::string> &arguments, std::size_t &index, RunFaults &faults,
-               std::string &error) {
+bool TakeFault(const std::vector<std::string> &arguments, std::size_t &index,
+               image::RunFaults &faults, std::string &error) {
     if (++index >= arguments.size()) {
         error = "--fail needs OPERATION[:N[:ERROR]]";
         return false;
     }
-    FaultRule rule;
-    if (!ParseFailOption(arguments[index], rule, error)) return false;
+    sim::FaultRule rule;
+    if (!image::ParseFailOption(arguments[index], rule, error)) return false;
     faults.rules.push_back(rule);
     return true;
 }
 
-bool TakeStop(const std::vector<std::string> &arguments, std::size_t &index, RunFaults &faults,
-              std::string &error) {
+bool TakeStop(const std::vector<std::string> &arguments, std::size_t &index,
+              image::RunFaults &faults, std::string &error) {
     const std::string &option = arguments[index];
     if (faults.stopAfter) {
         error = "--stop-after and --power-loss-after are given more than once";
         return false;
     }
     std::uint64_t calls = 0;
-    if (++index >= arguments.size() || !ParseCallCount(arguments[index], calls)) {
+    if (++index >= arguments.size() || !image::ParseCallCount(arguments[index], calls)) {
         error = option + " needs a number of calls from 1 on";
         return false;
     }
     faults.stopAfter = calls;
     faults.interruption =
-        option == "--power-loss-after" ? Interruption::kPowerLoss : Interruption::kKill;
+        option == "--power-loss-after" ? sim::Interruption::kPowerLoss : sim::Interruption::kKill;
     return true;
 }
 
 }  // namespace
 
-bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArguments &parsed,
+bool ParseRunnerArguments(const std::vector<std::string> &arguments, image::RunnerArguments &parsed,
                           std::string &error) {
-    parsed = RunnerArguments{};
+    parsed = image::RunnerArguments{};
     std::optional<fs::path> machine;
-    std::optional<ReportFormat> report;
+    std::optional<image::ReportFormat> report;
     std::size_t index = 0;
     for (; index < arguments.size(); ++index) {
         const std::string &argument = arguments[index];
@@ -158,7 +158,7 @@ bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArgum
         return false;
     }
     if (machine) parsed.machine = *machine;
-    parsed.report = report.value_or(ReportFormat::kText);
+    parsed.report = report.value_or(image::ReportFormat::kText);
     if (parsed.save && SaveTouchesInput(parsed.machine, *parsed.save)) {
         error = "--save must name a folder apart from the input image";
         return false;
@@ -172,15 +172,16 @@ bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArgum
     return true;
 }
 
-int RunHostCommand(const std::vector<std::string> &arguments, const ProgramEntry &program,
+int RunHostCommand(const std::vector<std::string> &arguments, const sim::ProgramEntry &program,
                    std::ostream &out, std::ostream &err) {
-    RunnerArguments parsed;
+    image::RunnerArguments parsed;
     std::string error;
     if (!ParseRunnerArguments(arguments, parsed, error)) {
-        err << kRunnerName << ": " << error << "\nusage: " << kRunnerName << kRunnerUsage << "\n";
+        err << image::kRunnerName << ": " << error << "\nusage: " << image::kRunnerName
+            << kRunnerUsage << "\n";
         return kRunnerUsageError;
     }
-    return RunMachineCommand(parsed, program, out, err);
+    return image::RunMachineCommand(parsed, program, out, err);
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::runner

@@ -31,7 +31,7 @@
 
 #include "machine_image/machine_image_runner.h"
 
-namespace cvl::sim {
+namespace cvl::runner {
 
 inline constexpr int kRunnerUsageError = 64;
 
@@ -44,12 +44,12 @@ inline constexpr std::string_view kRunnerUsage =
     "[--fail ...]... [--stop-after K | --power-loss-after K] [--] <cvlsetup switches...>";
 
 // `arguments` leaves out the runner's own name.
-bool ParseRunnerArguments(const std::vector<std::string> &arguments, RunnerArguments &parsed,
+bool ParseRunnerArguments(const std::vector<std::string> &arguments, image::RunnerArguments &parsed,
                           std::string &error);
 
 // The whole command; `program` is what runs as the program and as every copy
 // of it that a run starts.
-int RunHostCommand(const std::vector<std::string> &arguments, const ProgramEntry &program,
+int RunHostCommand(const std::vector<std::string> &arguments, const sim::ProgramEntry &program,
                    std::ostream &out, std::ostream &err);
 
-}  // namespace cvl::sim
+}  // namespace cvl::runner

@@ -7,7 +7,7 @@
 
 #include "platform/sim/simulated_platform.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 constexpr DWORD ERROR_DISK_FULL = 112;
@@ -120,4 +120,4 @@ std::string ErrorName(DWORD code) {
     return text;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

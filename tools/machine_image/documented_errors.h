@@ -11,7 +11,7 @@
 #include "platform/platform.h"
 #include "platform/platform_operation.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 // The row of platform/platform_documented_errors.def: empty for the
 // operations that cannot fail.
@@ -23,4 +23,4 @@ std::optional<DWORD> ErrorNamed(std::string_view text);
 // The name of a code the table knows, else its number in hexadecimal.
 std::string ErrorName(DWORD code);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -4,14 +4,14 @@
 
 #include "machine_image/documented_errors.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 bool ParseCallCount(std::string_view text, std::uint64_t &count) {
     const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), count);
     return !text.empty() && failure == std::errc{} && end == text.data() + text.size() && count > 0;
 }
 
-bool ParseFailOption(std::string_view text, FaultRule &rule, std::string &error) {
+bool ParseFailOption(std::string_view text, sim::FaultRule &rule, std::string &error) {
     const std::size_t firstColon = text.find(':');
     const std::string_view name = text.substr(0, firstColon);
     const auto operation = PlatformOperationNamed(name);
@@ -24,7 +24,7 @@ bool ParseFailOption(std::string_view text, FaultRule &rule, std::string &error)
         error = "--fail: " + std::string(name) + " cannot fail";
         return false;
     }
-    rule = FaultRule{};
+    rule = sim::FaultRule{};
     rule.operation = *operation;
     rule.error = documented.front();
     if (firstColon == std::string_view::npos) return true;
@@ -48,4 +48,4 @@ bool ParseFailOption(std::string_view text, FaultRule &rule, std::string &error)
     return true;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

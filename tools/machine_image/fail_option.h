@@ -10,11 +10,11 @@
 
 #include "platform/sim/simulated_platform.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
-bool ParseFailOption(std::string_view text, FaultRule &rule, std::string &error);
+bool ParseFailOption(std::string_view text, sim::FaultRule &rule, std::string &error);
 
 // A count of calls, from 1 on, in decimal.
 bool ParseCallCount(std::string_view text, std::uint64_t &count);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -6,7 +6,7 @@
 #include "common/exit_code.h"
 #include "machine_image/machine_image.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 // A timeline line is "<event> <instance id>", an update's with " <INF>"
@@ -54,10 +54,10 @@ FleetRunCounts CountRunChanges(const MachineRunReport &report) {
 }
 
 FleetMachine RunFleetMachine(const std::filesystem::path &capture, const FleetCommand &command,
-                             const ProgramEntry &program) {
+                             const sim::ProgramEntry &program) {
     FleetMachine result;
     result.name = PathText(capture.filename());
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     if (!LoadMachineImage(capture, machine, settings, result.error)) {
         result.stage = FleetStage::kNotLoaded;
@@ -118,4 +118,4 @@ std::string FleetOutcome::Label() const {
     return std::to_string(exitCode) + " " + ExitCodeMeaning(exitCode);
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -12,7 +12,7 @@
 
 #include "machine_image/machine_image_run.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 // How far a machine got: a capture that cannot be loaded, or whose machine
 // cannot be read back after the run, has no exit code. In the order the
@@ -43,7 +43,7 @@ struct FleetCommand {
 };
 
 FleetMachine RunFleetMachine(const std::filesystem::path &capture, const FleetCommand &command,
-                             const ProgramEntry &program);
+                             const sim::ProgramEntry &program);
 
 // A path as UTF-8 text, whatever the system's code page (a share's folder
 // names may hold any character).
@@ -66,4 +66,4 @@ struct FleetOutcome {
     std::string Label() const;  // "0 finished", "capture not loaded", ...
 };
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -29,7 +29,7 @@
 
 #include "machine_image/fleet_machine.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 struct FleetHeading {
     std::string folder;       // as given on the command line
@@ -69,4 +69,4 @@ std::string FleetHtmlStart(const FleetHeading &heading, const FleetTotals &total
 std::string FleetHtmlMachine(const FleetMachine &machine);
 std::string FleetHtmlEnd();
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -3,7 +3,7 @@
 #include "machine_image/fleet_report.h"
 #include "machine_image/html_text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 // Plain CSS in the page itself: the page is mailed, attached to tickets and
@@ -105,4 +105,4 @@ std::string FleetHtmlEnd() {
     return "</section>\n</body>\n</html>\n";
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -4,7 +4,7 @@
 #include "machine_image/json_text.h"
 #include "machine_image/machine_image_run_json.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 // The one-machine document, set in by `indent` so that the whole reads as
@@ -74,4 +74,4 @@ std::string FleetJsonTotals(const FleetTotals &totals) {
     return text + "}\n";
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -3,7 +3,7 @@
 #include "common/text.h"
 #include "machine_image/fleet_report.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 std::size_t CharacterCount(std::string_view utf8) {
@@ -73,4 +73,4 @@ std::string FleetTextTotals(const FleetTotals &totals) {
     return text;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

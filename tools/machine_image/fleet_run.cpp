@@ -9,7 +9,7 @@
 #include "machine_image/fleet_report.h"
 #include "machine_image/worker_pool.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace fs = std::filesystem;
 namespace {
 
@@ -137,7 +137,7 @@ bool ListCaptures(const fs::path &folder, std::vector<fs::path> &captures, std::
     return true;
 }
 
-int RunFleet(const FleetOptions &options, const ProgramEntry &program, std::ostream &out,
+int RunFleet(const FleetOptions &options, const sim::ProgramEntry &program, std::ostream &out,
              std::ostream &err) {
     std::vector<fs::path> captures;
     std::string error;
@@ -200,4 +200,4 @@ int RunFleet(const FleetOptions &options, const ProgramEntry &program, std::ostr
     return FleetStatus(totals);
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

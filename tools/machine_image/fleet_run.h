@@ -31,7 +31,7 @@
 
 #include "machine_image/fleet_machine.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 inline constexpr int kFleetAllSucceeded = 0;
 inline constexpr int kFleetSomeRunFailed = 1;
@@ -52,7 +52,7 @@ struct FleetOptions {
 bool ListCaptures(const std::filesystem::path &folder, std::vector<std::filesystem::path> &captures,
                   std::string &error);
 
-int RunFleet(const FleetOptions &options, const ProgramEntry &program, std::ostream &out,
+int RunFleet(const FleetOptions &options, const sim::ProgramEntry &program, std::ostream &out,
              std::ostream &err);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

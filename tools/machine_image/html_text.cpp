@@ -2,7 +2,7 @@
 
 #include "common/text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 std::string HtmlText(std::string_view text) {
     static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
@@ -47,4 +47,4 @@ std::string HtmlText(std::string_view text) {
     return escaped;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace cvl::sim {
+namespace cvl::image {
 
 // `text` as HTML character data or a quoted attribute value: & < > " ' as
 // references, bytes that are not valid UTF-8 and control characters other
@@ -14,4 +14,4 @@ namespace cvl::sim {
 // misread them), everything else as it is.
 std::string HtmlText(std::string_view text);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -4,9 +4,9 @@
 
 #include <string_view>
 
-namespace cvl::sim {
+namespace cvl::image {
 
 inline constexpr std::string_view kRegistryFileName = "registry.reg";
 inline constexpr std::string_view kSettingsFileName = "machine.txt";
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

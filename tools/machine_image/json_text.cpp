@@ -4,7 +4,7 @@
 
 #include "common/text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 // \b \f \n \r \t have short forms; the other control characters take \u.
@@ -52,4 +52,4 @@ std::string JsonString(std::string_view text) {
     return JsonString(FromUtf8(text));
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

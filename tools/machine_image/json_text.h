@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace cvl::sim {
+namespace cvl::image {
 
 // `text` as a JSON string, quotes included. Quotes, backslashes and the
 // control characters below U+0020 (and U+007F) are escaped; other characters
@@ -15,4 +15,4 @@ namespace cvl::sim {
 std::string JsonString(std::string_view text);
 std::string JsonString(std::u16string_view text);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

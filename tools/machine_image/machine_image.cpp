@@ -11,7 +11,7 @@
 #include "machine_image/machine_image_text.h"
 #include "machine_image/reg_file.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace fs = std::filesystem;
 namespace {
 
@@ -90,7 +90,7 @@ bool ReadImage(const fs::path &dir, ImageContents &image, std::string &error) {
 
 // The rows go first and the registry file over them: a value a run changed
 // in a device's keys is in the registry file and wins.
-void SeedMachine(const ImageContents &image, SimulatedPlatform &machine) {
+void SeedMachine(const ImageContents &image, sim::SimulatedPlatform &machine) {
     for (const std::u16string &folder : image.drives.directories)
         machine.Setup().AddDirectorySpelledAs(folder);
     for (const DriveFile &file : image.drives.files)
@@ -158,15 +158,15 @@ fs::path UnusedSibling(const fs::path &dir, std::string_view purpose) {
     }
 }
 
-bool WriteImage(SimulatedPlatform &machine, const MachineSettings &settings, const fs::path &folder,
-                std::string &error) {
+bool WriteImage(sim::SimulatedPlatform &machine, const MachineSettings &settings,
+                const fs::path &folder, std::string &error) {
     MachineSnapshot snapshot;
     if (!TakeSnapshot(machine, snapshot, error)) return false;
     MachineSettings saved = settings;
     ReadBackRows(snapshot, settings, saved.devices, saved.services);
 
     // What loading the rows alone makes, to be left out of the registry file.
-    SimulatedPlatform rowsOnly;
+    sim::SimulatedPlatform rowsOnly;
     MachineSnapshot seeded;
     std::vector<RegFileKey> registry;
     std::string registryBytes;
@@ -209,13 +209,13 @@ bool MoveIntoPlace(const fs::path &staging, const fs::path &dir, std::string &er
 
 }  // namespace
 
-bool LoadMachineImage(const fs::path &dir, SimulatedPlatform &machine, std::string &error) {
+bool LoadMachineImage(const fs::path &dir, sim::SimulatedPlatform &machine, std::string &error) {
     MachineSettings settings;
     return LoadMachineImage(dir, machine, settings, error);
 }
 
-bool LoadMachineImage(const fs::path &dir, SimulatedPlatform &machine, MachineSettings &settings,
-                      std::string &error) {
+bool LoadMachineImage(const fs::path &dir, sim::SimulatedPlatform &machine,
+                      MachineSettings &settings, std::string &error) {
     ImageContents image;
     if (!ReadImage(dir, image, error)) return false;
     SeedMachine(image, machine);
@@ -223,7 +223,7 @@ bool LoadMachineImage(const fs::path &dir, SimulatedPlatform &machine, MachineSe
     return true;
 }
 
-bool SaveMachineImage(SimulatedPlatform &machine, const MachineSettings &settings,
+bool SaveMachineImage(sim::SimulatedPlatform &machine, const MachineSettings &settings,
                       const fs::path &dir, std::string &error) {
     fs::path target = fs::absolute(dir).lexically_normal();
     if (!target.has_filename()) target = target.parent_path();
@@ -242,7 +242,7 @@ bool SaveMachineImage(SimulatedPlatform &machine, const MachineSettings &setting
     return false;
 }
 
-void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &machine) {
+void ApplyMachineSettings(const MachineSettings &settings, sim::SimulatedPlatform &machine) {
     const auto addFolder = [&machine](std::u16string path) {
         if (path.ends_with(u'\\')) path.pop_back();
         if (path.size() > 2) machine.Setup().AddDirectory(path);
@@ -266,4 +266,4 @@ void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &ma
         machine.Setup().Fail(fault.operation, fault.error);
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -19,14 +19,14 @@
 #include "machine_image/machine_image_settings.h"
 #include "platform/sim/simulated_platform.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
-bool LoadMachineImage(const std::filesystem::path &dir, SimulatedPlatform &machine,
+bool LoadMachineImage(const std::filesystem::path &dir, sim::SimulatedPlatform &machine,
                       std::string &error);
 // The same, also handing back the settings read from machine.txt: a run
 // cannot change them, so the image is saved with them again (the devices
 // and services they list are read back from the machine).
-bool LoadMachineImage(const std::filesystem::path &dir, SimulatedPlatform &machine,
+bool LoadMachineImage(const std::filesystem::path &dir, sim::SimulatedPlatform &machine,
                       MachineSettings &settings, std::string &error);
 
 // Writes the machine's registry and files with `settings` as a new image at
@@ -35,12 +35,12 @@ bool LoadMachineImage(const std::filesystem::path &dir, SimulatedPlatform &machi
 // machine image (nothing but the image's own files and drive folders in it); it is replaced whole.
 // The image is written into a sibling folder first and renamed into place, so a failure leaves
 // `dir` as it was.
-bool SaveMachineImage(SimulatedPlatform &machine, const MachineSettings &settings,
+bool SaveMachineImage(sim::SimulatedPlatform &machine, const MachineSettings &settings,
                       const std::filesystem::path &dir, std::string &error);
 
 // Seeds the version, the directories, the program and the process answers;
 // the devices and services are seeded apart (machine_image_device_seeding.h).
 // The program's file must already be on the machine.
-void ApplyMachineSettings(const MachineSettings &settings, SimulatedPlatform &machine);
+void ApplyMachineSettings(const MachineSettings &settings, sim::SimulatedPlatform &machine);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

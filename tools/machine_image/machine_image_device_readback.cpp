@@ -8,7 +8,7 @@
 #include "machine_image/machine_image_device_seeding.h"
 #include "platform/sim/setup/device_key_paths.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 const SnapshotKey *KeyAt(const MachineSnapshot &snapshot, std::u16string_view path) {
@@ -16,19 +16,19 @@ const SnapshotKey *KeyAt(const MachineSnapshot &snapshot, std::u16string_view pa
     return found == snapshot.keys.end() ? nullptr : &found->second;
 }
 
-const RegValue *ValueAt(const SnapshotKey *key, std::u16string_view name) {
+const sim::RegValue *ValueAt(const SnapshotKey *key, std::u16string_view name) {
     if (key == nullptr) return nullptr;
     const auto found = key->values.find(LoweredAZ(name));
     return found == key->values.end() ? nullptr : &found->second.value;
 }
 
-std::u16string Characters(const RegValue &value) {
+std::u16string Characters(const sim::RegValue &value) {
     return Utf16UnitsOf(value.data);
 }
 
 // The text of a value stored as SetRegString stores it: the characters and
 // one zero.
-std::optional<std::u16string> StoredText(const RegValue *value, DWORD type = REG_SZ) {
+std::optional<std::u16string> StoredText(const sim::RegValue *value, DWORD type = REG_SZ) {
     if (value == nullptr || value->type != type || value->data.size() % 2 != 0) return std::nullopt;
     std::u16string text = Characters(*value);
     if (text.empty() || text.back() != u'\0') return std::nullopt;
@@ -39,7 +39,7 @@ std::optional<std::u16string> StoredText(const RegValue *value, DWORD type = REG
 
 // Device ids stored as SetRegMultiString stores them; nothing when the value
 // holds anything a row cannot carry.
-std::vector<std::u16string> StoredIds(const RegValue *value) {
+std::vector<std::u16string> StoredIds(const sim::RegValue *value) {
     if (value == nullptr || value->type != REG_MULTI_SZ || value->data.size() % 2 != 0) return {};
     const std::u16string text = Characters(*value);
     std::vector<std::u16string> ids;
@@ -55,13 +55,13 @@ std::vector<std::u16string> StoredIds(const RegValue *value) {
     return ids;
 }
 
-std::optional<DWORD> StoredDword(const RegValue *value) {
+std::optional<DWORD> StoredDword(const sim::RegValue *value) {
     if (value == nullptr || value->type != REG_DWORD || value->data.size() != 4)
         return std::nullopt;
     return LittleEndianNumber(value->data);
 }
 
-DeviceCondition ConditionOf(const DeviceNodeState &state) {
+DeviceCondition ConditionOf(const sim::DeviceNodeState &state) {
     if (!state.present) return DeviceCondition::Absent;
     if (state.disabled) return DeviceCondition::Disabled;
     return state.started ? DeviceCondition::Started : DeviceCondition::Stopped;
@@ -81,7 +81,7 @@ void ReadDriverKey(const MachineSnapshot &snapshot, const SnapshotKey *instanceK
     const std::u16string prefix = *row.classGuid + u"\\";
     if (!link->starts_with(prefix)) return;
     const std::u16string name = link->substr(prefix.size());
-    const SnapshotKey *driverKey = KeyAt(snapshot, DriverKeyPath(*link));
+    const SnapshotKey *driverKey = KeyAt(snapshot, sim::DriverKeyPath(*link));
     if (!IsDriverKeyName(name) || driverKey == nullptr) return;
     row.driverKey = name;
 
@@ -108,7 +108,7 @@ void ReadDriverKey(const MachineSnapshot &snapshot, const SnapshotKey *instanceK
 // One of the two class values: gone when the key lost it, the stored text
 // when a row can carry it; otherwise the row keeps what it had and the
 // registry file holds the value.
-void ReadClassValue(const RegValue *value, std::optional<std::u16string> &slot, bool isGuid) {
+void ReadClassValue(const sim::RegValue *value, std::optional<std::u16string> &slot, bool isGuid) {
     if (value == nullptr) {
         slot.reset();
         return;
@@ -125,7 +125,7 @@ std::optional<DeviceRow> ReadBackDevice(const MachineSnapshot &snapshot, const D
     row.condition = ConditionOf(device->second.state);
     if (row.condition == DeviceCondition::Absent) row.disableable = row.hidden = false;
 
-    const SnapshotKey *instanceKey = KeyAt(snapshot, EnumKeyPath(loaded.instanceId));
+    const SnapshotKey *instanceKey = KeyAt(snapshot, sim::EnumKeyPath(loaded.instanceId));
     ReadClassValue(ValueAt(instanceKey, u"Class"), row.className, false);
     ReadClassValue(ValueAt(instanceKey, u"ClassGUID"), row.classGuid, true);
     row.hardwareIds = StoredIds(ValueAt(instanceKey, u"HardwareID"));
@@ -138,7 +138,8 @@ std::optional<DeviceRow> ReadBackDevice(const MachineSnapshot &snapshot, const D
 // writes; otherwise the registry file alone holds what is left of it.
 std::optional<ServiceRow> ReadBackService(const MachineSnapshot &snapshot,
                                           const ServiceRow &loaded) {
-    const SnapshotKey *key = KeyAt(snapshot, std::u16string(kServicesRoot) + u"\\" + loaded.name);
+    const SnapshotKey *key =
+        KeyAt(snapshot, std::u16string(sim::kServicesRoot) + u"\\" + loaded.name);
     const auto image = StoredText(ValueAt(key, u"ImagePath"), REG_EXPAND_SZ);
     const auto type = StoredDword(ValueAt(key, u"Type"));
     const auto start = StoredDword(ValueAt(key, u"Start"));
@@ -188,7 +189,7 @@ bool RegistryBesideRows(const MachineSnapshot &machine, const MachineSnapshot &s
         const SnapshotKey *seededKey = KeyAt(seeded, key.path);
         RegFileKey entry{key.path, {}};
         for (const auto &[name, value] : key.values) {
-            const RegValue *same = ValueAt(seededKey, value.name);
+            const sim::RegValue *same = ValueAt(seededKey, value.name);
             if (same == nullptr || !SameRegValue(*same, value.value))
                 entry.values.push_back({value.name, value.value});
         }
@@ -205,4 +206,4 @@ bool RegistryBesideRows(const MachineSnapshot &machine, const MachineSnapshot &s
     return true;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -6,7 +6,7 @@
 #include "machine_image/machine_image_text.h"
 #include "platform/guid_text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 // Windows keeps device ids and instance ids below this many characters.
@@ -153,7 +153,7 @@ bool ReadClass(std::u16string_view value, DeviceRow &row, std::string &problem) 
     const auto words = ClassWords(value);
     if (words.size() == 1 && EqualsFoldAZ(words[0], u"Net")) {
         row.className = words[0];
-        row.classGuid = kNetClassGuidText;
+        row.classGuid = sim::kNetClassGuidText;
         return true;
     }
     if (words.size() != 2) return false;
@@ -413,7 +413,7 @@ bool ParseServiceRow(std::u16string_view text, ServiceRow &row, std::string &pro
 
 std::u16string FormatDeviceRow(const DeviceRow &row) {
     std::u16string text = row.instanceId + u" | class=" + SpelledClassValue(row.className);
-    if (row.className != u"Net" || row.classGuid != kNetClassGuidText)
+    if (row.className != u"Net" || row.classGuid != sim::kNetClassGuidText)
         text += u" " + SpelledClassValue(row.classGuid);
 
     std::vector<std::u16string> state;
@@ -437,8 +437,8 @@ std::u16string FormatServiceRow(const ServiceRow &row) {
            u" | start=" + DecimalText(row.start);
 }
 
-DeviceSpec SpecOf(const DeviceRow &row) {
-    DeviceSpec spec;
+sim::DeviceSpec SpecOf(const DeviceRow &row) {
+    sim::DeviceSpec spec;
     spec.instanceId = row.instanceId;
     spec.hardwareIds = row.hardwareIds;
     spec.compatibleIds = row.compatibleIds;
@@ -454,4 +454,4 @@ DeviceSpec SpecOf(const DeviceRow &row) {
     return spec;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

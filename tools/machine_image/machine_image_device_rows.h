@@ -28,7 +28,7 @@
 
 #include "platform/sim/setup/simulated_machine_types.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 // What the device tree knows of a device: exactly one of these.
 enum class DeviceCondition { Started, Stopped, Disabled, Absent };
@@ -37,7 +37,7 @@ struct DeviceRow {
     std::u16string instanceId;  // enumerator\device\instance
     // None: the instance key has no Class (ClassGUID) value.
     std::optional<std::u16string> className = u"Net";
-    std::optional<std::u16string> classGuid = kNetClassGuidText;
+    std::optional<std::u16string> classGuid = sim::kNetClassGuidText;
     DeviceCondition condition = DeviceCondition::Started;
     bool disableable = false;
     bool hidden = false;  // not shown in Device Manager
@@ -79,6 +79,6 @@ bool CanCarryClass(const std::optional<std::u16string> &name,
                    const std::optional<std::u16string> &guid);
 
 // What AddDevice takes for a row.
-DeviceSpec SpecOf(const DeviceRow &row);
+sim::DeviceSpec SpecOf(const DeviceRow &row);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

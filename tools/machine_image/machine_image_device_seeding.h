@@ -16,11 +16,11 @@
 #include "machine_image/machine_image_snapshot.h"
 #include "machine_image/reg_file.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 // Adds the devices in row order (each with its driver key under the name
 // the row gives, a disabled device already switched off), then the services.
-void SeedDevicesAndServices(const MachineSettings &settings, SimulatedPlatform &machine);
+void SeedDevicesAndServices(const MachineSettings &settings, sim::SimulatedPlatform &machine);
 
 // The rows for the devices and services `loaded` lists, as `snapshot`
 // holds them now: a device whose instance key is gone, and a service whose
@@ -36,4 +36,4 @@ void ReadBackRows(const MachineSnapshot &snapshot, const MachineSettings &loaded
 bool RegistryBesideRows(const MachineSnapshot &machine, const MachineSnapshot &seeded,
                         std::vector<RegFileKey> &keys, std::string &error);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

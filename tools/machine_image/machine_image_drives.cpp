@@ -9,7 +9,7 @@
 #include "common/text.h"
 #include "machine_image/machine_image_text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace fs = std::filesystem;
 namespace {
 
@@ -196,4 +196,4 @@ bool WriteDriveFolders(const MachineSnapshot &snapshot, const fs::path &image, s
     return true;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -10,7 +10,7 @@
 
 #include "machine_image/machine_image_snapshot.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 struct DriveFile {
     std::u16string path;  // "C:\\setup\\cvlsetup.exe"
@@ -36,4 +36,4 @@ bool WriteDriveFolders(const MachineSnapshot &snapshot, const std::filesystem::p
 // "drive_" and one lowercase letter.
 bool IsDriveFolderName(std::string_view name);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -5,21 +5,21 @@
 #include "common/text.h"
 #include "machine_image/machine_image_snapshot.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 // The names the program gives its install log: "InstallLog.txt" in the
 // current directory (or at the root of drive C when that cannot be read),
 // "INST.TXT" at the root of the current drive on Windows 98. The run's log
 // is the last file of either name that the run opened for writing.
-std::optional<std::u16string> InstallLogWritten(const SimulatedPlatform &machine,
+std::optional<std::u16string> InstallLogWritten(const sim::SimulatedPlatform &machine,
                                                 std::size_t opensBefore) {
     const std::vector<std::u16string> &opened = machine.Setup().FilesOpenedForWriting();
     for (std::size_t index = opened.size(); index > opensBefore; --index) {
         const std::u16string &path = opened[index - 1];
         const std::u16string_view name = std::u16string_view(path).substr(path.rfind(u'\\') + 1);
-        if (SimulatedMachineSetup::SameFileName(name, u"InstallLog.txt") ||
-            SimulatedMachineSetup::SameFileName(name, u"INST.TXT")) {
+        if (sim::SimulatedMachineSetup::SameFileName(name, u"InstallLog.txt") ||
+            sim::SimulatedMachineSetup::SameFileName(name, u"INST.TXT")) {
             return path;
         }
     }
@@ -44,8 +44,8 @@ std::string Quoted(std::u16string_view text) {
 
 }  // namespace
 
-bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
-                  const ProgramEntry &entry, MachineRunReport &report, std::string &error,
+bool RunOnMachine(sim::SimulatedPlatform &machine, std::u16string_view commandTail,
+                  const sim::ProgramEntry &entry, MachineRunReport &report, std::string &error,
                   const RunFaults &faults) {
     report = MachineRunReport{};
     MachineSnapshot before;
@@ -60,7 +60,7 @@ bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
     // The snapshot reads the machine through its calls: the run's own
     // count, and the faults, start here.
     const std::uint64_t callsBefore = machine.Setup().PlatformCallCount();
-    for (const FaultRule &rule : faults.rules) machine.Setup().Fail(rule);
+    for (const sim::FaultRule &rule : faults.rules) machine.Setup().Fail(rule);
     if (faults.stopAfter) machine.Setup().StopAfter(*faults.stopAfter, faults.interruption);
 
     DWORD exitCode = entry(machine, std::u16string(commandTail));
@@ -121,12 +121,12 @@ std::string FormatRunReport(const MachineRunReport &report) {
     text += "Platform calls: " + std::to_string(report.platformCalls) + "\n";
 
     std::vector<std::string> boxes;
-    for (const MessageBoxRecord &box : report.messageBoxes)
+    for (const sim::MessageBoxRecord &box : report.messageBoxes)
         boxes.push_back(Quoted(box.text) + " (caption " + Quoted(box.caption) + ")");
     AppendSection(text, "Message boxes", boxes);
 
     std::vector<std::string> processes;
-    for (const ProcessRecord &process : report.processes) {
+    for (const sim::ProcessRecord &process : report.processes) {
         std::string line = std::to_string(process.processId) + " " + ToUtf8(process.imagePath) +
                            ", command line " + Quoted(process.commandLine);
         line +=
@@ -139,4 +139,4 @@ std::string FormatRunReport(const MachineRunReport &report) {
     return text;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -12,7 +12,7 @@
 
 #include "platform/sim/simulated_platform.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 struct MachineRunReport {
     DWORD exitCode = 0;
@@ -20,8 +20,8 @@ struct MachineRunReport {
     std::optional<std::string> installLog;  // none when the run left no log
     DWORD virtualMilliseconds = 0;          // the virtual clock's advance
     std::vector<DWORD> sleeps;
-    std::vector<MessageBoxRecord> messageBoxes;
-    std::vector<ProcessRecord> processes;
+    std::vector<sim::MessageBoxRecord> messageBoxes;
+    std::vector<sim::ProcessRecord> processes;
     std::vector<std::string> timeline;  // as SimulatedMachineSetup::Timeline gives it
     std::vector<std::string> changes;   // as DiffSnapshots gives them
     // The platform calls the run made (the started copies' included), up to
@@ -33,17 +33,17 @@ struct MachineRunReport {
 // its operation from the start of the run) and an interruption after a
 // number of calls.
 struct RunFaults {
-    std::vector<FaultRule> rules;
+    std::vector<sim::FaultRule> rules;
     std::optional<std::uint64_t> stopAfter;
-    Interruption interruption = Interruption::kKill;
+    sim::Interruption interruption = sim::Interruption::kKill;
 };
 
 // Runs `entry` with `commandTail` as the program's first process, then ends
 // that process and runs the copies of the program it started (a second
 // stage, such as the self-deletion, happens there). `error` is set only when
 // the machine could not be read back.
-bool RunOnMachine(SimulatedPlatform &machine, std::u16string_view commandTail,
-                  const ProgramEntry &entry, MachineRunReport &report, std::string &error,
+bool RunOnMachine(sim::SimulatedPlatform &machine, std::u16string_view commandTail,
+                  const sim::ProgramEntry &entry, MachineRunReport &report, std::string &error,
                   const RunFaults &faults = {});
 
 std::string FormatRunReport(const MachineRunReport &report);
@@ -51,4 +51,4 @@ std::string FormatRunReport(const MachineRunReport &report);
 // The install log's lines, without their CR LF or LF ends.
 std::vector<std::string> InstallLogLines(std::string_view log);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

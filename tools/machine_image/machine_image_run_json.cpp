@@ -2,7 +2,7 @@
 
 #include "machine_image/json_text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 // Arrays and objects one member a line, so that a person can read the
@@ -32,12 +32,12 @@ std::string InstallLogJson(const MachineRunReport &report) {
            ", \"lines\": " + JsonArray(InstallLogLines(*report.installLog), QuotedLine, "  ") + "}";
 }
 
-std::string MessageBoxJson(const MessageBoxRecord &box) {
+std::string MessageBoxJson(const sim::MessageBoxRecord &box) {
     return "{\"text\": " + JsonString(box.text) + ", \"caption\": " + JsonString(box.caption) +
            ", \"type\": " + std::to_string(box.type) + "}";
 }
 
-std::string ProcessJson(const ProcessRecord &process) {
+std::string ProcessJson(const sim::ProcessRecord &process) {
     return "{\"processId\": " + std::to_string(process.processId) +
            ", \"imagePath\": " + JsonString(process.imagePath) +
            ", \"commandLine\": " + JsonString(process.commandLine) +
@@ -64,4 +64,4 @@ std::string FormatRunReportJson(const MachineRunReport &report,
     return text + "}\n";
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

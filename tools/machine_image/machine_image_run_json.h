@@ -16,10 +16,10 @@
 
 #include "machine_image/machine_image_run.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 // `savedTo` is the folder the changed machine was saved to, if any.
 std::string FormatRunReportJson(const MachineRunReport &report,
                                 const std::optional<std::string> &savedTo);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

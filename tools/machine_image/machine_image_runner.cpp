@@ -7,7 +7,7 @@
 #include "machine_image/machine_image_run_json.h"
 #include "machine_image/machine_image_text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 FleetOptions FleetOptionsOf(const RunnerArguments &parsed) {
@@ -26,12 +26,12 @@ int ExitStatusOf(DWORD exitCode) {
 
 }  // namespace
 
-int RunMachineCommand(const RunnerArguments &parsed, const ProgramEntry &program, std::ostream &out,
-                      std::ostream &err) {
+int RunMachineCommand(const RunnerArguments &parsed, const sim::ProgramEntry &program,
+                      std::ostream &out, std::ostream &err) {
     if (parsed.fleet) return RunFleet(FleetOptionsOf(parsed), program, out, err);
 
     std::string error;
-    SimulatedPlatform machine;
+    sim::SimulatedPlatform machine;
     MachineSettings settings;
     if (!LoadMachineImage(parsed.machine, machine, settings, error)) {
         err << kRunnerName << ": " << error << "\n";
@@ -60,4 +60,4 @@ int RunMachineCommand(const RunnerArguments &parsed, const ProgramEntry &program
     return ExitStatusOf(report.exitCode);
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

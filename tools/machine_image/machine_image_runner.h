@@ -19,7 +19,7 @@
 #include "machine_image/machine_image_run.h"
 #include "platform/sim/simulated_platform.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 inline constexpr int kRunnerImageError = 65;
 inline constexpr int kRunnerReadBackError = 70;
@@ -46,7 +46,7 @@ struct RunnerArguments {
 
 // Runs what a valid command line asked for; `program` is what runs as the
 // program and as every copy of it that a run starts.
-int RunMachineCommand(const RunnerArguments &parsed, const ProgramEntry &program, std::ostream &out,
-                      std::ostream &err);
+int RunMachineCommand(const RunnerArguments &parsed, const sim::ProgramEntry &program,
+                      std::ostream &out, std::ostream &err);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -6,7 +6,7 @@
 
 #include "common/text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 std::u16string NumberText(DWORD value) {
@@ -363,4 +363,4 @@ std::string FormatMachineSettings(const MachineSettings &settings) {
     return text;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

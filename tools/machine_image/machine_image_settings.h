@@ -12,7 +12,7 @@
 #include "machine_image/machine_image_text.h"
 #include "platform/sim/setup/simulated_machine_types.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 struct ToolExitCode {
     std::u16string imagePath;
@@ -60,4 +60,4 @@ std::string FormatMachineSettings(const MachineSettings &settings);
 // "X:\..." with a drive letter and no empty, "." or ".." names.
 bool IsAbsoluteWindowsPath(std::u16string_view path);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -8,7 +8,7 @@
 #include "common/text.h"
 #include "platform/sim/setup/device_key_paths.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 // The registry's own limits, in characters with the terminator.
@@ -108,8 +108,8 @@ void ReadFolders(Platform &platform, const std::u16string &folder, MachineSnapsh
 }
 
 // Every key three levels below Enum is a device's instance key.
-void ReadDevices(const SimulatedPlatform &machine, MachineSnapshot &snapshot) {
-    const std::u16string enumPrefix = LoweredAZ(kEnumRoot) + u"\\";
+void ReadDevices(const sim::SimulatedPlatform &machine, MachineSnapshot &snapshot) {
+    const std::u16string enumPrefix = LoweredAZ(sim::kEnumRoot) + u"\\";
     for (const auto &[folded, key] : snapshot.keys) {
         if (!folded.starts_with(enumPrefix)) continue;
         const std::u16string instanceId = key.path.substr(enumPrefix.size());
@@ -119,7 +119,7 @@ void ReadDevices(const SimulatedPlatform &machine, MachineSnapshot &snapshot) {
     }
 }
 
-std::string ConditionName(const DeviceNodeState &state) {
+std::string ConditionName(const sim::DeviceNodeState &state) {
     if (!state.present) return "absent";
     if (state.disabled) return "disabled";
     return state.started ? "started" : "stopped";
@@ -176,7 +176,7 @@ std::string HexBytes(const std::vector<BYTE> &data) {
     return text;
 }
 
-std::string Payload(const RegValue &value) {
+std::string Payload(const sim::RegValue &value) {
     const auto &data = value.data;
     const bool wholeCharacters = data.size() % 2 == 0;
     if ((value.type == REG_SZ || value.type == REG_EXPAND_SZ) && wholeCharacters) {
@@ -326,7 +326,7 @@ void DiffFiles(const MachineSnapshot &before, const MachineSnapshot &after,
 
 }  // namespace
 
-bool TakeSnapshot(SimulatedPlatform &machine, MachineSnapshot &snapshot, std::string &error) {
+bool TakeSnapshot(sim::SimulatedPlatform &machine, MachineSnapshot &snapshot, std::string &error) {
     snapshot = MachineSnapshot{};
     RegistryReader registry(machine, snapshot, error);
     if (!registry.ReadTree(HKeyLocalMachine(), u"HKLM")) return false;
@@ -362,7 +362,7 @@ bool SameSnapshot(const MachineSnapshot &a, const MachineSnapshot &b) {
                x.second.contents == y.second.contents && x.second.attributes == y.second.attributes;
     };
     const auto sameDevice = [](const auto &x, const auto &y) {
-        const DeviceNodeState &s = x.second.state, &t = y.second.state;
+        const sim::DeviceNodeState &s = x.second.state, &t = y.second.state;
         return x.first == y.first && x.second.instanceId == y.second.instanceId &&
                s.present == t.present && s.started == t.started && s.disabled == t.disabled;
     };
@@ -382,8 +382,8 @@ std::vector<std::string> DiffSnapshots(const MachineSnapshot &before,
     return lines;
 }
 
-std::string DescribeRegValue(const RegValue &value) {
+std::string DescribeRegValue(const sim::RegValue &value) {
     return TypeName(value.type) + " " + Payload(value);
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

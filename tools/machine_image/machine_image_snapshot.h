@@ -13,11 +13,11 @@
 
 #include "platform/sim/simulated_platform.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 struct SnapshotValue {
     std::u16string name;  // as spelled; empty for the default value
-    RegValue value;
+    sim::RegValue value;
 };
 
 struct SnapshotKey {
@@ -35,7 +35,7 @@ struct SnapshotFile {
 // (not present: a key without a node, as a device that was unplugged).
 struct SnapshotDevice {
     std::u16string instanceId;  // as spelled
-    DeviceNodeState state;
+    sim::DeviceNodeState state;
 };
 
 struct MachineSnapshot {
@@ -47,7 +47,7 @@ struct MachineSnapshot {
     std::map<std::u16string, SnapshotDevice> devices;      // by folded instance id
 };
 
-bool TakeSnapshot(SimulatedPlatform &machine, MachineSnapshot &snapshot, std::string &error);
+bool TakeSnapshot(sim::SimulatedPlatform &machine, MachineSnapshot &snapshot, std::string &error);
 
 // Equal in everything, the spelling of names included.
 bool SameSnapshot(const MachineSnapshot &a, const MachineSnapshot &b);
@@ -65,6 +65,6 @@ bool SameSnapshot(const MachineSnapshot &a, const MachineSnapshot &b);
 std::vector<std::string> DiffSnapshots(const MachineSnapshot &before, const MachineSnapshot &after);
 
 // A value as the change lines show it: "REG_DWORD 0x00000001 (1)".
-std::string DescribeRegValue(const RegValue &value);
+std::string DescribeRegValue(const sim::RegValue &value);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

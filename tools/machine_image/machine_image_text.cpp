@@ -6,7 +6,7 @@
 #include "common/little_endian.h"
 #include "common/text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -139,4 +139,4 @@ std::u16string_view TrimBlanks(std::u16string_view text) {
     return text;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace cvl::sim {
+namespace cvl::image {
 
 struct TextError {
     std::size_t line = 0;  // 1-based; 0 when the mistake is not on a line
@@ -49,4 +49,4 @@ std::optional<std::uint32_t> ParseImageNumber(std::u16string_view text, bool all
 // Blanks and tabs off both ends.
 std::u16string_view TrimBlanks(std::u16string_view text);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -7,7 +7,7 @@
 #include "common/text.h"
 #include "machine_image/machine_image_text.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 namespace {
 
 constexpr std::u16string_view kHeader = u"Windows Registry Editor Version 5.00";
@@ -179,13 +179,13 @@ private:
         if (!rest.starts_with(u'=')) return Fail(line, "expected = after the value name");
         rest = TrimBlanks(rest.substr(1));
 
-        RegValue value;
+        sim::RegValue value;
         if (!ParseData(rest, value, line)) return false;
         StoreValue(std::move(name), std::move(value));
         return true;
     }
 
-    bool ParseData(std::u16string_view data, RegValue &value, std::size_t line) {
+    bool ParseData(std::u16string_view data, sim::RegValue &value, std::size_t line) {
         if (data.starts_with(u'"')) {
             std::size_t at = 0;
             std::u16string textValue;
@@ -239,7 +239,7 @@ private:
         }
     }
 
-    void StoreValue(std::u16string name, RegValue value) {
+    void StoreValue(std::u16string name, sim::RegValue value) {
         RegFileKey &key = keys_[*current_];
         auto &index = valueIndex_[*current_];
         const auto [found, added] = index.try_emplace(LoweredAZ(name), key.values.size());
@@ -277,7 +277,7 @@ std::u16string Quoted(std::u16string_view text) {
 
 // The text of REG_SZ data that reads back to the very same bytes when
 // written in quotes.
-std::optional<std::u16string> PlainStringOf(const RegValue &value) {
+std::optional<std::u16string> PlainStringOf(const sim::RegValue &value) {
     const auto &data = value.data;
     if (value.type != REG_SZ || data.size() < 2 || data.size() % 2 != 0) return std::nullopt;
     std::u16string text;
@@ -324,7 +324,7 @@ std::u16string HexPrefix(DWORD type) {
 void AppendValueLine(std::u16string &out, const RegFileValue &entry) {
     std::u16string line = entry.name.empty() ? std::u16string(u"@") : Quoted(entry.name);
     line += u'=';
-    const RegValue &value = entry.value;
+    const sim::RegValue &value = entry.value;
     if (const auto text = PlainStringOf(value)) {
         line += Quoted(*text);
     } else if (value.type == REG_DWORD && value.data.size() == 4) {
@@ -395,7 +395,7 @@ bool FormatRegFile(const std::vector<RegFileKey> &keys, std::string &bytes, std:
     return true;
 }
 
-bool SameRegValue(const RegValue &a, const RegValue &b) {
+bool SameRegValue(const sim::RegValue &a, const sim::RegValue &b) {
     return a.type == b.type && a.data == b.data;
 }
 
@@ -412,4 +412,4 @@ bool SameRegFileKeys(const std::vector<RegFileKey> &a, const std::vector<RegFile
     return true;
 }
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -23,11 +23,11 @@
 
 #include "platform/sim/setup/simulated_machine_types.h"
 
-namespace cvl::sim {
+namespace cvl::image {
 
 struct RegFileValue {
     std::u16string name;  // empty for the default value ("@")
-    RegValue value;
+    sim::RegValue value;
 };
 
 struct RegFileKey {
@@ -53,7 +53,7 @@ bool CanNameInRegFile(std::u16string_view name);
 // `error` names the key or value.
 bool FormatRegFile(const std::vector<RegFileKey> &keys, std::string &bytes, std::string &error);
 
-bool SameRegValue(const RegValue &a, const RegValue &b);
+bool SameRegValue(const sim::RegValue &a, const sim::RegValue &b);
 bool SameRegFileKeys(const std::vector<RegFileKey> &a, const std::vector<RegFileKey> &b);
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -10,7 +10,7 @@
 #include <thread>
 #endif
 
-namespace cvl::sim {
+namespace cvl::image {
 
 #ifdef _WIN32
 
@@ -99,4 +99,4 @@ void LetOtherThreadsRun() {
 
 #endif
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <functional>
 
-namespace cvl::sim {
+namespace cvl::image {
 
 // The machine's processors (its hardware concurrency); at least 1.
 std::size_t ProcessorCount();
@@ -22,4 +22,4 @@ void RunOnWorkers(std::size_t workers, const std::function<void(std::size_t)> &w
 // worker that has got too far ahead of the others.
 void LetOtherThreadsRun();
 
-}  // namespace cvl::sim
+}  // namespace cvl::image

@@ -50,17 +50,10 @@ struct VersionReport {
     std::u16string servicePack = u"Service Pack 1";
 };
 
-// Error codes the machine reports that the logic never names.
-inline constexpr DWORD ERROR_NOT_READY = 21;
-inline constexpr DWORD ERROR_INVALID_NAME = 123;
-inline constexpr DWORD ERROR_BAD_PATHNAME = 161;
-inline constexpr DWORD ERROR_BADKEY = 1010;
 // A wait without a time limit on a process that cannot end while the
 // caller waits (it runs only after the caller's run, or never): Windows
-// would hang, the machine fails the wait with WAIT_FAILED and this code.
-inline constexpr DWORD ERROR_POSSIBLE_DEADLOCK = 1131;
-inline constexpr DWORD ERROR_NO_CLASSINSTALL_PARAMS = 0xE0000215;
-inline constexpr DWORD ERROR_NOT_DISABLEABLE = 0xE0000231;
+// would hang, the machine fails the wait with WAIT_FAILED and
+// ERROR_POSSIBLE_DEADLOCK.
 
 struct MessageBoxRecord {
     std::u16string text;
