@@ -30,14 +30,17 @@
 #include <vector>
 
 #include "machine_image/fleet_machine.h"
+#include "machine_image/machine_image_runner.h"
 
 namespace cvl::image {
 
 inline constexpr int kFleetAllSucceeded = 0;
 inline constexpr int kFleetSomeRunFailed = 1;
-inline constexpr int kFleetSomeCaptureUnread = 65;
+// A capture not loaded and a page not written are what one machine's run
+// reports with the same codes, so a caller reads them alike for both.
+inline constexpr int kFleetSomeCaptureUnread = kRunnerImageError;
 inline constexpr int kFleetNoCaptures = 66;
-inline constexpr int kFleetReportNotWritten = 73;
+inline constexpr int kFleetReportNotWritten = kRunnerSaveError;
 
 struct FleetOptions {
     std::filesystem::path folder;
