@@ -15,6 +15,28 @@ set(CVL_LAYER_ROWS
     "uninstall|common|family|system|log|run|options|state|device|platform"
     "app|common|family|system|log|run|options|state|device|install|uninstall|platform")
 
+# A folder of src/ outside this table would be compiled against no view and
+# so escape the rule; every folder is a layer or one of the places around
+# the logic.
+set(CVL_OUTSIDE_THE_LAYERS platform entry)
+file(GLOB src_entries RELATIVE "${PROJECT_SOURCE_DIR}/src" "${PROJECT_SOURCE_DIR}/src/*")
+foreach(entry ${src_entries})
+    if(NOT IS_DIRECTORY "${PROJECT_SOURCE_DIR}/src/${entry}" OR entry IN_LIST CVL_OUTSIDE_THE_LAYERS)
+        continue()
+    endif()
+    set(listed FALSE)
+    foreach(row ${CVL_LAYER_ROWS})
+        string(REGEX MATCH "^[^|]+" layer "${row}")
+        if(layer STREQUAL entry)
+            set(listed TRUE)
+        endif()
+    endforeach()
+    if(NOT listed)
+        message(FATAL_ERROR "src/${entry}/ is not in the layer table of cmake/logic_layers.cmake: "
+                            "add its row, with the folders it may include")
+    endif()
+endforeach()
+
 set(CVL_LOGIC_LIBRARIES "")
 add_library(cvl_logic INTERFACE)
 target_include_directories(cvl_logic INTERFACE "${PROJECT_SOURCE_DIR}/src")
