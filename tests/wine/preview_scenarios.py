@@ -229,8 +229,9 @@ def runner_errors(context):
     """The runner's own failures end with the same status on both sides,
     and the message is the same once the runner's name and the work folder
     are written alike: a wrong command line (64), a folder that is no image
-    (65), a save into the input image (64) and a save target that is a
-    file (73)."""
+    (65), a save into the input image (64), a save target that is a
+    file (73), a fleet folder that is missing (66) and an empty one (66).
+    cvlpreview.exe names itself in each message."""
     example = os.path.join(EXAMPLE_MACHINES, "win7-x64")
     with tempfile.TemporaryDirectory(prefix="cvl-preview-") as work:
         preview = Preview(context, work)
@@ -238,20 +239,24 @@ def runner_errors(context):
             shutil.copytree(example, os.path.join(side, "image"))
             with open(os.path.join(side, "a-file"), "w") as file:
                 file.write("not a folder\n")
+            os.makedirs(os.path.join(side, "empty-fleet"))
         cases = [
             ([], 64),
             (["--machine", "image", "--report", "xml"], 64),
             (["--machine", "no-such-image", "--", "/rp"], 65),
             (["--machine", "image", "--save", os.path.join("image", "inside"), "--", "/rp"], 64),
             (["--machine", "image", "--save", "a-file", "--", "/rp"], 73),
+            (["--fleet", "no-such-fleet", "--", "/rp"], 66),
+            (["--fleet", "empty-fleet", "--", "/rp"], 66),
         ]
         for options, status in cases:
             code, _, err = preview.wine(options)
             what = " ".join(options) or "no arguments"
             context.expect_equal(code, status, "cvlpreview.exe's status for " + what)
             text = preview.error_text(err, preview.wine_work, True)
-            context.expect(text.startswith("<runner>: "), "the message of %s names the runner: "
-                           "%r" % (what, err.decode(errors="replace")))
+            context.expect(err.decode(errors="replace").startswith("cvlpreview.exe: "),
+                           "the message of %s names the runner: %r" % (
+                               what, err.decode(errors="replace")))
             if code == 64:
                 context.expect("usage: cvlpreview.exe --machine DIR" in
                                err.decode(errors="replace"), "the usage line for " + what)
@@ -260,7 +265,7 @@ def runner_errors(context):
             linux_code, _, linux_err = preview.linux(options)
             context.expect_equal(linux_code, status, "cvlsetup-host's status for " + what)
             # The reason a folder cannot be read is the system's own text.
-            if status != 65:
+            if status not in (65, 66):
                 context.expect_equal(text, preview.error_text(linux_err, preview.linux_work,
                                                               False), "the message for " + what)
 

@@ -142,11 +142,11 @@ int RunFleet(const FleetOptions &options, const sim::ProgramEntry &program, std:
     std::vector<fs::path> captures;
     std::string error;
     if (!ListCaptures(options.folder, captures, error)) {
-        err << "cvlsetup-host: " << error << "\n";
+        err << kRunnerName << ": " << error << "\n";
         return kFleetNoCaptures;
     }
     if (captures.empty()) {
-        err << "cvlsetup-host: the fleet folder " << PathText(options.folder)
+        err << kRunnerName << ": the fleet folder " << PathText(options.folder)
             << " holds no capture folder\n";
         return kFleetNoCaptures;
     }
@@ -159,7 +159,7 @@ int RunFleet(const FleetOptions &options, const sim::ProgramEntry &program, std:
     if (options.htmlReport) {
         page = std::make_unique<HtmlPage>(*options.htmlReport);
         if (!page->Opened()) {
-            err << "cvlsetup-host: cannot write the HTML report next to "
+            err << kRunnerName << ": cannot write the HTML report next to "
                 << PathText(*options.htmlReport) << "\n";
             return kFleetReportNotWritten;
         }
@@ -194,7 +194,7 @@ int RunFleet(const FleetOptions &options, const sim::ProgramEntry &program, std:
 
     out << (options.json ? FleetJsonTotals(totals) : FleetTextTotals(totals));
     if (page && !page->Finish(heading, totals, error)) {
-        err << "cvlsetup-host: " << error << "\n";
+        err << kRunnerName << ": " << error << "\n";
         return kFleetReportNotWritten;
     }
     return FleetStatus(totals);
