@@ -4,6 +4,7 @@
 #     x64\cvlsetup.exe  x64\cvlcapture.exe  x64\cvlpreview.exe   64-bit Windows
 #     x86\cvlsetup.exe  x86\cvlcapture.exe  x86\cvlpreview.exe   32-bit Windows
 #     README.txt                     the README, with CR LF line ends
+#     docs\*.md                      the documents the README links to, CR LF
 #     SHA256SUMS.txt                 the SHA-256 of every other file
 # The version is the project version of CMakeLists.txt, the one the
 # programs' version resources carry. The archive is the same bytes for the
@@ -31,6 +32,10 @@ for program in cvlsetup cvlcapture cvlpreview; do
     cp "build-win32/$program.exe" "$stage/x86/"
 done
 sed 's/$/\r/' README.md >"$stage/README.txt"
+mkdir -p "$stage/docs"
+for document in docs/*.md; do
+    sed 's/$/\r/' "$document" >"$stage/$document"
+done
 
 (
     cd "$stage"

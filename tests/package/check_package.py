@@ -40,7 +40,12 @@ PROGRAMS = {
     "x86/cvlpreview.exe": (MACHINE_I386, False, SUBSYSTEM_CONSOLE, "asInvoker"),
 }
 EXECUTION_LEVEL = re.compile(rb'requestedExecutionLevel\s+level="(\w+)"')
-EXPECTED_FILES = set(PROGRAMS) | {"README.txt", "SHA256SUMS.txt"}
+# The README's relative links point into docs/, which the package carries
+# beside it with the same names.
+DOCUMENTS = {"docs/" + name: os.path.join("docs", name)
+             for name in sorted(os.listdir(os.path.join(REPO, "docs"))) if name.endswith(".md")}
+EXPECTED_FILES = set(PROGRAMS) | set(DOCUMENTS) | {"README.txt", "SHA256SUMS.txt"}
+RELATIVE_LINK = re.compile(rb"\]\((?!https?:|mailto:|#)([^)#\s]+)")
 
 
 def project_version(cmake_lists):
@@ -153,6 +158,14 @@ def check(package, version):
             want = readme.read().replace(b"\n", b"\r\n")
         if contents["README.txt"] != want:
             findings.append("README.txt is not README.md with CR LF line ends")
+        for target in sorted(set(RELATIVE_LINK.findall(contents["README.txt"]))):
+            if target.decode() not in contents:
+                findings.append("README.txt links to %s, which the package lacks" % target.decode())
+    for name, source in DOCUMENTS.items():
+        if name in contents:
+            with open(os.path.join(REPO, source), "rb") as document:
+                if contents[name] != document.read().replace(b"\n", b"\r\n"):
+                    findings.append("%s is not %s with CR LF line ends" % (name, source))
 
     for name, (machine, pe32_plus, subsystem, level) in sorted(PROGRAMS.items()):
         if name not in contents:
