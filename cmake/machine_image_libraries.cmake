@@ -2,6 +2,18 @@
 # Windows build alike: cvlcapture.exe formats its image with the image formats
 # alone, and cvlpreview.exe and cvlsetup-host run the host runner on all. Each
 # program takes only the parts it calls from these static libraries.
+# The tools reach the simulated machine through its facade and its setup
+# interface only, so its parts and calls can change without them.
+file(GLOB_RECURSE CVL_TOOL_FILES "${PROJECT_SOURCE_DIR}/tools/*.h" "${PROJECT_SOURCE_DIR}/tools/*.cpp")
+foreach(tool_file ${CVL_TOOL_FILES})
+    file(STRINGS "${tool_file}" inner_includes REGEX "^#include \"platform/sim/(parts|calls)/")
+    if(inner_includes)
+        file(RELATIVE_PATH shown "${PROJECT_SOURCE_DIR}" "${tool_file}")
+        message(FATAL_ERROR "${shown} includes the simulated machine's inside (${inner_includes}); "
+                            "reach it through simulated_platform.h or setup/")
+    endif()
+endforeach()
+
 file(GLOB_RECURSE CVL_SIM_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/platform/sim/*.cpp")
 add_library(cvl_sim STATIC ${CVL_SIM_SOURCES})
 target_include_directories(cvl_sim PUBLIC "${PROJECT_SOURCE_DIR}/src")
