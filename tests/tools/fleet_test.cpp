@@ -255,6 +255,14 @@ TEST(Fleet, ExitStatusSaysWhetherTheRolloutWouldSucceedEverywhere) {
     const FleetResult unwritten =
         RunFleetWith(scratch.path() / "fleet", 1, false, scratch.path() / "no" / "page.html");
     EXPECT_EQ(unwritten.status, kFleetReportNotWritten);
+
+    // Rows that do not reach the disk (here a full one) leave no page.
+    fs::create_symlink("/dev/full", scratch.path() / "full.html.partial-rows");
+    const FleetResult full =
+        RunFleetWith(scratch.path() / "fleet", 1, false, scratch.path() / "full.html");
+    EXPECT_EQ(full.status, kFleetReportNotWritten);
+    EXPECT_TRUE(Contains(full.err, "cannot write")) << full.err;
+    EXPECT_FALSE(fs::exists(scratch.path() / "full.html"));
 }
 
 TEST(Fleet, TextFromCapturesIsEscapedInThePage) {

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "machine_image/fleet_report.h"
+#include "machine_image/machine_image_text.h"
 #include "machine_image/worker_pool.h"
 
 namespace cvl::image {
@@ -90,7 +91,13 @@ public:
     void AddRow(const std::string &row) { rows_ << row; }
 
     bool Finish(const FleetHeading &heading, const FleetTotals &totals, std::string &error) {
+        // A row lost on the way (a full disk) must not leave a page that
+        // looks whole.
         rows_.close();
+        if (!rows_) {
+            error = "cannot write " + HostPathText(rowsPath_);
+            return false;
+        }
         std::ofstream page(pagePath_, std::ios::binary | std::ios::trunc);
         std::ifstream rows(rowsPath_, std::ios::binary);
         page << FleetHtmlStart(heading, totals);
@@ -98,14 +105,14 @@ public:
         page << FleetHtmlEnd();
         page.close();
         if (!rows || !page) {
-            error = "cannot write " + PathText(pagePath_);
+            error = "cannot write " + HostPathText(pagePath_);
             return false;
         }
         std::error_code failure;
         fs::rename(pagePath_, target_, failure);
         if (failure) {
-            error = "cannot rename " + PathText(pagePath_) + " to " + PathText(target_) + ": " +
-                    failure.message();
+            error = "cannot rename " + HostPathText(pagePath_) + " to " + HostPathText(target_) +
+                    ": " + failure.message();
             return false;
         }
         return true;
@@ -130,7 +137,7 @@ bool ListCaptures(const fs::path &folder, std::vector<fs::path> &captures, std::
         if (std::error_code ignored; entries->is_directory(ignored))
             captures.push_back(entries->path());
     if (failure) {
-        error = "cannot read the fleet folder " + PathText(folder) + ": " + failure.message();
+        error = "cannot read the fleet folder " + HostPathText(folder) + ": " + failure.message();
         return false;
     }
     std::sort(captures.begin(), captures.end());
@@ -146,21 +153,21 @@ int RunFleet(const FleetOptions &options, const sim::ProgramEntry &program, std:
         return kFleetNoCaptures;
     }
     if (captures.empty()) {
-        err << kRunnerName << ": the fleet folder " << PathText(options.folder)
+        err << kRunnerName << ": the fleet folder " << HostPathText(options.folder)
             << " holds no capture folder\n";
         return kFleetNoCaptures;
     }
 
-    FleetHeading heading{PathText(options.folder), options.commandLine, captures.size(), 0};
+    FleetHeading heading{HostPathText(options.folder), options.commandLine, captures.size(), 0};
     for (const fs::path &capture : captures)
         heading.nameWidth =
-            std::max(heading.nameWidth, PrintableWidth(PathText(capture.filename())));
+            std::max(heading.nameWidth, PrintableWidth(HostPathText(capture.filename())));
     std::unique_ptr<HtmlPage> page;
     if (options.htmlReport) {
         page = std::make_unique<HtmlPage>(*options.htmlReport);
         if (!page->Opened()) {
             err << kRunnerName << ": cannot write the HTML report next to "
-                << PathText(*options.htmlReport) << "\n";
+                << HostPathText(*options.htmlReport) << "\n";
             return kFleetReportNotWritten;
         }
     }
