@@ -180,6 +180,21 @@ def publish_inf(prefix):
         file.write(b"PNF\x01\x02")
 
 
+def place_driver_package(prefix, driver_files=("cvle62x64.sys", "cvle62x86.sys")):
+    """The Windows 7 driver package beside the program, where /package
+    captures it from."""
+    target = prefix.host_path(APP_DIR + r"\drivers\win7")
+    os.makedirs(target, exist_ok=True)
+    for name in ("netcvl.inf", "cvlnet.cat", *driver_files):
+        shutil.copy(os.path.join(DRIVER_PACKAGE, name), target)
+
+
+def capture_with_package(prefix, image):
+    """cvlcapture.exe's run into the host folder `image`, with the package."""
+    return prefix.wine(CAPTURE_EXE, windows_path_of_host(image), "/package",
+                       cwd=prefix.host_path(APP_DIR), native_dlls=("cfgmgr32",))
+
+
 def replay(context, image, args, saved):
     """(exit code, log lines, device switches) of the host runner's run of
     `args` against the captured image; the changed machine goes to `saved`."""
@@ -212,11 +227,7 @@ def capture_and_replay(context):
     publish_inf(prefix)
     prefix.import_registry([(SETUP_STATE_KEY + r"\VISTA_B701", {"InfName": PUBLISHED_INF})])
     # The driver package beside the program, captured with /package.
-    driver_file = "cvle62x64.sys" if context.bits == 64 else "cvle62x86.sys"
-    for name in ("netcvl.inf", "cvlnet.cat", driver_file):
-        target = prefix.host_path(APP_DIR + r"\drivers\win7")
-        os.makedirs(target, exist_ok=True)
-        shutil.copy(os.path.join(DRIVER_PACKAGE, name), target)
+    place_driver_package(prefix, ("cvle62x64.sys" if context.bits == 64 else "cvle62x86.sys",))
 
     files_before = drive_c_digest(prefix)
     registry_before = registry_state(prefix)
@@ -230,8 +241,7 @@ def capture_and_replay(context):
             context.expect("usage: cvlcapture.exe" in refused.stderr.decode(errors="replace")
                            or args == [APP_DIR], "the usage text for %r" % args)
         context.expect(not os.path.exists(image), "a refused capture wrote nothing")
-        captured = prefix.wine(CAPTURE_EXE, windows_path_of_host(image), "/package",
-                               cwd=prefix.host_path(APP_DIR), native_dlls=("cfgmgr32",))
+        captured = capture_with_package(prefix, image)
         context.expect(captured.returncode in (0, 1), "cvlcapture ended with %d: %s" % (
             captured.returncode, captured.stderr.decode(errors="replace")[-2000:]))
         context.expect_equal(registry_differences(registry_before, registry_state(prefix)), [],
@@ -343,15 +353,11 @@ def adapters_without_a_driver(context):
         (dev.NODE_STATUS_KEY, {with_guid: DN_HAS_PROBLEM | dev.DN_NT_ENUMERATOR,
                                bare: DN_HAS_PROBLEM | dev.DN_NT_ENUMERATOR})])
     prefix.replace_system_dll(context.test_dlls["cfgmgr32"])
-    target = prefix.host_path(APP_DIR + r"\drivers\win7")
-    os.makedirs(target, exist_ok=True)
-    for name in ("netcvl.inf", "cvlnet.cat", "cvle62x64.sys", "cvle62x86.sys"):
-        shutil.copy(os.path.join(DRIVER_PACKAGE, name), target)
+    place_driver_package(prefix)
 
     with tempfile.TemporaryDirectory(prefix="cvl-capture-") as work:
         image = os.path.join(work, "image")
-        captured = prefix.wine(CAPTURE_EXE, windows_path_of_host(image), "/package",
-                               cwd=prefix.host_path(APP_DIR), native_dlls=("cfgmgr32",))
+        captured = capture_with_package(prefix, image)
         notes = captured.stderr.decode(errors="replace")
         context.expect_equal(captured.returncode, 0, "cvlcapture's exit code (%s)" % notes[-600:])
         if not os.path.isfile(os.path.join(image, "machine.txt")):

@@ -24,7 +24,7 @@ import shutil
 import subprocess
 import tempfile
 
-from capture_scenarios import (CAPTURE_EXE, DRIVER_PACKAGE, publish_inf,
+from capture_scenarios import (capture_with_package, place_driver_package, publish_inf,
                                windows_path_of_host)
 from device_scenarios import SETUP_STATE_KEY, DeviceMachine, running_b702
 from scenarios import APP_DIR
@@ -341,14 +341,10 @@ def fresh_capture(context):
     publish_inf(prefix)
     prefix.import_registry([(SETUP_STATE_KEY + r"\VISTA_B701",
                              {"InfName": r"C:\windows\inf\oem3.inf"})])
-    target = prefix.host_path(APP_DIR + r"\drivers\win7")
-    os.makedirs(target, exist_ok=True)
-    for name in ("netcvl.inf", "cvlnet.cat", "cvle62x64.sys", "cvle62x86.sys"):
-        shutil.copy(os.path.join(DRIVER_PACKAGE, name), target)
+    place_driver_package(prefix)
     with tempfile.TemporaryDirectory(prefix="cvl-preview-") as work:
         image = os.path.join(work, "capture")
-        captured = prefix.wine(CAPTURE_EXE, windows_path_of_host(image), "/package",
-                               cwd=prefix.host_path(APP_DIR), native_dlls=("cfgmgr32",))
+        captured = capture_with_package(prefix, image)
         context.expect(captured.returncode in (0, 1) and
                        os.path.isfile(os.path.join(image, "machine.txt")),
                        "cvlcapture ended with %d: %s" % (

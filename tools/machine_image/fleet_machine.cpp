@@ -5,6 +5,7 @@
 
 #include "common/exit_code.h"
 #include "machine_image/machine_image.h"
+#include "machine_image/machine_image_text.h"
 
 namespace cvl::image {
 namespace {
@@ -26,11 +27,6 @@ bool StartsWithAny(std::string_view line, std::initializer_list<std::string_view
 }
 
 }  // namespace
-
-std::string PathText(const std::filesystem::path &path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 FleetRunCounts CountRunChanges(const MachineRunReport &report) {
     std::set<std::string_view> updated, switched, removed;
@@ -56,7 +52,7 @@ FleetRunCounts CountRunChanges(const MachineRunReport &report) {
 FleetMachine RunFleetMachine(const std::filesystem::path &capture, const FleetCommand &command,
                              const sim::ProgramEntry &program) {
     FleetMachine result;
-    result.name = PathText(capture.filename());
+    result.name = HostPathText(capture.filename());
     sim::SimulatedPlatform machine;
     MachineSettings settings;
     if (!LoadMachineImage(capture, machine, settings, result.error)) {

@@ -45,10 +45,6 @@ struct FleetCommand {
 FleetMachine RunFleetMachine(const std::filesystem::path &capture, const FleetCommand &command,
                              const sim::ProgramEntry &program);
 
-// A path as UTF-8 text, whatever the system's code page (a share's folder
-// names may hold any character).
-std::string PathText(const std::filesystem::path &path);
-
 // Each device counts once however often the run touched it.
 FleetRunCounts CountRunChanges(const MachineRunReport &report);
 
