@@ -298,7 +298,8 @@ def fleet_reports(context):
     work folder): the text and JSON reports, the HTML page and the exit
     status (65, for the folder that is no capture) are the same on both
     sides but for the separators of the paths in the half-written folder's
-    row."""
+    row. The page is named outside ASCII, as a command-line argument may be."""
+    page_name = "fleet-\u0416.html"
     with tempfile.TemporaryDirectory(prefix="cvl-preview-") as work:
         preview = Preview(context, work)
         for side in (preview.linux_work, preview.wine_work):
@@ -306,7 +307,7 @@ def fleet_reports(context):
         for args in (INSTALL_2017, ["/u", "/vistab701", "/s"]):
             for report in REPORTS:
                 options = ["--fleet", "fleet", "--report", report, "--report", "html",
-                           "fleet.html", "--", *args]
+                           page_name, "--", *args]
                 what = " ".join(options)
                 preview.runs += 1
                 code, out, err = preview.wine(options)
@@ -314,6 +315,8 @@ def fleet_reports(context):
                     what, err.decode(errors="replace")[-500:]))
                 context.expect(b"half-written" in out, "the report of %s has a row for the "
                                "folder that is no capture" % what)
+                context.expect(os.path.isfile(os.path.join(preview.wine_work, page_name)),
+                               "%s wrote its page under the name given" % what)
                 if not preview.runner:
                     continue
                 linux_code, linux_out, _ = preview.linux(options)
@@ -323,7 +326,7 @@ def fleet_reports(context):
                         what, first_difference(linux_out, unloaded_rows_alike(out))))
                 pages = []
                 for side in (preview.linux_work, preview.wine_work):
-                    with open(os.path.join(side, "fleet.html"), "rb") as page:
+                    with open(os.path.join(side, page_name), "rb") as page:
                         pages.append(unloaded_rows_alike(page.read()))
                 if pages[1] != pages[0]:
                     context.failures.append("the HTML page of %s differs:\n%s" % (

@@ -61,7 +61,7 @@ bool TakeReportFormat(const std::vector<std::string> &arguments, std::size_t &in
             error = "--report html needs a file";
             return false;
         }
-        htmlReport = arguments[index];
+        htmlReport = image::HostPathFromUtf8(arguments[index]);
         return true;
     }
     if (format) {
